@@ -1,0 +1,31 @@
+#pragma once
+// The one sink for every diagnostic line of the program: kept in memory (for
+// tests and the automation), echoed to stderr with M470_DEBUG=1 and appended to
+// the file named by M470_DEBUG_LOG.
+#include <cstdarg>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace m470 {
+
+class DebugTrace {
+public:
+    // One call is one line; a trailing line end is dropped.
+    static void Write(std::string_view line);
+    // printf-style, UTF-8 format text.
+    static void Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+    // Lines kept in memory, oldest first. The store keeps the newest
+    // kMaxKeptLines so a long session does not grow without bound.
+    static std::vector<std::string> Lines();
+    static void Clear();
+    static bool Contains(std::string_view fragment);
+
+    // Re-reads M470_DEBUG and M470_DEBUG_LOG (they are read once on first use).
+    static void ReloadEnvironment();
+
+    static constexpr size_t kMaxKeptLines = 50000;
+};
+
+}  // namespace m470

@@ -1,0 +1,19 @@
+#pragma once
+// UTF-8 is the text form inside the program; wide strings only where code
+// points are needed.
+#include <string>
+#include <string_view>
+
+namespace m470 {
+
+// Invalid UTF-8 sequences become U+FFFD instead of being dropped silently.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
+// Simple case folding of one code point (Latin, Greek, Cyrillic, Armenian,
+// full-width Latin); other code points fold to themselves.
+char32_t FoldCase(char32_t codePoint);
+// Case-insensitive equality of two UTF-8 names ("Ünder" equals "ünder").
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace m470

@@ -1,0 +1,47 @@
+#pragma once
+// A fresh folder per test, removed afterwards; optionally the XDG folders of
+// the program point into it so tests never touch the real user's files.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace m470::test {
+
+class TempFolder {
+public:
+    explicit TempFolder(bool redirectUserFolders = true) {
+        char pattern[] = "/tmp/m470-test-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+        path_ += "/";
+        if (redirectUserFolders) {
+            ::setenv("XDG_DATA_HOME", (path_ + "data").c_str(), 1);
+            ::setenv("XDG_CONFIG_HOME", (path_ + "config").c_str(), 1);
+        }
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + name; }
+
+    void Write(const std::string& name, const std::string& content) const {
+        std::filesystem::create_directories(std::filesystem::path(File(name)).parent_path());
+        std::ofstream(File(name), std::ios::binary) << content;
+    }
+    std::string Read(const std::string& name) const { return ReadFile(File(name)); }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace m470::test
