@@ -1,0 +1,46 @@
+#pragma once
+// Real hardware: hidraw nodes found through libudev.
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "device_link/HidBackend.h"
+
+namespace m470 {
+
+// What udev says about one hidraw node, reduced to plain values so the
+// mapping to interface paths can be tested without udev.
+struct HidrawUdevRecord {
+    std::string devnode;        // /dev/hidrawN
+    std::string hidId;          // HID_ID of the parent hid device: "0003:0000320F:0000222E"
+    std::string interfaceNumber;// bInterfaceNumber of the usb_interface parent ("01"), empty if none
+    std::string bcdDevice;      // of the usb_device parent ("0102"), empty if none
+    std::vector<uint8_t> reportDescriptor;
+};
+
+// Parses HID_ID and bInterfaceNumber and counts the descriptor's top-level
+// collections; nullopt for a record that is not a usable HID node.
+std::optional<HidNodeDescription> DescribeHidrawRecord(const HidrawUdevRecord& record);
+
+class HidrawBackend : public HidBackend {
+public:
+    std::vector<std::string> EnumerateInterfaces() override;
+    std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override;
+
+    // Wraps an already open fd (a hidraw node, or a socket standing in for one
+    // in tests). Takes ownership of fd.
+    static std::unique_ptr<HidNode> WrapFd(int fd, HidNodeInfo info);
+
+private:
+    std::vector<HidrawUdevRecord> ReadUdevRecords();
+    // Descriptors are cached by node and HID_ID, so an enumeration every
+    // 100 ms does not re-read and re-parse sysfs each time.
+    struct CachedNode {
+        std::string hidId;
+        std::optional<HidNodeDescription> description;
+    };
+    std::mutex cacheMutex_;
+    std::map<std::string, CachedNode> cache_;
+};
+
+}  // namespace m470

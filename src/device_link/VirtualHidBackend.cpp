@@ -1,0 +1,214 @@
+#include "device_link/VirtualHidBackend.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "device_link/HidDescriptor.h"
+
+namespace m470 {
+
+using Clock = std::chrono::steady_clock;
+
+// One opener's input queue. Like hidraw, each opener keeps its own copy of
+// every report and the oldest are dropped past 64.
+struct VirtualHidInterface::Reader {
+    static constexpr size_t kQueueLimit = 64;
+    struct Pending {
+        Clock::time_point readyAt;
+        std::vector<uint8_t> report;
+    };
+    std::mutex mutex;
+    std::deque<Pending> queue;
+    bool gone = false;
+    int signalFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+
+    ~Reader() { ::close(signalFd); }
+    void Signal() {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t ignored = ::write(signalFd, &one, sizeof one);
+    }
+    void Drain() {
+        uint64_t value = 0;
+        [[maybe_unused]] ssize_t ignored = ::read(signalFd, &value, sizeof value);
+    }
+};
+
+namespace {
+
+class VirtualHidNode : public HidNode {
+public:
+    VirtualHidNode(std::shared_ptr<VirtualHidInterface> interface, bool read)
+        : interface_(std::move(interface)), reader_(read ? interface_->Attach() : nullptr) {
+        info_.vendorId = interface_->Spec().vendorId;
+        info_.productId = interface_->Spec().productId;
+        info_.versionNumber = interface_->Spec().versionNumber;
+        info_.reportDescriptor = interface_->Spec().reportDescriptor;
+    }
+    ~VirtualHidNode() override {
+        if (reader_) interface_->Detach(reader_);
+    }
+
+    const HidNodeInfo& Info() const override { return info_; }
+
+    HidIoResult ReadReport(std::vector<uint8_t>& report, int timeoutMs, int abortFd) override {
+        if (!reader_) return HidIoResult::Failed;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+        for (;;) {
+            int wait = -1;
+            {
+                std::lock_guard lock(reader_->mutex);
+                if (reader_->gone) return HidIoResult::Failed;
+                const auto now = Clock::now();
+                if (!reader_->queue.empty() && reader_->queue.front().readyAt <= now) {
+                    report = std::move(reader_->queue.front().report);
+                    reader_->queue.pop_front();
+                    return HidIoResult::Ok;
+                }
+                if (timeoutMs >= 0) {
+                    if (now >= deadline) return HidIoResult::TimedOut;
+                    wait = static_cast<int>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1);
+                }
+                if (!reader_->queue.empty()) {
+                    const auto untilReady = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                reader_->queue.front().readyAt - now).count() + 1;
+                    wait = wait < 0 ? static_cast<int>(untilReady) : std::min(wait, static_cast<int>(untilReady));
+                }
+                reader_->Drain();
+            }
+            const HidIoResult waited = WaitForFd(reader_->signalFd, false, abortFd, wait);
+            if (waited == HidIoResult::Aborted || waited == HidIoResult::Failed) return waited;
+        }
+    }
+
+    HidIoResult WriteReport(const uint8_t* data, size_t length, int, int abortFd) override {
+        if (abortFd >= 0 && WaitForFd(abortFd, false, -1, 0) == HidIoResult::Ok) return HidIoResult::Aborted;
+        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), false) ? HidIoResult::Ok
+                                                                                          : HidIoResult::Failed;
+    }
+
+    bool SetOutputReport(const uint8_t* data, size_t length) override {
+        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), true);
+    }
+
+private:
+    std::shared_ptr<VirtualHidInterface> interface_;
+    std::shared_ptr<VirtualHidInterface::Reader> reader_;
+    HidNodeInfo info_;
+};
+
+}  // namespace
+
+VirtualHidInterface::VirtualHidInterface(VirtualInterfaceSpec spec, std::string node)
+    : spec_(std::move(spec)), node_(std::move(node)) {
+    HidDescriptorInfo parsed;
+    if (ParseReportDescriptor(spec_.reportDescriptor.data(), spec_.reportDescriptor.size(), parsed))
+        collectionCount_ = std::max<size_t>(1, parsed.collections.size());
+}
+
+void VirtualHidInterface::SetWriteHandler(VirtualWriteHandler handler) {
+    std::lock_guard lock(mutex_);
+    handler_ = std::move(handler);
+}
+
+void VirtualHidInterface::PushInput(const std::vector<uint8_t>& report, std::chrono::microseconds delay) {
+    std::vector<std::shared_ptr<Reader>> readers;
+    {
+        std::lock_guard lock(mutex_);
+        if (!plugged_) return;
+        readers = readers_;
+    }
+    const auto readyAt = Clock::now() + delay;
+    for (const auto& reader : readers) {
+        std::lock_guard lock(reader->mutex);
+        reader->queue.push_back({readyAt, report});
+        if (reader->queue.size() > Reader::kQueueLimit) reader->queue.pop_front();
+        reader->Signal();
+    }
+}
+
+void VirtualHidInterface::Unplug() {
+    std::vector<std::shared_ptr<Reader>> readers;
+    {
+        std::lock_guard lock(mutex_);
+        plugged_ = false;
+        readers.swap(readers_);
+    }
+    for (const auto& reader : readers) {
+        std::lock_guard lock(reader->mutex);
+        reader->gone = true;
+        reader->Signal();
+    }
+}
+
+bool VirtualHidInterface::Plugged() const {
+    std::lock_guard lock(mutex_);
+    return plugged_;
+}
+
+size_t VirtualHidInterface::OpenCount() const {
+    std::lock_guard lock(mutex_);
+    return readers_.size();
+}
+
+std::shared_ptr<VirtualHidInterface::Reader> VirtualHidInterface::Attach() {
+    auto reader = std::make_shared<Reader>();
+    std::lock_guard lock(mutex_);
+    if (!plugged_) reader->gone = true;
+    else readers_.push_back(reader);
+    return reader;
+}
+
+void VirtualHidInterface::Detach(const std::shared_ptr<Reader>& reader) {
+    std::lock_guard lock(mutex_);
+    readers_.erase(std::remove(readers_.begin(), readers_.end(), reader), readers_.end());
+}
+
+bool VirtualHidInterface::DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe) {
+    VirtualWriteHandler handler;
+    {
+        std::lock_guard lock(mutex_);
+        if (!plugged_) return false;
+        handler = handler_;
+    }
+    return handler ? handler(*this, report, viaControlPipe) : true;
+}
+
+std::shared_ptr<VirtualHidInterface> VirtualHidBackend::Plug(const VirtualInterfaceSpec& spec) {
+    std::lock_guard lock(mutex_);
+    auto interface = std::make_shared<VirtualHidInterface>(spec, "/virtual/hidraw" + std::to_string(nextNode_++));
+    interfaces_.push_back(interface);
+    return interface;
+}
+
+void VirtualHidBackend::Unplug(const std::shared_ptr<VirtualHidInterface>& interface) {
+    {
+        std::lock_guard lock(mutex_);
+        interfaces_.erase(std::remove(interfaces_.begin(), interfaces_.end(), interface), interfaces_.end());
+    }
+    if (interface) interface->Unplug();
+}
+
+std::vector<std::string> VirtualHidBackend::EnumerateInterfaces() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> paths;
+    for (const auto& interface : interfaces_) {
+        const VirtualInterfaceSpec& spec = interface->Spec();
+        HidNodeDescription description{interface->Node(), spec.vendorId, spec.productId, spec.interfaceNumber,
+                                       interface->CollectionCount()};
+        for (std::string& path : MakeInterfacePaths(description)) paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+std::unique_ptr<HidNode> VirtualHidBackend::Open(const std::string& path, bool read, bool) {
+    const std::string node = NodeOfInterfacePath(path);
+    std::lock_guard lock(mutex_);
+    for (const auto& interface : interfaces_)
+        if (interface->Node() == node && interface->Plugged()) return std::make_unique<VirtualHidNode>(interface, read);
+    return nullptr;
+}
+
+}  // namespace m470

@@ -1,0 +1,78 @@
+#pragma once
+// In-process HID interfaces that behave like hidraw nodes: the same interface
+// paths, one input queue per opener, time-limited and abortable reads. The
+// firmware emulators (and scripted test peers) sit behind them.
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "device_link/HidBackend.h"
+
+namespace m470 {
+
+class VirtualHidInterface;
+
+// Called on the writer's thread for every report written to the interface
+// (output reports written with WriteReport, and SetOutputReport).
+using VirtualWriteHandler = std::function<bool(VirtualHidInterface& from, const std::vector<uint8_t>& report,
+                                               bool viaControlPipe)>;
+
+struct VirtualInterfaceSpec {
+    uint16_t vendorId = 0, productId = 0, versionNumber = 0;
+    int interfaceNumber = 1;
+    std::vector<uint8_t> reportDescriptor;
+};
+
+class VirtualHidInterface : public std::enable_shared_from_this<VirtualHidInterface> {
+public:
+    VirtualHidInterface(VirtualInterfaceSpec spec, std::string node);
+
+    const VirtualInterfaceSpec& Spec() const { return spec_; }
+    const std::string& Node() const { return node_; }
+    size_t CollectionCount() const { return collectionCount_; }
+
+    void SetWriteHandler(VirtualWriteHandler handler);
+    // Queues an input report (report ID in byte 0) for every current opener;
+    // it becomes readable after delay.
+    void PushInput(const std::vector<uint8_t>& report,
+                   std::chrono::microseconds delay = std::chrono::microseconds(0));
+    // Gone from enumeration; open nodes fail their next and pending I/O.
+    void Unplug();
+    bool Plugged() const;
+    size_t OpenCount() const;
+
+    // Used by the node objects.
+    struct Reader;
+    std::shared_ptr<Reader> Attach();
+    void Detach(const std::shared_ptr<Reader>& reader);
+    bool DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe);
+
+private:
+    VirtualInterfaceSpec spec_;
+    std::string node_;
+    size_t collectionCount_ = 1;
+    mutable std::mutex mutex_;
+    bool plugged_ = true;
+    VirtualWriteHandler handler_;
+    std::vector<std::shared_ptr<Reader>> readers_;
+};
+
+class VirtualHidBackend : public HidBackend {
+public:
+    // Adds an interface; it appears in the next enumeration.
+    std::shared_ptr<VirtualHidInterface> Plug(const VirtualInterfaceSpec& spec);
+    void Unplug(const std::shared_ptr<VirtualHidInterface>& interface);
+
+    std::vector<std::string> EnumerateInterfaces() override;
+    std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override;
+
+private:
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<VirtualHidInterface>> interfaces_;
+    unsigned nextNode_ = 0;
+};
+
+}  // namespace m470
