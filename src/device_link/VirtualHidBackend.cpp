@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "device_link/HidDescriptor.h"
+#include "device_link/KnownInterface.h"
 
 namespace m470 {
 
@@ -22,6 +23,7 @@ struct VirtualHidInterface::Reader {
     std::mutex mutex;
     std::deque<Pending> queue;
     bool gone = false;
+    size_t collection = 0;
     int signalFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 
     ~Reader() { ::close(signalFd); }
@@ -39,8 +41,9 @@ namespace {
 
 class VirtualHidNode : public HidNode {
 public:
-    VirtualHidNode(std::shared_ptr<VirtualHidInterface> interface, bool read)
-        : interface_(std::move(interface)), reader_(read ? interface_->Attach() : nullptr) {
+    VirtualHidNode(std::shared_ptr<VirtualHidInterface> interface, bool read, size_t collection)
+        : interface_(std::move(interface)), reader_(read ? interface_->Attach(collection) : nullptr),
+          collection_(collection) {
         info_.vendorId = interface_->Spec().vendorId;
         info_.productId = interface_->Spec().productId;
         info_.versionNumber = interface_->Spec().versionNumber;
@@ -85,17 +88,19 @@ public:
 
     HidIoResult WriteReport(const uint8_t* data, size_t length, int, int abortFd) override {
         if (abortFd >= 0 && WaitForFd(abortFd, false, -1, 0) == HidIoResult::Ok) return HidIoResult::Aborted;
-        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), false) ? HidIoResult::Ok
-                                                                                          : HidIoResult::Failed;
+        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), false, collection_)
+                   ? HidIoResult::Ok
+                   : HidIoResult::Failed;
     }
 
     bool SetOutputReport(const uint8_t* data, size_t length) override {
-        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), true);
+        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), true, collection_);
     }
 
 private:
     std::shared_ptr<VirtualHidInterface> interface_;
     std::shared_ptr<VirtualHidInterface::Reader> reader_;
+    size_t collection_;
     HidNodeInfo info_;
 };
 
@@ -106,6 +111,43 @@ VirtualHidInterface::VirtualHidInterface(VirtualInterfaceSpec spec, std::string 
     HidDescriptorInfo parsed;
     if (ParseReportDescriptor(spec_.reportDescriptor.data(), spec_.reportDescriptor.size(), parsed))
         collectionCount_ = std::max<size_t>(1, parsed.collections.size());
+    collectionPresent_.assign(collectionCount_, true);
+}
+
+namespace {
+// Index into the presence list: "no &col" (0) is the first collection.
+size_t CollectionIndex(size_t collection) { return collection == 0 ? 0 : collection - 1; }
+}  // namespace
+
+void VirtualHidInterface::SetCollectionPresent(size_t collection, bool present) {
+    std::vector<std::shared_ptr<Reader>> gone;
+    {
+        std::lock_guard lock(mutex_);
+        const size_t index = CollectionIndex(collection);
+        if (index >= collectionPresent_.size()) return;
+        collectionPresent_[index] = present;
+        plugged_ = std::find(collectionPresent_.begin(), collectionPresent_.end(), true) != collectionPresent_.end();
+        if (present) return;
+        for (auto it = readers_.begin(); it != readers_.end();) {
+            if (CollectionIndex((*it)->collection) == index) {
+                gone.push_back(*it);
+                it = readers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const auto& reader : gone) {
+        std::lock_guard lock(reader->mutex);
+        reader->gone = true;
+        reader->Signal();
+    }
+}
+
+bool VirtualHidInterface::CollectionPresent(size_t collection) const {
+    std::lock_guard lock(mutex_);
+    const size_t index = CollectionIndex(collection);
+    return index < collectionPresent_.size() && collectionPresent_[index];
 }
 
 void VirtualHidInterface::SetWriteHandler(VirtualWriteHandler handler) {
@@ -134,6 +176,7 @@ void VirtualHidInterface::Unplug() {
     {
         std::lock_guard lock(mutex_);
         plugged_ = false;
+        collectionPresent_.assign(collectionPresent_.size(), false);
         readers.swap(readers_);
     }
     for (const auto& reader : readers) {
@@ -153,10 +196,12 @@ size_t VirtualHidInterface::OpenCount() const {
     return readers_.size();
 }
 
-std::shared_ptr<VirtualHidInterface::Reader> VirtualHidInterface::Attach() {
+std::shared_ptr<VirtualHidInterface::Reader> VirtualHidInterface::Attach(size_t collection) {
     auto reader = std::make_shared<Reader>();
+    reader->collection = collection;
     std::lock_guard lock(mutex_);
-    if (!plugged_) reader->gone = true;
+    const size_t index = CollectionIndex(collection);
+    if (!plugged_ || index >= collectionPresent_.size() || !collectionPresent_[index]) reader->gone = true;
     else readers_.push_back(reader);
     return reader;
 }
@@ -166,11 +211,12 @@ void VirtualHidInterface::Detach(const std::shared_ptr<Reader>& reader) {
     readers_.erase(std::remove(readers_.begin(), readers_.end(), reader), readers_.end());
 }
 
-bool VirtualHidInterface::DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe) {
+bool VirtualHidInterface::DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe, size_t collection) {
     VirtualWriteHandler handler;
     {
         std::lock_guard lock(mutex_);
-        if (!plugged_) return false;
+        const size_t index = CollectionIndex(collection);
+        if (!plugged_ || index >= collectionPresent_.size() || !collectionPresent_[index]) return false;
         handler = handler_;
     }
     return handler ? handler(*this, report, viaControlPipe) : true;
@@ -198,7 +244,8 @@ std::vector<std::string> VirtualHidBackend::EnumerateInterfaces() {
         const VirtualInterfaceSpec& spec = interface->Spec();
         HidNodeDescription description{interface->Node(), spec.vendorId, spec.productId, spec.interfaceNumber,
                                        interface->CollectionCount()};
-        for (std::string& path : MakeInterfacePaths(description)) paths.push_back(std::move(path));
+        for (std::string& path : MakeInterfacePaths(description))
+            if (interface->CollectionPresent(ParseCollectionNumber(path))) paths.push_back(std::move(path));
     }
     return paths;
 }
@@ -206,8 +253,10 @@ std::vector<std::string> VirtualHidBackend::EnumerateInterfaces() {
 std::unique_ptr<HidNode> VirtualHidBackend::Open(const std::string& path, bool read, bool) {
     const std::string node = NodeOfInterfacePath(path);
     std::lock_guard lock(mutex_);
+    const size_t collection = ParseCollectionNumber(path);
     for (const auto& interface : interfaces_)
-        if (interface->Node() == node && interface->Plugged()) return std::make_unique<VirtualHidNode>(interface, read);
+        if (interface->Node() == node && interface->CollectionPresent(collection))
+            return std::make_unique<VirtualHidNode>(interface, read, collection);
     return nullptr;
 }
 

@@ -43,12 +43,17 @@ public:
     void Unplug();
     bool Plugged() const;
     size_t OpenCount() const;
+    // One top-level collection (1-based; 0 stands for the only collection of a
+    // single-collection node) appears or disappears on its own, so tests can
+    // present a node's collections in any order.
+    void SetCollectionPresent(size_t collection, bool present);
+    bool CollectionPresent(size_t collection) const;
 
     // Used by the node objects.
     struct Reader;
-    std::shared_ptr<Reader> Attach();
+    std::shared_ptr<Reader> Attach(size_t collection);
     void Detach(const std::shared_ptr<Reader>& reader);
-    bool DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe);
+    bool DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe, size_t collection);
 
 private:
     VirtualInterfaceSpec spec_;
@@ -56,6 +61,7 @@ private:
     size_t collectionCount_ = 1;
     mutable std::mutex mutex_;
     bool plugged_ = true;
+    std::vector<bool> collectionPresent_;
     VirtualWriteHandler handler_;
     std::vector<std::shared_ptr<Reader>> readers_;
 };

@@ -1,0 +1,164 @@
+#include "sim/ProductFirmware.h"
+
+#include "devices/keyboard/LogicalKeys.h"
+
+namespace m470 {
+namespace {
+
+// The mouse's 12 logical buttons by their factory functions.
+constexpr std::array<std::array<uint8_t, 3>, 12> kMouseFactoryFunctions{{
+    {0x10, 0x01, 0x00}, {0x10, 0x02, 0x00}, {0x10, 0x04, 0x00}, {0x10, 0x10, 0x00},
+    {0x10, 0x08, 0x00}, {0x13, 0x01, 0x00}, {0x13, 0x02, 0x00}, {0x13, 0x03, 0x00},
+    {0xA0, 0x1B, 0x00}, {0x16, 0x90, 0x01}, {0x14, 0x78, 0x02}, {0xA0, 0x35, 0x00},
+}};
+
+struct PowerOnStage {
+    uint16_t position;
+    uint8_t red, green, blue;
+};
+constexpr std::array<PowerOnStage, 6> kPowerOnStages{{
+    {3, 255, 0, 0}, {7, 0, 255, 0}, {15, 0, 0, 255}, {31, 255, 255, 0}, {56, 0, 255, 255}, {81, 255, 0, 255}}};
+
+void FillMouseRecord(uint8_t* record) {
+    record[1] = 1;         // mode code
+    record[2] = 3;         // brightness
+    record[3] = 4 - 2;     // speed 2
+    record[5] = 1;         // seven colours
+    record[6] = 255;
+    record[8] = 64;
+    record[11] = 3;        // cable report rate option
+    record[12] = 1;        // active stage
+    for (size_t i = 0; i < kPowerOnStages.size(); ++i) {
+        uint8_t* stage = record + 14 + 9 * i;
+        stage[0] = 1;
+        stage[2] = static_cast<uint8_t>(kPowerOnStages[i].position);
+        stage[4] = static_cast<uint8_t>(kPowerOnStages[i].position);
+        stage[6] = kPowerOnStages[i].red;
+        stage[7] = kPowerOnStages[i].green;
+        stage[8] = kPowerOnStages[i].blue;
+    }
+    record[68] = 1;
+    record[69] = 1920 & 0xFF;
+    record[70] = 1920 >> 8;
+    record[71] = 1080 & 0xFF;
+    record[72] = 1080 >> 8;
+    record[77] = 3;        // receiver report rate option
+}
+
+void FillLightRecord(uint8_t* record, uint8_t mode) {
+    record[1] = mode;
+    record[2] = 3;
+    record[3] = 4 - 2;
+    record[5] = 1;
+    record[6] = 0;
+    record[7] = 128;
+    record[8] = 255;
+}
+
+}  // namespace
+
+MouseFirmware::MouseFirmware(uint16_t sensorCode)
+    : settings_(mouse_memory::kRecords * mouse_memory::kRecordStride, 0),
+      keyTable_(mouse_memory::kKeySlots * 3, 0) {
+    using namespace mouse_memory;
+    deviceInfo_[0] = 0x22;
+    deviceInfo_[1] = 0x2E;
+    deviceInfo_[5] = kKeySlots;
+    deviceInfo_[6] = kMacroUnits;
+    deviceInfo_[9] = static_cast<uint8_t>(sensorCode);
+    deviceInfo_[10] = static_cast<uint8_t>(sensorCode >> 8);
+    deviceInfo_[11] = static_cast<uint8_t>(kStep);
+    deviceInfo_[14] = static_cast<uint8_t>(kBase);
+    deviceInfo_[15] = static_cast<uint8_t>(kBase >> 8);
+    for (size_t button = 0; button < kMouseFactoryFunctions.size(); ++button)
+        for (size_t b = 0; b < 3; ++b) keyTable_[kButtonSlots[button] * 3 + b] = kMouseFactoryFunctions[button][b];
+    for (size_t r = 0; r < kRecords; ++r) FillMouseRecord(settings_.data() + r * kRecordStride);
+    settings_[0] = 0;  // active record
+    macroArea_.assign(kMacroUnits * 128u, 0);
+    recoilArea_.assign(kRecoilBytes, 0);
+    AddCommand(0x03, false, &deviceInfo_, false);
+    AddCommand(0x05, false, &settings_, false);
+    AddCommand(0x06, true, &settings_, true);
+    AddCommand(0x07, false, &keyTable_, false);
+    AddCommand(0x09, true, &keyTable_, true);
+    AddCommand(0x15, true, &macroArea_, true);
+    AddCommand(0x17, true, &recoilArea_, true);
+}
+
+void MouseFirmware::OnSwitch(uint8_t activeRecord, int activeStage) {
+    if (activeRecord >= mouse_memory::kRecords) return;
+    settings_[0] = activeRecord;
+    if (activeStage >= 0 && activeStage < 6)
+        settings_[activeRecord * mouse_memory::kRecordStride + 12] = static_cast<uint8_t>(activeStage);
+}
+
+KeyboardFirmware::KeyboardFirmware()
+    : settings_(256, 0), keyTable_(keyboard_memory::kKeySlots * 3, 0), keyTableSecond_(keyboard_memory::kKeySlots * 3, 0),
+      ledPositions_(keyboard_memory::kKeySlots, 0),
+      colourPages_(keyboard_memory::kColourGroups * keyboard_memory::kPageSize, 0), stream_(512, 0) {
+    using namespace keyboard_memory;
+    deviceInfo_[0] = 0x50;
+    deviceInfo_[1] = 0xC9;
+    deviceInfo_[5] = kKeySlots;
+    deviceInfo_[6] = kMacroUnits;
+    for (size_t j = 0; j < kWrittenLogicalKeys; ++j) {
+        const KeyAssignment key = LogicalKeyFunction(j);
+        const size_t slot = SlotOfKey(j);
+        keyTable_[slot * 3] = key.type;
+        keyTable_[slot * 3 + 1] = key.param1;
+        keyTable_[slot * 3 + 2] = key.param2;
+        ledPositions_[slot] = LedPositionOfKey(j);
+    }
+    keyTableSecond_ = keyTable_;
+    for (size_t r = 0; r < 4; ++r) FillLightRecord(settings_.data() + r * kRecordStride, 2);
+    settings_[0] = 0;
+    for (size_t i = 0; i < colourPages_.size(); i += 3) colourPages_[i] = 255;  // red pages
+    macroArea_.assign(kMacroUnits * 128u, 0);
+    AddCommand(0x03, false, &deviceInfo_, false);
+    AddCommand(0x05, false, &settings_, false);
+    AddCommand(0x06, true, &settings_, true);
+    AddCommand(0x07, false, &keyTable_, false);
+    AddCommand(0x09, true, &keyTable_, true);
+    AddCommand(0x27, true, &keyTableSecond_, true);
+    AddCommand(0x1B, false, &ledPositions_, false);
+    AddCommand(0x0A, false, &colourPages_, false);
+    AddCommand(0x0B, true, &colourPages_, false);
+    AddCommand(0x12, true, &stream_, false);
+    AddCommand(0x15, true, &macroArea_, true);
+}
+
+void KeyboardFirmware::OnSwitch(uint8_t activeRecord, int) {
+    if (activeRecord < 4) settings_[0] = activeRecord;
+}
+
+LightRecordFirmware::LightRecordFirmware(uint8_t powerOnMode) : settings_(256, 0), stream_(512, 0) {
+    deviceInfo_[5] = 0;
+    FillLightRecord(settings_.data(), powerOnMode);
+    settings_[0] = 0;
+    AddCommand(0x03, false, &deviceInfo_, false);
+    AddCommand(0x05, false, &settings_, false);
+    AddCommand(0x06, true, &settings_, true);
+    AddCommand(0x12, true, &stream_, false);
+}
+
+void LightRecordFirmware::OnSwitch(uint8_t activeRecord, int) {
+    if (activeRecord < 4) settings_[0] = activeRecord;
+}
+
+bool LightRecordFirmware::AcceptOutputReport(const std::vector<uint8_t>& report) {
+    if (report.size() != 17 || report[0] != 0xFF || (report[1] != 0x22 && report[1] != 0x44) || report[2] < 0xAA ||
+        report[2] > 0xAF)
+        return false;
+    std::array<uint8_t, 7> values{};
+    for (size_t i = 0; i < values.size(); ++i) values[i] = report[4 + i];
+    std::lock_guard lock(planesMutex_);
+    planes_[{report[1], report[2]}] = values;
+    return true;
+}
+
+std::map<std::pair<uint8_t, uint8_t>, std::array<uint8_t, 7>> LightRecordFirmware::Planes() const {
+    std::lock_guard lock(planesMutex_);
+    return planes_;
+}
+
+}  // namespace m470

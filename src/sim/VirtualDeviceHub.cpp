@@ -1,0 +1,196 @@
+#include "sim/VirtualDeviceHub.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "sim/ProductFirmware.h"
+
+namespace m470 {
+namespace {
+
+struct ProductRow {
+    ProductIdentity identity;
+    std::shared_ptr<FirmwareEmulator> (*makeFirmware)();
+};
+
+// Mode codes the pad and the headset power on with.
+constexpr uint8_t kPadPowerOnMode = 2;
+constexpr uint8_t kHeadsetPowerOnMode = 3;
+
+const std::vector<ProductRow>& ProductRows() {
+    static const std::vector<ProductRow> rows{
+        {{"mouse", "mouse-receiver", 0x320F, 0x222E, 0x222F, 0x0107, 1, false},
+         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<MouseFirmware>()); }},
+        {{"keyboard", "keyboard-receiver", 0x320F, 0x50C9, 0x50A9, 0x0203, 1, false},
+         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<KeyboardFirmware>()); }},
+        {{"mousepad", "", 0x320F, 0x1004, 0, 0x0101, 1, false},
+         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kPadPowerOnMode)); }},
+        {{"headset", "", 0x0C76, 0x1630, 0, 0x0100, 3, true},
+         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kHeadsetPowerOnMode)); }},
+    };
+    return rows;
+}
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    const size_t last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+std::string AcceptedNames() {
+    std::string names;
+    for (const std::string& name : kVirtualInterfaceNames) names += (names.empty() ? "" : ", ") + name;
+    return names;
+}
+
+bool ParseNumber(const std::string& text, unsigned long& value) {
+    if (text.empty()) return false;
+    size_t used = 0;
+    try {
+        value = std::stoul(text, &used, 0);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return used == text.size();
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error) {
+    std::vector<std::string> names;
+    std::stringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        item = Trim(item);
+        if (item.empty()) continue;
+        if (std::find(kVirtualInterfaceNames.begin(), kVirtualInterfaceNames.end(), item) == kVirtualInterfaceNames.end()) {
+            error = "unknown virtual device \"" + item + "\" (known: " + AcceptedNames() + ")";
+            return std::nullopt;
+        }
+        if (std::find(names.begin(), names.end(), item) == names.end()) names.push_back(item);
+    }
+    if (names.empty()) {
+        error = "no virtual device named (known: " + AcceptedNames() + ")";
+        return std::nullopt;
+    }
+    return names;
+}
+
+VirtualDeviceHub::VirtualDeviceHub()
+    : backend_(std::make_shared<VirtualHidBackend>()), log_(std::make_shared<TrafficLog>()) {
+    for (const ProductRow& row : ProductRows())
+        products_[row.identity.name] = std::make_unique<VirtualProduct>(backend_, log_, row.identity, row.makeFirmware());
+}
+
+VirtualDeviceHub::~VirtualDeviceHub() = default;
+
+std::optional<VirtualDeviceHub::Target> VirtualDeviceHub::Resolve(const std::string& target) {
+    std::string name = target;
+    Target resolved;
+    const size_t colon = target.find(':');
+    if (colon != std::string::npos) {
+        name = target.substr(0, colon);
+        const std::string part = target.substr(colon + 1);
+        if (part == "command") resolved.part = InterfacePart::Command;
+        else if (part == "notify") resolved.part = InterfacePart::Notify;
+        else return std::nullopt;
+    }
+    for (auto& [productName, product] : products_) {
+        if (product->Identity().name == name) resolved.product = product.get();
+        if (product->Identity().receiverName == name && !name.empty()) {
+            resolved.product = product.get();
+            resolved.receiver = true;
+        }
+    }
+    if (resolved.product == nullptr) return std::nullopt;
+    return resolved;
+}
+
+bool VirtualDeviceHub::Plug(const std::string& target) {
+    const auto resolved = Resolve(target);
+    if (!resolved) return false;
+    resolved->product->Plug(resolved->receiver, resolved->part);
+    return true;
+}
+
+bool VirtualDeviceHub::Unplug(const std::string& target) {
+    const auto resolved = Resolve(target);
+    if (!resolved) return false;
+    resolved->product->Unplug(resolved->receiver, resolved->part);
+    return true;
+}
+
+void VirtualDeviceHub::PlugAll(const std::vector<std::string>& names) {
+    for (const std::string& name : names) Plug(name);
+}
+
+bool VirtualDeviceHub::SetPower(const std::string& product, bool on) {
+    VirtualProduct* found = Product(product);
+    if (found == nullptr || found->Identity().receiverName.empty()) return false;
+    found->SetPower(on);
+    return true;
+}
+
+bool VirtualDeviceHub::Notify(const std::string& name, uint16_t code) {
+    const auto resolved = Resolve(name);
+    return resolved && resolved->product->Notify(code, resolved->receiver);
+}
+
+bool VirtualDeviceHub::SetBattery(const std::string& product, uint8_t level, uint8_t state) {
+    FirmwareEmulator* firmware = Firmware(product);
+    if (firmware == nullptr) return false;
+    firmware->SetBattery(level, state);
+    return true;
+}
+
+void VirtualDeviceHub::UseRealisticLatency() {
+    SetLatency(std::chrono::microseconds(1000), std::chrono::microseconds(8000));
+}
+
+void VirtualDeviceHub::SetLatency(std::chrono::microseconds wired, std::chrono::microseconds receiver) {
+    for (auto& [name, product] : products_) product->SetLatency(wired, receiver);
+}
+
+VirtualProduct* VirtualDeviceHub::Product(const std::string& nameOrInterface) {
+    const auto resolved = Resolve(nameOrInterface);
+    return resolved ? resolved->product : nullptr;
+}
+
+FirmwareEmulator* VirtualDeviceHub::Firmware(const std::string& nameOrInterface) {
+    VirtualProduct* product = Product(nameOrInterface);
+    return product != nullptr ? &product->Firmware() : nullptr;
+}
+
+std::string VirtualDeviceHub::RunCommand(const std::string& line) {
+    std::istringstream words(line);
+    std::string action, target, first, second;
+    words >> action >> target >> first >> second;
+    const std::string known = " (known: " + AcceptedNames() + ")";
+    if (action == "plug" || action == "unplug") {
+        if (!(action == "plug" ? Plug(target) : Unplug(target))) return "unknown virtual interface \"" + target + "\"" + known;
+        return {};
+    }
+    if (action == "power") {
+        if (first != "on" && first != "off") return "power takes on or off";
+        if (!SetPower(target, first == "on")) return "power takes mouse or keyboard, not \"" + target + "\"";
+        return {};
+    }
+    if (action == "notify") {
+        unsigned long code = 0;
+        if (!ParseNumber(first, code) || code > 0xFFFF) return "notify takes a 16-bit code such as 0x1123";
+        if (!Notify(target, static_cast<uint16_t>(code)))
+            return "cannot notify on \"" + target + "\": not plugged, off or unknown";
+        return {};
+    }
+    if (action == "battery") {
+        unsigned long level = 0, state = 0;
+        if (!ParseNumber(first, level) || !ParseNumber(second, state) || level > 100 || state > 2)
+            return "battery takes a level 0-100 and a state 0-2";
+        if (!SetBattery(target, static_cast<uint8_t>(level), static_cast<uint8_t>(state)))
+            return "unknown virtual product \"" + target + "\"" + known;
+        return {};
+    }
+    return "unknown virtual action \"" + action + "\" (plug, unplug, power, notify, battery)";
+}
+
+}  // namespace m470

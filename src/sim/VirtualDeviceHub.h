@@ -1,0 +1,69 @@
+#pragma once
+// The set of virtual products the program or a test runs against, and the
+// control API over them (plug, unplug, power, notifications, battery,
+// traffic, memory).
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/VirtualProduct.h"
+
+namespace m470 {
+
+class MouseFirmware;
+class KeyboardFirmware;
+class LightRecordFirmware;
+
+// The interface names M470_VIRTUAL and the control API take.
+inline const std::vector<std::string> kVirtualInterfaceNames{"mouse",    "mouse-receiver", "keyboard",
+                                                             "keyboard-receiver", "mousepad", "headset"};
+
+// "mouse,keyboard-receiver" → the names; an unknown name is an error with a
+// message naming it and the accepted names.
+std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error);
+
+class VirtualDeviceHub {
+public:
+    VirtualDeviceHub();
+    ~VirtualDeviceHub();
+
+    std::shared_ptr<VirtualHidBackend> Backend() const { return backend_; }
+    TrafficLog& Traffic() { return *log_; }
+
+    // target: an interface name with an optional ":command" or ":notify".
+    bool Plug(const std::string& target);
+    bool Unplug(const std::string& target);
+    void PlugAll(const std::vector<std::string>& names);
+    // product: "mouse" or "keyboard" (the product behind its receiver).
+    bool SetPower(const std::string& product, bool on);
+    // name: the interface whose notification collection sends the code.
+    bool Notify(const std::string& name, uint16_t code);
+    bool SetBattery(const std::string& product, uint8_t level, uint8_t state);
+    // 1 ms wired and 8 ms through a receiver, as measured on the products.
+    void UseRealisticLatency();
+    void SetLatency(std::chrono::microseconds wired, std::chrono::microseconds receiver);
+
+    VirtualProduct* Product(const std::string& nameOrInterface);
+    FirmwareEmulator* Firmware(const std::string& nameOrInterface);
+
+    // One control line: "plug mouse:command", "unplug mouse", "power mouse
+    // off", "notify mouse 0x1123", "battery mouse 57 1". Returns an empty
+    // string on success, else the error.
+    std::string RunCommand(const std::string& line);
+
+private:
+    struct Target {
+        VirtualProduct* product = nullptr;
+        bool receiver = false;
+        InterfacePart part = InterfacePart::All;
+    };
+    std::optional<Target> Resolve(const std::string& target);
+
+    std::shared_ptr<VirtualHidBackend> backend_;
+    std::shared_ptr<TrafficLog> log_;
+    std::map<std::string, std::unique_ptr<VirtualProduct>> products_;
+};
+
+}  // namespace m470

@@ -1,0 +1,86 @@
+#pragma once
+// One emulated product with its HID interfaces: the cable (or only)
+// interface and, for mouse and keyboard, the receiver that forwards to it.
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device_link/VirtualHidBackend.h"
+#include "sim/FirmwareEmulator.h"
+
+namespace m470 {
+
+// Every exchange of every virtual interface.
+struct TrafficEntry {
+    std::chrono::steady_clock::time_point time;
+    std::string interfaceName;  // "mouse", "mouse-receiver", ...
+    Report request;
+    Report reply;
+    bool viaControlPipe = false;  // output report (headset LEDs): no reply
+};
+
+class TrafficLog {
+public:
+    void Add(TrafficEntry entry);
+    std::vector<TrafficEntry> Entries() const;
+    void Clear();
+    static constexpr size_t kMaxEntries = 100000;
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<TrafficEntry> entries_;
+};
+
+enum class InterfacePart { All, Command, Notify };
+
+struct ProductIdentity {
+    std::string name;          // "mouse"
+    std::string receiverName;  // "mouse-receiver", empty without a receiver
+    uint16_t vendorId, productId, receiverProductId, version;
+    int interfaceNumber;
+    bool singleCollection;     // the headset
+};
+
+class VirtualProduct {
+public:
+    VirtualProduct(std::shared_ptr<VirtualHidBackend> backend, std::shared_ptr<TrafficLog> log, ProductIdentity identity,
+                   std::shared_ptr<FirmwareEmulator> firmware);
+    ~VirtualProduct();
+
+    const ProductIdentity& Identity() const { return identity_; }
+    FirmwareEmulator& Firmware() { return *firmware_; }
+
+    void Plug(bool receiver, InterfacePart part);
+    void Unplug(bool receiver, InterfacePart part);
+    bool Plugged(bool receiver, InterfacePart part) const;
+    // The product behind its receiver switched on or off (default on).
+    void SetPower(bool on);
+    bool Powered() const;
+    // Reply latency per exchange.
+    void SetLatency(std::chrono::microseconds wired, std::chrono::microseconds receiver);
+    // Sends a notification code on the consumer collection of the cable
+    // (receiver = false) or of the receiver, changing memory as the firmware
+    // would. False when that collection is not plugged (or the product is off
+    // behind its receiver).
+    bool Notify(uint16_t code, bool receiver);
+
+private:
+    struct Link;
+    bool Handle(bool receiver, VirtualHidInterface& from, const std::vector<uint8_t>& report, bool viaControlPipe);
+    Link& LinkOf(bool receiver);
+    const Link& LinkOf(bool receiver) const;
+
+    std::shared_ptr<VirtualHidBackend> backend_;
+    std::shared_ptr<TrafficLog> log_;
+    ProductIdentity identity_;
+    std::shared_ptr<FirmwareEmulator> firmware_;
+    std::unique_ptr<Link> cable_, receiver_;
+    mutable std::mutex mutex_;
+    bool powered_ = true;
+    std::chrono::microseconds wiredLatency_{0}, receiverLatency_{0};
+};
+
+}  // namespace m470

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "device_link/CommandSequences.h"
+#include "device_link/KnownInterface.h"
+#include "devices/keyboard/LogicalKeys.h"
+#include "sim/ProductFirmware.h"
+#include "support/VirtualRig.h"
+
+namespace m470 {
+namespace {
+
+using namespace std::chrono_literals;
+
+class VirtualMouse : public ::testing::Test {
+protected:
+    test::VirtualRig rig;
+    CHidTransport transport{rig.hub.Backend()};
+};
+
+TEST_F(VirtualMouse, FirstFullReadWiredFindsTheFactoryButtonsInTheirSlots) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    DeviceInfo info;
+    std::vector<uint8_t> keyTable;
+    ASSERT_EQ(ReadDeviceImage(transport, info, keyTable), kResultSuccess);
+    EXPECT_EQ(info.SensorCode(), kThreeSegmentSensor);
+    EXPECT_EQ(info.KeySlotCount(), mouse_memory::kKeySlots);
+    EXPECT_EQ(info.SensitivityStep(), mouse_memory::kStep);
+    EXPECT_EQ(info.LowestSensitivity(), mouse_memory::kBase);
+    ASSERT_EQ(keyTable.size(), mouse_memory::kKeySlots * 3);
+    const size_t leftSlot = mouse_memory::kButtonSlots[0], fireSlot = mouse_memory::kButtonSlots[10];
+    EXPECT_NE(leftSlot, 0u);  // the slot order is not the logical order
+    EXPECT_EQ(std::vector<uint8_t>(keyTable.begin() + leftSlot * 3, keyTable.begin() + leftSlot * 3 + 3),
+              (std::vector<uint8_t>{0x10, 0x01, 0x00}));
+    EXPECT_EQ(std::vector<uint8_t>(keyTable.begin() + fireSlot * 3, keyTable.begin() + fireSlot * 3 + 3),
+              (std::vector<uint8_t>{0x14, 0x78, 0x02}));
+
+    uint8_t record[87] = {};
+    ASSERT_EQ(transport.ReadSettings(record, sizeof record, 0), kResultSuccess);
+    EXPECT_EQ(record[0], 0);   // active record
+    EXPECT_EQ(record[12], 1);  // active stage
+    EXPECT_EQ(record[14 + 9 * 5 + 2], 81);
+    EXPECT_FALSE(rig.hub.Firmware("mouse")->InConfigFrame());
+}
+
+TEST_F(VirtualMouse, ThroughTheReceiverWithTheMouseOnAndOff) {
+    rig.hub.Plug("mouse-receiver");
+    rig.Open(transport, "mouse", LinkReceiver);
+    DeviceInfo info;
+    std::vector<uint8_t> keyTable;
+    ASSERT_EQ(ReadDeviceImage(transport, info, keyTable), kResultSuccess);
+    EXPECT_EQ(info.KeySlotCount(), mouse_memory::kKeySlots);
+    const auto traffic = rig.hub.Traffic().Entries();
+    ASSERT_FALSE(traffic.empty());
+    EXPECT_EQ(traffic.front().interfaceName, "mouse-receiver");
+    EXPECT_EQ(traffic.front().request[3], 0xAA);
+    EXPECT_EQ(traffic.front().reply[8], 0xFF);
+
+    rig.hub.SetPower("mouse", false);
+    EXPECT_FALSE(transport.QueryLink());
+    EXPECT_EQ(transport.BeginConfig(), kResultDeviceAbsent);
+    EXPECT_NE(ReadDeviceImage(transport, info, keyTable), kResultSuccess);
+    rig.hub.SetPower("mouse", true);
+    EXPECT_TRUE(transport.QueryLink());
+}
+
+TEST_F(VirtualMouse, WritesLandInMemoryOnlyInsideAFrame) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    std::vector<uint8_t> record(87, 0x5A);
+    EXPECT_EQ(transport.WriteSettings(record.data(), record.size(), 0), kResultRejected);
+    EXPECT_NE(rig.hub.Firmware("mouse")->Area(0x06)[1], 0x5A);
+
+    ASSERT_EQ(ConfigSequence(transport).Framed({[&] { return transport.WriteSettings(record.data(), record.size(), 128); }}),
+              kResultSuccess);
+    const auto memory = rig.hub.Firmware("mouse")->Area(0x06);
+    EXPECT_EQ(std::vector<uint8_t>(memory.begin() + 128, memory.begin() + 128 + 87), record);
+    EXPECT_NE(memory[128 + 87], 0x5A);
+}
+
+TEST_F(VirtualMouse, BadRequestsGetTheirStatus) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    Report request{};
+    request[0] = 0x04;
+    request[3] = 0x01;
+    request[1] = 0x07;  // wrong checksum
+    Report reply{};
+    ASSERT_EQ(transport.Transact(request.data(), request.size(), reply.data(), reply.size(), nullptr), kResultSuccess);
+    EXPECT_EQ(reply[7], 0xFE);
+    EXPECT_FALSE(rig.hub.Firmware("mouse")->InConfigFrame());
+
+    request = {};
+    request[0] = 0x04;
+    request[3] = 0x44;  // no such command
+    StoreChecksum(request);
+    ASSERT_EQ(transport.Transact(request.data(), request.size(), reply.data(), reply.size(), nullptr), kResultSuccess);
+    EXPECT_EQ(reply[3], 0x44);
+    EXPECT_EQ(reply[7], 0xFF);
+
+    uint8_t data[56];
+    EXPECT_EQ(transport.ReadSettings(data, 56, 1024 - 20), kResultRejected);  // past the settings memory
+}
+
+TEST_F(VirtualMouse, UnplugDuringAnExchangeFailsAndNothingHangs) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    rig.hub.SetLatency(300ms, 300ms);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(50ms);
+        rig.hub.Unplug("mouse");
+    });
+    uint8_t info[34];
+    EXPECT_NE(transport.ReadDeviceInfo(info), kResultSuccess);
+    unplug.join();
+    EXPECT_TRUE(rig.hub.Backend()->EnumerateInterfaces().empty());
+    EXPECT_NE(transport.BeginConfig(), kResultSuccess);
+}
+
+TEST_F(VirtualMouse, ImagesAreCheckedWhenTheFrameCloses) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    std::vector<ImageEntry> macros(2);
+    macros[0] = {{1, 2, 3, 4}};
+    macros[1] = {{5, 6, 7, 8}, {9, 10, 11, 12}};
+    uint32_t surplus = 0;
+    ASSERT_EQ(DownloadEventImage(transport, EventImageKind::Macros, macros, 2048, &surplus), kResultSuccess);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->MacroImage(), macros);
+    ASSERT_EQ(DownloadEventImage(transport, EventImageKind::Recoil, std::vector<ImageEntry>(4), 0, nullptr),
+              kResultSuccess);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->RecoilImage().size(), 4u);
+
+    std::vector<uint8_t> garbage(40, 0x11);
+    ConfigSequence(transport).Framed({[&] { return transport.WriteMacroImage(garbage.data(), garbage.size()); }});
+    EXPECT_EQ(rig.hub.Firmware("mouse")->ImagesRejected(), 1);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->MacroImage(), macros);  // the last good one stays
+}
+
+TEST_F(VirtualMouse, NotificationsDecodeToTheirCodesAndSwitchMemory) {
+    rig.hub.Plug("mouse");
+    CHidDevice notify(rig.hub.Backend());
+    ASSERT_TRUE(notify.Open(rig.PathOf("mouse", 3), true, true, true, false));
+    EXPECT_EQ(MatchCapabilities({notify.Attributes().vendorId, notify.Attributes().productId, notify.InterfaceNumber(),
+                                 notify.CollectionNumber(), notify.Caps().usagePage, notify.Caps().usage}),
+              5u);
+    for (uint16_t code : {0x0401, 0x0403, 0x1123}) {
+        ASSERT_TRUE(rig.hub.Notify("mouse", code));
+        std::vector<uint8_t> report(notify.InputReportByteLength());
+        ASSERT_EQ(notify.Read(report.data(), report.size(), nullptr, 1000), 1);
+        ASSERT_TRUE(notify.UnpackInputReport(report.data(), report.size()));
+        EXPECT_EQ(notify.InputItems().at(0).usages.at(0), code);
+    }
+    const auto memory = rig.hub.Firmware("mouse")->Area(0x05);
+    EXPECT_EQ(memory[0], 3);
+    EXPECT_EQ(memory[3 * 128 + 12], 2);
+    EXPECT_FALSE(rig.hub.Notify("mouse-receiver", 0x0401));  // not plugged
+}
+
+TEST_F(VirtualMouse, CollectionsArriveSeparately) {
+    rig.hub.Plug("mouse:notify");
+    auto paths = rig.hub.Backend()->EnumerateInterfaces();
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_EQ(MatchPath(paths[0]), 5u);
+    rig.hub.Plug("mouse:command");
+    EXPECT_EQ(rig.hub.Backend()->EnumerateInterfaces().size(), 4u);
+    rig.hub.Unplug("mouse:notify");
+    paths = rig.hub.Backend()->EnumerateInterfaces();
+    EXPECT_EQ(paths.size(), 3u);
+    for (const auto& path : paths) EXPECT_EQ(path.find("&col03"), std::string::npos);
+}
+
+TEST(VirtualKeyboard, ScrambledSlotsHoldTheWrittenLogicalKeys) {
+    test::VirtualRig rig;
+    rig.hub.Plug("keyboard-receiver");
+    CHidTransport transport(rig.hub.Backend());
+    rig.Open(transport, "keyboard", LinkReceiver);
+    DeviceInfo info;
+    std::vector<uint8_t> keyTable, ledPositions;
+    ASSERT_EQ(ReadDeviceImage(transport, info, keyTable, &ledPositions), kResultSuccess);
+    ASSERT_EQ(keyTable.size(), 378u);
+    ASSERT_EQ(ledPositions.size(), 126u);
+    size_t found = 0;
+    for (size_t j = 0; j < kWrittenLogicalKeys; ++j) {
+        const KeyAssignment key = LogicalKeyFunction(j);
+        for (size_t k = 0; k < 126; ++k) {
+            if (keyTable[3 * k] == key.type && keyTable[3 * k + 1] == key.param1 && keyTable[3 * k + 2] == key.param2) {
+                ++found;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(found, kWrittenLogicalKeys);
+    const size_t escSlot = keyboard_memory::SlotOfKey(0);
+    EXPECT_EQ(keyTable[3 * escSlot + 2], 0x29);  // Esc usage
+    const size_t gmSlot = keyboard_memory::SlotOfKey(16);
+    EXPECT_EQ(keyTable[3 * gmSlot], 0xA0);
+    EXPECT_EQ(ledPositions[gmSlot], keyboard_memory::LedPositionOfKey(16));
+
+    // Colour pages are live: written without a frame, read back by page.
+    std::vector<uint8_t> page(126 * 3, 0x33);
+    ASSERT_EQ(transport.WritePagedBlock(page.data(), page.size(), 2, 512), kResultSuccess);
+    std::vector<uint8_t> back(page.size());
+    ASSERT_EQ(transport.ReadPagedBlock(back.data(), back.size(), 2, 512), kResultSuccess);
+    EXPECT_EQ(back, page);
+}
+
+TEST(VirtualLightProducts, PadRecordsAndHeadsetLedReports) {
+    test::VirtualRig rig;
+    rig.hub.PlugAll({"mousepad", "headset"});
+    CHidTransport pad(rig.hub.Backend()), headset(rig.hub.Backend());
+    rig.Open(pad, "mousepad", LinkWired);
+    rig.Open(headset, "headset", LinkWired);
+    uint8_t record[34];
+    ASSERT_EQ(pad.ReadSettings(record, sizeof record, 0), kResultSuccess);
+    EXPECT_EQ(record[2], 3);
+    std::vector<uint8_t> written(record, record + 21);
+    written[3] = 4 - 1;
+    ASSERT_EQ(ConfigSequence(pad).Framed({[&] { return pad.WriteSettings(written.data(), 21, 0); }}), kResultSuccess);
+    EXPECT_EQ(rig.hub.Firmware("mousepad")->Area(0x05)[3], 3);
+
+    EXPECT_EQ(headset.Primary().Caps().usagePage, 0x0C);
+    EXPECT_EQ(headset.Primary().CollectionNumber(), 0);
+    uint8_t status[6];
+    rig.hub.SetBattery("headset", 57, 1);
+    ASSERT_EQ(headset.ReadShort(status, 6, 0), kResultSuccess);
+    EXPECT_EQ(status[0], 57);
+    EXPECT_EQ(status[1], 1);
+    std::vector<uint8_t> led(17, 0);
+    led[0] = 0xFF;
+    led[1] = 0x44;
+    led[2] = 0xAD;
+    led[4] = 200;
+    ASSERT_TRUE(headset.Primary().SetOutputReport(led.data(), led.size()));
+    auto* firmware = dynamic_cast<LightRecordFirmware*>(rig.hub.Firmware("headset"));
+    ASSERT_NE(firmware, nullptr);
+    EXPECT_EQ((firmware->Planes().at({0x44, 0xAD})[0]), 200);
+}
+
+TEST(VirtualSelection, NamesAreCheckedAndControlLinesParsed) {
+    std::string error;
+    auto names = ParseVirtualSelection("mouse, keyboard-receiver,mouse", error);
+    ASSERT_TRUE(names.has_value());
+    EXPECT_EQ(*names, (std::vector<std::string>{"mouse", "keyboard-receiver"}));
+    EXPECT_FALSE(ParseVirtualSelection("mouse,trackball", error).has_value());
+    EXPECT_NE(error.find("trackball"), std::string::npos);
+    EXPECT_NE(error.find("mousepad"), std::string::npos);
+    EXPECT_FALSE(ParseVirtualSelection(" , ", error).has_value());
+
+    VirtualDeviceHub hub;
+    EXPECT_EQ(hub.RunCommand("plug mouse:command"), "");
+    EXPECT_EQ(hub.RunCommand("battery mouse 57 1"), "");
+    EXPECT_EQ(hub.Firmware("mouse")->StatusBlock()[0], 57);
+    EXPECT_EQ(hub.RunCommand("power mouse off"), "");
+    EXPECT_FALSE(hub.Product("mouse")->Powered());
+    EXPECT_NE(hub.RunCommand("power mousepad off"), "");
+    EXPECT_NE(hub.RunCommand("notify mouse 0x1123"), "");  // notification collection not plugged
+    EXPECT_NE(hub.RunCommand("plug trackball"), "");
+    EXPECT_NE(hub.RunCommand("notify mouse zz"), "");
+    EXPECT_NE(hub.RunCommand("battery mouse 101 0"), "");
+    EXPECT_NE(hub.RunCommand("dance mouse"), "");
+}
+
+}  // namespace
+}  // namespace m470
