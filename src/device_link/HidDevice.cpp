@@ -143,6 +143,11 @@ void CHidDevice::Close() {
     // The node itself closes when the last pending transfer lets go of it.
 }
 
+void CHidDevice::AbortPendingRead() {
+    std::lock_guard lock(nodeMutex_);
+    if (readPending_) SignalFd(readAbortFd_);
+}
+
 bool CHidDevice::IsOpen() const {
     std::lock_guard lock(nodeMutex_);
     return node_ != nullptr;

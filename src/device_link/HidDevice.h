@@ -79,6 +79,8 @@ public:
     int Read(uint8_t* buffer, size_t length, size_t* transferred, int timeoutMs);
     int Write(const uint8_t* buffer, size_t length, size_t* transferred, int timeoutMs);
     bool SetOutputReport(const uint8_t* buffer, size_t length);
+    // Wakes a pending read, which then fails; the interface stays open.
+    void AbortPendingRead();
 
     // Fills every input item whose report ID equals report[0].
     static bool UnpackReport(const uint8_t* report, size_t length, HidReportType type, std::vector<HidDataItem>& items,

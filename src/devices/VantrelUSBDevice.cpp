@@ -1,0 +1,507 @@
+#include "devices/VantrelUSBDevice.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/DebugTrace.h"
+#include "platform/Folders.h"
+
+namespace m470 {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kLightingStopWait = 1000ms;
+constexpr auto kNotifyStopWait = 500ms;
+constexpr int kLinkRetryWrap = 20;
+constexpr size_t kSkippedStreamLed = 170;
+
+// Pages of "device_function_switch" and "device_key_function_switch" per
+// function kind; -1 leaves a switch as it is.
+struct FunctionPageRow {
+    int kind;
+    int functionPage;
+    int keyFunctionPage;
+};
+constexpr std::array<FunctionPageRow, 7> kFunctionPages{{
+    {2, 0, 1}, {6, 0, 1}, {3, 1, -1}, {8, 1, -1}, {7, 0, 2}, {5, 2, -1}, {-1, 0, 0},
+}};
+
+// The mouse's lighting modes: the step each runs and its threshold row.
+enum class Threshold { Speed, Trail, Fixed2, EveryLoop };
+struct LightingModeRow {
+    int mode;
+    void (CVantrelUSBDevice::*step)();
+    Threshold threshold;
+};
+
+}  // namespace
+
+CVantrelUSBDevice::CVantrelUSBDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend)
+    : kind_(kind), transport_(backend), notifyWired_(backend), notifyReceiver_(backend) {}
+
+CVantrelUSBDevice::~CVantrelUSBDevice() {
+    StopLightingThread();
+    CloseNotify(false);
+    CloseNotify(true);
+}
+
+// ---- frame and lighting state ----
+
+void CVantrelUSBDevice::SetLedCount(size_t count) {
+    count = std::min(count, kMaxLeds + 1);
+    {
+        std::lock_guard lock(frameMutex_);
+        frame_.assign(count, LedEntry{});
+    }
+    std::lock_guard lock(perLedMutex_);
+    perLed_.leds.assign(count, PerLedState::Led{});
+}
+
+size_t CVantrelUSBDevice::LedCount() const {
+    std::lock_guard lock(frameMutex_);
+    return frame_.size();
+}
+
+void CVantrelUSBDevice::SetLedColour(int index, uint32_t entry) {
+    std::lock_guard lock(frameMutex_);
+    if (index < 0 || static_cast<size_t>(index) >= frame_.size()) return;
+    frame_[static_cast<size_t>(index)] = LedEntry::FromPacked(entry);
+}
+
+uint32_t CVantrelUSBDevice::GetLedColour(int index) const {
+    std::lock_guard lock(frameMutex_);
+    if (index < 0 || static_cast<size_t>(index) >= frame_.size()) return 0;
+    return frame_[static_cast<size_t>(index)].Packed();
+}
+
+LedFrame CVantrelUSBDevice::FrameCopy() const {
+    std::lock_guard lock(frameMutex_);
+    return frame_;
+}
+
+LightInfo CVantrelUSBDevice::GetLightInfo() const {
+    std::lock_guard lock(lightMutex_);
+    return lightInfo_;
+}
+
+LightingState CVantrelUSBDevice::CurrentLighting() const { return LightingState::From(GetLightInfo()); }
+
+void CVantrelUSBDevice::SetLightInfo(const std::array<uint32_t, 3>& words, uint16_t half) {
+    std::lock_guard lock(lightMutex_);
+    lightInfo_ = LightInfo::FromWords(words, half);
+}
+
+void CVantrelUSBDevice::SetAudioLightInfo(const AudioLightInfo& info) {
+    std::lock_guard lock(lightMutex_);
+    audioLightInfo_ = info;
+}
+
+AudioLightInfo CVantrelUSBDevice::GetAudioLightInfo() const {
+    std::lock_guard lock(lightMutex_);
+    return audioLightInfo_;
+}
+
+void CVantrelUSBDevice::StepBreathing() {
+    std::lock_guard lock(frameMutex_);
+    m470::StepBreathing(effect_, CurrentLighting(), frame_);
+}
+
+void CVantrelUSBDevice::StepBreathingPalette() {
+    std::lock_guard lock(frameMutex_);
+    m470::StepBreathingPalette(effect_, CurrentLighting(), frame_);
+}
+
+void CVantrelUSBDevice::StepStatic() {
+    std::lock_guard lock(frameMutex_);
+    m470::StepStatic(effect_, CurrentLighting(), frame_);
+}
+
+void CVantrelUSBDevice::StepSpectrum() {
+    std::lock_guard lock(frameMutex_);
+    m470::StepSpectrum(effect_, CurrentLighting(), frame_);
+}
+
+void CVantrelUSBDevice::StepBlink() {
+    std::lock_guard lock(frameMutex_);
+    m470::StepBlink(effect_, CurrentLighting(), frame_, TickCount());
+}
+
+void CVantrelUSBDevice::StepBlinkPalette() {
+    std::lock_guard lock(frameMutex_);
+    m470::StepBlinkPalette(effect_, CurrentLighting(), frame_, TickCount());
+}
+
+void CVantrelUSBDevice::StepOff() {
+    std::lock_guard lock(frameMutex_);
+    m470::StepOff(effect_, CurrentLighting(), frame_);
+}
+
+// The trail belongs to the lighting thread's state: taken under the frame lock.
+void CVantrelUSBDevice::DecayTrail(size_t position, int mode) {
+    std::lock_guard lock(frameMutex_);
+    m470::DecayTrail(trail_, position, mode);
+}
+void CVantrelUSBDevice::SeedTrail() {
+    std::lock_guard lock(frameMutex_);
+    m470::SeedTrail(trail_);
+}
+void CVantrelUSBDevice::RotateTrail(bool upwards) {
+    std::lock_guard lock(frameMutex_);
+    m470::RotateTrail(trail_, upwards);
+}
+void CVantrelUSBDevice::ResetTrail() {
+    std::lock_guard lock(frameMutex_);
+    m470::ResetTrail(trail_);
+}
+
+void CVantrelUSBDevice::FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int) {
+    static RippleFeed programFeed;  // one counter for the whole program
+    static std::mutex feedMutex;
+    const LightingState light = CurrentLighting();
+    const AudioLightInfo audioInfo = GetAudioLightInfo();
+    std::lock_guard feedLock(feedMutex);
+    std::lock_guard lock(frameMutex_);
+    m470::FeedAudioSpectrum(audio_, bands, light, audioInfo, programFeed);
+}
+
+void CVantrelUSBDevice::RenderLighting() {
+    const LedFrame frame = FrameCopy();
+    for (size_t i = 0; i < ledButtons_.size() && i < frame.size(); ++i) {
+        const LedEntry& led = frame[i];
+        ledButtons_[i].SetLight(led.red | led.green << 8 | led.blue << 16, led.level, true);
+    }
+    if (CurrentLighting().mode != 11 || !transport_.Opened()) return;
+    // The hardware cannot run the audio effect: the frame is streamed.
+    const size_t leds = transport_.ReceiverMode() ? frame.size() : deviceInfo_.KeySlotCount();
+    std::vector<uint8_t> bytes;
+    bytes.reserve(leds * 3);
+    for (size_t i = 0; i < leds; ++i) {
+        if (i == kSkippedStreamLed) continue;
+        const Rgb shown = i < frame.size() ? frame[i].Shown() : Rgb{0, 0, 0};
+        bytes.insert(bytes.end(), {shown.red, shown.green, shown.blue});
+    }
+    if (transport_.StreamLighting(bytes.data(), bytes.size()) != kResultSuccess) std::this_thread::sleep_for(200ms);
+}
+
+// ---- profile ----
+
+std::string CVantrelUSBDevice::DataFolder() const { return GetDeviceFolder(deviceName_); }
+std::string CVantrelUSBDevice::DefaultProfilePath() const { return GetDefaultProfilePath(deviceName_); }
+
+void CVantrelUSBDevice::SetProfilePaths() {
+    const std::string folder = DataFolder();
+    profilePath_ = folder + profileName_ + ".Json";
+    lightCataloguePath_ = folder + lightCatalogueName_ + ".config";
+    Profile().SetProfilePath(profilePath_);
+    Profile().SetLightCataloguePath(lightCataloguePath_);
+    Profile().SetDefaultPath(DefaultProfilePath());
+}
+
+void CVantrelUSBDevice::LoadProfile() {
+    SetProfilePaths();
+    Profile().SetDeviceIndex(0);
+    Profile().LoadDeviceSection(profilePath_);
+    ApplyProfile();
+}
+
+bool CVantrelUSBDevice::SaveProfile() { return Profile().Save(); }
+
+int CVantrelUSBDevice::ApplyProfile() {
+    CBasicProfiledata& profile = Profile();
+    const LightInfo light = profile.ReadLightInfo();
+    const AudioLightInfo audio = profile.ReadAudioLightInfo();
+    {
+        std::lock_guard lock(lightMutex_);
+        lightInfo_ = light;
+        audioLightInfo_ = audio;
+    }
+    {
+        std::lock_guard lock(perLedMutex_);
+        perLed_.records = profile.ReadLightList();
+        LedFrame scratch(perLed_.records.size());
+        RunPerLedRules(perLed_, scratch, TickCount(), kPerLedMouseReset, true);
+    }
+    profile.LoadLightCatalogue(profile.GetLightCataloguePath());
+    const auto effects = profile.ReadCustomEffects();
+    std::lock_guard lock(customMutex_);
+    customSteps_ = effects.empty() ? std::vector<LedEffectStep>() : effects.front();
+    custom_ = CustomState{};
+    return 1;
+}
+
+// ---- operations the subclasses fill ----
+
+int CVantrelUSBDevice::ReadFromDevice() { return 0; }
+void CVantrelUSBDevice::ReloadSettings() {}
+int CVantrelUSBDevice::WriteKeyAssignments(int, const std::vector<int>&) { return 0; }
+int CVantrelUSBDevice::WriteKeyAssignmentsWithMacros(int page) { return WriteKeyAssignments(page, CollectUsedMacros()); }
+int CVantrelUSBDevice::WriteSecondKeyTableWithMacros(int) { return 0; }
+int CVantrelUSBDevice::WriteSecondKeyTable(int, const std::vector<int>&) { return 0; }
+int CVantrelUSBDevice::WriteMacros(const std::vector<int>&) { return 0; }
+int CVantrelUSBDevice::WriteToDevice(int, int, int, int, int) { return 0; }
+
+void CVantrelUSBDevice::BindKeyButtons() {
+    keyButtons_.clear();
+    ledButtons_.clear();
+    if (host_ == nullptr || page_ == nullptr) return;
+    for (ui::Control* control : page_->Children()) {
+        if (control->Type() != ui::ControlType::SelectPanel) continue;
+        for (ui::Control* child : control->Children())
+            if (child->Type() == ui::ControlType::KeyButton) keyButtons_.push_back(child);
+        break;
+    }
+}
+
+// ---- identity, UI, flags ----
+
+void CVantrelUSBDevice::SetIdentity(const KnownInterface& row, size_t rowIndex, const std::string& path) {
+    identity_ = row;
+    identityRow_ = rowIndex;
+    identityPath_ = path;
+    kind_ = row.kind;
+}
+
+void CVantrelUSBDevice::SetUi(ui::ControlHost* host, ui::Control* page) {
+    host_ = host;
+    page_ = page;
+}
+
+void CVantrelUSBDevice::SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam) {
+    if (owner_ != nullptr) owner_->Send(message, wParam, lParam);
+}
+
+void CVantrelUSBDevice::SetLightControlFlag(int flag) {
+    lightControlFlag_ = flag;
+    if (flag != 0 && kind_ == DeviceKind::Keyboard) transport_.ClaimLighting();
+}
+
+void CVantrelUSBDevice::ShowFunctionPage(int kind) {
+    functionPage_ = kind;
+    // Kind 4 is its own page only on the mouse and the keyboard.
+    if (kind == 4 && (kind_ == DeviceKind::Keyboard || kind_ == DeviceKind::Mouse)) {
+        ui::Ctl(host_ != nullptr ? host_->FindUnder(page_, "device_function_switch") : nullptr).SetPage(3);
+        return;
+    }
+    const int effective = kind == 4 ? 7 : kind;
+    const FunctionPageRow* row = &kFunctionPages.back();
+    for (const FunctionPageRow& candidate : kFunctionPages)
+        if (candidate.kind == effective) row = &candidate;
+    if (host_ == nullptr) return;
+    ui::Ctl(host_->FindUnder(page_, "device_function_switch")).SetPage(row->functionPage);
+    if (row->keyFunctionPage >= 0) ui::Ctl(host_->FindUnder(page_, "device_key_function_switch")).SetPage(row->keyFunctionPage);
+}
+
+// ---- power and link ----
+
+void CVantrelUSBDevice::QueryPower() {
+    if (!transport_.Opened() || powerPollingSuppressed_ || !transport_.QueryLink()) return;
+    std::array<uint8_t, 6> status{};
+    if (transport_.ReadShort(status.data(), status.size(), 0) != kResultSuccess) return;
+    status[3] = transport_.ReceiverMode() ? 1 : 0;
+    if (powerPanel_) powerPanel_(status);
+    SendToOwner(ui::kMsgBattery, status[4], 0);
+}
+
+bool CVantrelUSBDevice::CheckLink() {
+    return transport_.Opened() && transport_.ReceiverMode() && transport_.QueryLink();
+}
+
+// ---- selector timers ----
+
+std::vector<TimerRequest> CVantrelUSBDevice::OnRenderTimer() {
+    RenderLighting();
+    if (!transport_.Opened()) return {};
+    return {{kTimerRender, transport_.ReceiverMode() ? 50 : 10}};
+}
+
+std::vector<TimerRequest> CVantrelUSBDevice::OnFirstReadTimer(SelectorState& entry) {
+    const bool receiver = transport_.ReceiverMode();
+    if (receiver && transport_.Opened()) {
+        if (!CheckLink()) {
+            entry.linkRetries = (entry.linkRetries + 1) % kLinkRetryWrap;
+            if (entry.shown) {
+                entry.shown = false;
+                SendToOwner(ui::kMsgLink, modelIndex_, 0);
+            }
+            return {{kTimerFirstRead, 3000}};
+        }
+        entry.shown = true;
+        SendToOwner(ui::kMsgLink, modelIndex_, 1);
+    }
+    ReadFromDevice();
+    entry.linkRetries = 0;
+    std::vector<TimerRequest> next{{kTimerRender, 5}};
+    if (hasPowerPanel_ && transport_.Opened()) next.push_back({kTimerPower, 50});
+    if (receiver) next.push_back({kTimerLinkWatch, 2000});
+    return next;
+}
+
+std::vector<TimerRequest> CVantrelUSBDevice::OnReloadTimer() {
+    ReloadSettings();
+    return {};
+}
+
+std::vector<TimerRequest> CVantrelUSBDevice::OnPowerTimer() {
+    QueryPower();
+    if (!hasPowerPanel_) return {};
+    return {{kTimerPower, 5000}};
+}
+
+std::vector<TimerRequest> CVantrelUSBDevice::OnLinkWatchTimer(SelectorState& entry) {
+    if (!transport_.ReceiverMode()) {
+        if (transport_.Opened()) DebugTrace::Write("2.4gcesvdfherhue  12312423");
+        return {};
+    }
+    const bool linked = CheckLink();
+    if (!linked && entry.shown) {
+        entry.shown = false;
+        SendToOwner(ui::kMsgLink, modelIndex_, 0);
+        DebugTrace::Write("2.4gcesvdfherhue");
+    } else if (linked && !entry.shown) {
+        entry.shown = true;
+        SendToOwner(ui::kMsgLink, modelIndex_, 1);
+        if (hasPowerPanel_) QueryPower();
+        DebugTrace::Write("2.4gcesvdfherhue  12312423 123342341");
+    }
+    return {{kTimerLinkWatch, 3000}};
+}
+
+// ---- notification interfaces ----
+
+bool CVantrelUSBDevice::OpenNotify(const std::string& path, bool receiver) {
+    CloseNotify(receiver);
+    CHidDevice& interface = NotifyInterface(receiver);
+    bool opened;
+    {
+        std::lock_guard lock(receiver ? notifyReceiverLock_ : notifyWiredLock_);
+        interface.Close();
+        opened = interface.Open(path, true, true, true, false);
+        (receiver ? notifyReceiverOpen_ : notifyWiredOpen_) = opened;
+    }
+    (receiver ? notifyReceiverThread_ : notifyWiredThread_).Start([this, receiver](const StopEvent& stop) {
+        NotificationLoop(receiver, stop);
+    });
+    return opened;
+}
+
+void CVantrelUSBDevice::CloseNotify(bool receiver) {
+    CHidDevice& interface = NotifyInterface(receiver);
+    StoppableThread& thread = receiver ? notifyReceiverThread_ : notifyWiredThread_;
+    if (thread.Running()) {
+        // The thread sits in a read without time limit: wake it, then wait.
+        interface.AbortPendingRead();
+        const auto result = thread.Stop(kNotifyStopWait, [&interface] { interface.AbortPendingRead(); });
+        DebugTrace::Write(ThreadStopLine(result));
+    }
+    std::lock_guard lock(receiver ? notifyReceiverLock_ : notifyWiredLock_);
+    (receiver ? notifyReceiverOpen_ : notifyWiredOpen_) = false;
+    interface.Close();
+}
+
+bool CVantrelUSBDevice::NotifyOpen(bool receiver) const { return receiver ? notifyReceiverOpen_ : notifyWiredOpen_; }
+
+void CVantrelUSBDevice::NotificationLoop(bool receiver, const StopEvent& stop) {
+    CHidDevice& interface = NotifyInterface(receiver);
+    std::vector<uint8_t> report;
+    for (;;) {
+        if (stop.WaitFor(1ms)) break;
+        if (!NotifyOpen(receiver)) continue;
+        report.assign(interface.InputReportByteLength(), 0);
+        size_t got = 0;
+        if (!interface.Read(report.data(), report.size(), &got, kInfinite) || got == 0) continue;
+        if (!interface.UnpackInputReport(report.data(), got)) continue;
+        const auto& items = interface.InputItems();
+        if (items.empty()) continue;
+        const uint16_t code =
+            items[0].isButton ? (items[0].usages.empty() ? 0 : items[0].usages[0]) : static_cast<uint16_t>(items[0].rawValue);
+        OnNotification(code, receiver);
+    }
+    DebugTrace::Write(NotificationThreadExitLine());
+}
+
+// ---- lighting thread ----
+
+uint64_t CVantrelUSBDevice::TickCount() const {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void CVantrelUSBDevice::StartLightingThread() {
+    lightingThread_.Start([this](const StopEvent& stop) { LightingLoop(stop); });
+}
+
+void CVantrelUSBDevice::StopLightingThread() {
+    if (!lightingThread_.Running()) return;
+    DebugTrace::Write(ThreadStopLine(lightingThread_.Stop(kLightingStopWait)));
+}
+
+void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
+    uint32_t ticks = 0;
+    uint64_t lastTick = TickCount();
+    for (;;) {
+        if (stop.WaitFor(1ms)) break;
+        if (!transport_.Opened()) {
+            if (stop.WaitFor(100ms)) break;
+            continue;
+        }
+        if (synced_) continue;
+        const uint64_t now = TickCount();
+        if (now - lastTick > 1) {
+            ++ticks;
+            lastTick = now;
+        }
+        LightingTick(ticks);
+    }
+    DebugTrace::Write("MS灯光线程设定退出");
+}
+
+void CVantrelUSBDevice::LightingTick(uint32_t& ticks) {
+    static const std::array<LightingModeRow, 11> kModes{{
+        {0, &CVantrelUSBDevice::StepBreathing, Threshold::Speed},
+        {1, &CVantrelUSBDevice::StepSpectrum, Threshold::Speed},
+        {2, &CVantrelUSBDevice::StepStatic, Threshold::Speed},
+        {3, &CVantrelUSBDevice::StepOff, Threshold::Speed},
+        {4, &CVantrelUSBDevice::StepBlink, Threshold::Speed},
+        {5, nullptr, Threshold::Trail},
+        {6, nullptr, Threshold::Speed},
+        {7, &CVantrelUSBDevice::StepBreathingPalette, Threshold::Speed},
+        {8, &CVantrelUSBDevice::StepBlinkPalette, Threshold::Speed},
+        {9, nullptr, Threshold::Speed},
+        {11, nullptr, Threshold::Fixed2},
+    }};
+    const LightingState light = CurrentLighting();
+    const LightingModeRow* row = nullptr;
+    for (const LightingModeRow& candidate : kModes)
+        if (candidate.mode == light.mode) row = &candidate;
+    const Threshold threshold = row != nullptr ? row->threshold : Threshold::EveryLoop;
+    const uint32_t due = threshold == Threshold::Speed   ? kStepThreshold[light.speed]
+                         : threshold == Threshold::Trail ? kTrailThreshold[light.speed]
+                         : threshold == Threshold::Fixed2 ? 2u
+                                                          : 0u;
+    if (threshold != Threshold::EveryLoop && ticks < due) return;
+    ticks = 0;
+    if (row != nullptr && row->step != nullptr) {
+        (this->*(row->step))();
+        return;
+    }
+    std::lock_guard lock(frameMutex_);
+    switch (light.mode) {
+        case 5: StepMouseTrail(effect_, trail_, light, frame_); break;
+        case 6: StepReaction(reaction_, light, frame_); break;
+        case 9: StepMouseWave(effect_, light, frame_); break;
+        case 11: {
+            const AudioLightInfo audioInfo = GetAudioLightInfo();
+            AudioScene scene{effect_, audio_, trail_, light, audioInfo, frame_};
+            StepAudio(scene);
+            break;
+        }
+        default: {
+            std::lock_guard stepsLock(customMutex_);
+            StepCustom(custom_, customSteps_, light, frame_, TickCount());
+            break;
+        }
+    }
+}
+
+}  // namespace m470

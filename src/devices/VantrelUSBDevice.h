@@ -1,0 +1,234 @@
+#pragma once
+// The base of every device object: one physical product (with its receiver)
+// as page, working model and link owner.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device_link/DeviceInfo.h"
+#include "device_link/HidTransport.h"
+#include "device_link/KnownInterface.h"
+#include "devices/AudioRenderers.h"
+#include "devices/LightingSteps.h"
+#include "devices/StoppableThread.h"
+#include "profiles/BasicProfiledata.h"
+#include "shell/Ctl.h"
+#include "shell/MessageChannel.h"
+
+namespace m470 {
+
+// What the selector entry of a device knows and what a timer asks it to do.
+struct SelectorState {
+    bool shown = false;
+    int linkRetries = 0;  // wraps to 0 at 20
+};
+struct TimerRequest {
+    int id;
+    int delayMs;
+    friend bool operator==(const TimerRequest&, const TimerRequest&) = default;
+};
+
+// Selector timer ids.
+inline constexpr int kTimerRender = 1000;
+inline constexpr int kTimerFirstRead = 1001;
+inline constexpr int kTimerReload = 1002;
+inline constexpr int kTimerHookA = 1003;
+inline constexpr int kTimerHookB = 1004;
+inline constexpr int kTimerPower = 1005;
+inline constexpr int kTimerLinkWatch = 1007;
+
+class CVantrelUSBDevice {
+public:
+    explicit CVantrelUSBDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend = nullptr);
+    virtual ~CVantrelUSBDevice();
+    CVantrelUSBDevice(const CVantrelUSBDevice&) = delete;
+    CVantrelUSBDevice& operator=(const CVantrelUSBDevice&) = delete;
+
+    // ---- virtual operations, in slot order ----
+    virtual void BindKeyButtons();
+    virtual int ApplyProfile();
+    virtual void StepBreathing();
+    virtual void StepBreathingPalette();
+    virtual void StepStatic();
+    virtual void StepSpectrum();
+    virtual void StepBlink();
+    virtual void StepBlinkPalette();
+    virtual void StepOff();
+    virtual void RenderLighting();
+    virtual void SetLedColour(int index, uint32_t entry);
+    virtual uint32_t GetLedColour(int index) const;
+    virtual int ReadFromDevice();
+    virtual void ReloadSettings();
+    virtual void HookA() {}
+    virtual void HookB() {}
+    virtual void QueryPower();
+    virtual bool CheckLink();
+    virtual void LoadAssignments() {}
+    virtual void HookC() {}
+    virtual void RefreshPanels() {}
+    virtual void HookD() {}
+    virtual void HookE() {}
+    virtual void PruneMacroKeys() {}
+    virtual void LoadProfile();
+    virtual std::vector<int> CollectUsedMacros() { return {}; }
+    virtual int WriteKeyAssignments(int page, const std::vector<int>& macros);
+    virtual int WriteKeyAssignmentsWithMacros(int page);
+    virtual int WriteSecondKeyTableWithMacros(int page);
+    virtual int WriteSecondKeyTable(int page, const std::vector<int>& macros);
+    virtual int WriteMacros(const std::vector<int>& macros);
+    virtual int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight);
+    virtual void LoadPanelLists() {}
+    virtual void SetKeyIndexMap(const std::vector<uint8_t>& map) { keyIndexMap_ = map; }
+    virtual void DecayTrail(size_t position, int mode);
+    virtual void SeedTrail();
+    virtual void RotateTrail(bool upwards);
+    virtual void ResetTrail();
+    virtual void ShowFunctionPage(int kind);
+    virtual int GetFunctionPage() const { return functionPage_; }
+    virtual void SetProfilePaths();
+    virtual std::string GetProfilePath() const { return profilePath_; }
+    virtual bool SaveProfile();
+    virtual void SetModelLightIndex(int index) { modelLightIndex_ = index; }
+    virtual int GetModelLightIndex() const { return modelLightIndex_; }
+    virtual void SetLightInfo(const std::array<uint32_t, 3>& words, uint16_t half);
+    virtual void SetAudioLightInfo(const AudioLightInfo& info);
+    virtual AudioLightInfo GetAudioLightInfo() const;
+    virtual void SelectKey(int index) { selectedKey_ = index; }
+    virtual void SelectSecondLayerKey(int index) { selectedSecondKey_ = index; }
+    virtual void FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int count);
+    virtual void FeedAudioBands(const std::vector<int32_t>& bands) { (void)bands; }
+
+    // ---- identity and UI links ----
+    DeviceKind Kind() const { return kind_; }
+    void SetIdentity(const KnownInterface& row, size_t rowIndex, const std::string& path);
+    const KnownInterface& Identity() const { return identity_; }
+    void SetModelIndex(int index) { modelIndex_ = index; }
+    int ModelIndex() const { return modelIndex_; }
+    void SetDeviceName(const std::string& name) { deviceName_ = name; }
+    const std::string& DeviceName() const { return deviceName_; }
+    void SetLightCatalogueName(const std::string& name) { lightCatalogueName_ = name; }
+    void SetProfileName(const std::string& name) { profileName_ = name; }
+    const std::string& ProfileName() const { return profileName_; }
+    std::string DataFolder() const;
+    std::string DefaultProfilePath() const;
+
+    void SetUi(ui::ControlHost* host, ui::Control* page);
+    ui::Control* Page() const { return page_; }
+    void SetOwner(ui::MessageChannel* owner) { owner_ = owner; }
+    using PowerSink = std::function<void(const std::array<uint8_t, 6>& status)>;
+    void SetPowerPanel(PowerSink sink) { powerPanel_ = std::move(sink); }
+    void SetHasPowerPanel(bool has) { hasPowerPanel_ = has; }
+    bool HasPowerPanel() const { return hasPowerPanel_; }
+    // Only a device with a power panel can suppress its polling.
+    void SetPowerPollingSuppressed(bool suppressed) { if (hasPowerPanel_) powerPollingSuppressed_ = suppressed; }
+    void SetKeyButtonCount(size_t count) { keyButtonCount_ = count; }
+    // Resizes and clears the LED frame, the preview list and the per-LED records.
+    void SetLedCount(size_t count);
+    size_t LedCount() const;
+
+    // ---- flags ----
+    void SetLightControlFlag(int flag);
+    int LightControlFlag() const { return lightControlFlag_; }
+    void SetWindowActive(bool active) { windowActive_ = active; }
+    bool WindowActive() const { return windowActive_; }
+    void SetSynced(bool synced) { synced_ = synced; }
+    bool Synced() const { return synced_; }
+
+    // ---- link ----
+    CHidTransport& Transport() { return transport_; }
+    const DeviceInfo& Info() const { return deviceInfo_; }
+    bool OpenNotify(const std::string& path, bool receiver);
+    void CloseNotify(bool receiver);
+    bool NotifyOpen(bool receiver) const;
+    CHidDevice& NotifyInterface(bool receiver) { return receiver ? notifyReceiver_ : notifyWired_; }
+
+    // ---- threads ----
+    void StartLightingThread();
+    void StopLightingThread();
+    bool LightingThreadRunning() const { return lightingThread_.Running(); }
+
+    // ---- what the selector timers do to the device ----
+    // Each returns the timers to start next.
+    std::vector<TimerRequest> OnRenderTimer();
+    std::vector<TimerRequest> OnFirstReadTimer(SelectorState& entry);
+    std::vector<TimerRequest> OnReloadTimer();
+    std::vector<TimerRequest> OnPowerTimer();
+    std::vector<TimerRequest> OnLinkWatchTimer(SelectorState& entry);
+
+    // The LED frame (read by the preview; written by the lighting thread).
+    LedFrame FrameCopy() const;
+    LightInfo GetLightInfo() const;
+
+protected:
+    // A notification code (first usage) from the wired or receiver interface.
+    virtual void OnNotification(uint16_t code, bool receiver) { (void)code; (void)receiver; }
+    virtual const char* NotificationThreadExitLine() const { return "MS 设备同步线程设定退出"; }
+    // One loop of the lighting thread after a counted tick.
+    virtual void LightingTick(uint32_t& ticks);
+    virtual CBasicProfiledata& Profile() { return profile_; }
+    // A tick count in milliseconds; tests may replace it.
+    virtual uint64_t TickCount() const;
+    void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
+
+    DeviceKind kind_;
+    CHidTransport transport_;
+    DeviceInfo deviceInfo_;
+    std::vector<uint8_t> keyTableImage_;
+    std::vector<uint8_t> keyIndexMap_;
+    ui::ControlHost* host_ = nullptr;
+    ui::Control* page_ = nullptr;
+    std::vector<ui::Ctl> keyButtons_, ledButtons_;
+
+    // Lighting model (the UI thread writes it; the lighting thread reads it).
+    mutable std::mutex lightMutex_;
+    LightInfo lightInfo_;
+    AudioLightInfo audioLightInfo_;
+    mutable std::mutex frameMutex_;
+    LedFrame frame_;
+    EffectState effect_;
+    TrailState trail_;
+    ReactionState reaction_;
+    AudioState audio_;
+    std::mutex customMutex_;
+    std::vector<LedEffectStep> customSteps_;
+    CustomState custom_;
+    std::mutex perLedMutex_;
+    PerLedState perLed_;
+
+private:
+    void NotificationLoop(bool receiver, const StopEvent& stop);
+    void LightingLoop(const StopEvent& stop);
+    LightingState CurrentLighting() const;
+
+    KnownInterface identity_{};
+    size_t identityRow_ = 0;
+    std::string identityPath_;
+    int modelIndex_ = -1;
+    int modelLightIndex_ = 0;
+    std::string deviceName_, lightCatalogueName_ = "kestro_light", profileName_;
+    std::string profilePath_, lightCataloguePath_;
+    CBasicProfiledata profile_;
+
+    CHidDevice notifyWired_, notifyReceiver_;
+    std::atomic<bool> notifyWiredOpen_{false}, notifyReceiverOpen_{false};
+    std::mutex notifyWiredLock_, notifyReceiverLock_;
+    StoppableThread notifyWiredThread_, notifyReceiverThread_, lightingThread_;
+
+    ui::MessageChannel* owner_ = nullptr;
+    PowerSink powerPanel_;
+    bool hasPowerPanel_ = false;
+    bool powerPollingSuppressed_ = false;
+    size_t keyButtonCount_ = 0;
+    std::atomic<int> lightControlFlag_{1};
+    std::atomic<bool> windowActive_{true};
+    std::atomic<bool> synced_{false};
+    int selectedKey_ = -1, selectedSecondKey_ = -1;
+    int functionPage_ = 1;
+};
+
+}  // namespace m470
