@@ -59,7 +59,7 @@ void FillLightRecord(uint8_t* record, uint8_t mode) {
 
 MouseFirmware::MouseFirmware(uint16_t sensorCode)
     : settings_(mouse_memory::kRecords * mouse_memory::kRecordStride, 0),
-      keyTable_(mouse_memory::kKeySlots * 3, 0) {
+      keyTable_(mouse_memory::kKeySlots * 3, 0), stream_(512, 0) {
     using namespace mouse_memory;
     deviceInfo_[0] = 0x22;
     deviceInfo_[1] = 0x2E;
@@ -81,6 +81,7 @@ MouseFirmware::MouseFirmware(uint16_t sensorCode)
     AddCommand(0x06, true, &settings_, true);
     AddCommand(0x07, false, &keyTable_, false);
     AddCommand(0x09, true, &keyTable_, true);
+    AddCommand(0x12, true, &stream_, false);  // the audio mode's live frames
     AddCommand(0x15, true, &macroArea_, true);
     AddCommand(0x17, true, &recoilArea_, true);
 }

@@ -40,7 +40,7 @@ protected:
     void OnSwitch(uint8_t activeRecord, int activeStage) override;
 
 private:
-    std::vector<uint8_t> settings_, keyTable_;
+    std::vector<uint8_t> settings_, keyTable_, stream_;
 };
 
 class KeyboardFirmware : public FirmwareEmulator {
