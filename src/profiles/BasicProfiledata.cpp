@@ -9,12 +9,15 @@
 namespace m470 {
 namespace {
 
-// "LightInfo" member ↔ record byte.
-struct LightInfoMember {
+// A JSON member ↔ one byte of a record; flags read as 0 or 1.
+template <typename Record>
+struct RecordMember {
     const char* name;
-    uint8_t LightInfo::*field;
+    uint8_t Record::*field;
     bool isFlag;
 };
+using LightInfoMember = RecordMember<LightInfo>;
+using AudioLightInfoMember = RecordMember<AudioLightInfo>;
 
 inline constexpr LightInfoMember kLightInfoMembers[] = {
     {"SelectItem", &LightInfo::selectItem, false}, {"Light", &LightInfo::light, false},
@@ -25,12 +28,6 @@ inline constexpr LightInfoMember kLightInfoMembers[] = {
     {"OldLedmode", &LightInfo::oldLedmode, false},
 };
 
-struct AudioLightInfoMember {
-    const char* name;
-    uint8_t AudioLightInfo::*field;
-    bool isFlag;
-};
-
 inline constexpr AudioLightInfoMember kAudioLightInfoMembers[] = {
     {"AudioMode", &AudioLightInfo::audioMode, false},      {"BkColorR", &AudioLightInfo::bkColorR, false},
     {"BkColorG", &AudioLightInfo::bkColorG, false},        {"BkColorB", &AudioLightInfo::bkColorB, false},
@@ -38,6 +35,27 @@ inline constexpr AudioLightInfoMember kAudioLightInfoMembers[] = {
     {"FgColorB", &AudioLightInfo::fgColorB, false},        {"7ColorFlags", &AudioLightInfo::sevenColorFlags, true},
     {"ColorTypeFlags", &AudioLightInfo::colorTypeFlags, true},
 };
+
+template <typename Record, size_t N>
+Record ReadRecord(const Json::Value& object, const RecordMember<Record> (&members)[N]) {
+    Record record;
+    for (const RecordMember<Record>& member : members) {
+        const Json::Value& value = Member(object, member.name);
+        record.*member.field = member.isFlag ? (JsonBool(value) ? 1 : 0) : JsonByte(value);
+    }
+    return record;
+}
+
+// flagsAsBooleans: flags are written as 0 or 1, else as their byte.
+template <typename Record, size_t N>
+Json::Value WriteRecord(const Record& record, const RecordMember<Record> (&members)[N], bool flagsAsBooleans) {
+    Json::Value object(Json::objectValue);
+    for (const RecordMember<Record>& member : members) {
+        const uint8_t byte = record.*member.field;
+        object[member.name] = member.isFlag && flagsAsBooleans ? (byte != 0 ? 1 : 0) : static_cast<int>(byte);
+    }
+    return object;
+}
 
 // The eight colour-step members shared by "LightList" and "LEDEffectList".
 template <typename Record>
@@ -104,40 +122,23 @@ LightInfo CBasicProfiledata::ReadLightInfo() {
         lightInfo_ = defaultLightInfo_;
         return lightInfo_;
     }
-    LightInfo info;
-    for (const LightInfoMember& member : kLightInfoMembers) {
-        const Json::Value& value = Member(object, member.name);
-        info.*member.field = member.isFlag ? (JsonBool(value) ? 1 : 0) : JsonByte(value);
-    }
-    lightInfo_ = info;
-    return info;
+    lightInfo_ = ReadRecord(object, kLightInfoMembers);
+    return lightInfo_;
 }
 
 void CBasicProfiledata::WriteLightInfo(const LightInfo& info) {
     lightInfo_ = info;
-    Json::Value object(Json::objectValue);
-    for (const LightInfoMember& member : kLightInfoMembers)
-        object[member.name] = member.isFlag ? (info.*member.field != 0 ? 1 : 0) : static_cast<int>(info.*member.field);
-    MutableMember(section_, "LightInfo") = object;
+    MutableMember(section_, "LightInfo") = WriteRecord(info, kLightInfoMembers, true);
 }
 
 AudioLightInfo CBasicProfiledata::ReadAudioLightInfo() {
-    AudioLightInfo info;
-    const Json::Value& object = Member(section_, "AudioLightInfo");
-    for (const AudioLightInfoMember& member : kAudioLightInfoMembers) {
-        const Json::Value& value = Member(object, member.name);
-        info.*member.field = member.isFlag ? (JsonBool(value) ? 1 : 0) : JsonByte(value);
-    }
-    audioLightInfo_ = info;
-    return info;
+    audioLightInfo_ = ReadRecord(Member(section_, "AudioLightInfo"), kAudioLightInfoMembers);
+    return audioLightInfo_;
 }
 
 void CBasicProfiledata::WriteAudioLightInfo(const AudioLightInfo& info) {
     audioLightInfo_ = info;
-    Json::Value object(Json::objectValue);
-    for (const AudioLightInfoMember& member : kAudioLightInfoMembers)
-        object[member.name] = static_cast<int>(info.*member.field);
-    MutableMember(section_, "AudioLightInfo") = object;
+    MutableMember(section_, "AudioLightInfo") = WriteRecord(info, kAudioLightInfoMembers, false);
 }
 
 std::vector<LightListEntry> CBasicProfiledata::ReadLightList() {

@@ -3,18 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device_link/CommandCodes.h"
+
 namespace m470 {
-namespace {
-
-constexpr uint8_t kBeginConfig = 0x01;
-constexpr uint8_t kEndConfig = 0x02;
-constexpr uint8_t kReadShort = 0x1A;
-constexpr uint8_t kClaimLighting = 0x1C;
-constexpr uint8_t kQueryLink = 0xAA;
-constexpr uint8_t kWriteMacroImage = 0x15;
-constexpr uint8_t kWriteRecoilImage = 0x17;
-
-}  // namespace
+using namespace command;
 
 void FirmwareEmulator::AddCommand(uint8_t command, bool write, std::vector<uint8_t>* area, bool needsFrame) {
     commands_.push_back({command, write, area, needsFrame});

@@ -1,5 +1,6 @@
 #include "sim/ProductFirmware.h"
 
+#include "device_link/CommandCodes.h"
 #include "devices/keyboard/LogicalKeys.h"
 
 namespace m470 {
@@ -76,14 +77,14 @@ MouseFirmware::MouseFirmware(uint16_t sensorCode)
     settings_[0] = 0;  // active record
     macroArea_.assign(kMacroUnits * 128u, 0);
     recoilArea_.assign(kRecoilBytes, 0);
-    AddCommand(0x03, false, &deviceInfo_, false);
-    AddCommand(0x05, false, &settings_, false);
-    AddCommand(0x06, true, &settings_, true);
-    AddCommand(0x07, false, &keyTable_, false);
-    AddCommand(0x09, true, &keyTable_, true);
-    AddCommand(0x12, true, &stream_, false);  // the audio mode's live frames
-    AddCommand(0x15, true, &macroArea_, true);
-    AddCommand(0x17, true, &recoilArea_, true);
+    AddCommand(command::kReadDeviceInfo, false, &deviceInfo_, false);
+    AddCommand(command::kReadSettings, false, &settings_, false);
+    AddCommand(command::kWriteSettings, true, &settings_, true);
+    AddCommand(command::kReadKeyTable, false, &keyTable_, false);
+    AddCommand(command::kWriteKeyTable, true, &keyTable_, true);
+    AddCommand(command::kStreamLighting, true, &stream_, false);  // the audio mode's live frames
+    AddCommand(command::kWriteMacroImage, true, &macroArea_, true);
+    AddCommand(command::kWriteRecoilImage, true, &recoilArea_, true);
 }
 
 void MouseFirmware::OnSwitch(uint8_t activeRecord, int activeStage) {
@@ -115,17 +116,17 @@ KeyboardFirmware::KeyboardFirmware()
     settings_[0] = 0;
     for (size_t i = 0; i < colourPages_.size(); i += 3) colourPages_[i] = 255;  // red pages
     macroArea_.assign(kMacroUnits * 128u, 0);
-    AddCommand(0x03, false, &deviceInfo_, false);
-    AddCommand(0x05, false, &settings_, false);
-    AddCommand(0x06, true, &settings_, true);
-    AddCommand(0x07, false, &keyTable_, false);
-    AddCommand(0x09, true, &keyTable_, true);
-    AddCommand(0x27, true, &keyTableSecond_, true);
-    AddCommand(0x1B, false, &ledPositions_, false);
-    AddCommand(0x0A, false, &colourPages_, false);
-    AddCommand(0x0B, true, &colourPages_, false);
-    AddCommand(0x12, true, &stream_, false);
-    AddCommand(0x15, true, &macroArea_, true);
+    AddCommand(command::kReadDeviceInfo, false, &deviceInfo_, false);
+    AddCommand(command::kReadSettings, false, &settings_, false);
+    AddCommand(command::kWriteSettings, true, &settings_, true);
+    AddCommand(command::kReadKeyTable, false, &keyTable_, false);
+    AddCommand(command::kWriteKeyTable, true, &keyTable_, true);
+    AddCommand(command::kWriteKeyTableSecond, true, &keyTableSecond_, true);
+    AddCommand(command::kReadKeyTableThird, false, &ledPositions_, false);
+    AddCommand(command::kReadPagedBlock, false, &colourPages_, false);
+    AddCommand(command::kWritePagedBlock, true, &colourPages_, false);
+    AddCommand(command::kStreamLighting, true, &stream_, false);
+    AddCommand(command::kWriteMacroImage, true, &macroArea_, true);
 }
 
 void KeyboardFirmware::OnSwitch(uint8_t activeRecord, int) {
@@ -136,10 +137,10 @@ LightRecordFirmware::LightRecordFirmware(uint8_t powerOnMode) : settings_(256, 0
     deviceInfo_[5] = 0;
     FillLightRecord(settings_.data(), powerOnMode);
     settings_[0] = 0;
-    AddCommand(0x03, false, &deviceInfo_, false);
-    AddCommand(0x05, false, &settings_, false);
-    AddCommand(0x06, true, &settings_, true);
-    AddCommand(0x12, true, &stream_, false);
+    AddCommand(command::kReadDeviceInfo, false, &deviceInfo_, false);
+    AddCommand(command::kReadSettings, false, &settings_, false);
+    AddCommand(command::kWriteSettings, true, &settings_, true);
+    AddCommand(command::kStreamLighting, true, &stream_, false);
 }
 
 void LightRecordFirmware::OnSwitch(uint8_t activeRecord, int) {

@@ -1,5 +1,6 @@
 #include "sim/VirtualProduct.h"
 
+#include "device_link/CommandCodes.h"
 #include "sim/ProductDescriptors.h"
 #include "sim/ProductFirmware.h"
 
@@ -7,7 +8,6 @@ namespace m470 {
 
 namespace {
 constexpr size_t kConsumerCollection = 3;
-constexpr uint8_t kQueryLink = 0xAA;
 }  // namespace
 
 struct VirtualProduct::Link {
@@ -140,7 +140,7 @@ bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, const std:
         latency = receiver ? receiverLatency_ : wiredLatency_;
     }
     Report reply{};
-    if (!receiver || (powered && entry.request[packet::kCommand] != kQueryLink)) {
+    if (!receiver || (powered && entry.request[packet::kCommand] != command::kQueryLink)) {
         reply = firmware_->Answer(entry.request);
     } else {
         // The receiver answers for itself: its link query, and any command
