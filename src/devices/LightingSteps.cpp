@@ -162,6 +162,49 @@ void StepMouseTrail(EffectState& state, TrailState& trail, const LightingState& 
     }
 }
 
+void StepPadWave(EffectState& state, const LightingState& light, LedFrame& frame) {
+    const bool multi = light.multiColor != 0;
+    state.phase = PhaseStep(light.direction, multi ? kWheelSize : 96, state.phase, 1);
+    for (size_t i = 0; i < frame.size(); ++i) {
+        if (multi)
+            SetLed(frame, i, kColourWheel[(state.phase + 1 + 7 * i) % kWheelSize], light.Scale());
+        else
+            SetLed(frame, i, light.colour, Scaled(light.Scale(), kWaveCurve[(state.phase + 1 + 7 * i) % 96]));
+    }
+}
+
+void StepPadTrail(EffectState& state, PadTrailState& pad, const LightingState& light, LedFrame& frame, bool pairs) {
+    constexpr size_t kPairPositions = 7;
+    state.phase = PhaseStep(light.direction, kWheelSize, state.phase, 1);
+    if (pad.calls > 1) {
+        pad.calls = 0;
+        SeedTrail(pad.trail);
+        // Pairs rotate the first 8 flags upwards with direction 0; all LEDs rotate 23 upwards otherwise.
+        if (pairs)
+            RotateTrail(pad.trail, light.direction == 0, 8);
+        else
+            RotateTrail(pad.trail, light.direction != 0, 23);
+    }
+    ++pad.calls;
+    const size_t positions = pairs ? kPairPositions : frame.size();
+    const size_t leading = light.direction != 0 ? 0 : positions - 1;
+    for (size_t i = 0; i < positions; ++i) {
+        DecayTrail(pad.trail, i, light.mode);
+        const size_t first = pairs ? i + 1 : i;
+        Rgb colour = light.colour;
+        if (light.multiColor) {
+            state.phase = static_cast<uint8_t>((state.phase + 12) % kWheelSize);
+            if (pad.trail.levels[leading] > 0 && first < frame.size())
+                colour = {frame[first].red, frame[first].green, frame[first].blue};
+            else
+                colour = kColourWheel[state.phase];
+        }
+        const uint8_t level = Scaled(light.Scale(), pad.trail.levels[i]);
+        SetLed(frame, first, colour, level);
+        if (pairs) SetLed(frame, 14 - i, colour, level);
+    }
+}
+
 void ArmReaction(ReactionState& reaction, size_t ledCount, uint32_t (*random)()) {
     for (size_t i = 0; i < ledCount && i < reaction.leds.size(); ++i)
         reaction.leds[i] = {1, 255, static_cast<uint8_t>(random() % kWheelSize)};

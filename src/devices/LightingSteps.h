@@ -47,6 +47,15 @@ void ResetTrail(TrailState& trail);
 void StepMouseWave(EffectState& state, const LightingState& light, LedFrame& frame);
 void StepMouseTrail(EffectState& state, TrailState& trail, const LightingState& light, LedFrame& frame);
 
+// Mousepad steps: the wave over every LED, and the trail over pairs of LEDs
+// (position i lights LEDs i + 1 and 14 − i) or over every LED.
+void StepPadWave(EffectState& state, const LightingState& light, LedFrame& frame);
+struct PadTrailState {
+    TrailState trail;
+    uint8_t calls = 0;
+};
+void StepPadTrail(EffectState& state, PadTrailState& trail, const LightingState& light, LedFrame& frame, bool pairs);
+
 struct ReactionState {
     struct Led {
         uint8_t stage = 0;  // 0 idle, 1 rising, 2 falling

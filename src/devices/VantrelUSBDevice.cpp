@@ -4,7 +4,9 @@
 #include <thread>
 
 #include "platform/DebugTrace.h"
+#include "macros/MacroFiles.h"
 #include "platform/Folders.h"
+#include "profiles/JsonFile.h"
 
 namespace m470 {
 namespace {
@@ -269,6 +271,48 @@ void CVantrelUSBDevice::SetUi(ui::ControlHost* host, ui::Control* page) {
 
 void CVantrelUSBDevice::SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam) {
     if (owner_ != nullptr) owner_->Send(message, wParam, lParam);
+}
+
+void CVantrelUSBDevice::RunOnUiThread(std::function<void()> work) {
+    if (uiInvoker_) uiInvoker_(std::move(work));
+    else work();
+}
+
+void CVantrelUSBDevice::RequestSelectorTimer(int id, int delayMs) {
+    if (timerRequester_) timerRequester_(id, delayMs);
+}
+
+uint8_t CVantrelUSBDevice::ModeCode(uint8_t modeIndex) const {
+    return modeIndex < modeCodes_.size() ? modeCodes_[modeIndex] : modeIndex;
+}
+
+int CVantrelUSBDevice::ModeIndexOfCode(uint8_t code) const {
+    for (size_t i = 0; i < modeCodes_.size(); ++i)
+        if (modeCodes_[i] == code) return static_cast<int>(i);
+    return -1;
+}
+
+void CVantrelUSBDevice::LoadModeList() {
+    const Json::Value document = LoadJson(GetDefaultDataFolder() + "default_light.json");
+    const Json::Value& modes =
+        Element(Member(document, "DefaultLightName"), static_cast<Json::ArrayIndex>(std::max(modelLightIndex_, 0)));
+    if (!modes.isArray()) return;  // the lists stay as they were
+    modeNames_.clear();
+    modeVisible_.clear();
+    modeCodes_.clear();
+    for (const Json::Value& mode : modes) {
+        modeNames_.push_back(JsonText(Member(mode, "LightName")));
+        modeVisible_.push_back(JsonBool(Member(mode, "visible")));
+        modeCodes_.push_back(JsonByte(Member(mode, "value")));
+    }
+}
+
+void CVantrelUSBDevice::LoadMacroNames(const std::string& catalogueName) {
+    macroNames_ = MacroNames(LoadMacroCatalogue(DataFolder() + catalogueName));
+}
+
+ui::Ctl CVantrelUSBDevice::FindOnPage(const std::string& name) const {
+    return host_ != nullptr ? host_->FindUnder(page_, name) : nullptr;
 }
 
 void CVantrelUSBDevice::SetLightControlFlag(int flag) {

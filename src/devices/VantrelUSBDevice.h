@@ -131,6 +131,19 @@ public:
     void SetLedCount(size_t count);
     size_t LedCount() const;
 
+    // Work that must run on the UI thread (panels, controls) when it is
+    // started from a device thread; without an invoker it runs at once.
+    using UiInvoker = std::function<void(std::function<void()>)>;
+    void SetUiInvoker(UiInvoker invoker) { uiInvoker_ = std::move(invoker); }
+    // Asks the selector entry to start one of its timers.
+    using TimerRequester = std::function<void(int id, int delayMs)>;
+    void SetTimerRequester(TimerRequester requester) { timerRequester_ = std::move(requester); }
+    // The primary screen's size, taken once at start-up.
+    void SetScreenSize(int width, int height) {
+        screenWidth_ = width;
+        screenHeight_ = height;
+    }
+
     // ---- flags ----
     void SetLightControlFlag(int flag);
     int LightControlFlag() const { return lightControlFlag_; }
@@ -174,6 +187,22 @@ protected:
     // A tick count in milliseconds; tests may replace it.
     virtual uint64_t TickCount() const;
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
+    void RunOnUiThread(std::function<void()> work);
+    void RequestSelectorTimer(int id, int delayMs);
+    // The mode-code list of LoadPanelLists: mode index → device code, and back.
+    uint8_t ModeCode(uint8_t modeIndex) const;
+    int ModeIndexOfCode(uint8_t code) const;  // -1 when absent
+    // Reads names, visibility and codes of this model's modes from
+    // "default_light.json", and the macro names of the device's catalogue.
+    void LoadModeList();
+    void LoadMacroNames(const std::string& catalogueName);
+    ui::Ctl FindOnPage(const std::string& name) const;
+
+    std::vector<std::string> modeNames_;
+    std::vector<bool> modeVisible_;
+    std::vector<uint8_t> modeCodes_;
+    std::vector<std::string> macroNames_;
+    int screenWidth_ = 0, screenHeight_ = 0;
 
     DeviceKind kind_;
     CHidTransport transport_;
@@ -220,6 +249,8 @@ private:
     StoppableThread notifyWiredThread_, notifyReceiverThread_, lightingThread_;
 
     ui::MessageChannel* owner_ = nullptr;
+    UiInvoker uiInvoker_;
+    TimerRequester timerRequester_;
     PowerSink powerPanel_;
     bool hasPowerPanel_ = false;
     bool powerPollingSuppressed_ = false;

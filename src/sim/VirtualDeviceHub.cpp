@@ -15,7 +15,7 @@ struct ProductRow {
 
 // Mode codes the pad and the headset power on with.
 constexpr uint8_t kPadPowerOnMode = 2;
-constexpr uint8_t kHeadsetPowerOnMode = 3;
+constexpr uint8_t kHeadsetPowerOnMode = 4;
 
 const std::vector<ProductRow>& ProductRows() {
     static const std::vector<ProductRow> rows{

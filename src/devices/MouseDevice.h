@@ -1,0 +1,129 @@
+#pragma once
+// The mouse (kind 2), by cable (0x222E) or through its receiver (0x222F).
+#include <array>
+#include <optional>
+
+#include "devices/MouseProfiledata.h"
+#include "devices/SensitivityScale.h"
+#include "devices/VantrelUSBDevice.h"
+#include "keys/KeyCaption.h"
+
+namespace m470 {
+
+namespace mouse_record {
+inline constexpr size_t kActiveIndex = 0;
+inline constexpr size_t kMode = 1;
+inline constexpr size_t kBrightness = 2;
+inline constexpr size_t kSpeed = 3;  // 4 − speed
+inline constexpr size_t kDirection = 4;
+inline constexpr size_t kSevenColours = 5;
+inline constexpr size_t kRed = 6;
+inline constexpr size_t kCleared = 9;
+inline constexpr size_t kWiredReportRate = 11;
+inline constexpr size_t kActiveStage = 12;
+inline constexpr size_t kStages = 14;  // six DpiStage records of 9 bytes
+inline constexpr size_t kFlag = 68;
+inline constexpr size_t kScreenWidth = 69;
+inline constexpr size_t kScreenHeight = 71;
+inline constexpr size_t kCorrectMinSq = 73;
+inline constexpr size_t kCorrectPixThresh = 74;
+inline constexpr size_t kReceiverReportRate = 77;
+inline constexpr size_t kSize = 87;
+inline constexpr size_t kStride = 128;
+}  // namespace mouse_record
+
+inline constexpr size_t kMouseButtons = 12;
+inline constexpr size_t kMouseLeds = 20;
+inline constexpr uint8_t kMissingSlot = 170;
+
+struct MouseButtonRow {
+    uint8_t type, param1, param2;
+    const char* nameKey;
+};
+// The 12 logical buttons by their factory functions.
+inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{{
+    {0x10, 0x01, 0x00, "mouse_key_left"},     {0x10, 0x02, 0x00, "mouse_key_right"},
+    {0x10, 0x04, 0x00, "mouse_key_middle"},   {0x10, 0x10, 0x00, "mouse_key_forward"},
+    {0x10, 0x08, 0x00, "mouse_key_back"},     {0x13, 0x01, 0x00, "mouse_key_DPI_add"},
+    {0x13, 0x02, 0x00, "mouse_key_DPI_sub"},  {0x13, 0x03, 0x00, "mouse_key_DPI_loop"},
+    {0xA0, 0x1B, 0x00, "keyboard_key_GM"},    {0x16, 0x90, 0x01, "mouse_key_M8_key"},
+    {0x14, 0x78, 0x02, "mouse_key_fire_key"}, {0xA0, 0x35, 0x00, "mouse_key_mode_cut_key"},
+}};
+
+class CVantrelMouseDevice : public CVantrelUSBDevice {
+public:
+    explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr);
+    ~CVantrelMouseDevice() override;
+
+    void BindKeyButtons() override;
+    int ApplyProfile() override;
+    int ReadFromDevice() override;
+    void ReloadSettings() override;
+    void LoadAssignments() override;
+    void RefreshPanels() override;
+    void PruneMacroKeys() override;
+    std::vector<int> CollectUsedMacros() override;
+    int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
+    int WriteMacros(const std::vector<int>& macros) override;
+    int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
+    void LoadPanelLists() override;
+    void ShowFunctionPage(int kind) override;
+
+    virtual void BuildPage();
+    bool ReadSettingsRecord();
+    int WriteRecoilPatterns();
+    void RefreshKeyInfo();
+    void ShowKeyInfo(size_t index, const std::string& caption);
+    void ShowStageSlider(size_t stage, int position);
+    void ShowSettingsPage(int page);
+
+    // The mouse page's notifications; false when the event is not the mouse's.
+    bool HandlePageNotification(const ui::Notification& notification);
+
+    const std::array<uint8_t, kMouseButtons>& SlotMap() const { return slotMap_; }
+    const std::array<uint8_t, mouse_record::kSize>& Record() const { return record_; }
+    uint8_t ActiveRecordIndex() const { return activeRecord_; }
+    const std::vector<KeyAssignmentPair>& Assignments() const { return assignments_; }
+    void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
+    CMouseProfiledata& Document() { return profile_; }
+    SensitivityScale Scale() const { return SensitivityScale::From(deviceInfo_); }
+
+protected:
+    void OnNotification(uint16_t code, bool receiver) override;
+    CBasicProfiledata& Profile() override { return profile_; }
+
+private:
+    bool ReadKeyTableImage();
+    bool LinkUp();
+    std::vector<int> MacroNumbering() const;
+    void StoreStagePosition(size_t stage, int position);
+    void SaveAndWrite();
+    std::string Translate(const std::string& key) const;
+
+    // Page handlers.
+    void OnStageEnabled(int stage);
+    void OnStageSelected(int stage);
+    void OnReportRate(int option);
+    void OnStageSlider(int stage, bool final);
+    void OnStageEdit(int stage);
+    void OnMainDpiSlider(int index);
+    void OnMainDpiEdit(int index);
+    void OnPointerPrecision();
+    void OnScrollPage();
+    void OnScrollSpeed();
+    void OnPointerSpeed();
+    void OnDoubleClick();
+
+    Translator translate_;
+    CMouseProfiledata profile_;
+    std::vector<KeyAssignmentPair> assignments_;
+    std::vector<DpiStage> stages_;
+    SystemSettings system_;
+    std::array<uint8_t, kMouseButtons> slotMap_{};
+    std::array<uint8_t, mouse_record::kSize> record_{};
+    uint8_t activeRecord_ = 0;
+    uint8_t previousMode_ = 0xFF;
+    ui::Ctl logo_;
+};
+
+}  // namespace m470

@@ -1,0 +1,174 @@
+#include "devices/MousePadDevice.h"
+
+#include <thread>
+
+#include "device_link/CommandSequences.h"
+#include "macros/MacroFiles.h"
+#include "platform/DebugTrace.h"
+#include "profiles/JsonFile.h"
+
+namespace m470 {
+namespace {
+constexpr uint8_t kHighestPadMode = 8;
+constexpr int kReloadDelayMs = 500;
+}  // namespace
+
+CVantrelMousePadDevice::CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend)
+    : CVantrelUSBDevice(DeviceKind::MousePad, std::move(backend)) {
+    SetDeviceName("MousePad");
+    SetProfileName("profile1");
+    SetModelLightIndex(2);
+    SetLedCount(kMousePadLeds);
+    profile_.SetDefaultPath(DefaultProfilePath());
+    profile_.Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
+    LoadModeList();  // the mode codes are needed before any page is shown
+}
+
+CVantrelMousePadDevice::~CVantrelMousePadDevice() {
+    StopLightingThread();
+    CloseNotify(false);
+    CloseNotify(true);
+}
+
+void CVantrelMousePadDevice::BindKeyButtons() { BuildPage(); }
+
+void CVantrelMousePadDevice::BuildPage() {
+    keyButtons_.clear();
+    ledButtons_.assign(kMousePadLeds, nullptr);
+    ui::Ctl picture = FindOnPage("mousepad_device_key_light");
+    if (!picture) return;
+    for (ui::Control* child : picture.Get()->Children()) {
+        if (child->Type() != ui::ControlType::KeyButton) continue;
+        std::string prefix;
+        int number = 0;
+        if (!SplitIndexedName(child->Name(), prefix, number) || number < 0) continue;
+        if (prefix == "light_" && static_cast<size_t>(number) < ledButtons_.size()) ledButtons_[static_cast<size_t>(number)] = child;
+        if (prefix == "key_") keyButtons_.push_back(child);
+    }
+}
+
+void CVantrelMousePadDevice::LoadPanelLists() {
+    LoadMacroNames(kPadMacroCatalogue);
+    LoadModeList();
+}
+
+void CVantrelMousePadDevice::LoadAssignments() {
+    SetProfilePaths();
+    profile_.LoadDeviceSection(GetProfilePath());
+    ApplyProfile();
+}
+
+int CVantrelMousePadDevice::ApplyProfile() {
+    const int result = CVantrelUSBDevice::ApplyProfile();
+    const LightInfo light = GetLightInfo();
+    record_[pad_record::kMode] = light.selectItem;
+    record_[pad_record::kBrightness] = light.light;
+    record_[pad_record::kSpeed] = light.speed;
+    record_[pad_record::kSevenColours] = light.multiColor;
+    record_[pad_record::kRed] = light.red;
+    record_[pad_record::kRed + 1] = light.green;
+    record_[pad_record::kRed + 2] = light.blue;
+    {
+        // The base ran the rules of modes 0, 2 and 3 with a reset; the pad keeps that.
+        std::lock_guard lock(perLedMutex_);
+        std::lock_guard frameLock(frameMutex_);
+        RunPerLedRules(perLed_, frame_, TickCount(), kPerLedMouseReset, true);
+    }
+    return result;
+}
+
+void CVantrelMousePadDevice::RefreshPanels() { LoadPanelLists(); }
+
+int CVantrelMousePadDevice::ReadFromDevice() {
+    int result = kResultNoReply;
+    if (transport_.Opened()) {
+        result = ConfigSequence(transport_).Framed({[&] {
+            DeviceInfo info;
+            const int read = transport_.ReadDeviceInfo(info.bytes.data());
+            if (read == kResultSuccess) deviceInfo_ = info;
+            return read;
+        }});
+    }
+    LoadAssignments();
+    RefreshPanels();
+    StopLightingThread();
+    StartLightingThread();
+    return result;
+}
+
+void CVantrelMousePadDevice::ReloadSettings() {
+    SetSynced(false);
+    if (!transport_.Opened()) return;
+    uint8_t index = 0;
+    std::array<uint8_t, pad_record::kRead> read{};
+    if (transport_.ReadSettings(&index, 1, 0) != kResultSuccess ||
+        transport_.ReadSettings(read.data(), read.size(), index * pad_record::kReadStride) != kResultSuccess)
+        return;
+    std::copy_n(read.begin(), record_.size(), record_.begin());
+    const int mode = ModeIndexOfCode(record_[pad_record::kMode]);
+    if (mode >= 0) record_[pad_record::kMode] = static_cast<uint8_t>(mode);
+    record_[pad_record::kSpeed] = record_[pad_record::kSpeed] <= 4 ? static_cast<uint8_t>(4 - record_[pad_record::kSpeed]) : 0;
+    SendToOwner(ui::kMsgActiveRecord, index, 0);
+}
+
+std::array<uint8_t, pad_record::kWritten> CVantrelMousePadDevice::RecordToWrite() const {
+    std::array<uint8_t, pad_record::kWritten> bytes{};
+    std::copy_n(record_.begin(), bytes.size(), bytes.begin());
+    const uint8_t mode = record_[pad_record::kMode] > kHighestPadMode ? 0 : record_[pad_record::kMode];
+    bytes[pad_record::kMode] = ModeCode(mode);
+    bytes[pad_record::kSpeed] = static_cast<uint8_t>(4 - std::min<uint8_t>(record_[pad_record::kSpeed], 4));
+    return bytes;
+}
+
+int CVantrelMousePadDevice::WriteToDevice(int record, int, int, int, int) {
+    const auto bytes = RecordToWrite();
+    // Only the settings write decides the result; without a link it fails with 0.
+    return ConfigSequence(transport_).Framed({[&] {
+        return transport_.WriteSettings(bytes.data(), bytes.size(), static_cast<uint32_t>(record) * pad_record::kWriteStride);
+    }});
+}
+
+void CVantrelMousePadDevice::OnNotification(uint16_t code, bool) {
+    DebugTrace::Write("接收到自动添加设备的同步信息要求  TEST");
+    if (code != 0x0401) return;
+    DebugTrace::Write("接收到自动添加设备的同步信息要求");
+    RequestSelectorTimer(kTimerReload, kReloadDelayMs);
+}
+
+void CVantrelMousePadDevice::LightingTick(uint32_t&) {
+    // The pad counts a tick per loop (about 2 ms) instead of reading the
+    // clock, and takes mode and speed from its kept record.
+    uint32_t& ticks = padTicks_;
+    ++ticks;
+    LightInfo info = GetLightInfo();
+    info.selectItem = record_[pad_record::kMode];
+    info.speed = record_[pad_record::kSpeed];
+    const LightingState light = LightingState::From(info);
+    if (ticks >= kStepThreshold[light.speed]) {
+        ticks = 0;
+        std::lock_guard lock(frameMutex_);
+        switch (light.mode) {
+            case 0: StepPadWave(effect_, light, frame_); break;
+            case 1: m470::StepSpectrum(effect_, light, frame_); break;
+            case 2: m470::StepBreathing(effect_, light, frame_); break;
+            case 3: m470::StepStatic(effect_, light, frame_); break;
+            case 4: m470::StepBlink(effect_, light, frame_, TickCount()); break;
+            case 6: StepPadTrail(effect_, padTrail_, light, frame_, false); break;
+            case 7: StepPadTrail(effect_, padTrail_, light, frame_, true); break;
+            case 8: m470::StepOff(effect_, light, frame_); break;
+            default: {
+                std::lock_guard stepsLock(customMutex_);
+                StepCustom(custom_, customSteps_, light, frame_, TickCount());
+                break;
+            }
+        }
+    }
+    {
+        std::lock_guard perLedLock(perLedMutex_);
+        std::lock_guard frameLock(frameMutex_);
+        RunPerLedRules(perLed_, frame_, TickCount(), kPerLedAll, false);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+}  // namespace m470

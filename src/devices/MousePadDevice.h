@@ -1,0 +1,58 @@
+#pragma once
+// The lit mousepad (kind 3, 0x1004): its configuration is its lighting.
+#include <array>
+
+#include "devices/VantrelUSBDevice.h"
+
+namespace m470 {
+
+namespace pad_record {
+inline constexpr size_t kActiveIndex = 0;
+inline constexpr size_t kMode = 1;  // held as the mode index
+inline constexpr size_t kBrightness = 2;
+inline constexpr size_t kSpeed = 3;  // held as the user value 0-4
+inline constexpr size_t kDirection = 4;
+inline constexpr size_t kSevenColours = 5;
+inline constexpr size_t kRed = 6;
+inline constexpr size_t kKept = 22;     // bytes kept from a read
+inline constexpr size_t kRead = 34;     // read at index × 33
+inline constexpr size_t kWritten = 21;  // written at index × 64
+inline constexpr size_t kReadStride = 33;
+inline constexpr size_t kWriteStride = 64;
+}  // namespace pad_record
+
+inline constexpr size_t kMousePadLeds = 15;
+
+class CVantrelMousePadDevice : public CVantrelUSBDevice {
+public:
+    explicit CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend = nullptr);
+    ~CVantrelMousePadDevice() override;
+
+    void BindKeyButtons() override;
+    int ApplyProfile() override;
+    int ReadFromDevice() override;
+    void ReloadSettings() override;
+    void LoadAssignments() override;
+    void RefreshPanels() override;
+    void LoadPanelLists() override;
+    int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
+
+    virtual void BuildPage();
+    const std::array<uint8_t, pad_record::kKept>& Record() const { return record_; }
+    // The 21 bytes WriteToDevice sends.
+    std::array<uint8_t, pad_record::kWritten> RecordToWrite() const;
+
+protected:
+    void OnNotification(uint16_t code, bool receiver) override;
+    const char* NotificationThreadExitLine() const override { return "MS设备同步线程设定退出"; }
+    void LightingTick(uint32_t& ticks) override;
+    CBasicProfiledata& Profile() override { return profile_; }
+
+private:
+    CBasicProfiledata profile_;
+    std::array<uint8_t, pad_record::kKept> record_{};
+    PadTrailState padTrail_;
+    uint32_t padTicks_ = 0;
+};
+
+}  // namespace m470
