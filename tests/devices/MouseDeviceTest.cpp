@@ -10,6 +10,7 @@
 #include "sim/ProductFirmware.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
+#include "support/UiQueue.h"
 #include "support/VirtualRig.h"
 
 namespace m470 {
@@ -335,9 +336,11 @@ TEST_F(VirtualMousePage, NotificationsSwitchRecordAndStage) {
     mouse->StopLightingThread();
     rig.hub.Traffic().Clear();
     DebugTrace::Clear();
+    test::UiQueue ui;
+    mouse->SetUiInvoker(ui.Invoker());
     ASSERT_TRUE(mouse->OpenNotify(rig.PathOf("mouse", 3), false));
     ASSERT_TRUE(rig.hub.Notify("mouse", 0x1123));
-    for (int i = 0; i < 200 && mouse->ActiveRecordIndex() != 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 200 && ui.Pump() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     mouse->CloseNotify(false);
     EXPECT_EQ(mouse->ActiveRecordIndex(), 3);
     EXPECT_EQ(mouse->Document().GetActiveStage(), 2);
@@ -348,7 +351,15 @@ TEST_F(VirtualMousePage, NotificationsSwitchRecordAndStage) {
 
 TEST_F(VirtualMousePage, ReactionOnlyFromTheWiredInterfaceAndReloadOnRequest) {
     std::vector<std::pair<int, int>> timers;
-    mouse->SetTimerRequester([&](int id, int delay) { timers.push_back({id, delay}); });
+    std::mutex timersMutex;
+    mouse->SetTimerRequester([&](int id, int delay) {
+        std::lock_guard lock(timersMutex);
+        timers.push_back({id, delay});
+    });
+    const auto timerCount = [&] {
+        std::lock_guard lock(timersMutex);
+        return timers.size();
+    };
     LightInfo reaction;
     reaction.selectItem = 6;
     reaction.light = 4;
@@ -358,7 +369,7 @@ TEST_F(VirtualMousePage, ReactionOnlyFromTheWiredInterfaceAndReloadOnRequest) {
     ASSERT_TRUE(mouse->OpenNotify(rig.PathOf("mouse-receiver", 3), true));
     ASSERT_TRUE(rig.hub.Notify("mouse-receiver", 0x0403));
     ASSERT_TRUE(rig.hub.Notify("mouse-receiver", 0x0402));
-    for (int i = 0; i < 200 && timers.empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 200 && timerCount() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     mouse->CloseNotify(true);
     EXPECT_EQ(timers, (std::vector<std::pair<int, int>>{{kTimerReload, 50}}));
     mouse->StartLightingThread();
