@@ -38,6 +38,7 @@ public:
     virtual std::vector<Control*> Children() const = 0;
 
     virtual std::string Text() const = 0;
+    // Silent: only typing raises "textchanged".
     virtual void SetText(const std::string& text) = 0;
     virtual bool Visible() const = 0;
     virtual void SetVisible(bool visible) = 0;

@@ -85,11 +85,9 @@ MemoryControl* MemoryControl::AddChild(std::unique_ptr<MemoryControl> child) {
     return added;
 }
 
-void MemoryControl::SetText(const std::string& text) {
-    const bool changed = text != text_;
-    text_ = text;
-    if (changed && type_ == ControlType::Edit) host_.SendNotify(this, "textchanged");
-}
+// Programmatic text changes are silent, as in the window; typing raises
+// "textchanged" through the host's user actions.
+void MemoryControl::SetText(const std::string& text) { text_ = text; }
 
 void MemoryControl::SetSelected(bool selected, bool raiseEvent) {
     if (selected && !group_.empty()) {

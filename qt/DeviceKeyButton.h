@@ -1,0 +1,56 @@
+#pragma once
+// One key or LED of the device picture: a button that draws its light in the
+// given colour and level, and key-set / key-unset marks.
+#include <QAbstractButton>
+#include <QColor>
+#include <QPixmap>
+
+namespace m470::qt {
+
+class DeviceKeyButton : public QAbstractButton {
+    Q_OBJECT
+    Q_PROPERTY(QString lightimage READ LightImage WRITE SetLightImage)
+    Q_PROPERTY(QString keysetimage READ KeySetImage WRITE SetKeySetImage)
+    Q_PROPERTY(QString keyunsetimage READ KeyUnsetImage WRITE SetKeyUnsetImage)
+
+public:
+    explicit DeviceKeyButton(QWidget* parent = nullptr);
+
+    // colour = red | green << 8 | blue << 16; level 0-255.
+    void SetLight(uint32_t colour, uint8_t level, bool on);
+    uint32_t LightColour() const { return lightColour_; }
+    uint8_t LightLevel() const { return lightLevel_; }
+    bool LightOn() const { return lightOn_; }
+    // The colour as drawn: each channel × level / 256.
+    QColor ShownColour() const;
+    void SetKeySetHidden(bool hidden);
+    void SetKeyUnsetHidden(bool hidden);
+    void SetMarked(bool marked) { marked_ = marked; update(); }
+    bool Marked() const { return marked_; }
+
+    QString LightImage() const { return lightImage_; }
+    void SetLightImage(const QString& path);
+    QString KeySetImage() const { return keySetImage_; }
+    void SetKeySetImage(const QString& path);
+    QString KeyUnsetImage() const { return keyUnsetImage_; }
+    void SetKeyUnsetImage(const QString& path);
+
+signals:
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    QSize sizeHint() const override { return {28, 28}; }
+
+private:
+    QString lightImage_, keySetImage_, keyUnsetImage_;
+    QPixmap light_, keySet_, keyUnset_;
+    uint32_t lightColour_ = 255;
+    uint8_t lightLevel_ = 200;
+    bool lightOn_ = false;
+    bool keySetHidden_ = true, keyUnsetHidden_ = true;
+    bool marked_ = false;
+};
+
+}  // namespace m470::qt

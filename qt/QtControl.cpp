@@ -1,0 +1,322 @@
+#include "qt/QtControl.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QTabWidget>
+
+#include "qt/DeviceKeyButton.h"
+#include "qt/QtControlHost.h"
+#include "shell/MemoryControlTree.h"
+
+namespace m470::qt {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+std::string S(const QString& text) { return text.toStdString(); }
+
+template <typename Widget>
+Widget* As(QWidget* widget) {
+    return qobject_cast<Widget*>(widget);
+}
+
+}  // namespace
+
+QtControl::QtControl(QtControlHost& host, QWidget* widget)
+    : host_(host), widget_(widget), name_(S(widget->objectName())) {
+    const QVariant declared = widget->property("m470Class");
+    className_ = declared.isValid() ? S(declared.toString()) : widget->metaObject()->className();
+    type_ = ui::ControlTypeOfClass(className_);
+}
+
+ui::Control* QtControl::Parent() const {
+    for (QWidget* parent = widget_ ? widget_->parentWidget() : nullptr; parent != nullptr; parent = parent->parentWidget())
+        if (!parent->objectName().isEmpty()) return host_.Wrap(parent);
+    return nullptr;
+}
+
+std::vector<ui::Control*> QtControl::Children() const {
+    std::vector<ui::Control*> children;
+    if (!widget_) return children;
+    // Pages of a tab widget live in its inner stack.
+    QWidget* holder = widget_;
+    if (auto* tabs = As<QTabWidget>(widget_)) {
+        for (int i = 0; i < tabs->count(); ++i) children.push_back(host_.Wrap(tabs->widget(i)));
+        return children;
+    }
+    for (QWidget* child : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!child->objectName().isEmpty() && !child->objectName().startsWith("qt_")) children.push_back(host_.Wrap(child));
+    return children;
+}
+
+std::string QtControl::Text() const {
+    if (!widget_) return {};
+    if (auto* label = As<QLabel>(widget_)) return S(label->text());
+    if (auto* button = As<QAbstractButton>(widget_)) return S(button->text());
+    if (auto* edit = As<QLineEdit>(widget_)) return S(edit->text());
+    if (auto* combo = As<QComboBox>(widget_)) return S(combo->currentText());
+    if (auto* group = As<QGroupBox>(widget_)) return S(group->title());
+    return Property("text");
+}
+
+void QtControl::SetText(const std::string& text) {
+    if (!widget_) return;
+    if (auto* label = As<QLabel>(widget_)) label->setText(Q(text));
+    else if (auto* button = As<QAbstractButton>(widget_)) button->setText(Q(text));
+    else if (auto* edit = As<QLineEdit>(widget_)) edit->setText(Q(text));
+    else if (auto* group = As<QGroupBox>(widget_)) group->setTitle(Q(text));
+    else SetProperty("text", text);
+}
+
+bool QtControl::Visible() const { return widget_ && !widget_->isHidden(); }
+void QtControl::SetVisible(bool visible) { if (widget_) widget_->setVisible(visible); }
+bool QtControl::Enabled() const { return widget_ && widget_->isEnabled(); }
+void QtControl::SetEnabled(bool enabled) { if (widget_) widget_->setEnabled(enabled); }
+
+bool QtControl::Selected() const {
+    auto* button = As<QAbstractButton>(widget_);
+    return button != nullptr && button->isChecked();
+}
+
+void QtControl::SetSelected(bool selected, bool raiseEvent) {
+    auto* button = As<QAbstractButton>(widget_);
+    if (button == nullptr) return;
+    QButtonGroup* group = button->group();
+    // A silent change is silent for the options it deselects as well.
+    std::vector<std::unique_ptr<QSignalBlocker>> blockers;
+    if (!raiseEvent) {
+        blockers.push_back(std::make_unique<QSignalBlocker>(button));
+        if (group != nullptr)
+            for (QAbstractButton* member : group->buttons()) blockers.push_back(std::make_unique<QSignalBlocker>(member));
+    }
+    // An exclusive group never lets its checked button go by itself.
+    const bool exclusive = group != nullptr && group->exclusive();
+    if (exclusive && !selected) group->setExclusive(false);
+    button->setChecked(selected);
+    if (exclusive && !selected) group->setExclusive(true);
+}
+
+std::string QtControl::Group() const { return Property("group"); }
+
+void QtControl::SetGroup(const std::string& group) {
+    auto* button = As<QAbstractButton>(widget_);
+    SetProperty("group", group);
+    if (button == nullptr || group.empty()) return;
+    button->setAutoExclusive(false);
+    host_.GroupNamed(group)->addButton(button);
+}
+
+int QtControl::Value() const {
+    if (auto* slider = As<QAbstractSlider>(widget_)) return slider->value();
+    if (auto* bar = As<QProgressBar>(widget_)) return bar->value();
+    return 0;
+}
+
+void QtControl::SetValue(int value, bool raiseEvent) {
+    if (!widget_) return;
+    std::optional<QSignalBlocker> blocker;
+    if (!raiseEvent) blocker.emplace(widget_.data());
+    if (auto* slider = As<QAbstractSlider>(widget_)) slider->setValue(value);
+    else if (auto* bar = As<QProgressBar>(widget_)) bar->setValue(std::clamp(value, bar->minimum(), bar->maximum()));
+}
+
+int QtControl::Minimum() const {
+    if (auto* slider = As<QAbstractSlider>(widget_)) return slider->minimum();
+    if (auto* bar = As<QProgressBar>(widget_)) return bar->minimum();
+    return 0;
+}
+
+int QtControl::Maximum() const {
+    if (auto* slider = As<QAbstractSlider>(widget_)) return slider->maximum();
+    if (auto* bar = As<QProgressBar>(widget_)) return bar->maximum();
+    return 0;
+}
+
+void QtControl::SetRange(int minimum, int maximum) {
+    if (auto* slider = As<QAbstractSlider>(widget_)) {
+        QSignalBlocker blocker(slider);
+        slider->setRange(minimum, maximum);
+    } else if (auto* bar = As<QProgressBar>(widget_)) {
+        bar->setRange(minimum, maximum);
+    }
+}
+
+int QtControl::ItemCount() const {
+    if (auto* combo = As<QComboBox>(widget_)) return combo->count();
+    if (auto* list = As<QListWidget>(widget_)) return list->count();
+    return 0;
+}
+
+void QtControl::AddItem(const std::string& text, const std::string& userData) {
+    if (auto* combo = As<QComboBox>(widget_)) {
+        QSignalBlocker blocker(combo);  // adding is not choosing
+        combo->addItem(Q(text), Q(userData));
+        if (combo->count() == 1) combo->setCurrentIndex(-1);
+    } else if (auto* list = As<QListWidget>(widget_)) {
+        auto* item = new QListWidgetItem(Q(text), list);
+        item->setData(Qt::UserRole, Q(userData));
+    }
+}
+
+void QtControl::RemoveItem(int index) {
+    if (auto* combo = As<QComboBox>(widget_)) {
+        QSignalBlocker blocker(combo);
+        combo->removeItem(index);
+    } else if (auto* list = As<QListWidget>(widget_)) {
+        QSignalBlocker blocker(list);
+        delete list->takeItem(index);
+    }
+}
+
+void QtControl::ClearItems() {
+    if (auto* combo = As<QComboBox>(widget_)) {
+        QSignalBlocker blocker(combo);
+        combo->clear();
+    } else if (auto* list = As<QListWidget>(widget_)) {
+        QSignalBlocker blocker(list);
+        list->clear();
+    }
+}
+
+int QtControl::SelectedItem() const {
+    if (auto* combo = As<QComboBox>(widget_)) return combo->currentIndex();
+    if (auto* list = As<QListWidget>(widget_)) return list->currentRow();
+    return -1;
+}
+
+void QtControl::SelectItem(int index, bool raiseEvent) {
+    if (!widget_ || index < -1 || index >= ItemCount()) return;
+    std::optional<QSignalBlocker> blocker;
+    if (!raiseEvent) blocker.emplace(widget_.data());
+    if (auto* combo = As<QComboBox>(widget_)) combo->setCurrentIndex(index);
+    else if (auto* list = As<QListWidget>(widget_)) list->setCurrentRow(index);
+}
+
+std::string QtControl::ItemText(int index) const {
+    if (auto* combo = As<QComboBox>(widget_)) return S(combo->itemText(index));
+    if (auto* list = As<QListWidget>(widget_)) return list->item(index) ? S(list->item(index)->text()) : std::string();
+    return {};
+}
+
+void QtControl::SetItemText(int index, const std::string& text) {
+    if (auto* combo = As<QComboBox>(widget_)) combo->setItemText(index, Q(text));
+    else if (auto* list = As<QListWidget>(widget_); list && list->item(index)) list->item(index)->setText(Q(text));
+}
+
+std::string QtControl::ItemData(int index) const {
+    if (auto* combo = As<QComboBox>(widget_)) return S(combo->itemData(index).toString());
+    if (auto* list = As<QListWidget>(widget_); list && list->item(index))
+        return S(list->item(index)->data(Qt::UserRole).toString());
+    return {};
+}
+
+bool QtControl::ItemVisible(int index) const {
+    if (auto* combo = As<QComboBox>(widget_)) {
+        auto* view = qobject_cast<QListView*>(combo->view());
+        return index >= 0 && index < combo->count() && (view == nullptr || !view->isRowHidden(index));
+    }
+    if (auto* list = As<QListWidget>(widget_); list && list->item(index)) return !list->item(index)->isHidden();
+    return false;
+}
+
+void QtControl::SetItemVisible(int index, bool visible) {
+    if (auto* combo = As<QComboBox>(widget_)) {
+        if (auto* view = qobject_cast<QListView*>(combo->view())) view->setRowHidden(index, !visible);
+    } else if (auto* list = As<QListWidget>(widget_); list && list->item(index)) {
+        list->item(index)->setHidden(!visible);
+    }
+}
+
+int QtControl::Page() const {
+    if (auto* stack = As<QStackedWidget>(widget_)) return stack->currentIndex();
+    if (auto* tabs = As<QTabWidget>(widget_)) return tabs->currentIndex();
+    return -1;
+}
+
+void QtControl::SetPage(int page) {
+    if (auto* stack = As<QStackedWidget>(widget_); stack && page >= 0 && page < stack->count()) stack->setCurrentIndex(page);
+    else if (auto* tabs = As<QTabWidget>(widget_); tabs && page >= 0 && page < tabs->count()) tabs->setCurrentIndex(page);
+}
+
+uint32_t QtControl::BkColour() const {
+    return widget_ ? widget_->property("m470BkColour").toUInt() : 0;
+}
+
+void QtControl::SetBkColour(uint32_t argb) {
+    if (!widget_) return;
+    widget_->setProperty("m470BkColour", argb);
+    ApplyStyle();
+}
+
+void QtControl::SetBkImage(const std::string& image) {
+    SetProperty("m470BkImage", image);
+    ApplyStyle();
+}
+
+// Per-control colour and picture, scoped to this widget only.
+void QtControl::ApplyStyle() {
+    if (!widget_ || widget_->objectName().isEmpty()) return;
+    QString style;
+    const QVariant colour = widget_->property("m470BkColour");
+    if (colour.isValid()) style += QString("background-color: %1;").arg(QColor::fromRgba(colour.toUInt()).name(QColor::HexArgb));
+    const QString image = widget_->property("m470BkImage").toString();
+    if (!image.isEmpty()) style += QString("border-image: url(%1);").arg(image);
+    widget_->setStyleSheet(style.isEmpty() ? QString() : QString("#%1 { %2 }").arg(widget_->objectName(), style));
+}
+
+void QtControl::SetToolTip(const std::string& title, const std::string& text) {
+    SetProperty("m470ToolTipTitle", title);
+    SetProperty("m470ToolTipText", text);
+    if (widget_) widget_->setToolTip(title.empty() ? Q(text) : Q(title + "\n" + text));
+}
+
+void QtControl::SetLight(uint32_t colour, uint8_t level, bool on) {
+    if (auto* key = As<DeviceKeyButton>(widget_)) key->SetLight(colour, level, on);
+}
+
+uint32_t QtControl::LightColour() const {
+    auto* key = As<DeviceKeyButton>(widget_);
+    return key ? key->LightColour() : 0;
+}
+
+uint8_t QtControl::LightLevel() const {
+    auto* key = As<DeviceKeyButton>(widget_);
+    return key ? key->LightLevel() : 0;
+}
+
+void QtControl::SetKeySelected(bool selected) {
+    if (auto* key = As<DeviceKeyButton>(widget_)) key->SetMarked(selected);
+}
+
+bool QtControl::KeySelected() const {
+    auto* key = As<DeviceKeyButton>(widget_);
+    return key && key->Marked();
+}
+
+// A key whose function differs from its factory one shows the key-set mark.
+void QtControl::SetDefaultState(bool isDefault) {
+    if (!widget_) return;
+    widget_->setProperty("m470Default", isDefault);
+    if (auto* key = As<DeviceKeyButton>(widget_)) key->SetKeySetHidden(isDefault);
+}
+
+bool QtControl::DefaultState() const { return widget_ && widget_->property("m470Default").toBool(); }
+
+std::string QtControl::Property(const char* name) const {
+    return widget_ ? S(widget_->property(name).toString()) : std::string();
+}
+
+void QtControl::SetProperty(const char* name, const std::string& value) {
+    if (widget_) widget_->setProperty(name, Q(value));
+}
+
+}  // namespace m470::qt

@@ -1,0 +1,184 @@
+#include "qt/QtControlHost.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "qt/ControlLoader.h"
+#include "qt/DeviceKeyButton.h"
+#include "qt/QtControl.h"
+#include "qt/SelectPanel.h"
+
+namespace m470::qt {
+
+QtControlHost::QtControlHost() = default;
+
+QtControlHost::~QtControlHost() {
+    for (auto& [key, timer] : timers_) delete timer;
+}
+
+QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return nullptr;
+    ControlLoader loader;
+    QWidget* root = loader.load(&file, parent);
+    if (root == nullptr) return nullptr;
+    LoadSubLayouts(root, QFileInfo(path).absolutePath() + "/");
+    if (parent == nullptr) roots_.push_back(root);
+    Adopt(root);
+    return root;
+}
+
+void QtControlHost::LoadSubLayouts(QWidget* root, const QString& folder) {
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    for (QWidget* widget : widgets) {
+        const QString file = widget->property("layoutFile").toString();
+        if (file.isEmpty() || widget->property("m470SubLoaded").toBool()) continue;
+        widget->setProperty("m470SubLoaded", true);
+        QFile sub(folder + file);
+        if (!sub.open(QIODevice::ReadOnly)) continue;
+        ControlLoader loader;
+        QWidget* content = loader.load(&sub, widget);
+        if (content == nullptr) continue;
+        if (widget->layout() == nullptr) {
+            auto* layout = new QVBoxLayout(widget);
+            layout->setContentsMargins(0, 0, 0, 0);
+        }
+        widget->layout()->addWidget(content);
+        LoadSubLayouts(content, folder);
+    }
+}
+
+void QtControlHost::Adopt(QWidget* root) {
+    if (root == nullptr) return;
+    if (root->parentWidget() == nullptr &&
+        std::find(roots_.begin(), roots_.end(), QPointer<QWidget>(root)) == roots_.end())
+        roots_.push_back(root);
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    for (QWidget* widget : widgets) {
+        if (widget->objectName().isEmpty() || widget->objectName().startsWith("qt_")) continue;
+        ui::Control* control = Wrap(widget);
+        const std::string group = control->Group();
+        if (!group.empty()) control->SetGroup(group);
+    }
+}
+
+ui::Control* QtControlHost::Wrap(QWidget* widget) {
+    if (widget == nullptr) return nullptr;
+    auto found = controls_.find(widget);
+    if (found != controls_.end()) return found->second.get();
+    auto control = std::make_unique<QtControl>(*this, widget);
+    QtControl* raw = control.get();
+    controls_[widget] = std::move(control);
+    connect(widget, &QObject::destroyed, this, [this, widget] {
+        for (auto it = timers_.begin(); it != timers_.end();) {
+            if (it->first.first == widget) {
+                delete it->second;
+                it = timers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        controls_.erase(widget);
+    });
+    Connect(widget, raw);
+    return raw;
+}
+
+QWidget* QtControlHost::WidgetOf(ui::Control* control) const {
+    auto* qtControl = dynamic_cast<QtControl*>(control);
+    return qtControl != nullptr ? qtControl->Widget() : nullptr;
+}
+
+// The toolkit's signals as the contract's notifications.
+void QtControlHost::Connect(QWidget* widget, QtControl* control) {
+    const auto raise = [this, control](const char* event, intptr_t wParam = 0) { SendNotify(control, event, wParam); };
+    if (auto* key = qobject_cast<DeviceKeyButton*>(widget)) connect(key, &DeviceKeyButton::doubleClicked, this, [raise] { raise("dbclick"); });
+    if (auto* panel = qobject_cast<SelectPanel*>(widget))
+        connect(panel, &SelectPanel::selectionEnded, this, [raise] { raise("click_select_end"); });
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        if (button->isCheckable()) connect(button, &QAbstractButton::toggled, this, [raise] { raise("selectchanged"); });
+        connect(button, &QAbstractButton::clicked, this, [raise] { raise("click"); });
+    } else if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) {
+        connect(slider, &QAbstractSlider::valueChanged, this, [raise, slider] {
+            raise(slider->isSliderDown() ? "movevaluechanged" : "valuechanged");
+        });
+        connect(slider, &QAbstractSlider::sliderReleased, this, [raise] { raise("valuechanged"); });
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [raise](int index) { raise("itemselect", index); });
+    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+        connect(list, &QListWidget::currentRowChanged, this, [raise](int row) { raise("itemselect", row); });
+        connect(list, &QListWidget::itemDoubleClicked, this, [raise] { raise("dbclick"); });
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        connect(edit, &QLineEdit::textEdited, this, [raise] { raise("textchanged"); });
+        connect(edit, &QLineEdit::returnPressed, this, [raise] { raise("return"); });
+        edit->installEventFilter(this);
+    }
+}
+
+bool QtControlHost::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        auto found = controls_.find(qobject_cast<QWidget*>(watched));
+        if (found != controls_.end()) SendNotify(found->second.get(), event->type() == QEvent::FocusIn ? "setfocus" : "killfocus");
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+ui::Control* QtControlHost::Find(const std::string& name) {
+    const QString wanted = QString::fromStdString(name);
+    for (const QPointer<QWidget>& root : roots_) {
+        if (!root) continue;
+        if (root->objectName() == wanted) return Wrap(root);
+        if (QWidget* found = root->findChild<QWidget*>(wanted)) return Wrap(found);
+    }
+    return nullptr;
+}
+
+ui::Control* QtControlHost::FindUnder(ui::Control* parent, const std::string& name) {
+    QWidget* widget = WidgetOf(parent);
+    if (widget == nullptr) return nullptr;
+    return Wrap(widget->findChild<QWidget*>(QString::fromStdString(name)));
+}
+
+void QtControlHost::SetTimer(ui::Control* control, int id, int delayMs) {
+    QWidget* widget = WidgetOf(control);
+    if (widget == nullptr) return;
+    QTimer*& timer = timers_[{widget, id}];
+    if (timer == nullptr) {
+        timer = new QTimer;
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, this, [this, control, id] { SendNotify(control, "timer", id); });
+    }
+    timer->start(std::max(delayMs, 0));
+}
+
+void QtControlHost::KillTimer(ui::Control* control, int id) {
+    auto found = timers_.find({WidgetOf(control), id});
+    if (found != timers_.end()) found->second->stop();
+}
+
+void QtControlHost::SendNotify(ui::Control* sender, const std::string& event, intptr_t wParam, intptr_t lParam) {
+    if (!callback_) return;
+    callback_(ui::Notification{event, sender, sender != nullptr ? sender->Name() : std::string(), wParam, lParam});
+}
+
+QButtonGroup* QtControlHost::GroupNamed(const std::string& name) {
+    QButtonGroup*& group = groups_[name];
+    if (group == nullptr) {
+        group = new QButtonGroup(this);
+        group->setExclusive(true);
+    }
+    return group;
+}
+
+}  // namespace m470::qt

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <thread>
+
+#include "devices/MouseDevice.h"
+#include "platform/Folders.h"
+#include "qt/DeviceKeyButton.h"
+#include "qt/QtControlHost.h"
+#include "qt/SelectPanel.h"
+#include "shell/Ctl.h"
+#include "support/LayoutCheck.h"
+#include "support/TempFolder.h"
+#include "support/VirtualRig.h"
+
+namespace m470::qt {
+namespace {
+
+class QtBinding : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = host.LoadLayout(QString::fromStdString(test::TestDataPath("sample_page.ui")));
+        ASSERT_NE(root, nullptr);
+        root->resize(800, 600);
+        root->show();
+        host.SetNotifyCallback([this](const ui::Notification& n) { seen.push_back(n.event + ":" + n.senderName); });
+    }
+    void TearDown() override { delete root; }
+    template <typename Widget>
+    Widget* W(const char* name) {
+        return root->findChild<Widget*>(name);
+    }
+    QtControlHost host;
+    QWidget* root = nullptr;
+    std::vector<std::string> seen;
+};
+
+TEST_F(QtBinding, LayoutsLoadWithTheirClassesPropertiesAndSubLayouts) {
+    ui::Ctl slider = host.Find("DPI_slider_3");
+    ASSERT_TRUE(slider);
+    EXPECT_EQ(slider.Get()->Type(), ui::ControlType::Slider);
+    EXPECT_EQ(slider.Value(), 12);
+    EXPECT_EQ(slider.Get()->Maximum(), 88);
+    EXPECT_EQ(host.Find("device_picture")->Type(), ui::ControlType::SelectPanel);
+    EXPECT_NE(qobject_cast<DeviceKeyButton*>(W<QWidget>("light_1")), nullptr);
+    EXPECT_EQ(ui::Ctl(host.Find("device_function_switch")).Page(), 1);
+    ui::Control* holder = host.Find("power_holder");
+    EXPECT_NE(host.FindUnder(holder, "device_Power_progress"), nullptr);
+    EXPECT_EQ(host.Find("device_profile_combo")->ItemCount(), 2);
+    EXPECT_EQ(host.Find("no_such_control"), nullptr);
+    EXPECT_EQ(host.LoadLayout("/no/such.ui"), nullptr);
+}
+
+TEST_F(QtBinding, UserActionsRaiseNotificationsAndSilentChangesDoNot) {
+    W<QSlider>("DPI_slider_3")->setValue(40);  // as the keyboard or wheel would
+    host.Find("DPI_slider_3")->SetValue(41, false);
+    W<QSlider>("DPI_slider_3")->setSliderDown(true);
+    W<QSlider>("DPI_slider_3")->setValue(42);  // while dragging
+    W<QSlider>("DPI_slider_3")->setSliderDown(false);  // released
+    W<QComboBox>("device_profile_combo")->setCurrentIndex(1);
+    host.Find("device_profile_combo")->SelectItem(0, false);
+    QTest::mouseClick(W<QWidget>("polling_rate_option_1"), Qt::LeftButton);
+    EXPECT_FALSE(host.Find("polling_rate_option_0")->Selected());
+    host.Find("polling_rate_option_0")->SetSelected(true, false);
+    EXPECT_FALSE(host.Find("polling_rate_option_1")->Selected());
+    host.Find("polling_rate_option_0")->SetSelected(false, false);
+    EXPECT_FALSE(host.Find("polling_rate_option_0")->Selected());
+    EXPECT_EQ(seen, (std::vector<std::string>{"valuechanged:DPI_slider_3", "movevaluechanged:DPI_slider_3",
+                                              "valuechanged:DPI_slider_3", "itemselect:device_profile_combo",
+                                              "selectchanged:polling_rate_option_0", "selectchanged:polling_rate_option_1",
+                                              "click:polling_rate_option_1"}));
+}
+
+TEST_F(QtBinding, EditsReportFocusAndTyping) {
+    QLineEdit* edit = W<QLineEdit>("DPI_edit_3");
+    QFocusEvent in(QEvent::FocusIn);
+    QApplication::sendEvent(edit, &in);
+    QTest::keyClicks(edit, "7");
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(edit, &out);
+    host.Find("DPI_edit_3")->SetText("1500");  // programmatic: silent
+    EXPECT_EQ(seen, (std::vector<std::string>{"setfocus:DPI_edit_3", "textchanged:DPI_edit_3", "killfocus:DPI_edit_3"}));
+    EXPECT_EQ(ui::Ctl(host.Find("DPI_edit_3")).Text(), "1500");
+}
+
+TEST_F(QtBinding, TimersAreOneShotAndRestartable) {
+    ui::Control* slider = host.Find("DPI_slider_3");
+    host.SetTimer(slider, 1000, 5);
+    host.SetTimer(slider, 1001, 1);
+    host.KillTimer(slider, 1001);
+    QTest::qWait(40);
+    EXPECT_EQ(seen, (std::vector<std::string>{"timer:DPI_slider_3"}));
+}
+
+TEST_F(QtBinding, KeyButtonsDrawTheirLightAndThePanelSelectsByRubberBand) {
+    auto* panel = W<SelectPanel>("device_picture");
+    auto* key = W<DeviceKeyButton>("key_0");
+    auto* far = W<DeviceKeyButton>("light_1");
+    panel->resize(300, 200);
+    key->setGeometry(10, 10, 40, 40);
+    far->setGeometry(200, 150, 40, 40);
+    host.Find("key_0")->SetLight(0x3020FF, 128, true);  // red 255, green 32, blue 48
+    EXPECT_EQ(key->ShownColour(), QColor(127, 16, 24));
+    QImage picture(key->size(), QImage::Format_ARGB32);
+    picture.fill(Qt::black);
+    key->render(&picture);
+    EXPECT_GT(qRed(picture.pixel(20, 20)), qGreen(picture.pixel(20, 20)));
+
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(0, 0));
+    QMouseEvent move(QEvent::MouseMove, QPointF(30, 30), QPointF(30, 30), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &move);
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_TRUE(host.Find("key_0")->KeySelected());  // touched by half
+    EXPECT_FALSE(host.Find("light_1")->KeySelected());
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "click_select_end:device_picture"), 1);
+    QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(100, 100));  // no drag: nothing
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "click_select_end:device_picture"), 1);
+    QTest::mouseDClick(key, Qt::LeftButton);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "dbclick:key_0"), seen.end());
+}
+
+TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    rig.hub.Plug("mouse");
+    QtControlHost host;
+    QWidget* page = host.LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mousedevice.ui"));
+    ASSERT_NE(page, nullptr);
+    CVantrelMouseDevice mouse(rig.hub.Backend());
+    mouse.SetUi(&host, host.Wrap(page));
+    mouse.BindKeyButtons();
+    host.SetNotifyCallback([&](const ui::Notification& n) { mouse.HandlePageNotification(n); });
+    rig.Open(mouse.Transport(), "mouse", LinkWired);
+    ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
+    mouse.StopLightingThread();
+    auto* slider = page->findChild<QSlider*>("DPI_slider_5");
+    EXPECT_EQ(slider->value(), 81);
+    EXPECT_EQ(page->findChild<QLineEdit*>("DPI_edit_5")->text(), "13100");
+    slider->setValue(40);  // the user moves stage slider 5
+    auto memory = rig.hub.Firmware("mouse")->Area(0x05);
+    EXPECT_EQ(memory[14 + 9 * 5 + 2], 40);
+    QTest::mouseClick(page->findChild<QWidget*>("polling_rate_option_2"), Qt::LeftButton);
+    memory = rig.hub.Firmware("mouse")->Area(0x05);
+    EXPECT_EQ(memory[11], 2);
+    delete page;
+}
+
+}  // namespace
+}  // namespace m470::qt
