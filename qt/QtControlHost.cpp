@@ -157,6 +157,7 @@ void QtControlHost::SetTimer(ui::Control* control, int id, int delayMs) {
     if (timer == nullptr) {
         timer = new QTimer;
         timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, control, id] { SendNotify(control, "timer", id); });
     }
     timer->start(std::max(delayMs, 0));

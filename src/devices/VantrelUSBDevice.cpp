@@ -87,6 +87,11 @@ LightInfo CVantrelUSBDevice::GetLightInfo() const {
     return lightInfo_;
 }
 
+void CVantrelUSBDevice::StoreLightInfo(const LightInfo& info) {
+    SetLightInfo(info.Words(), info.HalfWord());
+    Profile().WriteLightInfo(info);
+}
+
 LightingState CVantrelUSBDevice::CurrentLighting() const { return LightingState::From(GetLightInfo()); }
 
 void CVantrelUSBDevice::SetLightInfo(const std::array<uint32_t, 3>& words, uint16_t half) {

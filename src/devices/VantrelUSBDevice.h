@@ -176,6 +176,9 @@ public:
     // The LED frame (read by the preview; written by the lighting thread).
     LedFrame FrameCopy() const;
     LightInfo GetLightInfo() const;
+    // A lighting record chosen from outside (game events, same mode): kept
+    // as the device's record and written into its profile document.
+    void StoreLightInfo(const LightInfo& info);
 
 protected:
     // A notification code (first usage) from the wired or receiver interface.

@@ -1,0 +1,389 @@
+#include "qt/MainWnd.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "devices/MouseDevice.h"
+#include "devices/VantrelUSBDevice.h"
+#include "platform/DebugTrace.h"
+#include "platform/Text.h"
+#include "profiles/JsonFile.h"
+
+namespace m470::qt {
+namespace {
+
+using Handler = void (*)(CMainWnd&, const ui::Notification&, int index);
+
+// One routing row: the events, the control names (a name ending in "_" is
+// the prefix of indexed names) and the operation.
+struct Route {
+    std::vector<const char*> events;
+    std::vector<const char*> names;
+    Handler handler;
+};
+
+void ToCurrentMouse(CMainWnd& window, const ui::Notification& n, int) {
+    if (auto* mouse = dynamic_cast<CVantrelMouseDevice*>(window.CurrentDevice())) mouse->HandlePageNotification(n);
+}
+
+void ShowColourValue(CMainWnd& window, const ui::Notification& n, int) {
+    // "R_light_slider" writes "R <value>" into "R_light_label".
+    const std::string channel = n.senderName.substr(0, 1);
+    ui::Ctl label = window.Host().Find(channel + "_light_label");
+    label.SetText(channel + " " + std::to_string(ui::Ctl(n.sender).Value()));
+}
+
+void OpenSystemSettings(CMainWnd&, const ui::Notification&, int index) {
+    static const char* kPanels[] = {"keyboard", "mouse"};
+    if (index < 0 || index > 1) return;
+    QProcess::startDetached("gnome-control-center", {kPanels[index]});
+}
+
+const std::vector<Route>& Routes() {
+    static const std::vector<Route> routes{
+        {{"click"}, {"closebtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.close(); }},
+        {{"click"}, {"minbtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.showMinimized(); }},
+        {{"click"}, {"maxbtn", "restorebtn"},
+         [](CMainWnd& w, const ui::Notification&, int) {
+             w.isMaximized() ? w.showNormal() : w.showMaximized();
+             ui::Ctl(w.Host().Find("maxbtn")).SetVisible(!w.isMaximized());
+             ui::Ctl(w.Host().Find("restorebtn")).SetVisible(w.isMaximized());
+         }},
+        {{"click"}, {"nodevice_ok_btn"}, [](CMainWnd& w, const ui::Notification&, int) { w.hide(); }},
+        {{"click"}, {"windowdeviceset_"}, OpenSystemSettings},
+        {{"itemselect"}, {"device_profile_combo"}, [](CMainWnd&, const ui::Notification&, int) {}},
+        {{"selectchanged"},
+         {"DPI_enable_check_", "DPI_select_check_", "polling_rate_option_", "mouse_device_seting_option_",
+          "pointer_precision_check", "scrolls_page_check"},
+         ToCurrentMouse},
+        {{"valuechanged"}, {"DPI_slider_", "pointer_speed_slider", "scroll_speed_slider", "double_click_slider"}, ToCurrentMouse},
+        {{"movevaluechanged"}, {"kestro_DPI_slider_", "DPI_slider_"}, ToCurrentMouse},
+        {{"killfocus"}, {"kestro_DPI_edit_", "DPI_edit_"}, ToCurrentMouse},
+        {{"valuechanged"}, {"R_light_slider", "G_light_slider", "B_light_slider"}, ShowColourValue},
+    };
+    return routes;
+}
+
+QIcon AppIcon() {
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(0x0b, 0x0d, 0x10));
+    painter.setPen(QPen(QColor(0x00, 0xc8, 0xff), 4));
+    painter.drawRoundedRect(4, 4, 56, 56, 14, 14);
+    painter.setPen(QColor(0x00, 0xc8, 0xff));
+    QFont font("DejaVu Sans", 26, QFont::Bold);
+    painter.setFont(font);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, "M");
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+CMainWnd::CMainWnd(QString installFolder, QWidget* parent)
+    : QWidget(parent),
+      installFolder_(std::move(installFolder)),
+      languageChoice_(registry_, installFolder_.toStdString() + "DefaultData/Language.config") {
+    setWindowTitle(kInstanceName);
+    setObjectName("MainWnd");
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    host_.SetNotifyCallback([this](const ui::Notification& n) { Notify(n); });
+}
+
+CMainWnd::~CMainWnd() { StopWorkers(); }
+
+bool CMainWnd::InitWindow() {
+    DebugTrace::Write("InitWindow");
+    QFile style(installFolder_ + "skin/style.qss");
+    if (style.open(QIODevice::ReadOnly)) setStyleSheet(QString::fromUtf8(style.readAll()));
+    root_ = host_.LoadLayout(installFolder_ + "skin/mainwindow.ui", this);
+    if (root_ == nullptr) return false;
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(root_);
+    host_.Adopt(this);
+    if (QWidget* title = root_->findChild<QWidget*>("title_bar")) title->installEventFilter(this);
+    setWindowIcon(AppIcon());
+    CreateTray();
+    language_.Load(installFolder_.toStdString() + "skin/lang/zh.json");  // the table in force until the choice is read
+    return true;
+}
+
+void CMainWnd::OnWindowInit() {
+    ApplyLanguage(languageChoice_.ReadLanguageChoice());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) screen_ = screen->size();
+    StartTimer(kTimerFit, 100);
+}
+
+void CMainWnd::CreateTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray_ = new QSystemTrayIcon(AppIcon(), this);
+    tray_->setToolTip(kInstanceName);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Context) {
+            StartTimer(kTimerTrayMenu, 10);
+        } else if (reason == QSystemTrayIcon::Trigger) {
+            if (isVisible() && !isMinimized()) {
+                CloseAuxWindows();
+                hide();
+                for (CVantrelUSBDevice* device : devices_) device->SetWindowActive(false);
+            } else {
+                FitToMonitor();
+                ShowMainWindow();
+            }
+        }
+    });
+    tray_->show();
+}
+
+// ---- notifications ----
+
+void CMainWnd::Notify(const ui::Notification& n) {
+    if (n.event == "timer") {
+        DebugTrace::Printf("timer %s", n.senderName.c_str());
+        return;
+    }
+    if (n.event == "itemselect" && EqualsIgnoringCase(n.senderName, "device_profile_combo")) {
+        StartTimer(kTimerProfileChoice, 400);  // two quick choices apply once, the later one
+        return;
+    }
+    std::string prefix;
+    int number = 0;
+    const bool indexed = SplitIndexedName(n.senderName, prefix, number);
+    for (const Route& route : Routes()) {
+        if (std::find_if(route.events.begin(), route.events.end(), [&](const char* e) { return n.event == e; }) ==
+            route.events.end())
+            continue;
+        for (const char* name : route.names) {
+            const std::string wanted(name);
+            const bool whole = EqualsIgnoringCase(n.senderName, wanted);
+            const bool byIndex = !whole && indexed && wanted.back() == '_' && EqualsIgnoringCase(prefix, wanted);
+            if (whole || byIndex) {
+                route.handler(*this, n, byIndex ? number : 0);
+                return;
+            }
+        }
+    }
+}
+
+// ---- window messages ----
+
+intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t) {
+    switch (message) {
+        case window_message::kShowProgress:
+            ui::Ctl(host_.Find("setting_progress")).SetVisible(true);
+            break;
+        case window_message::kSwitchLanguage:
+            ApplyLanguage(static_cast<int>(wParam));
+            break;
+        default:
+            break;  // the device messages arrive with the device manager
+    }
+    return 0;
+}
+
+void CMainWnd::HandleNamedMessage(const InstanceMessage& message) {
+    if (message.name == kInstanceName) {
+        DebugTrace::Printf("软件标示 %s，%lx%lx", message.name.c_str(), static_cast<long>(message.wParam),
+                           static_cast<long>(message.lParam));
+        ShowMainWindow();
+    } else if (message.name == "Game_Start" || message.name == "Game_End" || message.name == "Game_Kill" ||
+               message.name == "Game_Death") {
+        GameEvent(message.wParam, message.lParam);
+    } else if (message.name == kLightingRequest && message.wParam == 1) {
+        SetLightingControl(message.lParam != 0);
+    } else if (message.name == kToolQuery) {
+        DebugTrace::Write("tool query: no tool window on this system");
+    }
+}
+
+void CMainWnd::SetLightingControl(bool on) {
+    lightingControl_ = on;
+    // "不控制灯光" / "控制灯光" in the Chinese table.
+    ui::Ctl(host_.Find("control_light_status")).SetText(Text(on ? "control_light_off" : "control_light_on"));
+    for (CVantrelUSBDevice* device : devices_) device->SetLightControlFlag(on ? 1 : 0);
+}
+
+void CMainWnd::GameEvent(intptr_t kind, intptr_t mode) {
+    if (kind >= 0 && kind <= 2 && currentDevice_ != nullptr) {
+        currentDevice_->SetSynced(false);
+        LightInfo light = currentDevice_->GetLightInfo();
+        light.selectItem = static_cast<uint8_t>(mode);
+        currentDevice_->StoreLightInfo(light);
+        currentDevice_->SaveProfile();
+        currentDevice_->ApplyProfile();
+        currentDevice_->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
+    }
+    StartTimer(kTimerGameRestore, 5000);
+}
+
+void CMainWnd::RestoreGameLighting() {
+    if (currentDevice_ == nullptr) return;
+    LightInfo light = currentDevice_->GetLightInfo();
+    light.selectItem = light.oldLedmode;
+    currentDevice_->StoreLightInfo(light);
+    currentDevice_->SaveProfile();
+    currentDevice_->ApplyProfile();
+    currentDevice_->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
+}
+
+// ---- timers ----
+
+void CMainWnd::StartTimer(int id, int delayMs) {
+    QTimer*& timer = timers_[id];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);  // coarse timers may fire 5 % late
+        connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
+    }
+    timer->start(delayMs);
+}
+
+void CMainWnd::OnTimer(int id) {
+    switch (id) {
+        case kTimerFit:
+            FitToMonitor();
+            update();
+            break;
+        case kTimerTrayMenu: {
+            auto* menu = new QMenu(this);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addAction(QString::fromStdString(Text("tray_show")), this, [this] { ShowMainWindow(); });
+            menu->addAction(QString::fromStdString(Text("tray_about")), this, [this] { ShowAbout(Dialogs(), "0.1.0"); });
+            menu->addSeparator();
+            menu->addAction(QString::fromStdString(Text("tray_exit")), this, [this] { RequestExit(); });
+            menu->popup(QCursor::pos());
+            break;
+        }
+        case kTimerProfileChoice:
+            if (profileChoice_) profileChoice_();
+            break;
+        case kTimerGameRestore:
+            RestoreGameLighting();
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- size and visibility ----
+
+QSize CMainWnd::SizeForMonitor(QSize monitor) {
+    return monitor.width() > 1500 && monitor.height() > 960 ? QSize(1500, 960) : QSize(1000, 640);
+}
+
+int CMainWnd::DpiForMonitor(QSize monitor) { return monitor.width() > 1500 && monitor.height() > 960 ? 144 : 96; }
+
+void CMainWnd::FitToMonitor() {
+    QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    FitToMonitor(screen != nullptr ? screen->size() : QSize(1000, 640));
+}
+
+void CMainWnd::FitToMonitor(QSize monitor) {
+    const bool wasVisible = isVisible() && !isMinimized();
+    dpi_ = DpiForMonitor(monitor);
+    resize(SizeForMonitor(monitor));
+    if (QScreen* screen = this->screen()) move(screen->geometry().center() - rect().center());
+    if (wasVisible) show();
+}
+
+void CMainWnd::ShowMainWindow() {
+    ui::Ctl(host_.Find("No_device_Link")).SetVisible(devices_.empty());
+    for (CVantrelUSBDevice* device : devices_) device->SetWindowActive(true);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CMainWnd::CloseAuxWindows() {
+    for (const QPointer<QWidget>& window : auxWindows_)
+        if (window) window->close();
+    auxWindows_.clear();
+}
+
+// ---- language ----
+
+void CMainWnd::ApplyLanguage(int index) {
+    const std::vector<LanguageEntry> list = languageChoice_.List();
+    if (list.empty()) return;  // the table loaded at start stays in force
+    if (index < 0 || static_cast<size_t>(index) >= list.size()) index = 0;
+    if (index != languageIndex_) {
+        if (auto family = FontFamilyFor(index, languageIndex_)) {
+            fontFamily_ = *family;
+            QFont font = QApplication::font();
+            font.setFamilies({QString::fromStdString(*family), "DejaVu Sans", "Noto Sans CJK SC"});
+            setFont(font);
+        }
+    }
+    const LanguageEntry& entry = list[static_cast<size_t>(index)];
+    language_.Load(installFolder_.toStdString() + "skin/lang/" + entry.file);
+    ApplyTexts(this, language_);
+    languageChoice_.StoreLanguageId(entry.id);
+    for (const QPointer<QWidget>& window : auxWindows_)
+        if (window) ApplyTexts(window, language_);
+    languageIndex_ = index;
+    update();
+}
+
+DialogContext CMainWnd::Dialogs() { return {this, &host_, &language_, installFolder_ + "skin/"}; }
+
+// ---- workers and closing ----
+
+void CMainWnd::StartWorker(size_t slot, std::function<void(const StopEvent&)> body) {
+    if (slot < workers_.size()) workers_[slot].Start(std::move(body));
+}
+
+void CMainWnd::StopWorkers() {
+    static const char* kLines[] = {"所有对象处于激发状态", "所有对象处于非激发状态，超时"};
+    for (size_t slot = 0; slot < workers_.size(); ++slot) {
+        if (!workers_[slot].Running()) continue;
+        const auto result = workers_[slot].Stop(std::chrono::milliseconds(1000));
+        DebugTrace::Printf("%s%zu", kLines[result == StoppableThread::StopResult::Ended ? 0 : 1], slot);
+    }
+}
+
+void CMainWnd::RequestExit() {
+    exitRequested_ = true;
+    CloseAuxWindows();
+    DebugTrace::Write("退出测试");
+    hide();
+    StopWorkers();
+    if (tray_ != nullptr) tray_->hide();
+    emit exitRequested();
+}
+
+void CMainWnd::OnCloseButton() {
+    CloseAuxWindows();
+    hide();
+    for (CVantrelUSBDevice* device : devices_) device->SetWindowActive(false);
+    // Without a tray there is no way back to a hidden window: closing ends the program.
+    if (tray_ == nullptr) RequestExit();
+}
+
+void CMainWnd::closeEvent(QCloseEvent* event) {
+    if (!exitRequested_) OnCloseButton();
+    event->accept();
+}
+
+void CMainWnd::mousePressEvent(QMouseEvent* event) {
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void CMainWnd::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & Qt::LeftButton) move(event->globalPosition().toPoint() - dragOffset_);
+}
+
+}  // namespace m470::qt

@@ -1,0 +1,133 @@
+#pragma once
+// The one top-level window: builds its layout, routes every notification and
+// window message to the operation that owns it, keeps the tray icon, fits
+// itself to the monitor and owns the worker table.
+#include <QPointer>
+#include <QSize>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "devices/StoppableThread.h"
+#include "platform/Registry.h"
+#include "qt/Dialogs.h"
+#include "qt/InstanceChannel.h"
+#include "qt/QtControlHost.h"
+#include "qt/Texts.h"
+#include "shell/Language.h"
+
+namespace m470 {
+class CVantrelUSBDevice;
+}
+
+namespace m470::qt {
+
+// Window messages with numbers (the rest arrive by name on the local socket).
+namespace window_message {
+inline constexpr uint32_t kShowProgress = 0xC00;
+inline constexpr uint32_t kSwitchLanguage = 0xC11;
+inline constexpr uint32_t kInterfaceArrived = 0x0C12;
+inline constexpr uint32_t kInterfaceLost = 0x0C13;
+inline constexpr uint32_t kOpenSettings = 0x0C15;
+inline constexpr uint32_t kClearSettingsMark = 0x0C16;
+inline constexpr uint32_t kLink = 0x0D03;
+}  // namespace window_message
+
+inline constexpr int kTimerFit = 1011;
+inline constexpr int kTimerTrayMenu = 1032;
+inline constexpr int kTimerProfileChoice = 1055;
+inline constexpr int kTimerGameRestore = 1066;
+inline constexpr size_t kWorkerSlots = 20;
+
+class CMainWnd : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CMainWnd(QString installFolder, QWidget* parent = nullptr);
+    ~CMainWnd() override;
+
+    bool InitWindow();
+    void OnWindowInit();
+    void Notify(const ui::Notification& notification);
+    // Numbered window messages; named ones come through HandleNamedMessage.
+    intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
+    void HandleNamedMessage(const InstanceMessage& message);
+
+    // 1500 × 960 on a monitor wider than 1500 and taller than 960, else 1000 × 640.
+    static QSize SizeForMonitor(QSize monitor);
+    static int DpiForMonitor(QSize monitor);
+    void FitToMonitor();
+    void FitToMonitor(QSize monitor);
+    void ShowMainWindow();
+    void CloseAuxWindows();
+
+    void ApplyLanguage(int index);
+    int LanguageIndex() const { return languageIndex_; }
+    const LanguageTable& Language() const { return language_; }
+    std::string Text(const std::string& key) const { return language_.Text(key); }
+
+    QtControlHost& Host() { return host_; }
+    DialogContext Dialogs();
+    int Dpi() const { return dpi_; }
+    QSize ScreenSize() const { return screen_; }
+
+    // The device whose page is shown (the device selector sets it).
+    void SetCurrentDevice(CVantrelUSBDevice* device) { currentDevice_ = device; }
+    CVantrelUSBDevice* CurrentDevice() const { return currentDevice_; }
+    void AddDevice(CVantrelUSBDevice* device) { devices_.push_back(device); }
+    bool LightingControl() const { return lightingControl_; }
+
+    // Worker slots 0-19, each with its stop event; stopped and joined on close.
+    void StartWorker(size_t slot, std::function<void(const StopEvent&)> body);
+    void StopWorkers();
+
+    // A profile chosen in "device_profile_combo": applied 400 ms after the
+    // last choice, by whoever owns the profile list.
+    void SetProfileChoiceHandler(std::function<void()> handler) { profileChoice_ = std::move(handler); }
+    bool ExitRequested() const { return exitRequested_; }
+    void RequestExit();
+
+signals:
+    void exitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void StartTimer(int id, int delayMs);
+    void OnTimer(int id);
+    void GameEvent(intptr_t kind, intptr_t mode);
+    void RestoreGameLighting();
+    void SetLightingControl(bool on);
+    void CreateTray();
+    void OnCloseButton();
+
+    QString installFolder_;
+    QtControlHost host_;
+    QWidget* root_ = nullptr;
+    RegistryStore registry_;
+    LanguageChoice languageChoice_;
+    LanguageTable language_;
+    int languageIndex_ = -1;
+    std::string fontFamily_;
+    int dpi_ = 96;
+    QSize screen_;
+    std::map<int, QTimer*> timers_;
+    std::array<StoppableThread, kWorkerSlots> workers_;
+    QSystemTrayIcon* tray_ = nullptr;
+    std::vector<QPointer<QWidget>> auxWindows_;
+    CVantrelUSBDevice* currentDevice_ = nullptr;
+    std::vector<CVantrelUSBDevice*> devices_;
+    bool lightingControl_ = true;
+    bool exitRequested_ = false;
+    std::function<void()> profileChoice_;
+    QPoint dragOffset_;
+};
+
+}  // namespace m470::qt

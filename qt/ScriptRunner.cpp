@@ -1,0 +1,243 @@
+#include "qt/ScriptRunner.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QSignalBlocker>
+#include <QTextStream>
+#include <QTimer>
+#include <sstream>
+
+#include "qt/Dialogs.h"
+#include "qt/MainWnd.h"
+#include "sim/VirtualDeviceHub.h"
+
+namespace m470::qt {
+namespace {
+
+bool ParseInt(const std::string& text, int& value) {
+    try {
+        size_t used = 0;
+        value = std::stoi(text, &used, 0);
+        return used == text.size();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string Rest(std::istringstream& words) {
+    std::string rest;
+    std::getline(words, rest);
+    const size_t first = rest.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : rest.substr(first);
+}
+
+std::string ValueOf(QWidget* widget, const std::string& what) {
+    if (what == "visible") return widget->isVisible() ? "1" : "0";
+    if (what == "enabled") return widget->isEnabled() ? "1" : "0";
+    if (what == "selected") {
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        return button != nullptr && button->isChecked() ? "1" : "0";
+    }
+    if (what == "value") {
+        if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) return std::to_string(slider->value());
+        if (auto* bar = qobject_cast<QProgressBar*>(widget)) return std::to_string(bar->value());
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) return std::to_string(combo->currentIndex());
+        if (auto* list = qobject_cast<QListWidget*>(widget)) return std::to_string(list->currentRow());
+        return {};
+    }
+    if (auto* label = qobject_cast<QLabel*>(widget)) return label->text().toStdString();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text().toStdString();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text().toStdString();
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText().toStdString();
+    return {};
+}
+
+}  // namespace
+
+ScriptRunner::ScriptRunner(CMainWnd& window, VirtualDeviceHub* hub) : window_(window), hub_(hub) {}
+
+bool ScriptRunner::Load(const QString& path, std::string& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = "cannot read script " + path.toStdString();
+        return false;
+    }
+    QTextStream stream(&file);
+    lines_.clear();
+    while (!stream.atEnd()) lines_.push_back(stream.readLine().toStdString());
+    return true;
+}
+
+void ScriptRunner::Start() { QTimer::singleShot(0, this, &ScriptRunner::Step); }
+
+// Modal windows first, then visible windows; inside a window a control on
+// the page now shown wins over a hidden one of the same name.
+QWidget* ScriptRunner::FindWidget(const std::string& name) const {
+    const QString wanted = QString::fromStdString(name);
+    std::vector<QWidget*> windows;
+    if (QWidget* modal = QApplication::activeModalWidget()) windows.push_back(modal);
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible()) windows.push_back(top);
+    windows.push_back(&window_);
+    QWidget* hidden = nullptr;
+    for (QWidget* top : windows) {
+        QList<QWidget*> found = top->findChildren<QWidget*>(wanted);
+        if (top->objectName() == wanted) found.prepend(top);
+        for (QWidget* widget : found) {
+            if (widget->isVisible()) return widget;
+            if (hidden == nullptr) hidden = widget;
+        }
+    }
+    return hidden;
+}
+
+void ScriptRunner::Step() {
+    while (!done_ && next_ < lines_.size()) {
+        const size_t number = next_ + 1;
+        std::string line = lines_[next_++];
+        const size_t comment = line.find('#');
+        if (comment != std::string::npos) line = line.substr(0, comment);
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        int waitMs = 0;
+        bool quit = false;
+        // The next step is queued before the action runs, so an action that
+        // opens a modal window lets the script go on inside it.
+        QTimer* next = new QTimer(this);
+        next->setSingleShot(true);
+        connect(next, &QTimer::timeout, this, [this, next] {
+            next->deleteLater();
+            Step();
+        });
+        next->start(0);
+        const std::string error = Run(line, waitMs, quit);
+        if (!error.empty()) {
+            next->stop();
+            done_ = true;
+            lastError_ = "script line " + std::to_string(number) + ": " + error;
+            fprintf(stderr, "m470: %s\n", lastError_.c_str());
+            emit finished(1);
+            return;
+        }
+        if (quit) {
+            next->stop();
+            done_ = true;
+            emit finished(0);
+            return;
+        }
+        next->start(waitMs);
+        return;
+    }
+    if (!done_) {
+        done_ = true;
+        emit finished(0);
+    }
+}
+
+std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) {
+    std::istringstream words(line);
+    std::string action, name;
+    words >> action;
+    if (action == "quit") {
+        quit = true;
+        return {};
+    }
+    if (action == "wait") {
+        std::string amount;
+        words >> amount;
+        return ParseInt(amount, waitMs) && waitMs >= 0 ? std::string() : "wait takes milliseconds";
+    }
+    if (action == "virtual") {
+        if (hub_ == nullptr) return "no virtual devices in this run (start with --virtual or M470_VIRTUAL)";
+        return hub_->RunCommand(Rest(words));
+    }
+    if (action == "choose") {
+        const std::string answer = Rest(words);
+        SetNextFileChoice(answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer));
+        return {};
+    }
+    if (action == "screenshot") {
+        const std::string path = Rest(words);
+        QWidget* target = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : &window_;
+        return SaveScreenshot(target, QString::fromStdString(path)) ? std::string() : "cannot write " + path;
+    }
+    words >> name;
+    QWidget* widget = FindWidget(name);
+    if (widget == nullptr) return "unknown control \"" + name + "\"";
+    const std::string argument = Rest(words);
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    auto* slider = qobject_cast<QAbstractSlider*>(widget);
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    int number = 0;
+    if (action == "click") {
+        if (button == nullptr) return "\"" + name + "\" cannot be clicked";
+        button->click();
+    } else if (action == "select" || action == "unselect") {
+        if (button == nullptr || !button->isCheckable()) return "\"" + name + "\" is not an option";
+        button->setChecked(action == "select");
+    } else if (action == "value" || action == "drag") {
+        if (!ParseInt(argument, number)) return action + " takes a number";
+        if (slider != nullptr) {
+            if (action == "drag") slider->setSliderDown(true);
+            slider->setValue(number);
+            if (action == "drag") {
+                QSignalBlocker quiet(slider);  // dragging only, no release
+                slider->setSliderDown(false);
+            }
+        } else if (auto* bar = qobject_cast<QProgressBar*>(widget); bar && action == "value") {
+            bar->setValue(number);
+        } else {
+            return "\"" + name + "\" is not a slider";
+        }
+    } else if (action == "item") {
+        if (!ParseInt(argument, number)) return "item takes a number";
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) combo->setCurrentIndex(number);
+        else if (auto* list = qobject_cast<QListWidget*>(widget)) list->setCurrentRow(number);
+        else return "\"" + name + "\" has no items";
+    } else if (action == "text") {
+        if (edit == nullptr) return "\"" + name + "\" is not an edit";
+        QFocusEvent in(QEvent::FocusIn, Qt::OtherFocusReason);
+        QApplication::sendEvent(edit, &in);
+        edit->selectAll();
+        edit->insert(QString::fromStdString(argument));
+        QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+        QApplication::sendEvent(edit, &out);
+    } else if (action == "key") {
+        const QKeySequence sequence(QString::fromStdString(argument));
+        if (sequence.isEmpty()) return "unknown key \"" + argument + "\"";
+        const QKeyCombination combination = sequence[0];
+        QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
+        QKeyEvent release(QEvent::KeyRelease, combination.key(), combination.keyboardModifiers());
+        QApplication::sendEvent(widget, &press);
+        QApplication::sendEvent(widget, &release);
+    } else if (action == "expect") {
+        std::istringstream parts(argument);
+        std::string what;
+        parts >> what;
+        const std::string expected = Rest(parts);
+        if (what != "text" && what != "value" && what != "selected" && what != "visible" && what != "enabled")
+            return "expect takes text, value, selected, visible or enabled";
+        const std::string actual = ValueOf(widget, what);
+        if (actual != expected) return name + " " + what + " is \"" + actual + "\", expected \"" + expected + "\"";
+    } else {
+        return "unknown action \"" + action + "\"";
+    }
+    return {};
+}
+
+bool SaveScreenshot(QWidget* widget, const QString& path) {
+    if (widget == nullptr) return false;
+    QApplication::processEvents();
+    return widget->grab().save(path);
+}
+
+}  // namespace m470::qt

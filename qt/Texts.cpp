@@ -1,0 +1,46 @@
+#include "qt/Texts.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+
+namespace m470::qt {
+namespace {
+
+// The key a widget's text came from, remembered the first time it is seen.
+QString KeyOf(QWidget* widget, const QString& current, const LanguageTable& table) {
+    const QVariant stored = widget->property("textKey");
+    if (stored.isValid()) return stored.toString();
+    if (current.isEmpty() || !table.Has(current.toStdString())) return {};
+    widget->setProperty("textKey", current);
+    return current;
+}
+
+template <typename Widget, typename Get, typename Set>
+void Translate(QWidget* widget, const LanguageTable& table, Get get, Set set) {
+    auto* typed = qobject_cast<Widget*>(widget);
+    if (typed == nullptr) return;
+    const QString key = KeyOf(widget, (typed->*get)(), table);
+    if (!key.isEmpty()) (typed->*set)(QString::fromStdString(table.Text(key.toStdString())));
+}
+
+}  // namespace
+
+void ApplyTexts(QWidget* root, const LanguageTable& table) {
+    if (root == nullptr) return;
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    for (QWidget* widget : widgets) {
+        Translate<QLabel>(widget, table, &QLabel::text, &QLabel::setText);
+        Translate<QAbstractButton>(widget, table, &QAbstractButton::text, &QAbstractButton::setText);
+        Translate<QGroupBox>(widget, table, &QGroupBox::title, &QGroupBox::setTitle);
+        if (widget->isWindow()) {
+            const QVariant stored = widget->property("titleKey");
+            QString key = stored.isValid() ? stored.toString() : widget->windowTitle();
+            if (!stored.isValid() && table.Has(key.toStdString())) widget->setProperty("titleKey", key);
+            if (table.Has(key.toStdString())) widget->setWindowTitle(QString::fromStdString(table.Text(key.toStdString())));
+        }
+    }
+}
+
+}  // namespace m470::qt

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "devices/MouseDevice.h"
+#include "platform/DebugTrace.h"
+#include "platform/Folders.h"
+#include "qt/Dialogs.h"
+#include "qt/InstanceChannel.h"
+#include "qt/MainWnd.h"
+#include "qt/ScriptRunner.h"
+#include "support/LayoutCheck.h"
+#include "support/TempFolder.h"
+#include "support/VirtualRig.h"
+
+namespace m470::qt {
+namespace {
+
+using ui::ControlType;
+
+std::string Skin(const std::string& file) { return GetInstallFolder() + "skin/" + file; }
+
+TEST(ShellLayouts, WindowsHoldEveryNameTheyUse) {
+    EXPECT_TRUE(test::LayoutHas(Skin("mainwindow.ui"),
+                                {{"closebtn", ControlType::Button}, {"maxbtn", ControlType::Button},
+                                 {"restorebtn", ControlType::Button}, {"minbtn", ControlType::Button},
+                                 {"skinbtn", ControlType::Button}, {"gamemodebtn", ControlType::Button},
+                                 {"cloudbtn", ControlType::Button}, {"smarteyesbtn", ControlType::Button},
+                                 {"setbtn", ControlType::Button}, {"device_select_layout", ControlType::Container},
+                                 {"device_switch", ControlType::Tabs}, {"device_power_switch", ControlType::Tabs},
+                                 {"No_device_Link", ControlType::Container}, {"nodevice_ok_btn", ControlType::Button},
+                                 {"setting_progress", ControlType::Progress}, {"control_light_status", ControlType::Button}}));
+    EXPECT_TRUE(test::LayoutHas(Skin("msgwnd.ui"), {{"MessageTitle", ControlType::Label}, {"MessageText", ControlType::Label},
+                                                    {"confirm_btn", ControlType::Button}, {"cancel_btn", ControlType::Button},
+                                                    {"closebtn", ControlType::Button}}));
+    EXPECT_TRUE(test::LayoutHas(Skin("aboutwnd.ui"), {{"text_test", ControlType::Label},
+                                                      {"software_ver_label", ControlType::Label},
+                                                      {"homepage_btn", ControlType::Button}}));
+    // Every layout of the skin loads with Qt's own loader too.
+    for (const char* file : {"mainwindow.ui", "msgwnd.ui", "aboutwnd.ui", "mousedevice.ui", "mousepaddevice.ui"}) {
+        QtControlHost host;
+        QWidget* root = host.LoadLayout(QString::fromStdString(Skin(file)));
+        EXPECT_NE(root, nullptr) << file;
+        delete root;
+    }
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<CMainWnd>(QString::fromStdString(GetInstallFolder()));
+        ASSERT_TRUE(window->InitWindow());
+        window->OnWindowInit();
+    }
+    test::TempFolder folder;
+    std::unique_ptr<CMainWnd> window;
+};
+
+TEST_F(MainWindow, SizeFollowsTheMonitor) {
+    EXPECT_EQ(CMainWnd::SizeForMonitor({1920, 1080}), QSize(1500, 960));
+    EXPECT_EQ(CMainWnd::SizeForMonitor({1366, 768}), QSize(1000, 640));
+    EXPECT_EQ(CMainWnd::SizeForMonitor({1500, 1200}), QSize(1000, 640));  // must be wider than 1500
+    window->FitToMonitor({1920, 1080});
+    EXPECT_EQ(window->size(), QSize(1500, 960));
+    EXPECT_EQ(window->Dpi(), 144);
+    window->FitToMonitor({1366, 768});
+    EXPECT_EQ(window->size(), QSize(1000, 640));
+    EXPECT_EQ(window->Dpi(), 96);
+    EXPECT_FALSE(window->isVisible());  // fitting does not show a hidden window
+}
+
+TEST_F(MainWindow, LanguageSwitchChangesTheTextsAndIsRemembered) {
+    auto* label = window->findChild<QLabel*>("nodevice_label");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(window->LanguageIndex(), 1);  // nothing stored: English (520)
+    EXPECT_EQ(label->text(), "No device connected");
+    window->HandleMessage(window_message::kSwitchLanguage, 0, 0);
+    EXPECT_EQ(label->text(), QString::fromUtf8("未检测到设备"));
+    EXPECT_EQ(RegistryStore().ReadInt("LANGUAGE"), 2052);
+    window->ApplyLanguage(1);
+    EXPECT_EQ(label->text(), "No device connected");
+    EXPECT_EQ(LanguageChoice(*std::make_unique<RegistryStore>(), GetDefaultDataFolder() + "Language.config").ReadLanguageChoice(), 1);
+}
+
+TEST_F(MainWindow, IndexedNamesRouteToTheCurrentDevice) {
+    test::VirtualRig rig;
+    rig.hub.Plug("mouse");
+    CVantrelMouseDevice mouse(rig.hub.Backend());
+    QWidget* page = window->Host().LoadLayout(QString::fromStdString(Skin("mousedevice.ui")),
+                                              window->findChild<QStackedWidget*>("device_switch"));
+    ASSERT_NE(page, nullptr);
+    mouse.SetUi(&window->Host(), window->Host().Wrap(page));
+    mouse.BindKeyButtons();
+    rig.Open(mouse.Transport(), "mouse", LinkWired);
+    ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
+    mouse.StopLightingThread();
+    window->SetCurrentDevice(&mouse);
+    page->findChild<QSlider*>("DPI_slider_3")->setValue(44);  // "DPI_slider_" + 3
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[14 + 9 * 3 + 2], 44);
+    window->SetCurrentDevice(nullptr);
+    page->findChild<QSlider*>("DPI_slider_3")->setValue(50);  // no current device: nothing happens
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[14 + 9 * 3 + 2], 44);
+}
+
+TEST_F(MainWindow, MessageBoxConfirmGivesOneAndCloseGivesZero) {
+    const auto answer = [&](const char* button, int set) {
+        QTimer::singleShot(50, [button] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                if (auto* pushed = modal->findChild<QPushButton*>(button)) pushed->click();
+        });
+        return ShowMessage(window->Dialogs(), "", "message_text_27", 100, true, set);
+    };
+    EXPECT_EQ(answer("confirm_btn", kButtonsConfirmCancel), 1);
+    EXPECT_EQ(answer("closebtn", kButtonsConfirmCancel), 0);
+    EXPECT_EQ(answer("cancel_btn", kButtonsConfirmCancel), 0);
+    DebugTrace::Clear();
+    EXPECT_EQ(MessageBoxDpi(100), 96);
+    EXPECT_TRUE(DebugTrace::Contains("MSG_WND DPI SET ERROR"));
+    EXPECT_EQ(MessageBoxDpi(144), 144);
+}
+
+TEST_F(MainWindow, ScriptsActThroughTheWidgetsAndNameTheFailingLine) {
+    window->show();
+    ScriptRunner runner(*window, nullptr);
+    runner.SetLines({"# a comment", "expect nodevice_label text No device connected", "expect nodevice_ok_btn enabled 1",
+                     "click nodevice_ok_btn", "expect nodevice_ok_btn visible 0", "click no_such_control"});
+    int code = -1;
+    QObject::connect(&runner, &ScriptRunner::finished, [&](int result) { code = result; });
+    runner.Start();
+    for (int i = 0; i < 100 && code < 0; ++i) QTest::qWait(10);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(runner.LastError(), "script line 6: unknown control \"no_such_control\"");
+    EXPECT_FALSE(window->isVisible());  // "nodevice_ok_btn" hid the window
+}
+
+TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
+    CVantrelMouseDevice mouse;
+    mouse.LoadProfile();
+    LightInfo light = mouse.GetLightInfo();
+    light.oldLedmode = 2;
+    mouse.StoreLightInfo(light);
+    window->SetCurrentDevice(&mouse);
+    window->HandleNamedMessage({"Game_Start", 0, 3});
+    EXPECT_EQ(mouse.GetLightInfo().selectItem, 3);
+    QTest::qWait(5100);
+    EXPECT_EQ(mouse.GetLightInfo().selectItem, 2);
+    window->SetCurrentDevice(nullptr);
+}
+
+TEST(InstanceMessages, LinesRoundTrip) {
+    EXPECT_EQ(ParseInstanceMessage("Game_Start 1 3"), (InstanceMessage{"Game_Start", 1, 3}));
+    EXPECT_EQ(ParseInstanceMessage("M470"), (InstanceMessage{"M470", 0, 0}));
+    EXPECT_FALSE(ParseInstanceMessage("   ").has_value());
+    EXPECT_EQ(FormatInstanceMessage({"M470", 0, 1}), "M470 0 1\n");
+}
+
+TEST(SingleInstance, SecondCopyExitsAndRaisesTheFirst) {
+    test::TempFolder folder;
+    const QString runtime = QString::fromStdString(folder.File("run"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString program = QString::fromStdString(GetInstallFolder() + "m470");
+    const QString log = QString::fromStdString(folder.File("first.log"));
+    folder.Write("wait.script", "wait 2500\n");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("M470_DEBUG_LOG", log);
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(program, {"--script", QString::fromStdString(folder.File("wait.script"))});
+    ASSERT_TRUE(first.waitForStarted());
+    for (int i = 0; i < 100 && !QFile::exists(runtime + "/M470"); ++i) QTest::qWait(20);
+    QProcess second;
+    QProcessEnvironment quiet = environment;
+    quiet.remove("M470_DEBUG_LOG");
+    second.setProcessEnvironment(quiet);
+    second.start(program, {});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 0);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_NE(test::TempFolder::ReadFile(log.toStdString()).find("软件标示 M470"), std::string::npos);
+    // Closing released the name: a new start runs at once.
+    EXPECT_FALSE(QFile::exists(runtime + "/M470"));
+}
+
+}  // namespace
+}  // namespace m470::qt
