@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
     QObject::connect(&window, &m470::qt::CMainWnd::exitRequested, &application, &QApplication::quit);
     window.show();
     window.OnWindowInit();
+    window.StartDeviceManager(m470::DefaultHidBackend());
     instance.Broadcast({m470::qt::kLightingBroadcast, 1, 1});
 
     int exitCode = 0;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "devices/DeviceManager.h"
 #include "devices/MouseDevice.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/DebugTrace.h"
@@ -102,10 +104,42 @@ CMainWnd::CMainWnd(QString installFolder, QWidget* parent)
     host_.SetNotifyCallback([this](const ui::Notification& n) { Notify(n); });
 }
 
-CMainWnd::~CMainWnd() { StopWorkers(); }
+CMainWnd::~CMainWnd() {
+    if (channel_) channel_->Shutdown();
+    StopWorkers();
+}
+
+CVantrelUSBDevice* CMainWnd::CurrentDevice() const {
+    if (currentDevice_ != nullptr) return currentDevice_;
+    return manager_ ? manager_->CurrentDevice() : nullptr;
+}
+
+std::vector<CVantrelUSBDevice*> CMainWnd::Devices() const {
+    return manager_ ? manager_->Devices() : std::vector<CVantrelUSBDevice*>();
+}
+
+void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
+    channel_ = std::make_unique<QtMessageChannel>(this, [this](uint32_t message, intptr_t wParam, intptr_t lParam) {
+        return HandleMessage(message, wParam, lParam);
+    });
+    DeviceManagerUi ui;
+    ui.host = &host_;
+    ui.skinFolder = installFolder_.toStdString() + "skin/";
+    ui.owner = channel_.get();
+    ui.invoker = [this](std::function<void()> work) { channel_->Invoke(std::move(work)); };
+    ui.closeAuxWindows = [this] { CloseAuxWindows(); };
+    ui.translate = [this](std::string_view key) { return language_.Text(std::string(key)); };
+    ui.screenWidth = screen_.width();
+    ui.screenHeight = screen_.height();
+    manager_ = std::make_unique<CDeviceManager>(ui, std::move(backend));
+    manager_->CreateStartupDevices();
+    ApplyTexts(this, language_);
+    StartWorker(0, [this](const StopEvent& stop) { manager_->RunScanThread(stop); });
+}
 
 bool CMainWnd::InitWindow() {
     DebugTrace::Write("InitWindow");
+    QDir::addSearchPath("skin", installFolder_ + "skin");
     QFile style(installFolder_ + "skin/style.qss");
     if (style.open(QIODevice::ReadOnly)) setStyleSheet(QString::fromUtf8(style.readAll()));
     root_ = host_.LoadLayout(installFolder_ + "skin/mainwindow.ui", this);
@@ -138,7 +172,7 @@ void CMainWnd::CreateTray() {
             if (isVisible() && !isMinimized()) {
                 CloseAuxWindows();
                 hide();
-                for (CVantrelUSBDevice* device : devices_) device->SetWindowActive(false);
+                for (CVantrelUSBDevice* device : Devices()) device->SetWindowActive(false);
             } else {
                 FitToMonitor();
                 ShowMainWindow();
@@ -152,7 +186,12 @@ void CMainWnd::CreateTray() {
 
 void CMainWnd::Notify(const ui::Notification& n) {
     if (n.event == "timer") {
+        if (manager_ && manager_->OnEntryTimer(n.sender, static_cast<int>(n.wParam))) return;
         DebugTrace::Printf("timer %s", n.senderName.c_str());
+        return;
+    }
+    if (n.event == "selectchanged" && n.senderName == "device_select") {
+        if (manager_) manager_->OnEntrySelected(n.sender);
         return;
     }
     if (n.event == "itemselect" && EqualsIgnoringCase(n.senderName, "device_profile_combo")) {
@@ -180,7 +219,7 @@ void CMainWnd::Notify(const ui::Notification& n) {
 
 // ---- window messages ----
 
-intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t) {
+intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
     switch (message) {
         case window_message::kShowProgress:
             ui::Ctl(host_.Find("setting_progress")).SetVisible(true);
@@ -188,8 +227,17 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t) {
         case window_message::kSwitchLanguage:
             ApplyLanguage(static_cast<int>(wParam));
             break;
+        case window_message::kInterfaceArrived:
+            if (manager_) manager_->OnArrival(static_cast<size_t>(wParam));
+            break;
+        case window_message::kInterfaceLost:
+            if (manager_) manager_->OnLoss(static_cast<size_t>(wParam));
+            break;
+        case window_message::kLink:
+            if (manager_) manager_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
+            break;
         default:
-            break;  // the device messages arrive with the device manager
+            break;  // 0x0C14, 0x0D00, 0x0D01, 0x0D02 and the first-scan message: nothing to do here
     }
     return 0;
 }
@@ -213,30 +261,32 @@ void CMainWnd::SetLightingControl(bool on) {
     lightingControl_ = on;
     // "不控制灯光" / "控制灯光" in the Chinese table.
     ui::Ctl(host_.Find("control_light_status")).SetText(Text(on ? "control_light_off" : "control_light_on"));
-    for (CVantrelUSBDevice* device : devices_) device->SetLightControlFlag(on ? 1 : 0);
+    for (CVantrelUSBDevice* device : Devices()) device->SetLightControlFlag(on ? 1 : 0);
 }
 
 void CMainWnd::GameEvent(intptr_t kind, intptr_t mode) {
-    if (kind >= 0 && kind <= 2 && currentDevice_ != nullptr) {
-        currentDevice_->SetSynced(false);
-        LightInfo light = currentDevice_->GetLightInfo();
+    CVantrelUSBDevice* device = CurrentDevice();
+    if (kind >= 0 && kind <= 2 && device != nullptr) {
+        device->SetSynced(false);
+        LightInfo light = device->GetLightInfo();
         light.selectItem = static_cast<uint8_t>(mode);
-        currentDevice_->StoreLightInfo(light);
-        currentDevice_->SaveProfile();
-        currentDevice_->ApplyProfile();
-        currentDevice_->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
+        device->StoreLightInfo(light);
+        device->SaveProfile();
+        device->ApplyProfile();
+        device->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
     }
     StartTimer(kTimerGameRestore, 5000);
 }
 
 void CMainWnd::RestoreGameLighting() {
-    if (currentDevice_ == nullptr) return;
-    LightInfo light = currentDevice_->GetLightInfo();
+    CVantrelUSBDevice* device = CurrentDevice();
+    if (device == nullptr) return;
+    LightInfo light = device->GetLightInfo();
     light.selectItem = light.oldLedmode;
-    currentDevice_->StoreLightInfo(light);
-    currentDevice_->SaveProfile();
-    currentDevice_->ApplyProfile();
-    currentDevice_->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
+    device->StoreLightInfo(light);
+    device->SaveProfile();
+    device->ApplyProfile();
+    device->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
 }
 
 // ---- timers ----
@@ -301,8 +351,12 @@ void CMainWnd::FitToMonitor(QSize monitor) {
 }
 
 void CMainWnd::ShowMainWindow() {
-    ui::Ctl(host_.Find("No_device_Link")).SetVisible(devices_.empty());
-    for (CVantrelUSBDevice* device : devices_) device->SetWindowActive(true);
+    bool connected = false;
+    for (CVantrelUSBDevice* device : Devices()) {
+        device->SetWindowActive(true);
+        connected = connected || device->Transport().Opened();
+    }
+    ui::Ctl(host_.Find("No_device_Link")).SetVisible(!connected);
     showNormal();
     raise();
     activateWindow();
@@ -360,6 +414,7 @@ void CMainWnd::RequestExit() {
     CloseAuxWindows();
     DebugTrace::Write("退出测试");
     hide();
+    if (channel_) channel_->Shutdown();  // the scan thread must not wait for us while we join it
     StopWorkers();
     if (tray_ != nullptr) tray_->hide();
     emit exitRequested();
@@ -368,7 +423,7 @@ void CMainWnd::RequestExit() {
 void CMainWnd::OnCloseButton() {
     CloseAuxWindows();
     hide();
-    for (CVantrelUSBDevice* device : devices_) device->SetWindowActive(false);
+    for (CVantrelUSBDevice* device : Devices()) device->SetWindowActive(false);
     // Without a tray there is no way back to a hidden window: closing ends the program.
     if (tray_ == nullptr) RequestExit();
 }

@@ -12,16 +12,19 @@
 #include <map>
 #include <memory>
 
+#include "device_link/HidBackend.h"
 #include "devices/StoppableThread.h"
 #include "platform/Registry.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
 #include "qt/QtControlHost.h"
+#include "qt/QtMessageChannel.h"
 #include "qt/Texts.h"
 #include "shell/Language.h"
 
 namespace m470 {
 class CVantrelUSBDevice;
+class CDeviceManager;
 }
 
 namespace m470::qt {
@@ -75,10 +78,13 @@ public:
     int Dpi() const { return dpi_; }
     QSize ScreenSize() const { return screen_; }
 
-    // The device whose page is shown (the device selector sets it).
+    // The device whose page is shown: the selected entry's, unless a test sets one.
     void SetCurrentDevice(CVantrelUSBDevice* device) { currentDevice_ = device; }
-    CVantrelUSBDevice* CurrentDevice() const { return currentDevice_; }
-    void AddDevice(CVantrelUSBDevice* device) { devices_.push_back(device); }
+    CVantrelUSBDevice* CurrentDevice() const;
+    std::vector<CVantrelUSBDevice*> Devices() const;
+    CDeviceManager* Manager() const { return manager_.get(); }
+    // Creates the device manager and starts its scanning thread (worker slot 0).
+    void StartDeviceManager(std::shared_ptr<HidBackend> backend);
     bool LightingControl() const { return lightingControl_; }
 
     // Worker slots 0-19, each with its stop event; stopped and joined on close.
@@ -123,7 +129,8 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     std::vector<QPointer<QWidget>> auxWindows_;
     CVantrelUSBDevice* currentDevice_ = nullptr;
-    std::vector<CVantrelUSBDevice*> devices_;
+    std::unique_ptr<QtMessageChannel> channel_;
+    std::unique_ptr<CDeviceManager> manager_;
     bool lightingControl_ = true;
     bool exitRequested_ = false;
     std::function<void()> profileChoice_;

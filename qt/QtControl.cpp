@@ -91,18 +91,33 @@ void QtControl::SetSelected(bool selected, bool raiseEvent) {
     auto* button = As<QAbstractButton>(widget_);
     if (button == nullptr) return;
     QButtonGroup* group = button->group();
-    // A silent change is silent for the options it deselects as well.
+    // A silent change is silent for the options it deselects as well. Each
+    // button is blocked once, so every blocker restores the state it found.
+    std::vector<QAbstractButton*> quiet{button};
+    if (group != nullptr)
+        for (QAbstractButton* member : group->buttons())
+            if (member != button) quiet.push_back(member);
     std::vector<std::unique_ptr<QSignalBlocker>> blockers;
-    if (!raiseEvent) {
-        blockers.push_back(std::make_unique<QSignalBlocker>(button));
-        if (group != nullptr)
-            for (QAbstractButton* member : group->buttons()) blockers.push_back(std::make_unique<QSignalBlocker>(member));
-    }
+    if (!raiseEvent)
+        for (QAbstractButton* member : quiet) blockers.push_back(std::make_unique<QSignalBlocker>(member));
     // An exclusive group never lets its checked button go by itself.
     const bool exclusive = group != nullptr && group->exclusive();
     if (exclusive && !selected) group->setExclusive(false);
     button->setChecked(selected);
     if (exclusive && !selected) group->setExclusive(true);
+    if (!raiseEvent) RefreshIcons();
+}
+
+void QtControl::RefreshIcons() {
+    auto* button = As<QAbstractButton>(widget_);
+    if (button == nullptr || Property("m470ForeImage").empty()) return;
+    // The whole group changes: every member shows its own state.
+    if (QButtonGroup* group = button->group()) {
+        for (QAbstractButton* member : group->buttons())
+            if (auto* control = dynamic_cast<QtControl*>(host_.Wrap(member))) control->ApplyButtonIcon();
+    } else {
+        ApplyButtonIcon();
+    }
 }
 
 std::string QtControl::Group() const { return Property("group"); }
@@ -257,8 +272,36 @@ void QtControl::SetBkColour(uint32_t argb) {
     ApplyStyle();
 }
 
+namespace {
+
+// An image description of the layouts ("file='power/power.png'" or a plain
+// path) as a file name under the skin folder.
+QString ImageFile(const std::string& description) {
+    std::string file = description;
+    const size_t start = file.find("file='");
+    if (start != std::string::npos) {
+        const size_t end = file.find('\'', start + 6);
+        file = file.substr(start + 6, end == std::string::npos ? std::string::npos : end - start - 6);
+    }
+    if (file.empty()) return {};
+    return file.front() == '/' ? QString::fromStdString(file) : "skin:" + QString::fromStdString(file);
+}
+
+}  // namespace
+
 void QtControl::SetBkImage(const std::string& image) {
     SetProperty("m470BkImage", image);
+    if (!widget_) return;
+    const QString file = ImageFile(image);
+    // Pictures of buttons and labels are their icons; other controls get a background.
+    if (As<QAbstractButton>(widget_) && !As<DeviceKeyButton>(widget_)) {
+        ApplyButtonIcon();
+        return;
+    }
+    if (auto* label = As<QLabel>(widget_)) {
+        label->setPixmap(file.isEmpty() ? QPixmap() : QPixmap(file).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        return;
+    }
     ApplyStyle();
 }
 
@@ -268,9 +311,25 @@ void QtControl::ApplyStyle() {
     QString style;
     const QVariant colour = widget_->property("m470BkColour");
     if (colour.isValid()) style += QString("background-color: %1;").arg(QColor::fromRgba(colour.toUInt()).name(QColor::HexArgb));
-    const QString image = widget_->property("m470BkImage").toString();
+    const QString image = ImageFile(widget_->property("m470BkImage").toString().toStdString());
     if (!image.isEmpty()) style += QString("border-image: url(%1);").arg(image);
     widget_->setStyleSheet(style.isEmpty() ? QString() : QString("#%1 { %2 }").arg(widget_->objectName(), style));
+}
+
+void QtControl::SetForeImage(const std::string& image) {
+    SetProperty("m470ForeImage", image);
+    if (As<QAbstractButton>(widget_) && !As<DeviceKeyButton>(widget_)) ApplyButtonIcon();
+}
+
+// The normal picture, and the fore picture as the checked state of an option.
+void QtControl::ApplyButtonIcon() {
+    auto* button = As<QAbstractButton>(widget_);
+    const QString normal = ImageFile(Property("m470BkImage"));
+    const QString checked = ImageFile(Property("m470ForeImage"));
+    // Styles draw an option's label icon without its checked state: pick the file.
+    const QString file = button->isChecked() && !checked.isEmpty() ? checked : normal;
+    button->setIcon(file.isEmpty() ? QIcon() : QIcon(file));
+    button->setIconSize(QSize(36, 36));
 }
 
 void QtControl::SetToolTip(const std::string& title, const std::string& text) {

@@ -60,7 +60,7 @@ public:
     std::string BkImage() const override { return Property("m470BkImage"); }
     void SetBkImage(const std::string& image) override;
     std::string ForeImage() const override { return Property("m470ForeImage"); }
-    void SetForeImage(const std::string& image) override { SetProperty("m470ForeImage", image); }
+    void SetForeImage(const std::string& image) override;
     std::string ThumbImage() const override { return Property("m470ThumbImage"); }
     void SetThumbImage(const std::string& image) override { SetProperty("m470ThumbImage", image); }
 
@@ -82,6 +82,11 @@ private:
     std::string Property(const char* name) const;
     void SetProperty(const char* name, const std::string& value);
     void ApplyStyle();
+    void ApplyButtonIcon();
+
+public:
+    // Re-picks the pictures of an option (and of its group) after a change.
+    void RefreshIcons();
 
     QtControlHost& host_;
     QPointer<QWidget> widget_;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "qt/ControlLoader.h"
@@ -35,6 +36,23 @@ QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent) {
     if (parent == nullptr) roots_.push_back(root);
     Adopt(root);
     return root;
+}
+
+ui::Control* QtControlHost::LoadLayoutInto(const std::string& path, ui::Control* parent) {
+    QWidget* holder = WidgetOf(parent);
+    QWidget* content = LoadLayout(QString::fromStdString(path), holder);
+    if (content == nullptr) return nullptr;
+    if (auto* stack = qobject_cast<QStackedWidget*>(holder)) {
+        stack->addWidget(content);
+    } else if (holder != nullptr) {
+        if (holder->layout() == nullptr) new QVBoxLayout(holder);
+        // Keep a trailing stretch of a list of items (the selector column) last.
+        if (auto* box = qobject_cast<QBoxLayout*>(holder->layout()); box && box->count() > 0 && box->itemAt(box->count() - 1)->spacerItem())
+            box->insertWidget(box->count() - 1, content);
+        else
+            holder->layout()->addWidget(content);
+    }
+    return Wrap(content);
 }
 
 void QtControlHost::LoadSubLayouts(QWidget* root, const QString& folder) {
@@ -107,7 +125,11 @@ void QtControlHost::Connect(QWidget* widget, QtControl* control) {
     if (auto* panel = qobject_cast<SelectPanel*>(widget))
         connect(panel, &SelectPanel::selectionEnded, this, [raise] { raise("click_select_end"); });
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        if (button->isCheckable()) connect(button, &QAbstractButton::toggled, this, [raise] { raise("selectchanged"); });
+        if (button->isCheckable())
+            connect(button, &QAbstractButton::toggled, this, [raise, control] {
+                control->RefreshIcons();
+                raise("selectchanged");
+            });
         connect(button, &QAbstractButton::clicked, this, [raise] { raise("click"); });
     } else if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) {
         connect(slider, &QAbstractSlider::valueChanged, this, [raise, slider] {

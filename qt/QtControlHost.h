@@ -33,6 +33,7 @@ public:
     ui::Control* Wrap(QWidget* widget);
     QWidget* WidgetOf(ui::Control* control) const;
 
+    ui::Control* LoadLayoutInto(const std::string& path, ui::Control* parent) override;
     ui::Control* Find(const std::string& name) override;
     ui::Control* FindUnder(ui::Control* parent, const std::string& name) override;
     void SetTimer(ui::Control* control, int id, int delayMs) override;

@@ -40,6 +40,12 @@ HidIoResult WaitForFd(int fd, bool forWrite, int abortFd, int timeoutMs) {
     }
 }
 
+bool HidBackend::Present(const std::string& path) {
+    for (const std::string& present : EnumerateInterfaces())
+        if (present == path) return true;
+    return false;
+}
+
 std::shared_ptr<HidBackend> DefaultHidBackend() {
     std::lock_guard lock(gBackendMutex);
     if (!gBackend) gBackend = std::make_shared<HidrawBackend>();

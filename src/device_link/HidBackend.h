@@ -42,6 +42,11 @@ public:
     virtual std::vector<std::string> EnumerateInterfaces() = 0;
     // nullptr when the node behind the path cannot be opened.
     virtual std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) = 0;
+    // Whether the interface behind a path is still there (the presence probe).
+    virtual bool Present(const std::string& path);
+    // Moves on whenever interfaces may have come or gone, so a scan can skip
+    // enumerating while nothing changed.
+    virtual uint64_t ChangeCount() { return 0; }
 };
 
 // The backend that new CHidDevice objects use: hidraw unless the program

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "device_link/HidDescriptor.h"
+#include "device_link/KnownInterface.h"
 
 namespace m470 {
 namespace {
@@ -209,6 +210,48 @@ std::unique_ptr<HidNode> HidrawBackend::Open(const std::string& path, bool read,
         }
     }
     return std::make_unique<HidrawNode>(fd, std::move(info));
+}
+
+HidrawBackend::~HidrawBackend() {
+    if (monitor_ != nullptr) udev_monitor_unref(monitor_);
+    if (monitorContext_ != nullptr) udev_unref(monitorContext_);
+}
+
+bool HidrawBackend::Present(const std::string& path) {
+    const std::string node = NodeOfInterfacePath(path);
+    struct stat status {};
+    if (::stat(node.c_str(), &status) != 0) return false;
+    // A node number can be reused by another device: the ids must still match.
+    const std::string uevent = "/sys/class/hidraw/" + node.substr(node.rfind('/') + 1) + "/device/uevent";
+    const std::vector<uint8_t> text = ReadSysfsFile(uevent);
+    if (text.empty()) return true;
+    char ids[32];
+    std::snprintf(ids, sizeof ids, "%08X:%08X", ParseVendorId(path), ParseProductId(path));
+    return std::string(text.begin(), text.end()).find(ids) != std::string::npos;
+}
+
+uint64_t HidrawBackend::ChangeCount() {
+    std::lock_guard lock(monitorMutex_);
+    if (monitor_ == nullptr && monitorContext_ == nullptr) {
+        monitorContext_ = udev_new();
+        if (monitorContext_ != nullptr) monitor_ = udev_monitor_new_from_netlink(monitorContext_, "udev");
+        if (monitor_ != nullptr) {
+            udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr);
+            if (udev_monitor_enable_receiving(monitor_) < 0) {
+                udev_monitor_unref(monitor_);
+                monitor_ = nullptr;
+            }
+        }
+    }
+    if (monitor_ == nullptr) return ++changes_;  // no monitor: every pass counts as a change
+    const int fd = udev_monitor_get_fd(monitor_);
+    while (WaitForFd(fd, false, -1, 0) == HidIoResult::Ok) {
+        udev_device* device = udev_monitor_receive_device(monitor_);
+        if (device == nullptr) break;
+        ++changes_;
+        udev_device_unref(device);
+    }
+    return changes_;
 }
 
 std::unique_ptr<HidNode> HidrawBackend::WrapFd(int fd, HidNodeInfo info) {

@@ -6,6 +6,9 @@
 
 #include "device_link/HidBackend.h"
 
+struct udev;
+struct udev_monitor;
+
 namespace m470 {
 
 // What udev says about one hidraw node, reduced to plain values so the
@@ -26,6 +29,11 @@ class HidrawBackend : public HidBackend {
 public:
     std::vector<std::string> EnumerateInterfaces() override;
     std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override;
+    // The node still exists and still belongs to the same product.
+    bool Present(const std::string& path) override;
+    // Counts udev "add"/"remove" events of hidraw nodes.
+    uint64_t ChangeCount() override;
+    ~HidrawBackend() override;
 
     // Wraps an already open fd (a hidraw node, or a socket standing in for one
     // in tests). Takes ownership of fd.
@@ -40,6 +48,10 @@ private:
         std::optional<HidNodeDescription> description;
     };
     std::mutex cacheMutex_;
+    std::mutex monitorMutex_;
+    ::udev* monitorContext_ = nullptr;
+    ::udev_monitor* monitor_ = nullptr;
+    uint64_t changes_ = 1;
     std::map<std::string, CachedNode> cache_;
 };
 

@@ -222,14 +222,24 @@ bool VirtualHidInterface::DeliverWrite(const std::vector<uint8_t>& report, bool 
     return handler ? handler(*this, report, viaControlPipe) : true;
 }
 
+bool VirtualHidBackend::Present(const std::string& path) {
+    const std::string node = NodeOfInterfacePath(path);
+    std::lock_guard lock(mutex_);
+    for (const auto& interface : interfaces_)
+        if (interface->Node() == node) return interface->CollectionPresent(ParseCollectionNumber(path));
+    return false;
+}
+
 std::shared_ptr<VirtualHidInterface> VirtualHidBackend::Plug(const VirtualInterfaceSpec& spec) {
     std::lock_guard lock(mutex_);
+    ++changes_;
     auto interface = std::make_shared<VirtualHidInterface>(spec, "/virtual/hidraw" + std::to_string(nextNode_++));
     interfaces_.push_back(interface);
     return interface;
 }
 
 void VirtualHidBackend::Unplug(const std::shared_ptr<VirtualHidInterface>& interface) {
+    ++changes_;
     {
         std::lock_guard lock(mutex_);
         interfaces_.erase(std::remove(interfaces_.begin(), interfaces_.end(), interface), interfaces_.end());

@@ -2,6 +2,7 @@
 // In-process HID interfaces that behave like hidraw nodes: the same interface
 // paths, one input queue per opener, time-limited and abortable reads. The
 // firmware emulators (and scripted test peers) sit behind them.
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -74,8 +75,13 @@ public:
 
     std::vector<std::string> EnumerateInterfaces() override;
     std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override;
+    bool Present(const std::string& path) override;
+    uint64_t ChangeCount() override { return changes_.load(); }
+    // Interfaces call it when a collection comes or goes.
+    void NoteChange() { ++changes_; }
 
 private:
+    std::atomic<uint64_t> changes_{1};
     std::mutex mutex_;
     std::vector<std::shared_ptr<VirtualHidInterface>> interfaces_;
     unsigned nextNode_ = 0;

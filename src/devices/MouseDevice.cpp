@@ -178,7 +178,7 @@ void CVantrelMouseDevice::ShowKeyInfo(size_t index, const std::string& caption) 
         rows->AddItem({}, {});
         rows->SetItemVisible(rows->ItemCount() - 1, false);
     }
-    rows->SetItemText(static_cast<int>(index), title + "\t" + caption);
+    rows->SetItemText(static_cast<int>(index), title + "  —  " + caption);
     rows->SetItemVisible(static_cast<int>(index), button.Visible());
 }
 

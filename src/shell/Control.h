@@ -121,6 +121,9 @@ public:
     virtual void SetTimer(Control* control, int id, int delayMs) = 0;
     virtual void KillTimer(Control* control, int id) = 0;
     virtual void SetNotifyCallback(NotifyCallback callback) = 0;
+    // Builds a layout file as the last child of parent (a page of a tab or
+    // stack control, or an item of a container); nullptr when it cannot be read.
+    virtual Control* LoadLayoutInto(const std::string& path, Control* parent) = 0;
     // Raised by the system's own controls (e.g. "click_select_end").
     virtual void SendNotify(Control* sender, const std::string& event, intptr_t wParam = 0, intptr_t lParam = 0) = 0;
 };

@@ -121,6 +121,9 @@ public:
     MemoryControl* LoadLayout(const std::string& path, MemoryControl* parent = nullptr);
     MemoryControl* CreateControl(const std::string& className, const std::string& name, MemoryControl* parent);
 
+    Control* LoadLayoutInto(const std::string& path, Control* parent) override {
+        return LoadLayout(path, dynamic_cast<MemoryControl*>(parent));
+    }
     Control* Find(const std::string& name) override;
     Control* FindUnder(Control* parent, const std::string& name) override;
     void SetTimer(Control* control, int id, int delayMs) override;

@@ -80,6 +80,7 @@ void VirtualProduct::Plug(bool receiver, InterfacePart part) {
     }
     for (size_t collection : CollectionsOf(part, identity_.singleCollection))
         link.interface->SetCollectionPresent(collection, true);
+    backend_->NoteChange();
 }
 
 void VirtualProduct::Unplug(bool receiver, InterfacePart part) {
@@ -92,6 +93,7 @@ void VirtualProduct::Unplug(bool receiver, InterfacePart part) {
         backend_->Unplug(link.interface);
         link.interface.reset();
     }
+    backend_->NoteChange();
 }
 
 bool VirtualProduct::Plugged(bool receiver, InterfacePart part) const {

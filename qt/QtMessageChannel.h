@@ -1,0 +1,27 @@
+#pragma once
+// Window messages over the Qt event loop: Send from another thread queues
+// the call to the UI thread and waits for it, giving up when the channel
+// shuts down so a worker being joined never waits for the UI thread.
+#include <QObject>
+#include <atomic>
+
+#include "shell/MessageChannel.h"
+
+namespace m470::qt {
+
+class QtMessageChannel : public ui::MessageChannel {
+public:
+    QtMessageChannel(QObject* uiObject, ui::MessageHandler handler);
+    intptr_t Send(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    void Post(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    void Shutdown() { shutdown_ = true; }
+    // Runs work on the UI thread later (device threads use it).
+    void Invoke(std::function<void()> work);
+
+private:
+    QObject* uiObject_;
+    ui::MessageHandler handler_;
+    std::atomic<bool> shutdown_{false};
+};
+
+}  // namespace m470::qt

@@ -1,0 +1,520 @@
+#include "devices/DeviceManager.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/DebugTrace.h"
+
+namespace m470 {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint64_t kFullEnumerationMs = 2000;  // retry probes that failed, whatever the change counter says
+constexpr int kLinkPolls = 26;
+constexpr auto kLinkPollPause = 50ms;
+
+bool IsReceiver(DeviceKind kind) { return kind == DeviceKind::MouseReceiver || kind == DeviceKind::KeyboardReceiver; }
+bool IsMouseFamily(DeviceKind kind) { return kind == DeviceKind::Mouse || kind == DeviceKind::MouseReceiver; }
+bool IsKeyboardFamily(DeviceKind kind) { return kind == DeviceKind::Keyboard || kind == DeviceKind::KeyboardReceiver; }
+
+// The family's debug lines: arrival, loss.
+struct FamilyLines {
+    const char* added;
+    const char* removed;
+};
+FamilyLines LinesOf(DeviceKind kind) {
+    if (IsKeyboardFamily(kind)) return {"添加一个键盘设备", "删除一个键盘设备"};
+    if (IsMouseFamily(kind)) return {"添加一个鼠标设备", "删除一个鼠标设备"};
+    if (kind == DeviceKind::MousePad) return {"添加一个鼠标垫设备", "删除一个鼠标垫设备"};
+    return {"添加一个耳机设备", "删除一个耳机设备"};
+}
+
+bool SameRow(const KnownInterface& a, const KnownInterface& b) {
+    return a.vendorId == b.vendorId && a.productId == b.productId && a.interfaceNumber == b.interfaceNumber &&
+           a.collectionNumber == b.collectionNumber && a.kind == b.kind && a.role == b.role && a.usagePage == b.usagePage &&
+           a.usage == b.usage;
+}
+
+uint64_t NowMs() {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+CDeviceManager::CDeviceManager(DeviceManagerUi ui, std::shared_ptr<HidBackend> backend)
+    : ui_(std::move(ui)), backend_(backend ? std::move(backend) : DefaultHidBackend()) {
+    for (size_t i = 0; i < kSlots; ++i) slots_[i].row = kKnownInterfaces[i];
+}
+
+CDeviceManager::~CDeviceManager() = default;
+
+std::vector<CVantrelUSBDevice*> CDeviceManager::Devices() const {
+    std::vector<CVantrelUSBDevice*> devices;
+    for (const auto& mouse : mice_) devices.push_back(mouse.get());
+    for (const auto& pad : pads_) devices.push_back(pad.get());
+    return devices;
+}
+
+DeviceSlot CDeviceManager::Slot(size_t index) const {
+    std::lock_guard lock(slotsMutex_);
+    return slots_.at(index);
+}
+
+void CDeviceManager::CreateStartupDevices() {
+    AddDevice(4);  // the mouse, from the slot of its command interface
+}
+
+// ---- scanning (scan thread) ----
+
+void CDeviceManager::Send(uint32_t message, size_t slot) {
+    if (ui_.owner != nullptr) ui_.owner->Send(message, static_cast<intptr_t>(slot), 0);
+}
+
+void CDeviceManager::ScanPass(CHidDevice& probe) {
+    bool anyFree = false;
+    {
+        std::lock_guard lock(slotsMutex_);
+        for (const DeviceSlot& slot : slots_) anyFree = anyFree || slot.Free();
+    }
+    const uint64_t change = backend_->ChangeCount();
+    const uint64_t now = NowMs();
+    // Enumerate only while a slot is free, and then only when interfaces may
+    // have changed (or now and then, to retry probes that failed).
+    if (anyFree && (!firstPassDone_ || change != lastChange_ || now - lastEnumerationMs_ >= kFullEnumerationMs)) {
+        lastChange_ = change;
+        lastEnumerationMs_ = now;
+        probe.EnumeratePaths();
+        while (const char* candidate = probe.NextPath()) {
+            const std::string path = candidate;
+            const auto row = MatchPath(path);
+            if (!row) continue;
+            bool wanted = false;
+            {
+                std::lock_guard lock(slotsMutex_);
+                for (const DeviceSlot& slot : slots_) {
+                    if (slot.path == path) {
+                        wanted = false;  // already ours
+                        break;
+                    }
+                    const KnownInterface& known = kKnownInterfaces[*row];
+                    wanted = wanted || (slot.Free() && slot.row.vendorId == known.vendorId &&
+                                        slot.row.productId == known.productId &&
+                                        slot.row.interfaceNumber == known.interfaceNumber &&
+                                        slot.row.collectionNumber == known.collectionNumber);
+                }
+            }
+            if (!wanted) continue;
+            CHidDevice identifying(backend_);
+            if (!identifying.Open(path, true, false, true, false)) continue;
+            const auto capability =
+                MatchCapabilities({identifying.Attributes().vendorId, identifying.Attributes().productId,
+                                   identifying.InterfaceNumber(), identifying.CollectionNumber(),
+                                   identifying.Caps().usagePage, identifying.Caps().usage});
+            identifying.Close();
+            if (!capability) continue;
+            std::optional<size_t> taken;
+            {
+                std::lock_guard lock(slotsMutex_);
+                for (size_t s = 0; s < kSlots && !taken; ++s) {
+                    if (slots_[s].Free() && SameRow(slots_[s].row, kKnownInterfaces[*capability])) {
+                        slots_[s].present = true;
+                        slots_[s].path = path;
+                        taken = s;
+                    }
+                }
+            }
+            if (taken) Send(ui::kMsgInterfaceArrived, *taken);
+        }
+        probe.FreePaths();
+        if (!firstPassDone_ && ui_.owner != nullptr) ui_.owner->Post(kMsgFirstScanDone, 0, 0);
+        firstPassDone_ = true;
+    }
+    for (size_t s = 0; s < kSlots; ++s) {
+        std::string path;
+        {
+            std::lock_guard lock(slotsMutex_);
+            if (!slots_[s].present) continue;
+            path = slots_[s].path;
+        }
+        if (backend_->Present(path)) continue;
+        {
+            std::lock_guard lock(slotsMutex_);
+            slots_[s].present = false;
+            slots_[s].path.clear();
+        }
+        Send(ui::kMsgInterfaceLost, s);
+    }
+}
+
+void CDeviceManager::RunScanThread(const StopEvent& stop) {
+    CHidDevice probe(backend_);
+    for (;;) {
+        if (stop.WaitFor(1ms)) break;
+        ScanPass(probe);
+        if (stop.WaitFor(100ms)) break;
+    }
+    DebugTrace::Write("抓取设备线程设定退出");
+}
+
+// ---- identity ----
+
+bool CDeviceManager::TwinPresent(size_t s) const {
+    std::lock_guard lock(slotsMutex_);
+    const KnownInterface& row = slots_[s].row;
+    if (!row.hasTwin) return false;
+    const DeviceSlot& twin = slots_[row.twinRow];
+    return twin.row.twinRow == s && twin.present && !twin.path.empty();
+}
+
+size_t CDeviceManager::IdentityRow(size_t s) const {
+    const KnownInterface& row = kKnownInterfaces[s];
+    if (row.role == InterfaceRole::Command) {
+        if (IsReceiver(row.kind) && row.hasTwin && kKnownInterfaces[row.twinRow].twinRow == s) return row.twinRow;
+        return s;
+    }
+    // A notification slot stands for the command row of its product.
+    for (size_t r = 0; r < kSlots; ++r) {
+        const KnownInterface& command = kKnownInterfaces[r];
+        if (command.role != InterfaceRole::Command || command.vendorId != row.vendorId ||
+            command.productId != row.productId || command.kind != row.kind)
+            continue;
+        return IsReceiver(row.kind) && command.hasTwin ? command.twinRow : r;
+    }
+    return s;
+}
+
+CVantrelUSBDevice* CDeviceManager::FindDevice(size_t s) const {
+    const KnownInterface& identity = kKnownInterfaces[IdentityRow(s)];
+    for (CVantrelUSBDevice* device : Devices())
+        if (SameRow(device->Identity(), identity)) return device;
+    return nullptr;
+}
+
+CDeviceOptionUI* CDeviceManager::EntryOf(const CVantrelUSBDevice* device) const {
+    for (const auto& entry : entries_)
+        if (entry->Device() == device) return entry.get();
+    return nullptr;
+}
+
+size_t CDeviceManager::EntryIndex(const CDeviceOptionUI* entry) const {
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].get() == entry) return i;
+    return entries_.size();
+}
+
+// ---- creating devices ----
+
+CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
+    const size_t identityRow = IdentityRow(s);
+    const KnownInterface& identity = kKnownInterfaces[identityRow];
+    const int model = FindDeviceModel(identity.vendorId, identity.productId, identity.kind);
+    if (model < 0) return nullptr;
+    const DeviceModel& row = kDeviceModels[static_cast<size_t>(model)];
+    const DevicePage& page = kDevicePages[static_cast<size_t>(model)];
+    CVantrelUSBDevice* device = nullptr;
+    if (row.kind == DeviceKind::Mouse) {
+        mice_.push_back(std::make_unique<CVantrelMouseDevice>(backend_, ui_.translate));
+        device = mice_.back().get();
+    } else if (row.kind == DeviceKind::MousePad) {
+        pads_.push_back(std::make_unique<CVantrelMousePadDevice>(backend_));
+        device = pads_.back().get();
+    } else {
+        DebugTrace::Printf("%s: recognised, no page for it in this version", row.deviceName);
+        return nullptr;
+    }
+    ui::ControlHost* host = ui_.host;
+    ui::Control* pageControl = nullptr;
+    CMpDevicePowerUI* power = nullptr;
+    CDeviceOptionUI* entry = nullptr;
+    if (host != nullptr) {
+        ui::Control* powerSwitch = host->Find(row.powerSwitch);
+        ui::Control* devicePages = host->Find("device_switch");
+        const int powerPage = powerSwitch != nullptr ? static_cast<int>(powerSwitch->Children().size()) : -1;
+        const int pageIndex = devicePages != nullptr ? static_cast<int>(devicePages->Children().size()) : -1;
+        if (ui::Control* panel = host->LoadLayoutInto(ui_.skinFolder + "mpdevicepower.ui", powerSwitch)) {
+            powerPanels_.push_back(std::make_unique<CMpDevicePowerUI>(*host, panel));
+            power = powerPanels_.back().get();
+            power->SetKind(row.kind, 0);
+        }
+        if (ui::Control* entryRoot = host->LoadLayoutInto(ui_.skinFolder + row.selectorLayout, host->Find("device_select_layout"))) {
+            entries_.push_back(std::make_unique<CDeviceOptionUI>(*host, entryRoot));
+            entry = entries_.back().get();
+        }
+        pageControl = host->LoadLayoutInto(ui_.skinFolder + page.pageLayout, devicePages);
+        if (entry != nullptr) {
+            entry->SetKind(static_cast<int>(row.kind), row.variant);
+            entry->ShowSynchro(false);
+            entry->BindPage("device_switch", pageIndex);
+            entry->SetPowerPage(power != nullptr && page.hasPowerPanel ? powerPage : -1);
+            entry->SetGroup("device_select_group");
+            entry->SetName(ui_.translate ? ui_.translate(std::string(row.deviceName) + "_device_name_text") : row.deviceName);
+            entry->SetVisible(false);
+            entry->SetDevice(device);
+        }
+    }
+    device->SetUi(host, pageControl);
+    device->SetOwner(ui_.owner);
+    device->SetUiInvoker(ui_.invoker);
+    device->SetScreenSize(ui_.screenWidth, ui_.screenHeight);
+    device->SetKeyButtonCount(static_cast<size_t>(page.keys));
+    device->SetLedCount(static_cast<size_t>(page.leds));
+    device->SetModelIndex(model);
+    device->SetHasPowerPanel(page.hasPowerPanel);
+    device->SetDeviceName(row.deviceName);
+    device->SetLightCatalogueName(page.lightCatalogue);
+    device->SetModelLightIndex(row.lightIndex);
+    device->SetIdentity(identity, identityRow, {});
+    if (power != nullptr && page.hasPowerPanel)
+        device->SetPowerPanel([power](const std::array<uint8_t, 6>& status) { power->ShowStatus(status.data(), status.size()); });
+    if (entry != nullptr) {
+        // Device threads ask for entry timers; the timers live on the UI thread.
+        device->SetTimerRequester([this, entry](int id, int delayMs) {
+            if (ui_.invoker) ui_.invoker([entry, id, delayMs] { entry->StartTimer(id, delayMs); });
+            else entry->StartTimer(id, delayMs);
+        });
+    }
+    device->BindKeyButtons();
+    return device;
+}
+
+// ---- arrival and loss (UI thread) ----
+
+void CDeviceManager::OnArrival(size_t s) {
+    if (s >= kSlots) return;
+    const KnownInterface& row = kKnownInterfaces[s];
+    DebugTrace::Write(LinesOf(row.kind).added);
+    if (FindDevice(s) == nullptr) AddDevice(s);
+    if (row.role == InterfaceRole::Command) AttachCommand(s);
+    else AttachNotify(s);
+}
+
+void CDeviceManager::OnLoss(size_t s) {
+    if (s >= kSlots) return;
+    const KnownInterface& row = kKnownInterfaces[s];
+    DebugTrace::Write(LinesOf(row.kind).removed);
+    if (row.role == InterfaceRole::Command) DetachCommand(s);
+    else DetachNotify(s);
+}
+
+void CDeviceManager::AttachCommand(size_t s) {
+    const KnownInterface& row = kKnownInterfaces[s];
+    const bool receiver = IsReceiver(row.kind);
+    if (row.hasTwin && TwinPresent(s)) {
+        if (!receiver) SwitchLink(s);  // the cable has priority; a receiver arriving changes nothing
+        return;
+    }
+    CVantrelUSBDevice* device = FindDevice(s);
+    if (device == nullptr || device->Transport().Opened()) return;
+    const std::string path = Slot(s).path;
+    CHidTransport& transport = device->Transport();
+    bool opened;
+    {
+        std::lock_guard lock(transport.IoLock());
+        CHidDevice& interface = receiver ? transport.Secondary() : transport.Primary();
+        interface.Close();
+        opened = interface.Open(path, true, true, true, false);
+        if (opened) {
+            transport.SetOpened(true);
+            transport.SetLinkMode(receiver ? LinkReceiver : LinkWired);
+        }
+    }
+    if (!opened) return;
+    device->SetIdentity(kKnownInterfaces[IdentityRow(s)], IdentityRow(s), path);
+    CDeviceOptionUI* entry = EntryOf(device);
+    if (entry == nullptr) return;
+    if (!receiver) ShowEntry(EntryIndex(entry), true, !AnyEntryShown());
+    entry->StartFirstRead();  // through a receiver the first read decides whether the entry shows
+}
+
+void CDeviceManager::AttachNotify(size_t s) {
+    const KnownInterface& row = kKnownInterfaces[s];
+    const bool receiver = IsReceiver(row.kind);
+    // A receiver's notification row is compared through its twin, the cable's row.
+    const KnownInterface& comparison = receiver && row.hasTwin ? kKnownInterfaces[row.twinRow] : row;
+    for (CVantrelUSBDevice* device : Devices()) {
+        const KnownInterface& identity = device->Identity();
+        if (device->NotifyOpen(receiver) || identity.vendorId != comparison.vendorId ||
+            identity.productId != comparison.productId || identity.kind != comparison.kind)
+            continue;
+        device->OpenNotify(Slot(s).path, receiver);
+        return;
+    }
+}
+
+void CDeviceManager::DetachCommand(size_t s) {
+    const KnownInterface& row = kKnownInterfaces[s];
+    if (IsMouseFamily(row.kind)) DebugTrace::Write("鼠标设备丢失");
+    if (IsKeyboardFamily(row.kind)) DebugTrace::Write("键盘设备丢失");
+    if (row.hasTwin && TwinPresent(s)) {
+        if (!IsReceiver(row.kind)) SwitchLink(s);
+        return;
+    }
+    CVantrelUSBDevice* device = FindDevice(s);
+    if (device == nullptr) return;
+    {
+        std::lock_guard lock(device->Transport().IoLock());
+        device->Transport().SetOpened(false);
+        device->Transport().Primary().Close();
+        device->Transport().Secondary().Close();
+    }
+    if (CDeviceOptionUI* entry = EntryOf(device)) HideEntry(EntryIndex(entry));
+}
+
+void CDeviceManager::DetachNotify(size_t s) {
+    const KnownInterface& row = kKnownInterfaces[s];
+    const bool receiver = IsReceiver(row.kind);
+    const KnownInterface& comparison = receiver && row.hasTwin ? kKnownInterfaces[row.twinRow] : row;
+    for (CVantrelUSBDevice* device : Devices()) {
+        const KnownInterface& identity = device->Identity();
+        if (!device->NotifyOpen(receiver) || identity.vendorId != comparison.vendorId ||
+            identity.productId != comparison.productId || identity.kind != comparison.kind)
+            continue;
+        device->CloseNotify(receiver);
+        return;
+    }
+}
+
+void CDeviceManager::SwitchLink(size_t s) {
+    CVantrelUSBDevice* device = FindDevice(s);
+    if (device == nullptr) return;
+    CHidTransport& transport = device->Transport();
+    const bool wasReceiver = transport.ReceiverMode();
+    const size_t twin = kKnownInterfaces[s].twinRow;
+    const std::string path = wasReceiver ? Slot(s).path : Slot(twin).path;
+    bool opened;
+    {
+        std::lock_guard lock(transport.IoLock());
+        transport.SetOpened(false);
+        CHidDevice& interface = wasReceiver ? transport.Primary() : transport.Secondary();
+        interface.Close();
+        opened = interface.Open(path, true, true, true, false);
+        if (opened) {
+            transport.SetOpened(true);
+            transport.SetLinkMode(wasReceiver ? LinkWired : LinkReceiver);
+        }
+    }
+    if (!opened) return;
+    CDeviceOptionUI* entry = EntryOf(device);
+    if (!wasReceiver) {
+        // Now through the receiver: wait for the product behind it.
+        if (device->HasPowerPanel()) {
+            int polls = 0;
+            while (!transport.QueryLink() && ++polls < kLinkPolls) {
+                std::this_thread::sleep_for(kLinkPollPause);
+                DebugTrace::Write("获取2.4G模式失败");
+            }
+            DebugTrace::Write("获取2");
+            device->QueryPower();
+        }
+        if (entry != nullptr) {
+            if (CVantrelUSBDevice* current = CurrentDevice()) current->ReadFromDevice();
+            transport.BeginConfig();
+            entry->StartLinkWatch(2000);
+        }
+    } else {
+        if (entry != nullptr) {
+            entry->StartTimer(kTimerFirstRead, 500);
+            if (ui_.owner != nullptr) ui_.owner->Send(ui::kMsgLink, device->ModelIndex(), 1);
+        }
+        if (device->HasPowerPanel()) device->QueryPower();
+    }
+}
+
+// ---- entries ----
+
+bool CDeviceManager::AnyEntryShown() const {
+    for (const auto& entry : entries_)
+        if (entry->IsVisible()) return true;
+    return false;
+}
+
+void CDeviceManager::ShowEntry(size_t index, bool shown, bool select) {
+    if (index >= entries_.size()) return;
+    CDeviceOptionUI& entry = *entries_[index];
+    entry.SetVisible(shown);
+    ui::ControlHost* host = ui_.host;
+    if (select && host != nullptr) {
+        ui::Ctl(host->Find(entry.GetBoundLayoutName())).SetPage(entry.GetBoundPageIndex());
+        ui::Ctl power = host->Find("device_power_switch");
+        power.SetVisible(entry.PowerPage() >= 0);
+        if (entry.PowerPage() >= 0) power.SetPage(entry.PowerPage());
+    }
+    entry.Select(select);
+    if (host != nullptr) {
+        const bool anyShown = AnyEntryShown();
+        ui::Ctl(host->Find("No_device_Link")).SetVisible(!anyShown);
+        if (!anyShown) {
+            ui::Ctl(host->Find("device_power_switch")).SetPage(0);
+            ui::Ctl(host->Find("device_switch")).SetPage(0);
+        }
+    }
+    size_t synchronised = 0;
+    for (const auto& other : entries_) synchronised += other->IsVisible() && other->IsSynchro() ? 1 : 0;
+    if (synchronised <= 1)
+        for (const auto& other : entries_)
+            if (other->IsSynchro()) other->SetSynchro(false);
+}
+
+void CDeviceManager::HideEntry(size_t index) {
+    if (index >= entries_.size()) return;
+    CDeviceOptionUI& entry = *entries_[index];
+    std::optional<size_t> other;
+    if (entry.IsVisible() && entry.IsSelected()) {
+        if (ui_.closeAuxWindows) ui_.closeAuxWindows();
+        for (size_t i = 0; i < entries_.size() && !other; ++i)
+            if (i != index && entries_[i]->IsVisible()) other = i;
+    }
+    ShowEntry(index, false, false);
+    if (other) ShowEntry(*other, true, true);
+}
+
+void CDeviceManager::OnLinkMessage(int modelIndex, bool up) {
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        CVantrelUSBDevice* device = entries_[i]->Device();
+        if (device == nullptr || device->ModelIndex() != modelIndex) continue;
+        if (!up) {
+            HideEntry(i);
+            DebugTrace::Write("2.4gcesvdfherhue 1");
+        } else if (!entries_[i]->IsVisible()) {
+            ShowEntry(i, true, !AnyEntryShown());
+        }
+        return;
+    }
+}
+
+bool CDeviceManager::OnEntryTimer(ui::Control* sender, int id) {
+    for (const auto& entry : entries_) {
+        if (entry->Root() != sender) continue;
+        entry->OnTimer(id);
+        return true;
+    }
+    return false;
+}
+
+bool CDeviceManager::OnEntrySelected(ui::Control* option) {
+    if (option == nullptr || !option->Selected() || ui_.host == nullptr) return false;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (ui_.host->FindUnder(entries_[i]->Root(), "device_select") != option) continue;
+        ShowEntry(i, true, true);
+        return true;
+    }
+    return false;
+}
+
+CVantrelUSBDevice* CDeviceManager::CurrentDevice() const {
+    for (const auto& entry : entries_)
+        if (entry->IsVisible() && entry->IsSelected()) return entry->Device();
+    return nullptr;
+}
+
+uint16_t CDeviceManager::InstalledVersion(size_t index) const {
+    if (index >= entries_.size()) return 0;
+    CVantrelUSBDevice* device = entries_[index]->Device();
+    if (device == nullptr || !device->Transport().Opened()) return 0;
+    if (!device->Transport().ReceiverMode()) return device->Transport().Primary().Attributes().versionNumber;
+    return entries_[index]->IsVisible() ? device->Transport().Secondary().Attributes().versionNumber : 0;
+}
+
+}  // namespace m470

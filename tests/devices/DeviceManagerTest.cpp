@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include "device_link/CommandCodes.h"
+#include "devices/DeviceManager.h"
+#include "platform/DebugTrace.h"
+#include "platform/Folders.h"
+#include "shell/MemoryControlTree.h"
+#include "sim/ProductDescriptors.h"
+#include "support/TempFolder.h"
+#include "support/VirtualRig.h"
+
+namespace m470 {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The main window as the device manager sees it: its layout in the memory
+// tree, messages handled at once on the test thread, timers on the manual clock.
+class Manager : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = host.LoadLayout(GetInstallFolder() + "skin/mainwindow.ui");
+        ASSERT_NE(window, nullptr);
+        DeviceManagerUi ui;
+        ui.host = &host;
+        ui.skinFolder = GetInstallFolder() + "skin/";
+        ui.owner = &channel;
+        manager = std::make_unique<CDeviceManager>(ui, rig.hub.Backend());
+        host.SetNotifyCallback([this](const ui::Notification& n) {
+            if (n.event == "timer") manager->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
+        });
+        manager->CreateStartupDevices();
+    }
+    void TearDown() override { manager.reset(); }
+    void Scan() { manager->ScanPass(probe); }
+    CDeviceOptionUI& MouseEntry() { return *manager->Entries().at(0); }
+    CVantrelMouseDevice& Mouse() { return *manager->Mice().at(0); }
+    size_t Count(uint8_t command, const std::string& interface) {
+        size_t n = 0;
+        for (const auto& entry : rig.hub.Traffic().Entries()) n += entry.request[3] == command && entry.interfaceName == interface;
+        return n;
+    }
+
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    ui::MemoryControlHost host;
+    ui::MemoryControl* window = nullptr;
+    std::vector<std::pair<uint32_t, intptr_t>> links;
+    ui::QueuedMessageChannel channel{[this](uint32_t message, intptr_t wParam, intptr_t lParam) -> intptr_t {
+        if (message == ui::kMsgInterfaceArrived) manager->OnArrival(static_cast<size_t>(wParam));
+        if (message == ui::kMsgInterfaceLost) manager->OnLoss(static_cast<size_t>(wParam));
+        if (message == ui::kMsgLink) {
+            links.push_back({wParam, lParam});
+            manager->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
+        }
+        return 0;
+    }};
+    std::unique_ptr<CDeviceManager> manager;
+    CHidDevice probe{rig.hub.Backend()};
+};
+
+TEST_F(Manager, TheMouseExistsFromStartUpAndShowsWhenPlugged) {
+    ASSERT_EQ(manager->Mice().size(), 1u);
+    EXPECT_FALSE(MouseEntry().IsVisible());
+    EXPECT_TRUE(ui::Ctl(host.Find("No_device_Link")).Visible());
+    rig.hub.Plug("mouse");
+    Scan();
+    EXPECT_TRUE(manager->Slot(4).present);
+    EXPECT_TRUE(manager->Slot(5).present);
+    EXPECT_TRUE(MouseEntry().IsVisible());
+    EXPECT_TRUE(MouseEntry().IsSelected());
+    EXPECT_FALSE(ui::Ctl(host.Find("No_device_Link")).Visible());
+    EXPECT_EQ(manager->CurrentDevice(), &Mouse());
+    EXPECT_TRUE(Mouse().Transport().Opened());
+    EXPECT_FALSE(Mouse().Transport().ReceiverMode());
+    EXPECT_TRUE(Mouse().NotifyOpen(false));
+    EXPECT_EQ(Count(command::kReadDeviceInfo, "mouse"), 0u);
+    host.AdvanceTime(500);  // timer 1001: the first full read
+    Mouse().StopLightingThread();
+    EXPECT_EQ(Count(command::kReadDeviceInfo, "mouse"), 1u);
+    EXPECT_EQ(Count(command::kReadKeyTable, "mouse"), 1u);
+    EXPECT_EQ(ui::Ctl(host.FindUnder(Mouse().Page(), "DPI_slider_5")).Value(), 81);
+    EXPECT_EQ(manager->InstalledVersion(0), 0x0107);
+
+    rig.hub.Unplug("mouse");
+    Scan();
+    EXPECT_FALSE(MouseEntry().IsVisible());
+    EXPECT_FALSE(Mouse().Transport().Opened());
+    EXPECT_FALSE(Mouse().NotifyOpen(false));
+    EXPECT_TRUE(ui::Ctl(host.Find("No_device_Link")).Visible());
+    EXPECT_EQ(manager->InstalledVersion(0), 0);
+}
+
+TEST_F(Manager, ReceiverAloneShowsTheEntryOnlyOnceTheMouseAnswers) {
+    rig.hub.SetPower("mouse", false);
+    rig.hub.Plug("mouse-receiver");
+    Scan();
+    EXPECT_TRUE(Mouse().Transport().Opened());
+    EXPECT_TRUE(Mouse().Transport().ReceiverMode());
+    EXPECT_TRUE(Mouse().NotifyOpen(true));
+    EXPECT_FALSE(MouseEntry().IsVisible());
+    host.AdvanceTime(500);
+    EXPECT_FALSE(MouseEntry().IsVisible());  // switched off: hidden, retried every 3 s
+    host.AdvanceTime(3000);
+    EXPECT_FALSE(MouseEntry().IsVisible());
+    rig.hub.SetPower("mouse", true);
+    host.AdvanceTime(3000);
+    Mouse().StopLightingThread();
+    EXPECT_TRUE(MouseEntry().IsVisible());
+    EXPECT_EQ(links.back(), (std::pair<uint32_t, intptr_t>{0, 1}));
+    EXPECT_GT(Count(command::kReadKeyTable, "mouse-receiver"), 0u);
+}
+
+TEST_F(Manager, CableAndReceiverSwitchLinksWithoutLosingTheDevice) {
+    rig.hub.Plug("mouse-receiver");
+    Scan();
+    host.AdvanceTime(500);
+    Mouse().StopLightingThread();
+    ASSERT_TRUE(MouseEntry().IsVisible());
+    CVantrelMouseDevice* device = &Mouse();
+
+    rig.hub.Plug("mouse");  // the cable arrives: wired
+    links.clear();
+    Scan();
+    EXPECT_FALSE(device->Transport().ReceiverMode());
+    EXPECT_TRUE(device->Transport().Opened());
+    EXPECT_EQ(links, (std::vector<std::pair<uint32_t, intptr_t>>{{0, 1}}));
+    rig.hub.Traffic().Clear();
+    device->QueryPower();
+    EXPECT_EQ(Count(command::kReadShort, "mouse"), 1u);  // the cable carries the traffic
+    EXPECT_EQ(Count(command::kReadShort, "mouse-receiver"), 0u);
+    EXPECT_EQ(manager->Mice().size(), 1u);
+
+    rig.hub.Plug("mouse-receiver");  // already there; unplug and plug it while wired: nothing changes
+    rig.hub.Unplug("mouse-receiver");
+    Scan();
+    EXPECT_FALSE(device->Transport().ReceiverMode());
+    rig.hub.Plug("mouse-receiver");
+    Scan();
+    EXPECT_FALSE(device->Transport().ReceiverMode());
+
+    rig.hub.SetPower("mouse", false);
+    rig.hub.Unplug("mouse");  // the cable goes: back to the receiver, polling at most 26 times
+    DebugTrace::Clear();
+    const auto start = std::chrono::steady_clock::now();
+    Scan();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(device->Transport().ReceiverMode());
+    EXPECT_TRUE(device->Transport().Opened());
+    const auto lines = DebugTrace::Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "获取2.4G模式失败"), 25);
+    EXPECT_GE(took, 25 * 50ms);
+    EXPECT_LT(took, 4s);
+}
+
+TEST_F(Manager, NotificationCollectionBeforeItsCommandCollection) {
+    rig.hub.Plug("mouse:notify");
+    Scan();
+    EXPECT_TRUE(Mouse().NotifyOpen(false));
+    EXPECT_FALSE(Mouse().Transport().Opened());
+    EXPECT_FALSE(MouseEntry().IsVisible());
+    rig.hub.Plug("mouse:command");
+    Scan();
+    EXPECT_TRUE(Mouse().Transport().Opened());
+    EXPECT_TRUE(MouseEntry().IsVisible());
+}
+
+TEST_F(Manager, ASecondIdenticalProductIsIgnored) {
+    rig.hub.Plug("mouse");
+    Scan();
+    rig.hub.Backend()->Plug({0x320F, 0x222E, 0x0107, 1, InterfaceOneDescriptor()});  // another mouse by cable
+    Scan();
+    EXPECT_EQ(manager->Mice().size(), 1u);
+    EXPECT_EQ(manager->Slot(4).path.find("/virtual/hidraw0"), 0u);
+}
+
+TEST_F(Manager, TheMousepadAppearsOnFirstArrivalAndOthersAreOnlyTraced) {
+    DebugTrace::Clear();
+    rig.hub.PlugAll({"mousepad", "keyboard", "headset"});
+    Scan();
+    ASSERT_EQ(manager->Pads().size(), 1u);
+    EXPECT_TRUE(manager->Entries().at(1)->IsVisible());
+    EXPECT_TRUE(manager->Entries().at(1)->IsSelected());  // the only entry shown
+    rig.hub.Plug("mouse");
+    Scan();
+    EXPECT_TRUE(MouseEntry().IsVisible());
+    EXPECT_FALSE(MouseEntry().IsSelected());  // the pad keeps the selection
+    EXPECT_TRUE(manager->Pads()[0]->NotifyOpen(false));
+    EXPECT_EQ(manager->Entries().size(), 2u);
+    EXPECT_TRUE(DebugTrace::Contains("添加一个键盘设备"));
+    EXPECT_TRUE(DebugTrace::Contains("keyboard: recognised, no page for it in this version"));
+    EXPECT_EQ(manager->Entries()[1]->NormalPicture(), "common/device_ico/hard_mp_device_normal.png");
+}
+
+TEST_F(Manager, BatteryThroughTheReceiverWhileCharging) {
+    rig.hub.Plug("mouse-receiver");
+    rig.hub.SetBattery("mouse", 57, 1);
+    Scan();
+    host.AdvanceTime(500);
+    Mouse().StopLightingThread();
+    host.AdvanceTime(50);  // timer 1005
+    ui::Control* power = host.Find("device_power_switch");
+    ASSERT_NE(power, nullptr);
+    EXPECT_EQ(ui::Ctl(host.Find("device_power_value")).Text(), "57%");
+    EXPECT_EQ(ui::Ctl(host.Find("device_Power_progress")).Value(), 43);
+    EXPECT_TRUE(ui::Ctl(host.Find("device_wuxian_logo")).Visible());
+    EXPECT_FALSE(ui::Ctl(host.Find("device_Power_progress")).Visible());
+    EXPECT_EQ(host.Find("device_power_status")->BkImage(), "file='power/powering.png'");
+}
+
+TEST(PowerPanel, StatesPhonesAndMissingControls) {
+    ui::MemoryControlHost host;
+    ui::MemoryControl* root = host.LoadLayout(GetInstallFolder() + "skin/mpdevicepower.ui");
+    ASSERT_NE(root, nullptr);
+    CMpDevicePowerUI pad(host, root);
+    pad.SetKind(DeviceKind::MousePad, 0);
+    const uint8_t cable[] = {100, 0, 0, 0, 100, 7};
+    pad.ShowStatus(cable, sizeof cable);
+    EXPECT_EQ(host.Find("device_phone_type")->BkImage(), "file='power/Phone_type_no_device.png'");
+    EXPECT_EQ(host.Find("device_power_status")->BkImage(), "file='power/powered.png'");
+    EXPECT_TRUE(ui::Ctl(host.Find("device_Power_progress")).Visible());
+    const uint8_t phone[] = {30, 2, 0, 0, 30, 1};
+    pad.ShowStatus(phone, 4);  // short input: the rest counts as zeros
+    EXPECT_EQ(host.Find("device_phone_type")->BkImage(), "file='power/Phone_type_no_device.png'");
+    pad.ShowStatus(phone, sizeof phone);
+    EXPECT_EQ(host.Find("device_phone_type")->BkImage(), "file='power/Phone_type_iphone.png'");
+    EXPECT_EQ(ui::Ctl(host.Find("device_power_value")).Text(), "30%");
+
+    ui::MemoryControlHost bare;
+    ui::MemoryControl* partial = bare.CreateControl("QWidget", "device_power_Layout", nullptr);
+    bare.CreateControl("QLabel", "device_power_value", partial);
+    CMpDevicePowerUI missing(bare, partial);
+    missing.ShowStatus(phone, sizeof phone);
+    EXPECT_EQ(ui::Ctl(bare.Find("device_power_value")).Text(), "");  // nothing shown at all
+}
+
+TEST(SelectorEntry, PicturesByKindAndSynchronisedMark) {
+    ui::MemoryControlHost host;
+    ui::MemoryControl* root = host.LoadLayout(GetInstallFolder() + "skin/deviceoption.ui");
+    CDeviceOptionUI entry(host, root);
+    EXPECT_EQ(entry.NormalPicture(), "common/device_ico/unknow_device_normal.png");
+    entry.SetKind(3, 1);
+    EXPECT_EQ(entry.NormalPicture(), "common/device_ico/soft_mp_device_normal.png");
+    entry.SetKind(3, 0);
+    EXPECT_EQ(entry.SelectedPicture(), "common/device_ico/hard_mp_device_selected.png");
+    entry.SetKind(3, 5);  // other pad variants keep the pictures
+    EXPECT_EQ(entry.SelectedPicture(), "common/device_ico/hard_mp_device_selected.png");
+    entry.SetKind(7, 0);
+    EXPECT_EQ(entry.ToolTipKey(), "hd_device_name_text");
+    entry.SetKind(42, 0);
+    EXPECT_EQ(entry.ToolTipKey(), "unknow_device_name_text");
+    entry.SetKind(2, 3);
+    entry.SetSynchro(true);
+    EXPECT_EQ(host.Find("device_select")->BkImage(), "common/device_ico/ms_device_synchro_normal.png");
+    entry.SetSynchro(false);
+    EXPECT_EQ(host.Find("device_select")->BkImage(), "common/device_ico/ms_device_normal.png");
+}
+
+}  // namespace
+}  // namespace m470
