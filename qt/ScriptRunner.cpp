@@ -82,16 +82,21 @@ void ScriptRunner::Start() { QTimer::singleShot(0, this, &ScriptRunner::Step); }
 
 // Modal windows first, then visible windows; inside a window a control on
 // the page now shown wins over a hidden one of the same name.
-// "NAME[N]" picks the N-th (from 0) visible control of that name, for names
-// that several entries share (the selector's "device_select").
+// "NAME[N]" picks the N-th (from 0) control of that name in the window, in
+// the order they were created, for names that several entries share (the
+// selector's "device_select").
 QWidget* ScriptRunner::FindWidget(const std::string& fullName) const {
     std::string name = fullName;
     int wantedIndex = 0;
     const size_t open = fullName.rfind('[');
-    if (open != std::string::npos && open > 0 && fullName.back() == ']' &&
-        ParseInt(fullName.substr(open + 1, fullName.size() - open - 2), wantedIndex))
-        name = fullName.substr(0, open);
+    const bool indexed = open != std::string::npos && open > 0 && fullName.back() == ']' &&
+                         ParseInt(fullName.substr(open + 1, fullName.size() - open - 2), wantedIndex);
+    if (indexed) name = fullName.substr(0, open);
     const QString wanted = QString::fromStdString(name);
+    if (indexed) {
+        const QList<QWidget*> all = window_.findChildren<QWidget*>(wanted);
+        return wantedIndex >= 0 && wantedIndex < all.size() ? all[wantedIndex] : nullptr;
+    }
     std::vector<QWidget*> windows;
     if (QWidget* modal = QApplication::activeModalWidget()) windows.push_back(modal);
     for (QWidget* top : QApplication::topLevelWidgets())
@@ -101,10 +106,9 @@ QWidget* ScriptRunner::FindWidget(const std::string& fullName) const {
     for (QWidget* top : windows) {
         QList<QWidget*> found = top->findChildren<QWidget*>(wanted);
         if (top->objectName() == wanted) found.prepend(top);
-        int visibleSeen = 0;
         for (QWidget* widget : found) {
-            if (widget->isVisible() && visibleSeen++ == wantedIndex) return widget;
-            if (!widget->isVisible() && hidden == nullptr && wantedIndex == 0) hidden = widget;
+            if (widget->isVisible()) return widget;
+            if (hidden == nullptr) hidden = widget;
         }
     }
     return hidden;

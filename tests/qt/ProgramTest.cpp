@@ -1,0 +1,123 @@
+// The real program, run offscreen with a script against the virtual devices.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <sstream>
+
+#include "platform/Folders.h"
+#include "profiles/JsonFile.h"
+#include "support/TempFolder.h"
+
+namespace m470 {
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string errors;
+};
+
+class Program : public ::testing::Test {
+protected:
+    RunResult Play(const std::string& script, const std::string& virtualDevices) {
+        folder.Write("run.script", script);
+        const QString runtime = QString::fromStdString(folder.File("run"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", runtime);
+        environment.insert("XDG_DATA_HOME", QString::fromStdString(folder.File("data")));
+        environment.insert("XDG_CONFIG_HOME", QString::fromStdString(folder.File("config")));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("M470_DEBUG_LOG", QString::fromStdString(folder.File("trace.log")));
+        environment.insert("M470_VIRTUAL", QString::fromStdString(virtualDevices));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QString::fromStdString(GetInstallFolder() + "m470"), {"--script", QString::fromStdString(folder.File("run.script"))});
+        RunResult run;
+        if (!program.waitForFinished(30000)) {
+            program.kill();
+            program.waitForFinished();
+            return run;
+        }
+        run.exitCode = program.exitCode();
+        run.errors = program.readAllStandardError().toStdString();
+        return run;
+    }
+
+    // Every command report the transport wrote, from the trace dumps.
+    std::vector<std::vector<uint8_t>> Requests() {
+        std::vector<std::vector<uint8_t>> reports;
+        std::istringstream lines(folder.Read("trace.log"));
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line != "命令") continue;
+            std::vector<uint8_t> report;
+            for (int half = 0; half < 2 && std::getline(lines, line); ++half) {
+                std::istringstream bytes(line);
+                std::string hex;
+                while (bytes >> hex) report.push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
+            }
+            if (report.size() == 64) reports.push_back(report);
+        }
+        return reports;
+    }
+
+    test::TempFolder folder{false};
+};
+
+TEST_F(Program, MouseShowsUpReadsAndTakesEdits) {
+    const RunResult run = Play(R"(# plug the mouse by cable while the program runs
+expect device_option[0] visible 0
+virtual plug mouse
+wait 1000
+expect device_option[0] visible 1
+expect DPI_edit_5 text 13100
+# the pad was there first and keeps the selection: show the mouse's page
+expect device_select[0] selected 0
+click device_select[0]
+value DPI_slider_3 60
+click polling_rate_option_2
+wait 100
+)", "mousepad");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value section = LoadJson(folder.File("data/M470/mouse/profile1.Json"))["Device"][0];
+    EXPECT_EQ(section["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt(), 60);
+    EXPECT_EQ(section["ReportStages"]["StageActive"].asInt(), 2);
+    // The last record written carries both edits: stage 3 at byte 14 + 27 + 2,
+    // the cable report rate at byte 11 (data from report byte 8).
+    std::vector<uint8_t> last;
+    for (const auto& request : Requests())
+        if (request[3] == 0x06 && request[5] == 0 && request[6] == 0) last = request;
+    ASSERT_FALSE(last.empty());
+    EXPECT_EQ(last[8 + 43], 60);
+    EXPECT_EQ(last[8 + 11], 2);
+}
+
+TEST_F(Program, ReceiverLinkDecidesWhetherTheEntryShows) {
+    const RunResult run = Play(R"(virtual power mouse off
+virtual battery mouse 57 1
+virtual plug mouse-receiver
+wait 1000
+expect device_option[0] visible 0
+virtual power mouse on
+wait 3300
+expect device_option[0] visible 1
+expect device_power_value text 57%
+expect device_Power_progress value 43
+expect device_wuxian_logo visible 1
+expect device_Power_progress visible 0
+)", "headset");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+}
+
+TEST_F(Program, AFailingLineIsNamed) {
+    const RunResult run = Play("wait 10\nexpect nodevice_label visible 0\n", "");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find("script line 2: nodevice_label visible is \"1\", expected \"0\""), std::string::npos) << run.errors;
+    EXPECT_EQ(Play("virtual plug trackball\n", "").exitCode, 1);
+}
+
+}  // namespace
+}  // namespace m470
