@@ -236,8 +236,11 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
         case window_message::kLink:
             if (manager_) manager_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
             break;
+        case kMsgFirstScanDone:
+            ShowMainWindow();  // after the first scan, with the products found so far
+            break;
         default:
-            break;  // 0x0C14, 0x0D00, 0x0D01, 0x0D02 and the first-scan message: nothing to do here
+            break;  // 0x0C14, 0x0D00, 0x0D01 and 0x0D02: nothing to do here
     }
     return 0;
 }
