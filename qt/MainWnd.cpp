@@ -15,7 +15,10 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 #include "devices/DeviceManager.h"
+#include "platform/Folders.h"
 #include "devices/MouseDevice.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/DebugTrace.h"
@@ -52,6 +55,62 @@ void OpenSystemSettings(CMainWnd&, const ui::Notification&, int index) {
     QProcess::startDetached("gnome-control-center", {kPanels[index]});
 }
 
+// The profile strip of the page shown; nullptr without one.
+CDeviceProfileUI* Strip(CMainWnd& window) {
+    CVantrelUSBDevice* device = window.CurrentDevice();
+    return device != nullptr ? device->ProfileStrip() : nullptr;
+}
+
+bool Confirm(CMainWnd& window, const char* textKey) {
+    return ShowMessage(window.Dialogs(), "", textKey, window.Dpi(), true, kButtonsConfirmCancel) == 1;
+}
+
+// A profile write's result: 0 fine, -1 the write failed, else surplus macro events.
+void ReportWrite(CMainWnd& window, int result) {
+    if (result == 0) return;
+    if (result == -1) {
+        ShowMessage(window.Dialogs(), "", "message_text_7", window.Dpi(), true, kButtonsConfirm);
+        return;
+    }
+    char text[256];
+    std::snprintf(text, sizeof text, window.Text("message_text_16").c_str(), result);
+    ShowMessage(window.Dialogs(), "", text, window.Dpi(), false, kButtonsConfirm);
+}
+
+void ProfileButton(CMainWnd& window, const ui::Notification& n, int) {
+    CDeviceProfileUI* strip = Strip(window);
+    if (strip == nullptr) return;
+    const std::string& name = n.senderName;
+    const QString filter = "Profile Files(*.json)";
+    if (name == "device_add_btn") {
+        if (Confirm(window, "message_text_27")) strip->NewProfile();
+    } else if (name == "device_copy_btn") {
+        if (Confirm(window, "message_text_26")) strip->CopyProfile();
+    } else if (name == "device_sub_btn") {
+        if (Confirm(window, "message_text_29")) strip->DeleteProfile();
+    } else if (name == "device_import_btn") {
+        if (strip->GetCurSel() < 0) return;
+        const auto path = ChooseOpenFile(window.Dialogs(), filter);
+        if (path && CDeviceProfileUI::IsImportable(*path)) strip->ImportProfile(*path);
+    } else if (name == "device_export_btn") {
+        if (strip->GetCurSel() < 0) return;
+        if (const auto path = ChooseSaveFile(window.Dialogs(), filter)) strip->ExportProfile(*path);
+    } else if (name == "device_reset_btn") {
+        std::filesystem::remove(GetAppDataFolder() + "color_option_info.config");
+        if (!Confirm(window, "message_text_22")) return;
+        strip->ResetProfile();
+        ReportWrite(window, window.CurrentDevice()->ApplyChosenProfile());
+    } else if (name == "device_profile_edit_save_btn") {
+        const std::string text = strip->GetNameEditText();
+        if (text.empty()) return;
+        const RenameResult result = strip->RenameProfile(text);
+        if (result == RenameResult::NameUsed) ShowMessage(window.Dialogs(), "", "message_text_5", window.Dpi(), true, kButtonsConfirm);
+        if (result == RenameResult::Blank) ShowMessage(window.Dialogs(), "", "message_text_25", window.Dpi(), true, kButtonsConfirm);
+    } else if (name == "profile_fun_spread_btn") {
+        strip->ShowProfileMenu(!strip->IsProfileMenuVisible());
+    }
+}
+
 const std::vector<Route>& Routes() {
     static const std::vector<Route> routes{
         {{"click"}, {"closebtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.close(); }},
@@ -64,7 +123,10 @@ const std::vector<Route>& Routes() {
          }},
         {{"click"}, {"nodevice_ok_btn"}, [](CMainWnd& w, const ui::Notification&, int) { w.hide(); }},
         {{"click"}, {"windowdeviceset_"}, OpenSystemSettings},
-        {{"itemselect"}, {"device_profile_combo"}, [](CMainWnd&, const ui::Notification&, int) {}},
+        {{"click"},
+         {"device_add_btn", "device_sub_btn", "device_copy_btn", "device_import_btn", "device_export_btn", "device_reset_btn",
+          "device_profile_edit_save_btn", "profile_fun_spread_btn"},
+         ProfileButton},
         {{"selectchanged"},
          {"DPI_enable_check_", "DPI_select_check_", "polling_rate_option_", "mouse_device_seting_option_",
           "pointer_precision_check", "scrolls_page_check"},
@@ -323,6 +385,8 @@ void CMainWnd::OnTimer(int id) {
         }
         case kTimerProfileChoice:
             if (profileChoice_) profileChoice_();
+            else if (CVantrelUSBDevice* device = CurrentDevice(); device != nullptr && device->ProfileStrip() != nullptr)
+                ReportWrite(*this, device->ApplyChosenProfile());
             break;
         case kTimerGameRestore:
             RestoreGameLighting();

@@ -133,7 +133,16 @@ void CVantrelMouseDevice::BuildPage() {
         }
     }
     for (const ui::Ctl& led : ledButtons_) led.SetLight(0xFFFFFF, 255, true);
+    SetUpProfileStrip();
     ShowSettingsPage(0);
+}
+
+int CVantrelMouseDevice::WriteAllSettings() {
+    // Settings record, key table and the macros the keys use.
+    if (WriteToDevice(0, 0, 1, screenWidth_, screenHeight_) != kResultSuccess) return -1;
+    if (WriteKeyAssignmentsWithMacros(0) != kResultSuccess) return -1;
+    const std::vector<int> macros = CollectUsedMacros();
+    return macros.empty() ? 0 : WriteMacros(macros);
 }
 
 void CVantrelMouseDevice::ShowSettingsPage(int page) {

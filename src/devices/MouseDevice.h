@@ -68,6 +68,7 @@ public:
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
     void LoadPanelLists() override;
     void ShowFunctionPage(int kind) override;
+    int WriteAllSettings() override;
 
     virtual void BuildPage();
     bool ReadSettingsRecord();

@@ -45,6 +45,7 @@ void CVantrelMousePadDevice::BuildPage() {
         if (prefix == "light_" && static_cast<size_t>(number) < ledButtons_.size()) ledButtons_[static_cast<size_t>(number)] = child;
         if (prefix == "key_") keyButtons_.push_back(child);
     }
+    SetUpProfileStrip();
 }
 
 void CVantrelMousePadDevice::LoadPanelLists() {

@@ -278,6 +278,31 @@ void CVantrelUSBDevice::SendToOwner(uint32_t message, intptr_t wParam, intptr_t 
     if (owner_ != nullptr) owner_->Send(message, wParam, lParam);
 }
 
+void CVantrelUSBDevice::SetUpProfileStrip() {
+    ui::Ctl item = FindOnPage("DeviceProfileItem");
+    if (!item) return;
+    profileStrip_ = std::make_unique<CDeviceProfileUI>(*host_, item.Get());
+    profileStrip_->SetDeviceKind(kind_);
+    profileStrip_->SetFolders(DataFolder(), DefaultProfilePath());
+    profileStrip_->InitProfiles();
+    profileStrip_->SelectTab(1);
+    SetProfileName(profileStrip_->GetCurrentUuid());
+}
+
+int CVantrelUSBDevice::WriteAllSettings() {
+    return WriteToDevice(0, 0, 1, screenWidth_, screenHeight_) == kResultSuccess ? 0 : -1;
+}
+
+int CVantrelUSBDevice::ApplyChosenProfile() {
+    if (profileStrip_ != nullptr) {
+        profileStrip_->SelectProfile(profileStrip_->GetCurSel(), false);
+        SetProfileName(profileStrip_->GetCurrentUuid());
+    }
+    LoadAssignments();
+    RefreshPanels();
+    return WriteAllSettings();
+}
+
 void CVantrelUSBDevice::RunOnUiThread(std::function<void()> work) {
     if (uiInvoker_) uiInvoker_(std::move(work));
     else work();

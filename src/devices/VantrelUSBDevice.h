@@ -17,6 +17,7 @@
 #include "devices/LightingSteps.h"
 #include "devices/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
+#include "profiles/DeviceProfileUI.h"
 #include "shell/Ctl.h"
 #include "shell/MessageChannel.h"
 
@@ -102,6 +103,15 @@ public:
     virtual void SelectSecondLayerKey(int index) { selectedSecondKey_ = index; }
     virtual void FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int count);
     virtual void FeedAudioBands(const std::vector<int32_t>& bands) { (void)bands; }
+
+    // ---- profiles ----
+    // The page's profile strip ("DeviceProfileItem"): list, current profile.
+    CDeviceProfileUI* ProfileStrip() const { return profileStrip_.get(); }
+    // Makes the strip's current profile the device's: reload, refresh, write.
+    // 0 on success, -1 when the write failed, else the surplus macro events.
+    int ApplyChosenProfile();
+    // Every setting of the model to the hardware; same results as above.
+    virtual int WriteAllSettings();
 
     // ---- identity and UI links ----
     DeviceKind Kind() const { return kind_; }
@@ -190,6 +200,8 @@ protected:
     // A tick count in milliseconds; tests may replace it.
     virtual uint64_t TickCount() const;
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
+    // Builds the profile strip of the page and takes its current profile.
+    void SetUpProfileStrip();
     void RunOnUiThread(std::function<void()> work);
     void RequestSelectorTimer(int id, int delayMs);
     // The mode-code list of LoadPanelLists: mode index → device code, and back.
@@ -252,6 +264,7 @@ private:
     StoppableThread notifyWiredThread_, notifyReceiverThread_, lightingThread_;
 
     ui::MessageChannel* owner_ = nullptr;
+    std::unique_ptr<CDeviceProfileUI> profileStrip_;
     UiInvoker uiInvoker_;
     TimerRequester timerRequester_;
     PowerSink powerPanel_;

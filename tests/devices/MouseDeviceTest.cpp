@@ -81,7 +81,7 @@ protected:
         auto memory = rig.hub.Firmware("mouse")->Area(command::kReadSettings);
         return {memory.begin(), memory.begin() + mouse_record::kSize};
     }
-    Json::Value ProfileFile() { return LoadJson(folder.File("data/M470/mouse/profile1.Json"))["Device"][0]; }
+    Json::Value ProfileFile() { return LoadJson(mouse->GetProfilePath())["Device"][0]; }
     void Raise(const std::string& event, const std::string& name) {
         ui::Control* control = host.Find(name);
         ASSERT_NE(control, nullptr) << name;

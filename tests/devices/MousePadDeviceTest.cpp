@@ -36,10 +36,11 @@ protected:
     void TearDown() override { pad.reset(); }
     std::vector<uint8_t> Memory() { return rig.hub.Firmware("mousepad")->Area(command::kReadSettings); }
     void SetProfileLight(uint8_t mode, uint8_t speed) {
-        Json::Value document = LoadJson(folder.File("data/M470/MousePad/profile1.Json"));
+        pad->LoadAssignments();  // the profile file exists from here on
+        Json::Value document = LoadJson(pad->GetProfilePath());
         document["Device"][0]["LightInfo"]["SelectItem"] = mode;
         document["Device"][0]["LightInfo"]["Speed"] = speed;
-        SaveJson(folder.File("data/M470/MousePad/profile1.Json"), document);
+        SaveJson(pad->GetProfilePath(), document);
     }
 
     test::TempFolder folder;

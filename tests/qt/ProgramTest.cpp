@@ -82,7 +82,9 @@ click polling_rate_option_2
 wait 100
 )", "mousepad");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    const Json::Value section = LoadJson(folder.File("data/M470/mouse/profile1.Json"))["Device"][0];
+    const Json::Value list = LoadJson(folder.File("data/M470/mouse/ProfileList.ini"));
+    const std::string uuid = list["profilelist"][list["profileselect"].asInt()]["profileUUID"].asString();
+    const Json::Value section = LoadJson(folder.File("data/M470/mouse/" + uuid + ".Json"))["Device"][0];
     EXPECT_EQ(section["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt(), 60);
     EXPECT_EQ(section["ReportStages"]["StageActive"].asInt(), 2);
     // The last record written carries both edits: stage 3 at byte 14 + 27 + 2,

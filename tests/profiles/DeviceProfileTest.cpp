@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/Folders.h"
+#include "profiles/DeviceProfileUI.h"
+#include "profiles/JsonFile.h"
+#include "shell/MemoryControlTree.h"
+#include "support/TempFolder.h"
+
+namespace m470 {
+namespace {
+
+class ProfileStrip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = host.LoadLayout(GetInstallFolder() + "skin/deviceprofile.ui");
+        ASSERT_NE(root, nullptr);
+        std::filesystem::create_directories(Folder());
+        folder.Write("DefaultData/HD.Json", R"({"Device": [{"LightInfo": {"Light": 2}, "CustomEQNameInfo": [],
+                                                           "CustomEQHzValueInfo": []}]})");
+        strip = std::make_unique<CDeviceProfileUI>(host, root);
+        strip->SetDeviceKind(DeviceKind::Mouse);
+        strip->SetFolders(Folder(), GetDefaultProfilePath("mouse"));
+    }
+    std::string Folder() const { return folder.File("data/M470/mouse/"); }
+    Json::Value List() const { return LoadJson(Folder() + kProfileListFile); }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        const Json::Value list = List();
+        for (const Json::Value& entry : list["profilelist"]) names.push_back(entry["profilename"].asString());
+        return names;
+    }
+    void AddNamed(const std::string& name) {
+        strip->NewProfile();
+        strip->SelectProfile(strip->RowCount() - 1, false);
+        ASSERT_EQ(strip->RenameProfile(name), RenameResult::Renamed);
+    }
+
+    test::TempFolder folder;
+    ui::MemoryControlHost host;
+    ui::MemoryControl* root = nullptr;
+    std::unique_ptr<CDeviceProfileUI> strip;
+};
+
+TEST_F(ProfileStrip, FirstConnectionCreatesProfileOne) {
+    strip->InitProfiles();
+    const Json::Value list = List();
+    ASSERT_EQ(list["profilelist"].size(), 1u);
+    EXPECT_EQ(list["profilelist"][0]["profilename"].asString(), "profile1");
+    EXPECT_EQ(list["profilelist"][0]["profileislink"].asInt(), 0);
+    EXPECT_EQ(list["profilelist"][0]["profilelinkmame"].asString(), "");
+    EXPECT_EQ(list["profileselect"].asInt(), 0);
+    const std::string uuid = list["profilelist"][0]["profileUUID"].asString();
+    EXPECT_EQ(strip->GetCurrentUuid(), uuid);
+    const Json::Value file = LoadJson(Folder() + uuid + ".Json");
+    EXPECT_EQ(file["profilename"].asString(), "profile1");
+    EXPECT_EQ(file["profileUUID"].asString(), uuid);
+    EXPECT_EQ(strip->RowCount(), 1);
+    EXPECT_EQ(strip->GetNameEditText(), "profile1");
+    EXPECT_TRUE(ui::Ctl(host.Find("cursor_Op_tab")).Visible());  // a mouse shows every common tab
+    EXPECT_FALSE(ui::Ctl(host.Find("magic_Op_tab")).Visible());
+}
+
+TEST_F(ProfileStrip, NewProfilesTakeTheSmallestFreeNumberUpToFifty) {
+    strip->InitProfiles();
+    AddNamed("Profile3");  // profile2 → renamed
+    strip->NewProfile();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"profile1", "Profile3", "profile2"}));
+    strip->NewProfile();
+    EXPECT_EQ(Names().back(), "profile4");
+    EXPECT_EQ(List()["profileselect"].asInt(), 3);
+    EXPECT_EQ(strip->GetCurSel(), 1);  // the selection stays
+    const std::string newest = List()["profilelist"][3]["profileUUID"].asString();
+    EXPECT_EQ(LoadJson(Folder() + newest + ".Json")["Device"][0]["LightInfo"]["Light"].asInt(), 3);  // from the factory file
+    while (strip->RowCount() < kMaxProfiles) strip->NewProfile();
+    strip->NewProfile();
+    EXPECT_EQ(strip->RowCount(), kMaxProfiles);
+    EXPECT_EQ(List()["profilelist"].size(), static_cast<Json::ArrayIndex>(kMaxProfiles));
+}
+
+TEST_F(ProfileStrip, CopiesAndImportsGetSuffixes) {
+    strip->InitProfiles();
+    ASSERT_EQ(strip->RenameProfile("abc"), RenameResult::Renamed);
+    strip->CopyProfile();
+    strip->CopyProfile();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"abc", "abc copy", "abc copy copy"}));
+    folder.Write("import/abc.json", R"({"profilename": "x", "profileUUID": "y", "Device": [{"LightInfo": {"Red": 7}}]})");
+    ASSERT_TRUE(CDeviceProfileUI::IsImportable(folder.File("import/abc.json")));
+    strip->ImportProfile(folder.File("import/abc.json"));
+    strip->ImportProfile(folder.File("import/abc.json"));
+    EXPECT_EQ(Names()[3], "abc(1)");
+    EXPECT_EQ(Names()[4], "abc(1)(2)");
+    const Json::Value imported = LoadJson(strip->GetProfileFilePath(4));
+    EXPECT_EQ(imported["profilename"].asString(), "abc(1)(2)");
+    EXPECT_EQ(imported["Device"][0]["LightInfo"]["Red"].asInt(), 7);
+    folder.Write("import/plain.json", R"({"Device": []})");
+    EXPECT_FALSE(CDeviceProfileUI::IsImportable(folder.File("import/plain.json")));
+    EXPECT_FALSE(CDeviceProfileUI::IsImportable(folder.File("import/missing.json")));
+
+    strip->ExportProfile(folder.File("export/out.json"));
+    std::filesystem::create_directories(folder.File("export"));
+    strip->ExportProfile(folder.File("export/out.json"));
+    EXPECT_EQ(LoadJson(folder.File("export/out.json"))["profilename"].asString(), "abc");
+}
+
+TEST_F(ProfileStrip, DeleteNeverTheLastAndRowZeroOfThree) {
+    strip->InitProfiles();
+    strip->DeleteProfile();
+    EXPECT_EQ(strip->RowCount(), 1);
+    strip->NewProfile();
+    strip->NewProfile();
+    const std::string first = strip->GetProfileFilePath(0);
+    ASSERT_TRUE(std::filesystem::exists(first));
+    strip->SelectProfile(0, false);
+    strip->DeleteProfile();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"profile2", "profile3"}));
+    EXPECT_EQ(List()["profileselect"].asInt(), 0);
+    EXPECT_FALSE(std::filesystem::exists(first));
+    EXPECT_EQ(strip->RowCount(), 2);
+}
+
+TEST_F(ProfileStrip, RenameRefusesBlankAndUsedNames) {
+    strip->InitProfiles();
+    strip->NewProfile();
+    strip->SelectProfile(0, false);
+    EXPECT_EQ(strip->RenameProfile("  "), RenameResult::Blank);
+    EXPECT_EQ(strip->RenameProfile("PROFILE2"), RenameResult::NameUsed);
+    EXPECT_EQ(strip->RenameProfile("Profile1"), RenameResult::Renamed);  // its own name, another case
+    EXPECT_EQ(Names()[0], "Profile1");
+    EXPECT_EQ(LoadJson(strip->GetProfileFilePath(0))["profilename"].asString(), "Profile1");
+    EXPECT_EQ(strip->RenameProfile("Ünder"), RenameResult::Renamed);
+    strip->SelectProfile(1, false);
+    EXPECT_EQ(strip->RenameProfile("ünder"), RenameResult::NameUsed);
+}
+
+TEST_F(ProfileStrip, ChosenProfileIsTheOneAtTheNextStart) {
+    strip->InitProfiles();
+    strip->NewProfile();
+    strip->SelectProfile(1, false);
+    const std::string chosen = strip->GetCurrentUuid();
+    CDeviceProfileUI again(host, root);
+    again.SetDeviceKind(DeviceKind::Mouse);
+    again.SetFolders(Folder(), GetDefaultProfilePath("mouse"));
+    again.InitProfiles();
+    EXPECT_EQ(again.GetCurrentUuid(), chosen);
+    EXPECT_EQ(again.GetCurSel(), 1);
+}
+
+TEST_F(ProfileStrip, HeadsetResetKeepsItsEqualiserPresets) {
+    strip->SetDeviceKind(DeviceKind::Headset);
+    strip->SetFolders(Folder(), folder.File("DefaultData/HD.Json"));
+    strip->InitProfiles();
+    EXPECT_TRUE(ui::Ctl(host.Find("magic_Op_tab")).Visible());
+    EXPECT_FALSE(ui::Ctl(host.Find("key_Op_tab")).Visible());
+    Json::Value current = LoadJson(strip->GetProfileFilePath(0));
+    current["Device"][0]["LightInfo"]["Light"] = 4;
+    current["Device"][0]["CustomEQNameInfo"][0]["Name"] = "Mine";
+    current["Device"][0]["CustomEQHzValueInfo"][0][0]["value"] = 9;
+    SaveJson(strip->GetProfileFilePath(0), current);
+    strip->ResetProfile();
+    const Json::Value reset = LoadJson(strip->GetProfileFilePath(0));
+    EXPECT_EQ(reset["Device"][0]["LightInfo"]["Light"].asInt(), 2);
+    EXPECT_EQ(reset["Device"][0]["CustomEQNameInfo"][0]["Name"].asString(), "Mine");
+    EXPECT_EQ(reset["Device"][0]["CustomEQHzValueInfo"][0][0]["value"].asInt(), 9);
+    EXPECT_EQ(reset["profilename"].asString(), "profile1");
+}
+
+TEST_F(ProfileStrip, TabsSelectOneAtATime) {
+    strip->InitProfiles();
+    strip->SelectTab(2);
+    EXPECT_TRUE(ui::Ctl(host.Find("key_Op_tab")).Selected());
+    EXPECT_FALSE(ui::Ctl(host.Find("deng_Op_tab")).Selected());
+    strip->SelectTab(9);
+    EXPECT_FALSE(ui::Ctl(host.Find("key_Op_tab")).Selected());
+    strip->ShowProfileMenu(true);
+    EXPECT_TRUE(strip->IsProfileMenuVisible());
+}
+
+}  // namespace
+}  // namespace m470
