@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 
+#include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/SelectPanel.h"
 
@@ -15,7 +16,8 @@ struct CustomClass {
 };
 
 // Layout class names of our own controls, compared without regard to case.
-const std::array<CustomClass, 2> kCustomClasses{{
+const std::array<CustomClass, 3> kCustomClasses{{
+    {"ColorPalette", [](QWidget* parent) -> QWidget* { return new ColorPalette(parent); }},
     {"DeviceKeyButton", [](QWidget* parent) -> QWidget* { return new DeviceKeyButton(parent); }},
     {"SelectPanel", [](QWidget* parent) -> QWidget* { return new SelectPanel(parent); }},
 }};

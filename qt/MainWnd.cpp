@@ -22,6 +22,8 @@
 #include "devices/MouseDevice.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/DebugTrace.h"
+#include "lighting/LightEdits.h"
+#include "lighting/SameMode.h"
 #include "platform/Text.h"
 #include "profiles/JsonFile.h"
 
@@ -164,6 +166,7 @@ CMainWnd::CMainWnd(QString installFolder, QWidget* parent)
     setObjectName("MainWnd");
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     host_.SetNotifyCallback([this](const ui::Notification& n) { Notify(n); });
+    host_.SetLanguage(&language_);
 }
 
 CMainWnd::~CMainWnd() {
@@ -178,6 +181,17 @@ CVantrelUSBDevice* CMainWnd::CurrentDevice() const {
 
 std::vector<CVantrelUSBDevice*> CMainWnd::Devices() const {
     return manager_ ? manager_->Devices() : std::vector<CVantrelUSBDevice*>();
+}
+
+// Same mode needs two devices; a new page also needs its texts in the chosen language.
+void CMainWnd::OnDeviceSetChanged() {
+    const std::vector<CVantrelUSBDevice*> devices = Devices();
+    const bool several = devices.size() >= 2;
+    for (CVantrelUSBDevice* device : devices) {
+        if (CLightControlUI* panel = device->LightPanel()) panel->SetSameModeAvailable(several ? 1 : 0);
+        if (!several && device->Kind() == DeviceKind::Headset) device->SetSynced(false);
+    }
+    ApplyTexts(this, language_);
 }
 
 void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
@@ -260,6 +274,16 @@ void CMainWnd::Notify(const ui::Notification& n) {
         StartTimer(kTimerProfileChoice, 400);  // two quick choices apply once, the later one
         return;
     }
+    if (CVantrelUSBDevice* device = CurrentDevice()) {
+        if (n.event == "click" && EqualsIgnoringCase(n.senderName, "deng_same_mode")) {
+            if (auto shared = ApplySameMode(*device, Devices())) sharedLighting_ = *shared;
+            return;
+        }
+        if (const LightEditResult edit = HandleLightNotification(*device, n); edit.handled) {
+            ReportWrite(*this, edit.write);
+            return;
+        }
+    }
     std::string prefix;
     int number = 0;
     const bool indexed = SplitIndexedName(n.senderName, prefix, number);
@@ -291,9 +315,11 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
             break;
         case window_message::kInterfaceArrived:
             if (manager_) manager_->OnArrival(static_cast<size_t>(wParam));
+            OnDeviceSetChanged();
             break;
         case window_message::kInterfaceLost:
             if (manager_) manager_->OnLoss(static_cast<size_t>(wParam));
+            OnDeviceSetChanged();
             break;
         case window_message::kLink:
             if (manager_) manager_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);

@@ -14,6 +14,7 @@
 
 #include "device_link/HidBackend.h"
 #include "devices/StoppableThread.h"
+#include "lighting/SameMode.h"
 #include "platform/Registry.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
@@ -82,6 +83,8 @@ public:
     void SetCurrentDevice(CVantrelUSBDevice* device) { currentDevice_ = device; }
     CVantrelUSBDevice* CurrentDevice() const;
     std::vector<CVantrelUSBDevice*> Devices() const;
+    // The lighting the synchronised devices share (same mode).
+    const SharedLighting& Shared() const { return sharedLighting_; }
     CDeviceManager* Manager() const { return manager_.get(); }
     // Creates the device manager and starts its scanning thread (worker slot 0).
     void StartDeviceManager(std::shared_ptr<HidBackend> backend);
@@ -105,6 +108,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
+    void OnDeviceSetChanged();
 private:
     void StartTimer(int id, int delayMs);
     void OnTimer(int id);
@@ -120,6 +124,7 @@ private:
     RegistryStore registry_;
     LanguageChoice languageChoice_;
     LanguageTable language_;
+    SharedLighting sharedLighting_;
     int languageIndex_ = -1;
     std::string fontFamily_;
     int dpi_ = 96;

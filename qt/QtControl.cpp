@@ -14,6 +14,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 
+#include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/QtControlHost.h"
 #include "shell/MemoryControlTree.h"
@@ -68,10 +69,21 @@ std::string QtControl::Text() const {
     return Property("text");
 }
 
+// A language key as its text; the key is kept for a later language switch.
+QString QtControl::Shown(const std::string& text) const {
+    const LanguageTable* language = host_.Language();
+    if (language == nullptr || !language->Has(text)) return Q(text);
+    return Q(language->Text(text));
+}
+
 void QtControl::SetText(const std::string& text) {
     if (!widget_) return;
-    if (auto* label = As<QLabel>(widget_)) label->setText(Q(text));
-    else if (auto* button = As<QAbstractButton>(widget_)) button->setText(Q(text));
+    if (As<QLabel>(widget_) || As<QAbstractButton>(widget_)) {
+        const bool key = host_.Language() != nullptr && host_.Language()->Has(text);
+        widget_->setProperty("textKey", key ? QVariant(Q(text)) : QVariant());
+    }
+    if (auto* label = As<QLabel>(widget_)) label->setText(Shown(text));
+    else if (auto* button = As<QAbstractButton>(widget_)) button->setText(Shown(text));
     else if (auto* edit = As<QLineEdit>(widget_)) edit->setText(Q(text));
     else if (auto* group = As<QGroupBox>(widget_)) group->setTitle(Q(text));
     else SetProperty("text", text);
@@ -174,7 +186,7 @@ int QtControl::ItemCount() const {
 void QtControl::AddItem(const std::string& text, const std::string& userData) {
     if (auto* combo = As<QComboBox>(widget_)) {
         QSignalBlocker blocker(combo);  // adding is not choosing
-        combo->addItem(Q(text), Q(userData));
+        combo->addItem(Shown(text), Q(userData));
         if (combo->count() == 1) combo->setCurrentIndex(-1);
     } else if (auto* list = As<QListWidget>(widget_)) {
         auto* item = new QListWidgetItem(Q(text), list);
@@ -269,7 +281,8 @@ uint32_t QtControl::BkColour() const {
 void QtControl::SetBkColour(uint32_t argb) {
     if (!widget_) return;
     widget_->setProperty("m470BkColour", argb);
-    ApplyStyle();
+    if (auto* palette = As<ColorPalette>(widget_)) palette->SetColour(argb);  // the palette marks it
+    else ApplyStyle();
 }
 
 namespace {

@@ -81,6 +81,7 @@ public:
 private:
     std::string Property(const char* name) const;
     void SetProperty(const char* name, const std::string& value);
+    QString Shown(const std::string& text) const;
     void ApplyStyle();
     void ApplyButtonIcon();
 

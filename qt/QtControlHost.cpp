@@ -13,6 +13,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "platform/Text.h"
+#include "qt/ColorPalette.h"
 #include "qt/ControlLoader.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/QtControl.h"
@@ -88,6 +90,10 @@ void QtControlHost::Adopt(QWidget* root) {
         ui::Control* control = Wrap(widget);
         const std::string group = control->Group();
         if (!group.empty()) control->SetGroup(group);
+        // Colours a layout gives (swatches) as the control's background colour.
+        const QVariant colour = widget->property("bkColour");
+        if (colour.isValid() && !widget->property("m470BkColour").isValid())
+            control->SetBkColour(ParseArgbText(colour.toString().toStdString()));
     }
 }
 
@@ -122,6 +128,8 @@ QWidget* QtControlHost::WidgetOf(ui::Control* control) const {
 void QtControlHost::Connect(QWidget* widget, QtControl* control) {
     const auto raise = [this, control](const char* event, intptr_t wParam = 0) { SendNotify(control, event, wParam); };
     if (auto* key = qobject_cast<DeviceKeyButton*>(widget)) connect(key, &DeviceKeyButton::doubleClicked, this, [raise] { raise("dbclick"); });
+    if (auto* palette = qobject_cast<ColorPalette*>(widget))
+        connect(palette, &ColorPalette::colourPicked, this, [raise] { raise("colorchanged"); });
     if (auto* panel = qobject_cast<SelectPanel*>(widget))
         connect(panel, &SelectPanel::selectionEnded, this, [raise] { raise("click_select_end"); });
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/Control.h"
+#include "shell/Language.h"
 
 class QButtonGroup;
 class QTimer;
@@ -42,6 +43,9 @@ public:
     void SendNotify(ui::Control* sender, const std::string& event, intptr_t wParam = 0, intptr_t lParam = 0) override;
 
     QButtonGroup* GroupNamed(const std::string& name);
+    // Texts set at run time that are language keys show the key's text.
+    void SetLanguage(const LanguageTable* language) { language_ = language; }
+    const LanguageTable* Language() const { return language_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,6 +59,7 @@ private:
     std::map<std::pair<QWidget*, int>, QTimer*> timers_;
     std::map<std::string, QButtonGroup*> groups_;
     ui::NotifyCallback callback_;
+    const LanguageTable* language_ = nullptr;
 };
 
 }  // namespace m470::qt

@@ -1,6 +1,7 @@
 #include "qt/Texts.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 
@@ -24,6 +25,18 @@ void Translate(QWidget* widget, const LanguageTable& table, Get get, Set set) {
     if (!key.isEmpty()) (typed->*set)(QString::fromStdString(table.Text(key.toStdString())));
 }
 
+// Combo items keep their key as item data (layout items: their first text).
+void TranslateItems(QComboBox* combo, const LanguageTable& table) {
+    for (int i = 0; i < combo->count(); ++i) {
+        QString key = combo->itemData(i).toString();
+        if (key.isEmpty() && table.Has(combo->itemText(i).toStdString())) {
+            key = combo->itemText(i);
+            combo->setItemData(i, key);
+        }
+        if (!key.isEmpty() && table.Has(key.toStdString())) combo->setItemText(i, QString::fromStdString(table.Text(key.toStdString())));
+    }
+}
+
 }  // namespace
 
 void ApplyTexts(QWidget* root, const LanguageTable& table) {
@@ -34,6 +47,7 @@ void ApplyTexts(QWidget* root, const LanguageTable& table) {
         Translate<QLabel>(widget, table, &QLabel::text, &QLabel::setText);
         Translate<QAbstractButton>(widget, table, &QAbstractButton::text, &QAbstractButton::setText);
         Translate<QGroupBox>(widget, table, &QGroupBox::title, &QGroupBox::setTitle);
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) TranslateItems(combo, table);
         if (widget->isWindow()) {
             const QVariant stored = widget->property("titleKey");
             QString key = stored.isValid() ? stored.toString() : widget->windowTitle();

@@ -134,6 +134,7 @@ void CVantrelMouseDevice::BuildPage() {
     }
     for (const ui::Ctl& led : ledButtons_) led.SetLight(0xFFFFFF, 255, true);
     SetUpProfileStrip();
+    SetUpLightPanel();
     ShowSettingsPage(0);
 }
 
@@ -214,6 +215,7 @@ void CVantrelMouseDevice::LoadPanelLists() {
 void CVantrelMouseDevice::RefreshPanels() {
     LoadPanelLists();
     RefreshKeyInfo();
+    ShowLightOnPanel();
     for (size_t i = 0; i < stages_.size() && i < kMaxStages; ++i) {
         const DpiStage& stage = stages_[i];
         FindOnPage(Indexed("DPI_enable_check_", i)).SetSelected(stage.enabled != 0, false);

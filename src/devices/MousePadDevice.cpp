@@ -46,6 +46,7 @@ void CVantrelMousePadDevice::BuildPage() {
         if (prefix == "key_") keyButtons_.push_back(child);
     }
     SetUpProfileStrip();
+    SetUpLightPanel();
 }
 
 void CVantrelMousePadDevice::LoadPanelLists() {
@@ -78,7 +79,10 @@ int CVantrelMousePadDevice::ApplyProfile() {
     return result;
 }
 
-void CVantrelMousePadDevice::RefreshPanels() { LoadPanelLists(); }
+void CVantrelMousePadDevice::RefreshPanels() {
+    LoadPanelLists();
+    ShowLightOnPanel();
+}
 
 int CVantrelMousePadDevice::ReadFromDevice() {
     int result = kResultNoReply;

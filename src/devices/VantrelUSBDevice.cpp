@@ -3,8 +3,9 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/DebugTrace.h"
+#include "lighting/SameMode.h"
 #include "macros/MacroFiles.h"
+#include "platform/DebugTrace.h"
 #include "platform/Folders.h"
 #include "profiles/JsonFile.h"
 
@@ -90,6 +91,11 @@ LightInfo CVantrelUSBDevice::GetLightInfo() const {
 void CVantrelUSBDevice::StoreLightInfo(const LightInfo& info) {
     SetLightInfo(info.Words(), info.HalfWord());
     Profile().WriteLightInfo(info);
+}
+
+void CVantrelUSBDevice::StoreAudioLightInfo(const AudioLightInfo& info) {
+    SetAudioLightInfo(info);
+    Profile().WriteAudioLightInfo(info);
 }
 
 LightingState CVantrelUSBDevice::CurrentLighting() const { return LightingState::From(GetLightInfo()); }
@@ -287,6 +293,26 @@ void CVantrelUSBDevice::SetUpProfileStrip() {
     profileStrip_->InitProfiles();
     profileStrip_->SelectTab(1);
     SetProfileName(profileStrip_->GetCurrentUuid());
+}
+
+void CVantrelUSBDevice::SetUpLightPanel() {
+    ui::Ctl item = FindOnPage("LightControlItem");
+    if (!item) return;
+    lightPanel_ = std::make_unique<CLightControlUI>(*host_, item.Get());
+    lightPanel_->SetKind(LightKindOf(kind_));
+    LoadModeList();
+    lightPanel_->InitModes(modeNames_, modeVisible_, 4, 4);
+    ShowLightOnPanel();
+}
+
+void CVantrelUSBDevice::ShowLightOnPanel() {
+    if (lightPanel_ == nullptr) return;
+    lightPanel_->ShowLight(GetLightInfo());
+    try {
+        lightPanel_->SetAudioLightInfo(GetAudioLightInfo());
+    } catch (const LightPanelError&) {
+        // a panel without the audio controls shows the rest
+    }
 }
 
 int CVantrelUSBDevice::WriteAllSettings() {

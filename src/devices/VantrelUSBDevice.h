@@ -17,6 +17,7 @@
 #include "devices/LightingSteps.h"
 #include "devices/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
+#include "lighting/LightControlUI.h"
 #include "profiles/DeviceProfileUI.h"
 #include "shell/Ctl.h"
 #include "shell/MessageChannel.h"
@@ -107,6 +108,8 @@ public:
     // ---- profiles ----
     // The page's profile strip ("DeviceProfileItem"): list, current profile.
     CDeviceProfileUI* ProfileStrip() const { return profileStrip_.get(); }
+    // The page's lighting panel ("LightControlItem"); nullptr without one.
+    CLightControlUI* LightPanel() const { return lightPanel_.get(); }
     // Makes the strip's current profile the device's: reload, refresh, write.
     // 0 on success, -1 when the write failed, else the surplus macro events.
     int ApplyChosenProfile();
@@ -189,6 +192,8 @@ public:
     // A lighting record chosen from outside (game events, same mode): kept
     // as the device's record and written into its profile document.
     void StoreLightInfo(const LightInfo& info);
+    // The same for the audio-reactive record.
+    void StoreAudioLightInfo(const AudioLightInfo& info);
 
 protected:
     // A notification code (first usage) from the wired or receiver interface.
@@ -202,6 +207,10 @@ protected:
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
     // Builds the profile strip of the page and takes its current profile.
     void SetUpProfileStrip();
+    // Builds the lighting panel of the page with this model's modes.
+    void SetUpLightPanel();
+    // Shows the device's lighting record and audio record on its panel.
+    void ShowLightOnPanel();
     void RunOnUiThread(std::function<void()> work);
     void RequestSelectorTimer(int id, int delayMs);
     // The mode-code list of LoadPanelLists: mode index → device code, and back.
@@ -265,6 +274,7 @@ private:
 
     ui::MessageChannel* owner_ = nullptr;
     std::unique_ptr<CDeviceProfileUI> profileStrip_;
+    std::unique_ptr<CLightControlUI> lightPanel_;
     UiInvoker uiInvoker_;
     TimerRequester timerRequester_;
     PowerSink powerPanel_;

@@ -119,4 +119,15 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
+uint32_t ParseArgbText(std::string_view text) {
+    if (text.empty() || text.front() != '#' || (text.size() != 7 && text.size() != 9)) return 0;
+    uint32_t value = 0;
+    for (char c : text.substr(1)) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return 0;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return text.size() == 7 ? 0xFF000000u | value : value;
+}
+
 }  // namespace m470

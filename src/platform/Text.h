@@ -1,6 +1,7 @@
 #pragma once
 // UTF-8 is the text form inside the program; wide strings only where code
 // points are needed.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,7 @@ std::string WideToUtf8(std::wstring_view text);
 char32_t FoldCase(char32_t codePoint);
 // Case-insensitive equality of two UTF-8 names ("Ünder" equals "ünder").
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+// "#RRGGBB" (opaque) or "#AARRGGBB" as 0xAARRGGBB; 0 when it is neither.
+uint32_t ParseArgbText(std::string_view text);
 
 }  // namespace m470

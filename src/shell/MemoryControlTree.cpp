@@ -5,6 +5,8 @@
 #include <charconv>
 #include <pugixml.hpp>
 
+#include "platform/Text.h"
+
 namespace m470::ui {
 namespace {
 
@@ -234,6 +236,7 @@ void MemoryControlHost::LoadWidget(const void* nodePointer, MemoryControl* paren
         else if (name == "userData") control->SetUserData(text);
         else if (name == "group") control->SetGroup(text);
         else if (name == "layoutFile") layoutFile = text;
+        else if (name == "bkColour") control->SetBkColour(ParseArgbText(text));
     }
     control->SetRange(minimum, maximum);
     control->SetValue(value, false);

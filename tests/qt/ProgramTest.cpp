@@ -114,6 +114,28 @@ expect device_Power_progress visible 0
     EXPECT_EQ(run.exitCode, 0) << run.errors;
 }
 
+TEST_F(Program, PadLightingEditsReachThePad) {
+    const RunResult run = Play(R"(wait 800
+item light_combo_modeSelect 3
+value deng_light_slider 2
+click color_option_5
+text deng_edit_R 300
+wait 100
+expect deng_edit_R text 255
+expect deng_7color_check selected 0
+expect deng_speed_layout enabled 0
+)", "mousepad");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    // The last settings record sent: mode code, brightness, then red, green, blue from byte 6.
+    std::vector<uint8_t> last;
+    for (const auto& request : Requests())
+        if (request[3] == 0x06) last = request;
+    ASSERT_FALSE(last.empty());
+    EXPECT_EQ(last[8 + 1], 0x04);  // the pad's mode 3
+    EXPECT_EQ(last[8 + 2], 2);
+    EXPECT_EQ((std::vector<uint8_t>(last.begin() + 14, last.begin() + 17)), (std::vector<uint8_t>{255, 0, 255}));
+}
+
 TEST_F(Program, AFailingLineIsNamed) {
     const RunResult run = Play("wait 10\nexpect nodevice_label visible 0\n", "");
     EXPECT_EQ(run.exitCode, 1);

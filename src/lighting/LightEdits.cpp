@@ -1,0 +1,241 @@
+#include "lighting/LightEdits.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "devices/VantrelUSBDevice.h"
+#include "lighting/LightControlUI.h"
+#include "platform/Text.h"
+#include "profiles/JsonFile.h"
+
+namespace m470 {
+namespace {
+
+struct Edit {
+    CVantrelUSBDevice& device;
+    CLightControlUI& panel;
+    const ui::Notification& n;
+    int number;  // the number of an indexed control name
+};
+
+// Every lighting edit: the record kept, saved and reloaded; an edit leaves same mode.
+void Keep(Edit& e, const LightInfo& info, bool clearSynced = true) {
+    if (clearSynced) e.device.SetSynced(false);
+    e.device.StoreLightInfo(info);
+    e.device.SaveProfile();
+    e.device.ApplyProfile();
+}
+
+int Commit(Edit& e, const LightInfo& info, bool clearSynced = true) {
+    Keep(e, info, clearSynced);
+    return e.device.WriteAllSettings();
+}
+
+int OnMode(Edit& e) {
+    const int mode = e.panel.GetMode();
+    if (mode < 0) return 0;
+    e.panel.SelectMode(mode);
+    LightInfo info = e.device.GetLightInfo();
+    info.selectItem = static_cast<uint8_t>(mode);
+    return Commit(e, info);
+}
+
+int OnBrightness(Edit& e) {
+    const int value = e.panel.GetBrightness();
+    e.panel.SetBrightness(value);
+    LightInfo info = e.device.GetLightInfo();
+    info.light = static_cast<uint8_t>(value);
+    return Commit(e, info);
+}
+
+int OnSpeed(Edit& e) {
+    const int value = e.panel.GetSpeed();
+    e.panel.SetSpeed(value);
+    LightInfo info = e.device.GetLightInfo();
+    info.speed = static_cast<uint8_t>(value);
+    return Commit(e, info);
+}
+
+int OnDirection(Edit& e) {
+    // Only the option that became selected speaks for the pair.
+    if (!ui::Ctl(e.n.sender).Selected()) return 0;
+    const int flag = EqualsIgnoringCase(e.n.senderName, "deng_FXL_check") ? 1 : 0;
+    e.panel.SetDirection(flag);
+    LightInfo info = e.device.GetLightInfo();
+    info.fx = static_cast<uint8_t>(flag);
+    return Commit(e, info);
+}
+
+int OnSevenColour(Edit& e) {
+    const bool on = e.panel.GetSevenColour();
+    e.panel.SetSevenColour(on);
+    LightInfo info = e.device.GetLightInfo();
+    info.multiColor = on ? 1 : 0;
+    return Commit(e, info);
+}
+
+int OnSecondaryMode(Edit& e) {
+    if (e.panel.Kind() != kLightKindKeyboard) return 0;
+    LightInfo info = e.device.GetLightInfo();
+    info.zzccLedMode = static_cast<uint8_t>(std::max(e.panel.GetSecondaryMode(), 0));
+    return Commit(e, info, false);
+}
+
+// A colour chosen as a whole (palette or swatch).
+int PickColour(Edit& e, uint32_t argb) {
+    const std::array<uint8_t, 3> rgb{uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb)};
+    LightInfo info = e.device.GetLightInfo();
+    info.red = rgb[0], info.green = rgb[1], info.blue = rgb[2];
+    info.multiColor = 0;
+    Keep(e, info);
+    for (int channel = 0; channel < 3; ++channel) e.panel.SetColourText(channel, std::to_string(rgb[size_t(channel)]));
+    e.panel.SetSevenColour(false);
+    e.panel.SetColourButton(ArgbOf(rgb[0], rgb[1], rgb[2]));
+    return e.device.WriteAllSettings();
+}
+
+int OnPalette(Edit& e) { return PickColour(e, e.panel.GetPaletteColour()); }
+int OnSwatch(Edit& e) { return PickColour(e, e.panel.SwatchColour(e.number)); }
+
+int OnColourEdit(Edit& e) {
+    const int channel = e.n.senderName.back() == 'R' ? 0 : e.n.senderName.back() == 'G' ? 1 : 2;
+    const std::string text = e.panel.GetColourText(channel);
+    const int value = ParseColourChannel(text);
+    if (text.empty()) e.panel.SetColourText(channel, "0");
+    else if (value == 255 && text != "255") e.panel.SetColourText(channel, "255");
+    LightInfo info = e.device.GetLightInfo();
+    std::array<uint8_t*, 3> channels{&info.red, &info.green, &info.blue};
+    *channels[size_t(channel)] = static_cast<uint8_t>(value);
+    info.multiColor = 0;
+    Keep(e, info);
+    e.panel.SetSevenColour(false);
+    e.panel.SetPaletteColour(ArgbOf(info.red, info.green, info.blue));
+    return e.device.WriteAllSettings();
+}
+
+// ---- the audio sub-panel: stored and saved, never written (the audio effect drives the LEDs) ----
+
+void CommitAudio(Edit& e, const AudioLightInfo& info) {
+    e.panel.SetAudioLightInfo(info);
+    e.device.StoreAudioLightInfo(info);
+    e.device.SaveProfile();
+    e.device.ApplyProfile();
+}
+
+void SetAudioColour(AudioLightInfo& info, bool foreground, uint32_t argb) {
+    const uint8_t r = uint8_t(argb >> 16), g = uint8_t(argb >> 8), b = uint8_t(argb);
+    if (foreground) info.fgColorR = r, info.fgColorG = g, info.fgColorB = b;
+    else info.bkColorR = r, info.bkColorG = g, info.bkColorB = b;
+}
+
+int OnAudioMode(Edit& e) {
+    CommitAudio(e, e.panel.GetAudioLightInfo(true));
+    return 0;
+}
+
+int OnAudioTarget(Edit& e) {
+    CommitAudio(e, e.panel.GetAudioLightInfo(false));
+    return 0;
+}
+
+int OnAudioPalette(Edit& e) {
+    AudioLightInfo info = e.panel.GetAudioLightInfo(true);
+    const bool foreground = info.colorTypeFlags == 1;
+    const std::array<uint8_t, 3> before{info.fgColorR, info.fgColorG, info.fgColorB};
+    SetAudioColour(info, foreground, e.panel.GetAudioPaletteColour());
+    if (before != std::array<uint8_t, 3>{info.fgColorR, info.fgColorG, info.fgColorB}) info.sevenColorFlags = 0;
+    CommitAudio(e, info);
+    return 0;
+}
+
+int OnAudioSwatch(Edit& e) {
+    AudioLightInfo info = e.panel.GetAudioLightInfo(true);
+    const bool foreground = info.colorTypeFlags == 1;
+    SetAudioColour(info, foreground, e.panel.AudioSwatchColour(e.number));
+    if (foreground) info.sevenColorFlags = 0;
+    CommitAudio(e, info);
+    return 0;
+}
+
+int OnAudioEdit(Edit& e) {
+    const int channel = e.n.senderName.back() == 'R' ? 0 : e.n.senderName.back() == 'G' ? 1 : 2;
+    const auto value = static_cast<uint8_t>(ParseColourChannel(e.panel.GetLightAudioColor(channel)));
+    AudioLightInfo info = e.panel.GetAudioLightInfo(false);
+    if (info.colorTypeFlags == 1) {
+        std::array<uint8_t*, 3>{&info.fgColorR, &info.fgColorG, &info.fgColorB}[size_t(channel)][0] = value;
+        info.sevenColorFlags = 0;
+    } else {
+        std::array<uint8_t*, 3>{&info.bkColorR, &info.bkColorG, &info.bkColorB}[size_t(channel)][0] = value;
+    }
+    CommitAudio(e, info);
+    return 0;
+}
+
+int OnAudioBackgroundOff(Edit& e) {
+    AudioLightInfo info = e.panel.GetAudioLightInfo(true);
+    info.bkColorR = info.bkColorG = info.bkColorB = 0;
+    CommitAudio(e, info);
+    return 0;
+}
+
+using Handler = int (*)(Edit&);
+
+// One row: an event, a control name (a name ending in "_" is the prefix of
+// numbered names) and the handler.
+struct LightRoute {
+    const char* event;
+    std::vector<const char*> names;
+    Handler handler;
+};
+
+const std::vector<LightRoute>& Routes() {
+    static const std::vector<LightRoute> routes{
+        {"itemselect", {"light_combo_modeSelect"}, OnMode},
+        {"itemselect", {"light_combo_ZZCCmodeSelect"}, OnSecondaryMode},
+        {"itemselect", {"light_combo_audiomodeSelect"}, OnAudioMode},
+        {"valuechanged", {"deng_light_slider"}, OnBrightness},
+        {"valuechanged", {"deng_speed_slider"}, OnSpeed},
+        {"selectchanged", {"deng_FXL_check", "deng_FXR_check"}, OnDirection},
+        {"selectchanged", {"deng_7color_check"}, OnSevenColour},
+        {"selectchanged", {"deng_7audiocolor_check"}, OnAudioMode},
+        {"selectchanged", {"audio_BkColor_check", "audio_FgColor_check"}, OnAudioTarget},
+        {"colorchanged", {"deng_Color_Pallet"}, OnPalette},
+        {"colorchanged", {"deng_audioColor_Pallet"}, OnAudioPalette},
+        {"killfocus", {"deng_edit_R", "deng_edit_G", "deng_edit_B"}, OnColourEdit},
+        {"killfocus", {"deng_audioedit_R", "deng_audioedit_G", "deng_audioedit_B"}, OnAudioEdit},
+        {"click", {"color_option_"}, OnSwatch},
+        {"click", {"audiocolor_option_"}, OnAudioSwatch},
+        {"click", {"Close_bkColor_btn"}, OnAudioBackgroundOff},
+    };
+    return routes;
+}
+
+}  // namespace
+
+LightEditResult HandleLightNotification(CVantrelUSBDevice& device, const ui::Notification& n) {
+    CLightControlUI* panel = device.LightPanel();
+    if (panel == nullptr) return {};
+    std::string prefix;
+    int number = 0;
+    const bool indexed = SplitIndexedName(n.senderName, prefix, number);
+    for (const LightRoute& route : Routes()) {
+        if (n.event != route.event) continue;
+        for (const char* name : route.names) {
+            const std::string wanted(name);
+            const bool byIndex = wanted.back() == '_';
+            if (byIndex ? !(indexed && EqualsIgnoringCase(prefix, wanted)) : !EqualsIgnoringCase(n.senderName, wanted))
+                continue;
+            Edit edit{device, *panel, n, number};
+            try {
+                return {true, route.handler(edit)};
+            } catch (const LightPanelError&) {
+                return {true, 0};  // the audio sub-panel lacks a control: the edit is abandoned
+            }
+        }
+    }
+    return {};
+}
+
+}  // namespace m470
