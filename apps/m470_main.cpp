@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&instance, &m470::qt::InstanceServer::messageReceived, &window,
                      [&window](const m470::qt::InstanceMessage& message, QLocalSocket*) { window.HandleNamedMessage(message); });
+    window.SetBroadcaster([&instance](const m470::qt::InstanceMessage& message) { instance.Broadcast(message); });
     QObject::connect(&window, &m470::qt::CMainWnd::exitRequested, &application, &QApplication::quit);
     window.show();
     window.OnWindowInit();

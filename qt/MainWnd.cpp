@@ -124,6 +124,7 @@ const std::vector<Route>& Routes() {
              ui::Ctl(w.Host().Find("restorebtn")).SetVisible(w.isMaximized());
          }},
         {{"click"}, {"nodevice_ok_btn"}, [](CMainWnd& w, const ui::Notification&, int) { w.hide(); }},
+        {{"click"}, {"control_light_status"}, [](CMainWnd& w, const ui::Notification&, int) { w.ToggleLightingControl(); }},
         {{"click"}, {"windowdeviceset_"}, OpenSystemSettings},
         {{"click"},
          {"device_add_btn", "device_sub_btn", "device_copy_btn", "device_import_btn", "device_export_btn", "device_reset_btn",
@@ -187,6 +188,7 @@ std::vector<CVantrelUSBDevice*> CMainWnd::Devices() const {
 void CMainWnd::OnDeviceSetChanged() {
     const std::vector<CVantrelUSBDevice*> devices = Devices();
     const bool several = devices.size() >= 2;
+    lightSync_.SetDevices(devices);
     for (CVantrelUSBDevice* device : devices) {
         if (CLightControlUI* panel = device->LightPanel()) panel->SetSameModeAvailable(several ? 1 : 0);
         if (!several && device->Kind() == DeviceKind::Headset) device->SetSynced(false);
@@ -209,8 +211,9 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     ui.screenHeight = screen_.height();
     manager_ = std::make_unique<CDeviceManager>(ui, std::move(backend));
     manager_->CreateStartupDevices();
-    ApplyTexts(this, language_);
+    OnDeviceSetChanged();
     StartWorker(0, [this](const StopEvent& stop) { manager_->RunScanThread(stop); });
+    StartWorker(2, [this](const StopEvent& stop) { lightSync_.Run(stop); });
 }
 
 bool CMainWnd::InitWindow() {
@@ -276,7 +279,7 @@ void CMainWnd::Notify(const ui::Notification& n) {
     }
     if (CVantrelUSBDevice* device = CurrentDevice()) {
         if (n.event == "click" && EqualsIgnoringCase(n.senderName, "deng_same_mode")) {
-            if (auto shared = ApplySameMode(*device, Devices())) sharedLighting_ = *shared;
+            if (auto shared = ApplySameMode(*device, Devices())) lightSync_.SetShared(*shared);
             return;
         }
         if (const LightEditResult edit = HandleLightNotification(*device, n); edit.handled) {
@@ -342,7 +345,9 @@ void CMainWnd::HandleNamedMessage(const InstanceMessage& message) {
                message.name == "Game_Death") {
         GameEvent(message.wParam, message.lParam);
     } else if (message.name == kLightingRequest && message.wParam == 1) {
-        SetLightingControl(message.lParam != 0);
+        // Only 0 and 1 change the flag; any other value just tells the devices again.
+        if (message.lParam == 0 || message.lParam == 1) SetLightingControl(message.lParam == 1);
+        else TellDevicesLightingControl();
     } else if (message.name == kToolQuery) {
         DebugTrace::Write("tool query: no tool window on this system");
     }
@@ -350,9 +355,21 @@ void CMainWnd::HandleNamedMessage(const InstanceMessage& message) {
 
 void CMainWnd::SetLightingControl(bool on) {
     lightingControl_ = on;
-    // "不控制灯光" / "控制灯光" in the Chinese table.
-    ui::Ctl(host_.Find("control_light_status")).SetText(Text(on ? "control_light_off" : "control_light_on"));
-    for (CVantrelUSBDevice* device : Devices()) device->SetLightControlFlag(on ? 1 : 0);
+    // "控制灯光" / "不控制灯光" in the Chinese table.
+    ui::Ctl(host_.Find("control_light_status")).SetText(on ? "control_light_on" : "control_light_off");
+    TellDevicesLightingControl();
+}
+
+// Headsets keep lighting to themselves.
+void CMainWnd::TellDevicesLightingControl() {
+    for (CVantrelUSBDevice* device : Devices())
+        if (device->Kind() != DeviceKind::Headset) device->SetLightControlFlag(lightingControl_ ? 1 : 0);
+}
+
+void CMainWnd::ToggleLightingControl() {
+    const bool on = !lightingControl_;
+    if (broadcast_) broadcast_({kLightingBroadcast, 1, on ? 1 : 0});
+    SetLightingControl(on);
 }
 
 void CMainWnd::GameEvent(intptr_t kind, intptr_t mode) {

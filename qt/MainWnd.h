@@ -14,7 +14,7 @@
 
 #include "device_link/HidBackend.h"
 #include "devices/StoppableThread.h"
-#include "lighting/SameMode.h"
+#include "lighting/LightSync.h"
 #include "platform/Registry.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
@@ -83,12 +83,16 @@ public:
     void SetCurrentDevice(CVantrelUSBDevice* device) { currentDevice_ = device; }
     CVantrelUSBDevice* CurrentDevice() const;
     std::vector<CVantrelUSBDevice*> Devices() const;
-    // The lighting the synchronised devices share (same mode).
-    const SharedLighting& Shared() const { return sharedLighting_; }
+    // The worker that steps the devices in same mode.
+    CLightSync& LightSync() { return lightSync_; }
     CDeviceManager* Manager() const { return manager_.get(); }
     // Creates the device manager and starts its scanning thread (worker slot 0).
     void StartDeviceManager(std::shared_ptr<HidBackend> backend);
     bool LightingControl() const { return lightingControl_; }
+    // A click on the lighting-control button: flip, tell other programs, tell the devices.
+    void ToggleLightingControl();
+    // Where the window's broadcasts to other programs go.
+    void SetBroadcaster(std::function<void(const InstanceMessage&)> broadcast) { broadcast_ = std::move(broadcast); }
 
     // Worker slots 0-19, each with its stop event; stopped and joined on close.
     void StartWorker(size_t slot, std::function<void(const StopEvent&)> body);
@@ -115,6 +119,7 @@ private:
     void GameEvent(intptr_t kind, intptr_t mode);
     void RestoreGameLighting();
     void SetLightingControl(bool on);
+    void TellDevicesLightingControl();
     void CreateTray();
     void OnCloseButton();
 
@@ -124,7 +129,7 @@ private:
     RegistryStore registry_;
     LanguageChoice languageChoice_;
     LanguageTable language_;
-    SharedLighting sharedLighting_;
+    CLightSync lightSync_;
     int languageIndex_ = -1;
     std::string fontFamily_;
     int dpi_ = 96;
@@ -137,6 +142,7 @@ private:
     std::unique_ptr<QtMessageChannel> channel_;
     std::unique_ptr<CDeviceManager> manager_;
     bool lightingControl_ = true;
+    std::function<void(const InstanceMessage&)> broadcast_;
     bool exitRequested_ = false;
     std::function<void()> profileChoice_;
     QPoint dragOffset_;

@@ -136,6 +136,17 @@ expect deng_speed_layout enabled 0
     EXPECT_EQ((std::vector<uint8_t>(last.begin() + 14, last.begin() + 17)), (std::vector<uint8_t>{255, 0, 255}));
 }
 
+TEST_F(Program, LightingControlButtonFlipsTheFlag) {
+    const RunResult run = Play(R"(wait 300
+expect control_light_status text Lighting control: on
+click control_light_status
+expect control_light_status text Lighting control: off
+click control_light_status
+expect control_light_status text Lighting control: on
+)", "mousepad");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+}
+
 TEST_F(Program, AFailingLineIsNamed) {
     const RunResult run = Play("wait 10\nexpect nodevice_label visible 0\n", "");
     EXPECT_EQ(run.exitCode, 1);

@@ -1,0 +1,127 @@
+#include "lighting/LightSync.h"
+
+#include <chrono>
+
+#include "devices/LightingSteps.h"
+#include "devices/LightingTables.h"
+#include "devices/VantrelUSBDevice.h"
+#include "platform/DebugTrace.h"
+
+namespace m470 {
+namespace {
+
+constexpr uint8_t kWheel = 192;
+
+uint8_t Level(uint8_t brightness) { return kBrightnessScale[brightness > 4 ? 4 : brightness]; }
+LedEntry Entry(Rgb colour, uint8_t level) { return {colour.red, colour.green, colour.blue, level}; }
+Rgb SharedColour(const SharedLighting& shared) { return {shared.red, shared.green, shared.blue}; }
+
+uint64_t SteadyMs() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+LedEntry StepSharedEffect(const SharedLighting& shared, SyncPhases& phases, uint64_t nowMs) {
+    const uint8_t speed = shared.speed > 4 ? 4 : shared.speed;
+    switch (shared.effect) {
+        case SharedEffect::Breathing: {
+            phases.breath = PhaseStep(shared.direction, 128, phases.breath, 1);
+            Rgb colour = SharedColour(shared);
+            if (shared.sevenColour != 0) {
+                if (phases.breath < 2) phases.colourIndex = PhaseStep(1, kWheel, phases.colourIndex, 16);
+                colour = kColourWheel[phases.colourIndex];
+            }
+            return Entry(colour, static_cast<uint8_t>(Level(shared.brightness) * kBreathCurve[phases.breath] / 256));
+        }
+        case SharedEffect::Static:
+            return Entry(SharedColour(shared), Level(shared.brightness));
+        case SharedEffect::Blink: {
+            if (nowMs - phases.lastToggleMs >= 200u * kStepThreshold[speed]) {
+                phases.blinkOn = !phases.blinkOn;
+                phases.lastToggleMs = nowMs;
+                phases.blinkColour = static_cast<uint8_t>(phases.blinkColour + 14 >= kWheel ? 0 : phases.blinkColour + 14);
+            }
+            if (!phases.blinkOn) return {};
+            return Entry(shared.sevenColour != 0 ? kColourWheel[phases.blinkColour] : SharedColour(shared), Level(shared.brightness));
+        }
+        case SharedEffect::ColourCycle:
+            phases.cycle = PhaseStep(1, kWheel, phases.cycle, 1);
+            return Entry(kColourWheel[phases.cycle], Level(shared.brightness));
+        case SharedEffect::Off:
+            return {};
+    }
+    return {};
+}
+
+CLightSync::CLightSync(Clock clock) : clock_(clock ? std::move(clock) : Clock(SteadyMs)) {}
+
+void CLightSync::SetShared(const SharedLighting& shared) {
+    std::lock_guard lock(mutex_);
+    shared_ = shared;
+}
+
+void CLightSync::SetDevices(std::vector<CVantrelUSBDevice*> devices) {
+    std::lock_guard lock(mutex_);
+    devices_ = std::move(devices);
+}
+
+SyncPhases CLightSync::Phases() const {
+    std::lock_guard lock(mutex_);
+    return phases_;
+}
+
+std::vector<CVantrelUSBDevice*> CLightSync::SynchronisedDevices() const {
+    std::vector<CVantrelUSBDevice*> synced;
+    for (CVantrelUSBDevice* device : devices_)
+        if (device->Synced()) synced.push_back(device);
+    return synced;
+}
+
+bool CLightSync::Tick(uint64_t nowMs) {
+    std::lock_guard lock(mutex_);
+    // Steps are counted in ticks of at least 2 ms.
+    if (nowMs - lastTick_ > 1) {
+        lastTick_ = nowMs;
+        ++counter_;
+    }
+    if (counter_ < kStepThreshold[shared_.speed > 4 ? 4 : shared_.speed]) return false;
+    counter_ = 0;
+    if (static_cast<uint8_t>(shared_.effect) > 4) return false;
+    const uint32_t entry = StepSharedEffect(shared_, phases_, nowMs).Packed();
+    for (CVantrelUSBDevice* device : SynchronisedDevices())
+        for (size_t led = 0; led < device->LedCount(); ++led) device->SetLedColour(static_cast<int>(led), entry);
+    return true;
+}
+
+void CLightSync::Run(const StopEvent& stop) {
+    {
+        std::lock_guard lock(mutex_);
+        lastTick_ = clock_();
+        counter_ = 0;
+    }
+    for (;;) {
+        if (stop.WaitFor(std::chrono::milliseconds(1))) {
+            DebugTrace::Write("同步灯光线程设定退出");
+            return;
+        }
+        bool anyone = false;
+        {
+            std::lock_guard lock(mutex_);
+            for (CVantrelUSBDevice* device : devices_)
+                anyone = anyone || (device->Transport().Opened() && device->Synced());
+        }
+        if (!anyone) {
+            // Idle: look again in a second, but stop at once when asked.
+            if (stop.WaitFor(std::chrono::milliseconds(1000))) {
+                DebugTrace::Write("同步灯光线程设定退出");
+                return;
+            }
+            continue;
+        }
+        Tick(clock_());
+    }
+}
+
+}  // namespace m470
