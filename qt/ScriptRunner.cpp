@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QTextStream>
+#include <QPointer>
 #include <QTimer>
 #include <sstream>
 
@@ -125,14 +126,18 @@ void ScriptRunner::Step() {
         bool quit = false;
         // The next step is queued before the action runs, so an action that
         // opens a modal window lets the script go on inside it.
-        QTimer* next = new QTimer(this);
+        QPointer<QTimer> next = new QTimer(this);
+        auto fired = std::make_shared<bool>(false);
         next->setSingleShot(true);
-        connect(next, &QTimer::timeout, this, [this, next] {
+        connect(next, &QTimer::timeout, this, [this, next, fired] {
+            *fired = true;
             next->deleteLater();
             Step();
         });
         next->start(0);
         const std::string error = Run(line, waitMs, quit);
+        // The script already went on inside a modal window this action opened.
+        if (*fired || next.isNull()) return;
         if (!error.empty()) {
             next->stop();
             done_ = true;

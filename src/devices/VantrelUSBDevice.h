@@ -104,6 +104,10 @@ public:
     virtual void SelectSecondLayerKey(int index) { selectedSecondKey_ = index; }
     virtual void FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int count);
     virtual void FeedAudioBands(const std::vector<int32_t>& bands) { (void)bands; }
+    // The keyboard's custom lighting: switch group, redraw it, light all (1) or none (0).
+    virtual void SwitchCustomGroup(int group) { (void)group; }
+    virtual void RedrawCustomLighting() {}
+    virtual void SetCustomColour(int on) { (void)on; }
 
     // ---- profiles ----
     // The page's profile strip ("DeviceProfileItem"): list, current profile.

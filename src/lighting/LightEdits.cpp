@@ -1,5 +1,6 @@
 #include "lighting/LightEdits.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <string>
@@ -81,6 +82,26 @@ int OnSecondaryMode(Edit& e) {
     LightInfo info = e.device.GetLightInfo();
     info.zzccLedMode = static_cast<uint8_t>(std::max(e.panel.GetSecondaryMode(), 0));
     return Commit(e, info, false);
+}
+
+// Keyboard only: the custom lighting follows the chosen group; no reload.
+int OnCustomGroup(Edit& e) {
+    if (e.panel.Kind() != kLightKindKeyboard) return 0;
+    const int group = std::max(e.panel.GetCustomGroup(), 0);
+    e.device.SwitchCustomGroup(group);
+    LightInfo info = e.device.GetLightInfo();
+    info.customGroup = static_cast<uint8_t>(group);
+    e.device.StoreLightInfo(info);
+    e.device.SaveProfile();
+    const int write = e.device.WriteAllSettings();
+    e.device.RedrawCustomLighting();
+    return write;
+}
+
+int OnCustomColour(Edit& e) {
+    if (e.panel.Kind() == kLightKindKeyboard)
+        e.device.SetCustomColour(EqualsIgnoringCase(e.n.senderName, "custom_bright_color_btn") ? 1 : 0);
+    return 0;
 }
 
 // A colour chosen as a whole (palette or swatch).
@@ -194,6 +215,8 @@ const std::vector<LightRoute>& Routes() {
     static const std::vector<LightRoute> routes{
         {"itemselect", {"light_combo_modeSelect"}, OnMode},
         {"itemselect", {"light_combo_ZZCCmodeSelect"}, OnSecondaryMode},
+        {"itemselect", {"light_combo_custommodeSelect"}, OnCustomGroup},
+        {"click", {"custom_bright_color_btn", "custom_off_color_btn"}, OnCustomColour},
         {"itemselect", {"light_combo_audiomodeSelect"}, OnAudioMode},
         {"valuechanged", {"deng_light_slider"}, OnBrightness},
         {"valuechanged", {"deng_speed_slider"}, OnSpeed},

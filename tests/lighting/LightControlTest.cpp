@@ -408,3 +408,72 @@ TEST_F(LightEdits, SameModeCopiesThePadsEffectToTheMouse) {
 
 }  // namespace
 }  // namespace m470
+
+namespace m470 {
+namespace {
+
+// A keyboard stand-in: records what the custom-lighting handlers ask of it.
+class RecordingKeyboard : public CVantrelUSBDevice {
+public:
+    RecordingKeyboard() : CVantrelUSBDevice(DeviceKind::Keyboard) {}
+    using CVantrelUSBDevice::SetUpLightPanel;
+    int WriteToDevice(int, int, int, int, int) override {
+        calls.push_back("write");
+        return kResultSuccess;
+    }
+    int ApplyProfile() override {
+        calls.push_back("apply");
+        return 0;
+    }
+    void SwitchCustomGroup(int group) override { calls.push_back("group " + std::to_string(group)); }
+    void RedrawCustomLighting() override { calls.push_back("redraw"); }
+    void SetCustomColour(int on) override { calls.push_back("colour " + std::to_string(on)); }
+    std::vector<std::string> calls;
+};
+
+TEST(KeyboardLightEdits, CustomGroupAndColourButtons) {
+    test::TempFolder folder;
+    ui::MemoryControlHost host;
+    ui::MemoryControl* page = host.CreateControl("QWidget", "keyboard_page", nullptr);
+    ui::MemoryControl* item = host.CreateControl("QWidget", "LightControlItem", page);
+    host.LoadLayout(GetInstallFolder() + "skin/lightcontrol.ui", item);
+    RecordingKeyboard keyboard;
+    keyboard.SetUi(&host, page);
+    keyboard.SetUpLightPanel();
+    ASSERT_NE(keyboard.LightPanel(), nullptr);
+    EXPECT_EQ(keyboard.LightPanel()->Kind(), kLightKindKeyboard);
+    EXPECT_EQ(ui::Ctl(host.FindUnder(page, "light_combo_modeSelect")).ItemCount(), 31);  // the keyboard's list
+
+    ui::Ctl groups = host.FindUnder(page, "light_combo_custommodeSelect");
+    for (const char* name : {"group 1", "group 2", "group 3"}) groups.AddItem(name);
+    groups.SelectItem(2, false);
+    const auto send = [&](const char* event, const char* name) {
+        ui::Notification n;
+        n.event = event;
+        n.senderName = name;
+        n.sender = host.FindUnder(page, name);
+        return HandleLightNotification(keyboard, n);
+    };
+    keyboard.SetSynced(true);
+    EXPECT_TRUE(send("itemselect", "light_combo_custommodeSelect").handled);
+    EXPECT_EQ(keyboard.calls, (std::vector<std::string>{"group 2", "write", "redraw"}));  // no reload
+    EXPECT_EQ(keyboard.GetLightInfo().customGroup, 2);
+
+    keyboard.calls.clear();
+    send("click", "custom_bright_color_btn");
+    send("click", "custom_off_color_btn");
+    EXPECT_EQ(keyboard.calls, (std::vector<std::string>{"colour 1", "colour 0"}));
+
+    // The secondary mode keeps same mode on; other edits end it.
+    keyboard.calls.clear();
+    host.FindUnder(page, "light_combo_ZZCCmodeSelect")->AddItem("second");
+    ui::Ctl(host.FindUnder(page, "light_combo_ZZCCmodeSelect")).SelectItem(0, false);
+    send("itemselect", "light_combo_ZZCCmodeSelect");
+    EXPECT_TRUE(keyboard.Synced());
+    EXPECT_EQ(keyboard.calls, (std::vector<std::string>{"apply", "write"}));
+    send("valuechanged", "deng_speed_slider");
+    EXPECT_FALSE(keyboard.Synced());
+}
+
+}  // namespace
+}  // namespace m470

@@ -136,6 +136,42 @@ expect deng_speed_layout enabled 0
     EXPECT_EQ((std::vector<uint8_t>(last.begin() + 14, last.begin() + 17)), (std::vector<uint8_t>{255, 0, 255}));
 }
 
+TEST_F(Program, ProfilesStartFromTheFactoryAndChoosingOneWritesIt) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+value DPI_slider_3 60
+wait 100
+click device_add_btn
+wait 300
+click confirm_btn
+wait 300
+# the new profile is listed but not chosen: choose it, then the first again
+item device_profile_combo 1
+wait 700
+item device_profile_combo 0
+wait 700
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value list = LoadJson(folder.File("data/M470/mouse/ProfileList.ini"));
+    ASSERT_EQ(list["profilelist"].size(), 2u);
+    EXPECT_EQ(list["profileselect"].asInt(), 0);
+    EXPECT_EQ(list["profilelist"][1]["profilename"].asString(), "profile2");
+    const auto stage3 = [&](int row) {
+        const std::string uuid = list["profilelist"][row]["profileUUID"].asString();
+        return LoadJson(folder.File("data/M470/mouse/" + uuid + ".Json"))["Device"][0]["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt();
+    };
+    const int factory = LoadJson(GetDefaultDataFolder() + "mouse.Json")["Device"][0]["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt();
+    EXPECT_EQ(stage3(0), 60);
+    EXPECT_EQ(stage3(1), factory);  // the new profile is the factory file, not a copy of the edited one
+    // Stage 3 of the settings records sent (a refresh and a write may send one twice):
+    // the first read's factory record, the edit, the new profile, then profile1 again.
+    std::vector<int> sent;
+    for (const auto& request : Requests())
+        if (request[3] == 0x06 && request[5] == 0 && request[6] == 0 && (sent.empty() || sent.back() != request[8 + 43]))
+            sent.push_back(request[8 + 43]);
+    EXPECT_EQ(sent, (std::vector<int>{factory, 60, factory, 60}));
+}
+
 TEST_F(Program, LightingControlButtonFlipsTheFlag) {
     const RunResult run = Play(R"(wait 300
 expect control_light_status text Lighting control: on
