@@ -187,7 +187,11 @@ std::vector<CVantrelUSBDevice*> CMainWnd::Devices() const {
 // Same mode needs two devices; a new page also needs its texts in the chosen language.
 void CMainWnd::OnDeviceSetChanged() {
     const std::vector<CVantrelUSBDevice*> devices = Devices();
-    const bool several = devices.size() >= 2;
+    // Device objects outlive their connection: count the ones connected.
+    const auto connected = std::count_if(devices.begin(), devices.end(), [](CVantrelUSBDevice* device) {
+        return device->Transport().Opened();
+    });
+    const bool several = connected >= 2;
     lightSync_.SetDevices(devices);
     for (CVantrelUSBDevice* device : devices) {
         if (CLightControlUI* panel = device->LightPanel()) panel->SetSameModeAvailable(several ? 1 : 0);

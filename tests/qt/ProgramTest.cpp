@@ -124,6 +124,8 @@ wait 100
 expect deng_edit_R text 255
 expect deng_7color_check selected 0
 expect deng_speed_layout enabled 0
+# same mode needs a second connected device
+expect deng_same_mode visible 0
 )", "mousepad");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     // The last settings record sent: mode code, brightness, then red, green, blue from byte 6.
@@ -170,6 +172,23 @@ wait 700
         if (request[3] == 0x06 && request[5] == 0 && request[6] == 0 && (sent.empty() || sent.back() != request[8 + 43]))
             sent.push_back(request[8 + 43]);
     EXPECT_EQ(sent, (std::vector<int>{factory, 60, factory, 60}));
+}
+
+TEST_F(Program, SameModeOffersItselfWithTwoDevices) {
+    const RunResult run = Play(R"(wait 800
+click device_select[1]
+wait 200
+item light_combo_modeSelect[1] 2
+expect deng_same_mode[1] visible 1
+click deng_same_mode[1]
+wait 100
+# the mouse took breathing, the pad's breathing's counterpart
+expect light_combo_modeSelect[0] value 0
+virtual unplug mousepad
+wait 800
+expect deng_same_mode[1] visible 0
+)", "mouse,mousepad");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
 }
 
 TEST_F(Program, LightingControlButtonFlipsTheFlag) {
