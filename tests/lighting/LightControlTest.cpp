@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "device_link/CommandCodes.h"
 #include "devices/MouseDevice.h"
@@ -335,6 +336,25 @@ TEST_F(LightEdits, ModeBrightnessAndColourReachThePadAndItsProfile) {
     EXPECT_EQ(saved["Light"].asInt(), 1);
     EXPECT_EQ(saved["Red"].asInt(), 255);
     EXPECT_EQ(saved["MultiColor"].asInt(), 0);
+}
+
+TEST_F(LightEdits, ThePreviewFollowsTheChosenEffect) {
+    OnPad("light_combo_modeSelect").SelectItem(1, false);  // spectrum
+    Send("itemselect", "light_combo_modeSelect");
+    OnPad("deng_speed_slider").SetValue(4, false);
+    Send("valuechanged", "deng_speed_slider");
+    pad->StartLightingThread();
+    ui::Control* led = host.FindUnder(padPage, "light_0");
+    ASSERT_NE(led, nullptr);
+    std::vector<uint32_t> seen;
+    for (int i = 0; i < 50 && seen.size() < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pad->OnRenderTimer();
+        if (seen.empty() || seen.back() != led->LightColour()) seen.push_back(led->LightColour());
+    }
+    pad->StopLightingThread();
+    EXPECT_GE(seen.size(), 3u) << "the picture should move through the colour wheel";
+    EXPECT_GT(led->LightLevel(), 0);
 }
 
 TEST_F(LightEdits, SwatchAndPaletteSetTheWholeColour) {
