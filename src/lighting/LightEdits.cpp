@@ -34,29 +34,30 @@ int Commit(Edit& e, const LightInfo& info, bool clearSynced = true) {
     return e.device.WriteAllSettings();
 }
 
+// One field of the record replaced by a new value, then the common tail.
+int CommitField(Edit& e, uint8_t LightInfo::*field, int value, bool clearSynced = true) {
+    LightInfo info = e.device.GetLightInfo();
+    info.*field = static_cast<uint8_t>(value);
+    return Commit(e, info, clearSynced);
+}
+
 int OnMode(Edit& e) {
     const int mode = e.panel.GetMode();
     if (mode < 0) return 0;
     e.panel.SelectMode(mode);
-    LightInfo info = e.device.GetLightInfo();
-    info.selectItem = static_cast<uint8_t>(mode);
-    return Commit(e, info);
+    return CommitField(e, &LightInfo::selectItem, mode);
 }
 
 int OnBrightness(Edit& e) {
     const int value = e.panel.GetBrightness();
     e.panel.SetBrightness(value);
-    LightInfo info = e.device.GetLightInfo();
-    info.light = static_cast<uint8_t>(value);
-    return Commit(e, info);
+    return CommitField(e, &LightInfo::light, value);
 }
 
 int OnSpeed(Edit& e) {
     const int value = e.panel.GetSpeed();
     e.panel.SetSpeed(value);
-    LightInfo info = e.device.GetLightInfo();
-    info.speed = static_cast<uint8_t>(value);
-    return Commit(e, info);
+    return CommitField(e, &LightInfo::speed, value);
 }
 
 int OnDirection(Edit& e) {
@@ -64,24 +65,19 @@ int OnDirection(Edit& e) {
     if (!ui::Ctl(e.n.sender).Selected()) return 0;
     const int flag = EqualsIgnoringCase(e.n.senderName, "deng_FXL_check") ? 1 : 0;
     e.panel.SetDirection(flag);
-    LightInfo info = e.device.GetLightInfo();
-    info.fx = static_cast<uint8_t>(flag);
-    return Commit(e, info);
+    return CommitField(e, &LightInfo::fx, flag);
 }
 
 int OnSevenColour(Edit& e) {
     const bool on = e.panel.GetSevenColour();
     e.panel.SetSevenColour(on);
-    LightInfo info = e.device.GetLightInfo();
-    info.multiColor = on ? 1 : 0;
-    return Commit(e, info);
+    return CommitField(e, &LightInfo::multiColor, on ? 1 : 0);
 }
 
+// Keyboard only; the secondary mode leaves same mode on.
 int OnSecondaryMode(Edit& e) {
     if (e.panel.Kind() != kLightKindKeyboard) return 0;
-    LightInfo info = e.device.GetLightInfo();
-    info.zzccLedMode = static_cast<uint8_t>(std::max(e.panel.GetSecondaryMode(), 0));
-    return Commit(e, info, false);
+    return CommitField(e, &LightInfo::zzccLedMode, std::max(e.panel.GetSecondaryMode(), 0), false);
 }
 
 // Keyboard only: the custom lighting follows the chosen group; no reload.
