@@ -60,6 +60,12 @@ void CVantrelMousePadDevice::LoadAssignments() {
     ApplyProfile();
 }
 
+// The record belongs to the UI thread; the lighting thread reads these copies.
+void CVantrelMousePadDevice::PublishLighting() {
+    liveMode_ = record_[pad_record::kMode];
+    liveSpeed_ = record_[pad_record::kSpeed];
+}
+
 int CVantrelMousePadDevice::ApplyProfile() {
     const int result = CVantrelUSBDevice::ApplyProfile();
     const LightInfo light = GetLightInfo();
@@ -70,6 +76,7 @@ int CVantrelMousePadDevice::ApplyProfile() {
     record_[pad_record::kRed] = light.red;
     record_[pad_record::kRed + 1] = light.green;
     record_[pad_record::kRed + 2] = light.blue;
+    PublishLighting();
     {
         // The base ran the rules of modes 0, 2 and 3 with a reset; the pad keeps that.
         std::lock_guard lock(perLedMutex_);
@@ -113,6 +120,7 @@ void CVantrelMousePadDevice::ReloadSettings() {
     const int mode = ModeIndexOfCode(record_[pad_record::kMode]);
     if (mode >= 0) record_[pad_record::kMode] = static_cast<uint8_t>(mode);
     record_[pad_record::kSpeed] = record_[pad_record::kSpeed] <= 4 ? static_cast<uint8_t>(4 - record_[pad_record::kSpeed]) : 0;
+    PublishLighting();
     SendToOwner(ui::kMsgActiveRecord, index, 0);
 }
 
@@ -146,8 +154,8 @@ void CVantrelMousePadDevice::LightingTick(uint32_t&) {
     uint32_t& ticks = padTicks_;
     ++ticks;
     LightInfo info = GetLightInfo();
-    info.selectItem = record_[pad_record::kMode];
-    info.speed = record_[pad_record::kSpeed];
+    info.selectItem = liveMode_;
+    info.speed = liveSpeed_;
     const LightingState light = LightingState::From(info);
     if (ticks >= kStepThreshold[light.speed]) {
         ticks = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // The lit mousepad (kind 3, 0x1004): its configuration is its lighting.
 #include <array>
+#include <atomic>
 
 #include "devices/VantrelUSBDevice.h"
 
@@ -49,8 +50,10 @@ protected:
     CBasicProfiledata& Profile() override { return profile_; }
 
 private:
+    void PublishLighting();
     CBasicProfiledata profile_;
     std::array<uint8_t, pad_record::kKept> record_{};
+    std::atomic<uint8_t> liveMode_{0}, liveSpeed_{0};  // mode and speed for the lighting thread
     PadTrailState padTrail_;
     uint32_t padTicks_ = 0;
 };
