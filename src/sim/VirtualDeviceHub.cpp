@@ -1,6 +1,8 @@
 #include "sim/VirtualDeviceHub.h"
 
 #include <algorithm>
+#include <cctype>
+#include <vector>
 #include <sstream>
 
 #include "sim/ProductFirmware.h"
@@ -161,6 +163,36 @@ FirmwareEmulator* VirtualDeviceHub::Firmware(const std::string& nameOrInterface)
     return product != nullptr ? &product->Firmware() : nullptr;
 }
 
+// "fail PRODUCT CODE [COUNT] [status|drop]"
+std::string VirtualDeviceHub::RunFail(const std::string& line) {
+    std::istringstream words(line);
+    std::string action, target, codeText;
+    words >> action >> target >> codeText;
+    const std::string usage = "fail takes a product, an 8-bit command code, an optional count and status or drop";
+    unsigned long code = 0, count = 1;
+    if (!ParseNumber(codeText, code) || code > 0xFF) return usage;
+    std::vector<std::string> rest;
+    for (std::string word; words >> word;) rest.push_back(word);
+    if (rest.size() > 2) return usage;
+    // One word alone may be the count or the kind.
+    const bool countGiven = !rest.empty() && std::isdigit(static_cast<unsigned char>(rest[0][0]));
+    if (countGiven && (!ParseNumber(rest[0], count) || count == 0 || count > 1000000)) return usage;
+    if (!countGiven && rest.size() == 2) return usage;
+    const std::string kindText = rest.size() > (countGiven ? 1u : 0u) ? rest.back() : std::string();
+    if (!kindText.empty() && kindText != "status" && kindText != "drop") return usage;
+    const FaultKind kind = kindText == "drop" ? FaultKind::Drop : FaultKind::Status;
+    if (!InjectFault(target, static_cast<uint8_t>(code), static_cast<unsigned>(count), kind))
+        return "unknown virtual product \"" + target + "\" (known: " + AcceptedNames() + ")";
+    return {};
+}
+
+bool VirtualDeviceHub::InjectFault(const std::string& product, uint8_t command, unsigned count, FaultKind kind) {
+    VirtualProduct* found = Product(product);
+    if (found == nullptr) return false;
+    found->InjectFault(command, count, kind);
+    return true;
+}
+
 std::string VirtualDeviceHub::RunCommand(const std::string& line) {
     std::istringstream words(line);
     std::string action, target, first, second;
@@ -190,7 +222,8 @@ std::string VirtualDeviceHub::RunCommand(const std::string& line) {
             return "unknown virtual product \"" + target + "\"" + known;
         return {};
     }
-    return "unknown virtual action \"" + action + "\" (plug, unplug, power, notify, battery)";
+    if (action == "fail") return RunFail(line);
+    return "unknown virtual action \"" + action + "\" (plug, unplug, power, notify, battery, fail)";
 }
 
 }  // namespace m470

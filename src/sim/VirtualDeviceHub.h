@@ -41,6 +41,9 @@ public:
     // name: the interface whose notification collection sends the code.
     bool Notify(const std::string& name, uint16_t code);
     bool SetBattery(const std::string& product, uint8_t level, uint8_t state);
+    // The next count requests with that command code to the product (by
+    // name or by one of its interfaces) fail as kind says.
+    bool InjectFault(const std::string& product, uint8_t command, unsigned count = 1, FaultKind kind = FaultKind::Status);
     // 1 ms wired and 8 ms through a receiver, as measured on the products.
     void UseRealisticLatency();
     void SetLatency(std::chrono::microseconds wired, std::chrono::microseconds receiver);
@@ -49,7 +52,8 @@ public:
     FirmwareEmulator* Firmware(const std::string& nameOrInterface);
 
     // One control line: "plug mouse:command", "unplug mouse", "power mouse
-    // off", "notify mouse 0x1123", "battery mouse 57 1". Returns an empty
+    // off", "notify mouse 0x1123", "battery mouse 57 1", "fail mouse 0x07 2
+    // drop". Returns an empty
     // string on success, else the error.
     std::string RunCommand(const std::string& line);
 
@@ -60,6 +64,7 @@ private:
         InterfacePart part = InterfacePart::All;
     };
     std::optional<Target> Resolve(const std::string& target);
+    std::string RunFail(const std::string& line);
 
     std::shared_ptr<VirtualHidBackend> backend_;
     std::shared_ptr<TrafficLog> log_;

@@ -1,5 +1,7 @@
 #include "sim/VirtualProduct.h"
 
+#include <algorithm>
+
 #include "device_link/CommandCodes.h"
 #include "sim/ProductDescriptors.h"
 #include "sim/ProductFirmware.h"
@@ -142,6 +144,17 @@ bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, const std:
         latency = receiver ? receiverLatency_ : wiredLatency_;
     }
     Report reply{};
+    if (const auto fault = TakeFault(entry.request[packet::kCommand])) {
+        entry.dropped = *fault == FaultKind::Drop;
+        if (entry.dropped) {
+            log_->Add(entry);
+            return true;
+        }
+        entry.reply = FailedReply(entry.request);
+        log_->Add(entry);
+        from.PushInput(std::vector<uint8_t>(entry.reply.begin(), entry.reply.end()), latency);
+        return true;
+    }
     if (!receiver || (powered && entry.request[packet::kCommand] != command::kQueryLink)) {
         reply = firmware_->Answer(entry.request);
     } else {
@@ -155,6 +168,37 @@ bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, const std:
     log_->Add(entry);
     from.PushInput(std::vector<uint8_t>(reply.begin(), reply.end()), latency);
     return true;
+}
+
+void VirtualProduct::InjectFault(uint8_t command, unsigned count, FaultKind kind) {
+    std::lock_guard lock(mutex_);
+    if (count > 0) faults_.push_back({command, count, kind});
+}
+
+unsigned VirtualProduct::PendingFaults() const {
+    std::lock_guard lock(mutex_);
+    unsigned pending = 0;
+    for (const Fault& fault : faults_) pending += fault.remaining;
+    return pending;
+}
+
+std::optional<FaultKind> VirtualProduct::TakeFault(uint8_t command) {
+    std::lock_guard lock(mutex_);
+    const auto found = std::find_if(faults_.begin(), faults_.end(),
+                                    [command](const Fault& fault) { return fault.command == command; });
+    if (found == faults_.end()) return std::nullopt;
+    const FaultKind kind = found->kind;
+    if (--found->remaining == 0) faults_.erase(found);
+    return kind;
+}
+
+// The header echoed as the firmware echoes it, status 0xFE, no data.
+Report VirtualProduct::FailedReply(const Report& request) {
+    Report reply{};
+    for (size_t byte : {packet::kReportId, packet::kCommand, packet::kLength, packet::kAddressLow, packet::kAddressHigh})
+        reply[byte] = request[byte];
+    reply[packet::kStatus] = firmware_status::kFailed;
+    return reply;
 }
 
 bool VirtualProduct::Notify(uint16_t code, bool receiver) {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct TrafficEntry {
     Report request;
     Report reply;
     bool viaControlPipe = false;  // output report (headset LEDs): no reply
+    bool dropped = false;         // an injected fault kept the reply back
 };
 
 class TrafficLog {
@@ -35,6 +37,10 @@ private:
 };
 
 enum class InterfacePart { All, Command, Notify };
+
+// How an injected fault answers: status 0xFE without touching memory, or
+// not at all (the exchange times out).
+enum class FaultKind { Status, Drop };
 
 struct ProductIdentity {
     std::string name;          // "mouse"
@@ -66,8 +72,20 @@ public:
     // would. False when that collection is not plugged (or the product is off
     // behind its receiver).
     bool Notify(uint16_t code, bool receiver);
+    // The next count command reports with this code, on either link, fail
+    // the given way. Faults for one code add up.
+    void InjectFault(uint8_t command, unsigned count, FaultKind kind);
+    unsigned PendingFaults() const;
 
 private:
+    struct Fault {
+        uint8_t command;
+        unsigned remaining;
+        FaultKind kind;
+    };
+    std::optional<FaultKind> TakeFault(uint8_t command);
+    static Report FailedReply(const Report& request);
+
     struct Link;
     bool Handle(bool receiver, VirtualHidInterface& from, const std::vector<uint8_t>& report, bool viaControlPipe);
     Link& LinkOf(bool receiver);
@@ -81,6 +99,7 @@ private:
     mutable std::mutex mutex_;
     bool powered_ = true;
     std::chrono::microseconds wiredLatency_{0}, receiverLatency_{0};
+    std::vector<Fault> faults_;
 };
 
 }  // namespace m470

@@ -104,6 +104,44 @@ TEST_F(VirtualMouse, BadRequestsGetTheirStatus) {
     EXPECT_EQ(transport.ReadSettings(data, 56, 1024 - 20), kResultRejected);  // past the settings memory
 }
 
+TEST_F(VirtualMouse, InjectedFaultsFailTheirCodeOnlyAndLeaveMemoryAlone) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    ASSERT_TRUE(rig.hub.InjectFault("mouse", 0x06, 2));
+    const std::vector<uint8_t> before = rig.hub.Firmware("mouse")->Area(0x06);
+    std::vector<uint8_t> record(87, 0x5A);
+    const auto write = [&] { return transport.WriteSettings(record.data(), record.size(), 0); };
+    ASSERT_EQ(transport.BeginConfig(), kResultSuccess);  // another code passes
+    EXPECT_EQ(write(), kResultFailed);                    // first 56-byte chunk
+    EXPECT_EQ(write(), kResultFailed);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x06), before);
+    EXPECT_EQ(rig.hub.Product("mouse")->PendingFaults(), 0u);
+    EXPECT_EQ(write(), kResultSuccess);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x06)[86], 0x5A);
+
+    const auto traffic = rig.hub.Traffic().Entries();
+    ASSERT_EQ(traffic.size(), 5u);  // begin, two failed chunks, two good ones
+    Report failed{};
+    for (size_t byte : {0u, 3u, 4u, 5u, 6u}) failed[byte] = traffic[1].request[byte];
+    failed[7] = 0xFE;
+    EXPECT_EQ(traffic[1].reply, failed);
+    EXPECT_EQ(traffic[2].reply, failed);
+}
+
+TEST_F(VirtualMouse, DroppedRequestsGetNoReplyOnEitherLink) {
+    rig.hub.Plug("mouse-receiver");
+    rig.Open(transport, "mouse", LinkReceiver);
+    ASSERT_EQ(rig.hub.RunCommand("fail mouse-receiver 0x1A drop"), "");
+    uint8_t status[6] = {};
+    EXPECT_EQ(transport.ReadShort(status, sizeof status, 0), kResultNoReply);
+    EXPECT_EQ(transport.ReadShort(status, sizeof status, 0), kResultSuccess);
+    EXPECT_EQ(status[0], 100);
+    const auto traffic = rig.hub.Traffic().Entries();
+    ASSERT_EQ(traffic.size(), 2u);
+    EXPECT_TRUE(traffic[0].dropped);
+    EXPECT_FALSE(traffic[1].dropped);
+}
+
 TEST_F(VirtualMouse, UnplugDuringAnExchangeFailsAndNothingHangs) {
     rig.hub.Plug("mouse");
     rig.Open(transport, "mouse", LinkWired);
@@ -260,6 +298,18 @@ TEST(VirtualSelection, NamesAreCheckedAndControlLinesParsed) {
     EXPECT_NE(hub.RunCommand("notify mouse zz"), "");
     EXPECT_NE(hub.RunCommand("battery mouse 101 0"), "");
     EXPECT_NE(hub.RunCommand("dance mouse"), "");
+
+    EXPECT_EQ(hub.RunCommand("fail mouse 0x07"), "");
+    EXPECT_EQ(hub.RunCommand("fail mouse 7 3"), "");
+    EXPECT_EQ(hub.RunCommand("fail keyboard-receiver 0x09 2 drop"), "");
+    EXPECT_EQ(hub.RunCommand("fail mousepad 0x05 status"), "");
+    EXPECT_EQ(hub.Product("mouse")->PendingFaults(), 4u);
+    EXPECT_EQ(hub.Product("keyboard")->PendingFaults(), 2u);
+    EXPECT_EQ(hub.Product("mousepad")->PendingFaults(), 1u);
+    for (const char* bad : {"fail mouse", "fail mouse 0x100", "fail mouse 7 0", "fail mouse 7 2 lose",
+                            "fail mouse 7 2 drop extra", "fail trackball 7", "fail mouse 7 drop 2"})
+        EXPECT_NE(hub.RunCommand(bad), "") << bad;
+    EXPECT_EQ(hub.Product("mouse")->PendingFaults(), 4u);
 }
 
 }  // namespace
