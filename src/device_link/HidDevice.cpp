@@ -139,6 +139,12 @@ void CHidDevice::Close() {
         if (readPending_) SignalFd(readAbortFd_);
         if (writePending_) SignalFd(writeAbortFd_);
         node.swap(node_);
+        // Nothing of a device that is gone may be taken for the next one's.
+        ReleaseReportMembers();
+        collection_ = HidCollection{};
+        caps_ = HidCaps{};
+        attributes_ = HidAttributes{};
+        interfaceNumber_ = collectionNumber_ = 0;
     }
     // The node itself closes when the last pending transfer lets go of it.
 }
@@ -168,8 +174,15 @@ void CHidDevice::FinishTransfer(std::atomic<bool>& pending, int abortFd) {
 
 int CHidDevice::Read(uint8_t* buffer, size_t length, size_t* transferred, int timeoutMs) {
     if (transferred != nullptr) *transferred = 0;
-    std::shared_ptr<HidNode> node = CurrentNode(readPending_);
-    if (!node) return 0;
+    std::shared_ptr<HidNode> node;
+    std::vector<uint8_t> ownReportIds;  // Close may clear the collection meanwhile
+    {
+        std::lock_guard lock(nodeMutex_);
+        if (!node_) return 0;
+        readPending_ = true;
+        node = node_;
+        ownReportIds = collection_.inputReportIds;
+    }
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     int result = 0;
@@ -182,7 +195,7 @@ int CHidDevice::Read(uint8_t* buffer, size_t length, size_t* transferred, int ti
         }
         if (node->ReadReport(report, wait, readAbortFd_) != HidIoResult::Ok) break;
         // Reports of the node's other collections are not ours.
-        if (report.empty() || !collection_.HasInputReportId(report[0])) {
+        if (report.empty() || std::find(ownReportIds.begin(), ownReportIds.end(), report[0]) == ownReportIds.end()) {
             if (timeoutMs >= 0 && Clock::now() >= deadline) break;
             continue;
         }
@@ -194,6 +207,19 @@ int CHidDevice::Read(uint8_t* buffer, size_t length, size_t* transferred, int ti
     }
     FinishTransfer(readPending_, readAbortFd_);
     return result;
+}
+
+size_t CHidDevice::DiscardQueuedInput() {
+    // The kernel queue holds at most 63 reports; the bound keeps a node that
+    // floods faster than we read from holding the exchange forever.
+    constexpr size_t kMostDiscarded = 256;
+    std::shared_ptr<HidNode> node = CurrentNode(readPending_);
+    if (!node) return 0;
+    size_t discarded = 0;
+    std::vector<uint8_t> report;
+    while (discarded < kMostDiscarded && node->ReadReport(report, 0, readAbortFd_) == HidIoResult::Ok) ++discarded;
+    FinishTransfer(readPending_, readAbortFd_);
+    return discarded;
 }
 
 int CHidDevice::Write(const uint8_t* buffer, size_t length, size_t* transferred, int timeoutMs) {

@@ -79,6 +79,9 @@ public:
     int Read(uint8_t* buffer, size_t length, size_t* transferred, int timeoutMs);
     int Write(const uint8_t* buffer, size_t length, size_t* transferred, int timeoutMs);
     bool SetOutputReport(const uint8_t* buffer, size_t length);
+    // Reads and drops every report already queued on the node (of any
+    // collection) without waiting; returns how many were dropped.
+    size_t DiscardQueuedInput();
     // Wakes a pending read, which then fails; the interface stays open.
     void AbortPendingRead();
 

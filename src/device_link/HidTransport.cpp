@@ -99,6 +99,10 @@ int CHidTransport::Exchange(const uint8_t* request, size_t requestLength, uint8_
         int written;
         {
             std::lock_guard lock(ioLock_);
+            // Reports of the node's other collections (and late replies) wait
+            // in the same queue as our reply; the kernel drops the newest
+            // report when it is full, so it is emptied before each request.
+            interface.DiscardQueuedInput();
             written = interface.Write(out.data(), out.size(), nullptr, timeout);
         }
         if (!written) {

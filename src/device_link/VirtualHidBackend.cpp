@@ -13,9 +13,11 @@ namespace m470 {
 using Clock = std::chrono::steady_clock;
 
 // One opener's input queue. Like hidraw, each opener keeps its own copy of
-// every report and the oldest are dropped past 64.
+// every report of the node, in a ring of 64 slots of which one stays free:
+// with 63 reports unread the newest is dropped.
 struct VirtualHidInterface::Reader {
-    static constexpr size_t kQueueLimit = 64;
+    static constexpr size_t kRingSlots = 64;
+    static constexpr size_t kQueueLimit = kRingSlots - 1;
     struct Pending {
         Clock::time_point readyAt;
         std::vector<uint8_t> report;
@@ -165,8 +167,8 @@ void VirtualHidInterface::PushInput(const std::vector<uint8_t>& report, std::chr
     const auto readyAt = Clock::now() + delay;
     for (const auto& reader : readers) {
         std::lock_guard lock(reader->mutex);
+        if (reader->queue.size() >= Reader::kQueueLimit) continue;
         reader->queue.push_back({readyAt, report});
-        if (reader->queue.size() > Reader::kQueueLimit) reader->queue.pop_front();
         reader->Signal();
     }
 }

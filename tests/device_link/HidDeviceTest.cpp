@@ -122,6 +122,23 @@ TEST_F(HidrawNodeIo, CloseFromAnotherThreadEndsAnUnlimitedRead) {
     device->Close();                                                  // twice is fine
 }
 
+TEST_F(HidrawNodeIo, CloseForgetsTheDeviceThatWasOpen) {
+    ASSERT_EQ(device->Caps().usagePage, 0xFF1C);
+    device->Close();
+    EXPECT_EQ(device->Caps().usagePage, 0);
+    EXPECT_EQ(device->Caps().usage, 0);
+    EXPECT_EQ(device->InputReportByteLength(), 0);
+    EXPECT_EQ(device->Caps().outputReportByteLength, 0);
+    EXPECT_EQ(device->Attributes().vendorId, 0);
+    EXPECT_EQ(device->Attributes().productId, 0);
+    EXPECT_EQ(device->Attributes().versionNumber, 0);
+    EXPECT_EQ(device->InterfaceNumber(), 0);
+    EXPECT_EQ(device->CollectionNumber(), 0);
+    EXPECT_TRUE(device->InputReport().empty());
+    EXPECT_TRUE(device->InputItems().empty());
+    EXPECT_TRUE(device->Collection().inputReportIds.empty());
+}
+
 TEST(HidDevicePaths, EnumerationListsEveryPathInOrderThenNull) {
     auto backend = std::make_shared<VirtualHidBackend>();
     for (uint16_t product = 1; product <= 5; ++product) backend->Plug({0x320F, product, 1, 1, InterfaceOneDescriptor()});
@@ -176,6 +193,42 @@ TEST(VirtualNodes, EveryOpenerGetsItsOwnCopyAndUnplugFailsPendingReads) {
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(backend->EnumerateInterfaces().empty());
     EXPECT_EQ(command.Write(buffer, sizeof buffer, nullptr, 100), 0);
+}
+
+// hidraw keeps each opener's reports in a ring of 64 slots, one always free,
+// and drops the newest report when the ring is full.
+TEST(VirtualNodes, AFullQueueDropsTheNewestReport) {
+    auto backend = std::make_shared<VirtualHidBackend>();
+    auto interface = backend->Plug({0x320F, 0x222E, 1, 1, InterfaceOneDescriptor()});
+    CHidDevice consumer(backend);
+    ASSERT_TRUE(consumer.Open("/virtual/hidraw0&vid_320f&pid_222e&mi_01&col03", true, true, true, false));
+    for (int i = 0; i < 70; ++i) interface->PushInput({0x03, static_cast<uint8_t>(i), 0x00});
+    uint8_t buffer[64] = {};
+    for (int i = 0; i < 63; ++i) {
+        ASSERT_EQ(consumer.Read(buffer, sizeof buffer, nullptr, 100), 1) << i;
+        EXPECT_EQ(buffer[1], i);  // the oldest stay, in order
+    }
+    EXPECT_EQ(consumer.Read(buffer, sizeof buffer, nullptr, 30), 0);
+    interface->PushInput({0x03, 0x77, 0x00});  // room again
+    ASSERT_EQ(consumer.Read(buffer, sizeof buffer, nullptr, 100), 1);
+    EXPECT_EQ(buffer[1], 0x77);
+}
+
+TEST(VirtualNodes, DiscardingEmptiesTheQueueOfEveryCollectionWithoutWaiting) {
+    auto backend = std::make_shared<VirtualHidBackend>();
+    auto interface = backend->Plug({0x320F, 0x222E, 1, 1, InterfaceOneDescriptor()});
+    CHidDevice command(backend);
+    ASSERT_TRUE(command.Open("/virtual/hidraw0&vid_320f&pid_222e&mi_01&col04", true, true, true, false));
+    for (int i = 0; i < 5; ++i) interface->PushInput({0x03, static_cast<uint8_t>(i), 0x00});
+    std::vector<uint8_t> late(64, 0);
+    late[0] = 0x04;
+    interface->PushInput(late);
+    interface->PushInput(late, std::chrono::milliseconds(60));  // not arrived yet: stays
+    EXPECT_EQ(command.DiscardQueuedInput(), 6u);
+    EXPECT_EQ(command.DiscardQueuedInput(), 0u);
+    uint8_t buffer[64] = {};
+    EXPECT_EQ(command.Read(buffer, sizeof buffer, nullptr, 1000), 1);
+    EXPECT_FALSE(command.ReadPending());
 }
 
 }  // namespace

@@ -142,6 +142,26 @@ TEST_F(VirtualMouse, DroppedRequestsGetNoReplyOnEitherLink) {
     EXPECT_FALSE(traffic[1].dropped);
 }
 
+// The command collection shares its node with the notifications: 63 of them
+// unread fill the kernel queue, and only emptying it first saves the reply.
+TEST_F(VirtualMouse, UnreadNotificationsDoNotCostTheNextReply) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    for (int i = 0; i < 63; ++i) ASSERT_TRUE(rig.hub.Notify("mouse", 0x0403));
+    uint8_t status[6] = {};
+    ASSERT_EQ(transport.ReadShort(status, sizeof status, 0), kResultSuccess);
+    EXPECT_EQ(status[0], 100);
+    // The notifications still reach the notification collection.
+    CHidDevice notify(rig.hub.Backend());
+    ASSERT_TRUE(notify.Open(rig.PathOf("mouse", 3), true, true, true, false));
+    ASSERT_TRUE(rig.hub.Notify("mouse", 0x0403));
+    uint8_t report[64] = {};
+    ASSERT_EQ(notify.Read(report, sizeof report, nullptr, 1000), 1);
+    EXPECT_EQ(report[0], 0x03);
+    EXPECT_EQ(report[1], 0x03);
+    EXPECT_EQ(report[2], 0x04);
+}
+
 TEST_F(VirtualMouse, UnplugDuringAnExchangeFailsAndNothingHangs) {
     rig.hub.Plug("mouse");
     rig.Open(transport, "mouse", LinkWired);
