@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 
 namespace m470 {
 namespace {
 
 // Limits that keep a hostile descriptor from costing memory or time.
 constexpr size_t kMaxFields = 1024;
+// Each element of a data field becomes one capability entry and one slot in
+// every button item of its page, so entries cost memory squared.
+constexpr uint32_t kMaxEntriesPerCollection = 4096;
 constexpr size_t kMaxUsagesPerItem = 4096;
 constexpr size_t kMaxGlobalStack = 16;
 constexpr size_t kMaxCollectionDepth = 32;
@@ -91,6 +95,7 @@ private:
                     collection.usage = static_cast<uint16_t>(usage);
                     collections_.push_back(std::move(collection));
                     bits_ = ReportBits{};
+                    entries_ = 0;
                 }
                 ++depth_;
                 break;
@@ -118,6 +123,13 @@ private:
         const uint64_t fieldBits = static_cast<uint64_t>(global_.reportSize) * global_.reportCount;
         uint32_t& used = bits_.bits[static_cast<size_t>(type)][global_.reportId];
         if (fieldBits + used > kMaxReportBits || collection.fields.size() >= kMaxFields) return false;
+        // Zero-size elements take no report bits, so only this keeps their count bounded.
+        if (global_.reportSize == 0 && global_.reportCount != 0) return false;
+        const bool isConstant = (flags & 0x01) != 0;
+        if (!isConstant) {
+            if (global_.reportCount > kMaxEntriesPerCollection - entries_) return false;
+            entries_ += global_.reportCount;
+        }
 
         HidField field;
         field.type = type;
@@ -126,7 +138,7 @@ private:
         field.reportSize = global_.reportSize;
         field.reportCount = global_.reportCount;
         field.usagePage = global_.usagePage;
-        field.isConstant = (flags & 0x01) != 0;
+        field.isConstant = isConstant;
         field.isArray = (flags & 0x02) == 0;
         field.logicalMinimum = global_.logicalMinimum;
         field.logicalMaximum = global_.logicalMaximum;
@@ -220,6 +232,7 @@ private:
     size_t depth_ = 0;
     std::vector<HidCollection> collections_;
     ReportBits bits_;
+    uint32_t entries_ = 0;  // data elements of the current top-level collection
 };
 
 // Reads bitSize bits at bitOffset of the report's data (after the ID byte).
@@ -278,10 +291,16 @@ std::vector<HidValueCaps> HidCollection::ValueCaps(HidReportType type) const {
 }
 
 uint32_t HidCollection::MaxUsageListLength(HidReportType type, uint16_t usagePage) const {
-    uint32_t total = 0;
+    const std::map<uint16_t, uint32_t> lengths = UsageListLengths(type);
+    const auto found = lengths.find(usagePage);
+    return found == lengths.end() ? 0 : found->second;
+}
+
+std::map<uint16_t, uint32_t> HidCollection::UsageListLengths(HidReportType type) const {
+    std::map<uint16_t, uint32_t> lengths;
     for (const HidField& field : fields)
-        if (field.type == type && field.IsButton() && field.usagePage == usagePage) total += field.reportCount;
-    return total;
+        if (field.type == type && field.IsButton()) lengths[field.usagePage] += field.reportCount;
+    return lengths;
 }
 
 bool HidCollection::HasInputReportId(uint8_t reportId) const {
@@ -297,8 +316,13 @@ uint16_t HidCollection::ReportByteLength(HidReportType type) const {
 bool ParseReportDescriptor(const uint8_t* data, size_t length, HidDescriptorInfo& info) {
     info.collections.clear();
     if (data == nullptr && length != 0) return false;
-    Parser parser(data, length);
-    return parser.Run(info);
+    try {
+        Parser parser(data, length);
+        return parser.Run(info);
+    } catch (const std::bad_alloc&) {
+        info.collections.clear();  // a descriptor that exhausts memory is as bad as a malformed one
+        return false;
+    }
 }
 
 bool GetReportUsages(const HidCollection& collection, HidReportType type, uint16_t usagePage, const uint8_t* report,

@@ -4,6 +4,7 @@
 // input-report unpacking. Plain logic; a malformed descriptor fails cleanly.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace m470 {
@@ -60,6 +61,8 @@ struct HidCollection {
     std::vector<HidValueCaps> ValueCaps(HidReportType type) const;
     // The most usages one report type can report set on one usage page.
     uint32_t MaxUsageListLength(HidReportType type, uint16_t usagePage) const;
+    // The same for every page at once, in one pass over the fields.
+    std::map<uint16_t, uint32_t> UsageListLengths(HidReportType type) const;
     bool HasInputReportId(uint8_t reportId) const;
     uint16_t ReportByteLength(HidReportType type) const;
 };

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <map>
+#include <new>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
 
 #include "device_link/KnownInterface.h"
+#include "platform/DebugTrace.h"
 
 namespace m470 {
 namespace {
@@ -26,6 +29,8 @@ void DrainFd(int fd) {
 
 std::vector<HidDataItem> BuildInputItems(const HidCollection& collection) {
     std::vector<HidDataItem> items;
+    // Counted once: asking per capability costs entries × fields.
+    const std::map<uint16_t, uint32_t> lengths = collection.UsageListLengths(HidReportType::Input);
     for (const HidButtonCaps& caps : collection.ButtonCaps(HidReportType::Input)) {
         HidDataItem item;
         item.isButton = true;
@@ -33,7 +38,7 @@ std::vector<HidDataItem> BuildInputItems(const HidCollection& collection) {
         item.reportId = caps.reportId;
         item.lowestUsage = caps.usageMinimum;
         item.highestUsage = caps.usageMaximum;
-        item.usageCapacity = collection.MaxUsageListLength(HidReportType::Input, caps.usagePage);
+        item.usageCapacity = lengths.at(caps.usagePage);
         item.usages.assign(item.usageCapacity, 0);
         items.push_back(std::move(item));
     }
@@ -89,7 +94,17 @@ bool CHidDevice::Open(const std::string& path, bool read, bool write, bool overl
     path_ = path;
     std::shared_ptr<HidNode> node = backend_->Open(path, read, write);
     if (!node) return false;
-    if (!FillDeviceInformation(node->Info())) return false;
+    bool filled = false;
+    try {
+        filled = FillDeviceInformation(node->Info());
+    } catch (const std::bad_alloc&) {
+        ReleaseReportMembers();  // a descriptor built to exhaust memory: skip the device, never abort
+    }
+    if (!filled) {
+        DebugTrace::Printf("HID: %s skipped: its report descriptor (%zu bytes) is refused", path.c_str(),
+                           node->Info().reportDescriptor.size());
+        return false;
+    }
     std::lock_guard lock(nodeMutex_);
     node_ = std::move(node);
     return true;

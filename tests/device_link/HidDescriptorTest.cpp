@@ -94,6 +94,58 @@ TEST(HidDescriptor, RandomGarbageNeverCrashes) {
     }
 }
 
+// One collection with, per report ID, a field of count elements of size bits
+// and one listed usage: every element becomes its own button capability.
+std::vector<uint8_t> VariableFields(const std::vector<uint8_t>& reportIds, uint16_t count, uint8_t size = 1) {
+    std::vector<uint8_t> bytes{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01};
+    for (uint8_t id : reportIds) {
+        if (id != 0) bytes.insert(bytes.end(), {0x85, id});
+        bytes.insert(bytes.end(), {0x75, size, 0x96, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
+                                   0x09, 0x01, 0x81, 0x02});
+    }
+    bytes.push_back(0xC0);
+    return bytes;
+}
+
+TEST(HidDescriptor, HostileDescriptorsAreRefusedBeforeTheyCostMemory) {
+    HidDescriptorInfo info;
+    // 16 bytes: 32,768 one-bit elements, each reserving room for the whole page (once 2 GB).
+    const std::vector<uint8_t> bitmap = VariableFields({0}, 0x8000);
+    EXPECT_EQ(bitmap.size(), 16u);
+    EXPECT_FALSE(ParseReportDescriptor(bitmap.data(), bitmap.size(), info));
+    // Two report IDs double the page (once std::bad_alloc in the scan thread).
+    const std::vector<uint8_t> twoIds = VariableFields({1, 2}, 0x8000);
+    EXPECT_FALSE(ParseReportDescriptor(twoIds.data(), twoIds.size(), info));
+    // Zero-size elements take no report bits, so the length limit never saw them.
+    const std::vector<uint8_t> zeroSize = VariableFields({1}, 0x7FFF, 0);
+    EXPECT_FALSE(ParseReportDescriptor(zeroSize.data(), zeroSize.size(), info));
+    std::vector<uint8_t> zeroConstant{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x75, 0x00, 0x95, 0x10, 0x81, 0x01, 0xC0};
+    EXPECT_FALSE(ParseReportDescriptor(zeroConstant.data(), zeroConstant.size(), info));
+    EXPECT_TRUE(info.collections.empty());
+    // A zero count with zero size is nothing at all and stays accepted.
+    zeroConstant[9] = 0x00;
+    EXPECT_TRUE(ParseReportDescriptor(zeroConstant.data(), zeroConstant.size(), info));
+}
+
+TEST(HidDescriptor, CollectionHoldsAtMost4096EntriesAndPaddingIsFree) {
+    HidDescriptorInfo info;
+    const std::vector<uint8_t> atLimit = VariableFields({1, 2}, 2048);
+    ASSERT_TRUE(ParseReportDescriptor(atLimit.data(), atLimit.size(), info));
+    const HidCollection& collection = info.collections.at(0);
+    EXPECT_EQ(collection.ButtonCaps(HidReportType::Input).size(), 4096u);
+    const std::vector<HidDataItem> items = BuildInputItems(collection);
+    ASSERT_EQ(items.size(), 4096u);
+    EXPECT_EQ(items.front().usageCapacity, 4096u);  // the page's count, reckoned across both reports
+    EXPECT_EQ(items.back().usages.size(), 4096u);
+    const std::vector<uint8_t> overLimit = VariableFields({1, 2}, 2049);
+    EXPECT_FALSE(ParseReportDescriptor(overLimit.data(), overLimit.size(), info));
+    // Constant padding has no entries: 4,096 data elements plus 8,000 padding bits parse.
+    std::vector<uint8_t> padded = VariableFields({1}, 4096);
+    padded.insert(padded.end() - 1, {0x75, 0x01, 0x96, 0x40, 0x1F, 0x81, 0x01});
+    ASSERT_TRUE(ParseReportDescriptor(padded.data(), padded.size(), info));
+    EXPECT_EQ(info.collections.at(0).inputReportByteLength, 1 + (4096 + 8000) / 8);
+}
+
 class Unpacking : public ::testing::Test {
 protected:
     static std::vector<HidDataItem> ItemsOf(const HidCollection& collection) {

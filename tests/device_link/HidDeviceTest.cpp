@@ -8,6 +8,7 @@
 #include "device_link/HidDevice.h"
 #include "device_link/HidrawBackend.h"
 #include "device_link/VirtualHidBackend.h"
+#include "platform/DebugTrace.h"
 #include "sim/ProductDescriptors.h"
 
 namespace m470 {
@@ -166,6 +167,28 @@ TEST(HidDevicePaths, LongPathsAndMissingCollectionsAreRefused) {
     EXPECT_TRUE(device.Open(path + std::string(259 - path.size(), 'x'), true, true, true, false));
     EXPECT_FALSE(device.Open("/virtual/hidraw0&vid_320f&pid_222e&mi_01&col05", true, false, true, false));
     EXPECT_FALSE(device.Open("/virtual/hidraw9&vid_320f&pid_222e&mi_01&col04", true, false, true, false));
+}
+
+TEST(HidDevicePaths, HostileDescriptorIsSkippedWithATraceLineAndOthersStillOpen) {
+    auto backend = std::make_shared<VirtualHidBackend>();
+    // Two report IDs of 32,768 one-bit elements each: once std::bad_alloc.
+    std::vector<uint8_t> hostile{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01};
+    for (uint8_t id : {1, 2}) hostile.insert(hostile.end(), {0x85, id, 0x75, 0x01, 0x96, 0x00, 0x80, 0x09, 0x01, 0x81, 0x02});
+    hostile.push_back(0xC0);
+    backend->Plug({0x320F, 0x222E, 1, 1, hostile});
+    backend->Plug({0x320F, 0x1004, 1, 1, InterfaceOneDescriptor()});
+    DebugTrace::Clear();
+    CHidDevice device(backend);
+    ASSERT_TRUE(device.EnumeratePaths());
+    size_t opened = 0, refused = 0;
+    while (const char* path = device.NextPath()) {
+        CHidDevice one(backend);
+        (one.Open(path, true, true, true, false) ? opened : refused) += 1;
+        if (std::string(path).find("pid_222e") != std::string::npos) EXPECT_FALSE(one.IsOpen()) << path;
+    }
+    EXPECT_EQ(opened, 4u);  // every collection of the good node
+    EXPECT_EQ(refused, 1u);
+    EXPECT_TRUE(DebugTrace::Contains("/virtual/hidraw0&vid_320f&pid_222e&mi_01 skipped: its report descriptor (29 bytes) is refused"));
 }
 
 TEST(VirtualNodes, EveryOpenerGetsItsOwnCopyAndUnplugFailsPendingReads) {
