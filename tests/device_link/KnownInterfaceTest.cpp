@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "device_link/HidBackend.h"
 #include "device_link/HidrawBackend.h"
 #include "device_link/KnownInterface.h"
@@ -85,6 +91,51 @@ TEST(InterfacePaths, UdevRecordsMapToPaths) {
 
     EXPECT_FALSE(DescribeHidrawRecord({"/dev/hidraw5", "garbage", "01", "", {}}).has_value());
     EXPECT_FALSE(DescribeHidrawRecord({"", "0003:0000320F:0000222E", "01", "", {}}).has_value());
+}
+
+}  // namespace
+}  // namespace m470
+
+namespace m470 {
+namespace {
+
+struct GrantedInterface {
+    uint16_t vendorId, productId, interfaceNumber;
+    friend auto operator<=>(const GrantedInterface&, const GrantedInterface&) = default;
+};
+
+// Every line of the generated rule that grants access, as (vendor, product, interface).
+std::set<GrantedInterface> GrantsOfUdevRule(std::vector<std::string>& unmatched) {
+    std::ifstream rule(M470_UDEV_RULE);
+    EXPECT_TRUE(rule.is_open()) << M470_UDEV_RULE;
+    const std::regex grant(R"re(^ENV\{ID_VENDOR_ID\}=="([0-9a-f]{4})", ENV\{ID_MODEL_ID\}=="([0-9a-f]{4})", )re"
+                           R"re(ENV\{ID_USB_INTERFACE_NUM\}=="([0-9a-f]{2})", TAG\+="uaccess"$)re");
+    std::set<GrantedInterface> grants;
+    std::string line;
+    while (std::getline(rule, line)) {
+        std::smatch match;
+        if (std::regex_match(line, match, grant))
+            grants.insert({static_cast<uint16_t>(std::stoul(match[1], nullptr, 16)),
+                           static_cast<uint16_t>(std::stoul(match[2], nullptr, 16)),
+                           static_cast<uint16_t>(std::stoul(match[3], nullptr, 16))});
+        else if (line.find("uaccess") != std::string::npos || line.find("MODE") != std::string::npos)
+            unmatched.push_back(line);
+    }
+    return grants;
+}
+
+TEST(UdevRule, GrantsExactlyTheInterfacesOfTheTable) {
+    std::vector<std::string> otherGrants;
+    const std::set<GrantedInterface> grants = GrantsOfUdevRule(otherGrants);
+    std::set<GrantedInterface> opened;
+    for (const KnownInterface& known : kKnownInterfaces)
+        opened.insert({known.vendorId, known.productId, known.interfaceNumber});
+    EXPECT_EQ(grants, opened);
+    EXPECT_TRUE(otherGrants.empty()) << otherGrants.front();  // no grant without an interface number
+    // The boot keyboard and mouse interface (0) of the products is never granted.
+    EXPECT_EQ(grants.count({0x320F, 0x50C9, 0}), 0u);
+    EXPECT_EQ(grants.count({0x320F, 0x50C9, 1}), 1u);
+    EXPECT_EQ(grants.count({0x0C76, 0x1630, 3}), 1u);
 }
 
 }  // namespace
