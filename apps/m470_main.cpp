@@ -14,31 +14,10 @@
 #include "qt/InstanceChannel.h"
 #include "qt/MainWnd.h"
 #include "qt/ScriptRunner.h"
+#include "shell/CommandLine.h"
 #include "sim/VirtualDeviceHub.h"
 
 namespace {
-
-struct Options {
-    bool version = false;
-    bool wantVirtual = false;
-    QString script, screenshot;
-    std::vector<std::string> send;  // NAME [wParam lParam]
-};
-
-Options ParseOptions(int argc, char** argv) {
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--version") options.version = true;
-        else if (arg == "--virtual") options.wantVirtual = true;
-        else if (arg == "--script" && i + 1 < argc) options.script = argv[++i];
-        else if (arg == "--screenshot" && i + 1 < argc) options.screenshot = argv[++i];
-        else if (arg == "--send") {
-            while (i + 1 < argc && options.send.size() < 3) options.send.push_back(argv[++i]);
-        }
-    }
-    return options;
-}
 
 // The program's own fonts; a missing one is skipped.
 void LoadPrivateFonts(const std::string& installFolder) {
@@ -47,16 +26,10 @@ void LoadPrivateFonts(const std::string& installFolder) {
         QFontDatabase::addApplicationFont(QString::fromStdString(installFolder + font));
 }
 
-int SendMessage(const std::vector<std::string>& words) {
-    if (words.empty()) {
-        std::fprintf(stderr, "m470: --send needs a message name\n");
-        return 2;
-    }
-    m470::qt::InstanceMessage message{words[0], 0, 0};
-    if (words.size() > 1) message.wParam = std::stol(words[1]);
-    if (words.size() > 2) message.lParam = std::stol(words[2]);
+int SendMessage(const m470::CommandLine& line) {
+    const m470::qt::InstanceMessage message{*line.sendName, line.sendWParam, line.sendLParam};
     if (!m470::qt::SendToRunningInstance(message)) {
-        std::fprintf(stderr, "m470: no running M470 to send %s to\n", words[0].c_str());
+        std::fprintf(stderr, "m470: no running M470 to send %s to\n", message.name.c_str());
         return 1;
     }
     return 0;
@@ -65,7 +38,15 @@ int SendMessage(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options options = ParseOptions(argc, argv);
+    const m470::CommandLine options = m470::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "m470: %s\n%s", options.error.c_str(), m470::UsageText());
+        return 2;
+    }
+    if (options.help) {
+        std::printf("%s", m470::UsageText());
+        return 0;
+    }
     if (options.version) {
         std::printf("m470 %s\n", m470::kVersion);
         return 0;
@@ -73,16 +54,23 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setApplicationName("M470");
     application.setQuitOnLastWindowClosed(false);
-    if (!options.send.empty()) return SendMessage(options.send);
+    if (options.sendName) return SendMessage(options);
 
     const std::string installFolder = m470::GetInstallFolder();
     LoadPrivateFonts(installFolder);
 
     // One copy per session: a second start brings the first to the front.
+    m470::qt::RaiseDescriptorLimit();
     m470::qt::InstanceServer instance;
-    if (!instance.Listen()) {
-        m470::qt::SendToRunningInstance({m470::qt::kInstanceName, 0, 1});
-        return 0;
+    switch (instance.Listen()) {
+        case m470::qt::ListenResult::Listening:
+            break;
+        case m470::qt::ListenResult::OtherCopy:
+            m470::qt::SendToRunningInstance({m470::qt::kInstanceName, 0, 1});
+            return 0;
+        case m470::qt::ListenResult::Failed:
+            std::fprintf(stderr, "m470: %s\n", instance.LastError().c_str());
+            return 1;
     }
 
     std::string selection;
@@ -118,23 +106,23 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     std::unique_ptr<m470::qt::ScriptRunner> runner;
     const auto finish = [&](int code) {
-        if (!options.screenshot.isEmpty() && !m470::qt::SaveScreenshot(&window, options.screenshot)) {
-            std::fprintf(stderr, "m470: cannot write %s\n", options.screenshot.toStdString().c_str());
+        if (!options.screenshot.empty() && !m470::qt::SaveScreenshot(&window, QString::fromStdString(options.screenshot))) {
+            std::fprintf(stderr, "m470: cannot write %s\n", options.screenshot.c_str());
             code = 1;
         }
         exitCode = code;
         window.RequestExit();
     };
-    if (!options.script.isEmpty()) {
+    if (!options.script.empty()) {
         runner = std::make_unique<m470::qt::ScriptRunner>(window, hub.get());
         std::string error;
-        if (!runner->Load(options.script, error)) {
+        if (!runner->Load(QString::fromStdString(options.script), error)) {
             std::fprintf(stderr, "m470: %s\n", error.c_str());
             return 1;
         }
         QObject::connect(runner.get(), &m470::qt::ScriptRunner::finished, &window, finish);
         QTimer::singleShot(200, runner.get(), [&runner] { runner->Start(); });  // after the window has its size
-    } else if (!options.screenshot.isEmpty()) {
+    } else if (!options.screenshot.empty()) {
         QTimer::singleShot(400, &window, [&finish] { finish(0); });
     }
     application.exec();

@@ -3,16 +3,17 @@
 // come to the front, and other programs send game events, lighting-control
 // requests and tool queries on it, one line each ("NAME WPARAM LPARAM").
 // Broadcasts of the running copy go to every connected listener.
+#include <QElapsedTimer>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QLocalSocket>
 
 namespace m470::qt {
 
@@ -20,6 +21,13 @@ inline constexpr const char* kInstanceName = "M470";
 inline constexpr const char* kLightingBroadcast = "{4695579F-999A-41d4-9FAF-EFFCE93EBF16}";
 inline constexpr const char* kLightingRequest = "{4695579F-999A-41d4-9FAF-EFFCE93EBF17}";
 inline constexpr const char* kToolQuery = "{4695579F-999A-41d4-9FAF-EFFCE93EBF18}";
+
+// What the server holds on to: a flood of connections or an endless line
+// must not use up the process's descriptors or memory.
+inline constexpr size_t kMaxConnections = 32;
+inline constexpr qint64 kMaxLineBytes = 4096;
+inline constexpr int kIdleMs = 5000;        // a half-sent line this old is dropped
+inline constexpr int kListenCheckMs = 1000;  // how often a lost listening socket is looked for
 
 struct InstanceMessage {
     std::string name;
@@ -30,8 +38,14 @@ struct InstanceMessage {
 
 std::string FormatInstanceMessage(const InstanceMessage& message);
 std::optional<InstanceMessage> ParseInstanceMessage(const std::string& line);
-// $XDG_RUNTIME_DIR/M470, or the temporary folder with the user id.
-QString InstanceSocketPath();
+// $XDG_RUNTIME_DIR/M470, or "M470" in the private folder M470-<uid> of the
+// temporary folder. Empty, with error set, when that folder is not private.
+QString InstanceSocketPath(std::string* error = nullptr);
+
+// Lets the process open as many descriptors as the hard limit allows.
+void RaiseDescriptorLimit();
+
+enum class ListenResult { Listening, OtherCopy, Failed };
 
 class InstanceServer : public QObject {
     Q_OBJECT
@@ -39,19 +53,41 @@ class InstanceServer : public QObject {
 public:
     explicit InstanceServer(QObject* parent = nullptr);
     ~InstanceServer() override;
-    // False when another copy is listening already; a stale socket of a
-    // copy that died is removed and taken over.
-    bool Listen();
+    // OtherCopy only when a running copy answered on the socket; Failed
+    // (with LastError) when the socket cannot be made for another reason.
+    // A stale socket of a copy that died is removed and taken over.
+    ListenResult Listen();
+    const std::string& LastError() const { return lastError_; }
+    bool IsListening() const { return server_.isListening(); }
+    size_t ConnectionCount() const { return connections_.size(); }
     void Close();
     void Broadcast(const InstanceMessage& message);
+    // For tests: the listening socket goes away as it does when accepting fails.
+    void DropListeningSocket() { server_.close(); }
 
 signals:
     void messageReceived(const m470::qt::InstanceMessage& message, QLocalSocket* from);
 
 private:
+    struct Connection {
+        QPointer<QLocalSocket> socket;
+        QElapsedTimer lastActivity;
+    };
     void OnConnection();
+    void OnReadable(QLocalSocket* socket);
+    void Forget(QLocalSocket* socket);
+    void Drop(QLocalSocket* socket);
+    Connection* Find(QLocalSocket* socket);
+    // Makes room for one more: the longest-idle connection past kIdleMs goes.
+    bool MakeRoom();
+    void CheckHealth();
+
     QLocalServer server_;
-    std::vector<QPointer<QLocalSocket>> listeners_;
+    QTimer health_;
+    std::vector<Connection> connections_;
+    std::string lastError_;
+    QString path_;
+    bool closed_ = false;
 };
 
 // Delivers one message to the running copy; false when none answers.

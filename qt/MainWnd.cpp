@@ -74,8 +74,7 @@ void ReportWrite(CMainWnd& window, int result) {
         ShowMessage(window.Dialogs(), "", "message_text_7", window.Dpi(), true, kButtonsConfirm);
         return;
     }
-    char text[256];
-    std::snprintf(text, sizeof text, window.Text("message_text_16").c_str(), result);
+    const std::string text = FormatWithNumber(window.Text("message_text_16"), result);
     ShowMessage(window.Dialogs(), "", text, window.Dpi(), false, kButtonsConfirm);
 }
 
@@ -347,7 +346,9 @@ void CMainWnd::HandleNamedMessage(const InstanceMessage& message) {
         ShowMainWindow();
     } else if (message.name == "Game_Start" || message.name == "Game_End" || message.name == "Game_Kill" ||
                message.name == "Game_Death") {
-        GameEvent(message.wParam, message.lParam);
+        const bool batchOpen = pendingGameEvent_.has_value();
+        pendingGameEvent_ = message;
+        if (!batchOpen) StartTimer(kTimerGameBatch, kGameBatchMs);
     } else if (message.name == kLightingRequest && message.wParam == 1) {
         // Only 0 and 1 change the flag; any other value just tells the devices again.
         if (message.lParam == 0 || message.lParam == 1) SetLightingControl(message.lParam == 1);
@@ -437,6 +438,13 @@ void CMainWnd::OnTimer(int id) {
             break;
         case kTimerGameRestore:
             RestoreGameLighting();
+            break;
+        case kTimerGameBatch:
+            if (pendingGameEvent_) {
+                const InstanceMessage last = *pendingGameEvent_;
+                pendingGameEvent_.reset();
+                GameEvent(last.wParam, last.lParam);
+            }
             break;
         default:
             break;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "device_link/HidBackend.h"
 #include "devices/StoppableThread.h"
@@ -45,6 +46,10 @@ inline constexpr int kTimerFit = 1011;
 inline constexpr int kTimerTrayMenu = 1032;
 inline constexpr int kTimerProfileChoice = 1055;
 inline constexpr int kTimerGameRestore = 1066;
+// Game events closer together than this are taken as the last of them: each
+// one saves the profile and writes the device.
+inline constexpr int kTimerGameBatch = 1067;
+inline constexpr int kGameBatchMs = 100;
 inline constexpr size_t kWorkerSlots = 20;
 
 class CMainWnd : public QWidget {
@@ -145,6 +150,7 @@ private:
     std::function<void(const InstanceMessage&)> broadcast_;
     bool exitRequested_ = false;
     std::function<void()> profileChoice_;
+    std::optional<InstanceMessage> pendingGameEvent_;
     QPoint dragOffset_;
 };
 

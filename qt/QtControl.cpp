@@ -318,6 +318,13 @@ void QtControl::SetBkImage(const std::string& image) {
     ApplyStyle();
 }
 
+QString StyleUrl(const QString& file) {
+    QString quoted = file;
+    quoted.replace('\\', "\\\\").replace('"', "\\\"");
+    quoted.replace('\n', "\\a ").replace('\r', "\\d ");
+    return '"' + quoted + '"';
+}
+
 // Per-control colour and picture, scoped to this widget only.
 void QtControl::ApplyStyle() {
     if (!widget_ || widget_->objectName().isEmpty()) return;
@@ -325,7 +332,7 @@ void QtControl::ApplyStyle() {
     const QVariant colour = widget_->property("m470BkColour");
     if (colour.isValid()) style += QString("background-color: %1;").arg(QColor::fromRgba(colour.toUInt()).name(QColor::HexArgb));
     const QString image = ImageFile(widget_->property("m470BkImage").toString().toStdString());
-    if (!image.isEmpty()) style += QString("border-image: url(%1);").arg(image);
+    if (!image.isEmpty()) style += QString("border-image: url(%1);").arg(StyleUrl(image));
     widget_->setStyleSheet(style.isEmpty() ? QString() : QString("#%1 { %2 }").arg(widget_->objectName(), style));
 }
 

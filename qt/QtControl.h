@@ -11,6 +11,10 @@ namespace m470::qt {
 
 class QtControlHost;
 
+// A file name as a quoted style-sheet string: a picture whose path holds
+// quotes, parentheses or backslashes cannot end the rule or add one.
+QString StyleUrl(const QString& file);
+
 class QtControl : public ui::Control {
 public:
     QtControl(QtControlHost& host, QWidget* widget);

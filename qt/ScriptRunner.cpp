@@ -254,7 +254,9 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
 
 bool SaveScreenshot(QWidget* widget, const QString& path) {
     if (widget == nullptr) return false;
-    QApplication::processEvents();
+    // Pending layouts only: running the event loop here would let the next
+    // script lines (and device replies) act before the picture is taken.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     return widget->grab().save(path);
 }
 

@@ -19,6 +19,11 @@ constexpr std::array<PhoneRow, 3> kPhones{{
 }};
 constexpr PhoneRow kNoPhone{0, "Phone_type_no_device", "file='power/Phone_type_no_device.png'"};
 
+constexpr int kLowLevel = 15;  // below this the bar turns red
+constexpr uint32_t kLevelColour = 0xFF35C759;
+constexpr uint32_t kLowLevelColour = 0xFFE5393B;
+constexpr const char* kWirelessImage = "file='power/wireless.png'";
+
 }  // namespace
 
 ui::Ctl CMpDevicePowerUI::Find(const char* name) const {
@@ -33,10 +38,15 @@ void CMpDevicePowerUI::ShowStatus(const uint8_t* bytes, size_t length) {
             icon = Find("device_power_status"), phone = Find("device_phone_type");
     if (!value || !logo || !bar || !icon || !phone) return;
     const int level = status[0];
+    // The bar holds the part that is used up; its background is the charge left.
     bar.SetValue(100 - level, false);
+    bar.SetBkColour(level < kLowLevel ? kLowLevelColour : kLevelColour);
     value.SetText(std::to_string(level) + "%");
     const bool wireless = status[3] != 0;
-    if (kind_ == DeviceKind::Keyboard || kind_ == DeviceKind::Mouse) logo.SetVisible(wireless);
+    if (kind_ == DeviceKind::Keyboard || kind_ == DeviceKind::Mouse) {
+        if (wireless) logo.SetBkImage(kWirelessImage);
+        logo.SetVisible(wireless);
+    }
     switch (status[1]) {
         case 0:
             bar.SetVisible(true);

@@ -130,4 +130,11 @@ uint32_t ParseArgbText(std::string_view text) {
     return text.size() == 7 ? 0xFF000000u | value : value;
 }
 
+std::string FormatWithNumber(std::string_view text, long long number) {
+    std::string result(text);
+    const size_t at = result.find("%d");
+    if (at != std::string::npos) result.replace(at, 2, std::to_string(number));
+    return result;
+}
+
 }  // namespace m470

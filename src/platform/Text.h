@@ -18,5 +18,8 @@ char32_t FoldCase(char32_t codePoint);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 // "#RRGGBB" (opaque) or "#AARRGGBB" as 0xAARRGGBB; 0 when it is neither.
 uint32_t ParseArgbText(std::string_view text);
+// A translated text with one number in it: the first "%d" becomes the
+// number; nothing else in the text is read as a format (a "%s" stays as it is).
+std::string FormatWithNumber(std::string_view text, long long number);
 
 }  // namespace m470

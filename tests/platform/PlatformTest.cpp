@@ -134,3 +134,15 @@ TEST(Text, ConvertsBetweenUtf8AndWideAndComparesCaseInsensitively) {
 
 }  // namespace
 }  // namespace m470
+
+namespace m470 {
+namespace {
+
+TEST(TextFormat, OnlyTheFirstCountIsSubstituted) {
+    EXPECT_EQ(FormatWithNumber("%s macro events too many: %d (%d)", 7), "%s macro events too many: 7 (%d)");
+    EXPECT_EQ(FormatWithNumber("%n%x no number", 7), "%n%x no number");
+    EXPECT_EQ(FormatWithNumber("超出 %d 个", -3), "超出 -3 个");
+}
+
+}  // namespace
+}  // namespace m470

@@ -149,6 +149,7 @@ TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
     mouse.StoreLightInfo(light);
     window->SetCurrentDevice(&mouse);
     window->HandleNamedMessage({"Game_Start", 0, 3});
+    QTest::qWait(kGameBatchMs + 50);  // game events are taken in batches
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 3);
     QTest::qWait(5100);
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 2);

@@ -1,0 +1,171 @@
+// The local socket of the running copy under hostile use: floods of
+// connections, endless lines, a lost listening socket, a path it cannot use.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTest>
+#include <dirent.h>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "qt/InstanceChannel.h"
+#include "support/TempFolder.h"
+
+namespace m470::qt {
+namespace {
+
+class InstanceSocket : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (runtime != nullptr) savedRuntime = runtime;
+        runtimeFolder = folder.File("run");
+        QDir().mkpath(QString::fromStdString(runtimeFolder));
+        ::chmod(runtimeFolder.c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
+        QObject::connect(&server, &InstanceServer::messageReceived,
+                         [this](const InstanceMessage& message, QLocalSocket*) { received.push_back(message); });
+    }
+    void TearDown() override {
+        server.Close();
+        if (savedRuntime) ::setenv("XDG_RUNTIME_DIR", savedRuntime->c_str(), 1);
+        else ::unsetenv("XDG_RUNTIME_DIR");
+    }
+    std::unique_ptr<QLocalSocket> Connect() {
+        auto socket = std::make_unique<QLocalSocket>();
+        socket->connectToServer(InstanceSocketPath());
+        socket->waitForConnected(500);
+        return socket;
+    }
+    // Waits until the message arrives or the time is up.
+    bool Arrives(const InstanceMessage& message, int timeoutMs) {
+        received.clear();
+        auto client = Connect();
+        client->write(QByteArray::fromStdString(FormatInstanceMessage(message)));
+        client->flush();
+        for (int waited = 0; waited < timeoutMs && received.empty(); waited += 20) QTest::qWait(20);
+        return !received.empty() && received.back() == message;
+    }
+
+    test::TempFolder folder{false};
+    std::string runtimeFolder;
+    std::optional<std::string> savedRuntime;
+    InstanceServer server;
+    std::vector<InstanceMessage> received;
+};
+
+TEST_F(InstanceSocket, ConnectionsAreCappedAndClosedOnesForgotten) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    std::vector<std::unique_ptr<QLocalSocket>> clients;
+    for (int i = 0; i < 40; ++i) clients.push_back(Connect());
+    QTest::qWait(200);
+    EXPECT_EQ(server.ConnectionCount(), kMaxConnections);
+    clients.clear();
+    QTest::qWait(200);
+    EXPECT_EQ(server.ConnectionCount(), 0u);  // closed connections leave the list
+    EXPECT_TRUE(Arrives({"Game_Start", 0, 3}, 1000));
+}
+
+TEST_F(InstanceSocket, ALineWithoutAnEndIsCutOffAt4KiB) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    auto flood = Connect();
+    flood->write(QByteArray(static_cast<int>(kMaxLineBytes) + 100, 'x'));
+    flood->flush();
+    for (int i = 0; i < 50 && flood->state() == QLocalSocket::ConnectedState; ++i) QTest::qWait(20);
+    EXPECT_NE(flood->state(), QLocalSocket::ConnectedState);
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+    // A line just under the limit is still taken.
+    auto client = Connect();
+    client->write("Game_End 1 " + QByteArray(4000, ' ') + "2\n");
+    client->flush();
+    for (int i = 0; i < 50 && received.empty(); ++i) QTest::qWait(20);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], (InstanceMessage{"Game_End", 1, 2}));
+}
+
+size_t OpenDescriptors() {
+    size_t count = 0;
+    if (DIR* folder = ::opendir("/proc/self/fd")) {
+        while (::readdir(folder) != nullptr) ++count;
+        ::closedir(folder);
+    }
+    return count;
+}
+
+TEST_F(InstanceSocket, ListensAgainAfterRunningOutOfDescriptors) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit low = saved;
+    low.rlim_cur = OpenDescriptors() + 8;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    // Connections wait in the backlog until accepted; accepting then fails.
+    std::vector<std::unique_ptr<QLocalSocket>> clients;
+    for (int i = 0; i < 12; ++i) clients.push_back(Connect());
+    QTest::qWait(300);
+    clients.clear();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    QTest::qWait(kListenCheckMs + 300);
+    EXPECT_TRUE(server.IsListening());
+    EXPECT_TRUE(Arrives({"Game_Kill", 2, 5}, 1000));
+}
+
+TEST_F(InstanceSocket, ListensAgainWhenTheServerStops) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    server.DropListeningSocket();
+    EXPECT_FALSE(QFile::exists(InstanceSocketPath()));
+    QTest::qWait(kListenCheckMs + 300);
+    EXPECT_TRUE(Arrives({"M470", 0, 1}, 1000));
+}
+
+TEST_F(InstanceSocket, OnlyARunningCopyCountsAsOne) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    InstanceServer second;
+    EXPECT_EQ(second.Listen(), ListenResult::OtherCopy);
+    server.Close();
+
+    // A file planted where the socket goes is neither a copy nor removed.
+    folder.Write("run/M470", "planted");
+    InstanceServer third;
+    EXPECT_EQ(third.Listen(), ListenResult::Failed);
+    EXPECT_NE(third.LastError().find("not a socket"), std::string::npos) << third.LastError();
+    EXPECT_EQ(folder.Read("run/M470"), "planted");
+
+    // A runtime folder whose path does not fit a local socket address.
+    const std::string deep = folder.File(std::string(110, 'd'));
+    QDir().mkpath(QString::fromStdString(deep));
+    ::setenv("XDG_RUNTIME_DIR", deep.c_str(), 1);
+    InstanceServer fourth;
+    EXPECT_EQ(fourth.Listen(), ListenResult::Failed);
+    EXPECT_NE(fourth.LastError().find("too long"), std::string::npos) << fourth.LastError();
+}
+
+TEST_F(InstanceSocket, WithoutARuntimeFolderTheSocketLivesInAPrivateFolder) {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::optional<std::string> savedTmp = tmp ? std::optional<std::string>(tmp) : std::nullopt;
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("TMPDIR", folder.Path().c_str(), 1);
+    const std::string privateFolder = folder.File("M470-" + std::to_string(::getuid()));
+    std::string error;
+    EXPECT_EQ(InstanceSocketPath(&error).toStdString(), privateFolder + "/M470") << error;
+    struct stat info {};
+    ASSERT_EQ(::stat(privateFolder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    server.Close();
+
+    // Opened up (by someone else's doing): refused, not used.
+    ::chmod(privateFolder.c_str(), 0777);
+    EXPECT_TRUE(InstanceSocketPath(&error).isEmpty());
+    InstanceServer refused;
+    EXPECT_EQ(refused.Listen(), ListenResult::Failed);
+    EXPECT_NE(refused.LastError().find("open to other users"), std::string::npos) << refused.LastError();
+    if (savedTmp) ::setenv("TMPDIR", savedTmp->c_str(), 1);
+    else ::unsetenv("TMPDIR");
+}
+
+}  // namespace
+}  // namespace m470::qt

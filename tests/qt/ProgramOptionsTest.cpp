@@ -1,0 +1,64 @@
+// The program's command line and start-up failures, run as a user would.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+
+#include "platform/Folders.h"
+#include "support/TempFolder.h"
+
+namespace m470 {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+Outcome RunProgram(const QStringList& arguments, const QString& runtimeFolder) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtimeFolder);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.remove("M470_VIRTUAL");
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QString::fromStdString(GetInstallFolder() + "m470"), arguments);
+    Outcome outcome;
+    if (!program.waitForFinished(10000)) {
+        program.kill();
+        program.waitForFinished();
+        return outcome;
+    }
+    outcome.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
+    outcome.out = program.readAllStandardOutput().toStdString();
+    outcome.err = program.readAllStandardError().toStdString();
+    return outcome;
+}
+
+TEST(ProgramOptions, BadNumbersAndUnknownOptionsExitTwoWithUsage) {
+    test::TempFolder folder(false);
+    const QString runtime = QString::fromStdString(folder.Path());
+    const Outcome word = RunProgram({"--send", "Game_Start", "one", "2"}, runtime);
+    EXPECT_EQ(word.exitCode, 2);
+    EXPECT_NE(word.err.find("\"one\" is not a number"), std::string::npos) << word.err;
+    EXPECT_EQ(RunProgram({"--send", "Game_Start", "1", "99999999999999999999999"}, runtime).exitCode, 2);
+    const Outcome unknown = RunProgram({"--frobnicate"}, runtime);
+    EXPECT_EQ(unknown.exitCode, 2);  // and no window started
+    EXPECT_NE(unknown.err.find("usage: m470"), std::string::npos) << unknown.err;
+    const Outcome help = RunProgram({"--help"}, runtime);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--send NAME"), std::string::npos);
+    EXPECT_EQ(RunProgram({"-h"}, runtime).exitCode, 0);
+}
+
+TEST(ProgramOptions, ASocketThatCannotBeMadeIsReportedNotTakenForASecondCopy) {
+    test::TempFolder folder(false);
+    const std::string deep = folder.File(std::string(110, 'r'));
+    QDir().mkpath(QString::fromStdString(deep));
+    const Outcome run = RunProgram({}, QString::fromStdString(deep));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("too long"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace m470
