@@ -3,8 +3,24 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
+
+#include "qt/SelectPanel.h"
 
 namespace m470::qt {
+namespace {
+
+enum CapState { kCapNormal, kCapHover, kCapDown };
+int gImagesRendered = 0;
+enum Frame { kFrameNormal, kFrameChecked, kFrameMarked };
+
+QColor CapColour(int state) {
+    if (state == kCapDown) return {0x3a, 0x40, 0x4c};
+    if (state == kCapHover) return {0x30, 0x35, 0x3f};
+    return {0x24, 0x28, 0x30};
+}
+
+}  // namespace
 
 DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
     setCursor(Qt::PointingHandCursor);
@@ -12,9 +28,18 @@ DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
 
 void DeviceKeyButton::SetLight(uint32_t colour, uint8_t level, bool on) {
     if (colour == lightColour_ && level == lightLevel_ && on == lightOn_) return;
+    const QColor before = ShownColour();
+    const bool wasOn = lightOn_;
     lightColour_ = colour;
     lightLevel_ = level;
     lightOn_ = on;
+    // Colour and level can change while the colour drawn stays the same.
+    if (wasOn != on || (on && before != ShownColour())) update();
+}
+
+void DeviceKeyButton::SetMarked(bool marked) {
+    if (marked == marked_) return;
+    marked_ = marked;
     update();
 }
 
@@ -38,6 +63,7 @@ void DeviceKeyButton::SetKeyUnsetHidden(bool hidden) {
 void DeviceKeyButton::SetLightImage(const QString& path) {
     lightImage_ = path;
     light_ = QPixmap(path);
+    lightImageKey_ = light_.cacheKey();
     update();
 }
 
@@ -53,39 +79,77 @@ void DeviceKeyButton::SetKeyUnsetImage(const QString& path) {
     update();
 }
 
+bool DeviceKeyButton::PaintedByPanel() const { return qobject_cast<const SelectPanel*>(parentWidget()) != nullptr; }
+
+QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, bool framed) const {
+    const qreal ratio = devicePixelRatioF();
+    QPixmap base(size * ratio);
+    base.setDevicePixelRatio(ratio);
+    base.fill(Qt::transparent);
+    QPainter painter(&base);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRect whole(QPoint(0, 0), size);
+    const QRectF area = QRectF(whole).adjusted(1.5, 1.5, -1.5, -1.5);
+    // The plain button: a dark key cap, lighter while hovered or pressed.
+    const int frame = marked_ ? kFrameMarked : framed ? kFrameChecked : kFrameNormal;
+    painter.setPen(QPen(frame != kFrameNormal ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56),
+                        frame == kFrameMarked ? 2.0 : 1.0));
+    painter.setBrush(CapColour(capState));
+    painter.drawRoundedRect(area, 5, 5);
+    if (!lightOn_) return base;
+    const QColor shown = ShownColour();
+    if (!light_.isNull()) {
+        // Tint the light image with the shown colour.
+        QPixmap tinted(light_.size());
+        tinted.fill(Qt::transparent);
+        QPainter tint(&tinted);
+        tint.drawPixmap(0, 0, light_);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        tint.fillRect(tinted.rect(), shown);
+        tint.end();
+        painter.drawPixmap(whole, tinted);
+        return base;
+    }
+    QRadialGradient glow(area.center(), area.width() / 2);
+    glow.setColorAt(0.0, shown.lighter(120));
+    glow.setColorAt(0.7, shown);
+    QColor edge = shown;
+    edge.setAlpha(60);
+    glow.setColorAt(1.0, edge);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(glow);
+    painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
+    return base;
+}
+
+void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
+    const int capState = isDown() ? kCapDown : underMouse() ? kCapHover : kCapNormal;
+    const int frame = marked_ ? kFrameMarked : isChecked() ? kFrameChecked : kFrameNormal;
+    // One image per look: a breathing LED reuses its 128 levels, not one new
+    // image per frame.
+    const QString key = QStringLiteral("m470key:%1:%2x%3:%4:%5:%6:%7")
+                            .arg(lightOn_ ? ShownColour().rgb() : 0u)
+                            .arg(target.width())
+                            .arg(target.height())
+                            .arg(capState)
+                            .arg(frame)
+                            .arg(lightOn_ ? 1 : 0)
+                            .arg(lightImageKey_);
+    QPixmap base;
+    if (!QPixmapCache::find(key, &base)) {
+        base = RenderBase(target.size(), capState, frame == kFrameChecked);
+        QPixmapCache::insert(key, base);
+        ++gImagesRendered;
+    }
+    painter.drawPixmap(target.topLeft(), base);
+}
+
+int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }
+
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (!PaintedByPanel()) PaintBase(painter, rect());
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
-    // The plain button: a dark key cap, lighter while hovered or pressed.
-    const QColor cap = isDown() ? QColor(0x3a, 0x40, 0x4c) : underMouse() ? QColor(0x30, 0x35, 0x3f) : QColor(0x24, 0x28, 0x30);
-    painter.setPen(QPen(marked_ || isChecked() ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56), marked_ ? 2.0 : 1.0));
-    painter.setBrush(cap);
-    painter.drawRoundedRect(area, 5, 5);
-    if (lightOn_) {
-        const QColor shown = ShownColour();
-        if (!light_.isNull()) {
-            // Tint the light image with the shown colour.
-            QPixmap tinted(light_.size());
-            tinted.fill(Qt::transparent);
-            QPainter tint(&tinted);
-            tint.drawPixmap(0, 0, light_);
-            tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            tint.fillRect(tinted.rect(), shown);
-            tint.end();
-            painter.drawPixmap(rect(), tinted);
-        } else {
-            QRadialGradient glow(area.center(), area.width() / 2);
-            glow.setColorAt(0.0, shown.lighter(120));
-            glow.setColorAt(0.7, shown);
-            QColor edge = shown;
-            edge.setAlpha(60);
-            glow.setColorAt(1.0, edge);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(glow);
-            painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
-        }
-    }
     if (!keyUnsetHidden_ && !keyUnset_.isNull()) painter.drawPixmap(rect(), keyUnset_);
     if (!keySetHidden_ && !keySet_.isNull()) painter.drawPixmap(rect(), keySet_);
     if (!text().isEmpty()) {

@@ -1,6 +1,9 @@
 #pragma once
 // One key or LED of the device picture: a button that draws its light in the
-// given colour and level, and key-set / key-unset marks.
+// given colour and level, and key-set / key-unset marks. Inside a
+// SelectPanel the panel paints the cap and the light (PaintBase) together
+// with the picture, so an LED change repaints one small rectangle from
+// cached images; the button itself only adds its marks and text.
 #include <QAbstractButton>
 #include <QColor>
 #include <QPixmap>
@@ -25,7 +28,7 @@ public:
     QColor ShownColour() const;
     void SetKeySetHidden(bool hidden);
     void SetKeyUnsetHidden(bool hidden);
-    void SetMarked(bool marked) { marked_ = marked; update(); }
+    void SetMarked(bool marked);
     bool Marked() const { return marked_; }
 
     QString LightImage() const { return lightImage_; }
@@ -34,6 +37,12 @@ public:
     void SetKeySetImage(const QString& path);
     QString KeyUnsetImage() const { return keyUnsetImage_; }
     void SetKeyUnsetImage(const QString& path);
+
+    // The cap and the light at target (in the painter's coordinates), from
+    // an image cached per colour, size and cap state.
+    void PaintBase(QPainter& painter, const QRect& target) const;
+    // How many cap-and-light images were drawn afresh (not found cached).
+    static int ImagesRendered();
 
 signals:
     void doubleClicked();
@@ -44,8 +53,12 @@ protected:
     QSize sizeHint() const override { return {28, 28}; }
 
 private:
+    bool PaintedByPanel() const;
+    QPixmap RenderBase(const QSize& size, int capState, bool framed) const;
+
     QString lightImage_, keySetImage_, keyUnsetImage_;
     QPixmap light_, keySet_, keyUnset_;
+    qint64 lightImageKey_ = 0;
     uint32_t lightColour_ = 255;
     uint8_t lightLevel_ = 200;
     bool lightOn_ = false;

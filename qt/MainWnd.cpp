@@ -215,8 +215,8 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     manager_ = std::make_unique<CDeviceManager>(ui, std::move(backend));
     manager_->CreateStartupDevices();
     OnDeviceSetChanged();
-    StartWorker(0, [this](const StopEvent& stop) { manager_->RunScanThread(stop); });
-    StartWorker(2, [this](const StopEvent& stop) { lightSync_.Run(stop); });
+    StartWorker(0, [this](const StopEvent& stop) { manager_->RunScanThread(stop); }, "m470-scan");
+    StartWorker(2, [this](const StopEvent& stop) { lightSync_.Run(stop); }, "m470-sync");
 }
 
 bool CMainWnd::InitWindow() {
@@ -518,8 +518,8 @@ DialogContext CMainWnd::Dialogs() { return {this, &host_, &language_, installFol
 
 // ---- workers and closing ----
 
-void CMainWnd::StartWorker(size_t slot, std::function<void(const StopEvent&)> body) {
-    if (slot < workers_.size()) workers_[slot].Start(std::move(body));
+void CMainWnd::StartWorker(size_t slot, std::function<void(const StopEvent&)> body, const char* name) {
+    if (slot < workers_.size()) workers_[slot].Start(std::move(body), name);
 }
 
 void CMainWnd::StopWorkers() {

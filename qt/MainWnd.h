@@ -100,7 +100,7 @@ public:
     void SetBroadcaster(std::function<void(const InstanceMessage&)> broadcast) { broadcast_ = std::move(broadcast); }
 
     // Worker slots 0-19, each with its stop event; stopped and joined on close.
-    void StartWorker(size_t slot, std::function<void(const StopEvent&)> body);
+    void StartWorker(size_t slot, std::function<void(const StopEvent&)> body, const char* name);
     void StopWorkers();
 
     // A profile chosen in "device_profile_combo": applied 400 ms after the

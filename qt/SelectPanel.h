@@ -1,6 +1,8 @@
 #pragma once
-// The device picture area: a rubber band marks the key buttons it touches
-// and reports the end of the selection once.
+// The device picture area: draws the picture (scaled once, then cached) and
+// the caps and lights of its key buttons in one pass; a rubber band marks
+// the key buttons it touches and reports the end of the selection once.
+#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
@@ -9,10 +11,16 @@ namespace m470::qt {
 
 class SelectPanel : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(QString pictureimage READ PictureImage WRITE SetPictureImage)
 
 public:
     explicit SelectPanel(QWidget* parent = nullptr);
     QRect Selection() const { return selection_; }
+
+    QString PictureImage() const { return pictureImage_; }
+    void SetPictureImage(const QString& path);
+    // How often the picture was scaled (once per size while it stays).
+    int PictureScalings() const { return scalings_; }
 
 signals:
     void selectionEnded();
@@ -24,6 +32,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    const QPixmap& ScaledPicture();
+
+    QString pictureImage_;
+    QPixmap picture_, scaled_;
+    int scalings_ = 0;
     QPoint anchor_;
     QRect selection_;
     bool armed_ = false;

@@ -24,7 +24,7 @@ HidIoResult WaitForFd(int fd, bool forWrite, int abortFd, int timeoutMs) {
         const nfds_t count = abortFd >= 0 ? 2 : 1;
         int wait = -1;
         if (timeoutMs >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             wait = left > 0 ? static_cast<int>(left) : 0;
         }
         const int ready = ::poll(fds, count, wait);

@@ -13,6 +13,7 @@ enum class HidIoResult { Ok, TimedOut, Aborted, Failed };
 
 // Waits until fd is readable (or writable), abortFd is readable, or the time
 // limit passes (timeoutMs < 0: no limit). Shared by the backends.
+// A remainder below 1 ms is waited as 1 ms, never as poll(0) in a loop.
 HidIoResult WaitForFd(int fd, bool forWrite, int abortFd, int timeoutMs);
 
 // Identity of an opened interface.
@@ -47,6 +48,10 @@ public:
     // Moves on whenever interfaces may have come or gone, so a scan can skip
     // enumerating while nothing changed.
     virtual uint64_t ChangeCount() { return 0; }
+    // A descriptor that becomes readable when ChangeCount may have moved on
+    // (ChangeCount makes it quiet again), so a scan can sleep until then;
+    // -1 when the backend has none.
+    virtual int ChangeFd() { return -1; }
 };
 
 // The backend that new CHidDevice objects use: hidraw unless the program

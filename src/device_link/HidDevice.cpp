@@ -205,7 +205,7 @@ int CHidDevice::Read(uint8_t* buffer, size_t length, size_t* transferred, int ti
     for (;;) {
         int wait = timeoutMs;
         if (timeoutMs >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             wait = static_cast<int>(std::max<long long>(left, 0));
         }
         if (node->ReadReport(report, wait, readAbortFd_) != HidIoResult::Ok) break;

@@ -230,19 +230,33 @@ bool HidrawBackend::Present(const std::string& path) {
     return std::string(text.begin(), text.end()).find(ids) != std::string::npos;
 }
 
-uint64_t HidrawBackend::ChangeCount() {
-    std::lock_guard lock(monitorMutex_);
-    if (monitor_ == nullptr && monitorContext_ == nullptr) {
-        monitorContext_ = udev_new();
-        if (monitorContext_ != nullptr) monitor_ = udev_monitor_new_from_netlink(monitorContext_, "udev");
-        if (monitor_ != nullptr) {
-            udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr);
-            if (udev_monitor_enable_receiving(monitor_) < 0) {
-                udev_monitor_unref(monitor_);
-                monitor_ = nullptr;
-            }
+void HidrawBackend::EnsureMonitor() {
+    if (monitor_ != nullptr || monitorContext_ != nullptr) return;
+    monitorContext_ = udev_new();
+    // Without a running udev daemon the monitor would never report anything:
+    // go without it, so the scan looks on its own.
+    udev_queue* queue = monitorContext_ != nullptr ? udev_queue_new(monitorContext_) : nullptr;
+    const bool daemonRunning = queue != nullptr && udev_queue_get_udev_is_active(queue) != 0;
+    if (queue != nullptr) udev_queue_unref(queue);
+    if (daemonRunning) monitor_ = udev_monitor_new_from_netlink(monitorContext_, "udev");
+    if (monitor_ != nullptr) {
+        udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr);
+        if (udev_monitor_enable_receiving(monitor_) < 0) {
+            udev_monitor_unref(monitor_);
+            monitor_ = nullptr;
         }
     }
+}
+
+int HidrawBackend::ChangeFd() {
+    std::lock_guard lock(monitorMutex_);
+    EnsureMonitor();
+    return monitor_ != nullptr ? udev_monitor_get_fd(monitor_) : -1;
+}
+
+uint64_t HidrawBackend::ChangeCount() {
+    std::lock_guard lock(monitorMutex_);
+    EnsureMonitor();
     if (monitor_ == nullptr) return ++changes_;  // no monitor: every pass counts as a change
     const int fd = udev_monitor_get_fd(monitor_);
     while (WaitForFd(fd, false, -1, 0) == HidIoResult::Ok) {

@@ -33,6 +33,8 @@ public:
     bool Present(const std::string& path) override;
     // Counts udev "add"/"remove" events of hidraw nodes.
     uint64_t ChangeCount() override;
+    // The udev monitor's descriptor.
+    int ChangeFd() override;
     ~HidrawBackend() override;
 
     // Wraps an already open fd (a hidraw node, or a socket standing in for one
@@ -41,6 +43,8 @@ public:
 
 private:
     std::vector<HidrawUdevRecord> ReadUdevRecords();
+    // Creates the udev monitor once; the caller holds monitorMutex_.
+    void EnsureMonitor();
     // Descriptors are cached by node and HID_ID, so an enumeration every
     // 100 ms does not re-read and re-parse sysfs each time.
     struct CachedNode {

@@ -41,6 +41,12 @@ struct VirtualHidInterface::Reader {
 
 namespace {
 
+// A wait rounded up to whole milliseconds: a reply due in 0.4 ms is waited
+// for 1 ms, not polled for with a zero time limit.
+int WholeMilliseconds(Clock::duration left) {
+    return static_cast<int>(std::max<long long>(std::chrono::ceil<std::chrono::milliseconds>(left).count(), 1));
+}
+
 class VirtualHidNode : public HidNode {
 public:
     VirtualHidNode(std::shared_ptr<VirtualHidInterface> interface, bool read, size_t collection)
@@ -73,13 +79,11 @@ public:
                 }
                 if (timeoutMs >= 0) {
                     if (now >= deadline) return HidIoResult::TimedOut;
-                    wait = static_cast<int>(
-                        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1);
+                    wait = WholeMilliseconds(deadline - now);
                 }
                 if (!reader_->queue.empty()) {
-                    const auto untilReady = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                reader_->queue.front().readyAt - now).count() + 1;
-                    wait = wait < 0 ? static_cast<int>(untilReady) : std::min(wait, static_cast<int>(untilReady));
+                    const int untilReady = WholeMilliseconds(reader_->queue.front().readyAt - now);
+                    wait = wait < 0 ? untilReady : std::min(wait, untilReady);
                 }
                 reader_->Drain();
             }
@@ -224,6 +228,24 @@ bool VirtualHidInterface::DeliverWrite(const std::vector<uint8_t>& report, bool 
     return handler ? handler(*this, report, viaControlPipe) : true;
 }
 
+VirtualHidBackend::VirtualHidBackend() : changeFd_(::eventfd(1, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+VirtualHidBackend::~VirtualHidBackend() {
+    if (changeFd_ >= 0) ::close(changeFd_);
+}
+
+void VirtualHidBackend::NoteChange() {
+    ++changes_;
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(changeFd_, &one, sizeof one);
+}
+
+uint64_t VirtualHidBackend::ChangeCount() {
+    uint64_t value = 0;
+    [[maybe_unused]] ssize_t ignored = ::read(changeFd_, &value, sizeof value);
+    return changes_.load();
+}
+
 bool VirtualHidBackend::Present(const std::string& path) {
     const std::string node = NodeOfInterfacePath(path);
     std::lock_guard lock(mutex_);
@@ -234,14 +256,14 @@ bool VirtualHidBackend::Present(const std::string& path) {
 
 std::shared_ptr<VirtualHidInterface> VirtualHidBackend::Plug(const VirtualInterfaceSpec& spec) {
     std::lock_guard lock(mutex_);
-    ++changes_;
+    NoteChange();
     auto interface = std::make_shared<VirtualHidInterface>(spec, "/virtual/hidraw" + std::to_string(nextNode_++));
     interfaces_.push_back(interface);
     return interface;
 }
 
 void VirtualHidBackend::Unplug(const std::shared_ptr<VirtualHidInterface>& interface) {
-    ++changes_;
+    NoteChange();
     {
         std::lock_guard lock(mutex_);
         interfaces_.erase(std::remove(interfaces_.begin(), interfaces_.end(), interface), interfaces_.end());

@@ -76,12 +76,17 @@ public:
     std::vector<std::string> EnumerateInterfaces() override;
     std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override;
     bool Present(const std::string& path) override;
-    uint64_t ChangeCount() override { return changes_.load(); }
+    VirtualHidBackend();
+    ~VirtualHidBackend() override;
+    uint64_t ChangeCount() override;
+    // Readable after a change, like a udev monitor, until ChangeCount.
+    int ChangeFd() override { return changeFd_; }
     // Interfaces call it when a collection comes or goes.
-    void NoteChange() { ++changes_; }
+    void NoteChange();
 
 private:
     std::atomic<uint64_t> changes_{1};
+    int changeFd_;
     std::mutex mutex_;
     std::vector<std::shared_ptr<VirtualHidInterface>> interfaces_;
     unsigned nextNode_ = 0;

@@ -11,6 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr uint64_t kFullEnumerationMs = 2000;  // retry probes that failed, whatever the change counter says
+constexpr int kBlindScanPauseMs = 100;         // a backend without change reports is scanned like this
 constexpr int kLinkPolls = 26;
 constexpr auto kLinkPollPause = 50ms;
 
@@ -85,6 +86,7 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
     if (anyFree && (!firstPassDone_ || change != lastChange_ || now - lastEnumerationMs_ >= kFullEnumerationMs)) {
         lastChange_ = change;
         lastEnumerationMs_ = now;
+        retryPending_ = false;
         probe.EnumeratePaths();
         while (const char* candidate = probe.NextPath()) {
             const std::string path = candidate;
@@ -107,7 +109,10 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
             }
             if (!wanted) continue;
             CHidDevice identifying(backend_);
-            if (!identifying.Open(path, true, false, true, false)) continue;
+            if (!identifying.Open(path, true, false, true, false)) {
+                retryPending_ = true;  // e.g. its access rule is not applied yet
+                continue;
+            }
             const auto capability =
                 MatchCapabilities({identifying.Attributes().vendorId, identifying.Attributes().productId,
                                    identifying.InterfaceNumber(), identifying.CollectionNumber(),
@@ -148,12 +153,18 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
     }
 }
 
+int CDeviceManager::ScanWaitMs() const {
+    if (backend_->ChangeFd() < 0) return kBlindScanPauseMs;  // nothing tells us of changes
+    return retryPending_ ? static_cast<int>(kFullEnumerationMs) : -1;
+}
+
 void CDeviceManager::RunScanThread(const StopEvent& stop) {
     CHidDevice probe(backend_);
-    for (;;) {
-        if (stop.WaitFor(1ms)) break;
+    // A pass runs at start, then whenever the backend reports a change (or a
+    // failed probe is due again); in between the thread sleeps in poll().
+    while (!stop.IsSet()) {
         ScanPass(probe);
-        if (stop.WaitFor(100ms)) break;
+        if (WaitForFdOrStop(backend_->ChangeFd(), stop, ScanWaitMs()) == FdWait::Stopped) break;
     }
     DebugTrace::Write("抓取设备线程设定退出");
 }

@@ -56,6 +56,9 @@ public:
     // probe. Arrivals and losses are sent synchronously to the owner.
     void ScanPass(CHidDevice& probe);
     void RunScanThread(const StopEvent& stop);
+    // How long the scan thread sleeps after a pass when nothing changes:
+    // -1 (until a change) unless a probe failed and is to be retried.
+    int ScanWaitMs() const;
 
     // Owner window handlers (UI thread).
     void OnArrival(size_t slot);
@@ -99,6 +102,7 @@ private:
     uint64_t lastChange_ = 0;
     uint64_t lastEnumerationMs_ = 0;
     bool firstPassDone_ = false;
+    bool retryPending_ = false;
     std::vector<std::unique_ptr<CVantrelMouseDevice>> mice_;
     std::vector<std::unique_ptr<CVantrelMousePadDevice>> pads_;
     std::vector<std::unique_ptr<CMpDevicePowerUI>> powerPanels_;

@@ -1,12 +1,29 @@
 #include "devices/StoppableThread.h"
 
+#include <cerrno>
+#include <poll.h>
+#include <pthread.h>
+#include <string>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include "platform/DebugTrace.h"
 
 namespace m470 {
 
+StopEvent::StopEvent() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+StopEvent::~StopEvent() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
 void StopEvent::Set() {
     {
         std::lock_guard lock(mutex_);
+        if (!set_ && fd_ >= 0) {
+            const uint64_t one = 1;
+            [[maybe_unused]] ssize_t ignored = ::write(fd_, &one, sizeof one);
+        }
         set_ = true;
     }
     changed_.notify_all();
@@ -14,7 +31,45 @@ void StopEvent::Set() {
 
 void StopEvent::Reset() {
     std::lock_guard lock(mutex_);
+    if (set_ && fd_ >= 0) {
+        uint64_t value = 0;
+        [[maybe_unused]] ssize_t ignored = ::read(fd_, &value, sizeof value);
+    }
     set_ = false;
+    woken_ = false;
+}
+
+void StopEvent::Wake() {
+    {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool StopEvent::WaitUntil(std::chrono::steady_clock::time_point deadline) const {
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, deadline, [this] { return set_ || woken_; });
+    woken_ = false;
+    return set_;
+}
+
+bool StopEvent::WaitForWake() const {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return set_ || woken_; });
+    woken_ = false;
+    return set_;
+}
+
+FdWait WaitForFdOrStop(int fd, const StopEvent& stop, int timeoutMs) {
+    for (;;) {
+        pollfd fds[2] = {{stop.Fd(), POLLIN, 0}, {fd, POLLIN, 0}};
+        const int ready = ::poll(fds, fd >= 0 ? 2 : 1, timeoutMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (stop.IsSet()) return FdWait::Stopped;
+        if (ready > 0 && fd >= 0 && fds[1].revents != 0) return FdWait::Ready;
+        return FdWait::TimedOut;
+    }
 }
 
 bool StopEvent::IsSet() const {
@@ -29,7 +84,7 @@ bool StopEvent::WaitFor(std::chrono::milliseconds wait) const {
 
 StoppableThread::~StoppableThread() { Stop(std::chrono::milliseconds(1000)); }
 
-void StoppableThread::Start(std::function<void(const StopEvent&)> body) {
+void StoppableThread::Start(std::function<void(const StopEvent&)> body, const char* name) {
     Stop(std::chrono::milliseconds(1000));
     stop_.Reset();
     {
@@ -37,7 +92,9 @@ void StoppableThread::Start(std::function<void(const StopEvent&)> body) {
         done_ = false;
     }
     running_ = true;
-    thread_ = std::thread([this, body = std::move(body)] {
+    std::string threadName = name != nullptr ? std::string(name).substr(0, 15) : std::string();
+    thread_ = std::thread([this, body = std::move(body), threadName = std::move(threadName)] {
+        if (!threadName.empty()) ::pthread_setname_np(::pthread_self(), threadName.c_str());
         body(stop_);
         {
             std::lock_guard lock(doneMutex_);

@@ -479,9 +479,8 @@ bool CVantrelUSBDevice::OpenNotify(const std::string& path, bool receiver) {
         opened = interface.Open(path, true, true, true, false);
         (receiver ? notifyReceiverOpen_ : notifyWiredOpen_) = opened;
     }
-    (receiver ? notifyReceiverThread_ : notifyWiredThread_).Start([this, receiver](const StopEvent& stop) {
-        NotificationLoop(receiver, stop);
-    });
+    (receiver ? notifyReceiverThread_ : notifyWiredThread_).Start(
+        [this, receiver](const StopEvent& stop) { NotificationLoop(receiver, stop); }, "m470-notify");
     return opened;
 }
 
@@ -528,7 +527,7 @@ uint64_t CVantrelUSBDevice::TickCount() const {
 }
 
 void CVantrelUSBDevice::StartLightingThread() {
-    lightingThread_.Start([this](const StopEvent& stop) { LightingLoop(stop); });
+    lightingThread_.Start([this](const StopEvent& stop) { LightingLoop(stop); }, "m470-lighting");
 }
 
 void CVantrelUSBDevice::StopLightingThread() {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <thread>
+
 #include "device_link/CommandCodes.h"
 #include "devices/DeviceManager.h"
 #include "platform/DebugTrace.h"
@@ -254,6 +258,121 @@ TEST(SelectorEntry, PicturesByKindAndSynchronisedMark) {
     EXPECT_EQ(host.Find("device_select")->BkImage(), "common/device_ico/ms_device_synchro_normal.png");
     entry.SetSynchro(false);
     EXPECT_EQ(host.Find("device_select")->BkImage(), "common/device_ico/ms_device_normal.png");
+}
+
+// The virtual backend seen through a counter of the scan's work; opens can
+// be made to fail as a node does before its access rule is applied.
+class CountingBackend : public HidBackend {
+public:
+    explicit CountingBackend(std::shared_ptr<HidBackend> inner) : inner_(std::move(inner)) {}
+    std::vector<std::string> EnumerateInterfaces() override {
+        ++enumerations;
+        return inner_->EnumerateInterfaces();
+    }
+    std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override {
+        if (failingOpens > 0) {
+            --failingOpens;
+            return nullptr;
+        }
+        return inner_->Open(path, read, write);
+    }
+    bool Present(const std::string& path) override {
+        ++presenceProbes;
+        return inner_->Present(path);
+    }
+    uint64_t ChangeCount() override { return inner_->ChangeCount(); }
+    int ChangeFd() override { return inner_->ChangeFd(); }
+
+    std::atomic<int> enumerations{0}, presenceProbes{0}, failingOpens{0};
+
+private:
+    std::shared_ptr<HidBackend> inner_;
+};
+
+// Arrivals and losses as the scan thread sends them, answered at once.
+class RecordingChannel : public ui::MessageChannel {
+public:
+    intptr_t Send(uint32_t message, intptr_t wParam, intptr_t) override {
+        std::lock_guard lock(mutex);
+        sent.push_back({message, wParam});
+        changed.notify_all();
+        return 0;
+    }
+    void Post(uint32_t, intptr_t, intptr_t) override {}
+    bool WaitFor(uint32_t message, size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 5s, [&] {
+            size_t n = 0;
+            for (const auto& [m, w] : sent) n += m == message;
+            return n >= count;
+        });
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::pair<uint32_t, intptr_t>> sent;
+};
+
+template <typename Condition>
+bool Eventually(Condition condition) {
+    for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(10ms);
+    return condition();
+}
+
+// A manager without a window: what the scan thread does, through the counter.
+class ScanThread : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui.owner = &channel;
+        manager = std::make_unique<CDeviceManager>(ui, counting);
+    }
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    std::shared_ptr<CountingBackend> counting = std::make_shared<CountingBackend>(rig.hub.Backend());
+    RecordingChannel channel;
+    DeviceManagerUi ui;
+    std::unique_ptr<CDeviceManager> manager;
+};
+
+TEST_F(ScanThread, SleepsUntilTheBackendReportsAChangeAndStopsAtOnce) {
+    StoppableThread scan;
+    scan.Start([this](const StopEvent& stop) { manager->RunScanThread(stop); });
+    ASSERT_TRUE(Eventually([&] { return counting->enumerations >= 1; }));
+    rig.hub.Plug("mousepad");
+    ASSERT_TRUE(channel.WaitFor(ui::kMsgInterfaceArrived, 2));  // command and notification collection
+    EXPECT_TRUE(manager->Slot(8).present);
+    // Nothing changes: no pass at all, not even a presence probe (a pass
+    // every 100 ms would have probed both collections three times).
+    std::this_thread::sleep_for(50ms);
+    const int enumerations = counting->enumerations, probes = counting->presenceProbes;
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(counting->enumerations, enumerations);
+    EXPECT_EQ(counting->presenceProbes, probes);
+    EXPECT_EQ(manager->ScanWaitMs(), -1);
+    // A loss reaches the thread the same way, through the change descriptor.
+    rig.hub.Unplug("mousepad");
+    ASSERT_TRUE(channel.WaitFor(ui::kMsgInterfaceLost, 2));
+    EXPECT_GT(counting->presenceProbes, probes);
+    EXPECT_EQ(scan.Stop(1000ms), StoppableThread::StopResult::Ended);
+}
+
+TEST_F(ScanThread, AProbeThatCouldNotOpenIsRetriedEveryTwoSeconds) {
+    CHidDevice probe(counting);
+    rig.hub.Plug("mousepad");
+    counting->failingOpens = 100;
+    manager->ScanPass(probe);
+    EXPECT_FALSE(manager->Slot(8).present);
+    EXPECT_EQ(manager->ScanWaitMs(), 2000);
+    // Still pending: a pass without a change does not enumerate before the retry is due.
+    counting->failingOpens = 0;
+    const int enumerations = counting->enumerations;
+    manager->ScanPass(probe);
+    EXPECT_EQ(counting->enumerations, enumerations);
+    EXPECT_EQ(manager->ScanWaitMs(), 2000);
+    // A change (or the 2 s) lets the next pass open it; then nothing is pending.
+    rig.hub.Backend()->NoteChange();
+    manager->ScanPass(probe);
+    EXPECT_TRUE(manager->Slot(8).present);
+    EXPECT_EQ(manager->ScanWaitMs(), -1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -107,9 +108,10 @@ TEST_F(QtBinding, KeyButtonsDrawTheirLightAndThePanelSelectsByRubberBand) {
     far->setGeometry(200, 150, 40, 40);
     host.Find("key_0")->SetLight(0x3020FF, 128, true);  // red 255, green 32, blue 48
     EXPECT_EQ(key->ShownColour(), QColor(127, 16, 24));
+    // The panel draws the caps and lights of its buttons.
     QImage picture(key->size(), QImage::Format_ARGB32);
     picture.fill(Qt::black);
-    key->render(&picture);
+    panel->render(&picture, QPoint(), QRegion(key->geometry()));
     EXPECT_GT(qRed(picture.pixel(20, 20)), qGreen(picture.pixel(20, 20)));
 
     QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(0, 0));
@@ -123,6 +125,59 @@ TEST_F(QtBinding, KeyButtonsDrawTheirLightAndThePanelSelectsByRubberBand) {
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "click_select_end:device_picture"), 1);
     QTest::mouseDClick(key, Qt::LeftButton);
     EXPECT_NE(std::find(seen.begin(), seen.end(), "dbclick:key_0"), seen.end());
+}
+
+// Counts the panel's paint events and the rectangles they cover.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+    int paints = 0;
+    QRegion painted;
+};
+
+TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
+    auto* panel = W<SelectPanel>("device_picture");
+    auto* led = W<DeviceKeyButton>("light_1");
+    panel->SetPictureImage(QString::fromStdString(GetInstallFolder() + "skin/common/mouse_picture.png"));
+    panel->setFixedSize(300, 200);
+    W<DeviceKeyButton>("key_0")->setGeometry(10, 10, 40, 40);
+    W<DeviceKeyButton>("light_0")->setGeometry(100, 10, 14, 14);
+    led->setGeometry(200, 150, 14, 14);
+    QApplication::processEvents();
+    PaintCounter counter(panel);
+    ui::Control* light = host.Find("light_1");
+    light->SetLight(0x0000FF, 200, true);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_EQ(counter.painted.boundingRect(), led->geometry());  // not the whole picture
+    // Another colour and level that draw the same: nothing to repaint.
+    light->SetLight(0x0000C8, 255, true);  // 200 * 255 >> 8 == 199, as 255 * 200 >> 8
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
+
+    // A breathing LED: one image per level the first time round, none after.
+    const auto breathe = [&] {
+        for (int level = 0; level < 256; level += 8) {
+            light->SetLight(0x00FF00, static_cast<uint8_t>(level), true);
+            panel->repaint(led->geometry());
+        }
+    };
+    breathe();
+    const int rendered = DeviceKeyButton::ImagesRendered();
+    breathe();
+    EXPECT_EQ(DeviceKeyButton::ImagesRendered(), rendered);
+    EXPECT_EQ(panel->PictureScalings(), 1);  // the picture was scaled once for all of them
+    panel->setFixedSize(320, 200);
+    QApplication::processEvents();
+    panel->repaint();
+    EXPECT_EQ(panel->PictureScalings(), 2);
 }
 
 TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
