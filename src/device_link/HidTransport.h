@@ -70,7 +70,13 @@ public:
                       size_t* received);
 
     bool Opened() const { return opened_; }
-    void SetOpened(bool opened) { opened_ = opened; }
+    // Every opening starts a new attachment: what was read before may come
+    // from another device, or from this one before it changed.
+    void SetOpened(bool opened) {
+        if (opened) ++attachment_;
+        opened_ = opened;
+    }
+    uint64_t Attachment() const { return attachment_; }
     bool Busy() const { return busyCount_.load() > 0; }
     bool ReceiverMode() const { return receiverMode_; }
     CHidDevice& Primary() { return primary_; }
@@ -116,6 +122,7 @@ private:
     // Busy is a count: exchanges of two threads may overlap.
     std::atomic<int> busyCount_{0};
     std::atomic<bool> opened_{false};
+    std::atomic<uint64_t> attachment_{0};
     CHidDevice primary_;
     CHidDevice secondary_;
     std::mutex ioLock_;
@@ -127,6 +134,19 @@ private:
     std::mutex lightingLock_;
     std::atomic<bool> receiverMode_{false};
     std::atomic<uint8_t> chunkSize_{24};
+};
+
+// Remembers the attachment an image was read in: a write is built only on
+// what was read from the device attached now.
+class AttachmentMark {
+public:
+    void Set(const CHidTransport& transport) { attachment_ = transport.Attachment(); }
+    bool Current(const CHidTransport& transport) const {
+        return attachment_ != 0 && attachment_ == transport.Attachment() && transport.Opened();
+    }
+
+private:
+    uint64_t attachment_ = 0;
 };
 
 // Appends the two dump lines of a 64-byte report to the trace.

@@ -139,11 +139,15 @@ void CVantrelMouseDevice::BuildPage() {
 }
 
 int CVantrelMouseDevice::WriteAllSettings() {
-    // Settings record, key table and the macros the keys use.
+    // Settings record, the macros the keys use, then the keys: a key table
+    // is sent only when the macros it points at are on the device.
     if (WriteToDevice(0, 0, 1, screenWidth_, screenHeight_) != kResultSuccess) return -1;
-    if (WriteKeyAssignmentsWithMacros(0) != kResultSuccess) return -1;
     const std::vector<int> macros = CollectUsedMacros();
-    return macros.empty() ? 0 : WriteMacros(macros);
+    if (!macros.empty()) {
+        const int written = WriteMacros(macros);
+        if (written != 0) return written;  // -1, or the events that did not fit
+    }
+    return WriteKeyAssignmentsWithMacros(0) == kResultSuccess ? 0 : -1;
 }
 
 void CVantrelMouseDevice::ShowSettingsPage(int page) {
@@ -277,6 +281,7 @@ bool CVantrelMouseDevice::ReadKeyTableImage() {
     std::vector<uint8_t> table;
     if (ReadDeviceImage(transport_, deviceInfo_, table) != kResultSuccess) return false;
     keyTableImage_ = table;
+    keyTableRead_.Set(transport_);
     slotMap_.fill(kMissingSlot);
     const size_t slots = deviceInfo_.KeySlotCount();
     for (size_t button = 0; button < kMouseButtons; ++button) {
@@ -292,20 +297,33 @@ bool CVantrelMouseDevice::ReadKeyTableImage() {
     return true;
 }
 
-bool CVantrelMouseDevice::ReadSettingsRecord() {
-    SetSynced(false);
-    // Without a link there is nothing to read; the model stays as it is.
-    if (!transport_.Opened() || !LinkUp()) return false;
+bool CVantrelMouseDevice::KeyTableImageCurrent() const {
+    return keyTableRead_.Current(transport_) && keyTableImage_.size() == deviceInfo_.KeyTableLength() &&
+           keyTableImage_.size() == transport_.BlockSize();
+}
+
+int CVantrelMouseDevice::ReadRecordBytes() {
+    // Without a link there is nothing to read; the record stays as it is.
+    if (!transport_.Opened() || !LinkUp()) return kResultNoReply;
     uint8_t index = 0;
     std::array<uint8_t, mouse_record::kSize> record{};
-    if (transport_.ReadSettings(&index, 1, 0) != kResultSuccess ||
-        transport_.ReadSettings(record.data(), record.size(), index * mouse_record::kStride) != kResultSuccess)
-        return false;
+    int result = transport_.ReadSettings(&index, 1, 0);
+    if (result == kResultSuccess)
+        result = transport_.ReadSettings(record.data(), record.size(), index * mouse_record::kStride);
+    if (result != kResultSuccess) return result;
     const int mode = ModeIndexOfCode(record[mouse_record::kMode]);
     if (mode >= 0) record[mouse_record::kMode] = static_cast<uint8_t>(mode);
     record[mouse_record::kCleared] = 0;
     record_ = record;
     activeRecord_ = index;
+    recordRead_.Set(transport_);
+    return kResultSuccess;
+}
+
+bool CVantrelMouseDevice::ReadSettingsRecord() {
+    SetSynced(false);
+    if (ReadRecordBytes() != kResultSuccess) return false;
+    const std::array<uint8_t, mouse_record::kSize>& record = record_;
 
     LightInfo light = GetLightInfo();
     const uint8_t previous = light.selectItem;
@@ -344,12 +362,19 @@ void CVantrelMouseDevice::ReloadSettings() {
 
 int CVantrelMouseDevice::WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) {
     using namespace mouse_record;
+    // The bytes the program does not own come from this device's record:
+    // before one was read, read it; when that fails nothing is sent.
+    if (!recordRead_.Current(transport_)) {
+        const int read = ReadRecordBytes();
+        if (read != kResultSuccess) return read;
+    }
     std::array<uint8_t, kSize> bytes = record_;
     const LightInfo light = profile_.ReadLightInfo();
     bytes[kActiveIndex] = static_cast<uint8_t>(firstByte);
     bytes[kMode] = ModeCode(light.selectItem > kHighestMouseMode ? 0 : light.selectItem);
-    bytes[kBrightness] = light.light;
-    bytes[kSpeed] = static_cast<uint8_t>(4 - light.speed);
+    // A profile may hold anything; the device takes 0-4.
+    bytes[kBrightness] = std::min<uint8_t>(light.light, 4);
+    bytes[kSpeed] = static_cast<uint8_t>(4 - std::min<uint8_t>(light.speed, 4));
     bytes[kDirection] = light.fx;
     bytes[kSevenColours] = light.multiColor;
     bytes[kRed] = light.red;
@@ -402,8 +427,13 @@ int CVantrelMouseDevice::WriteKeyAssignments(int page, const std::vector<int>&) 
     DeviceInfo info;
     if (transport_.ReadDeviceInfo(info.bytes.data()) != kResultSuccess) return kResultNoReply;
     deviceInfo_ = info;
+    // Only a table read from this device is rewritten: a missing or stale
+    // image would clear every button the profile does not name.
+    if (!KeyTableImageCurrent() && !ReadKeyTableImage()) {
+        DebugTrace::Write("key table not read from this device: not written");
+        return kResultWriteFailed;
+    }
     std::vector<uint8_t> image = keyTableImage_;
-    image.resize(std::max<size_t>({info.KeyTableLength(), transport_.BlockSize(), image.size()}), 0);
     const size_t macros = LoadMacroCatalogue(DataFolder() + kMacroCatalogue).size();
     const std::vector<int> numbering = CollectUsedMacros();
     for (size_t j = 0; j < kMouseButtons; ++j) {
@@ -431,7 +461,7 @@ int CVantrelMouseDevice::WriteMacros(const std::vector<int>& macros) {
     const std::vector<MacroEntry> catalogue = LoadMacroCatalogue(DataFolder() + kMacroCatalogue);
     if (macros.empty() || catalogue.empty()) return 0;
     if (transport_.Opened()) {
-        if (!LinkUp()) return 0;
+        if (!LinkUp()) return -1;  // nothing was sent: not a success
         DeviceInfo info;
         if (transport_.ReadDeviceInfo(info.bytes.data()) == kResultSuccess) deviceInfo_ = info;
     }

@@ -95,6 +95,10 @@ protected:
 
 private:
     bool ReadKeyTableImage();
+    // The key-table image was read from the device attached now, at its length.
+    bool KeyTableImageCurrent() const;
+    // The record bytes alone (index and 87 bytes): the model is left as it is.
+    int ReadRecordBytes();
     bool LinkUp();
     std::vector<int> MacroNumbering() const;
     void StoreStagePosition(size_t stage, int position);
@@ -122,6 +126,7 @@ private:
     SystemSettings system_;
     std::array<uint8_t, kMouseButtons> slotMap_{};
     std::array<uint8_t, mouse_record::kSize> record_{};
+    AttachmentMark keyTableRead_, recordRead_;
     uint8_t activeRecord_ = 0;
     uint8_t previousMode_ = 0xFF;
     ui::Ctl logo_;

@@ -66,17 +66,21 @@ void CVantrelMousePadDevice::PublishLighting() {
     liveSpeed_ = record_[pad_record::kSpeed];
 }
 
-int CVantrelMousePadDevice::ApplyProfile() {
-    const int result = CVantrelUSBDevice::ApplyProfile();
-    const LightInfo light = GetLightInfo();
+void CVantrelMousePadDevice::TakeLighting(const LightInfo& light) {
     record_[pad_record::kMode] = light.selectItem;
     record_[pad_record::kBrightness] = light.light;
     record_[pad_record::kSpeed] = light.speed;
+    record_[pad_record::kDirection] = light.fx;
     record_[pad_record::kSevenColours] = light.multiColor;
     record_[pad_record::kRed] = light.red;
     record_[pad_record::kRed + 1] = light.green;
     record_[pad_record::kRed + 2] = light.blue;
     PublishLighting();
+}
+
+int CVantrelMousePadDevice::ApplyProfile() {
+    const int result = CVantrelUSBDevice::ApplyProfile();
+    TakeLighting(GetLightInfo());
     {
         // The base ran the rules of modes 0, 2 and 3 with a reset; the pad keeps that.
         std::lock_guard lock(perLedMutex_);
@@ -100,6 +104,8 @@ int CVantrelMousePadDevice::ReadFromDevice() {
             if (read == kResultSuccess) deviceInfo_ = info;
             return read;
         }});
+        // The bytes the program does not own are taken from the pad once it is here.
+        ReadRecord();
     }
     LoadAssignments();
     RefreshPanels();
@@ -108,20 +114,27 @@ int CVantrelMousePadDevice::ReadFromDevice() {
     return result;
 }
 
-void CVantrelMousePadDevice::ReloadSettings() {
-    SetSynced(false);
-    if (!transport_.Opened()) return;
+int CVantrelMousePadDevice::ReadRecord(uint8_t* activeIndex) {
+    if (!transport_.Opened()) return kResultNoReply;
     uint8_t index = 0;
     std::array<uint8_t, pad_record::kRead> read{};
-    if (transport_.ReadSettings(&index, 1, 0) != kResultSuccess ||
-        transport_.ReadSettings(read.data(), read.size(), index * pad_record::kReadStride) != kResultSuccess)
-        return;
+    int result = transport_.ReadSettings(&index, 1, 0);
+    if (result == kResultSuccess) result = transport_.ReadSettings(read.data(), read.size(), index * pad_record::kReadStride);
+    if (result != kResultSuccess) return result;
     std::copy_n(read.begin(), record_.size(), record_.begin());
     const int mode = ModeIndexOfCode(record_[pad_record::kMode]);
     if (mode >= 0) record_[pad_record::kMode] = static_cast<uint8_t>(mode);
     record_[pad_record::kSpeed] = record_[pad_record::kSpeed] <= 4 ? static_cast<uint8_t>(4 - record_[pad_record::kSpeed]) : 0;
+    recordRead_.Set(transport_);
     PublishLighting();
-    SendToOwner(ui::kMsgActiveRecord, index, 0);
+    if (activeIndex != nullptr) *activeIndex = index;
+    return kResultSuccess;
+}
+
+void CVantrelMousePadDevice::ReloadSettings() {
+    SetSynced(false);
+    uint8_t index = 0;
+    if (ReadRecord(&index) == kResultSuccess) SendToOwner(ui::kMsgActiveRecord, index, 0);
 }
 
 std::array<uint8_t, pad_record::kWritten> CVantrelMousePadDevice::RecordToWrite() const {
@@ -129,11 +142,18 @@ std::array<uint8_t, pad_record::kWritten> CVantrelMousePadDevice::RecordToWrite(
     std::copy_n(record_.begin(), bytes.size(), bytes.begin());
     const uint8_t mode = record_[pad_record::kMode] > kHighestPadMode ? 0 : record_[pad_record::kMode];
     bytes[pad_record::kMode] = ModeCode(mode);
+    bytes[pad_record::kBrightness] = std::min<uint8_t>(record_[pad_record::kBrightness], 4);
     bytes[pad_record::kSpeed] = static_cast<uint8_t>(4 - std::min<uint8_t>(record_[pad_record::kSpeed], 4));
     return bytes;
 }
 
 int CVantrelMousePadDevice::WriteToDevice(int record, int, int, int, int) {
+    // Bytes 9-20 are the pad's own: no write before they were read from it.
+    if (!recordRead_.Current(transport_)) {
+        const int read = ReadRecord();
+        if (read != kResultSuccess) return read;
+        TakeLighting(GetLightInfo());  // the read took the pad's lighting; the write sends the device's
+    }
     const auto bytes = RecordToWrite();
     // Only the settings write decides the result; without a link it fails with 0.
     return ConfigSequence(transport_).Framed({[&] {

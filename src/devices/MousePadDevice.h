@@ -51,8 +51,13 @@ protected:
 
 private:
     void PublishLighting();
+    // The record from the pad (1 byte at 0, then 34 bytes at index × 33).
+    int ReadRecord(uint8_t* index = nullptr);
+    // The lighting fields of the record from a lighting record.
+    void TakeLighting(const LightInfo& light);
     CBasicProfiledata profile_;
     std::array<uint8_t, pad_record::kKept> record_{};
+    AttachmentMark recordRead_;
     std::atomic<uint8_t> liveMode_{0}, liveSpeed_{0};  // mode and speed for the lighting thread
     PadTrailState padTrail_;
     uint32_t padTicks_ = 0;

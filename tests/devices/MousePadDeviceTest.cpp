@@ -8,6 +8,7 @@
 #include "profiles/JsonFile.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
+#include "support/VirtualPage.h"
 #include "support/VirtualRig.h"
 
 namespace m470 {
@@ -23,14 +24,11 @@ TEST(MousePadLayout, PageHoldsThePictureAndPanels) {
     EXPECT_TRUE(test::LayoutHas(GetInstallFolder() + "skin/mousepaddevice.ui", required));
 }
 
-class VirtualPad : public ::testing::Test {
+class VirtualPad : public test::VirtualPageTest {
 protected:
     void SetUp() override {
         rig.hub.Plug("mousepad");
-        page = host.LoadLayout(GetInstallFolder() + "skin/mousepaddevice.ui");
-        pad = std::make_unique<CVantrelMousePadDevice>(rig.hub.Backend());
-        pad->SetUi(&host, page);
-        pad->BindKeyButtons();
+        pad = MakeDevice<CVantrelMousePadDevice>("mousepaddevice.ui");
         rig.Open(pad->Transport(), "mousepad", LinkWired);
     }
     void TearDown() override { pad.reset(); }
@@ -43,10 +41,6 @@ protected:
         SaveJson(pad->GetProfilePath(), document);
     }
 
-    test::TempFolder folder;
-    test::VirtualRig rig;
-    ui::MemoryControlHost host;
-    ui::MemoryControl* page = nullptr;
     std::unique_ptr<CVantrelMousePadDevice> pad;
 };
 
@@ -55,7 +49,8 @@ TEST_F(VirtualPad, FirstReadThenWritesTheTwentyOneBytes) {
     pad->StopLightingThread();
     std::vector<uint8_t> commands;
     for (const auto& entry : rig.hub.Traffic().Entries()) commands.push_back(entry.request[3]);
-    EXPECT_EQ(commands, (std::vector<uint8_t>{0x01, 0x03, 0x02}));  // no key table on the pad
+    // No key table on the pad; its record (1 byte, then 34) is read once on attach.
+    EXPECT_EQ(commands, (std::vector<uint8_t>{0x01, 0x03, 0x02, 0x05, 0x05}));
 
     SetProfileLight(9, 1);  // a mode past the pad's last counts as mode 0
     pad->LoadAssignments();
@@ -114,6 +109,37 @@ TEST_F(VirtualPad, WriteFailureIsReported) {
     EXPECT_NE(pad->WriteToDevice(0, 0, 1, 0, 0), kResultSuccess);
     pad->Transport().SetOpened(false);
     EXPECT_EQ(pad->WriteToDevice(0, 0, 1, 0, 0), kResultNoReply);
+}
+
+TEST_F(VirtualPad, RecordIsReadOnAttachAndTheDirectionReachesThePad) {
+    const std::vector<uint8_t> kept{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    rig.hub.Firmware("mousepad")->WriteArea(command::kReadSettings, 9, kept);
+    pad->LoadAssignments();
+    Json::Value document = LoadJson(pad->GetProfilePath());
+    document["Device"][0]["LightInfo"]["Fx"] = 1;
+    SaveJson(pad->GetProfilePath(), document);
+
+    ASSERT_EQ(pad->ReadFromDevice(), kResultSuccess);
+    pad->StopLightingThread();
+    std::vector<uint8_t> reads;
+    for (const auto& entry : rig.hub.Traffic().Entries())
+        if (entry.request[3] == command::kReadSettings) reads.push_back(entry.request[4]);
+    EXPECT_EQ(reads, (std::vector<uint8_t>{1, 34}));
+
+    ASSERT_EQ(pad->WriteToDevice(0, 0, 1, 0, 0), kResultSuccess);
+    const auto memory = Memory();
+    EXPECT_EQ(memory[pad_record::kDirection], 1);
+    EXPECT_EQ(std::vector<uint8_t>(memory.begin() + 9, memory.begin() + 21), kept);
+}
+
+TEST_F(VirtualPad, NoRecordWriteBeforeARecordWasRead) {
+    const auto before = Memory();
+    rig.hub.InjectFault("mousepad", command::kReadSettings);
+    EXPECT_NE(pad->WriteToDevice(0, 0, 1, 0, 0), kResultSuccess);
+    std::vector<uint8_t> codes;
+    for (const auto& entry : rig.hub.Traffic().Entries()) codes.push_back(entry.request[3]);
+    EXPECT_EQ(codes, (std::vector<uint8_t>{command::kReadSettings}));
+    EXPECT_EQ(Memory(), before);
 }
 
 TEST_F(VirtualPad, LightingThreadPreviewsTheStaticMode) {
