@@ -383,10 +383,7 @@ void CMainWnd::GameEvent(intptr_t kind, intptr_t mode) {
         device->SetSynced(false);
         LightInfo light = device->GetLightInfo();
         light.selectItem = static_cast<uint8_t>(mode);
-        device->StoreLightInfo(light);
-        device->SaveProfile();
-        device->ApplyProfile();
-        device->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
+        device->CommitLightInfo(light);
     }
     StartTimer(kTimerGameRestore, 5000);
 }
@@ -396,10 +393,7 @@ void CMainWnd::RestoreGameLighting() {
     if (device == nullptr) return;
     LightInfo light = device->GetLightInfo();
     light.selectItem = light.oldLedmode;
-    device->StoreLightInfo(light);
-    device->SaveProfile();
-    device->ApplyProfile();
-    device->WriteToDevice(0, 0, 1, screen_.width(), screen_.height());
+    device->CommitLightInfo(light);
 }
 
 // ---- timers ----

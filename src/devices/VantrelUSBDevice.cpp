@@ -18,6 +18,7 @@ constexpr auto kLightingStopWait = 1000ms;
 constexpr auto kNotifyStopWait = 500ms;
 constexpr int kLinkRetryWrap = 20;
 constexpr size_t kSkippedStreamLed = 170;
+constexpr uint64_t kStreamPauseMs = 200;
 
 // Pages of "device_function_switch" and "device_key_function_switch" per
 // function kind; -1 leaves a switch as it is.
@@ -92,6 +93,15 @@ void CVantrelUSBDevice::StoreLightInfo(const LightInfo& info) {
     SetLightInfo(info.Words(), info.HalfWord());
     Profile().WriteLightInfo(info);
 }
+
+int CVantrelUSBDevice::CommitLightInfo(const LightInfo& info) {
+    StoreLightInfo(info);
+    SaveProfile();
+    ApplyProfile();
+    return WriteSettingsRecord();
+}
+
+int CVantrelUSBDevice::WriteSettingsRecord() { return WriteToDevice(0, 0, 1, screenWidth_, screenHeight_); }
 
 void CVantrelUSBDevice::StoreAudioLightInfo(const AudioLightInfo& info) {
     SetAudioLightInfo(info);
@@ -179,12 +189,18 @@ void CVantrelUSBDevice::FeedAudioSpectrum(const std::array<int32_t, kAudioBands>
 }
 
 void CVantrelUSBDevice::RenderLighting() {
+    // Another program controls the lighting: send nothing, leave the picture.
+    if (lightControlFlag_ == 0) return;
     const LedFrame frame = FrameCopy();
-    for (size_t i = 0; i < ledButtons_.size() && i < frame.size(); ++i) {
-        const LedEntry& led = frame[i];
-        ledButtons_[i].SetLight(led.red | led.green << 8 | led.blue << 16, led.level, true);
+    if (windowActive_) {
+        for (size_t i = 0; i < ledButtons_.size() && i < frame.size(); ++i) {
+            const LedEntry& led = frame[i];
+            ledButtons_[i].SetLight(led.red | led.green << 8 | led.blue << 16, led.level, true);
+        }
     }
     if (CurrentLighting().mode != 11 || !transport_.Opened()) return;
+    // After a failed send the stream pauses without holding the UI thread.
+    if (TickCount() < streamPausedUntilMs_) return;
     // The hardware cannot run the audio effect: the frame is streamed.
     const size_t leds = transport_.ReceiverMode() ? frame.size() : deviceInfo_.KeySlotCount();
     std::vector<uint8_t> bytes;
@@ -194,7 +210,8 @@ void CVantrelUSBDevice::RenderLighting() {
         const Rgb shown = i < frame.size() ? frame[i].Shown() : Rgb{0, 0, 0};
         bytes.insert(bytes.end(), {shown.red, shown.green, shown.blue});
     }
-    if (transport_.StreamLighting(bytes.data(), bytes.size()) != kResultSuccess) std::this_thread::sleep_for(200ms);
+    if (transport_.StreamLighting(bytes.data(), bytes.size()) != kResultSuccess)
+        streamPausedUntilMs_ = TickCount() + kStreamPauseMs;
 }
 
 // ---- profile ----
@@ -240,6 +257,7 @@ int CVantrelUSBDevice::ApplyProfile() {
     std::lock_guard lock(customMutex_);
     customSteps_ = effects.empty() ? std::vector<LedEffectStep>() : effects.front();
     custom_ = CustomState{};
+    custom_.stepStartMs = TickCount();  // the first step lasts its own time
     return 1;
 }
 
@@ -315,9 +333,7 @@ void CVantrelUSBDevice::ShowLightOnPanel() {
     }
 }
 
-int CVantrelUSBDevice::WriteAllSettings() {
-    return WriteToDevice(0, 0, 1, screenWidth_, screenHeight_) == kResultSuccess ? 0 : -1;
-}
+int CVantrelUSBDevice::WriteAllSettings() { return WriteSettingsRecord() == kResultSuccess ? 0 : -1; }
 
 int CVantrelUSBDevice::ApplyChosenProfile() {
     if (profileStrip_ != nullptr) {

@@ -198,6 +198,12 @@ public:
     void StoreLightInfo(const LightInfo& info);
     // The same for the audio-reactive record.
     void StoreAudioLightInfo(const AudioLightInfo& info);
+    // Store, save, apply, write: a lighting record chosen on the page or from
+    // outside becomes the device's, its profile's and the hardware's. Only
+    // the settings record is written (keys and macros did not change).
+    int CommitLightInfo(const LightInfo& info);
+    // The settings record alone, with the screen size (WriteToDevice(0, 0, 1, w, h)).
+    int WriteSettingsRecord();
 
 protected:
     // A notification code (first usage) from the wired or receiver interface.
@@ -288,6 +294,7 @@ private:
     std::atomic<int> lightControlFlag_{1};
     std::atomic<bool> windowActive_{true};
     std::atomic<bool> synced_{false};
+    uint64_t streamPausedUntilMs_ = 0;  // UI thread only
     int selectedKey_ = -1, selectedSecondKey_ = -1;
     int functionPage_ = 1;
 };

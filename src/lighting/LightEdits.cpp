@@ -21,17 +21,11 @@ struct Edit {
     int number;  // the number of an indexed control name
 };
 
-// Every lighting edit: the record kept, saved and reloaded; an edit leaves same mode.
-void Keep(Edit& e, const LightInfo& info, bool clearSynced = true) {
-    if (clearSynced) e.device.SetSynced(false);
-    e.device.StoreLightInfo(info);
-    e.device.SaveProfile();
-    e.device.ApplyProfile();
-}
-
+// Every lighting edit: the record kept, saved, reloaded and written (the
+// settings record only); an edit leaves same mode. 0 fine, -1 not written.
 int Commit(Edit& e, const LightInfo& info, bool clearSynced = true) {
-    Keep(e, info, clearSynced);
-    return e.device.WriteAllSettings();
+    if (clearSynced) e.device.SetSynced(false);
+    return e.device.CommitLightInfo(info) == kResultSuccess ? 0 : -1;
 }
 
 // One field of the record replaced by a new value, then the common tail.
@@ -89,7 +83,7 @@ int OnCustomGroup(Edit& e) {
     info.customGroup = static_cast<uint8_t>(group);
     e.device.StoreLightInfo(info);
     e.device.SaveProfile();
-    const int write = e.device.WriteAllSettings();
+    const int write = e.device.WriteSettingsRecord() == kResultSuccess ? 0 : -1;
     e.device.RedrawCustomLighting();
     return write;
 }
@@ -106,11 +100,10 @@ int PickColour(Edit& e, uint32_t argb) {
     LightInfo info = e.device.GetLightInfo();
     info.red = rgb[0], info.green = rgb[1], info.blue = rgb[2];
     info.multiColor = 0;
-    Keep(e, info);
     for (int channel = 0; channel < 3; ++channel) e.panel.SetColourText(channel, std::to_string(rgb[size_t(channel)]));
     e.panel.SetSevenColour(false);
     e.panel.SetColourButton(ArgbOf(rgb[0], rgb[1], rgb[2]));
-    return e.device.WriteAllSettings();
+    return Commit(e, info);
 }
 
 int OnPalette(Edit& e) { return PickColour(e, e.panel.GetPaletteColour()); }
@@ -126,10 +119,9 @@ int OnColourEdit(Edit& e) {
     std::array<uint8_t*, 3> channels{&info.red, &info.green, &info.blue};
     *channels[size_t(channel)] = static_cast<uint8_t>(value);
     info.multiColor = 0;
-    Keep(e, info);
     e.panel.SetSevenColour(false);
     e.panel.SetPaletteColour(ArgbOf(info.red, info.green, info.blue));
-    return e.device.WriteAllSettings();
+    return Commit(e, info);
 }
 
 // ---- the audio sub-panel: stored and saved, never written (the audio effect drives the LEDs) ----

@@ -76,10 +76,7 @@ std::optional<SharedLighting> ApplySameMode(CVantrelUSBDevice& source, const std
         copy.selectItem = static_cast<uint8_t>(*mode);
         device->SetSynced(true);
         if (CLightControlUI* panel = device->LightPanel()) panel->ShowLight(copy);
-        device->StoreLightInfo(copy);
-        device->SaveProfile();
-        device->ApplyProfile();
-        device->WriteAllSettings();
+        device->CommitLightInfo(copy);
     }
     return SharedLighting{*effect, record.light, record.speed, record.fx, record.multiColor,
                           record.red, record.green, record.blue};

@@ -97,6 +97,25 @@ wait 100
     EXPECT_EQ(last[8 + 11], 2);
 }
 
+TEST_F(Program, OneBrightnessStepOnTheWiredMouseSendsOnlyTheRecord) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+wait 300
+value deng_light_slider 1
+wait 200
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const auto requests = Requests();
+    // From the frame that opens the write of the new brightness (factory 3) to the end.
+    size_t step = requests.size();
+    for (size_t i = 1; i < requests.size() && step == requests.size(); ++i)
+        if (requests[i][3] == 0x06 && requests[i][5] == 0 && requests[i][8 + 2] == 1) step = i - 1;
+    ASSERT_LT(step, requests.size());
+    std::vector<uint8_t> commands;
+    for (size_t i = step; i < requests.size(); ++i) commands.push_back(requests[i][3]);
+    EXPECT_EQ(commands, (std::vector<uint8_t>{0x01, 0x06, 0x06, 0x02}));
+}
+
 TEST_F(Program, ReceiverLinkDecidesWhetherTheEntryShows) {
     const RunResult run = Play(R"(virtual power mouse off
 virtual battery mouse 57 1
