@@ -20,7 +20,9 @@ int SensitivityScale::PositionOf(const std::string& typed) const {
 }
 
 int SensitivityScale::PositionOfValue(int v) const {
-    v = std::clamp(v, static_cast<int>(base), kMaxValue);
+    // A device may report a base above the highest value: the bounds are ordered.
+    const int lowest = std::min<int>(base, kMaxValue), highest = std::max<int>(base, kMaxValue);
+    v = std::clamp(v, lowest, highest);
     // A device that reports step 0 has one position only.
     const int divisor = step == 0 ? 1 : step;
     int position;

@@ -164,6 +164,9 @@ Json::Value CBasicProfiledata::LoadLightCatalogue(const std::string& path) {
 }
 
 std::vector<std::vector<LedEffectStep>> CBasicProfiledata::ReadCustomEffects() {
+    // Each read replaces the lists: a missing catalogue or effect leaves none,
+    // never the previous effect's.
+    customEffects_.clear();
     if (lightCatalogue_.isNull() || lightInfo_.selectItem < builtinEffectCount_) return customEffects_;
     const auto index = static_cast<Json::ArrayIndex>(lightInfo_.selectItem - builtinEffectCount_);
     const Json::Value& entry = Element(Element(Member(lightCatalogue_, "LightInfo"), SectionIndex()), index);

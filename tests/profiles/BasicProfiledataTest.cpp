@@ -193,6 +193,18 @@ TEST_F(ProfileDocument, CustomEffectsComeFromTheCatalogueEntryOfTheSelectedMode)
     ASSERT_EQ(effects.size(), 1u);
     ASSERT_EQ(effects[0].size(), 1u);
     EXPECT_EQ(effects[0][0], (LedEffectStep{1, 2, 3, 0, 0, 10, 20, 30, 70000, 3}));
+
+    // The first entry's effect file is missing: no lists, not the previous ones.
+    LightInfo first = document.ReadLightInfo();
+    first.selectItem = 0;
+    document.WriteLightInfo(first);
+    EXPECT_TRUE(document.ReadCustomEffects().empty());
+    // Nor without a catalogue.
+    first.selectItem = 1;
+    document.WriteLightInfo(first);
+    ASSERT_EQ(document.ReadCustomEffects().size(), 1u);
+    document.LoadLightCatalogue(folder.File("mouse/missing.config"));
+    EXPECT_TRUE(document.ReadCustomEffects().empty());
 }
 
 TEST_F(ProfileDocument, SaveKeepsOtherMembersAndFailsVisiblyWithoutAPath) {
