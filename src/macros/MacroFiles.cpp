@@ -25,8 +25,11 @@ std::vector<MacroEntry> LoadMacroCatalogue(const std::string& path) {
     const Json::Value catalogue = LoadJson(path);
     const Json::Value& list = Member(catalogue, "MacroInfo");
     if (!list.isArray()) return entries;
-    for (const Json::Value& element : list)
-        entries.push_back({JsonText(Member(element, "MacroName")), JsonText(Member(element, "Guid"))});
+    for (const Json::Value& element : list) {
+        const std::string guid = JsonText(Member(element, "Guid"));
+        // The id names a file in the device folder: one that could leave it counts as missing.
+        entries.push_back({JsonText(Member(element, "MacroName")), IsSafeFileId(guid) ? guid : std::string()});
+    }
     return entries;
 }
 
@@ -52,6 +55,7 @@ ImageEntry EncodeEvents(const Json::Value& document) {
 }
 
 ImageEntry LoadMacroEvents(const std::string& folder, const std::string& guid) {
+    if (!IsSafeFileId(guid)) return {};
     return EncodeEvents(LoadJson(folder + guid + ".mac"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Small persistent key-value store that stands where per-user registry values
 // stood: $XDG_CONFIG_HOME/M470/registry.json, one JSON object of strings.
+#include <json/value.h>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,9 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    // The stored object; a damaged file gives the pairs still readable in it
+    // (and is kept as ".bad"). writable is false when the file could not be opened.
+    Json::Value Load(bool& writable) const;
     std::string path_;
 };
 

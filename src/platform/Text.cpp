@@ -137,4 +137,19 @@ std::string FormatWithNumber(std::string_view text, long long number) {
     return result;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    static constexpr std::string_view kEncodedReplacement = "\xEF\xBF\xBD";
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        if (DecodeOne(text, pos) == kReplacement && text.substr(start, 3) != kEncodedReplacement) return false;
+    }
+    return true;
+}
+
+std::string CapCodePoints(std::string_view text, size_t maxCodePoints) {
+    size_t pos = 0;
+    for (size_t count = 0; pos < text.size() && count < maxCodePoints; ++count) DecodeOne(text, pos);
+    return std::string(text.substr(0, pos));
+}
+
 }  // namespace m470

@@ -16,6 +16,10 @@ std::string WideToUtf8(std::wstring_view text);
 char32_t FoldCase(char32_t codePoint);
 // Case-insensitive equality of two UTF-8 names ("Ünder" equals "ünder").
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+// Strict UTF-8: no stray bytes, overlong forms, surrogates or values past U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+// The first maxCodePoints code points of a UTF-8 text; a code point is never cut.
+std::string CapCodePoints(std::string_view text, size_t maxCodePoints);
 // "#RRGGBB" (opaque) or "#AARRGGBB" as 0xAARRGGBB; 0 when it is neither.
 uint32_t ParseArgbText(std::string_view text);
 // A translated text with one number in it: the first "%d" becomes the

@@ -97,7 +97,10 @@ Json::Value CBasicProfiledata::LoadSectionInto(const std::string& path, Json::Va
     JsonLoadStatus status = JsonLoadStatus::Missing;
     Json::Value file = LoadJson(path, &status);
     Json::Value section = Element(Member(file, "Device"), index);
-    if (section.isNull()) {
+    if (section.isNull() && status == JsonLoadStatus::Unreadable) {
+        // Never replace what could not be read: work from the factory section in memory.
+        section = Element(Member(LoadJson(defaultPath_), "Device"), index);
+    } else if (section.isNull()) {
         const bool unreadable = status == JsonLoadStatus::Invalid || status == JsonLoadStatus::TooLarge ||
                                 (status == JsonLoadStatus::Ok && !file.isObject());
         if (unreadable) KeepUnreadableCopy(path);
@@ -171,11 +174,11 @@ std::vector<std::vector<LedEffectStep>> CBasicProfiledata::ReadCustomEffects() {
     const auto index = static_cast<Json::ArrayIndex>(lightInfo_.selectItem - builtinEffectCount_);
     const Json::Value& entry = Element(Element(Member(lightCatalogue_, "LightInfo"), SectionIndex()), index);
     std::string name = JsonText(Member(entry, "Guid"));
-    // Effect files sit beside the catalogue that names them.
-    if (!name.empty() && name.front() != '/') {
-        const size_t slash = lightCataloguePath_.rfind('/');
-        if (slash != std::string::npos) name = lightCataloguePath_.substr(0, slash + 1) + name;
-    }
+    // Effect files sit beside the catalogue that names them; an id that
+    // could point elsewhere counts as missing.
+    if (!IsSafeFileId(name)) return customEffects_;
+    const size_t slash = lightCataloguePath_.rfind('/');
+    if (slash != std::string::npos) name = lightCataloguePath_.substr(0, slash + 1) + name;
     const Json::Value effect = LoadJson(name + ".light");
     if (effect.isNull()) return customEffects_;
     std::vector<LedEffectStep> steps;
@@ -235,7 +238,9 @@ void CBasicProfiledata::WriteSecondaryKeyList(const std::vector<KeyAssignmentPai
 bool CBasicProfiledata::Save() { return SaveDeviceSection(section_, profilePath_); }
 
 bool CBasicProfiledata::SaveDeviceSection(const Json::Value& section, const std::string& path) {
-    Json::Value file = LoadJson(path);
+    JsonLoadStatus status = JsonLoadStatus::Missing;
+    Json::Value file = LoadJson(path, &status);
+    if (status == JsonLoadStatus::Unreadable) return false;  // kept as it is; the user was told once
     if (!file.isObject()) file = Json::Value(Json::objectValue);
     MutableElement(MutableMember(file, "Device"), SectionIndex()) = section;
     return WriteDocument(file, path);

@@ -25,7 +25,9 @@ public:
 
     // Loads "Device"[index] of path; a missing section is taken from the
     // default file and written back into path (other members are kept). A file
-    // that exists but cannot be read as a document is kept as path + ".bad".
+    // that exists but cannot be parsed is kept as path + ".bad"; one that
+    // cannot be opened is left alone and never written (the factory section
+    // is used in memory).
     Json::Value LoadDeviceSection(const std::string& path);
     Json::Value LoadSecondarySection(const std::string& path);
 

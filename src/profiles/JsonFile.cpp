@@ -14,13 +14,18 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/DebugTrace.h"
+#include "platform/FileAlerts.h"
+#include "platform/Text.h"
 
 // The styled writer and the classic reader give the documents their exact form.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace m470 {
 
-std::string readjsonFile(const std::string& path, uint64_t maxBytes) {
+std::string readjsonFile(const std::string& path, uint64_t maxBytes, JsonLoadStatus* status) {
+    const auto report = [&](JsonLoadStatus value) {
+        if (status != nullptr) *status = value;
+    };
     std::string content;
     struct stat info {};
     std::FILE* file = nullptr;
@@ -32,26 +37,65 @@ std::string readjsonFile(const std::string& path, uint64_t maxBytes) {
     else if ((file = std::fopen(path.c_str(), "rb")) == nullptr)
         error = errno;
     DebugTrace::Printf("readjsonFile 错误吗：：%d", error);
-    if (file == nullptr) return content;
+    if (file == nullptr) {
+        report(error == ENOENT || error == ENOTDIR ? JsonLoadStatus::Missing
+               : error == EFBIG                    ? JsonLoadStatus::TooLarge
+                                                   : JsonLoadStatus::Unreadable);
+        return content;
+    }
     char buffer[65536];
     size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         content.append(buffer, got);
-        if (content.size() > maxBytes) {
-            content.clear();  // grew while being read
-            break;
-        }
+        if (content.size() > maxBytes) break;
     }
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
+    if (failed) {
+        report(JsonLoadStatus::Unreadable);  // a folder in its place, an I/O error
+        content.clear();
+    } else if (content.size() > maxBytes) {
+        report(JsonLoadStatus::TooLarge);  // grew while being read
+        content.clear();
+    } else {
+        report(content.empty() ? JsonLoadStatus::Empty : JsonLoadStatus::Ok);
+    }
     return content;
 }
+
+namespace {
+
+// Every key and string of the document is UTF-8 without U+0000.
+bool HoldsOnlyCleanText(const Json::Value& value) {
+    const auto clean = [](std::string_view text) { return text.find('\0') == std::string_view::npos && IsValidUtf8(text); };
+    if (value.isString()) {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        return !value.getString(&begin, &end) || clean(std::string_view(begin, static_cast<size_t>(end - begin)));
+    }
+    if (value.isArray()) {
+        for (const Json::Value& element : value)
+            if (!HoldsOnlyCleanText(element)) return false;
+    }
+    if (value.isObject()) {
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            const char* end = nullptr;
+            const char* begin = it.memberName(&end);
+            if (!clean(std::string_view(begin, static_cast<size_t>(end - begin))) || !HoldsOnlyCleanText(*it)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 Json::Value ParseJson(std::string_view text, bool* ok) {
     Json::Value root;
     bool parsed = false;
     try {
         Json::Reader reader;
-        parsed = reader.parse(text.data(), text.data() + text.size(), root, true);
+        parsed = IsValidUtf8(text) && reader.parse(text.data(), text.data() + text.size(), root, true) &&
+                 HoldsOnlyCleanText(root);
     } catch (const std::exception&) {
         parsed = false;  // the reader throws past its nesting limit
     }
@@ -60,23 +104,23 @@ Json::Value ParseJson(std::string_view text, bool* ok) {
 }
 
 Json::Value LoadJson(const std::string& path, JsonLoadStatus* status) {
-    const auto report = [&](JsonLoadStatus value) {
-        if (status != nullptr) *status = value;
-    };
-    struct stat info {};
-    bool exists = ::stat(path.c_str(), &info) == 0;
-    std::string text = readjsonFile(path);
+    JsonLoadStatus read = JsonLoadStatus::Missing;
+    std::string text = readjsonFile(path, kMaxJsonFileBytes, &read);
+    if (read == JsonLoadStatus::Unreadable) ReportUnreadableFile(path);
     if (text.empty()) {
         DebugTrace::Printf("LoadJson: no content in %s", path.c_str());
-        report(!exists                                                    ? JsonLoadStatus::Missing
-               : static_cast<uint64_t>(info.st_size) > kMaxJsonFileBytes ? JsonLoadStatus::TooLarge
-                                                                          : JsonLoadStatus::Empty);
+        if (status != nullptr) *status = read;
         return Json::Value();
     }
     bool ok = false;
     Json::Value root = ParseJson(text, &ok);
-    report(ok ? JsonLoadStatus::Ok : JsonLoadStatus::Invalid);
+    if (status != nullptr) *status = ok ? JsonLoadStatus::Ok : JsonLoadStatus::Invalid;
     return root;
+}
+
+bool IsSafeFileId(std::string_view id) {
+    return !id.empty() && id.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos &&
+           id.find("..") == std::string_view::npos;
 }
 
 namespace {
@@ -155,7 +199,10 @@ std::string StyledJson(const Json::Value& document) {
 
 bool SaveJson(const std::string& path, const Json::Value& document) {
     bool ok = WriteFileAtomically(path, StyledJson(document));
-    if (!ok) DebugTrace::Printf("SaveJson: could not write %s (errno %d)", path.c_str(), errno);
+    if (!ok) {
+        DebugTrace::Printf("SaveJson: could not write %s (errno %d)", path.c_str(), errno);
+        ReportSaveFailure(path);
+    }
     return ok;
 }
 

@@ -10,20 +10,29 @@ namespace m470 {
 // Files larger than this read as null: a bogus file must not exhaust memory.
 inline constexpr uint64_t kMaxJsonFileBytes = 16u * 1024u * 1024u;
 
+// Unreadable: the file exists but could not be opened or read (permissions,
+// a folder in its place); such a file must not be overwritten.
+enum class JsonLoadStatus { Ok, Missing, Empty, TooLarge, Invalid, Unreadable };
+
 // The whole content of the file; empty when it cannot be opened (or is larger
 // than maxBytes). Emits "readjsonFile 错误吗：：%d" with errno after each attempt.
-std::string readjsonFile(const std::string& path, uint64_t maxBytes = kMaxJsonFileBytes);
-
-enum class JsonLoadStatus { Ok, Missing, Empty, TooLarge, Invalid };
+std::string readjsonFile(const std::string& path, uint64_t maxBytes = kMaxJsonFileBytes,
+                         JsonLoadStatus* status = nullptr);
 
 // Parsed document, or null when the file is missing, empty, too large or not
-// valid JSON. Comments are accepted. Never throws.
+// valid JSON. Comments are accepted. Never throws. Text that is not UTF-8, or
+// a string holding U+0000, is invalid: saving it could not give it back.
 Json::Value LoadJson(const std::string& path, JsonLoadStatus* status = nullptr);
 Json::Value ParseJson(std::string_view text, bool* ok = nullptr);
 
+// An id read from a file that becomes part of a path (profile, macro, effect):
+// empty, or holding "/", "\\", ".." or U+0000, it counts as missing.
+bool IsSafeFileId(std::string_view id);
+
 // Styled form followed by one line end, written atomically (temporary file in
 // the same folder renamed over the target). False when the file could not be
-// written; the old file is then untouched.
+// written; the old file is then untouched and the failure is reported to the
+// user (platform/FileAlerts.h).
 bool SaveJson(const std::string& path, const Json::Value& document);
 std::string StyledJson(const Json::Value& document);
 
