@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/DebugTrace.h"
 #include "platform/Text.h"
 #include "profiles/JsonFile.h"
+#include "profiles/ProfileFiles.h"
 
 namespace m470 {
 namespace {
@@ -52,6 +54,7 @@ void CDeviceProfileUI::SetFolders(const std::string& profileFolder, const std::s
 }
 
 Json::Value CDeviceProfileUI::ReadList() const {
+    if (!listWritable_) return list_;  // the file is kept as it is; the list lives in memory
     Json::Value list = LoadJson(ListPath());
     if (!list.isObject()) list = Json::Value(Json::objectValue);
     if (!Member(list, "profilelist").isArray()) list["profilelist"] = Json::Value(Json::arrayValue);
@@ -62,7 +65,8 @@ Json::Value CDeviceProfileUI::GetProfileList() const { return ReadList()["profil
 
 std::string CDeviceProfileUI::GetProfileFilePath(int index) const {
     const Json::Value list = GetProfileList();
-    return folder_ + JsonText(Member(Element(list, static_cast<Json::ArrayIndex>(std::max(index, 0))), "profileUUID")) + ".Json";
+    const std::string uuid = JsonText(Member(Element(list, static_cast<Json::ArrayIndex>(std::max(index, 0))), "profileUUID"));
+    return IsSafeFileId(uuid) ? folder_ + uuid + ".Json" : std::string();
 }
 
 void CDeviceProfileUI::WriteProfileFile(Json::Value document, const std::string& name, const std::string& uuid) {
@@ -72,16 +76,73 @@ void CDeviceProfileUI::WriteProfileFile(Json::Value document, const std::string&
     SaveJson(folder_ + uuid + ".Json", document);
 }
 
+bool CDeviceProfileUI::WriteList() { return listWritable_ && SaveJson(ListPath(), list_); }
+
+std::string CDeviceProfileUI::NewUuid() const {
+    std::string uuid = MakeTimestampId();
+    // Two profiles made within one millisecond must not share a file.
+    std::error_code error;
+    while (std::filesystem::exists(folder_ + uuid + ".Json", error)) uuid += "_";
+    return uuid;
+}
+
+Json::Value CDeviceProfileUI::ListFromFiles() const {
+    Json::Value list(Json::objectValue);
+    Json::Value& entries = list["profilelist"] = Json::Value(Json::arrayValue);
+    const auto taken = [&](const std::string& name) {
+        for (const Json::Value& entry : entries)
+            if (EqualsIgnoringCase(entry["profilename"].asString(), name)) return true;
+        return false;
+    };
+    for (const FoundProfile& found : FindProfileFiles(folder_)) {
+        if (entries.size() >= static_cast<Json::ArrayIndex>(kMaxProfiles)) break;
+        std::string name = found.name;
+        for (int n = 1; IsBlank(name) || taken(name); ++n) name = "profile" + std::to_string(n);
+        entries.append(Entry(name, found.uuid));
+    }
+    list["profileselect"] = 0;
+    return list;
+}
+
+bool CDeviceProfileUI::RepairEntries() {
+    bool changed = false;
+    for (Json::Value& entry : list_["profilelist"]) {
+        if (!entry.isObject()) entry = Json::Value(Json::objectValue);
+        const std::string name = JsonText(Member(entry, "profilename"));
+        const std::string capped = CapProfileName(name);
+        if (capped != name || !entry["profilename"].isString()) {
+            entry["profilename"] = capped;
+            changed = true;
+        }
+        if (!IsSafeFileId(JsonText(Member(entry, "profileUUID")))) {
+            entry["profileUUID"] = NewUuid();
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 void CDeviceProfileUI::InitProfiles() {
-    list_ = LoadJson(ListPath());
-    if (!list_.isObject() || !Member(list_, "profilelist").isArray() || list_["profilelist"].empty()) {
-        list_ = Json::Value(Json::objectValue);
-        list_["profilelist"] = Json::Value(Json::arrayValue);
-        list_["profilelist"].append(Entry("profile1", MakeTimestampId()));
+    JsonLoadStatus status = JsonLoadStatus::Missing;
+    list_ = LoadJson(ListPath(), &status);
+    listWritable_ = status != JsonLoadStatus::Unreadable;
+    const bool damaged = status == JsonLoadStatus::Invalid || status == JsonLoadStatus::TooLarge ||
+                         (status == JsonLoadStatus::Ok && (!list_.isObject() || !Member(list_, "profilelist").isArray()));
+    if (damaged) {
+        // The profiles are still there: keep the list as it was and list their files.
+        std::error_code error;
+        std::filesystem::copy_file(ListPath(), ListPath() + ".bad", std::filesystem::copy_options::overwrite_existing, error);
+        DebugTrace::Printf("%s is damaged; kept as .bad, rebuilt from the profile files", ListPath().c_str());
+    }
+    if (damaged || !listWritable_) list_ = ListFromFiles();
+    if (list_["profilelist"].empty()) {
+        const std::string uuid = NewUuid();
+        list_["profilelist"].append(Entry("profile1", uuid));
         list_["profileselect"] = 0;
-        SaveJson(ListPath(), list_);
-        const std::string uuid = list_["profilelist"][0]["profileUUID"].asString();
+        WriteList();
         WriteProfileFile(LoadJson(folder_ + uuid + ".Json"), "profile1", uuid);
+    } else if (RepairEntries() || damaged) {
+        WriteList();
     }
     ui::Ctl combo = Find("device_profile_combo");
     combo.ClearItems();
@@ -106,13 +167,29 @@ void CDeviceProfileUI::SelectProfile(int index, bool notify) {
     list_ = ReadList();
     if (index < 0 || index >= static_cast<int>(list_["profilelist"].size())) return;
     list_["profileselect"] = index;
-    currentUuid_ = JsonText(Member(list_["profilelist"][index], "profileUUID"));
-    SaveJson(ListPath(), list_);
+    const std::string uuid = JsonText(Member(list_["profilelist"][index], "profileUUID"));
+    currentUuid_ = IsSafeFileId(uuid) ? uuid : std::string();
+    WriteList();
 }
 
 int CDeviceProfileUI::GetCurSel() const {
     ui::Ctl combo = Find("device_profile_combo");
     return combo ? combo.SelectedItem() : -1;
+}
+
+std::string CDeviceProfileUI::FreeName(const std::string& base, const std::function<std::string(int)>& grow) const {
+    for (int k = 0;; ++k) {
+        const std::string name = grow(k);
+        if (CapProfileName(name) != name) break;
+        if (!NameTaken(name)) return name;
+    }
+    // Grown past the cap: the base cut short, then numbered.
+    std::string name = CapProfileName(base);
+    for (int n = 2; NameTaken(name); ++n) {
+        const std::string tag = " (" + std::to_string(n) + ")";
+        name = CapCodePoints(base, kMaxProfileNameLength - tag.size()) + tag;
+    }
+    return name;
 }
 
 bool CDeviceProfileUI::NameTaken(const std::string& name) const {
@@ -123,35 +200,39 @@ bool CDeviceProfileUI::NameTaken(const std::string& name) const {
 
 std::string CDeviceProfileUI::AppendEntry(const std::string& name) {
     Find("device_profile_combo").AddItem(name, name);
-    std::string uuid = MakeTimestampId();
-    // Two profiles made within one millisecond must not share a file.
-    while (std::filesystem::exists(folder_ + uuid + ".Json")) uuid += "_";
+    const std::string uuid = NewUuid();
     list_ = ReadList();
     const auto index = static_cast<Json::ArrayIndex>(RowCount() - 1);
     list_["profilelist"][index] = Entry(name, uuid);
     return uuid;
 }
 
-void CDeviceProfileUI::NewProfile() {
-    if (!Find("device_profile_combo") || RowCount() >= kMaxProfiles) return;
+bool CDeviceProfileUI::NewProfile() {
+    if (!Find("device_profile_combo") || RowCount() >= kMaxProfiles) return false;
     int n = 1;
     while (NameTaken("profile" + std::to_string(n))) ++n;
     const std::string name = "profile" + std::to_string(n);
     const std::string uuid = AppendEntry(name);
-    list_["profileselect"] = RowCount() - 1;
-    SaveJson(ListPath(), list_);
     WriteProfileFile(LoadJson(defaultPath_), name, uuid);
+    WriteList();
+    SelectProfile(RowCount() - 1, false);
+    return true;
 }
 
-void CDeviceProfileUI::CopyProfile() {
+bool CDeviceProfileUI::CopyProfile() {
     const int source = GetCurSel();
-    if (source < 0) return;
-    std::string name = RowText(source) + " copy";
-    while (NameTaken(name)) name += " copy";
+    if (source < 0 || RowCount() >= kMaxProfiles) return false;
+    const std::string sourceName = RowText(source);
+    const std::string name = FreeName(sourceName, [&](int k) {
+        std::string grown = sourceName;
+        for (int i = 0; i <= k; ++i) grown += " copy";
+        return grown;
+    });
     const std::string sourcePath = GetProfileFilePath(source);
     const std::string uuid = AppendEntry(name);
-    SaveJson(ListPath(), list_);
-    WriteProfileFile(LoadJson(sourcePath), name, uuid);
+    WriteProfileFile(sourcePath.empty() ? Json::Value() : LoadJson(sourcePath), name, uuid);
+    WriteList();
+    return true;
 }
 
 void CDeviceProfileUI::DeleteProfile() {
@@ -162,14 +243,18 @@ void CDeviceProfileUI::DeleteProfile() {
     list_["profilelist"].removeIndex(static_cast<Json::ArrayIndex>(current), &removed);
     std::error_code ignored;
     const std::string uuid = JsonText(Member(removed, "profileUUID"));
-    if (!uuid.empty()) std::filesystem::remove(folder_ + uuid + ".Json", ignored);
-    list_["profileselect"] = current == 0 ? 0 : current - 1;
-    SaveJson(ListPath(), list_);
+    if (IsSafeFileId(uuid)) std::filesystem::remove(folder_ + uuid + ".Json", ignored);
+    const int next = current == 0 ? 0 : current - 1;
+    list_["profileselect"] = next;
+    WriteList();
     if (ui::Control* combo = Find("device_profile_combo").Get()) combo->RemoveItem(current);
+    // The row removal raises no choice: the profile now shown is chosen here.
+    SelectProfile(next, false);
 }
 
-RenameResult CDeviceProfileUI::RenameProfile(const std::string& name) {
-    if (IsBlank(name)) return RenameResult::Blank;
+RenameResult CDeviceProfileUI::RenameProfile(const std::string& wanted) {
+    if (IsBlank(wanted)) return RenameResult::Blank;
+    const std::string name = CapProfileName(wanted);
     const int selected = GetCurSel();
     for (int row = 0; row < RowCount(); ++row) {
         if (row == selected) continue;
@@ -181,45 +266,63 @@ RenameResult CDeviceProfileUI::RenameProfile(const std::string& name) {
     list_ = ReadList();
     if (selected < static_cast<int>(list_["profilelist"].size())) {
         list_["profilelist"][selected]["profilename"] = name;
-        SaveJson(ListPath(), list_);
+        WriteList();
         const std::string path = GetProfileFilePath(selected);
-        Json::Value document = LoadJson(path);
+        JsonLoadStatus status = JsonLoadStatus::Missing;
+        Json::Value document = LoadJson(path, &status);
         if (!document.isObject()) document = Json::Value(Json::objectValue);
         document["profilename"] = name;
-        SaveJson(path, document);
+        if (!path.empty() && status != JsonLoadStatus::Unreadable) SaveJson(path, document);
     }
     return RenameResult::Renamed;
 }
 
-bool CDeviceProfileUI::IsImportable(const std::string& path) {
+bool CDeviceProfileUI::IsImportable(const std::string& path) const {
     const Json::Value document = LoadJson(path);
-    return document.isObject() && document.isMember("profilename") && document.isMember("profileUUID");
+    return document.isObject() && Member(document, "profilename").isString() && Member(document, "profileUUID").isString() &&
+           MatchesFactoryTypes(document, LoadJson(defaultPath_));
 }
 
-void CDeviceProfileUI::ImportProfile(const std::string& path) {
+bool CDeviceProfileUI::ImportProfile(const std::string& path) {
+    if (RowCount() >= kMaxProfiles) return false;
     const Json::Value document = LoadJson(path);
-    std::string name = FileTitle(path);
-    for (int k = 1; NameTaken(name); ++k) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "(%d)", k);
-        name += suffix;
-    }
+    const std::string title = FileTitle(path);
+    const std::string name = FreeName(title, [&](int k) {
+        std::string grown = title;
+        for (int i = 1; i <= k; ++i) {
+            char number[16];
+            std::snprintf(number, sizeof number, "(%d)", i);
+            grown += number;
+        }
+        return grown;
+    });
     const std::string uuid = AppendEntry(name);
-    SaveJson(ListPath(), list_);
     WriteProfileFile(document, name, uuid);
+    WriteList();
+    SelectProfile(RowCount() - 1, false);
+    return true;
 }
 
-void CDeviceProfileUI::ExportProfile(const std::string& path) {
+std::string CDeviceProfileUI::WithJsonExtension(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return dot != std::string::npos && dot > nameStart ? path : path + ".json";
+}
+
+bool CDeviceProfileUI::ExportProfile(const std::string& path) {
     const int selected = GetCurSel();
-    if (selected < 0) return;
-    SaveJson(path, LoadJson(GetProfileFilePath(selected)));
+    if (selected < 0) return false;
+    const std::string source = GetProfileFilePath(selected);
+    const Json::Value document = source.empty() ? Json::Value() : LoadJson(source);
+    return document.isObject() && SaveJson(WithJsonExtension(path), document);
 }
 
 void CDeviceProfileUI::ResetProfile() {
     const int selected = GetCurSel();
     const Json::Value entry = Element(GetProfileList(), static_cast<Json::ArrayIndex>(std::max(selected, 0)));
     const std::string uuid = JsonText(Member(entry, "profileUUID"));
-    if (selected < 0 || uuid.empty()) return;
+    if (selected < 0 || !IsSafeFileId(uuid)) return;
     Json::Value defaults = LoadJson(defaultPath_);
     if (!defaults.isObject()) defaults = Json::Value(Json::objectValue);
     if (kind_ == DeviceKind::Headset) {

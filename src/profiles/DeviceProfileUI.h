@@ -2,6 +2,7 @@
 // The profile strip at the top of a device page: the named profiles of the
 // device ("ProfileList.ini" in its folder) and every operation on them, and
 // the row of option tabs.
+#include <functional>
 #include <json/value.h>
 #include <string>
 
@@ -33,17 +34,24 @@ public:
     Json::Value GetProfileList() const;
     std::string GetProfileFilePath(int index) const;
 
-    void NewProfile();
-    void CopyProfile();
+    // New, copy and import add nothing (false) at kMaxProfiles rows. A new or
+    // imported profile becomes the chosen one (combo, "profileselect" and
+    // GetCurrentUuid); the caller applies it to the device.
+    bool NewProfile();
+    bool CopyProfile();
+    // The profile now shown becomes the chosen one; the caller applies it.
     void DeleteProfile();
     RenameResult RenameProfile(const std::string& name);
-    void ImportProfile(const std::string& path);
-    void ExportProfile(const std::string& path);
+    bool ImportProfile(const std::string& path);
+    // False when nothing was written; adds ".json" to a name without extension.
+    bool ExportProfile(const std::string& path);
     void ResetProfile();
     void SelectTab(int number);
 
-    // A file worth importing: a JSON document with both members.
-    static bool IsImportable(const std::string& path);
+    // A file worth importing: a JSON document with both members as texts and
+    // every member of the device's factory profile of the factory's type.
+    bool IsImportable(const std::string& path) const;
+    static std::string WithJsonExtension(const std::string& path);
     int RowCount() const { return Find("device_profile_combo").ItemCount(); }
     std::string RowText(int row) const { return Find("device_profile_combo").ItemText(row); }
 
@@ -51,7 +59,16 @@ private:
     ui::Ctl Find(const char* name) const;
     std::string ListPath() const { return folder_ + kProfileListFile; }
     Json::Value ReadList() const;
+    bool WriteList();
+    // The list of the profile files in the folder, for a damaged or unreadable list file.
+    Json::Value ListFromFiles() const;
+    // Caps names and gives entries without a usable identifier a new one; true when changed.
+    bool RepairEntries();
+    std::string NewUuid() const;
     bool NameTaken(const std::string& name) const;
+    // The first free name of grow(0), grow(1), ... while they fit the name
+    // cap; past it, base cut to fit with " (2)", " (3)" ... appended.
+    std::string FreeName(const std::string& base, const std::function<std::string(int)>& grow) const;
     // Appends an entry (and a row) and writes the list; returns the new identifier.
     std::string AppendEntry(const std::string& name);
     void WriteProfileFile(Json::Value document, const std::string& name, const std::string& uuid);
@@ -62,6 +79,7 @@ private:
     std::string folder_, defaultPath_;
     std::string currentUuid_;
     Json::Value list_;
+    bool listWritable_ = true;  // false when the list file exists but cannot be read
 };
 
 }  // namespace m470

@@ -5,6 +5,7 @@
 #include "platform/Folders.h"
 #include "profiles/DeviceProfileUI.h"
 #include "profiles/JsonFile.h"
+#include "profiles/ProfileFiles.h"
 #include "shell/MemoryControlTree.h"
 #include "support/TempFolder.h"
 
@@ -70,7 +71,7 @@ TEST_F(ProfileStrip, NewProfilesTakeTheSmallestFreeNumberUpToFifty) {
     strip->NewProfile();
     EXPECT_EQ(Names().back(), "profile4");
     EXPECT_EQ(List()["profileselect"].asInt(), 3);
-    EXPECT_EQ(strip->GetCurSel(), 1);  // the selection stays
+    EXPECT_EQ(strip->GetCurSel(), 3);  // the new profile is the chosen one, in the combo too
     const std::string newest = List()["profilelist"][3]["profileUUID"].asString();
     EXPECT_EQ(LoadJson(Folder() + newest + ".Json")["Device"][0]["LightInfo"]["Light"].asInt(), 3);  // from the factory file
     while (strip->RowCount() < kMaxProfiles) strip->NewProfile();
@@ -86,7 +87,7 @@ TEST_F(ProfileStrip, CopiesAndImportsGetSuffixes) {
     strip->CopyProfile();
     EXPECT_EQ(Names(), (std::vector<std::string>{"abc", "abc copy", "abc copy copy"}));
     folder.Write("import/abc.json", R"({"profilename": "x", "profileUUID": "y", "Device": [{"LightInfo": {"Red": 7}}]})");
-    ASSERT_TRUE(CDeviceProfileUI::IsImportable(folder.File("import/abc.json")));
+    ASSERT_TRUE(strip->IsImportable(folder.File("import/abc.json")));
     strip->ImportProfile(folder.File("import/abc.json"));
     strip->ImportProfile(folder.File("import/abc.json"));
     EXPECT_EQ(Names()[3], "abc(1)");
@@ -95,12 +96,13 @@ TEST_F(ProfileStrip, CopiesAndImportsGetSuffixes) {
     EXPECT_EQ(imported["profilename"].asString(), "abc(1)(2)");
     EXPECT_EQ(imported["Device"][0]["LightInfo"]["Red"].asInt(), 7);
     folder.Write("import/plain.json", R"({"Device": []})");
-    EXPECT_FALSE(CDeviceProfileUI::IsImportable(folder.File("import/plain.json")));
-    EXPECT_FALSE(CDeviceProfileUI::IsImportable(folder.File("import/missing.json")));
+    EXPECT_FALSE(strip->IsImportable(folder.File("import/plain.json")));
+    EXPECT_FALSE(strip->IsImportable(folder.File("import/missing.json")));
 
-    strip->ExportProfile(folder.File("export/out.json"));
+    strip->SelectProfile(0, false);
+    EXPECT_FALSE(strip->ExportProfile(folder.File("export/out.json")));  // no such folder
     std::filesystem::create_directories(folder.File("export"));
-    strip->ExportProfile(folder.File("export/out.json"));
+    EXPECT_TRUE(strip->ExportProfile(folder.File("export/out.json")));
     EXPECT_EQ(LoadJson(folder.File("export/out.json"))["profilename"].asString(), "abc");
 }
 
@@ -118,6 +120,108 @@ TEST_F(ProfileStrip, DeleteNeverTheLastAndRowZeroOfThree) {
     EXPECT_EQ(List()["profileselect"].asInt(), 0);
     EXPECT_FALSE(std::filesystem::exists(first));
     EXPECT_EQ(strip->RowCount(), 2);
+}
+
+TEST_F(ProfileStrip, DamagedListIsKeptAndRebuiltFromTheProfileFiles) {
+    const std::string damaged = "{ \"profilelist\": [ {\"profilename\": \"lost\"";
+    folder.Write("data/M470/mouse/ProfileList.ini", damaged);
+    // Written out of order, one nameless, one with a name taken already, one not a profile id.
+    folder.Write("data/M470/mouse/2024_03_01_10_00_00_500.Json", R"({"profilename": "Work", "Device": []})");
+    folder.Write("data/M470/mouse/2023_12_31_23_59_59_999.Json", R"({"profilename": "Games", "Device": []})");
+    folder.Write("data/M470/mouse/2024_03_01_10_00_00_500_.Json", R"({"profilename": "work"})");
+    folder.Write("data/M470/mouse/2024_01_01_00_00_00_000.Json", R"({"Device": []})");
+    folder.Write("data/M470/mouse/notes.Json", R"({"profilename": "Not one"})");
+    strip->InitProfiles();
+    EXPECT_EQ(folder.Read("data/M470/mouse/ProfileList.ini.bad"), damaged);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Games", "profile1", "Work", "profile2"}));
+    EXPECT_EQ(List()["profilelist"][3]["profileUUID"].asString(), "2024_03_01_10_00_00_500_");
+    EXPECT_EQ(List()["profileselect"].asInt(), 0);
+    EXPECT_EQ(strip->RowCount(), 4);
+    EXPECT_EQ(strip->GetCurrentUuid(), "2023_12_31_23_59_59_999");
+    EXPECT_TRUE(TimestampIdBefore("2023_12_31_23_59_59_999", "2024_01_01_00_00_00_000"));
+    EXPECT_TRUE(TimestampIdBefore("2024_1_2_0_0_0_0", "2024_01_10_00_00_00_000"));  // by number, not by text
+}
+
+TEST_F(ProfileStrip, IdsThatWouldLeaveTheFolderAreReplaced) {
+    folder.Write("data/M470/mouse/ProfileList.ini",
+                 R"({"profilelist": [{"profilename": "evil", "profileUUID": "../../escape"}], "profileselect": 0})");
+    strip->InitProfiles();
+    const std::string uuid = strip->GetCurrentUuid();
+    EXPECT_TRUE(IsSafeFileId(uuid));
+    EXPECT_EQ(List()["profilelist"][0]["profileUUID"].asString(), uuid);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"evil"}));
+    strip->ResetProfile();
+    EXPECT_TRUE(std::filesystem::exists(Folder() + uuid + ".Json"));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("data/escape.Json")));
+    // A list changed behind the strip's back gives no path at all.
+    folder.Write("data/M470/mouse/ProfileList.ini",
+                 R"({"profilelist": [{"profilename": "evil", "profileUUID": "../../escape"}], "profileselect": 0})");
+    EXPECT_EQ(strip->GetProfileFilePath(0), "");
+    strip->SelectProfile(0, false);
+    EXPECT_EQ(strip->GetCurrentUuid(), "");
+    strip->ResetProfile();
+    EXPECT_FALSE(std::filesystem::exists(folder.File("data/escape.Json")));
+}
+
+TEST_F(ProfileStrip, ImportsOfTheWrongShapeAreRefused) {
+    strip->InitProfiles();
+    const auto importable = [&](const std::string& text) {
+        folder.Write("import/p.json", text);
+        return strip->IsImportable(folder.File("import/p.json"));
+    };
+    EXPECT_TRUE(importable(R"({"profilename": "a", "profileUUID": "b", "Device": [{"LightInfo": {"Red": 7, "MultiColor": true}}]})"));
+    EXPECT_FALSE(importable(R"({"profilename": "a", "profileUUID": "b", "Device": [{"KeyList": "none"}]})"));
+    EXPECT_FALSE(importable(R"({"profilename": "a", "profileUUID": "b", "Device": [{"LightInfo": {"Red": "7"}}]})"));
+    EXPECT_FALSE(importable(R"({"profilename": "a", "profileUUID": "b", "Device": [{"KeyList": [{"Assignment": []}]}]})"));
+    EXPECT_FALSE(importable(R"({"profilename": "a", "profileUUID": "b", "Device": {"LightInfo": {}}})"));
+    EXPECT_FALSE(importable(R"({"profilename": 5, "profileUUID": "b"})"));
+    EXPECT_EQ(CDeviceProfileUI::WithJsonExtension("/home/u/mine"), "/home/u/mine.json");
+    EXPECT_EQ(CDeviceProfileUI::WithJsonExtension("/home/u.d/mine"), "/home/u.d/mine.json");
+    EXPECT_EQ(CDeviceProfileUI::WithJsonExtension("/home/u/mine.txt"), "/home/u/mine.txt");
+    std::filesystem::create_directories(folder.File("export"));
+    EXPECT_TRUE(strip->ExportProfile(folder.File("export/out")));
+    EXPECT_EQ(LoadJson(folder.File("export/out.json"))["profilename"].asString(), "profile1");
+}
+
+TEST_F(ProfileStrip, NamesAreCappedAndEveryWayOfAddingKeepsTheLimit) {
+    const std::string huge(600000, 'n');
+    Json::Value list;
+    list["profilelist"][0]["profilename"] = huge;
+    list["profilelist"][0]["profileUUID"] = "2024_01_01_00_00_00_000";
+    list["profileselect"] = 0;
+    SaveJson(Folder() + kProfileListFile, list);
+    strip->InitProfiles();
+    EXPECT_EQ(strip->RowText(0), std::string(kMaxProfileNameLength, 'n'));
+    EXPECT_EQ(Names()[0], std::string(kMaxProfileNameLength, 'n'));
+    // Code points, not bytes: 70 two-byte letters keep 64 whole ones.
+    std::string umlauts;
+    for (int i = 0; i < 70; ++i) umlauts += "ü";
+    ASSERT_EQ(strip->RenameProfile(umlauts), RenameResult::Renamed);
+    EXPECT_EQ(Names()[0].size(), 2 * kMaxProfileNameLength);
+    folder.Write("import/" + std::string(100, 'i') + ".json", R"({"profilename": "x", "profileUUID": "y"})");
+    ASSERT_TRUE(strip->ImportProfile(folder.File("import/" + std::string(100, 'i') + ".json")));
+    ASSERT_TRUE(strip->ImportProfile(folder.File("import/" + std::string(100, 'i') + ".json")));
+    EXPECT_EQ(Names()[1], std::string(kMaxProfileNameLength, 'i'));
+    EXPECT_EQ(Names()[2], std::string(kMaxProfileNameLength - 4, 'i') + " (2)");
+    while (strip->RowCount() < kMaxProfiles) ASSERT_TRUE(strip->CopyProfile());
+    EXPECT_FALSE(strip->CopyProfile());
+    EXPECT_FALSE(strip->ImportProfile(folder.File("import/" + std::string(100, 'i') + ".json")));
+    EXPECT_FALSE(strip->NewProfile());
+    EXPECT_EQ(strip->RowCount(), kMaxProfiles);
+    EXPECT_EQ(List()["profilelist"].size(), static_cast<Json::ArrayIndex>(kMaxProfiles));
+}
+
+TEST_F(ProfileStrip, DeletingChoosesTheProfileNowShown) {
+    strip->InitProfiles();
+    strip->NewProfile();
+    strip->NewProfile();
+    ASSERT_EQ(strip->GetCurSel(), 2);
+    const std::string previous = List()["profilelist"][1]["profileUUID"].asString();
+    strip->DeleteProfile();
+    EXPECT_EQ(strip->GetCurSel(), 1);
+    EXPECT_EQ(strip->GetCurrentUuid(), previous);
+    EXPECT_EQ(strip->GetNameEditText(), "profile2");
+    EXPECT_EQ(List()["profileselect"].asInt(), 1);
 }
 
 TEST_F(ProfileStrip, RenameRefusesBlankAndUsedNames) {
