@@ -16,13 +16,19 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
 
 #include "devices/DeviceManager.h"
 #include "platform/Folders.h"
 #include "devices/MouseDevice.h"
 #include "devices/VantrelUSBDevice.h"
+#include "platform/AtomicFile.h"
 #include "platform/DebugTrace.h"
 #include "lighting/LightEdits.h"
+#include "platform/FileAlerts.h"
+#include "qt/QtControl.h"
 #include "lighting/SameMode.h"
 #include "platform/Text.h"
 #include "profiles/JsonFile.h"
@@ -57,21 +63,25 @@ void OpenSystemSettings(CMainWnd&, const ui::Notification&, int index) {
     QProcess::startDetached("gnome-control-center", {kPanels[index]});
 }
 
-// The profile strip of the page shown; nullptr without one.
-CDeviceProfileUI* Strip(CMainWnd& window) {
-    CVantrelUSBDevice* device = window.CurrentDevice();
-    return device != nullptr ? device->ProfileStrip() : nullptr;
-}
-
 bool Confirm(CMainWnd& window, const char* textKey) {
     return ShowMessage(window.Dialogs(), "", textKey, window.Dpi(), true, kButtonsConfirmCancel) == 1;
+}
+
+void Notice(CMainWnd& window, const char* textKey) {
+    ShowMessage(window.Dialogs(), "", textKey, window.Dpi(), true, kButtonsConfirm);
+}
+
+// A handler that waited for a modal dialog acts only when its device is
+// still the one shown (it may have been unplugged or switched off meanwhile).
+bool StillShown(CMainWnd& window, CVantrelUSBDevice* device) {
+    return device != nullptr && window.CurrentDevice() == device && device->ProfileStrip() != nullptr;
 }
 
 // A profile write's result: 0 fine, -1 the write failed, else surplus macro events.
 void ReportWrite(CMainWnd& window, int result) {
     if (result == 0) return;
     if (result == -1) {
-        ShowMessage(window.Dialogs(), "", "message_text_7", window.Dpi(), true, kButtonsConfirm);
+        Notice(window, "message_text_7");
         return;
     }
     const std::string text = FormatWithNumber(window.Text("message_text_16"), result);
@@ -79,34 +89,44 @@ void ReportWrite(CMainWnd& window, int result) {
 }
 
 void ProfileButton(CMainWnd& window, const ui::Notification& n, int) {
-    CDeviceProfileUI* strip = Strip(window);
+    CVantrelUSBDevice* device = window.CurrentDevice();
+    CDeviceProfileUI* strip = device != nullptr ? device->ProfileStrip() : nullptr;
     if (strip == nullptr) return;
     const std::string& name = n.senderName;
     const QString filter = "Profile Files(*.json)";
+    const auto confirmed = [&](const char* textKey) { return Confirm(window, textKey) && StillShown(window, device); };
+    const auto chosenFile = [&](std::optional<std::string> path) { return path && StillShown(window, device) ? path : std::nullopt; };
+    const auto apply = [&] { ReportWrite(window, device->ApplyChosenProfile()); };
     if (name == "device_add_btn") {
-        if (Confirm(window, "message_text_27")) strip->NewProfile();
+        if (confirmed("message_text_27") && strip->NewProfile()) apply();
     } else if (name == "device_copy_btn") {
-        if (Confirm(window, "message_text_26")) strip->CopyProfile();
+        if (confirmed("message_text_26")) strip->CopyProfile();
     } else if (name == "device_sub_btn") {
-        if (Confirm(window, "message_text_29")) strip->DeleteProfile();
+        if (!confirmed("message_text_29")) return;
+        strip->DeleteProfile();
+        apply();
     } else if (name == "device_import_btn") {
         if (strip->GetCurSel() < 0) return;
-        const auto path = ChooseOpenFile(window.Dialogs(), filter);
-        if (path && CDeviceProfileUI::IsImportable(*path)) strip->ImportProfile(*path);
+        const auto path = chosenFile(ChooseOpenFile(window.Dialogs(), filter));
+        if (!path) return;
+        if (strip->IsImportable(*path) && strip->ImportProfile(*path)) apply();
+        else Notice(window, "profile_import_refused");
     } else if (name == "device_export_btn") {
         if (strip->GetCurSel() < 0) return;
-        if (const auto path = ChooseSaveFile(window.Dialogs(), filter)) strip->ExportProfile(*path);
+        const auto path = chosenFile(ChooseSaveFile(window.Dialogs(), filter));
+        if (path && !strip->ExportProfile(*path)) Notice(window, "profile_export_failed");
     } else if (name == "device_reset_btn") {
-        std::filesystem::remove(GetAppDataFolder() + "color_option_info.config");
-        if (!Confirm(window, "message_text_22")) return;
+        std::error_code ignored;  // a swatch file that cannot be removed must not end the reset
+        std::filesystem::remove(GetAppDataFolder() + "color_option_info.config", ignored);
+        if (!confirmed("message_text_22")) return;
         strip->ResetProfile();
-        ReportWrite(window, window.CurrentDevice()->ApplyChosenProfile());
+        apply();
     } else if (name == "device_profile_edit_save_btn") {
         const std::string text = strip->GetNameEditText();
         if (text.empty()) return;
         const RenameResult result = strip->RenameProfile(text);
-        if (result == RenameResult::NameUsed) ShowMessage(window.Dialogs(), "", "message_text_5", window.Dpi(), true, kButtonsConfirm);
-        if (result == RenameResult::Blank) ShowMessage(window.Dialogs(), "", "message_text_25", window.Dpi(), true, kButtonsConfirm);
+        if (result == RenameResult::NameUsed) Notice(window, "message_text_5");
+        if (result == RenameResult::Blank) Notice(window, "message_text_25");
     } else if (name == "profile_fun_spread_btn") {
         strip->ShowProfileMenu(!strip->IsProfileMenuVisible());
     }
@@ -167,6 +187,7 @@ CMainWnd::CMainWnd(QString installFolder, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     host_.SetNotifyCallback([this](const ui::Notification& n) { Notify(n); });
     host_.SetLanguage(&language_);
+    gameLighting_ = CGameLighting([this](int result) { ReportWrite(*this, result); });
 }
 
 CMainWnd::~CMainWnd() {
@@ -238,6 +259,9 @@ bool CMainWnd::InitWindow() {
 }
 
 void CMainWnd::OnWindowInit() {
+    // Saves cut short by a kill leave their temporary files behind.
+    RemoveOrphanTemporaryFiles(GetAppDataFolder(), 1);
+    RemoveOrphanTemporaryFiles(GetConfigFolder(), 0);
     ApplyLanguage(languageChoice_.ReadLanguageChoice());
     if (QScreen* screen = QGuiApplication::primaryScreen()) screen_ = screen->size();
     StartTimer(kTimerFit, 100);
@@ -266,7 +290,29 @@ void CMainWnd::CreateTray() {
 
 // ---- notifications ----
 
+// A dialog's controls notify through the same host; its buttons end the
+// dialog themselves and must not reach the window's routes ("closebtn").
+bool CMainWnd::FromOtherWindow(const ui::Notification& n) const {
+    const auto* control = dynamic_cast<const QtControl*>(n.sender);
+    const QWidget* widget = control != nullptr ? control->Widget() : nullptr;
+    return widget != nullptr && widget->window() != this;
+}
+
 void CMainWnd::Notify(const ui::Notification& n) {
+    DispatchNotification(n);
+    ShowFileAlert();
+}
+
+void CMainWnd::ShowFileAlert() {
+    if (showingFileAlert_ || !TakeFileAlert()) return;
+    showingFileAlert_ = true;  // a failure while the box is open is told by this box
+    ShowMessage(Dialogs(), "", "message_text_7", dpi_, true, kButtonsConfirm);
+    TakeFileAlert();
+    showingFileAlert_ = false;
+}
+
+void CMainWnd::DispatchNotification(const ui::Notification& n) {
+    if (FromOtherWindow(n)) return;
     if (n.event == "timer") {
         if (manager_ && manager_->OnEntryTimer(n.sender, static_cast<int>(n.wParam))) return;
         DebugTrace::Printf("timer %s", n.senderName.c_str());
@@ -277,6 +323,7 @@ void CMainWnd::Notify(const ui::Notification& n) {
         return;
     }
     if (n.event == "itemselect" && EqualsIgnoringCase(n.senderName, "device_profile_combo")) {
+        profileChoiceDevice_ = CurrentDevice();  // the page may change before the timer fires
         StartTimer(kTimerProfileChoice, 400);  // two quick choices apply once, the later one
         return;
     }
@@ -336,6 +383,8 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
         default:
             break;  // 0x0C14, 0x0D00, 0x0D01 and 0x0D02: nothing to do here
     }
+    // The scan thread waits for this call: a message box comes after it.
+    QTimer::singleShot(0, this, [this] { ShowFileAlert(); });
     return 0;
 }
 
@@ -379,21 +428,14 @@ void CMainWnd::ToggleLightingControl() {
 
 void CMainWnd::GameEvent(intptr_t kind, intptr_t mode) {
     CVantrelUSBDevice* device = CurrentDevice();
-    if (kind >= 0 && kind <= 2 && device != nullptr) {
-        device->SetSynced(false);
-        LightInfo light = device->GetLightInfo();
-        light.selectItem = static_cast<uint8_t>(mode);
-        device->CommitLightInfo(light);
-    }
+    if (kind >= 0 && kind <= 2 && device != nullptr && mode >= 0 && mode <= 0xFF) gameLighting_.Show(*device, static_cast<int>(mode));
     StartTimer(kTimerGameRestore, 5000);
 }
 
-void CMainWnd::RestoreGameLighting() {
-    CVantrelUSBDevice* device = CurrentDevice();
-    if (device == nullptr) return;
-    LightInfo light = device->GetLightInfo();
-    light.selectItem = light.oldLedmode;
-    device->CommitLightInfo(light);
+bool CMainWnd::Holds(CVantrelUSBDevice* device) const {
+    if (device == nullptr) return false;
+    const std::vector<CVantrelUSBDevice*> devices = Devices();
+    return device == currentDevice_ || std::find(devices.begin(), devices.end(), device) != devices.end();
 }
 
 // ---- timers ----
@@ -410,6 +452,11 @@ void CMainWnd::StartTimer(int id, int delayMs) {
 }
 
 void CMainWnd::OnTimer(int id) {
+    HandleTimer(id);
+    ShowFileAlert();
+}
+
+void CMainWnd::HandleTimer(int id) {
     switch (id) {
         case kTimerFit:
             FitToMonitor();
@@ -425,13 +472,15 @@ void CMainWnd::OnTimer(int id) {
             menu->popup(QCursor::pos());
             break;
         }
-        case kTimerProfileChoice:
+        case kTimerProfileChoice: {
+            // Applied to the device whose combo raised the choice, wherever the window is now.
+            CVantrelUSBDevice* device = std::exchange(profileChoiceDevice_, nullptr);
             if (profileChoice_) profileChoice_();
-            else if (CVantrelUSBDevice* device = CurrentDevice(); device != nullptr && device->ProfileStrip() != nullptr)
-                ReportWrite(*this, device->ApplyChosenProfile());
+            else if (Holds(device) && device->ProfileStrip() != nullptr) ReportWrite(*this, device->ApplyChosenProfile());
             break;
+        }
         case kTimerGameRestore:
-            RestoreGameLighting();
+            if (Holds(gameLighting_.Device())) gameLighting_.Restore();
             break;
         case kTimerGameBatch:
             if (pendingGameEvent_) {

@@ -15,6 +15,7 @@
 
 #include "device_link/HidBackend.h"
 #include "devices/StoppableThread.h"
+#include "lighting/GameLighting.h"
 #include "lighting/LightSync.h"
 #include "platform/Registry.h"
 #include "qt/Dialogs.h"
@@ -121,8 +122,14 @@ protected:
 private:
     void StartTimer(int id, int delayMs);
     void OnTimer(int id);
+    void HandleTimer(int id);
+    void DispatchNotification(const ui::Notification& n);
+    bool FromOtherWindow(const ui::Notification& n) const;
+    // File trouble reported by the core during a handler: "message_text_7", once.
+    void ShowFileAlert();
+    // Device objects live until the window closes; this says one is still known.
+    bool Holds(CVantrelUSBDevice* device) const;
     void GameEvent(intptr_t kind, intptr_t mode);
-    void RestoreGameLighting();
     void SetLightingControl(bool on);
     void TellDevicesLightingControl();
     void CreateTray();
@@ -151,6 +158,9 @@ private:
     bool exitRequested_ = false;
     std::function<void()> profileChoice_;
     std::optional<InstanceMessage> pendingGameEvent_;
+    CVantrelUSBDevice* profileChoiceDevice_ = nullptr;
+    CGameLighting gameLighting_;
+    bool showingFileAlert_ = false;
     QPoint dragOffset_;
 };
 

@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "qt/Dialogs.h"
+#include "qt/InstanceChannel.h"
 #include "qt/MainWnd.h"
 #include "sim/VirtualDeviceHub.h"
 
@@ -177,6 +178,13 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
     if (action == "virtual") {
         if (hub_ == nullptr) return "no virtual devices in this run (start with --virtual or M470_VIRTUAL)";
         return hub_->RunCommand(Rest(words));
+    }
+    if (action == "send") {
+        // A message as another program sends it on the instance socket.
+        const std::optional<InstanceMessage> message = ParseInstanceMessage(Rest(words));
+        if (!message) return "send takes a message name and two numbers";
+        window_.HandleNamedMessage(*message);
+        return {};
     }
     if (action == "choose") {
         const std::string answer = Rest(words);

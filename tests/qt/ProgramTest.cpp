@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/Folders.h"
@@ -63,6 +65,26 @@ protected:
         }
         return reports;
     }
+
+    // The mouse's list, one of its profile documents, and the ids its folder holds files for.
+    Json::Value MouseList() { return LoadJson(folder.File("data/M470/mouse/ProfileList.ini")); }
+    Json::Value MouseProfile(const std::string& uuid) { return LoadJson(folder.File("data/M470/mouse/" + uuid + ".Json")); }
+    static int Stage3(const Json::Value& profile) { return profile["Device"][0]["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt(); }
+    std::vector<std::string> MouseProfileFiles() {
+        std::vector<std::string> ids;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.File("data/M470/mouse")))
+            if (entry.path().extension() == ".Json") ids.push_back(entry.path().stem().string());
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+    // Stage 3 (byte 14 + 27 + 2) and mode (byte 1) of every mouse settings record sent.
+    std::vector<int> SentStage3() {
+        std::vector<int> sent;
+        for (const auto& request : Requests())
+            if (request[3] == 0x06 && request[5] == 0 && request[6] == 0) sent.push_back(request[8 + 43]);
+        return sent;
+    }
+    static int Factory3() { return Stage3(LoadJson(GetDefaultDataFolder() + "mouse.Json")); }
 
     test::TempFolder folder{false};
 };
@@ -219,6 +241,166 @@ click control_light_status
 expect control_light_status text Lighting control: on
 )", "mousepad");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
+}
+
+TEST_F(Program, ConfirmationOutlivingItsDeviceChangesNothing) {
+    const RunResult run = Play(R"(wait 1000
+click device_select[0]
+value DPI_slider_3 60
+wait 100
+click device_reset_btn
+# the box is open: the mouse goes off behind its receiver, and its entry with it
+virtual power mouse off
+wait 3500
+expect device_option[0] visible 0
+click confirm_btn
+wait 300
+)", "mouse-receiver");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value list = MouseList();
+    EXPECT_EQ(Stage3(MouseProfile(list["profilelist"][0]["profileUUID"].asString())), 60);  // not reset
+}
+
+TEST_F(Program, DeletingTheChosenProfileChoosesAnotherAndLeavesNoFileBehind) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+click device_add_btn
+click confirm_btn
+wait 300
+item device_profile_combo 1
+wait 700
+value DPI_slider_3 60
+wait 100
+click device_sub_btn
+click confirm_btn
+wait 300
+expect device_profile_combo value 0
+expect device_profile_name_edit text profile1
+value DPI_slider_3 70
+wait 100
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value list = MouseList();
+    ASSERT_EQ(list["profilelist"].size(), 1u);
+    const std::string uuid = list["profilelist"][0]["profileUUID"].asString();
+    EXPECT_EQ(MouseProfileFiles(), std::vector<std::string>{uuid});  // the deleted one never comes back
+    const Json::Value kept = MouseProfile(uuid);
+    EXPECT_EQ(kept["profilename"].asString(), "profile1");
+    EXPECT_EQ(Stage3(kept), 70);
+    // After the delete the device got profile1 (factory stage 3), then the edit.
+    const std::vector<int> sent = SentStage3();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent.back(), 70);
+    const auto sixty = std::find(sent.begin(), sent.end(), 60);
+    ASSERT_NE(sixty, sent.end());
+    EXPECT_NE(std::find(sixty, sent.end(), Factory3()), sent.end());
+}
+
+TEST_F(Program, ANewProfileIsTheChosenOneEverywhere) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+value DPI_slider_3 60
+wait 100
+click device_add_btn
+click confirm_btn
+wait 300
+expect device_profile_combo value 1
+expect device_profile_name_edit text profile2
+value DPI_slider_3 70
+wait 100
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value list = MouseList();
+    ASSERT_EQ(list["profilelist"].size(), 2u);
+    EXPECT_EQ(list["profileselect"].asInt(), 1);  // what the next start applies
+    EXPECT_EQ(Stage3(MouseProfile(list["profilelist"][0]["profileUUID"].asString())), 60);
+    EXPECT_EQ(Stage3(MouseProfile(list["profilelist"][1]["profileUUID"].asString())), 70);
+    // The device got the new profile (factory) right after it was made.
+    const std::vector<int> sent = SentStage3();
+    const auto sixty = std::find(sent.begin(), sent.end(), 60);
+    ASSERT_NE(sixty, sent.end());
+    const auto factory = std::find(sixty, sent.end(), Factory3());
+    ASSERT_NE(factory, sent.end());
+    EXPECT_NE(std::find(factory, sent.end(), 70), sent.end());
+}
+
+TEST_F(Program, ImportRefusedAndExportFailedAreTold) {
+    folder.Write("import/wrong.json", R"({"profilename": "x", "profileUUID": "y", "Device": [{"KeyList": "none"}]})");
+    const RunResult run = Play("wait 800\nclick device_select[0]\nchoose " + folder.File("import/wrong.json") +
+                                   "\nclick device_import_btn\nexpect MessageText text "
+                                   "This file is not a profile of this device, or it is damaged; it was not imported.\n"
+                                   "click confirm_btn\nchoose " + folder.File("no/such/folder/out") +
+                                   "\nclick device_export_btn\nexpect MessageText text The profile could not be exported.\n"
+                                   "click confirm_btn\nchoose " + folder.File("out") + "\nclick device_export_btn\nwait 100\n",
+                               "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(MouseList()["profilelist"].size(), 1u);
+    EXPECT_EQ(LoadJson(folder.File("out.json"))["profilename"].asString(), "profile1");
+}
+
+TEST_F(Program, AProfileChoiceGoesToTheDeviceThatRaisedIt) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+value DPI_slider_3 60
+wait 100
+click device_add_btn
+click confirm_btn
+wait 700
+item device_profile_combo 1
+wait 700
+expect device_profile_combo value 1
+# choose profile1 again and switch to the pad's page before the choice is applied
+item device_profile_combo 0
+click device_select[1]
+wait 700
+)", "mouse,mousepad");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    ASSERT_EQ(MouseList()["profilelist"].size(), 2u);
+    EXPECT_EQ(MouseList()["profileselect"].asInt(), 0);
+    const std::vector<int> sent = SentStage3();
+    const auto factory = std::find(sent.begin(), sent.end(), Factory3());  // profile2 applied
+    ASSERT_NE(factory, sent.end());
+    EXPECT_NE(std::find(factory, sent.end(), 60), sent.end());  // then profile1 again
+}
+
+TEST_F(Program, GameEffectsGiveTheUsersModeBack) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+item light_combo_modeSelect 2
+wait 100
+send Game_Start 0 6
+wait 300
+expect light_combo_modeSelect value 6
+# a second event while the first shows keeps the user's mode
+send Game_Kill 0 4
+wait 300
+expect light_combo_modeSelect value 4
+wait 5200
+expect light_combo_modeSelect value 2
+# a mode the mouse does not have is refused
+send Game_Start 0 40
+wait 300
+expect light_combo_modeSelect value 2
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value list = MouseList();
+    const Json::Value light = MouseProfile(list["profilelist"][0]["profileUUID"].asString())["Device"][0]["LightInfo"];
+    EXPECT_EQ(light["SelectItem"].asInt(), 2);
+    std::vector<int> modes;
+    for (const auto& request : Requests())
+        if (request[3] == 0x06 && request[5] == 0 && request[6] == 0 && (modes.empty() || modes.back() != request[8 + 1]))
+            modes.push_back(request[8 + 1]);
+    ASSERT_GE(modes.size(), 3u);
+    EXPECT_EQ(std::vector<int>(modes.end() - 3, modes.end()), (std::vector<int>{6, 4, 2}));
+}
+
+TEST_F(Program, LeftoversOfKilledSavesAreGoneAfterAStart) {
+    folder.Write("data/M470/mouse/ProfileList.ini.tmp.999999999.0", "{");
+    folder.Write("config/M470/registry.json.tmp.999999999.4", "{");
+    const RunResult run = Play("wait 300\n", "");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("data/M470/mouse/ProfileList.ini.tmp.999999999.0")));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("config/M470/registry.json.tmp.999999999.4")));
 }
 
 TEST_F(Program, AFailingLineIsNamed) {

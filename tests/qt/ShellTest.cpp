@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QProcess>
@@ -142,18 +143,50 @@ TEST_F(MainWindow, ScriptsActThroughTheWidgetsAndNameTheFailingLine) {
 }
 
 TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
-    CVantrelMouseDevice mouse;
-    mouse.LoadProfile();
+    test::VirtualRig rig;
+    rig.hub.Plug("mouse");
+    CVantrelMouseDevice mouse(rig.hub.Backend());
+    QWidget* page = window->Host().LoadLayout(QString::fromStdString(Skin("mousedevice.ui")),
+                                              window->findChild<QStackedWidget*>("device_switch"));
+    ASSERT_NE(page, nullptr);
+    mouse.SetUi(&window->Host(), window->Host().Wrap(page));
+    mouse.BindKeyButtons();
+    rig.Open(mouse.Transport(), "mouse", LinkWired);
+    ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
+    mouse.StopLightingThread();
     LightInfo light = mouse.GetLightInfo();
-    light.oldLedmode = 2;
+    light.selectItem = 2;
+    light.oldLedmode = 7;  // stale: never what comes back
     mouse.StoreLightInfo(light);
     window->SetCurrentDevice(&mouse);
     window->HandleNamedMessage({"Game_Start", 0, 3});
     QTest::qWait(kGameBatchMs + 50);  // game events are taken in batches
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 3);
+    EXPECT_EQ(mouse.GetLightInfo().oldLedmode, 2);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[1], 3);
+    window->HandleNamedMessage({"Game_Start", 0, 12});  // past the mouse's twelve modes: refused
+    QTest::qWait(kGameBatchMs + 50);
+    EXPECT_EQ(mouse.GetLightInfo().selectItem, 3);
     QTest::qWait(5100);
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 2);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[1], 2);
+    EXPECT_EQ(page->findChild<QComboBox*>("light_combo_modeSelect")->currentIndex(), 2);
     window->SetCurrentDevice(nullptr);
+}
+
+TEST_F(MainWindow, ADialogsCloseButtonClosesOnlyTheDialog) {
+    window->show();
+    for (int round = 0; round < 2; ++round) {
+        QTimer::singleShot(50, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                if (auto* close = modal->findChild<QPushButton*>("closebtn")) close->click();
+        });
+        if (round == 0) EXPECT_EQ(ShowMessage(window->Dialogs(), "", "message_text_22", 96, true, kButtonsConfirmCancel), 0);
+        else ShowAbout(window->Dialogs(), "1.0");
+        QTest::qWait(20);
+        EXPECT_TRUE(window->isVisible()) << round;
+        EXPECT_FALSE(window->ExitRequested()) << round;
+    }
 }
 
 TEST(InstanceMessages, LinesRoundTrip) {
