@@ -394,6 +394,40 @@ expect light_combo_modeSelect value 2
     EXPECT_EQ(std::vector<int>(modes.end() - 3, modes.end()), (std::vector<int>{6, 4, 2}));
 }
 
+TEST_F(Program, AProfileThatCannotBeReadIsToldOnceAndKept) {
+    const std::string list = R"({"profilelist": [{"profilename": "mine", "profileUUID": "2024_01_01_00_00_00_000",
+        "profileislink": 0, "profilelinkmame": ""}], "profileselect": 0})";
+    folder.Write("data/M470/mouse/ProfileList.ini", list);
+    folder.Write("data/M470/mouse/2024_01_01_00_00_00_000.Json/in-the-way", "x");  // a folder where the file should be
+    const RunResult run = Play(R"(wait 1200
+expect MessageText text Writing to the device failed.
+click confirm_btn
+click device_select[0]
+value DPI_slider_3 60
+wait 300
+expect device_profile_name_edit text mine
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(MouseList(), ParseJson(list));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("data/M470/mouse/2024_01_01_00_00_00_000.Json")));
+    EXPECT_EQ(SentStage3().back(), 60);  // the device still takes the edit
+}
+
+TEST_F(Program, ResetGoesOnWhenTheSwatchFileCannotBeRemoved) {
+    folder.Write("data/M470/color_option_info.config/in-the-way", "x");  // remove() fails on a full folder
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+value DPI_slider_3 60
+wait 100
+click device_reset_btn
+click confirm_btn
+wait 300
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(Stage3(MouseProfile(MouseList()["profilelist"][0]["profileUUID"].asString())), Factory3());
+    EXPECT_EQ(SentStage3().back(), Factory3());
+}
+
 TEST_F(Program, LeftoversOfKilledSavesAreGoneAfterAStart) {
     folder.Write("data/M470/mouse/ProfileList.ini.tmp.999999999.0", "{");
     folder.Write("config/M470/registry.json.tmp.999999999.4", "{");

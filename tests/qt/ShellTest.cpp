@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <filesystem>
 #include <QDialog>
 #include <QLabel>
 #include <QProcess>
@@ -171,6 +172,38 @@ TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 2);
     EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[1], 2);
     EXPECT_EQ(page->findChild<QComboBox*>("light_combo_modeSelect")->currentIndex(), 2);
+    window->SetCurrentDevice(nullptr);
+}
+
+TEST_F(MainWindow, AFailedSaveIsToldOnce) {
+    test::VirtualRig rig;
+    rig.hub.Plug("mouse");
+    CVantrelMouseDevice mouse(rig.hub.Backend());
+    QWidget* page = window->Host().LoadLayout(QString::fromStdString(Skin("mousedevice.ui")),
+                                              window->findChild<QStackedWidget*>("device_switch"));
+    ASSERT_NE(page, nullptr);
+    mouse.SetUi(&window->Host(), window->Host().Wrap(page));
+    mouse.BindKeyButtons();
+    rig.Open(mouse.Transport(), "mouse", LinkWired);
+    ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
+    mouse.StopLightingThread();
+    window->SetCurrentDevice(&mouse);
+    // The profile's folder is gone (a full or failing disk looks the same): the edit cannot be saved.
+    std::filesystem::remove_all(mouse.DataFolder());
+    std::vector<QString> told;
+    const auto answer = [&told] {
+        QTimer::singleShot(50, [&told] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                if (auto* text = modal->findChild<QLabel*>("MessageText")) told.push_back(text->text());
+                if (auto* ok = modal->findChild<QPushButton*>("confirm_btn")) ok->click();
+            }
+        });
+    };
+    answer();
+    page->findChild<QSlider*>("DPI_slider_3")->setValue(44);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "Writing to the device failed.");
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[14 + 9 * 3 + 2], 44);  // the device has it; the file does not
     window->SetCurrentDevice(nullptr);
 }
 
