@@ -26,6 +26,7 @@
 #include "devices/VantrelUSBDevice.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugTrace.h"
+#include "Version.h"
 #include "lighting/LightEdits.h"
 #include "platform/FileAlerts.h"
 #include "qt/QtControl.h"
@@ -48,6 +49,17 @@ struct Route {
 
 void ToCurrentMouse(CMainWnd& window, const ui::Notification& n, int) {
     if (auto* mouse = dynamic_cast<CVantrelMouseDevice*>(window.CurrentDevice())) mouse->HandlePageNotification(n);
+}
+
+// The strip's option tabs, numbered 1 to 8 as the strip numbers them.
+constexpr std::array<const char*, 8> kOptionTabNames{"deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
+                                                     "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"};
+
+void ToOptionTab(CMainWnd& window, const ui::Notification& n, int) {
+    CVantrelUSBDevice* device = window.CurrentDevice();
+    if (device == nullptr || n.sender == nullptr || !n.sender->Selected()) return;  // a tab left is no choice
+    for (size_t i = 0; i < kOptionTabNames.size(); ++i)
+        if (EqualsIgnoringCase(n.senderName, kOptionTabNames[i])) device->ShowOptionTab(static_cast<int>(i) + 1);
 }
 
 void ShowColourValue(CMainWnd& window, const ui::Notification& n, int) {
@@ -142,7 +154,9 @@ const std::vector<Route>& Routes() {
              ui::Ctl(w.Host().Find("maxbtn")).SetVisible(!w.isMaximized());
              ui::Ctl(w.Host().Find("restorebtn")).SetVisible(w.isMaximized());
          }},
-        {{"click"}, {"nodevice_ok_btn"}, [](CMainWnd& w, const ui::Notification&, int) { w.hide(); }},
+        {{"click"}, {"nodevice_ok_btn"}, [](CMainWnd& w, const ui::Notification&, int) { w.HideWindow(); }},
+        {{"click"}, {"setbtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.ShowSettingsMenu(); }},
+        {{"selectchanged"}, {kOptionTabNames.begin(), kOptionTabNames.end()}, ToOptionTab},
         {{"click"}, {"control_light_status"}, [](CMainWnd& w, const ui::Notification&, int) { w.ToggleLightingControl(); }},
         {{"click"}, {"windowdeviceset_"}, OpenSystemSettings},
         {{"click"},
@@ -207,9 +221,10 @@ std::vector<CVantrelUSBDevice*> CMainWnd::Devices() const {
 // Same mode needs two devices; a new page also needs its texts in the chosen language.
 void CMainWnd::OnDeviceSetChanged() {
     const std::vector<CVantrelUSBDevice*> devices = Devices();
-    // Device objects outlive their connection: count the ones connected.
-    const auto connected = std::count_if(devices.begin(), devices.end(), [](CVantrelUSBDevice* device) {
-        return device->Transport().Opened();
+    // Device objects outlive their connection, and a receiver stays open while
+    // its product is off: count the ones that can be reached now.
+    const auto connected = std::count_if(devices.begin(), devices.end(), [this](CVantrelUSBDevice* device) {
+        return manager_->Reachable(device);
     });
     const bool several = connected >= 2;
     lightSync_.SetDevices(devices);
@@ -244,7 +259,8 @@ bool CMainWnd::InitWindow() {
     DebugTrace::Write("InitWindow");
     QDir::addSearchPath("skin", installFolder_ + "skin");
     QFile style(installFolder_ + "skin/style.qss");
-    if (style.open(QIODevice::ReadOnly)) setStyleSheet(QString::fromUtf8(style.readAll()));
+    if (style.open(QIODevice::ReadOnly)) skinStyle_ = QString::fromUtf8(style.readAll());
+    setStyleSheet(skinStyle_);
     root_ = host_.LoadLayout(installFolder_ + "skin/mainwindow.ui", this);
     if (root_ == nullptr) return false;
     auto* layout = new QVBoxLayout(this);
@@ -376,6 +392,7 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
             break;
         case window_message::kLink:
             if (manager_) manager_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
+            OnDeviceSetChanged();  // the same-mode count changes with the link
             break;
         case kMsgFirstScanDone:
             ShowMainWindow();  // after the first scan, with the products found so far
@@ -466,7 +483,7 @@ void CMainWnd::HandleTimer(int id) {
             auto* menu = new QMenu(this);
             menu->setAttribute(Qt::WA_DeleteOnClose);
             menu->addAction(QString::fromStdString(Text("tray_show")), this, [this] { ShowMainWindow(); });
-            menu->addAction(QString::fromStdString(Text("tray_about")), this, [this] { ShowAbout(Dialogs(), "0.1.0"); });
+            menu->addAction(QString::fromStdString(Text("tray_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
             menu->addSeparator();
             menu->addAction(QString::fromStdString(Text("tray_exit")), this, [this] { RequestExit(); });
             menu->popup(QCursor::pos());
@@ -533,6 +550,37 @@ void CMainWnd::CloseAuxWindows() {
     auxWindows_.clear();
 }
 
+// ---- settings menu ----
+
+// Until the settings window exists, the settings button opens a menu: the
+// languages of the list and About.
+void CMainWnd::ShowSettingsMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName("setting_menu");
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QMenu* languages = menu->addMenu(QString::fromStdString(Text("setting_menu_language")));
+    languages->setObjectName("setting_menu_language");
+    const std::vector<LanguageEntry> list = languageChoice_.List();
+    for (size_t i = 0; i < list.size(); ++i) {
+        QAction* action = languages->addAction(QString::fromStdString(LanguageDisplayName(list[i])));
+        action->setObjectName(QString("language_%1").arg(i));
+        action->setCheckable(true);
+        action->setChecked(static_cast<int>(i) == languageIndex_);
+        const int index = static_cast<int>(i);
+        connect(action, &QAction::triggered, this, [this, index] { HandleMessage(window_message::kSwitchLanguage, index, 0); });
+    }
+    QAction* about = menu->addAction(QString::fromStdString(Text("setting_menu_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
+    about->setObjectName("about_menu");
+    QWidget* anchor = root_ != nullptr ? root_->findChild<QWidget*>("setbtn") : nullptr;
+    menu->popup(anchor != nullptr ? anchor->mapToGlobal(QPoint(0, anchor->height())) : QCursor::pos());
+}
+
+// A language's own name for itself, from the language table keys.
+std::string CMainWnd::LanguageDisplayName(const LanguageEntry& entry) const {
+    const std::string key = entry.id == 2052 ? "language_name_chinese" : "language_name_english";
+    return entry.id == 2052 || entry.id == kDefaultLanguageId ? Text(key) : entry.name;
+}
+
 // ---- language ----
 
 void CMainWnd::ApplyLanguage(int index) {
@@ -542,19 +590,28 @@ void CMainWnd::ApplyLanguage(int index) {
     if (index != languageIndex_) {
         if (auto family = FontFamilyFor(index, languageIndex_)) {
             fontFamily_ = *family;
-            QFont font = QApplication::font();
-            font.setFamilies({QString::fromStdString(*family), "DejaVu Sans", "Noto Sans CJK SC"});
-            setFont(font);
+            ApplyFontFamily(list[static_cast<size_t>(index)].id == 2052);
         }
     }
     const LanguageEntry& entry = list[static_cast<size_t>(index)];
     language_.Load(installFolder_.toStdString() + "skin/lang/" + entry.file);
+    if (manager_) manager_->RefreshTexts();  // selector names, key rows: texts set from code
     ApplyTexts(this, language_);
     languageChoice_.StoreLanguageId(entry.id);
     for (const QPointer<QWidget>& window : auxWindows_)
         if (window) ApplyTexts(window, language_);
     languageIndex_ = index;
     update();
+}
+
+// The style sheet names the font for every widget, so the family goes into
+// it, after the skin's own rules: a later rule of the same weight wins.
+void CMainWnd::ApplyFontFamily(bool chinese) {
+    QStringList families{QString::fromStdString(fontFamily_)};
+    families << (chinese ? QStringList{"Noto Sans CJK SC", "DejaVu Sans"} : QStringList{"DejaVu Sans", "Noto Sans CJK SC"});
+    QStringList quoted;
+    for (const QString& family : families) quoted << '"' + family + '"';
+    setStyleSheet(skinStyle_ + QString("\nQWidget { font-family: %1; }\n").arg(quoted.join(", ")));
 }
 
 DialogContext CMainWnd::Dialogs() { return {this, &host_, &language_, installFolder_ + "skin/"}; }
@@ -585,7 +642,7 @@ void CMainWnd::RequestExit() {
     emit exitRequested();
 }
 
-void CMainWnd::OnCloseButton() {
+void CMainWnd::HideWindow() {
     CloseAuxWindows();
     hide();
     for (CVantrelUSBDevice* device : Devices()) device->SetWindowActive(false);
@@ -594,7 +651,7 @@ void CMainWnd::OnCloseButton() {
 }
 
 void CMainWnd::closeEvent(QCloseEvent* event) {
-    if (!exitRequested_) OnCloseButton();
+    if (!exitRequested_) HideWindow();
     event->accept();
 }
 

@@ -76,6 +76,11 @@ public:
     void CloseAuxWindows();
 
     void ApplyLanguage(int index);
+    // The settings button's menu: languages and About.
+    void ShowSettingsMenu();
+    // "closebtn" and "nodevice_ok_btn": hidden to the tray, or, without a
+    // tray to come back from, the end of the program.
+    void HideWindow();
     int LanguageIndex() const { return languageIndex_; }
     const LanguageTable& Language() const { return language_; }
     std::string Text(const std::string& key) const { return language_.Text(key); }
@@ -133,7 +138,8 @@ private:
     void SetLightingControl(bool on);
     void TellDevicesLightingControl();
     void CreateTray();
-    void OnCloseButton();
+    std::string LanguageDisplayName(const LanguageEntry& entry) const;
+    void ApplyFontFamily(bool chinese);
 
     QString installFolder_;
     QtControlHost host_;
@@ -144,6 +150,7 @@ private:
     CLightSync lightSync_;
     int languageIndex_ = -1;
     std::string fontFamily_;
+    QString skinStyle_;
     int dpi_ = 96;
     QSize screen_;
     std::map<int, QTimer*> timers_;

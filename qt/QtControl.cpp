@@ -17,6 +17,7 @@
 #include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/QtControlHost.h"
+#include "qt/Texts.h"
 #include "shell/MemoryControlTree.h"
 
 namespace m470::qt {
@@ -355,7 +356,9 @@ void QtControl::ApplyButtonIcon() {
 void QtControl::SetToolTip(const std::string& title, const std::string& text) {
     SetProperty("m470ToolTipTitle", title);
     SetProperty("m470ToolTipText", text);
-    if (widget_) widget_->setToolTip(title.empty() ? Q(text) : Q(title + "\n" + text));
+    if (!widget_) return;
+    static const LanguageTable kNoLanguage;
+    widget_->setToolTip(ToolTipOf(title, text, host_.Language() != nullptr ? *host_.Language() : kNoLanguage));
 }
 
 void QtControl::SetLight(uint32_t colour, uint8_t level, bool on) {

@@ -1,6 +1,7 @@
 #include "qt/ScriptRunner.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
@@ -190,6 +191,18 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         const std::string answer = Rest(words);
         SetNextFileChoice(answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer));
         return {};
+    }
+    if (action == "trigger") {
+        // A menu entry, by its name, in any menu that is open.
+        const QString wanted = QString::fromStdString(Rest(words));
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible()) continue;
+            for (QAction* entry : top->findChildren<QAction*>(wanted)) {
+                entry->trigger();
+                return {};
+            }
+        }
+        return "no open menu has \"" + wanted.toStdString() + "\"";
     }
     if (action == "screenshot") {
         const std::string path = Rest(words);

@@ -37,7 +37,28 @@ void TranslateItems(QComboBox* combo, const LanguageTable& table) {
     }
 }
 
+// Tooltips: a layout's tooltip that is a key, or the title and text a
+// control was given at run time (each a key or plain text).
+void TranslateToolTip(QWidget* widget, const LanguageTable& table) {
+    const QVariant title = widget->property("m470ToolTipTitle"), text = widget->property("m470ToolTipText");
+    if (title.isValid() || text.isValid()) {
+        widget->setToolTip(ToolTipOf(title.toString().toStdString(), text.toString().toStdString(), table));
+        return;
+    }
+    QVariant key = widget->property("toolTipKey");
+    if (!key.isValid() && table.Has(widget->toolTip().toStdString())) {
+        key = widget->toolTip();
+        widget->setProperty("toolTipKey", key);
+    }
+    if (key.isValid()) widget->setToolTip(QString::fromStdString(table.Text(key.toString().toStdString())));
+}
+
 }  // namespace
+
+QString ToolTipOf(const std::string& title, const std::string& text, const LanguageTable& table) {
+    const std::string shownTitle = table.Text(title), shownText = table.Text(text);
+    return QString::fromStdString(shownTitle.empty() ? shownText : shownTitle + "\n" + shownText);
+}
 
 void ApplyTexts(QWidget* root, const LanguageTable& table) {
     if (root == nullptr) return;
@@ -48,6 +69,7 @@ void ApplyTexts(QWidget* root, const LanguageTable& table) {
         Translate<QAbstractButton>(widget, table, &QAbstractButton::text, &QAbstractButton::setText);
         Translate<QGroupBox>(widget, table, &QGroupBox::title, &QGroupBox::setTitle);
         if (auto* combo = qobject_cast<QComboBox*>(widget)) TranslateItems(combo, table);
+        TranslateToolTip(widget, table);
         if (widget->isWindow()) {
             const QVariant stored = widget->property("titleKey");
             QString key = stored.isValid() ? stored.toString() : widget->windowTitle();

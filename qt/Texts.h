@@ -9,5 +9,7 @@
 namespace m470::qt {
 
 void ApplyTexts(QWidget* root, const LanguageTable& table);
+// A tooltip of a title and a text, each shown in the language when it is a key.
+QString ToolTipOf(const std::string& title, const std::string& text, const LanguageTable& table);
 
 }  // namespace m470::qt

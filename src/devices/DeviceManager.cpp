@@ -233,6 +233,7 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
         device = pads_.back().get();
     } else {
         DebugTrace::Printf("%s: recognised, no page for it in this version", row.deviceName);
+        AddPlaceholder(s, model);
         return nullptr;
     }
     ui::ControlHost* host = ui_.host;
@@ -290,13 +291,40 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
     return device;
 }
 
+void CDeviceManager::AddPlaceholder(size_t s, int model) {
+    ui::ControlHost* host = ui_.host;
+    if (host == nullptr) return;
+    const DeviceModel& row = kDeviceModels[static_cast<size_t>(model)];
+    ui::Control* devicePages = host->Find("device_switch");
+    const int pageIndex = devicePages != nullptr ? static_cast<int>(devicePages->Children().size()) : -1;
+    ui::Control* entryRoot = host->LoadLayoutInto(ui_.skinFolder + row.selectorLayout, host->Find("device_select_layout"));
+    if (entryRoot == nullptr) return;
+    host->LoadLayoutInto(ui_.skinFolder + "laterdevice.ui", devicePages);
+    entries_.push_back(std::make_unique<CDeviceOptionUI>(*host, entryRoot));
+    CDeviceOptionUI* entry = entries_.back().get();
+    entry->SetKind(static_cast<int>(row.kind), row.variant);
+    entry->BindPage("device_switch", pageIndex);
+    entry->SetGroup("device_select_group");
+    entry->SetModelIndex(model);
+    entry->SetName(ui_.translate ? ui_.translate(std::string(row.deviceName) + "_device_name_text") : row.deviceName);
+    entry->SetVisible(false);
+    placeholders_.push_back({IdentityRow(s), entry});
+}
+
+const CDeviceManager::Placeholder* CDeviceManager::FindPlaceholder(size_t s) const {
+    const size_t identity = IdentityRow(s);
+    for (const Placeholder& placeholder : placeholders_)
+        if (placeholder.identityRow == identity) return &placeholder;
+    return nullptr;
+}
+
 // ---- arrival and loss (UI thread) ----
 
 void CDeviceManager::OnArrival(size_t s) {
     if (s >= kSlots) return;
     const KnownInterface& row = kKnownInterfaces[s];
     DebugTrace::Write(LinesOf(row.kind).added);
-    if (FindDevice(s) == nullptr) AddDevice(s);
+    if (FindDevice(s) == nullptr && FindPlaceholder(s) == nullptr) AddDevice(s);
     if (row.role == InterfaceRole::Command) AttachCommand(s);
     else AttachNotify(s);
 }
@@ -312,6 +340,12 @@ void CDeviceManager::OnLoss(size_t s) {
 void CDeviceManager::AttachCommand(size_t s) {
     const KnownInterface& row = kKnownInterfaces[s];
     const bool receiver = IsReceiver(row.kind);
+    if (const Placeholder* placeholder = FindPlaceholder(s); placeholder != nullptr && FindDevice(s) == nullptr) {
+        CDeviceOptionUI& entry = *placeholder->entry;
+        if (!entry.IsVisible()) ShowEntry(EntryIndex(&entry), true, !AnyEntryShown());
+        entry.SetState(receiver && !TwinPresent(s) ? "link_receiver_text" : "link_cable_text");
+        return;
+    }
     if (row.hasTwin && TwinPresent(s)) {
         if (!receiver) SwitchLink(s);  // the cable has priority; a receiver arriving changes nothing
         return;
@@ -336,6 +370,7 @@ void CDeviceManager::AttachCommand(size_t s) {
     CDeviceOptionUI* entry = EntryOf(device);
     if (entry == nullptr) return;
     if (!receiver) ShowEntry(EntryIndex(entry), true, !AnyEntryShown());
+    else if (!entry->IsVisible()) entry->SetOffline();  // listed, greyed, until its product answers
     entry->StartFirstRead();  // through a receiver the first read decides whether the entry shows
 }
 
@@ -358,6 +393,12 @@ void CDeviceManager::DetachCommand(size_t s) {
     const KnownInterface& row = kKnownInterfaces[s];
     if (IsMouseFamily(row.kind)) DebugTrace::Write("鼠标设备丢失");
     if (IsKeyboardFamily(row.kind)) DebugTrace::Write("键盘设备丢失");
+    if (const Placeholder* placeholder = FindPlaceholder(s); placeholder != nullptr && FindDevice(s) == nullptr) {
+        // The twin, if still there, is the link now.
+        if (row.hasTwin && TwinPresent(s)) placeholder->entry->SetState(IsReceiver(row.kind) ? "link_cable_text" : "link_receiver_text");
+        else HideEntry(EntryIndex(placeholder->entry));
+        return;
+    }
     if (row.hasTwin && TwinPresent(s)) {
         if (!IsReceiver(row.kind)) SwitchLink(s);
         return;
@@ -441,10 +482,23 @@ bool CDeviceManager::AnyEntryShown() const {
     return false;
 }
 
+// How the entry's device is linked, and its firmware in the tooltip.
+void CDeviceManager::ShowLink(CDeviceOptionUI& entry) {
+    CVantrelUSBDevice* device = entry.Device();
+    if (device == nullptr || !device->Transport().Opened()) return;
+    entry.SetState(device->Transport().ReceiverMode() ? "link_receiver_text" : "link_cable_text");
+    const uint16_t version = InstalledVersion(EntryIndex(&entry));
+    if (version == 0) return;
+    char number[16];
+    std::snprintf(number, sizeof number, "%x.%02x", version >> 8, version & 0xFF);
+    entry.SetDetail((ui_.translate ? ui_.translate("firmware_version_text") : std::string("Firmware")) + " " + number);
+}
+
 void CDeviceManager::ShowEntry(size_t index, bool shown, bool select) {
     if (index >= entries_.size()) return;
     CDeviceOptionUI& entry = *entries_[index];
     entry.SetVisible(shown);
+    if (shown) ShowLink(entry);
     ui::ControlHost* host = ui_.host;
     if (select && host != nullptr) {
         ui::Ctl(host->Find(entry.GetBoundLayoutName())).SetPage(entry.GetBoundPageIndex());
@@ -487,6 +541,7 @@ void CDeviceManager::OnLinkMessage(int modelIndex, bool up) {
         if (device == nullptr || device->ModelIndex() != modelIndex) continue;
         if (!up) {
             HideEntry(i);
+            entries_[i]->SetOffline();  // still listed, greyed, while its transport is open
             DebugTrace::Write("2.4gcesvdfherhue 1");
         } else if (!entries_[i]->IsVisible()) {
             ShowEntry(i, true, !AnyEntryShown());
@@ -518,6 +573,21 @@ CVantrelUSBDevice* CDeviceManager::CurrentDevice() const {
     for (const auto& entry : entries_)
         if (entry->IsVisible() && entry->IsSelected()) return entry->Device();
     return nullptr;
+}
+
+bool CDeviceManager::Reachable(const CVantrelUSBDevice* device) const {
+    const CDeviceOptionUI* entry = EntryOf(device);
+    return entry != nullptr && entry->IsVisible() && entry->Device() != nullptr && entry->Device()->Transport().Opened();
+}
+
+void CDeviceManager::RefreshTexts() {
+    for (const auto& entry : entries_) {
+        const int model = entry->Device() != nullptr ? entry->Device()->ModelIndex() : entry->ModelIndex();
+        if (model >= 0 && ui_.translate)
+            entry->SetName(ui_.translate(std::string(kDeviceModels[static_cast<size_t>(model)].deviceName) + "_device_name_text"));
+        if (entry->IsVisible()) ShowLink(*entry);
+        if (entry->Device() != nullptr) entry->Device()->RefreshTexts();
+    }
 }
 
 uint16_t CDeviceManager::InstalledVersion(size_t index) const {

@@ -71,6 +71,10 @@ public:
     void HideEntry(size_t entry);
     bool TwinPresent(size_t slot) const;
     CVantrelUSBDevice* CurrentDevice() const;
+    // Shown in the selector and not switched off behind its receiver.
+    bool Reachable(const CVantrelUSBDevice* device) const;
+    // Texts set from code follow a language switch: entry names, link lines, key rows.
+    void RefreshTexts();
     uint16_t InstalledVersion(size_t entry) const;
 
     const std::vector<std::unique_ptr<CDeviceOptionUI>>& Entries() const { return entries_; }
@@ -82,6 +86,15 @@ public:
 
 private:
     struct Family;
+    // A product recognised before its page exists: an entry and a page that
+    // says its settings come later, and no device object.
+    struct Placeholder {
+        size_t identityRow;
+        CDeviceOptionUI* entry;
+    };
+    const Placeholder* FindPlaceholder(size_t slot) const;
+    void AddPlaceholder(size_t slot, int model);
+    void ShowLink(CDeviceOptionUI& entry);
     size_t IdentityRow(size_t slot) const;
     CVantrelUSBDevice* FindDevice(size_t slot) const;
     CVantrelUSBDevice* AddDevice(size_t slot);
@@ -107,6 +120,7 @@ private:
     std::vector<std::unique_ptr<CVantrelMousePadDevice>> pads_;
     std::vector<std::unique_ptr<CMpDevicePowerUI>> powerPanels_;
     std::vector<std::unique_ptr<CDeviceOptionUI>> entries_;
+    std::vector<Placeholder> placeholders_;
 };
 
 }  // namespace m470

@@ -45,6 +45,22 @@ struct SystemFields {
 
 std::string Indexed(const char* prefix, size_t index) { return prefix + std::to_string(index); }
 
+// The strip's option tabs on the mouse page: which settings page each shows,
+// and whether its panel is built yet (a tab without one stays hidden).
+struct OptionTabPage {
+    int tab;  // 1 "deng_Op_tab" ... 5 "cursor_Op_tab", as the strip numbers them
+    const char* name;
+    int settingsPage;  // of "mouse_device_seting_layout"
+    bool built;
+};
+constexpr std::array<OptionTabPage, 5> kOptionTabPages{{
+    {1, "deng_Op_tab", 3, true},
+    {2, "key_Op_tab", 2, false},
+    {3, "macro_Op_tab", 2, false},
+    {4, "system_Op_tab", 0, true},
+    {5, "cursor_Op_tab", 1, true},
+}};
+
 int ParseDecimal(const std::string& text) {
     int value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
@@ -134,8 +150,19 @@ void CVantrelMouseDevice::BuildPage() {
     }
     for (const ui::Ctl& led : ledButtons_) led.SetLight(0xFFFFFF, 255, true);
     SetUpProfileStrip();
+    HideUnbuiltTabs();
     SetUpLightPanel();
     ShowSettingsPage(0);
+}
+
+void CVantrelMouseDevice::HideUnbuiltTabs() {
+    for (const OptionTabPage& row : kOptionTabPages)
+        if (!row.built) FindOnPage(row.name).SetVisible(false);
+}
+
+void CVantrelMouseDevice::ShowOptionTab(int number) {
+    for (const OptionTabPage& row : kOptionTabPages)
+        if (row.tab == number && row.built) ShowSettingsPage(row.settingsPage);
 }
 
 int CVantrelMouseDevice::WriteAllSettings() {
@@ -160,6 +187,13 @@ void CVantrelMouseDevice::ShowSettingsPage(int page) {
     const std::string wanted = Indexed("mouse_device_seting_option_", static_cast<size_t>(page));
     for (ui::Control* child : options.Get()->Children())
         if (child->Type() == ui::ControlType::Option) child->SetSelected(child->Name() == wanted, false);
+    // The strip's tab of this page follows, without raising its event.
+    if (ProfileStrip() == nullptr) return;
+    for (const OptionTabPage& row : kOptionTabPages) {
+        if (!row.built || row.settingsPage != page) continue;
+        ProfileStrip()->SelectTab(row.tab);
+        break;
+    }
 }
 
 void CVantrelMouseDevice::ShowFunctionPage(int kind) {
@@ -230,7 +264,18 @@ void CVantrelMouseDevice::RefreshPanels() {
     int option = transport_.ReceiverMode() ? system_.ReceiverReportRate() : system_.WiredReportRate();
     if (option < 0 || option > 4) option = 0;
     FindOnPage(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
+    ShowSystemSettings();
     WriteToDevice(0, 0, 1, 0, 0);
+}
+
+// The stored pointer values on the pointer page, without raising events.
+void CVantrelMouseDevice::ShowSystemSettings() {
+    const SystemFields fields = SystemFields::Of(system_);
+    FindOnPage("pointer_speed_slider").SetValue(fields.speed, false);
+    FindOnPage("pointer_precision_check").SetSelected(fields.precision != 0, false);
+    FindOnPage("scrolls_page_check").SetSelected(fields.scrollPage != 0, false);
+    FindOnPage("scroll_speed_slider").SetValue(fields.wheelLines, false);
+    FindOnPage("double_click_slider").SetValue(fields.doubleClick, false);
 }
 
 // ---- profile ----

@@ -77,6 +77,8 @@ public:
     void ShowKeyInfo(size_t index, const std::string& caption);
     void ShowStageSlider(size_t stage, int position);
     void ShowSettingsPage(int page);
+    void ShowOptionTab(int number) override;
+    void RefreshTexts() override { RefreshKeyInfo(); }
 
     // The mouse page's notifications; false when the event is not the mouse's.
     bool HandlePageNotification(const ui::Notification& notification);
@@ -118,6 +120,8 @@ private:
     void OnScrollSpeed();
     void OnPointerSpeed();
     void OnDoubleClick();
+    void ShowSystemSettings();
+    void HideUnbuiltTabs();
 
     Translator translate_;
     CMouseProfiledata profile_;

@@ -91,6 +91,10 @@ public:
     virtual void RotateTrail(bool upwards);
     virtual void ResetTrail();
     virtual void ShowFunctionPage(int kind);
+    // Option tab 1 to 8 of the profile strip was chosen: show its panel.
+    virtual void ShowOptionTab(int /*number*/) {}
+    // The texts the page sets from code, again in the language now in force.
+    virtual void RefreshTexts() {}
     virtual int GetFunctionPage() const { return functionPage_; }
     virtual void SetProfilePaths();
     virtual std::string GetProfilePath() const { return profilePath_; }

@@ -40,7 +40,7 @@ void CDeviceOptionUI::ApplyPictures() {
     option.SetBkImage(synchro ? synchroNormal_ : normal_);
     if (ui::Control* control = option.Get()) {
         control->SetForeImage(synchro ? synchroSelected_ : selected_);
-        control->SetToolTip({}, toolTip_);
+        control->SetToolTip(detail_.empty() ? std::string() : toolTip_, detail_.empty() ? toolTip_ : detail_);
     }
 }
 
@@ -66,9 +66,26 @@ bool CDeviceOptionUI::IsSelected() const { return Child("device_select").Selecte
 void CDeviceOptionUI::Select(bool selected) { Child("device_select").SetSelected(selected, false); }
 void CDeviceOptionUI::SetName(const std::string& text) { Child("device_select_name").SetText(text); }
 
+void CDeviceOptionUI::SetState(const std::string& textKey) { Child("device_select_state").SetText(textKey); }
+
+void CDeviceOptionUI::SetDetail(const std::string& text) {
+    detail_ = text;
+    ApplyPictures();
+}
+
 void CDeviceOptionUI::SetVisible(bool shown) {
     visible_ = shown;
+    offline_ = false;
     ui::Ctl(root_).SetVisible(shown);
+    ui::Ctl(root_).SetEnabled(true);
+}
+
+void CDeviceOptionUI::SetOffline() {
+    SetVisible(false);
+    offline_ = true;
+    ui::Ctl(root_).SetVisible(true);
+    ui::Ctl(root_).SetEnabled(false);
+    SetState("device_off_text");
 }
 
 void CDeviceOptionUI::StartLinkWatch(int delayMs) {

@@ -16,6 +16,9 @@ public:
     ui::Control* Root() const { return root_; }
     void SetDevice(CVantrelUSBDevice* device) { device_ = device; }
     CVantrelUSBDevice* Device() const { return device_; }
+    // The product row of an entry without a device object (-1: none).
+    void SetModelIndex(int model) { model_ = model; }
+    int ModelIndex() const { return model_; }
 
     void SetKind(int kind, int variant);
     void ShowSynchro(bool shown);
@@ -30,7 +33,15 @@ public:
     bool IsSelected() const;
     void Select(bool selected);
     void SetName(const std::string& text);
+    // The line under the name (how the product is linked, or why it is
+    // out of reach) and the tooltip's second line (its firmware).
+    void SetState(const std::string& textKey);
+    void SetDetail(const std::string& text);
     void SetVisible(bool shown);
+    // Known but out of reach (switched off behind its receiver): the entry
+    // stays in the list, greyed and not selectable, and counts as hidden.
+    void SetOffline();
+    bool IsOffline() const { return offline_; }
     bool IsVisible() const { return visible_; }
 
     void StartFirstRead() { host_.SetTimer(root_, kTimerFirstRead, 500); }
@@ -55,6 +66,9 @@ private:
     std::string synchroNormal_ = "common/device_ico/unknow_device_synchro_normal.png",
                 synchroSelected_ = "common/device_ico/unknow_device_synchro_selected.png";
     std::string toolTip_ = "unknow_device_name_text";
+    std::string detail_;
+    bool offline_ = false;
+    int model_ = -1;
     std::string layoutName_;
     int pageIndex_ = -1;
     int powerPage_ = -1;

@@ -190,7 +190,12 @@ TEST_F(Manager, TheMousepadAppearsOnFirstArrivalAndOthersAreOnlyTraced) {
     EXPECT_TRUE(MouseEntry().IsVisible());
     EXPECT_FALSE(MouseEntry().IsSelected());  // the pad keeps the selection
     EXPECT_TRUE(manager->Pads()[0]->NotifyOpen(false));
-    EXPECT_EQ(manager->Entries().size(), 2u);
+    // Keyboard and headset have no page yet: an entry each, with no device object.
+    ASSERT_EQ(manager->Entries().size(), 4u);
+    for (size_t i : {2u, 3u}) {
+        EXPECT_EQ(manager->Entries()[i]->Device(), nullptr);
+        EXPECT_TRUE(manager->Entries()[i]->IsVisible());
+    }
     EXPECT_TRUE(DebugTrace::Contains("添加一个键盘设备"));
     EXPECT_TRUE(DebugTrace::Contains("keyboard: recognised, no page for it in this version"));
     EXPECT_EQ(manager->Entries()[1]->NormalPicture(), "common/device_ico/hard_mp_device_normal.png");

@@ -15,11 +15,14 @@ struct Outcome {
     std::string out, err;
 };
 
-Outcome RunProgram(const QStringList& arguments, const QString& runtimeFolder) {
+Outcome RunProgram(const QStringList& arguments, const QString& runtimeFolder, const QString& virtualDevices = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", runtimeFolder);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.remove("M470_VIRTUAL");
+    if (!virtualDevices.isEmpty()) environment.insert("M470_VIRTUAL", virtualDevices);
+    environment.insert("XDG_DATA_HOME", runtimeFolder + "/data");
+    environment.insert("XDG_CONFIG_HOME", runtimeFolder + "/config");
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(QString::fromStdString(GetInstallFolder() + "m470"), arguments);
@@ -58,6 +61,34 @@ TEST(ProgramOptions, ASocketThatCannotBeMadeIsReportedNotTakenForASecondCopy) {
     const Outcome run = RunProgram({}, QString::fromStdString(deep));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("too long"), std::string::npos) << run.err;
+}
+
+TEST(ProgramOptions, ProductsWithoutAPageAreListedAndEntriesFollowTheLanguage) {
+    test::TempFolder folder(false);
+    folder.Write("run.script", R"(wait 1200
+expect device_select_name[0] text Gaming Mouse
+expect device_select_state[0] text Cable
+expect device_option[1] visible 1
+expect device_select_name[1] text Keyboard
+expect device_select_name[2] text Headset
+click device_select[1]
+wait 100
+expect later_device_label visible 1
+expect later_device_label text Settings for this product come in a later version
+# same mode counts the mouse only: keyboard and headset have no device object
+click device_select[0]
+wait 100
+expect deng_same_mode visible 0
+click setbtn
+trigger language_0
+wait 100
+expect device_select_name[0] text 游戏鼠标
+expect device_select_state[0] text 有线
+expect device_select_name[2] text 耳机
+)");
+    const Outcome run = RunProgram({"--script", QString::fromStdString(folder.File("run.script"))},
+                                   QString::fromStdString(folder.Path()), "mouse,keyboard,headset");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
 }
 
 }  // namespace

@@ -143,10 +143,18 @@ TEST_F(Program, ReceiverLinkDecidesWhetherTheEntryShows) {
 virtual battery mouse 57 1
 virtual plug mouse-receiver
 wait 1000
-expect device_option[0] visible 0
+# off behind its receiver: listed, greyed, not selectable
+expect device_option[0] visible 1
+expect device_option[0] enabled 0
+expect device_select_state[0] text Off or out of range
 virtual power mouse on
 wait 3300
 expect device_option[0] visible 1
+expect device_option[0] enabled 1
+expect device_select_state[0] text 2.4 GHz receiver
+# the headset, listed first, keeps the selection: show the mouse and its battery
+click device_select[0]
+wait 100
 expect device_power_value text 57%
 expect device_Power_progress value 43
 expect device_wuxian_logo visible 1

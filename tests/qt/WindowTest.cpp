@@ -2,7 +2,17 @@
 // selector entries and the pictures scripts take.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QListWidget>
+#include <QTimer>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -10,9 +20,11 @@
 
 #include "devices/MouseDevice.h"
 #include "platform/Folders.h"
+#include "profiles/JsonFile.h"
 #include "qt/MainWnd.h"
 #include "qt/QtControl.h"
 #include "qt/ScriptRunner.h"
+#include "qt/Texts.h"
 #include "qt/QtControlHost.h"
 #include "shell/Ctl.h"
 #include "support/TempFolder.h"
@@ -96,6 +108,107 @@ TEST_F(Window, AScreenshotShowsTheStateTheLineBeforeLeft) {
     ASSERT_EQ(Play({"click control_light_status"}), 0);
     QTest::qWait(50);  // the button's new text takes its place
     EXPECT_EQ(DifferentPixels(taken, bar->grab().toImage()), 0);
+}
+
+// A mouse with its page in the window, read from the virtual mouse.
+class MousePage : public Window {
+protected:
+    void SetUp() override {
+        Window::SetUp();
+        rig.hub.Plug("mouse");
+        page = window->Host().LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mousedevice.ui"),
+                                         window->findChild<QStackedWidget*>("device_switch"));
+        ASSERT_NE(page, nullptr);
+        mouse.SetUi(&window->Host(), window->Host().Wrap(page));
+        mouse.BindKeyButtons();
+        rig.Open(mouse.Transport(), "mouse", LinkWired);
+        ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
+        mouse.StopLightingThread();
+        window->SetCurrentDevice(&mouse);
+    }
+    void TearDown() override { window->SetCurrentDevice(nullptr); }
+    template <typename Widget>
+    Widget* On(const char* name) {
+        return page->findChild<Widget*>(name);
+    }
+    int SettingsPage() { return On<QStackedWidget>("mouse_device_seting_layout")->currentIndex(); }
+    test::VirtualRig rig;
+    CVantrelMouseDevice mouse{rig.hub.Backend()};
+    QWidget* page = nullptr;
+};
+
+TEST_F(MousePage, OptionTabsShowTheirPanelAndUnbuiltOnesAreHidden) {
+    EXPECT_TRUE(On<QAbstractButton>("key_Op_tab")->isHidden());
+    EXPECT_TRUE(On<QAbstractButton>("macro_Op_tab")->isHidden());
+    EXPECT_FALSE(On<QAbstractButton>("deng_Op_tab")->isHidden());
+    On<QAbstractButton>("deng_Op_tab")->click();
+    EXPECT_EQ(SettingsPage(), 3);
+    On<QAbstractButton>("cursor_Op_tab")->click();
+    EXPECT_EQ(SettingsPage(), 1);
+    On<QAbstractButton>("system_Op_tab")->click();
+    EXPECT_EQ(SettingsPage(), 0);
+    // Title-bar buttons without an action are not offered.
+    for (const char* name : {"gamemodebtn", "cloudbtn", "smarteyesbtn", "skinbtn"})
+        EXPECT_TRUE(window->findChild<QWidget*>(name)->isHidden()) << name;
+    EXPECT_FALSE(window->findChild<QWidget*>("setbtn")->isHidden());
+}
+
+TEST_F(MousePage, ThePointerPageShowsTheStoredValues) {
+    const Json::Value stored = LoadJson(mouse.GetProfilePath())["Device"][0]["SystemStages"];
+    ASSERT_TRUE(stored.isObject());
+    EXPECT_EQ(On<QAbstractSlider>("pointer_speed_slider")->value(), stored["MouseSpeed"].asInt());
+    EXPECT_EQ(On<QAbstractSlider>("double_click_slider")->value(), stored["DoubleClickTime"].asInt());
+    EXPECT_EQ(On<QAbstractSlider>("scroll_speed_slider")->value(), stored["WheelScorlllinse"].asInt());
+    EXPECT_EQ(On<QCheckBox>("pointer_precision_check")->isChecked(), stored["PointerPrecision"].asInt() != 0);
+    EXPECT_NE(stored["MouseSpeed"].asInt(), 1);  // the factory values are not the sliders' minimum
+    ASSERT_NE(On<QLabel>("scroll_speed_label"), nullptr);
+    ApplyTexts(page, window->Language());
+    EXPECT_EQ(On<QLabel>("scroll_speed_label")->text().toStdString(), window->Text("scroll_speed"));
+}
+
+TEST_F(MousePage, TheLanguageMenuSwitchesTextsSetInCodeFontAndTooltips) {
+    window->findChild<QAbstractButton*>("setbtn")->click();
+    auto* menu = window->findChild<QMenu*>("setting_menu");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(menu->findChild<QAction*>("about_menu"), nullptr);
+    QAction* chinese = nullptr;
+    for (QAction* action : menu->findChildren<QAction*>())
+        if (action->objectName() == "language_0") chinese = action;
+    ASSERT_NE(chinese, nullptr);
+    chinese->trigger();
+    menu->close();
+    EXPECT_EQ(window->LanguageIndex(), 0);
+    EXPECT_EQ(window->findChild<QLabel*>("nodevice_label")->text(), QString::fromUtf8("未检测到设备"));
+    EXPECT_EQ(window->findChild<QWidget*>("setbtn")->toolTip(), QString::fromUtf8("设置"));
+    EXPECT_EQ(On<QWidget>("device_add_btn")->toolTip().toStdString(), window->Text("profile_new_text"));
+    EXPECT_NE(On<QWidget>("device_add_btn")->toolTip(), "profile_new_text");
+    // The style sheet names the font, and it names the language's family.
+    EXPECT_EQ(window->findChild<QLabel*>("nodevice_label")->font().families().value(0), QString::fromUtf8("汉仪菱心体简"));
+    window->ApplyLanguage(1);
+    EXPECT_EQ(window->findChild<QWidget*>("setbtn")->toolTip(), "Settings");
+    EXPECT_EQ(window->findChild<QLabel*>("nodevice_label")->font().families().value(0), "Verdana Unicode MS");
+}
+
+TEST_F(Window, AboutIsInTheSettingsMenuAndOkWithoutATrayEnds) {
+    window->findChild<QAbstractButton*>("setbtn")->click();
+    auto* menu = window->findChild<QMenu*>("setting_menu");
+    ASSERT_NE(menu, nullptr);
+    QAction* about = menu->findChild<QAction*>("about_menu");
+    ASSERT_NE(about, nullptr);
+    bool shown = false;
+    QTimer::singleShot(100, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = modal->objectName() == "aboutwnd";
+            modal->close();
+        }
+    });
+    about->trigger();
+    EXPECT_TRUE(shown);
+    menu->close();
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());  // offscreen: no tray
+    QSignalSpy ended(window.get(), &CMainWnd::exitRequested);
+    window->findChild<QAbstractButton*>("nodevice_ok_btn")->click();
+    EXPECT_EQ(ended.count(), 1);  // no invisible process left behind
 }
 
 TEST_F(Window, AFloodOfGameEventsIsTakenAsItsLastOne) {
