@@ -133,6 +133,22 @@ void QtControl::RefreshIcons() {
     }
 }
 
+namespace {
+
+// Options of one name on two device pages are two groups: choosing a tab on
+// the pad's page must not take the mouse's tab away. Outside the pages
+// (the selector's entries) a name is one group.
+std::string PageScope(QWidget* widget) {
+    for (QWidget* page = widget; page != nullptr; page = page->parentWidget()) {
+        QWidget* holder = page->parentWidget();
+        if (holder != nullptr && holder->objectName() == "device_switch")
+            return "@" + std::to_string(reinterpret_cast<uintptr_t>(page));
+    }
+    return {};
+}
+
+}  // namespace
+
 std::string QtControl::Group() const { return Property("group"); }
 
 void QtControl::SetGroup(const std::string& group) {
@@ -140,7 +156,7 @@ void QtControl::SetGroup(const std::string& group) {
     SetProperty("group", group);
     if (button == nullptr || group.empty()) return;
     button->setAutoExclusive(false);
-    host_.GroupNamed(group)->addButton(button);
+    host_.GroupNamed(group + PageScope(button))->addButton(button);
 }
 
 int QtControl::Value() const {
