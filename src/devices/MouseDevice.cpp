@@ -169,6 +169,9 @@ int CVantrelMouseDevice::WriteAllSettings() {
     // Settings record, the macros the keys use, then the keys: a key table
     // is sent only when the macros it points at are on the device.
     if (WriteToDevice(0, 0, 1, screenWidth_, screenHeight_) != kResultSuccess) return -1;
+    // Which macros the keys use is known only from the slots of this
+    // device's key table: without it none would be sent for keys that use them.
+    if (!KeyTableImageCurrent() && !ReadKeyTableImage()) return -1;
     const std::vector<int> macros = CollectUsedMacros();
     if (!macros.empty()) {
         const int written = WriteMacros(macros);

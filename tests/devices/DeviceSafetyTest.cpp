@@ -69,6 +69,14 @@ protected:
         assignments[5].current = {5, 0x70, 0, 1, 0};
         mouse->SetAssignments(assignments);
     }
+    void ExpectMacrosBeforeKeys() {
+        const auto codes = Commands();
+        const auto macro = std::find(codes.begin(), codes.end(), kWriteMacroImage);
+        const auto keys = std::find(codes.begin(), codes.end(), kWriteKeyTable);
+        ASSERT_NE(macro, codes.end());
+        ASSERT_NE(keys, codes.end());
+        EXPECT_LT(macro, keys);
+    }
     void EditLight(const std::string& event, const std::string& name) {
         ui::Notification n;
         n.event = event;
@@ -101,8 +109,9 @@ TEST_F(DeviceSafety, KeyTableIsWrittenOnlyFromAnImageReadFromThisDevice) {
     rig.hub.Traffic().Clear();
     EXPECT_EQ(mouse->WriteAllSettings(), 0);
     expected = kRecordWrite;
-    expected.push_back(kReadDeviceInfo);
+    // The table is read before the macros the keys use are chosen.
     expected.insert(expected.end(), kKeyTableRead.begin(), kKeyTableRead.end());
+    expected.push_back(kReadDeviceInfo);
     expected.insert(expected.end(), {kBeginConfig, kWriteKeyTable, kEndConfig});
     EXPECT_EQ(Commands(), expected);
     EXPECT_EQ(Memory(kReadKeyTable), factory);
@@ -200,23 +209,39 @@ TEST_F(DeviceSafety, MacrosGoBeforeTheKeysAndNoKeysWhenTheyDoNotFit) {
     ReadAll();
     WriteMacroCatalogue(2);
     EXPECT_EQ(mouse->WriteAllSettings(), 0);
-    auto codes = Commands();
-    const auto macro = std::find(codes.begin(), codes.end(), kWriteMacroImage);
-    const auto keys = std::find(codes.begin(), codes.end(), kWriteKeyTable);
-    ASSERT_NE(macro, codes.end());
-    ASSERT_NE(keys, codes.end());
-    EXPECT_LT(macro, keys);
+    ExpectMacrosBeforeKeys();
     EXPECT_EQ(rig.hub.Firmware("mouse")->MacroImage().size(), 1u);
 
     const auto table = Memory(kReadKeyTable);
     rig.hub.Traffic().Clear();
     WriteMacroCatalogue(600);  // 2422 bytes against 2048
     EXPECT_EQ(mouse->WriteAllSettings(), (2422 - 2048) / 4 + 1);
-    codes = Commands();
     std::vector<uint8_t> expected = kRecordWrite;
     expected.push_back(kReadDeviceInfo);  // the macros' capacity, then nothing
-    EXPECT_EQ(codes, expected);
+    EXPECT_EQ(Commands(), expected);
     EXPECT_EQ(Memory(kReadKeyTable), table);
+}
+
+TEST_F(DeviceSafety, AfterAFailedKeyTableReadTheMacrosOfTheKeysStillGoFirst) {
+    Attach("mouse", LinkWired);
+    rig.hub.InjectFault("mouse", kReadKeyTable);
+    ReadAll();  // no slot is known: no key seems to use a macro
+    WriteMacroCatalogue(2);
+
+    // The table cannot be read for the write either: neither macros nor keys go out.
+    rig.hub.InjectFault("mouse", kReadKeyTable);
+    EXPECT_EQ(mouse->WriteAllSettings(), -1);
+    EXPECT_EQ(Count(kWriteMacroImage), 0u);
+    EXPECT_EQ(Count(kWriteKeyTable), 0u);
+
+    // Read now: the key's macro reaches the device before the key that runs it.
+    rig.hub.Traffic().Clear();
+    EXPECT_EQ(mouse->WriteAllSettings(), 0);
+    ExpectMacrosBeforeKeys();
+    EXPECT_EQ(rig.hub.Firmware("mouse")->MacroImage().size(), 1u);
+    const size_t slot = mouse->SlotMap()[5];
+    ASSERT_NE(slot, kMissingSlot);
+    EXPECT_EQ(Memory(kReadKeyTable)[3 * slot], 0x70);
 }
 
 TEST_F(DeviceSafety, MacrosFailWhenTheReceiverLosesTheMouseBeforeSending) {
