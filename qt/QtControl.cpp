@@ -93,7 +93,13 @@ void QtControl::SetText(const std::string& text) {
 bool QtControl::Visible() const { return widget_ && !widget_->isHidden(); }
 void QtControl::SetVisible(bool visible) { if (widget_) widget_->setVisible(visible); }
 bool QtControl::Enabled() const { return widget_ && widget_->isEnabled(); }
-void QtControl::SetEnabled(bool enabled) { if (widget_) widget_->setEnabled(enabled); }
+void QtControl::SetEnabled(bool enabled) {
+    if (!widget_) return;
+    widget_->setEnabled(enabled);
+    // Groups of settings that do not apply (brightness of "Off") are not
+    // shown at all rather than shown greyed.
+    if (widget_->property("hideWhenDisabled").toBool()) widget_->setVisible(enabled);
+}
 
 bool QtControl::Selected() const {
     auto* button = As<QAbstractButton>(widget_);

@@ -382,3 +382,22 @@ TEST_F(ScanThread, AProbeThatCouldNotOpenIsRetriedEveryTwoSeconds) {
 
 }  // namespace
 }  // namespace m470
+
+namespace m470 {
+namespace {
+
+TEST_F(Manager, TheEntrySaysHowItIsLinkedAndItsFirmware) {
+    rig.hub.Plug("mouse");
+    Scan();
+    ui::Control* entryRoot = MouseEntry().Root();
+    EXPECT_EQ(ui::Ctl(host.FindUnder(entryRoot, "device_select_state")).Text(), "link_cable_text");
+    const uint16_t version = manager->InstalledVersion(0);
+    ASSERT_NE(version, 0);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "Firmware %x.%02x", version >> 8, version & 0xFF);
+    EXPECT_EQ(host.FindUnder(entryRoot, "device_select")->ToolTipText(), expected);
+    EXPECT_EQ(host.FindUnder(entryRoot, "device_select")->ToolTipTitle(), "ms_device_name_text");
+}
+
+}  // namespace
+}  // namespace m470

@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include "devices/MouseDevice.h"
+#include "lighting/LightControlUI.h"
 #include "platform/Folders.h"
 #include "profiles/JsonFile.h"
 #include "qt/MainWnd.h"
@@ -66,6 +67,26 @@ TEST(WindowPictures, APicturePathCannotAddStyleRules) {
     QApplication::processEvents();
     EXPECT_EQ(CentreColour(panel), QColor(0, 0, 255));
     EXPECT_EQ(StyleUrl("a\"b\\c"), "\"a\\\"b\\\\c\"");
+}
+
+TEST(WindowLighting, GroupsThatDoNotApplyToTheEffectAreNotShown) {
+    QtControlHost host;
+    QWidget* root = host.LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/lightcontrol.ui"));
+    ASSERT_NE(root, nullptr);
+    root->show();
+    CLightControlUI panel(host, host.Wrap(root));
+    panel.SetKind(kLightKindKeyboard);
+    const char* groups[] = {"deng_7color_check", "deng_color_layout", "colorpallet_layout", "deng_light_layout", "deng_speed_layout"};
+    panel.ApplyEnableRules(99);  // no such effect: nothing applies
+    for (const char* name : groups) EXPECT_TRUE(root->findChild<QWidget*>(name)->isHidden()) << name;
+    int bright = -1;
+    for (int mode = 0; mode <= 32 && bright < 0; ++mode) {
+        panel.ApplyEnableRules(mode);
+        if (root->findChild<QWidget*>("deng_light_layout")->isEnabled()) bright = mode;
+    }
+    ASSERT_GE(bright, 0);
+    EXPECT_FALSE(root->findChild<QWidget*>("deng_light_layout")->isHidden());
+    delete root;
 }
 
 class Window : public ::testing::Test {
