@@ -105,16 +105,21 @@ QWidget* ScriptRunner::FindWidget(const std::string& fullName) const {
     for (QWidget* top : QApplication::topLevelWidgets())
         if (top->isVisible()) windows.push_back(top);
     windows.push_back(&window_);
+    // A hidden control on the page shown (its parent visible) wins over one
+    // on a page that is not shown.
+    QWidget* hiddenOnShownPage = nullptr;
     QWidget* hidden = nullptr;
     for (QWidget* top : windows) {
         QList<QWidget*> found = top->findChildren<QWidget*>(wanted);
         if (top->objectName() == wanted) found.prepend(top);
         for (QWidget* widget : found) {
             if (widget->isVisible()) return widget;
+            QWidget* parent = widget->parentWidget();
+            if (hiddenOnShownPage == nullptr && parent != nullptr && parent->isVisible()) hiddenOnShownPage = widget;
             if (hidden == nullptr) hidden = widget;
         }
     }
-    return hidden;
+    return hiddenOnShownPage != nullptr ? hiddenOnShownPage : hidden;
 }
 
 void ScriptRunner::Step() {
