@@ -5,6 +5,7 @@
 
 #include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
+#include "qt/ElidingComboBox.h"
 #include "qt/SelectPanel.h"
 
 namespace m470::qt {
@@ -16,8 +17,9 @@ struct CustomClass {
 };
 
 // Layout class names of our own controls, compared without regard to case.
-const std::array<CustomClass, 3> kCustomClasses{{
+const std::array<CustomClass, 4> kCustomClasses{{
     {"ColorPalette", [](QWidget* parent) -> QWidget* { return new ColorPalette(parent); }},
+    {"QComboBox", [](QWidget* parent) -> QWidget* { return new ElidingComboBox(parent); }},
     {"DeviceKeyButton", [](QWidget* parent) -> QWidget* { return new DeviceKeyButton(parent); }},
     {"SelectPanel", [](QWidget* parent) -> QWidget* { return new SelectPanel(parent); }},
 }};

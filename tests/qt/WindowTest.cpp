@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -22,6 +23,7 @@
 #include "lighting/LightControlUI.h"
 #include "platform/Folders.h"
 #include "profiles/JsonFile.h"
+#include "qt/ElidingComboBox.h"
 #include "qt/MainWnd.h"
 #include "qt/QtControl.h"
 #include "qt/ScriptRunner.h"
@@ -172,6 +174,17 @@ TEST_F(MousePage, OptionTabsShowTheirPanelAndUnbuiltOnesAreHidden) {
     for (const char* name : {"gamemodebtn", "cloudbtn", "smarteyesbtn", "skinbtn"})
         EXPECT_TRUE(window->findChild<QWidget*>(name)->isHidden()) << name;
     EXPECT_FALSE(window->findChild<QWidget*>("setbtn")->isHidden());
+}
+
+TEST_F(MousePage, ALongProfileNameIsElidedWithItsWholeTextAsTooltip) {
+    auto* combo = qobject_cast<ElidingComboBox*>(On<QComboBox>("device_profile_combo"));
+    ASSERT_NE(combo, nullptr);
+    const QString name = "A very long profile name for tournament evenings with friends";
+    combo->setItemText(combo->currentIndex(), name);
+    QApplication::processEvents();
+    EXPECT_TRUE(combo->ShownText().endsWith(QChar(0x2026))) << combo->ShownText().toStdString();
+    EXPECT_LT(combo->ShownText().size(), name.size());
+    EXPECT_EQ(combo->toolTip(), name);
 }
 
 TEST_F(MousePage, ThePointerPageShowsTheStoredValues) {

@@ -1,0 +1,20 @@
+#pragma once
+// A combo box whose shown text ends in "…" when it is wider than the box,
+// with the whole text as tooltip (profile names may be long).
+#include <QComboBox>
+
+namespace m470::qt {
+
+class ElidingComboBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit ElidingComboBox(QWidget* parent = nullptr);
+    // The text as painted in the box now.
+    QString ShownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace m470::qt
