@@ -245,6 +245,27 @@ TEST_F(Window, AboutIsInTheSettingsMenuAndOkWithoutATrayEnds) {
     EXPECT_EQ(ended.count(), 1);  // no invisible process left behind
 }
 
+TEST_F(Window, OptionsOfOneGroupNameOnTwoPagesAreTwoGroups) {
+    auto* pages = window->findChild<QStackedWidget*>("device_switch");
+    QWidget* mousePage = window->Host().LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mousedevice.ui"), pages);
+    QWidget* padPage = window->Host().LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mousepaddevice.ui"), pages);
+    ASSERT_NE(mousePage, nullptr);
+    ASSERT_NE(padPage, nullptr);
+    pages->addWidget(mousePage);
+    pages->addWidget(padPage);
+    window->Host().Adopt(mousePage);
+    window->Host().Adopt(padPage);
+    auto* mouseTab = mousePage->findChild<QAbstractButton*>("system_Op_tab");
+    auto* mouseOther = mousePage->findChild<QAbstractButton*>("deng_Op_tab");
+    auto* padTab = padPage->findChild<QAbstractButton*>("deng_Op_tab");
+    mouseTab->setChecked(true);
+    padTab->setChecked(true);
+    EXPECT_TRUE(mouseTab->isChecked());  // the pad's choice leaves the mouse's alone
+    mouseOther->setChecked(true);
+    EXPECT_FALSE(mouseTab->isChecked());  // within one page they still exclude each other
+    EXPECT_TRUE(padTab->isChecked());
+}
+
 TEST_F(Window, AFloodOfGameEventsIsTakenAsItsLastOne) {
     test::VirtualRig rig;
     rig.hub.Plug("mouse");
