@@ -16,6 +16,8 @@ inline constexpr uint8_t kMacroUnits = 16;  // 2048 bytes
 inline constexpr size_t kRecoilBytes = 4096;
 inline constexpr uint16_t kStep = 100;
 inline constexpr uint16_t kBase = 100;
+// The sensor the mouse ships with (the one with the three-segment scale).
+inline constexpr uint16_t kFactorySensor = 0x3325;
 // Slot of each of the 12 logical buttons in the key table.
 inline constexpr std::array<uint8_t, 12> kButtonSlots{3, 0, 7, 1, 9, 2, 11, 4, 13, 5, 14, 6};
 }  // namespace mouse_memory
@@ -34,7 +36,7 @@ constexpr uint8_t LedPositionOfKey(size_t j) { return static_cast<uint8_t>((j * 
 
 class MouseFirmware : public FirmwareEmulator {
 public:
-    explicit MouseFirmware(uint16_t sensorCode = kThreeSegmentSensor);
+    explicit MouseFirmware(uint16_t sensorCode = mouse_memory::kFactorySensor);
 
 protected:
     void OnSwitch(uint8_t activeRecord, int activeStage) override;
