@@ -60,6 +60,24 @@ void CHidTransport::SetLinkMode(int mode) {
     chunkSize_ = receiver ? 24 : 56;
 }
 
+bool CHidTransport::Attach(const std::string& path, int linkMode) {
+    std::lock_guard lock(ioLock_);
+    SetOpened(false);
+    CHidDevice& interface = linkMode == LinkReceiver ? secondary_ : primary_;
+    interface.Close();
+    if (!interface.Open(path, true, true, true, false)) return false;
+    SetOpened(true);
+    SetLinkMode(linkMode);
+    return true;
+}
+
+void CHidTransport::Detach() {
+    std::lock_guard lock(ioLock_);
+    SetOpened(false);
+    primary_.Close();
+    secondary_.Close();
+}
+
 bool CHidTransport::SetBlockSize(uint32_t size) {
     if (size > kMaxBlockSize) return false;
     blockSize_ = static_cast<uint16_t>(size);

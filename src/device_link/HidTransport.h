@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "device_link/DeviceInfo.h"
@@ -69,6 +70,14 @@ public:
     int TransactQuiet(const uint8_t* request, size_t requestLength, uint8_t* reply, size_t replyLength,
                       size_t* received);
 
+    // Opens the command interface at path on its link (the cable's as the
+    // primary, the receiver's as the secondary interface) and makes that link
+    // carry the traffic: a new attachment. False, and not opened, when the
+    // interface does not open.
+    bool Attach(const std::string& path, int linkMode);
+    // Closes both interfaces; nothing is sent until the next Attach.
+    void Detach();
+
     bool Opened() const { return opened_; }
     // Every opening starts a new attachment: what was read before may come
     // from another device, or from this one before it changed.
@@ -81,7 +90,6 @@ public:
     bool ReceiverMode() const { return receiverMode_; }
     CHidDevice& Primary() { return primary_; }
     CHidDevice& Secondary() { return secondary_; }
-    std::mutex& IoLock() { return ioLock_; }
     // The firmware version of the interface now carrying the traffic.
     uint16_t InstalledVersion() const;
 

@@ -31,11 +31,11 @@ uint16_t ParseProductId(std::string_view path) { return ParseAfterMarker(path, "
 uint16_t ParseInterfaceNumber(std::string_view path) { return ParseAfterMarker(path, "&mi_"); }
 uint16_t ParseCollectionNumber(std::string_view path) { return ParseAfterMarker(path, "&col"); }
 
-std::optional<size_t> MatchPath(std::string_view path) {
+std::optional<size_t> MatchPath(std::string_view path, std::span<const KnownInterface> rows) {
     const uint16_t vendor = ParseVendorId(path), product = ParseProductId(path);
     const uint16_t interfaceNumber = ParseInterfaceNumber(path), collection = ParseCollectionNumber(path);
-    for (size_t row = 0; row < kKnownInterfaces.size(); ++row) {
-        const KnownInterface& known = kKnownInterfaces[row];
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const KnownInterface& known = rows[row];
         if (known.vendorId == vendor && known.productId == product && known.interfaceNumber == interfaceNumber &&
             known.collectionNumber == collection)
             return row;
@@ -43,9 +43,9 @@ std::optional<size_t> MatchPath(std::string_view path) {
     return std::nullopt;
 }
 
-std::optional<size_t> MatchCapabilities(const InterfaceIdentity& id) {
-    for (size_t row = 0; row < kKnownInterfaces.size(); ++row) {
-        const KnownInterface& known = kKnownInterfaces[row];
+std::optional<size_t> MatchCapabilities(const InterfaceIdentity& id, std::span<const KnownInterface> rows) {
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const KnownInterface& known = rows[row];
         if (known.vendorId == id.vendorId && known.productId == id.productId &&
             known.interfaceNumber == id.interfaceNumber && known.collectionNumber == id.collectionNumber &&
             known.usagePage == id.usagePage && known.usage == id.usage)

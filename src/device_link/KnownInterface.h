@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace m470 {
@@ -32,19 +33,6 @@ struct KnownInterface {
     uint8_t twinRow;
 };
 
-inline constexpr std::array<KnownInterface, 11> kKnownInterfaces{{
-    {0x320F, 0x50C9, 1, 4, DeviceKind::Keyboard, InterfaceRole::Command, 0, 0xFF1C, 0x0092, true, 2},
-    {0x320F, 0x50C9, 1, 3, DeviceKind::Keyboard, InterfaceRole::Notification, 0, 0x000C, 0x0001, true, 3},
-    {0x320F, 0x50A9, 1, 4, DeviceKind::KeyboardReceiver, InterfaceRole::Command, 0, 0xFF1C, 0x0092, true, 0},
-    {0x320F, 0x50A9, 1, 3, DeviceKind::KeyboardReceiver, InterfaceRole::Notification, 0, 0x000C, 0x0001, true, 1},
-    {0x320F, 0x222E, 1, 4, DeviceKind::Mouse, InterfaceRole::Command, 0, 0xFF1C, 0x0092, true, 6},
-    {0x320F, 0x222E, 1, 3, DeviceKind::Mouse, InterfaceRole::Notification, 0, 0x000C, 0x0001, true, 7},
-    {0x320F, 0x222F, 1, 4, DeviceKind::MouseReceiver, InterfaceRole::Command, 0, 0xFF1C, 0x0092, true, 4},
-    {0x320F, 0x222F, 1, 3, DeviceKind::MouseReceiver, InterfaceRole::Notification, 0, 0x000C, 0x0001, true, 5},
-    {0x320F, 0x1004, 1, 4, DeviceKind::MousePad, InterfaceRole::Command, 0, 0xFF1C, 0x0092, false, 0},
-    {0x320F, 0x1004, 1, 3, DeviceKind::MousePad, InterfaceRole::Notification, 0, 0x000C, 0x0001, false, 0},
-    {0x0C76, 0x1630, 3, 0, DeviceKind::Headset, InterfaceRole::Command, 0, 0x000C, 0x0001, false, 0},
-}};
 
 // Each finds its marker case-insensitively and reads the hexadecimal number
 // right after it; 0 when the marker is absent.
@@ -53,8 +41,9 @@ uint16_t ParseProductId(std::string_view path);       // "pid_"
 uint16_t ParseInterfaceNumber(std::string_view path); // "&mi_"
 uint16_t ParseCollectionNumber(std::string_view path);// "&col"
 
+// The caller gives the rows: the interface table of its products.
 // Path stage: vendor, product, interface and collection from the path equal a row's.
-std::optional<size_t> MatchPath(std::string_view path);
+std::optional<size_t> MatchPath(std::string_view path, std::span<const KnownInterface> rows);
 
 // Capability stage, after opening for read: ids from the attributes,
 // interface and collection from the path, usage page and usage from the
@@ -62,6 +51,6 @@ std::optional<size_t> MatchPath(std::string_view path);
 struct InterfaceIdentity {
     uint16_t vendorId, productId, interfaceNumber, collectionNumber, usagePage, usage;
 };
-std::optional<size_t> MatchCapabilities(const InterfaceIdentity& identity);
+std::optional<size_t> MatchCapabilities(const InterfaceIdentity& identity, std::span<const KnownInterface> rows);
 
 }  // namespace m470

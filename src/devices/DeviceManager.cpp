@@ -44,17 +44,17 @@ uint64_t NowMs() {
 
 }  // namespace
 
-CDeviceManager::CDeviceManager(DeviceManagerUi ui, std::shared_ptr<HidBackend> backend)
-    : ui_(std::move(ui)), backend_(backend ? std::move(backend) : DefaultHidBackend()) {
-    for (size_t i = 0; i < kSlots; ++i) slots_[i].row = kKnownInterfaces[i];
+CDeviceManager::CDeviceManager(DeviceManagerUi ui, std::shared_ptr<HidBackend> backend, std::vector<ProductRow> products)
+    : ui_(std::move(ui)), backend_(backend ? std::move(backend) : DefaultHidBackend()), products_(std::move(products)),
+      interfaces_(InterfacesOf(products_)), slots_(interfaces_.size()) {
+    for (size_t i = 0; i < slots_.size(); ++i) slots_[i].row = interfaces_[i];
 }
 
 CDeviceManager::~CDeviceManager() = default;
 
 std::vector<CVantrelUSBDevice*> CDeviceManager::Devices() const {
     std::vector<CVantrelUSBDevice*> devices;
-    for (const auto& mouse : mice_) devices.push_back(mouse.get());
-    for (const auto& pad : pads_) devices.push_back(pad.get());
+    for (const auto& device : devices_) devices.push_back(device.get());
     return devices;
 }
 
@@ -64,7 +64,9 @@ DeviceSlot CDeviceManager::Slot(size_t index) const {
 }
 
 void CDeviceManager::CreateStartupDevices() {
-    AddDevice(4);  // the mouse, from the slot of its command interface
+    // Each mouse from the slot of its cable's command interface.
+    for (size_t s = 0; s < interfaces_.size(); ++s)
+        if (interfaces_[s].kind == DeviceKind::Mouse && interfaces_[s].role == InterfaceRole::Command) AddDevice(s);
 }
 
 // ---- scanning (scan thread) ----
@@ -90,7 +92,7 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
         probe.EnumeratePaths();
         while (const char* candidate = probe.NextPath()) {
             const std::string path = candidate;
-            const auto row = MatchPath(path);
+            const auto row = MatchPath(path, interfaces_);
             if (!row) continue;
             bool wanted = false;
             {
@@ -100,7 +102,7 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
                         wanted = false;  // already ours
                         break;
                     }
-                    const KnownInterface& known = kKnownInterfaces[*row];
+                    const KnownInterface& known = interfaces_[*row];
                     wanted = wanted || (slot.Free() && slot.row.vendorId == known.vendorId &&
                                         slot.row.productId == known.productId &&
                                         slot.row.interfaceNumber == known.interfaceNumber &&
@@ -116,14 +118,15 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
             const auto capability =
                 MatchCapabilities({identifying.Attributes().vendorId, identifying.Attributes().productId,
                                    identifying.InterfaceNumber(), identifying.CollectionNumber(),
-                                   identifying.Caps().usagePage, identifying.Caps().usage});
+                                   identifying.Caps().usagePage, identifying.Caps().usage},
+                                  interfaces_);
             identifying.Close();
             if (!capability) continue;
             std::optional<size_t> taken;
             {
                 std::lock_guard lock(slotsMutex_);
-                for (size_t s = 0; s < kSlots && !taken; ++s) {
-                    if (slots_[s].Free() && SameRow(slots_[s].row, kKnownInterfaces[*capability])) {
+                for (size_t s = 0; s < slots_.size() && !taken; ++s) {
+                    if (slots_[s].Free() && SameRow(slots_[s].row, interfaces_[*capability])) {
                         slots_[s].present = true;
                         slots_[s].path = path;
                         taken = s;
@@ -136,7 +139,7 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
         if (!firstPassDone_ && ui_.owner != nullptr) ui_.owner->Post(kMsgFirstScanDone, 0, 0);
         firstPassDone_ = true;
     }
-    for (size_t s = 0; s < kSlots; ++s) {
+    for (size_t s = 0; s < slots_.size(); ++s) {
         std::string path;
         {
             std::lock_guard lock(slotsMutex_);
@@ -180,14 +183,14 @@ bool CDeviceManager::TwinPresent(size_t s) const {
 }
 
 size_t CDeviceManager::IdentityRow(size_t s) const {
-    const KnownInterface& row = kKnownInterfaces[s];
+    const KnownInterface& row = interfaces_[s];
     if (row.role == InterfaceRole::Command) {
-        if (IsReceiver(row.kind) && row.hasTwin && kKnownInterfaces[row.twinRow].twinRow == s) return row.twinRow;
+        if (IsReceiver(row.kind) && row.hasTwin && interfaces_[row.twinRow].twinRow == s) return row.twinRow;
         return s;
     }
     // A notification slot stands for the command row of its product.
-    for (size_t r = 0; r < kSlots; ++r) {
-        const KnownInterface& command = kKnownInterfaces[r];
+    for (size_t r = 0; r < slots_.size(); ++r) {
+        const KnownInterface& command = interfaces_[r];
         if (command.role != InterfaceRole::Command || command.vendorId != row.vendorId ||
             command.productId != row.productId || command.kind != row.kind)
             continue;
@@ -197,7 +200,7 @@ size_t CDeviceManager::IdentityRow(size_t s) const {
 }
 
 CVantrelUSBDevice* CDeviceManager::FindDevice(size_t s) const {
-    const KnownInterface& identity = kKnownInterfaces[IdentityRow(s)];
+    const KnownInterface& identity = interfaces_[IdentityRow(s)];
     for (CVantrelUSBDevice* device : Devices())
         if (SameRow(device->Identity(), identity)) return device;
     return nullptr;
@@ -217,31 +220,35 @@ size_t CDeviceManager::EntryIndex(const CDeviceOptionUI* entry) const {
 
 // ---- creating devices ----
 
+std::unique_ptr<CVantrelUSBDevice> CDeviceManager::MakeDevice(const ProductRow& row, std::shared_ptr<HidBackend> backend,
+                                                              const Translator& translate) {
+    switch (row.kind) {
+        case DeviceKind::Mouse: return std::make_unique<CVantrelMouseDevice>(std::move(backend), translate, row);
+        case DeviceKind::MousePad: return std::make_unique<CVantrelMousePadDevice>(std::move(backend), row);
+        default: return nullptr;  // the keyboard and the headset have no class yet
+    }
+}
+
 CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
     const size_t identityRow = IdentityRow(s);
-    const KnownInterface& identity = kKnownInterfaces[identityRow];
-    const int model = FindDeviceModel(identity.vendorId, identity.productId, identity.kind);
-    if (model < 0) return nullptr;
-    const DeviceModel& row = kDeviceModels[static_cast<size_t>(model)];
-    const DevicePage& page = kDevicePages[static_cast<size_t>(model)];
-    CVantrelUSBDevice* device = nullptr;
-    if (row.kind == DeviceKind::Mouse) {
-        mice_.push_back(std::make_unique<CVantrelMouseDevice>(backend_, ui_.translate));
-        device = mice_.back().get();
-    } else if (row.kind == DeviceKind::MousePad) {
-        pads_.push_back(std::make_unique<CVantrelMousePadDevice>(backend_));
-        device = pads_.back().get();
-    } else {
-        DebugTrace::Printf("%s: recognised, no page for it in this version", row.deviceName);
-        AddPlaceholder(s, model);
+    const KnownInterface& identity = interfaces_[identityRow];
+    const auto model = FindProduct(products_, identity.vendorId, identity.productId, identity.kind);
+    if (!model) return nullptr;
+    const ProductRow& row = products_[*model];
+    std::unique_ptr<CVantrelUSBDevice> made = MakeDevice(row, backend_, ui_.translate);
+    if (!made) {
+        DebugTrace::Printf("%s: recognised, no page for it in this version", row.name);
+        AddPlaceholder(s, *model);
         return nullptr;
     }
+    devices_.push_back(std::move(made));
+    CVantrelUSBDevice* device = devices_.back().get();
     ui::ControlHost* host = ui_.host;
     ui::Control* pageControl = nullptr;
     CMpDevicePowerUI* power = nullptr;
     CDeviceOptionUI* entry = nullptr;
     if (host != nullptr) {
-        ui::Control* powerSwitch = host->Find(row.powerSwitch);
+        ui::Control* powerSwitch = host->Find("device_power_switch");
         ui::Control* devicePages = host->Find("device_switch");
         const int powerPage = powerSwitch != nullptr ? static_cast<int>(powerSwitch->Children().size()) : -1;
         const int pageIndex = devicePages != nullptr ? static_cast<int>(devicePages->Children().size()) : -1;
@@ -254,14 +261,14 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
             entries_.push_back(std::make_unique<CDeviceOptionUI>(*host, entryRoot));
             entry = entries_.back().get();
         }
-        pageControl = host->LoadLayoutInto(ui_.skinFolder + page.pageLayout, devicePages);
+        pageControl = host->LoadLayoutInto(ui_.skinFolder + row.pageLayout, devicePages);
         if (entry != nullptr) {
-            entry->SetKind(static_cast<int>(row.kind), row.variant);
+            entry->SetKind(static_cast<int>(row.kind), 0);
             entry->ShowSynchro(false);
             entry->BindPage("device_switch", pageIndex);
-            entry->SetPowerPage(power != nullptr && page.hasPowerPanel ? powerPage : -1);
+            entry->SetPowerPage(power != nullptr && row.battery ? powerPage : -1);
             entry->SetGroup("device_select_group");
-            entry->SetName(ui_.translate ? ui_.translate(std::string(row.deviceName) + "_device_name_text") : row.deviceName);
+            entry->SetName(ui_.translate ? ui_.translate(std::string(row.name) + "_device_name_text") : row.name);
             entry->SetVisible(false);
             entry->SetDevice(device);
         }
@@ -270,15 +277,10 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
     device->SetOwner(ui_.owner);
     device->SetUiInvoker(ui_.invoker);
     device->SetScreenSize(ui_.screenWidth, ui_.screenHeight);
-    device->SetKeyButtonCount(static_cast<size_t>(page.keys));
-    device->SetLedCount(static_cast<size_t>(page.leds));
-    device->SetModelIndex(model);
-    device->SetHasPowerPanel(page.hasPowerPanel);
-    device->SetDeviceName(row.deviceName);
-    device->SetLightCatalogueName(page.lightCatalogue);
-    device->SetModelLightIndex(row.lightIndex);
+    device->SetModelIndex(static_cast<int>(*model));
+    device->SetHasPowerPanel(row.battery);
     device->SetIdentity(identity, identityRow, {});
-    if (power != nullptr && page.hasPowerPanel)
+    if (power != nullptr && row.battery)
         device->SetPowerPanel([power](const std::array<uint8_t, 6>& status) { power->ShowStatus(status.data(), status.size()); });
     if (entry != nullptr) {
         // Device threads ask for entry timers; the timers live on the UI thread.
@@ -288,13 +290,14 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
         });
     }
     device->BindKeyButtons();
+    Report(DeviceEvent::Created, *device);
     return device;
 }
 
-void CDeviceManager::AddPlaceholder(size_t s, int model) {
+void CDeviceManager::AddPlaceholder(size_t s, size_t model) {
     ui::ControlHost* host = ui_.host;
     if (host == nullptr) return;
-    const DeviceModel& row = kDeviceModels[static_cast<size_t>(model)];
+    const ProductRow& row = products_[model];
     ui::Control* devicePages = host->Find("device_switch");
     const int pageIndex = devicePages != nullptr ? static_cast<int>(devicePages->Children().size()) : -1;
     ui::Control* entryRoot = host->LoadLayoutInto(ui_.skinFolder + row.selectorLayout, host->Find("device_select_layout"));
@@ -302,11 +305,11 @@ void CDeviceManager::AddPlaceholder(size_t s, int model) {
     host->LoadLayoutInto(ui_.skinFolder + "laterdevice.ui", devicePages);
     entries_.push_back(std::make_unique<CDeviceOptionUI>(*host, entryRoot));
     CDeviceOptionUI* entry = entries_.back().get();
-    entry->SetKind(static_cast<int>(row.kind), row.variant);
+    entry->SetKind(static_cast<int>(row.kind), 0);
     entry->BindPage("device_switch", pageIndex);
     entry->SetGroup("device_select_group");
-    entry->SetModelIndex(model);
-    entry->SetName(ui_.translate ? ui_.translate(std::string(row.deviceName) + "_device_name_text") : row.deviceName);
+    entry->SetModelIndex(static_cast<int>(model));
+    entry->SetName(ui_.translate ? ui_.translate(std::string(row.name) + "_device_name_text") : row.name);
     entry->SetVisible(false);
     placeholders_.push_back({IdentityRow(s), entry});
 }
@@ -318,11 +321,15 @@ const CDeviceManager::Placeholder* CDeviceManager::FindPlaceholder(size_t s) con
     return nullptr;
 }
 
+void CDeviceManager::Report(DeviceEvent event, CVantrelUSBDevice& device) const {
+    if (ui_.deviceEvents) ui_.deviceEvents(event, device);
+}
+
 // ---- arrival and loss (UI thread) ----
 
 void CDeviceManager::OnArrival(size_t s) {
-    if (s >= kSlots) return;
-    const KnownInterface& row = kKnownInterfaces[s];
+    if (s >= slots_.size()) return;
+    const KnownInterface& row = interfaces_[s];
     DebugTrace::Write(LinesOf(row.kind).added);
     if (FindDevice(s) == nullptr && FindPlaceholder(s) == nullptr) AddDevice(s);
     if (row.role == InterfaceRole::Command) AttachCommand(s);
@@ -330,15 +337,15 @@ void CDeviceManager::OnArrival(size_t s) {
 }
 
 void CDeviceManager::OnLoss(size_t s) {
-    if (s >= kSlots) return;
-    const KnownInterface& row = kKnownInterfaces[s];
+    if (s >= slots_.size()) return;
+    const KnownInterface& row = interfaces_[s];
     DebugTrace::Write(LinesOf(row.kind).removed);
     if (row.role == InterfaceRole::Command) DetachCommand(s);
     else DetachNotify(s);
 }
 
 void CDeviceManager::AttachCommand(size_t s) {
-    const KnownInterface& row = kKnownInterfaces[s];
+    const KnownInterface& row = interfaces_[s];
     const bool receiver = IsReceiver(row.kind);
     if (const Placeholder* placeholder = FindPlaceholder(s); placeholder != nullptr && FindDevice(s) == nullptr) {
         CDeviceOptionUI& entry = *placeholder->entry;
@@ -353,20 +360,9 @@ void CDeviceManager::AttachCommand(size_t s) {
     CVantrelUSBDevice* device = FindDevice(s);
     if (device == nullptr || device->Transport().Opened()) return;
     const std::string path = Slot(s).path;
-    CHidTransport& transport = device->Transport();
-    bool opened;
-    {
-        std::lock_guard lock(transport.IoLock());
-        CHidDevice& interface = receiver ? transport.Secondary() : transport.Primary();
-        interface.Close();
-        opened = interface.Open(path, true, true, true, false);
-        if (opened) {
-            transport.SetOpened(true);
-            transport.SetLinkMode(receiver ? LinkReceiver : LinkWired);
-        }
-    }
-    if (!opened) return;
-    device->SetIdentity(kKnownInterfaces[IdentityRow(s)], IdentityRow(s), path);
+    if (!device->Transport().Attach(path, receiver ? LinkReceiver : LinkWired)) return;
+    Report(DeviceEvent::Attached, *device);
+    device->SetIdentity(interfaces_[IdentityRow(s)], IdentityRow(s), path);
     CDeviceOptionUI* entry = EntryOf(device);
     if (entry == nullptr) return;
     if (!receiver) ShowEntry(EntryIndex(entry), true, !AnyEntryShown());
@@ -375,10 +371,10 @@ void CDeviceManager::AttachCommand(size_t s) {
 }
 
 void CDeviceManager::AttachNotify(size_t s) {
-    const KnownInterface& row = kKnownInterfaces[s];
+    const KnownInterface& row = interfaces_[s];
     const bool receiver = IsReceiver(row.kind);
     // A receiver's notification row is compared through its twin, the cable's row.
-    const KnownInterface& comparison = receiver && row.hasTwin ? kKnownInterfaces[row.twinRow] : row;
+    const KnownInterface& comparison = receiver && row.hasTwin ? interfaces_[row.twinRow] : row;
     for (CVantrelUSBDevice* device : Devices()) {
         const KnownInterface& identity = device->Identity();
         if (device->NotifyOpen(receiver) || identity.vendorId != comparison.vendorId ||
@@ -390,7 +386,7 @@ void CDeviceManager::AttachNotify(size_t s) {
 }
 
 void CDeviceManager::DetachCommand(size_t s) {
-    const KnownInterface& row = kKnownInterfaces[s];
+    const KnownInterface& row = interfaces_[s];
     if (IsMouseFamily(row.kind)) DebugTrace::Write("鼠标设备丢失");
     if (IsKeyboardFamily(row.kind)) DebugTrace::Write("键盘设备丢失");
     if (const Placeholder* placeholder = FindPlaceholder(s); placeholder != nullptr && FindDevice(s) == nullptr) {
@@ -405,19 +401,15 @@ void CDeviceManager::DetachCommand(size_t s) {
     }
     CVantrelUSBDevice* device = FindDevice(s);
     if (device == nullptr) return;
-    {
-        std::lock_guard lock(device->Transport().IoLock());
-        device->Transport().SetOpened(false);
-        device->Transport().Primary().Close();
-        device->Transport().Secondary().Close();
-    }
+    device->Transport().Detach();
+    Report(DeviceEvent::Detached, *device);
     if (CDeviceOptionUI* entry = EntryOf(device)) HideEntry(EntryIndex(entry));
 }
 
 void CDeviceManager::DetachNotify(size_t s) {
-    const KnownInterface& row = kKnownInterfaces[s];
+    const KnownInterface& row = interfaces_[s];
     const bool receiver = IsReceiver(row.kind);
-    const KnownInterface& comparison = receiver && row.hasTwin ? kKnownInterfaces[row.twinRow] : row;
+    const KnownInterface& comparison = receiver && row.hasTwin ? interfaces_[row.twinRow] : row;
     for (CVantrelUSBDevice* device : Devices()) {
         const KnownInterface& identity = device->Identity();
         if (!device->NotifyOpen(receiver) || identity.vendorId != comparison.vendorId ||
@@ -433,21 +425,13 @@ void CDeviceManager::SwitchLink(size_t s) {
     if (device == nullptr) return;
     CHidTransport& transport = device->Transport();
     const bool wasReceiver = transport.ReceiverMode();
-    const size_t twin = kKnownInterfaces[s].twinRow;
+    const size_t twin = interfaces_[s].twinRow;
     const std::string path = wasReceiver ? Slot(s).path : Slot(twin).path;
-    bool opened;
-    {
-        std::lock_guard lock(transport.IoLock());
-        transport.SetOpened(false);
-        CHidDevice& interface = wasReceiver ? transport.Primary() : transport.Secondary();
-        interface.Close();
-        opened = interface.Open(path, true, true, true, false);
-        if (opened) {
-            transport.SetOpened(true);
-            transport.SetLinkMode(wasReceiver ? LinkWired : LinkReceiver);
-        }
+    if (!transport.Attach(path, wasReceiver ? LinkWired : LinkReceiver)) {
+        Report(DeviceEvent::Detached, *device);  // neither link is open now
+        return;
     }
-    if (!opened) return;
+    Report(DeviceEvent::Attached, *device);
     CDeviceOptionUI* entry = EntryOf(device);
     if (!wasReceiver) {
         // Now through the receiver: wait for the product behind it.
@@ -584,7 +568,7 @@ void CDeviceManager::RefreshTexts() {
     for (const auto& entry : entries_) {
         const int model = entry->Device() != nullptr ? entry->Device()->ModelIndex() : entry->ModelIndex();
         if (model >= 0 && ui_.translate)
-            entry->SetName(ui_.translate(std::string(kDeviceModels[static_cast<size_t>(model)].deviceName) + "_device_name_text"));
+            entry->SetName(ui_.translate(std::string(products_[static_cast<size_t>(model)].name) + "_device_name_text"));
         if (entry->IsVisible()) ShowLink(*entry);
         if (entry->Device() != nullptr) entry->Device()->RefreshTexts();
     }

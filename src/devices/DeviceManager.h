@@ -12,9 +12,9 @@
 
 #include "device_link/HidDevice.h"
 #include "device_link/KnownInterface.h"
-#include "devices/DeviceTables.h"
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
+#include "devices/Products.h"
 #include "devices/StoppableThread.h"
 #include "keys/KeyCaption.h"
 #include "panels/MpDevicePower.h"
@@ -30,6 +30,9 @@ struct DeviceSlot {
     bool Free() const { return !present && path.empty(); }
 };
 
+// What the device manager reports of each device object.
+enum class DeviceEvent { Created, Attached, Detached };
+
 // The owner window's side of the device manager.
 struct DeviceManagerUi {
     ui::ControlHost* host = nullptr;
@@ -39,16 +42,20 @@ struct DeviceManagerUi {
     std::function<void()> closeAuxWindows;
     Translator translate;
     int screenWidth = 0, screenHeight = 0;
+    // Told on the UI thread when a device is created, gets its command link, loses it.
+    std::function<void(DeviceEvent, CVantrelUSBDevice&)> deviceEvents;
 };
 
 inline constexpr uint32_t kMsgFirstScanDone = 0x0C20;  // posted once after the first scan
 
 class CDeviceManager {
 public:
-    CDeviceManager(DeviceManagerUi ui, std::shared_ptr<HidBackend> backend);
+    // products: the rows of the products to look for (all known by default).
+    CDeviceManager(DeviceManagerUi ui, std::shared_ptr<HidBackend> backend,
+                   std::vector<ProductRow> products = {kProducts.begin(), kProducts.end()});
     ~CDeviceManager();
 
-    // The mouse (and the keyboard, once it has a class) exist from start-up.
+    // The mice (and the keyboard, once it has a class) exist from start-up.
     void CreateStartupDevices();
 
     // One pass of the scanning thread: enumeration while a slot is free and
@@ -78,13 +85,26 @@ public:
     uint16_t InstalledVersion(size_t entry) const;
 
     const std::vector<std::unique_ptr<CDeviceOptionUI>>& Entries() const { return entries_; }
-    const std::vector<std::unique_ptr<CVantrelMouseDevice>>& Mice() const { return mice_; }
-    const std::vector<std::unique_ptr<CVantrelMousePadDevice>>& Pads() const { return pads_; }
+    // Every device object, in the order they were created; Mice() and Pads()
+    // are the devices of that kind.
     std::vector<CVantrelUSBDevice*> Devices() const;
+    std::vector<CVantrelMouseDevice*> Mice() const { return OfKind<CVantrelMouseDevice>(DeviceKind::Mouse); }
+    std::vector<CVantrelMousePadDevice*> Pads() const { return OfKind<CVantrelMousePadDevice>(DeviceKind::MousePad); }
     DeviceSlot Slot(size_t index) const;
-    static constexpr size_t kSlots = kKnownInterfaces.size();
+    size_t SlotCount() const { return slots_.size(); }
+    const std::vector<ProductRow>& Products() const { return products_; }
 
 private:
+    // The device's class follows from its kind (AddDevice makes one class per kind).
+    template <class Device>
+    std::vector<Device*> OfKind(DeviceKind kind) const {
+        std::vector<Device*> found;
+        for (const auto& device : devices_)
+            if (device->Kind() == kind) found.push_back(static_cast<Device*>(device.get()));
+        return found;
+    }
+    static std::unique_ptr<CVantrelUSBDevice> MakeDevice(const ProductRow& row, std::shared_ptr<HidBackend> backend,
+                                                         const Translator& translate);
     struct Family;
     // A product recognised before its page exists: an entry and a page that
     // says its settings come later, and no device object.
@@ -93,7 +113,7 @@ private:
         CDeviceOptionUI* entry;
     };
     const Placeholder* FindPlaceholder(size_t slot) const;
-    void AddPlaceholder(size_t slot, int model);
+    void AddPlaceholder(size_t slot, size_t model);
     void ShowLink(CDeviceOptionUI& entry);
     size_t IdentityRow(size_t slot) const;
     CVantrelUSBDevice* FindDevice(size_t slot) const;
@@ -107,17 +127,19 @@ private:
     size_t EntryIndex(const CDeviceOptionUI* entry) const;
     bool AnyEntryShown() const;
     void Send(uint32_t message, size_t slot);
+    void Report(DeviceEvent event, CVantrelUSBDevice& device) const;
 
     DeviceManagerUi ui_;
     std::shared_ptr<HidBackend> backend_;
     mutable std::mutex slotsMutex_;
-    std::array<DeviceSlot, kSlots> slots_;
+    std::vector<ProductRow> products_;
+    std::vector<KnownInterface> interfaces_;  // one slot per row
+    std::vector<DeviceSlot> slots_;
     uint64_t lastChange_ = 0;
     uint64_t lastEnumerationMs_ = 0;
     bool firstPassDone_ = false;
     bool retryPending_ = false;
-    std::vector<std::unique_ptr<CVantrelMouseDevice>> mice_;
-    std::vector<std::unique_ptr<CVantrelMousePadDevice>> pads_;
+    std::vector<std::unique_ptr<CVantrelUSBDevice>> devices_;
     std::vector<std::unique_ptr<CMpDevicePowerUI>> powerPanels_;
     std::vector<std::unique_ptr<CDeviceOptionUI>> entries_;
     std::vector<Placeholder> placeholders_;

@@ -71,15 +71,13 @@ uint32_t RandomWheelIndex() { return static_cast<uint32_t>(std::rand()); }
 
 }  // namespace
 
-CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Translator translate)
+CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Translator translate,
+                                         const ProductRow& product)
     : CVantrelUSBDevice(DeviceKind::Mouse, std::move(backend)),
       translate_(translate ? std::move(translate) : [](std::string_view key) { return std::string(key); }) {
     slotMap_.fill(kMissingSlot);
-    SetDeviceName("mouse");
+    ApplyProduct(product);
     SetProfileName("profile1");
-    SetModelLightIndex(1);
-    SetKeyButtonCount(kMouseButtons);
-    SetLedCount(kMouseLeds);
     // The factory profile is the working model until a profile is chosen.
     profile_.SetDefaultPath(DefaultProfilePath());
     profile_.Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
@@ -106,7 +104,7 @@ void CVantrelMouseDevice::BindKeyButtons() { BuildPage(); }
 
 void CVantrelMouseDevice::BuildPage() {
     keyButtons_.assign(kMouseButtons, nullptr);
-    ledButtons_.assign(kMouseLeds, nullptr);
+    ledButtons_.assign(LedCount(), nullptr);
     logo_ = nullptr;
     if (host_ == nullptr || page_ == nullptr) return;
     // The device picture: the first SelectPanel of the settings layout, or of the page.

@@ -33,7 +33,6 @@ inline constexpr size_t kStride = 128;
 }  // namespace mouse_record
 
 inline constexpr size_t kMouseButtons = 12;
-inline constexpr size_t kMouseLeds = 20;
 inline constexpr uint8_t kMissingSlot = 170;
 
 struct MouseButtonRow {
@@ -52,7 +51,8 @@ inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{
 
 class CVantrelMouseDevice : public CVantrelUSBDevice {
 public:
-    explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr);
+    explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
+                                 const ProductRow& product = DefaultProduct(DeviceKind::Mouse));
     ~CVantrelMouseDevice() override;
 
     void BindKeyButtons() override;

@@ -13,12 +13,10 @@ constexpr uint8_t kHighestPadMode = 8;
 constexpr int kReloadDelayMs = 500;
 }  // namespace
 
-CVantrelMousePadDevice::CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend)
+CVantrelMousePadDevice::CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend, const ProductRow& product)
     : CVantrelUSBDevice(DeviceKind::MousePad, std::move(backend)) {
-    SetDeviceName("MousePad");
+    ApplyProduct(product);
     SetProfileName("profile1");
-    SetModelLightIndex(2);
-    SetLedCount(kMousePadLeds);
     profile_.SetDefaultPath(DefaultProfilePath());
     profile_.Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
     LoadModeList();  // the mode codes are needed before any page is shown
@@ -34,7 +32,7 @@ void CVantrelMousePadDevice::BindKeyButtons() { BuildPage(); }
 
 void CVantrelMousePadDevice::BuildPage() {
     keyButtons_.clear();
-    ledButtons_.assign(kMousePadLeds, nullptr);
+    ledButtons_.assign(LedCount(), nullptr);
     ui::Ctl picture = FindOnPage("mousepad_device_key_light");
     if (!picture) return;
     for (ui::Control* child : picture.Get()->Children()) {

@@ -22,11 +22,11 @@ inline constexpr size_t kReadStride = 33;
 inline constexpr size_t kWriteStride = 64;
 }  // namespace pad_record
 
-inline constexpr size_t kMousePadLeds = 15;
 
 class CVantrelMousePadDevice : public CVantrelUSBDevice {
 public:
-    explicit CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend = nullptr);
+    explicit CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend = nullptr,
+                                    const ProductRow& product = DefaultProduct(DeviceKind::MousePad));
     ~CVantrelMousePadDevice() override;
 
     void BindKeyButtons() override;

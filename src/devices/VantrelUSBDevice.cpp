@@ -217,7 +217,18 @@ void CVantrelUSBDevice::RenderLighting() {
 // ---- profile ----
 
 std::string CVantrelUSBDevice::DataFolder() const { return GetDeviceFolder(deviceName_); }
-std::string CVantrelUSBDevice::DefaultProfilePath() const { return GetDefaultProfilePath(deviceName_); }
+std::string CVantrelUSBDevice::DefaultProfilePath() const {
+    return factoryFile_.empty() ? GetDefaultProfilePath(deviceName_) : GetDefaultDataFolder() + factoryFile_;
+}
+
+void CVantrelUSBDevice::ApplyProduct(const ProductRow& product) {
+    deviceName_ = product.name;
+    factoryFile_ = product.factoryFile;
+    lightCatalogueName_ = product.lightCatalogue;
+    SetModelLightIndex(product.lightRow);
+    SetKeyButtonCount(static_cast<size_t>(product.keys));
+    SetLedCount(static_cast<size_t>(product.leds));
+}
 
 void CVantrelUSBDevice::SetProfilePaths() {
     const std::string folder = DataFolder();

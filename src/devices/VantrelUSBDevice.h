@@ -15,6 +15,7 @@
 #include "device_link/KnownInterface.h"
 #include "devices/AudioRenderers.h"
 #include "devices/LightingSteps.h"
+#include "devices/Products.h"
 #include "devices/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
 #include "lighting/LightControlUI.h"
@@ -135,6 +136,8 @@ public:
     void SetDeviceName(const std::string& name) { deviceName_ = name; }
     const std::string& DeviceName() const { return deviceName_; }
     void SetLightCatalogueName(const std::string& name) { lightCatalogueName_ = name; }
+    // The product's facts: name, light-model row, key and LED counts, catalogue, factory file.
+    void ApplyProduct(const ProductRow& product);
     void SetProfileName(const std::string& name) { profileName_ = name; }
     const std::string& ProfileName() const { return profileName_; }
     std::string DataFolder() const;
@@ -280,6 +283,7 @@ private:
     int modelIndex_ = -1;
     int modelLightIndex_ = 0;
     std::string deviceName_, lightCatalogueName_ = "kestro_light", profileName_;
+    std::string factoryFile_;  // empty: "<device name>.Json"
     std::string profilePath_, lightCataloguePath_;
     CBasicProfiledata profile_;
 

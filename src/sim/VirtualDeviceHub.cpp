@@ -10,27 +10,22 @@
 namespace m470 {
 namespace {
 
-struct ProductRow {
-    ProductIdentity identity;
-    std::shared_ptr<FirmwareEmulator> (*makeFirmware)();
-};
-
 // Mode codes the pad and the headset power on with.
 constexpr uint8_t kPadPowerOnMode = 2;
 constexpr uint8_t kHeadsetPowerOnMode = 4;
 
-const std::vector<ProductRow>& ProductRows() {
-    static const std::vector<ProductRow> rows{
-        {{"mouse", "mouse-receiver", 0x320F, 0x222E, 0x222F, 0x0107, 1, false},
+const std::vector<EmulatorPreset>& Presets() {
+    static const std::vector<EmulatorPreset> presets{
+        {"mouse", "mouse", "mouse-receiver", 0x0107,
          [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<MouseFirmware>()); }},
-        {{"keyboard", "keyboard-receiver", 0x320F, 0x50C9, 0x50A9, 0x0203, 1, false},
+        {"keyboard", "keyboard", "keyboard-receiver", 0x0203,
          [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<KeyboardFirmware>()); }},
-        {{"mousepad", "", 0x320F, 0x1004, 0, 0x0101, 1, false},
+        {"MousePad", "mousepad", "", 0x0101,
          [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kPadPowerOnMode)); }},
-        {{"headset", "", 0x0C76, 0x1630, 0, 0x0100, 3, true},
+        {"HD", "headset", "", 0x0100,
          [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kHeadsetPowerOnMode)); }},
     };
-    return rows;
+    return presets;
 }
 
 std::string Trim(const std::string& text) {
@@ -80,8 +75,17 @@ std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string&
 
 VirtualDeviceHub::VirtualDeviceHub()
     : backend_(std::make_shared<VirtualHidBackend>()), log_(std::make_shared<TrafficLog>()) {
-    for (const ProductRow& row : ProductRows())
-        products_[row.identity.name] = std::make_unique<VirtualProduct>(backend_, log_, row.identity, row.makeFirmware());
+    for (const EmulatorPreset& preset : Presets())
+        for (const ProductRow& row : kProducts)
+            if (preset.productName == row.name) AddProduct(row, preset);
+}
+
+bool VirtualDeviceHub::AddProduct(const ProductRow& row, const EmulatorPreset& preset) {
+    if (Resolve(preset.name) || (!preset.receiverName.empty() && Resolve(preset.receiverName))) return false;
+    const ProductIdentity identity{preset.name,      preset.receiverName,     row.vendorId,        row.productId,
+                                   row.receiverProductId, preset.version, row.interfaceNumber, row.singleCollection};
+    products_[preset.name] = std::make_unique<VirtualProduct>(backend_, log_, identity, preset.makeFirmware());
+    return true;
 }
 
 VirtualDeviceHub::~VirtualDeviceHub() = default;

@@ -2,12 +2,14 @@
 // The set of virtual products the program or a test runs against, and the
 // control API over them (plug, unplug, power, notifications, battery,
 // traffic, memory).
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "devices/Products.h"
 #include "sim/VirtualProduct.h"
 
 namespace m470 {
@@ -24,10 +26,24 @@ inline const std::vector<std::string> kVirtualInterfaceNames{"mouse",    "mouse-
 // message naming it and the accepted names.
 std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error);
 
+// How one product row is emulated: its names in the control API, the
+// version its interfaces report and its firmware at power-on.
+struct EmulatorPreset {
+    std::string productName;   // the ProductRow's name
+    std::string name;          // "mouse"
+    std::string receiverName;  // "mouse-receiver", empty without a receiver
+    uint16_t version;
+    std::function<std::shared_ptr<FirmwareEmulator>()> makeFirmware;
+};
+
 class VirtualDeviceHub {
 public:
+    // Every known product with its preset, none plugged.
     VirtualDeviceHub();
     ~VirtualDeviceHub();
+
+    // One more product (e.g. a new model's row); false when a name is taken.
+    bool AddProduct(const ProductRow& row, const EmulatorPreset& preset);
 
     std::shared_ptr<VirtualHidBackend> Backend() const { return backend_; }
     TrafficLog& Traffic() { return *log_; }

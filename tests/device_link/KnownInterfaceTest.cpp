@@ -9,6 +9,7 @@
 #include "device_link/HidBackend.h"
 #include "device_link/HidrawBackend.h"
 #include "device_link/KnownInterface.h"
+#include "devices/Products.h"
 #include "sim/ProductDescriptors.h"
 
 namespace m470 {
@@ -41,16 +42,16 @@ TEST(PathParsers, ReadHexAfterCaseInsensitiveMarkers) {
 }
 
 TEST(Identification, PathStageAndCapabilityStage) {
-    EXPECT_EQ(MatchPath("/dev/hidraw3&vid_320f&pid_222e&mi_01&col04"), 4u);
-    EXPECT_EQ(MatchPath("/dev/hidraw3&vid_320f&pid_222f&mi_01&col03"), 7u);
-    EXPECT_EQ(MatchPath("/dev/hidraw3&vid_320f&pid_222e&mi_01&col02"), std::nullopt);
+    EXPECT_EQ(MatchPath("/dev/hidraw3&vid_320f&pid_222e&mi_01&col04", kKnownInterfaces), 4u);
+    EXPECT_EQ(MatchPath("/dev/hidraw3&vid_320f&pid_222f&mi_01&col03", kKnownInterfaces), 7u);
+    EXPECT_EQ(MatchPath("/dev/hidraw3&vid_320f&pid_222e&mi_01&col02", kKnownInterfaces), std::nullopt);
     // No "&col": collection 0 matches only the headset row.
-    EXPECT_EQ(MatchPath("/dev/hidraw9&vid_0c76&pid_1630&mi_03"), 10u);
-    EXPECT_EQ(MatchPath("/dev/hidraw9&vid_320f&pid_222e&mi_01"), std::nullopt);
+    EXPECT_EQ(MatchPath("/dev/hidraw9&vid_0c76&pid_1630&mi_03", kKnownInterfaces), 10u);
+    EXPECT_EQ(MatchPath("/dev/hidraw9&vid_320f&pid_222e&mi_01", kKnownInterfaces), std::nullopt);
 
-    EXPECT_EQ(MatchCapabilities({0x320F, 0x1004, 1, 4, 0xFF1C, 0x0092}), 8u);
-    EXPECT_EQ(MatchCapabilities({0x320F, 0x1004, 1, 4, 0x000C, 0x0001}), std::nullopt);
-    EXPECT_EQ(MatchCapabilities({0x0C76, 0x1630, 3, 0, 0x000C, 0x0001}), 10u);
+    EXPECT_EQ(MatchCapabilities({0x320F, 0x1004, 1, 4, 0xFF1C, 0x0092}, kKnownInterfaces), 8u);
+    EXPECT_EQ(MatchCapabilities({0x320F, 0x1004, 1, 4, 0x000C, 0x0001}, kKnownInterfaces), std::nullopt);
+    EXPECT_EQ(MatchCapabilities({0x0C76, 0x1630, 3, 0, 0x000C, 0x0001}, kKnownInterfaces), 10u);
 }
 
 TEST(InterfacePaths, OnePathPerTopLevelCollection) {
@@ -80,8 +81,8 @@ TEST(InterfacePaths, UdevRecordsMapToPaths) {
     EXPECT_EQ(description->collectionCount, 4u);
     const auto paths = MakeInterfacePaths(*description);
     ASSERT_EQ(paths.size(), 4u);
-    EXPECT_EQ(MatchPath(paths[3]), 4u);
-    EXPECT_EQ(MatchPath(paths[2]), 5u);
+    EXPECT_EQ(MatchPath(paths[3], kKnownInterfaces), 4u);
+    EXPECT_EQ(MatchPath(paths[2], kKnownInterfaces), 5u);
 
     HidrawUdevRecord noUsb{"/dev/hidraw4", "0005:0000046D:0000B023", "", "", {}};
     description = DescribeHidrawRecord(noUsb);

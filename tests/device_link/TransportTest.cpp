@@ -314,5 +314,37 @@ TEST_F(Transport, EndConfigWaitsTenMilliseconds) {
     EXPECT_EQ(ChunksOf(peer.Requests()), (std::vector<Chunk>{{0x02, 0, 0}}));
 }
 
+// Attach opens one link's command interface and makes it carry the
+// traffic; switching link keeps the other interface; Detach closes both.
+TEST_F(Transport, AttachOpensOneLinkAndDetachClosesBoth) {
+    ASSERT_TRUE(transport.Attach(peer.CommandPath(), LinkWired));
+    EXPECT_TRUE(transport.Opened());
+    EXPECT_FALSE(transport.ReceiverMode());
+    EXPECT_TRUE(transport.Primary().IsOpen());
+    EXPECT_FALSE(transport.Secondary().IsOpen());
+    const uint64_t wired = transport.Attachment();
+    ASSERT_EQ(transport.BeginConfig(), kResultSuccess);
+    EXPECT_EQ(peer.Requests().size(), 1u);
+
+    ASSERT_TRUE(transport.Attach(peer.ReceiverCommandPath(), LinkReceiver));
+    EXPECT_TRUE(transport.ReceiverMode());
+    EXPECT_EQ(transport.ChunkSize(), 24);
+    EXPECT_TRUE(transport.Primary().IsOpen());  // the cable stays open for a switch back
+    EXPECT_TRUE(transport.Secondary().IsOpen());
+    EXPECT_GT(transport.Attachment(), wired);  // a new attachment: earlier reads are stale
+
+    // A path that does not open leaves the transport closed, not on the old link.
+    EXPECT_FALSE(transport.Attach("/dev/hidraw99&vid_320f&pid_222e&mi_01&col04", LinkWired));
+    EXPECT_FALSE(transport.Opened());
+    EXPECT_EQ(transport.BeginConfig(), kResultNoReply);
+
+    ASSERT_TRUE(transport.Attach(peer.CommandPath(), LinkWired));
+    transport.Detach();
+    EXPECT_FALSE(transport.Opened());
+    EXPECT_FALSE(transport.Primary().IsOpen());
+    EXPECT_FALSE(transport.Secondary().IsOpen());
+    EXPECT_EQ(transport.BeginConfig(), kResultNoReply);
+}
+
 }  // namespace
 }  // namespace m470

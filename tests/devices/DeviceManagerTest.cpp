@@ -29,6 +29,7 @@ protected:
         ui.host = &host;
         ui.skinFolder = GetInstallFolder() + "skin/";
         ui.owner = &channel;
+        ui.deviceEvents = [this](DeviceEvent event, CVantrelUSBDevice& device) { events.push_back({event, &device}); };
         manager = std::make_unique<CDeviceManager>(ui, rig.hub.Backend());
         host.SetNotifyCallback([this](const ui::Notification& n) {
             if (n.event == "timer") manager->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
@@ -39,6 +40,8 @@ protected:
     void Scan() { manager->ScanPass(probe); }
     CDeviceOptionUI& MouseEntry() { return *manager->Entries().at(0); }
     CVantrelMouseDevice& Mouse() { return *manager->Mice().at(0); }
+    // The mouse's product row: the model index its link messages carry.
+    static uint32_t MouseModel() { return static_cast<uint32_t>(*FindProduct(kProducts, 0x320F, 0x222E, DeviceKind::Mouse)); }
     size_t Count(uint8_t command, const std::string& interface) {
         size_t n = 0;
         for (const auto& entry : rig.hub.Traffic().Entries()) n += entry.request[3] == command && entry.interfaceName == interface;
@@ -50,6 +53,7 @@ protected:
     ui::MemoryControlHost host;
     ui::MemoryControl* window = nullptr;
     std::vector<std::pair<uint32_t, intptr_t>> links;
+    std::vector<std::pair<DeviceEvent, CVantrelUSBDevice*>> events;
     ui::QueuedMessageChannel channel{[this](uint32_t message, intptr_t wParam, intptr_t lParam) -> intptr_t {
         if (message == ui::kMsgInterfaceArrived) manager->OnArrival(static_cast<size_t>(wParam));
         if (message == ui::kMsgInterfaceLost) manager->OnLoss(static_cast<size_t>(wParam));
@@ -95,6 +99,33 @@ TEST_F(Manager, TheMouseExistsFromStartUpAndShowsWhenPlugged) {
     EXPECT_EQ(manager->InstalledVersion(0), 0);
 }
 
+TEST_F(Manager, ReportsCreatedAttachedAndDetachedDevices) {
+    using Events = std::vector<std::pair<DeviceEvent, CVantrelUSBDevice*>>;
+    CVantrelUSBDevice* mouse = &Mouse();
+    EXPECT_EQ(events, (Events{{DeviceEvent::Created, mouse}}));  // from start-up
+    events.clear();
+    rig.hub.Plug("mouse");
+    Scan();
+    rig.hub.Plug("mouse-receiver");  // a receiver arriving beside the cable changes nothing
+    Scan();
+    EXPECT_EQ(events, (Events{{DeviceEvent::Attached, mouse}}));
+    rig.hub.Unplug("mouse");  // the cable leaves: the same device on its receiver
+    Scan();
+    Mouse().StopLightingThread();
+    EXPECT_EQ(events, (Events{{DeviceEvent::Attached, mouse}, {DeviceEvent::Attached, mouse}}));
+    rig.hub.Unplug("mouse-receiver");
+    Scan();
+    Mouse().StopLightingThread();
+    EXPECT_EQ(events.back(), (std::pair<DeviceEvent, CVantrelUSBDevice*>{DeviceEvent::Detached, mouse}));
+    EXPECT_EQ(events.size(), 3u);
+    rig.hub.Plug("mousepad");
+    Scan();
+    ASSERT_EQ(manager->Pads().size(), 1u);
+    EXPECT_EQ(events.at(3), (std::pair<DeviceEvent, CVantrelUSBDevice*>{DeviceEvent::Created, manager->Pads()[0]}));
+    EXPECT_EQ(events.at(4), (std::pair<DeviceEvent, CVantrelUSBDevice*>{DeviceEvent::Attached, manager->Pads()[0]}));
+    EXPECT_EQ(manager->Devices(), (std::vector<CVantrelUSBDevice*>{mouse, manager->Pads()[0]}));
+}
+
 TEST_F(Manager, ReceiverAloneShowsTheEntryOnlyOnceTheMouseAnswers) {
     rig.hub.SetPower("mouse", false);
     rig.hub.Plug("mouse-receiver");
@@ -111,7 +142,7 @@ TEST_F(Manager, ReceiverAloneShowsTheEntryOnlyOnceTheMouseAnswers) {
     host.AdvanceTime(3000);
     Mouse().StopLightingThread();
     EXPECT_TRUE(MouseEntry().IsVisible());
-    EXPECT_EQ(links.back(), (std::pair<uint32_t, intptr_t>{0, 1}));
+    EXPECT_EQ(links.back(), (std::pair<uint32_t, intptr_t>{MouseModel(), 1}));
     EXPECT_GT(Count(command::kReadKeyTable, "mouse-receiver"), 0u);
 }
 
@@ -128,7 +159,7 @@ TEST_F(Manager, CableAndReceiverSwitchLinksWithoutLosingTheDevice) {
     Scan();
     EXPECT_FALSE(device->Transport().ReceiverMode());
     EXPECT_TRUE(device->Transport().Opened());
-    EXPECT_EQ(links, (std::vector<std::pair<uint32_t, intptr_t>>{{0, 1}}));
+    EXPECT_EQ(links, (std::vector<std::pair<uint32_t, intptr_t>>{{MouseModel(), 1}}));
     rig.hub.Traffic().Clear();
     device->QueryPower();
     EXPECT_EQ(Count(command::kReadShort, "mouse"), 1u);  // the cable carries the traffic

@@ -4,6 +4,7 @@
 
 #include "device_link/CommandSequences.h"
 #include "device_link/KnownInterface.h"
+#include "devices/Products.h"
 #include "devices/keyboard/LogicalKeys.h"
 #include "sim/ProductFirmware.h"
 #include "support/VirtualRig.h"
@@ -201,7 +202,8 @@ TEST_F(VirtualMouse, NotificationsDecodeToTheirCodesAndSwitchMemory) {
     CHidDevice notify(rig.hub.Backend());
     ASSERT_TRUE(notify.Open(rig.PathOf("mouse", 3), true, true, true, false));
     EXPECT_EQ(MatchCapabilities({notify.Attributes().vendorId, notify.Attributes().productId, notify.InterfaceNumber(),
-                                 notify.CollectionNumber(), notify.Caps().usagePage, notify.Caps().usage}),
+                                 notify.CollectionNumber(), notify.Caps().usagePage, notify.Caps().usage},
+                                kKnownInterfaces),
               5u);
     for (uint16_t code : {0x0401, 0x0403, 0x1123}) {
         ASSERT_TRUE(rig.hub.Notify("mouse", code));
@@ -220,7 +222,7 @@ TEST_F(VirtualMouse, CollectionsArriveSeparately) {
     rig.hub.Plug("mouse:notify");
     auto paths = rig.hub.Backend()->EnumerateInterfaces();
     ASSERT_EQ(paths.size(), 1u);
-    EXPECT_EQ(MatchPath(paths[0]), 5u);
+    EXPECT_EQ(MatchPath(paths[0], kKnownInterfaces), 5u);
     rig.hub.Plug("mouse:command");
     EXPECT_EQ(rig.hub.Backend()->EnumerateInterfaces().size(), 4u);
     rig.hub.Unplug("mouse:notify");
