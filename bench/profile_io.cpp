@@ -7,7 +7,7 @@
 
 #include "devices/MouseProfiledata.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -32,7 +32,7 @@
 #include "qt/QtControl.h"
 #include "lighting/SameMode.h"
 #include "platform/Text.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470::qt {
 namespace {

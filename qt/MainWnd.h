@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "device_link/HidBackend.h"
-#include "devices/StoppableThread.h"
+#include "platform/StoppableThread.h"
 #include "lighting/GameLighting.h"
 #include "lighting/LightSync.h"
 #include "platform/Registry.h"

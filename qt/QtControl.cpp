@@ -18,7 +18,7 @@
 #include "qt/DeviceKeyButton.h"
 #include "qt/QtControlHost.h"
 #include "qt/Texts.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 
 namespace m470::qt {
 namespace {

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <string>
 
-#include "shell/Control.h"
+#include "ui/Control.h"
 
 namespace m470::qt {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "shell/Control.h"
+#include "ui/Control.h"
 #include "shell/Language.h"
 
 class QButtonGroup;

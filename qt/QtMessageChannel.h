@@ -5,7 +5,7 @@
 #include <QObject>
 #include <atomic>
 
-#include "shell/MessageChannel.h"
+#include "ui/MessageChannel.h"
 
 namespace m470::qt {
 

@@ -15,11 +15,11 @@
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
 #include "devices/Products.h"
-#include "devices/StoppableThread.h"
+#include "platform/StoppableThread.h"
 #include "keys/KeyCaption.h"
 #include "panels/MpDevicePower.h"
-#include "shell/DeviceOption.h"
-#include "shell/MessageChannel.h"
+#include "panels/DeviceOption.h"
+#include "ui/MessageChannel.h"
 
 namespace m470 {
 

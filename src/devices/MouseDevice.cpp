@@ -7,7 +7,7 @@
 #include "device_link/CommandSequences.h"
 #include "macros/MacroFiles.h"
 #include "platform/DebugTrace.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {

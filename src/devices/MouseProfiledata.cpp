@@ -1,6 +1,6 @@
 #include "devices/MouseProfiledata.h"
 
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 

@@ -7,7 +7,7 @@
 #include "macros/MacroFiles.h"
 #include "platform/DebugTrace.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {

@@ -16,12 +16,12 @@
 #include "devices/AudioRenderers.h"
 #include "devices/LightingSteps.h"
 #include "devices/Products.h"
-#include "devices/StoppableThread.h"
+#include "platform/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
 #include "lighting/LightControlUI.h"
 #include "profiles/DeviceProfileUI.h"
-#include "shell/Ctl.h"
-#include "shell/MessageChannel.h"
+#include "ui/Ctl.h"
+#include "ui/MessageChannel.h"
 
 namespace m470 {
 

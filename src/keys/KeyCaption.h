@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "keys/KeyAssignment.h"
+#include "platform/Translator.h"
 
 namespace m470 {
-
-// Resolves a language text key to its text in the current language.
-using Translator = std::function<std::string(std::string_view textKey)>;
 
 enum class CaptionTarget { Mouse, Keyboard };
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "profiles/ProfileRecords.h"
-#include "shell/Ctl.h"
+#include "ui/Ctl.h"
 
 namespace m470 {
 

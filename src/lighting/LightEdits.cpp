@@ -9,7 +9,7 @@
 #include "devices/VantrelUSBDevice.h"
 #include "lighting/LightControlUI.h"
 #include "platform/Text.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {

@@ -2,7 +2,7 @@
 // What each control of the lighting panel does to the device whose page is
 // shown: a new lighting record stored, saved and written, or a new
 // audio-reactive record stored and saved.
-#include "shell/Control.h"
+#include "ui/Control.h"
 
 namespace m470 {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "devices/LedFrame.h"
-#include "devices/StoppableThread.h"
+#include "platform/StoppableThread.h"
 #include "lighting/SameMode.h"
 
 namespace m470 {

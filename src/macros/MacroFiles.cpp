@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {

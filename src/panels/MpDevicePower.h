@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "device_link/KnownInterface.h"
-#include "shell/Ctl.h"
+#include "ui/Ctl.h"
 
 namespace m470 {
 

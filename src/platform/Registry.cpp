@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 

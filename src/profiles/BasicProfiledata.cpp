@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "platform/DebugTrace.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {

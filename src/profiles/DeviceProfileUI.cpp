@@ -7,7 +7,7 @@
 
 #include "platform/DebugTrace.h"
 #include "platform/Text.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "profiles/ProfileFiles.h"
 
 namespace m470 {

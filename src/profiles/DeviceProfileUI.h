@@ -7,7 +7,7 @@
 #include <string>
 
 #include "device_link/KnownInterface.h"
-#include "shell/Ctl.h"
+#include "ui/Ctl.h"
 
 namespace m470 {
 

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "platform/Text.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "platform/DebugTrace.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {

@@ -5,7 +5,7 @@
 #include "device_link/CommandSequences.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/DebugTrace.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"

@@ -8,7 +8,7 @@
 #include "devices/DeviceManager.h"
 #include "platform/DebugTrace.h"
 #include "platform/Folders.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 #include "sim/ProductDescriptors.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"

@@ -6,7 +6,7 @@
 #include "devices/MouseDevice.h"
 #include "platform/DebugTrace.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "sim/ProductFirmware.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"

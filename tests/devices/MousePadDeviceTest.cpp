@@ -5,7 +5,7 @@
 #include "device_link/CommandCodes.h"
 #include "devices/MousePadDevice.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
 #include "support/VirtualPage.h"

@@ -2,7 +2,7 @@
 
 #include "devices/MouseProfiledata.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "support/TempFolder.h"
 
 namespace m470 {

@@ -3,7 +3,7 @@
 #include "device_link/CommandCodes.h"
 #include "devices/DeviceManager.h"
 #include "platform/Folders.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 #include "sim/ProductFirmware.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"

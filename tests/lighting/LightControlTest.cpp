@@ -11,8 +11,8 @@
 #include "lighting/LightEdits.h"
 #include "lighting/SameMode.h"
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
-#include "shell/MemoryControlTree.h"
+#include "platform/JsonFile.h"
+#include "ui/MemoryControlTree.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 

@@ -2,7 +2,7 @@
 
 #include "panels/MpDevicePower.h"
 #include "platform/Folders.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 
 namespace m470 {
 namespace {

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "profiles/BasicProfiledata.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "support/TempFolder.h"
 
 namespace m470 {

@@ -4,9 +4,9 @@
 
 #include "platform/Folders.h"
 #include "profiles/DeviceProfileUI.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "profiles/ProfileFiles.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 #include "support/TempFolder.h"
 
 namespace m470 {

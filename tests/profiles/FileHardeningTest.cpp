@@ -11,7 +11,7 @@
 #include "platform/FileAlerts.h"
 #include "platform/Registry.h"
 #include "profiles/BasicProfiledata.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "support/TempFolder.h"
 #include "support/Unprivileged.h"
 

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "platform/Folders.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "support/TempFolder.h"
 
 namespace m470 {

@@ -15,7 +15,7 @@
 #include "qt/DeviceKeyButton.h"
 #include "qt/QtControlHost.h"
 #include "qt/SelectPanel.h"
-#include "shell/Ctl.h"
+#include "ui/Ctl.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 
 namespace m470::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/Folders.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 

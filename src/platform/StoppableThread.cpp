@@ -1,4 +1,4 @@
-#include "devices/StoppableThread.h"
+#include "platform/StoppableThread.h"
 
 #include <cerrno>
 #include <poll.h>

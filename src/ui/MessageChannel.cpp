@@ -1,4 +1,4 @@
-#include "shell/MessageChannel.h"
+#include "ui/MessageChannel.h"
 
 namespace m470::ui {
 

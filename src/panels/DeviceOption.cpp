@@ -1,4 +1,4 @@
-#include "shell/DeviceOption.h"
+#include "panels/DeviceOption.h"
 
 #include <array>
 

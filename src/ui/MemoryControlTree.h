@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Control.h"
+#include "ui/Control.h"
 
 namespace m470::ui {
 

@@ -2,7 +2,7 @@
 // A null-tolerant handle: a control a layout lacks is a null handle whose
 // setters do nothing and whose getters return neutral values, so callers
 // need no checks of their own.
-#include "shell/Control.h"
+#include "ui/Control.h"
 
 namespace m470::ui {
 

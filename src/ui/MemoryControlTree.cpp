@@ -1,4 +1,4 @@
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 
 #include <algorithm>
 #include <array>

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "platform/DebugTrace.h"
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 #include "support/TempFolder.h"
 
 namespace m470 {

@@ -2,9 +2,9 @@
 
 #include <thread>
 
-#include "shell/Ctl.h"
-#include "shell/MemoryControlTree.h"
-#include "shell/MessageChannel.h"
+#include "ui/Ctl.h"
+#include "ui/MemoryControlTree.h"
+#include "ui/MessageChannel.h"
 #include "support/LayoutCheck.h"
 
 namespace m470::ui {

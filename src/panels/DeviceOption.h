@@ -5,7 +5,7 @@
 #include <string>
 
 #include "devices/VantrelUSBDevice.h"
-#include "shell/Ctl.h"
+#include "ui/Ctl.h"
 
 namespace m470 {
 

@@ -1,4 +1,4 @@
-#include "profiles/JsonFile.h"
+#include "platform/JsonFile.h"
 
 #include <cctype>
 #include <cerrno>
