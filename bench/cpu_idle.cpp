@@ -100,7 +100,7 @@ int RunReferenceWindow(int argc, char** argv, int fps) {
 struct ThreadSample {
     std::string name;
     unsigned long long cpuNanoseconds = 0;  // time on a CPU (schedstat: finer than the 10 ms of stat)
-    unsigned long long switches = 0;        // voluntary + involuntary context switches
+    unsigned long long switches = 0;        // voluntary context switches: the thread slept and was woken
 };
 
 std::string ReadText(const std::string& path) {
@@ -126,7 +126,7 @@ std::map<int, ThreadSample> SampleThreads(pid_t pid) {
         std::istringstream status(ReadText(task + "/status"));
         std::string line;
         while (std::getline(status, line))
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
                 sample.switches += std::stoull(line.substr(line.find(':') + 1));
         threads[std::atoi(entry->d_name)] = sample;
     }

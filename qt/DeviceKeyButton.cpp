@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmapCache>
+#include <unordered_map>
 
 #include "qt/SelectPanel.h"
 
@@ -12,6 +12,21 @@ namespace {
 
 enum CapState { kCapNormal, kCapHover, kCapDown };
 int gImagesRendered = 0;
+
+// Cap-and-light images by look: shown colour, size, cap state, frame and
+// light image. A breathing LED reuses its 128 levels; the cache is emptied
+// when it grows past what a few effects need.
+constexpr size_t kMaxCachedImages = 4096;
+std::unordered_map<uint64_t, QPixmap>& ImageCache() {
+    static std::unordered_map<uint64_t, QPixmap> cache;
+    return cache;
+}
+uint64_t LookKey(QRgb shown, QSize size, int capState, int frame, bool on, qint64 lightImage) {
+    uint64_t key = (static_cast<uint64_t>(shown) & 0xFFFFFF) | (static_cast<uint64_t>(size.width() & 0xFFF) << 24) |
+                   (static_cast<uint64_t>(size.height() & 0xFFF) << 36) | (static_cast<uint64_t>(capState) << 48) |
+                   (static_cast<uint64_t>(frame) << 50) | (static_cast<uint64_t>(on) << 52);
+    return key ^ (static_cast<uint64_t>(lightImage) << 53);
+}
 enum Frame { kFrameNormal, kFrameChecked, kFrameMarked };
 
 QColor CapColour(int state) {
@@ -125,28 +140,22 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, bool framed
 void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
     const int capState = isDown() ? kCapDown : underMouse() ? kCapHover : kCapNormal;
     const int frame = marked_ ? kFrameMarked : isChecked() ? kFrameChecked : kFrameNormal;
-    // One image per look: a breathing LED reuses its 128 levels, not one new
-    // image per frame.
-    const QString key = QStringLiteral("m470key:%1:%2x%3:%4:%5:%6:%7")
-                            .arg(lightOn_ ? ShownColour().rgb() : 0u)
-                            .arg(target.width())
-                            .arg(target.height())
-                            .arg(capState)
-                            .arg(frame)
-                            .arg(lightOn_ ? 1 : 0)
-                            .arg(lightImageKey_);
-    QPixmap base;
-    if (!QPixmapCache::find(key, &base)) {
-        base = RenderBase(target.size(), capState, frame == kFrameChecked);
-        QPixmapCache::insert(key, base);
+    const uint64_t key = LookKey(lightOn_ ? ShownColour().rgb() : 0u, target.size(), capState, frame, lightOn_, lightImageKey_);
+    auto& cache = ImageCache();
+    auto found = cache.find(key);
+    if (found == cache.end()) {
+        if (cache.size() >= kMaxCachedImages) cache.clear();
+        found = cache.emplace(key, RenderBase(target.size(), capState, frame == kFrameChecked)).first;
         ++gImagesRendered;
     }
-    painter.drawPixmap(target.topLeft(), base);
+    painter.drawPixmap(target.topLeft(), found->second);
 }
 
 int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }
 
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
+    const bool marks = (!keyUnsetHidden_ && !keyUnset_.isNull()) || (!keySetHidden_ && !keySet_.isNull()) || !text().isEmpty();
+    if (PaintedByPanel() && !marks) return;  // an LED: the panel drew all of it
     QPainter painter(this);
     if (!PaintedByPanel()) PaintBase(painter, rect());
     painter.setRenderHint(QPainter::Antialiasing);

@@ -655,6 +655,14 @@ void CMainWnd::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void CMainWnd::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    const bool wasMinimized = static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized;
+    if (wasMinimized == isMinimized()) return;
+    for (CVantrelUSBDevice* device : Devices()) device->SetWindowActive(!isMinimized());
+}
+
 void CMainWnd::mousePressEvent(QMouseEvent* event) {
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
 }

@@ -120,6 +120,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Minimised or restored: the pictures stop or start again.
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 

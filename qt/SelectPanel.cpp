@@ -15,14 +15,27 @@ void SelectPanel::SetPictureImage(const QString& path) {
     pictureImage_ = path;
     picture_ = QPixmap(path);
     scaled_ = QPixmap();
+    // With a picture the panel paints every pixel itself, so a frame does not
+    // repaint the page and its style-sheet backgrounds beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull());
     update();
 }
 
+void SelectPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) scaled_ = QPixmap();
+}
+
+// The picture at the panel's size over the panel's background colour.
 const QPixmap& SelectPanel::ScaledPicture() {
-    const QSize wanted = size() * devicePixelRatioF();
+    const qreal ratio = devicePixelRatioF();
+    const QSize wanted = size() * ratio;
     if (scaled_.size() != wanted && !picture_.isNull()) {
-        scaled_ = picture_.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        scaled_.setDevicePixelRatio(devicePixelRatioF());
+        scaled_ = QPixmap(wanted);
+        scaled_.setDevicePixelRatio(ratio);
+        scaled_.fill(palette().color(backgroundRole()));
+        QPainter painter(&scaled_);
+        painter.drawPixmap(rect(), picture_.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         ++scalings_;
     }
     return scaled_;
@@ -63,13 +76,14 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
         option.initFrom(this);
         style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     } else {
-        // Only the dirty part of the cached picture: an LED change repaints
-        // its own small rectangle.
-        const QRect dirty = event->rect();
+        // Only the dirty parts of the cached picture, rectangle by rectangle:
+        // a frame repaints the LEDs' small rectangles, not the whole picture
+        // (which would also hand the blending to Qt's worker threads).
         const QPixmap& scaled = ScaledPicture();
         const qreal ratio = scaled.devicePixelRatio();
-        painter.drawPixmap(dirty, scaled,
-                           QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
+        for (const QRect& dirty : event->region())
+            painter.drawPixmap(dirty, scaled,
+                               QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
     }
     for (DeviceKeyButton* button : findChildren<DeviceKeyButton*>(Qt::FindDirectChildrenOnly))
         if (button->isVisible() && event->region().intersects(button->geometry())) button->PaintBase(painter, button->geometry());

@@ -54,6 +54,12 @@ CHidTransport::CHidTransport(std::shared_ptr<HidBackend> backend) : primary_(bac
 
 CHidTransport::~CHidTransport() { opened_ = false; }
 
+void CHidTransport::SetOpened(bool opened) {
+    if (opened) ++attachment_;
+    const bool was = opened_.exchange(opened);
+    if (opened && !was && openedListener_) openedListener_();
+}
+
 void CHidTransport::SetLinkMode(int mode) {
     const bool receiver = mode == LinkReceiver;
     receiverMode_ = receiver;

@@ -3,6 +3,7 @@
 // command interface of the cable (primary) or of the receiver (secondary).
 #include <array>
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -81,10 +82,11 @@ public:
     bool Opened() const { return opened_; }
     // Every opening starts a new attachment: what was read before may come
     // from another device, or from this one before it changed.
-    void SetOpened(bool opened) {
-        if (opened) ++attachment_;
-        opened_ = opened;
-    }
+    void SetOpened(bool opened);
+    // Called (on the caller's thread) whenever the transport becomes opened,
+    // so a thread idling while it was closed can look again. Set once, before
+    // other threads use the transport.
+    void SetOpenedListener(std::function<void()> listener) { openedListener_ = std::move(listener); }
     uint64_t Attachment() const { return attachment_; }
     bool Busy() const { return busyCount_.load() > 0; }
     bool ReceiverMode() const { return receiverMode_; }
@@ -131,6 +133,7 @@ private:
     std::atomic<int> busyCount_{0};
     std::atomic<bool> opened_{false};
     std::atomic<uint64_t> attachment_{0};
+    std::function<void()> openedListener_;
     CHidDevice primary_;
     CHidDevice secondary_;
     std::mutex ioLock_;

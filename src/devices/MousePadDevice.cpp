@@ -1,7 +1,5 @@
 #include "devices/MousePadDevice.h"
 
-#include <thread>
-
 #include "device_link/CommandSequences.h"
 #include "macros/MacroFiles.h"
 #include "platform/DebugTrace.h"
@@ -166,9 +164,13 @@ void CVantrelMousePadDevice::OnNotification(uint16_t code, bool) {
     RequestSelectorTimer(kTimerReload, kReloadDelayMs);
 }
 
+uint32_t CVantrelMousePadDevice::TicksToNextStep() const { return 1; }  // its per-LED rules run every tick
+bool CVantrelMousePadDevice::StillEffect(int) const { return false; }    // per-LED effects may still move
+
 void CVantrelMousePadDevice::LightingTick(uint32_t&) {
-    // The pad counts a tick per loop (about 2 ms) instead of reading the
-    // clock, and takes mode and speed from its kept record.
+    // The pad counts its own ticks, one per call (one 64 Hz step of the
+    // clock; it waited 1 ms and slept 1 ms per tick before), and takes mode
+    // and speed from its kept record.
     uint32_t& ticks = padTicks_;
     ++ticks;
     LightInfo info = GetLightInfo();
@@ -199,7 +201,6 @@ void CVantrelMousePadDevice::LightingTick(uint32_t&) {
         std::lock_guard frameLock(frameMutex_);
         RunPerLedRules(perLed_, frame_, TickCount(), kPerLedAll, false);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 }  // namespace m470

@@ -47,6 +47,8 @@ protected:
     void OnNotification(uint16_t code, bool receiver) override;
     const char* NotificationThreadExitLine() const override { return "MS设备同步线程设定退出"; }
     void LightingTick(uint32_t& ticks) override;
+    uint32_t TicksToNextStep() const override;
+    bool StillEffect(int mode) const override;
     CBasicProfiledata& Profile() override { return profile_; }
 
 private:

@@ -19,6 +19,8 @@ constexpr auto kNotifyStopWait = 500ms;
 constexpr int kLinkRetryWrap = 20;
 constexpr size_t kSkippedStreamLed = 170;
 constexpr uint64_t kStreamPauseMs = 200;
+constexpr int kPreviewFrameMs = 33;                 // the picture moves at most 30 times a second
+constexpr uint64_t kMaxCatchUpTicks = TickClock::kTicksPerSecond;  // after a stall, at most a second of steps
 
 // Pages of "device_function_switch" and "device_key_function_switch" per
 // function kind; -1 leaves a switch as it is.
@@ -38,11 +40,45 @@ struct LightingModeRow {
     void (CVantrelUSBDevice::*step)();
     Threshold threshold;
 };
+constexpr std::array<LightingModeRow, 11> kModes{{
+    {0, &CVantrelUSBDevice::StepBreathing, Threshold::Speed},
+    {1, &CVantrelUSBDevice::StepSpectrum, Threshold::Speed},
+    {2, &CVantrelUSBDevice::StepStatic, Threshold::Speed},
+    {3, &CVantrelUSBDevice::StepOff, Threshold::Speed},
+    {4, &CVantrelUSBDevice::StepBlink, Threshold::Speed},
+    {5, nullptr, Threshold::Trail},
+    {6, nullptr, Threshold::Speed},
+    {7, &CVantrelUSBDevice::StepBreathingPalette, Threshold::Speed},
+    {8, &CVantrelUSBDevice::StepBlinkPalette, Threshold::Speed},
+    {9, nullptr, Threshold::Speed},
+    {11, nullptr, Threshold::Fixed2},
+}};
+
+// nullptr for the custom effect (mode 10 and any mode not listed).
+const LightingModeRow* ModeRow(int mode) {
+    for (const LightingModeRow& row : kModes)
+        if (row.mode == mode) return &row;
+    return nullptr;
+}
+
+// Counted ticks between two steps; the custom effect steps on every tick.
+uint32_t DueTicks(const LightingModeRow* row, const LightingState& light) {
+    if (row == nullptr) return 0;
+    switch (row->threshold) {
+        case Threshold::Speed: return kStepThreshold[light.speed];
+        case Threshold::Trail: return kTrailThreshold[light.speed];
+        case Threshold::Fixed2: return 2;
+        case Threshold::EveryLoop: break;
+    }
+    return 0;
+}
 
 }  // namespace
 
 CVantrelUSBDevice::CVantrelUSBDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend)
-    : kind_(kind), transport_(backend), notifyWired_(backend), notifyReceiver_(backend) {}
+    : kind_(kind), transport_(backend), notifyWired_(backend), notifyReceiver_(backend) {
+    transport_.SetOpenedListener([this] { lightingThread_.Wake(); });
+}
 
 CVantrelUSBDevice::~CVantrelUSBDevice() {
     StopLightingThread();
@@ -68,9 +104,14 @@ size_t CVantrelUSBDevice::LedCount() const {
 }
 
 void CVantrelUSBDevice::SetLedColour(int index, uint32_t entry) {
-    std::lock_guard lock(frameMutex_);
-    if (index < 0 || static_cast<size_t>(index) >= frame_.size()) return;
-    frame_[static_cast<size_t>(index)] = LedEntry::FromPacked(entry);
+    {
+        std::lock_guard lock(frameMutex_);
+        if (index < 0 || static_cast<size_t>(index) >= frame_.size()) return;
+        LedEntry& led = frame_[static_cast<size_t>(index)];
+        if (led == LedEntry::FromPacked(entry)) return;
+        led = LedEntry::FromPacked(entry);
+    }
+    NoteFrameChanged();
 }
 
 uint32_t CVantrelUSBDevice::GetLedColour(int index) const {
@@ -111,8 +152,12 @@ void CVantrelUSBDevice::StoreAudioLightInfo(const AudioLightInfo& info) {
 LightingState CVantrelUSBDevice::CurrentLighting() const { return LightingState::From(GetLightInfo()); }
 
 void CVantrelUSBDevice::SetLightInfo(const std::array<uint32_t, 3>& words, uint16_t half) {
-    std::lock_guard lock(lightMutex_);
-    lightInfo_ = LightInfo::FromWords(words, half);
+    {
+        std::lock_guard lock(lightMutex_);
+        lightInfo_ = LightInfo::FromWords(words, half);
+    }
+    lightingThread_.Wake();  // the next step may be due sooner
+    NoteFrameChanged();      // and the picture's timer may have to run (the stream of mode 11)
 }
 
 void CVantrelUSBDevice::SetAudioLightInfo(const AudioLightInfo& info) {
@@ -257,6 +302,8 @@ int CVantrelUSBDevice::ApplyProfile() {
         lightInfo_ = light;
         audioLightInfo_ = audio;
     }
+    lightingThread_.Wake();
+    NoteFrameChanged();
     {
         std::lock_guard lock(perLedMutex_);
         perLed_.records = profile.ReadLightList();
@@ -400,6 +447,7 @@ ui::Ctl CVantrelUSBDevice::FindOnPage(const std::string& name) const {
 
 void CVantrelUSBDevice::SetLightControlFlag(int flag) {
     lightControlFlag_ = flag;
+    if (flag != 0) ShowPreview();
     if (flag != 0 && kind_ == DeviceKind::Keyboard) transport_.ClaimLighting();
 }
 
@@ -437,9 +485,55 @@ bool CVantrelUSBDevice::CheckLink() {
 // ---- selector timers ----
 
 std::vector<TimerRequest> CVantrelUSBDevice::OnRenderTimer() {
+    const uint64_t version = frameVersion_;
+    lastRender_ = std::chrono::steady_clock::now().time_since_epoch().count();
     RenderLighting();
-    if (!transport_.Opened()) return {};
-    return {{kTimerRender, transport_.ReceiverMode() ? 50 : 10}};
+    if (!transport_.Opened()) {
+        renderArmed_ = false;
+        return {};
+    }
+    const int streamMs = transport_.ReceiverMode() ? 50 : 10;
+    if (CurrentLighting().mode == 11 && lightControlFlag_ != 0) return {{kTimerRender, streamMs}};
+    return NextPreviewFrame(version);
+}
+
+// The picture alone: a frame is rendered when the lighting thread made a new
+// one, at most 30 a second, and only while it can be seen; in between the
+// timer does not run. Without a UI queue the lighting thread could not start
+// it again, so it keeps running.
+std::vector<TimerRequest> CVantrelUSBDevice::NextPreviewFrame(uint64_t rendered) {
+    const std::vector<TimerRequest> next{{kTimerRender, std::max(kPreviewFrameMs, transport_.ReceiverMode() ? 50 : 10)}};
+    if (!uiInvoker_) return next;
+    const bool shown = PreviewShown();
+    previewWanted_ = shown;
+    renderArmed_ = false;
+    // A frame that came while this one was drawn gets the next timer.
+    if (shown && frameVersion_ != rendered && !renderArmed_.exchange(true)) return next;
+    return {};
+}
+
+bool CVantrelUSBDevice::PreviewShown() const { return windowActive_ && page_ != nullptr && page_->Visible(); }
+
+void CVantrelUSBDevice::NoteFrameChanged() {
+    ++frameVersion_;
+    if (!uiInvoker_ || !previewWanted_ || renderArmed_.exchange(true)) return;
+    // Shown at once unless the last frame was shown less than a frame time ago.
+    const auto since = std::chrono::steady_clock::now() -
+                       std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastRender_.load()));
+    const auto left = std::chrono::milliseconds(kPreviewFrameMs) - std::chrono::ceil<std::chrono::milliseconds>(since);
+    RequestSelectorTimer(kTimerRender, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+}
+
+void CVantrelUSBDevice::ShowPreview() {
+    previewWanted_ = true;
+    lightingThread_.Wake();
+    if (transport_.Opened() && !renderArmed_.exchange(true)) RequestSelectorTimer(kTimerRender, 1);
+}
+
+void CVantrelUSBDevice::SetWindowActive(bool active) {
+    windowActive_ = active;
+    if (active) ShowPreview();
+    else previewWanted_ = false;
 }
 
 std::vector<TimerRequest> CVantrelUSBDevice::OnFirstReadTimer(SelectorState& entry) {
@@ -459,6 +553,7 @@ std::vector<TimerRequest> CVantrelUSBDevice::OnFirstReadTimer(SelectorState& ent
     ReadFromDevice();
     entry.linkRetries = 0;
     std::vector<TimerRequest> next{{kTimerRender, 5}};
+    renderArmed_ = true;
     if (hasPowerPanel_ && transport_.Opened()) next.push_back({kTimerPower, 50});
     if (receiver) next.push_back({kTimerLinkWatch, 2000});
     return next;
@@ -527,16 +622,24 @@ void CVantrelUSBDevice::CloseNotify(bool receiver) {
 
 bool CVantrelUSBDevice::NotifyOpen(bool receiver) const { return receiver ? notifyReceiverOpen_ : notifyWiredOpen_; }
 
+// A closed interface or a failed read (the node went away) leaves the
+// thread waiting for its stop event; CloseNotify sets it. A read without
+// time limit is woken by the interface's abort event.
 void CVantrelUSBDevice::NotificationLoop(bool receiver, const StopEvent& stop) {
     CHidDevice& interface = NotifyInterface(receiver);
     std::vector<uint8_t> report;
-    for (;;) {
-        if (stop.WaitFor(1ms)) break;
-        if (!NotifyOpen(receiver)) continue;
+    while (!stop.IsSet()) {
+        if (!NotifyOpen(receiver)) {
+            stop.WaitForWake();
+            continue;
+        }
         report.assign(interface.InputReportByteLength(), 0);
         size_t got = 0;
-        if (!interface.Read(report.data(), report.size(), &got, kInfinite) || got == 0) continue;
-        if (!interface.UnpackInputReport(report.data(), got)) continue;
+        if (!interface.Read(report.data(), report.size(), &got, kInfinite)) {
+            stop.WaitForWake();
+            continue;
+        }
+        if (got == 0 || !interface.UnpackInputReport(report.data(), got)) continue;
         const auto& items = interface.InputItems();
         if (items.empty()) continue;
         const uint16_t code =
@@ -548,9 +651,12 @@ void CVantrelUSBDevice::NotificationLoop(bool receiver, const StopEvent& stop) {
 
 // ---- lighting thread ----
 
-uint64_t CVantrelUSBDevice::TickCount() const {
-    using namespace std::chrono;
-    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+uint64_t CVantrelUSBDevice::TickCount() const { return clock_->Milliseconds(); }
+
+void CVantrelUSBDevice::SetTickClock(std::shared_ptr<const TickClock> clock) {
+    clock_ = clock ? std::move(clock) : SharedTickClock();
+    lastCountedTick_ = clock_->Ticks();
+    lightingTicks_ = 0;
 }
 
 void CVantrelUSBDevice::StartLightingThread() {
@@ -562,50 +668,60 @@ void CVantrelUSBDevice::StopLightingThread() {
     DebugTrace::Write(ThreadStopLine(lightingThread_.Stop(kLightingStopWait)));
 }
 
+void CVantrelUSBDevice::SetSynced(bool synced) {
+    synced_ = synced;
+    if (!synced) lightingThread_.Wake();
+}
+
+// The lighting thread sleeps until its next step is due; a settings change,
+// the end of synchronisation, the transport opening or the picture coming
+// back wakes it early, the stop event ends it. It does not step while nobody can see the frame and
+// the frame is not streamed, nor again while a still effect stays still.
 void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
-    uint32_t ticks = 0;
-    uint64_t lastTick = TickCount();
+    lastCountedTick_ = clock_->Ticks();
+    lightingTicks_ = 0;
     for (;;) {
-        if (stop.WaitFor(1ms)) break;
-        if (!transport_.Opened()) {
-            if (stop.WaitFor(100ms)) break;
+        bool stopped;
+        if (!transport_.Opened() || synced_ || !FrameWanted() || frameSettled_) stopped = stop.WaitForWake();
+        else stopped = stop.WaitUntil(clock_->TimeOfTick(lastCountedTick_ + TicksToNextStep()));
+        if (stopped) break;
+        frameSettled_ = false;
+        if (!transport_.Opened() || synced_ || !FrameWanted()) {
+            lastCountedTick_ = clock_->Ticks();  // no steps are owed for the time idled
             continue;
         }
-        if (synced_) continue;
-        const uint64_t now = TickCount();
-        if (now - lastTick > 1) {
-            ++ticks;
-            lastTick = now;
-        }
-        LightingTick(ticks);
+        AdvanceLighting();
     }
     DebugTrace::Write("MS灯光线程设定退出");
 }
 
-void CVantrelUSBDevice::LightingTick(uint32_t& ticks) {
-    static const std::array<LightingModeRow, 11> kModes{{
-        {0, &CVantrelUSBDevice::StepBreathing, Threshold::Speed},
-        {1, &CVantrelUSBDevice::StepSpectrum, Threshold::Speed},
-        {2, &CVantrelUSBDevice::StepStatic, Threshold::Speed},
-        {3, &CVantrelUSBDevice::StepOff, Threshold::Speed},
-        {4, &CVantrelUSBDevice::StepBlink, Threshold::Speed},
-        {5, nullptr, Threshold::Trail},
-        {6, nullptr, Threshold::Speed},
-        {7, &CVantrelUSBDevice::StepBreathingPalette, Threshold::Speed},
-        {8, &CVantrelUSBDevice::StepBlinkPalette, Threshold::Speed},
-        {9, nullptr, Threshold::Speed},
-        {11, nullptr, Threshold::Fixed2},
-    }};
+bool CVantrelUSBDevice::FrameWanted() const { return previewWanted_ || CurrentLighting().mode == 11; }
+
+void CVantrelUSBDevice::AdvanceLighting() {
+    const uint64_t now = clock_->Ticks();
+    if (now - lastCountedTick_ > kMaxCatchUpTicks) lastCountedTick_ = now - kMaxCatchUpTicks;
+    const LedFrame before = FrameCopy();
+    bool stepped = false;
+    for (; lastCountedTick_ < now; ++lastCountedTick_) {
+        LightingTick(++lightingTicks_);
+        stepped = stepped || lightingTicks_ == 0;  // a step restarts the count
+    }
+    if (FrameCopy() != before) NoteFrameChanged();
+    else if (stepped) frameSettled_ = StillEffect(CurrentLighting().mode);
+}
+
+bool CVantrelUSBDevice::StillEffect(int mode) const { return mode == 2 || mode == 3; }  // static, off
+
+uint32_t CVantrelUSBDevice::TicksToNextStep() const {
     const LightingState light = CurrentLighting();
-    const LightingModeRow* row = nullptr;
-    for (const LightingModeRow& candidate : kModes)
-        if (candidate.mode == light.mode) row = &candidate;
-    const Threshold threshold = row != nullptr ? row->threshold : Threshold::EveryLoop;
-    const uint32_t due = threshold == Threshold::Speed   ? kStepThreshold[light.speed]
-                         : threshold == Threshold::Trail ? kTrailThreshold[light.speed]
-                         : threshold == Threshold::Fixed2 ? 2u
-                                                          : 0u;
-    if (threshold != Threshold::EveryLoop && ticks < due) return;
+    const uint32_t due = DueTicks(ModeRow(light.mode), light);
+    return due > lightingTicks_ ? due - lightingTicks_ : 1;
+}
+
+void CVantrelUSBDevice::LightingTick(uint32_t& ticks) {
+    const LightingState light = CurrentLighting();
+    const LightingModeRow* row = ModeRow(light.mode);
+    if (ticks < DueTicks(row, light)) return;
     ticks = 0;
     if (row != nullptr && row->step != nullptr) {
         (this->*(row->step))();

@@ -3,6 +3,7 @@
 // as page, working model and link owner.
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "platform/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
 #include "lighting/LightControlUI.h"
+#include "platform/TickClock.h"
 #include "profiles/DeviceProfileUI.h"
 #include "ui/Ctl.h"
 #include "ui/MessageChannel.h"
@@ -173,9 +175,12 @@ public:
     // ---- flags ----
     void SetLightControlFlag(int flag);
     int LightControlFlag() const { return lightControlFlag_; }
-    void SetWindowActive(bool active) { windowActive_ = active; }
+    // Cleared while the window is hidden or minimised: the picture is then
+    // neither redrawn nor its timer run. Setting it starts the picture again.
+    void SetWindowActive(bool active);
     bool WindowActive() const { return windowActive_; }
-    void SetSynced(bool synced) { synced_ = synced; }
+    // While set the lighting thread blocks; clearing it wakes the thread.
+    void SetSynced(bool synced);
     bool Synced() const { return synced_; }
 
     // ---- link ----
@@ -190,6 +195,15 @@ public:
     void StartLightingThread();
     void StopLightingThread();
     bool LightingThreadRunning() const { return lightingThread_.Running(); }
+    // The clock the lighting is paced by (the shared 64 Hz clock unless a
+    // test gives a manual one); counting starts at its current tick.
+    void SetTickClock(std::shared_ptr<const TickClock> clock);
+    // What the lighting thread does after each wait: count every tick since
+    // the last counted one and run the steps they make due.
+    void AdvanceLighting();
+    // The picture's timer runs again (UI thread): the page was selected or
+    // the window came back.
+    void ShowPreview();
 
     // ---- what the selector timers do to the device ----
     // Each returns the timers to start next.
@@ -221,8 +235,17 @@ protected:
     // One loop of the lighting thread after a counted tick.
     virtual void LightingTick(uint32_t& ticks);
     virtual CBasicProfiledata& Profile() { return profile_; }
-    // A tick count in milliseconds; tests may replace it.
+    // The millisecond tick count of the lighting clock (64 Hz steps).
     virtual uint64_t TickCount() const;
+    // Ticks from the last counted one until the next step is due (at least 1).
+    virtual uint32_t TicksToNextStep() const;
+    // A step changed the frame: the picture's timer starts if it was idle.
+    void NoteFrameChanged();
+    // The picture can be seen: window shown and the device's page selected.
+    bool PreviewShown() const;
+    // Modes whose frame stays the same from step to step once drawn: the
+    // lighting thread then waits for a change instead of stepping.
+    virtual bool StillEffect(int mode) const;
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
     // Builds the profile strip of the page and takes its current profile.
     void SetUpProfileStrip();
@@ -276,6 +299,10 @@ private:
     void NotificationLoop(bool receiver, const StopEvent& stop);
     void LightingLoop(const StopEvent& stop);
     LightingState CurrentLighting() const;
+    // The next timer 1000 when the frame is not streamed.
+    std::vector<TimerRequest> NextPreviewFrame(uint64_t renderedVersion);
+    // Someone needs the frame: the picture is shown or the frame is streamed.
+    bool FrameWanted() const;
 
     KnownInterface identity_{};
     size_t identityRow_ = 0;
@@ -305,6 +332,18 @@ private:
     std::atomic<bool> windowActive_{true};
     std::atomic<bool> synced_{false};
     uint64_t streamPausedUntilMs_ = 0;  // UI thread only
+
+    // Lighting pace: the lighting thread's own counters.
+    std::shared_ptr<const TickClock> clock_ = SharedTickClock();
+    uint64_t lastCountedTick_ = clock_->Ticks();
+    uint32_t lightingTicks_ = 0;
+    bool frameSettled_ = false;  // a still effect has drawn its frame
+    // Picture updates: the lighting thread counts frames, the UI thread
+    // renders them; the timer is idle while nothing moves or nothing shows.
+    std::atomic<uint64_t> frameVersion_{0};
+    std::atomic<bool> renderArmed_{true};  // timer 1000 is running or requested
+    std::atomic<bool> previewWanted_{true};
+    std::atomic<std::chrono::steady_clock::rep> lastRender_{0};  // when timer 1000 last drew
     int selectedKey_ = -1, selectedSecondKey_ = -1;
     int functionPage_ = 1;
 };

@@ -6,6 +6,7 @@
 #include "devices/LightingTables.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/DebugTrace.h"
+#include "platform/TickClock.h"
 
 namespace m470 {
 namespace {
@@ -16,10 +17,8 @@ uint8_t Level(uint8_t brightness) { return kBrightnessScale[brightness > 4 ? 4 :
 LedEntry Entry(Rgb colour, uint8_t level) { return {colour.red, colour.green, colour.blue, level}; }
 Rgb SharedColour(const SharedLighting& shared) { return {shared.red, shared.green, shared.blue}; }
 
-uint64_t SteadyMs() {
-    using namespace std::chrono;
-    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
+// The shared 64 Hz clock in milliseconds: a step per 15.625 ms tick.
+uint64_t TickMs() { return SharedTickClock()->Milliseconds(); }
 
 }  // namespace
 
@@ -55,7 +54,7 @@ LedEntry StepSharedEffect(const SharedLighting& shared, SyncPhases& phases, uint
     return {};
 }
 
-CLightSync::CLightSync(Clock clock) : clock_(clock ? std::move(clock) : Clock(SteadyMs)) {}
+CLightSync::CLightSync(Clock clock) : clock_(clock ? std::move(clock) : Clock(TickMs)) {}
 
 void CLightSync::SetShared(const SharedLighting& shared) {
     std::lock_guard lock(mutex_);
@@ -81,7 +80,8 @@ std::vector<CVantrelUSBDevice*> CLightSync::SynchronisedDevices() const {
 
 bool CLightSync::Tick(uint64_t nowMs) {
     std::lock_guard lock(mutex_);
-    // Steps are counted in ticks of at least 2 ms.
+    // A tick counts when the tick count moved on by more than 1 ms: once per
+    // 64 Hz step of the clock.
     if (nowMs - lastTick_ > 1) {
         lastTick_ = nowMs;
         ++counter_;
@@ -102,7 +102,7 @@ void CLightSync::Run(const StopEvent& stop) {
         counter_ = 0;
     }
     for (;;) {
-        if (stop.WaitFor(std::chrono::milliseconds(1))) {
+        if (stop.IsSet()) {
             DebugTrace::Write("同步灯光线程设定退出");
             return;
         }
@@ -119,6 +119,12 @@ void CLightSync::Run(const StopEvent& stop) {
                 return;
             }
             continue;
+        }
+        // One counted tick per step of the clock: sleep until the next one.
+        const TickClock& pace = *SharedTickClock();
+        if (stop.WaitUntil(pace.TimeOfTick(pace.Ticks() + 1))) {
+            DebugTrace::Write("同步灯光线程设定退出");
+            return;
         }
         Tick(clock_());
     }

@@ -26,7 +26,7 @@ LedEntry StepSharedEffect(const SharedLighting& shared, SyncPhases& phases, uint
 
 class CLightSync {
 public:
-    using Clock = std::function<uint64_t()>;  // milliseconds
+    using Clock = std::function<uint64_t()>;  // the millisecond tick count (the shared 64 Hz clock by default)
     explicit CLightSync(Clock clock = {});
 
     // Both from the UI thread; the worker reads copies.
