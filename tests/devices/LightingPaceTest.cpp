@@ -3,7 +3,7 @@
 
 #include "devices/LightingTables.h"
 #include "devices/VantrelUSBDevice.h"
-#include "shell/MemoryControlTree.h"
+#include "ui/MemoryControlTree.h"
 #include "support/VirtualRig.h"
 
 namespace m470 {
