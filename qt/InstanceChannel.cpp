@@ -10,6 +10,7 @@
 
 #include "platform/DebugTrace.h"
 #include "platform/PrivateFolder.h"
+#include "shell/CommandLine.h"
 
 namespace m470::qt {
 namespace {
@@ -32,18 +33,20 @@ std::string FormatInstanceMessage(const InstanceMessage& message) {
     return message.name + " " + std::to_string(message.wParam) + " " + std::to_string(message.lParam) + "\n";
 }
 
+// NAME [WPARAM [LPARAM]], decimal; a word that is no number in range, or
+// one word too many, makes the line no message rather than a zero.
 std::optional<InstanceMessage> ParseInstanceMessage(const std::string& line) {
     std::istringstream words(line);
     InstanceMessage message;
     if (!(words >> message.name)) return std::nullopt;
-    long long wParam = 0, lParam = 0;
-    if (words >> wParam) {
-        if (!(words >> lParam)) lParam = 0;
-    } else {
-        wParam = 0;
+    std::string word;
+    for (intptr_t* target : {&message.wParam, &message.lParam}) {
+        if (!(words >> word)) return message;
+        const auto number = ParseMessageNumber(word);
+        if (!number) return std::nullopt;
+        *target = *number;
     }
-    message.wParam = static_cast<intptr_t>(wParam);
-    message.lParam = static_cast<intptr_t>(lParam);
+    if (words >> word) return std::nullopt;
     return message;
 }
 
@@ -181,12 +184,16 @@ void InstanceServer::OnConnection() {
 
 void InstanceServer::OnReadable(QLocalSocket* socket) {
     if (Connection* connection = Find(socket)) connection->lastActivity.restart();
-    while (socket->canReadLine()) {
-        const std::string line = socket->readLine(kMaxLineBytes + 1).trimmed().toStdString();
-        if (auto message = ParseInstanceMessage(line)) emit messageReceived(*message, socket);
+    bool tooLong = false;
+    while (!tooLong && socket->canReadLine()) {
+        const QByteArray raw = socket->readLine(kMaxLineBytes + 1);
+        // Cut at the limit: what follows is the rest of that line, not a line of its own.
+        tooLong = !raw.endsWith('\n');
+        if (tooLong) break;
+        if (auto message = ParseInstanceMessage(raw.trimmed().toStdString())) emit messageReceived(*message, socket);
         if (socket->state() != QLocalSocket::ConnectedState) return;
     }
-    if (socket->bytesAvailable() > kMaxLineBytes) {
+    if (tooLong || socket->bytesAvailable() > kMaxLineBytes) {
         DebugTrace::Write("instance socket: a line longer than 4 KiB, connection dropped");
         Drop(socket);
     }

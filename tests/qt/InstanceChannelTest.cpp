@@ -86,6 +86,19 @@ TEST_F(InstanceSocket, ALineWithoutAnEndIsCutOffAt4KiB) {
     EXPECT_EQ(received[0], (InstanceMessage{"Game_End", 1, 2}));
 }
 
+// A line over the limit that does end, sent at once, is no message and no
+// pieces of one: its tail must not be read as a line of its own.
+TEST_F(InstanceSocket, ALongLineWithItsEndArrivingAtOnceEndsTheConnection) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    auto client = Connect();
+    client->write(QByteArray(static_cast<int>(kMaxLineBytes) + 1, 'x') + "Game_Start 0 3\nGame_End 1 2\n");
+    client->flush();
+    for (int i = 0; i < 50 && client->state() == QLocalSocket::ConnectedState; ++i) QTest::qWait(20);
+    EXPECT_NE(client->state(), QLocalSocket::ConnectedState);
+    EXPECT_TRUE(received.empty()) << received.front().name;
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+}
+
 size_t OpenDescriptors() {
     size_t count = 0;
     if (DIR* folder = ::opendir("/proc/self/fd")) {

@@ -226,6 +226,11 @@ TEST(InstanceMessages, LinesRoundTrip) {
     EXPECT_EQ(ParseInstanceMessage("Game_Start 1 3"), (InstanceMessage{"Game_Start", 1, 3}));
     EXPECT_EQ(ParseInstanceMessage("M470"), (InstanceMessage{"M470", 0, 0}));
     EXPECT_FALSE(ParseInstanceMessage("   ").has_value());
+    EXPECT_EQ(ParseInstanceMessage("Game_End 2"), (InstanceMessage{"Game_End", 2, 0}));
+    // Bad words are no message, not a zero: "Game_Start 0 x" must not show effect 0.
+    for (const char* bad : {"Game_Start 0 x", "Game_Start one 2", "Game_Start 0 99999999999999999999", "Game_Start 0 3 4",
+                            "Game_Start 0 3x"})
+        EXPECT_FALSE(ParseInstanceMessage(bad).has_value()) << bad;
     EXPECT_EQ(FormatInstanceMessage({"M470", 0, 1}), "M470 0 1\n");
 }
 
