@@ -39,6 +39,11 @@ void ParseSend(const std::vector<std::string>& arguments, size_t& i, CommandLine
         line.error = "--send needs a message name";
         return;
     }
+    // One word: the running copy reads "NAME WPARAM LPARAM" split at blanks.
+    if (name.empty() || name.find_first_of(" \t\r\n\v\f") != std::string::npos) {
+        line.error = "--send: the message name must be one word";
+        return;
+    }
     line.sendName = name;
     for (intptr_t* target : {&line.sendWParam, &line.sendLParam}) {
         if (i + 1 >= arguments.size() || arguments[i + 1].rfind("--", 0) == 0) return;

@@ -22,6 +22,9 @@ TEST(CommandLine, SendTakesNumbersInRangeOnly) {
         EXPECT_FALSE(ParseCommandLine({"--send", "Game_Start", bad, "2"}).error.empty()) << bad;
     EXPECT_FALSE(ParseCommandLine({"--send", "Game_Start", "1", "-"}).error.empty());
     EXPECT_FALSE(ParseCommandLine({"--send"}).error.empty());
+    // The name is one word: a space or line end in it would send another message than asked.
+    for (const char* bad : {"", "Game_Start 0 6", "M470\nGame_Start", "a\tb"})
+        EXPECT_FALSE(ParseCommandLine({"--send", bad}).error.empty()) << bad;
     EXPECT_EQ(ParseMessageNumber("9223372036854775807"), INTPTR_MAX);
     EXPECT_FALSE(ParseMessageNumber("9223372036854775808").has_value());
 }
