@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "platform/DebugTrace.h"
@@ -106,6 +107,7 @@ Json::Value CDeviceProfileUI::ListFromFiles() const {
 
 bool CDeviceProfileUI::RepairEntries() {
     bool changed = false;
+    std::set<std::string> seen;
     for (Json::Value& entry : list_["profilelist"]) {
         if (!entry.isObject()) entry = Json::Value(Json::objectValue);
         const std::string name = JsonText(Member(entry, "profilename"));
@@ -114,8 +116,15 @@ bool CDeviceProfileUI::RepairEntries() {
             entry["profilename"] = capped;
             changed = true;
         }
-        if (!IsSafeFileId(JsonText(Member(entry, "profileUUID")))) {
+        const std::string uuid = JsonText(Member(entry, "profileUUID"));
+        if (!IsSafeFileId(uuid)) {
             entry["profileUUID"] = NewUuid();
+            changed = true;
+        } else if (!seen.insert(uuid).second) {
+            // A second entry naming the same file gets its own copy: a delete
+            // or an edit of one must not reach the other.
+            entry["profileUUID"] = NewUuid();
+            WriteProfileFile(LoadJson(folder_ + uuid + ".Json"), capped, entry["profileUUID"].asString());
             changed = true;
         }
     }

@@ -163,6 +163,32 @@ TEST_F(ProfileStrip, IdsThatWouldLeaveTheFolderAreReplaced) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("data/escape.Json")));
 }
 
+// Two entries naming one file: deleting one must not take the other's settings.
+TEST_F(ProfileStrip, EntriesSharingAFileGetAFileEach) {
+    const std::string shared = "2026_01_01_10_00_00_000";
+    folder.Write("data/M470/mouse/" + shared + ".Json", R"({"profilename": "A", "profileUUID": ")" + shared +
+                                                             R"(", "Device": [{"LightInfo": {"Light": 4}}]})");
+    folder.Write("data/M470/mouse/ProfileList.ini", R"({"profilelist": [{"profilename": "A", "profileUUID": ")" + shared +
+                                                        R"("}, {"profilename": "B", "profileUUID": ")" + shared +
+                                                        R"("}], "profileselect": 1})");
+    strip->InitProfiles();
+    const Json::Value list = List();
+    ASSERT_EQ(list["profilelist"].size(), 2u);
+    EXPECT_EQ(list["profilelist"][0]["profileUUID"].asString(), shared);
+    const std::string second = list["profilelist"][1]["profileUUID"].asString();
+    EXPECT_NE(second, shared);
+    EXPECT_TRUE(IsSafeFileId(second));
+    EXPECT_EQ(strip->GetCurrentUuid(), second);
+    // The second entry starts from a copy of the settings both showed, under its own name.
+    const Json::Value copy = LoadJson(Folder() + second + ".Json");
+    EXPECT_EQ(copy["profilename"].asString(), "B");
+    EXPECT_EQ(copy["profileUUID"].asString(), second);
+    EXPECT_EQ(copy["Device"][0]["LightInfo"]["Light"].asInt(), 4);
+    strip->DeleteProfile();  // B, the chosen one
+    EXPECT_EQ(LoadJson(Folder() + shared + ".Json")["Device"][0]["LightInfo"]["Light"].asInt(), 4);
+    EXPECT_FALSE(std::filesystem::exists(Folder() + second + ".Json"));
+}
+
 TEST_F(ProfileStrip, ImportsOfTheWrongShapeAreRefused) {
     strip->InitProfiles();
     const auto importable = [&](const std::string& text) {
