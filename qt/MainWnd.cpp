@@ -340,6 +340,9 @@ void CMainWnd::DispatchNotification(const ui::Notification& n) {
     }
     if (n.event == "itemselect" && EqualsIgnoringCase(n.senderName, "device_profile_combo")) {
         profileChoiceDevice_ = CurrentDevice();  // the page may change before the timer fires
+        // Edits made before the timer fires belong to the profile now shown.
+        if (profileChoiceDevice_ != nullptr && profileChoiceDevice_->ProfileStrip() != nullptr)
+            profileChoiceDevice_->ShowChosenProfile();
         StartTimer(kTimerProfileChoice, 400);  // two quick choices apply once, the later one
         return;
     }

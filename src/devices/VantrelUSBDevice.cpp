@@ -393,13 +393,17 @@ void CVantrelUSBDevice::ShowLightOnPanel() {
 
 int CVantrelUSBDevice::WriteAllSettings() { return WriteSettingsRecord() == kResultSuccess ? 0 : -1; }
 
-int CVantrelUSBDevice::ApplyChosenProfile() {
+void CVantrelUSBDevice::ShowChosenProfile() {
     if (profileStrip_ != nullptr) {
         profileStrip_->SelectProfile(profileStrip_->GetCurSel(), false);
         SetProfileName(profileStrip_->GetCurrentUuid());
     }
     LoadAssignments();
     RefreshPanels();
+}
+
+int CVantrelUSBDevice::ApplyChosenProfile() {
+    ShowChosenProfile();
     return WriteAllSettings();
 }
 

@@ -123,6 +123,8 @@ public:
     CLightControlUI* LightPanel() const { return lightPanel_.get(); }
     // Rows of this model's lighting-mode table (0 until the page is built).
     size_t LightModeCount() const { return modeNames_.size(); }
+    // Makes the strip's current profile the model's and the page's: reload, refresh.
+    void ShowChosenProfile();
     // Makes the strip's current profile the device's: reload, refresh, write.
     // 0 on success, -1 when the write failed, else the surplus macro events.
     int ApplyChosenProfile();

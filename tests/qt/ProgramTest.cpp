@@ -371,6 +371,33 @@ wait 700
     EXPECT_NE(std::find(factory, sent.end(), 60), sent.end());  // then profile1 again
 }
 
+// The page shows the chosen profile at once; an edit made before the device
+// write of the choice belongs to that profile, not to the one left.
+TEST_F(Program, AnEditRightAfterAProfileChoiceGoesToTheChosenProfile) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+click device_add_btn
+click confirm_btn
+wait 300
+item device_profile_combo 0
+wait 700
+item device_profile_combo 1
+wait 50
+value DPI_slider_3 60
+wait 800
+expect DPI_slider_3 value 60
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value list = MouseList();
+    ASSERT_EQ(list["profilelist"].size(), 2u);
+    EXPECT_EQ(list["profileselect"].asInt(), 1);
+    EXPECT_EQ(Stage3(MouseProfile(list["profilelist"][0]["profileUUID"].asString())), Factory3());
+    EXPECT_EQ(Stage3(MouseProfile(list["profilelist"][1]["profileUUID"].asString())), 60);
+    const std::vector<int> sent = SentStage3();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), 60);  // the device holds the edit too
+}
+
 TEST_F(Program, GameEffectsGiveTheUsersModeBack) {
     const RunResult run = Play(R"(wait 800
 click device_select[0]
