@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
     const std::string installFolder = m470::GetInstallFolder();
     LoadPrivateFonts(installFolder);
 
+    // Past a file-size limit a write fails with EFBIG and the save is told;
+    // the default action of SIGXFSZ would end the program instead.
+    std::signal(SIGXFSZ, SIG_IGN);
     // One copy per session: a second start brings the first to the front.
     m470::qt::RaiseDescriptorLimit();
     m470::qt::InstanceServer instance;

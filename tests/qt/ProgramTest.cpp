@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <sys/resource.h>
 
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
@@ -36,6 +37,13 @@ protected:
         environment.insert("M470_VIRTUAL", QString::fromStdString(virtualDevices));
         QProcess program;
         program.setProcessEnvironment(environment);
+        if (fileSizeLimit > 0) {
+            const rlim_t limit = fileSizeLimit;
+            program.setChildProcessModifier([limit] {
+                const struct rlimit size {limit, limit};
+                ::setrlimit(RLIMIT_FSIZE, &size);
+            });
+        }
         program.start(QString::fromStdString(GetInstallFolder() + "m470"), {"--script", QString::fromStdString(folder.File("run.script"))});
         RunResult run;
         if (!program.waitForFinished(30000)) {
@@ -87,6 +95,7 @@ protected:
     static int Factory3() { return Stage3(LoadJson(GetDefaultDataFolder() + "mouse.Json")); }
 
     test::TempFolder folder{false};
+    rlim_t fileSizeLimit = 0;  // bytes any file of the program may reach; 0 leaves the limit alone
 };
 
 TEST_F(Program, MouseShowsUpReadsAndTakesEdits) {
@@ -446,6 +455,32 @@ expect device_profile_name_edit text mine
     EXPECT_EQ(MouseList(), ParseJson(list));
     EXPECT_TRUE(std::filesystem::is_directory(folder.File("data/M470/mouse/2024_01_01_00_00_00_000.Json")));
     EXPECT_EQ(SentStage3().back(), 60);  // the device still takes the edit
+}
+
+// A file-size limit (a quota, ulimit -f) makes a save fail like a full disk:
+// told to the user, the old file kept, never the end of the program.
+TEST_F(Program, AFileSizeLimitFailsTheSaveAndIsTold) {
+    const std::string uuid = "2024_01_01_00_00_00_000";
+    Json::Value profile = LoadJson(GetDefaultDataFolder() + "mouse.Json");
+    profile["profilename"] = "mine";
+    profile["profileUUID"] = uuid;
+    folder.Write("data/M470/mouse/" + uuid + ".Json", StyledJson(profile));
+    folder.Write("data/M470/mouse/ProfileList.ini", R"({"profilelist": [{"profilename": "mine", "profileUUID": ")" + uuid +
+                                                        R"(", "profileislink": 0, "profilelinkmame": ""}], "profileselect": 0})");
+    const std::string before = folder.Read("data/M470/mouse/" + uuid + ".Json");
+    ASSERT_GT(before.size(), 4096u);
+    fileSizeLimit = 4096;  // the list fits, the profile does not
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+value DPI_slider_3 60
+wait 300
+expect MessageText text Writing to the device failed.
+click confirm_btn
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(folder.Read("data/M470/mouse/" + uuid + ".Json"), before);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("data/M470/mouse")))
+        EXPECT_EQ(entry.path().string().find(".tmp."), std::string::npos) << entry.path();
 }
 
 TEST_F(Program, ResetGoesOnWhenTheSwatchFileCannotBeRemoved) {
