@@ -1,24 +1,9 @@
 #include "macros/MacroFiles.h"
 
-#include <charconv>
-
+#include "macros/MacroEvent.h"
 #include "platform/JsonFile.h"
 
 namespace m470 {
-namespace {
-
-// "Delay" is decimal text; a reader also accepts a number.
-uint16_t DelayOf(const Json::Value& value) {
-    if (value.isString()) {
-        const std::string text = value.asString();
-        uint64_t delay = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), delay);
-        return error == std::errc() ? static_cast<uint16_t>(delay) : 0;
-    }
-    return JsonWord(value);
-}
-
-}  // namespace
 
 std::vector<MacroEntry> LoadMacroCatalogue(const std::string& path) {
     std::vector<MacroEntry> entries;
@@ -39,12 +24,7 @@ std::vector<std::string> MacroNames(const std::vector<MacroEntry>& catalogue) {
     return names;
 }
 
-ImageEvent EncodeMacroEvent(const Json::Value& event) {
-    const uint16_t delay = DelayOf(Member(event, "Delay"));
-    const bool down = JsonText(Member(event, "Action")) == "down";
-    const uint8_t type = static_cast<uint8_t>((JsonByte(Member(event, "Type")) & 0x7F) | (down ? 0x80 : 0));
-    return {static_cast<uint8_t>(delay), static_cast<uint8_t>(delay >> 8), type, JsonByte(Member(event, "Button"))};
-}
+ImageEvent EncodeMacroEvent(const Json::Value& event) { return DeviceForm(MacroEventOf(event)); }
 
 ImageEntry EncodeEvents(const Json::Value& document) {
     ImageEntry entry;
