@@ -2,7 +2,6 @@
 // chunked and which lock it takes.
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "device_link/CommandCodes.h"
 #include "device_link/HidTransport.h"
@@ -18,8 +17,11 @@ constexpr uint8_t kLinkReachable = 0xFF;
 int CHidTransport::BeginConfig() { return SimpleCommand(command::kBeginConfig, CommandLock::Command); }
 
 int CHidTransport::EndConfig(int) {
-    // The firmware needs a moment after the last write of a sequence.
-    std::this_thread::sleep_for(kEndConfigDelay);
+    // The firmware needs a pause between the last exchange of a sequence and
+    // its end; only what is left of it is slept.
+    const Clock::time_point due = Clock::time_point(Clock::duration(lastExchangeEnd_.load())) + kEndConfigDelay;
+    const Clock::time_point now = pacing_.now();
+    if (due > now) pacing_.sleep(due - now);
     return SimpleCommand(command::kEndConfig, CommandLock::Command);
 }
 

@@ -55,7 +55,10 @@ CHidTransport::CHidTransport(std::shared_ptr<HidBackend> backend) : primary_(bac
 CHidTransport::~CHidTransport() { opened_ = false; }
 
 void CHidTransport::SetOpened(bool opened) {
-    if (opened) ++attachment_;
+    if (opened) {
+        ++attachment_;
+        NoteExchangeEnd();  // a product just attached gets the whole pause before its first EndConfig
+    }
     const bool was = opened_.exchange(opened);
     if (opened && !was && openedListener_) openedListener_();
 }
@@ -156,6 +159,7 @@ int CHidTransport::Exchange(const uint8_t* request, size_t requestLength, uint8_
             if (reply != nullptr) std::memcpy(reply, in.data(), std::min(replyLength, in.size()));
             if (received != nullptr) *received = got;
         }
+        if (!quiet) NoteExchangeEnd();
     }
     --busyCount_;
     return result;

@@ -3,10 +3,12 @@
 // command interface of the cable (primary) or of the receiver (secondary).
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device_link/DeviceInfo.h"
@@ -95,8 +97,19 @@ public:
     // The firmware version of the interface now carrying the traffic.
     uint16_t InstalledVersion() const;
 
+    // The clock EndConfig waits on, so tests can run it on a manual one. Set
+    // once, before other threads use the transport.
+    using Clock = std::chrono::steady_clock;
+    struct Pacing {
+        std::function<Clock::time_point()> now = [] { return Clock::now(); };
+        std::function<void(Clock::duration)> sleep = [](Clock::duration pause) { std::this_thread::sleep_for(pause); };
+    };
+    void SetPacing(Pacing pacing) { pacing_ = std::move(pacing); }
+
     // The command set. Every operation returns a result code unless stated.
     int BeginConfig();
+    // Sent once 10 ms have passed since the last exchange (or the attachment):
+    // the time the caller spent after that exchange counts towards the pause.
     int EndConfig(int ignored = 0);
     int ReadDeviceInfo(uint8_t* destination);  // 34 bytes, all or nothing
     int ReadSettings(uint8_t* destination, size_t length, uint32_t baseAddress);
@@ -133,6 +146,10 @@ private:
     std::atomic<int> busyCount_{0};
     std::atomic<bool> opened_{false};
     std::atomic<uint64_t> attachment_{0};
+    Pacing pacing_;
+    // When the last configuration exchange ended (or the link was attached).
+    std::atomic<Clock::rep> lastExchangeEnd_{0};
+    void NoteExchangeEnd() { lastExchangeEnd_ = pacing_.now().time_since_epoch().count(); }
     std::function<void()> openedListener_;
     CHidDevice primary_;
     CHidDevice secondary_;

@@ -314,6 +314,34 @@ TEST_F(Transport, EndConfigWaitsTenMilliseconds) {
     EXPECT_EQ(ChunksOf(peer.Requests()), (std::vector<Chunk>{{0x02, 0, 0}}));
 }
 
+// The pause before EndConfig runs from the end of the last exchange: time
+// the caller spent since then is not slept again, and the wire order stays.
+TEST_F(Transport, EndConfigSleepsOnlyWhatIsLeftOfItsPause) {
+    CHidTransport::Clock::time_point now{std::chrono::hours(1)};
+    std::vector<CHidTransport::Clock::duration> slept;
+    transport.SetPacing({[&] { return now; }, [&](CHidTransport::Clock::duration pause) {
+                             slept.push_back(pause);
+                             now += pause;
+                         }});
+    Attach(LinkWired);
+    now += 3ms;
+    ASSERT_EQ(transport.EndConfig(), kResultSuccess);  // right after the attachment: the rest of it
+    ASSERT_EQ(transport.BeginConfig(), kResultSuccess);
+    now += 4ms;
+    ASSERT_EQ(transport.EndConfig(), kResultSuccess);
+    ASSERT_EQ(transport.BeginConfig(), kResultSuccess);
+    const uint8_t record[21] = {};
+    ASSERT_EQ(transport.WriteSettings(record, sizeof record, 0), kResultSuccess);
+    ASSERT_EQ(transport.EndConfig(), kResultSuccess);  // at once after the write: all of it
+    ASSERT_EQ(transport.BeginConfig(), kResultSuccess);
+    now += 25ms;
+    ASSERT_EQ(transport.EndConfig(), kResultSuccess);  // long enough already: none
+    EXPECT_EQ(slept, (std::vector<CHidTransport::Clock::duration>{7ms, 6ms, 10ms}));
+    EXPECT_EQ(ChunksOf(peer.Requests()),
+              (std::vector<Chunk>{{0x02, 0, 0}, {0x01, 0, 0}, {0x02, 0, 0}, {0x01, 0, 0}, {0x06, 21, 0}, {0x02, 0, 0},
+                                  {0x01, 0, 0}, {0x02, 0, 0}}));
+}
+
 // Attach opens one link's command interface and makes it carry the
 // traffic; switching link keeps the other interface; Detach closes both.
 TEST_F(Transport, AttachOpensOneLinkAndDetachClosesBoth) {
