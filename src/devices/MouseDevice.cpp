@@ -251,7 +251,7 @@ void CVantrelMouseDevice::LoadPanelLists() {
     LoadModeList();
 }
 
-void CVantrelMouseDevice::RefreshPanels() {
+void CVantrelMouseDevice::ShowPanels() {
     LoadPanelLists();
     RefreshKeyInfo();
     ShowLightOnPanel();
@@ -266,7 +266,13 @@ void CVantrelMouseDevice::RefreshPanels() {
     if (option < 0 || option > 4) option = 0;
     FindOnPage(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
     ShowSystemSettings();
-    WriteToDevice(0, 0, 1, 0, 0);
+}
+
+// The record carries the screen size the pointer corrections work in: a
+// refresh sends the size the device was given, never 0 x 0.
+void CVantrelMouseDevice::RefreshPanels() {
+    ShowPanels();
+    WriteSettingsRecord();
 }
 
 // The stored pointer values on the pointer page, without raising events.

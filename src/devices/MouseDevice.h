@@ -60,6 +60,7 @@ public:
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
+    void ShowPanels() override;
     void RefreshPanels() override;
     void PruneMacroKeys() override;
     std::vector<int> CollectUsedMacros() override;

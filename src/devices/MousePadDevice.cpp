@@ -86,7 +86,7 @@ int CVantrelMousePadDevice::ApplyProfile() {
     return result;
 }
 
-void CVantrelMousePadDevice::RefreshPanels() {
+void CVantrelMousePadDevice::ShowPanels() {
     LoadPanelLists();
     ShowLightOnPanel();
 }

@@ -34,7 +34,7 @@ public:
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
-    void RefreshPanels() override;
+    void ShowPanels() override;
     void LoadPanelLists() override;
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
 

@@ -399,7 +399,7 @@ void CVantrelUSBDevice::ShowChosenProfile() {
         SetProfileName(profileStrip_->GetCurrentUuid());
     }
     LoadAssignments();
-    RefreshPanels();
+    ShowPanels();  // the write, when there is one, follows once with everything it needs
 }
 
 int CVantrelUSBDevice::ApplyChosenProfile() {

@@ -75,7 +75,10 @@ public:
     virtual bool CheckLink();
     virtual void LoadAssignments() {}
     virtual void HookC() {}
-    virtual void RefreshPanels() {}
+    // Puts the model on the page's panels without writing anything.
+    virtual void ShowPanels() {}
+    // The panels, and for a product whose page edits its record, the record to the device.
+    virtual void RefreshPanels() { ShowPanels(); }
     virtual void HookD() {}
     virtual void HookE() {}
     virtual void PruneMacroKeys() {}

@@ -117,6 +117,47 @@ TEST_F(VirtualMousePage, FirstFullReadWired) {
     EXPECT_EQ(host.Find("key_10")->ToolTipText(), "mouse_key_fire_key");
 }
 
+// Every settings record sent, by its screen size (bytes 69-72, in the
+// second of the 56 + 31 byte chunks on the cable).
+TEST_F(VirtualMousePage, ARefreshAndAProfileChoiceSendTheRecordOnceWithTheScreenSize) {
+    using namespace mouse_record;
+    Attach("mouse", LinkWired);
+    ASSERT_EQ(mouse->ReadFromDevice(), kResultSuccess);
+    mouse->StopLightingThread();
+    const auto recordWrites = [&] {
+        std::vector<std::pair<int, int>> screens;
+        for (const Report& chunk : Requests(command::kWriteSettings)) {
+            const size_t address = chunk[packet::kAddressLow] | chunk[packet::kAddressHigh] << 8;
+            if (address == 0) screens.emplace_back(-1, -1);
+            if (address != kMaxChunkData || screens.empty()) continue;
+            const auto word = [&](size_t offset) {
+                const size_t at = kReportDataOffset + offset - kMaxChunkData;
+                return chunk[at] | chunk[at + 1] << 8;
+            };
+            screens.back() = {word(kScreenWidth), word(kScreenHeight)};
+        }
+        return screens;
+    };
+    const std::vector<std::pair<int, int>> once{{1920, 1080}};
+    // The first read's refresh.
+    EXPECT_EQ(recordWrites(), once);
+    EXPECT_EQ(Record0()[kScreenWidth] | Record0()[kScreenWidth + 1] << 8, 1920);
+    rig.hub.Traffic().Clear();
+    ASSERT_NE(mouse->ProfileStrip(), nullptr);
+    mouse->ShowChosenProfile();  // what a choice shows before it is applied
+    EXPECT_TRUE(recordWrites().empty());
+    EXPECT_EQ(mouse->ApplyChosenProfile(), 0);
+    EXPECT_EQ(recordWrites(), once);
+    const std::vector<uint8_t> framed{0x01, 0x06, 0x06, 0x02};
+    const std::vector<uint8_t> sent = Commands();
+    ASSERT_GE(sent.size(), framed.size());
+    EXPECT_EQ(std::vector<uint8_t>(sent.begin(), sent.begin() + 4), framed);
+    // A notification's refresh writes the size too.
+    rig.hub.Traffic().Clear();
+    mouse->ReloadSettings();
+    EXPECT_EQ(recordWrites(), once);
+}
+
 TEST_F(VirtualMousePage, ReportRateGoesToByte11WiredAnd77ThroughTheReceiver) {
     Attach("mouse", LinkWired);
     mouse->ReadFromDevice();
