@@ -16,6 +16,14 @@ std::vector<uint8_t> CommandsOf(const std::vector<Report>& requests) {
 class Sequences : public ::testing::Test {
 protected:
     void SetSlots(uint8_t slots) { peer.Memory()[5] = slots; }
+    // The n-th request with this command code is answered with status.
+    void FailNth(uint8_t code, int n, uint8_t status) {
+        auto seen = std::make_shared<int>(0);
+        peer.SetScript([this, code, n, status, seen](const Report& request) {
+            if (request[3] == code && ++*seen == n) return test::ScriptedPeer::Answer{{test::ReplyTo(request, code, status)}, {}};
+            return peer.DefaultAnswer(request);
+        });
+    }
     test::ScriptedPeer peer;
     CHidTransport transport{peer.Backend()};
 };
@@ -144,6 +152,26 @@ TEST_F(Sequences, MacroImageTooLargeIsNotSent) {
     peer.ClearRequests();
     ASSERT_EQ(DownloadEventImage(transport, EventImageKind::Recoil, entries, 0, nullptr), kResultSuccess);
     EXPECT_EQ(CommandsOf(peer.Requests()), (std::vector<uint8_t>{0x01, 0x17, 0x17, 0x17, 0x17, 0x02}));
+}
+
+// A chunk refused in the middle of a write: no further chunk goes out, the
+// frame is still closed so the firmware leaves configuration, and the caller
+// gets the refusal, not the result of EndConfig.
+TEST_F(Sequences, AChunkFailingMidWriteStopsTheWriteClosesTheFrameAndIsTheResult) {
+    peer.Attach(transport, LinkWired);
+    FailNth(0x15, 2, 0xFE);
+    std::vector<ImageEntry> entries(1, ImageEntry(40, ImageEvent{1, 2, 3, 4}));
+    EXPECT_EQ(DownloadEventImage(transport, EventImageKind::Macros, entries, 256, nullptr), kResultFailed);
+    EXPECT_EQ(CommandsOf(peer.Requests()), (std::vector<uint8_t>{0x01, 0x15, 0x15, 0x02}));
+
+    // The same through the receiver: the link is checked before each command, EndConfig included.
+    peer.ClearRequests();
+    peer.Attach(transport, LinkReceiver);
+    FailNth(0x06, 3, 0xFF);
+    std::vector<uint8_t> record(87, 5);
+    EXPECT_EQ(ConfigSequence(transport).Framed({[&] { return transport.WriteSettings(record.data(), record.size(), 0); }}),
+              kResultRejected);
+    EXPECT_EQ(CommandsOf(peer.Requests()), (std::vector<uint8_t>{0xAA, 0x01, 0xAA, 0x06, 0x06, 0x06, 0xAA, 0x02}));
 }
 
 }  // namespace
