@@ -29,8 +29,9 @@ void LoadPrivateFonts(const std::string& installFolder) {
 
 int SendMessage(const m470::CommandLine& line) {
     const m470::qt::InstanceMessage message{*line.sendName, line.sendWParam, line.sendLParam};
-    if (!m470::qt::SendToRunningInstance(message)) {
-        std::fprintf(stderr, "m470: no running M470 to send %s to\n", message.name.c_str());
+    std::string why;
+    if (!m470::qt::SendToRunningInstance(message, 1000, &why)) {
+        std::fprintf(stderr, "m470: %s not sent: %s\n", message.name.c_str(), why.c_str());
         return 1;
     }
     return 0;
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setApplicationName("M470");
     application.setQuitOnLastWindowClosed(false);
+    if (const std::string notice = m470::qt::RuntimeFolderNotice(); !notice.empty())
+        std::fprintf(stderr, "m470: %s\n", notice.c_str());
     if (options.sendName) return SendMessage(options);
 
     const std::string installFolder = m470::GetInstallFolder();

@@ -50,10 +50,29 @@ std::optional<InstanceMessage> ParseInstanceMessage(const std::string& line) {
     return message;
 }
 
+namespace {
+
+// A relative runtime folder would put the socket wherever the program was
+// started from; it is ignored like an unset one.
+bool UsableRuntimeFolder(const QString& folder) {
+    return !folder.isEmpty() && QDir::isAbsolutePath(folder) && QDir(folder).exists();
+}
+
+QString RuntimeFolder() { return QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR")); }
+
+}  // namespace
+
+std::string RuntimeFolderNotice() {
+    const QString folder = RuntimeFolder();
+    if (folder.isEmpty() || UsableRuntimeFolder(folder)) return {};
+    const std::string why = QDir::isAbsolutePath(folder) ? "does not exist" : "is not an absolute path";
+    return "XDG_RUNTIME_DIR \"" + folder.toStdString() + "\" " + why + "; it is ignored and the socket goes into " +
+           QDir::tempPath().toStdString() + "/" + kInstanceName + "-" + std::to_string(::getuid());
+}
+
 QString InstanceSocketPath(std::string* error) {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
-        return QString::fromLocal8Bit(runtime) + "/" + kInstanceName;
+    const QString runtime = RuntimeFolder();
+    if (UsableRuntimeFolder(runtime)) return runtime + "/" + kInstanceName;
     // The shared temporary folder: only inside a folder no one else can enter.
     const QString folder = QDir::tempPath() + "/" + kInstanceName + "-" + QString::number(::getuid());
     std::string why;
@@ -205,16 +224,25 @@ void InstanceServer::Broadcast(const InstanceMessage& message) {
         if (connection.socket && connection.socket->state() == QLocalSocket::ConnectedState) connection.socket->write(line);
 }
 
-bool SendToRunningInstance(const InstanceMessage& message, int timeoutMs) {
-    const QString path = InstanceSocketPath();
-    if (path.isEmpty()) return false;
+bool SendToRunningInstance(const InstanceMessage& message, int timeoutMs, std::string* why) {
+    const auto fail = [why](std::string text) {
+        if (why != nullptr) *why = std::move(text);
+        return false;
+    };
+    std::string error;
+    const QString path = InstanceSocketPath(&error);
+    if (path.isEmpty()) return fail(error);
     QLocalSocket socket;
     socket.connectToServer(path);
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    if (!socket.waitForConnected(timeoutMs)) return fail("no running M470 answers on " + path.toStdString());
     socket.write(QByteArray::fromStdString(FormatInstanceMessage(message)));
-    const bool written = socket.waitForBytesWritten(timeoutMs);
+    if (!socket.waitForBytesWritten(timeoutMs)) return fail("the running M470 does not take the message");
+    // A full server accepts and closes at once; the kernel took the line
+    // all the same, so only the close tells.
+    if (socket.waitForDisconnected(kRefusalWaitMs) || socket.state() != QLocalSocket::ConnectedState)
+        return fail("the running M470 refused the connection (it holds too many); the message was not delivered");
     socket.disconnectFromServer();
-    return written;
+    return true;
 }
 
 }  // namespace m470::qt

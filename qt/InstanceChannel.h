@@ -40,7 +40,11 @@ std::string FormatInstanceMessage(const InstanceMessage& message);
 std::optional<InstanceMessage> ParseInstanceMessage(const std::string& line);
 // $XDG_RUNTIME_DIR/M470, or "M470" in the private folder M470-<uid> of the
 // temporary folder. Empty, with error set, when that folder is not private.
+// A runtime folder given as a relative path counts as none.
 QString InstanceSocketPath(std::string* error = nullptr);
+// Why $XDG_RUNTIME_DIR is not used although it is set; empty when it is
+// used or not set.
+std::string RuntimeFolderNotice();
 
 // Lets the process open as many descriptors as the hard limit allows.
 void RaiseDescriptorLimit();
@@ -90,7 +94,12 @@ private:
     bool closed_ = false;
 };
 
-// Delivers one message to the running copy; false when none answers.
-bool SendToRunningInstance(const InstanceMessage& message, int timeoutMs = 1000);
+// A connection the running copy closes within this time after the line was
+// written was refused (it holds too many connections, or the line).
+inline constexpr int kRefusalWaitMs = 200;
+
+// Delivers one message to the running copy; false, with why set, when none
+// answers or it refuses the connection.
+bool SendToRunningInstance(const InstanceMessage& message, int timeoutMs = 1000, std::string* why = nullptr);
 
 }  // namespace m470::qt
