@@ -251,31 +251,23 @@ void QtControl::SelectItem(int index, bool raiseEvent) {
     else if (auto* list = As<QListWidget>(widget_)) list->setCurrentRow(index);
 }
 
-std::string QtControl::ItemText(int index) const {
-    if (auto* combo = As<QComboBox>(widget_)) return S(combo->itemText(index));
-    if (auto* list = As<QListWidget>(widget_)) return list->item(index) ? S(list->item(index)->text()) : std::string();
-    return {};
+std::optional<ui::Control::ListItem> QtControl::Item(int index) const {
+    if (auto* combo = As<QComboBox>(widget_)) {
+        if (index < 0 || index >= combo->count()) return std::nullopt;
+        auto* view = qobject_cast<QListView*>(combo->view());
+        return ListItem{S(combo->itemText(index)), S(combo->itemData(index).toString()),
+                        view == nullptr || !view->isRowHidden(index)};
+    }
+    if (auto* list = As<QListWidget>(widget_); list && list->item(index)) {
+        const QListWidgetItem* item = list->item(index);
+        return ListItem{S(item->text()), S(item->data(Qt::UserRole).toString()), !item->isHidden()};
+    }
+    return std::nullopt;
 }
 
 void QtControl::SetItemText(int index, const std::string& text) {
     if (auto* combo = As<QComboBox>(widget_)) combo->setItemText(index, Q(text));
     else if (auto* list = As<QListWidget>(widget_); list && list->item(index)) list->item(index)->setText(Q(text));
-}
-
-std::string QtControl::ItemData(int index) const {
-    if (auto* combo = As<QComboBox>(widget_)) return S(combo->itemData(index).toString());
-    if (auto* list = As<QListWidget>(widget_); list && list->item(index))
-        return S(list->item(index)->data(Qt::UserRole).toString());
-    return {};
-}
-
-bool QtControl::ItemVisible(int index) const {
-    if (auto* combo = As<QComboBox>(widget_)) {
-        auto* view = qobject_cast<QListView*>(combo->view());
-        return index >= 0 && index < combo->count() && (view == nullptr || !view->isRowHidden(index));
-    }
-    if (auto* list = As<QListWidget>(widget_); list && list->item(index)) return !list->item(index)->isHidden();
-    return false;
 }
 
 void QtControl::SetItemVisible(int index, bool visible) {

@@ -50,10 +50,8 @@ public:
     void ClearItems() override;
     int SelectedItem() const override;
     void SelectItem(int index, bool raiseEvent = true) override;
-    std::string ItemText(int index) const override;
+    std::optional<ListItem> Item(int index) const override;
     void SetItemText(int index, const std::string& text) override;
-    std::string ItemData(int index) const override;
-    bool ItemVisible(int index) const override;
     void SetItemVisible(int index, bool visible) override;
 
     int Page() const override;

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <mutex>
+
+#include "platform/ProcessState.h"
 
 namespace m470 {
 namespace {
 
 struct TraceState {
-    std::mutex mutex;
     std::deque<std::string> lines;
     bool loaded = false;
     bool toStderr = false;
@@ -28,29 +28,26 @@ struct TraceState {
     }
 };
 
-TraceState& State() {
-    static TraceState state;
-    return state;
-}
+using Trace = ProcessState<TraceState>;
 
 }  // namespace
 
 void DebugTrace::Write(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    TraceState& state = State();
-    std::lock_guard lock(state.mutex);
-    if (!state.loaded) state.LoadEnvironment();
-    state.lines.emplace_back(line);
-    if (state.lines.size() > kMaxKeptLines) state.lines.pop_front();
-    if (state.toStderr) {
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fputc('\n', stderr);
-    }
-    if (state.logFile != nullptr) {
-        std::fwrite(line.data(), 1, line.size(), state.logFile);
-        std::fputc('\n', state.logFile);
-        std::fflush(state.logFile);
-    }
+    Trace::With([line](TraceState& state) {
+        if (!state.loaded) state.LoadEnvironment();
+        state.lines.emplace_back(line);
+        if (state.lines.size() > kMaxKeptLines) state.lines.pop_front();
+        if (state.toStderr) {
+            std::fwrite(line.data(), 1, line.size(), stderr);
+            std::fputc('\n', stderr);
+        }
+        if (state.logFile != nullptr) {
+            std::fwrite(line.data(), 1, line.size(), state.logFile);
+            std::fputc('\n', state.logFile);
+            std::fflush(state.logFile);
+        }
+    });
 }
 
 void DebugTrace::Printf(const char* format, ...) {
@@ -78,29 +75,23 @@ void DebugTrace::Printf(const char* format, ...) {
 }
 
 std::vector<std::string> DebugTrace::Lines() {
-    TraceState& state = State();
-    std::lock_guard lock(state.mutex);
-    return {state.lines.begin(), state.lines.end()};
+    return Trace::With([](TraceState& state) { return std::vector<std::string>(state.lines.begin(), state.lines.end()); });
 }
 
 void DebugTrace::Clear() {
-    TraceState& state = State();
-    std::lock_guard lock(state.mutex);
-    state.lines.clear();
+    Trace::With([](TraceState& state) { state.lines.clear(); });
 }
 
 bool DebugTrace::Contains(std::string_view fragment) {
-    TraceState& state = State();
-    std::lock_guard lock(state.mutex);
-    for (const std::string& line : state.lines)
-        if (line.find(fragment) != std::string::npos) return true;
-    return false;
+    return Trace::With([fragment](TraceState& state) {
+        for (const std::string& line : state.lines)
+            if (line.find(fragment) != std::string::npos) return true;
+        return false;
+    });
 }
 
 void DebugTrace::ReloadEnvironment() {
-    TraceState& state = State();
-    std::lock_guard lock(state.mutex);
-    state.LoadEnvironment();
+    Trace::With([](TraceState& state) { state.LoadEnvironment(); });
 }
 
 }  // namespace m470

@@ -3,6 +3,7 @@
 // Qt binding and the in-memory test tree both implement it.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,10 +63,16 @@ public:
     virtual void ClearItems() = 0;
     virtual int SelectedItem() const = 0;
     virtual void SelectItem(int index, bool raiseEvent = true) = 0;
-    virtual std::string ItemText(int index) const = 0;
+    // One entry of a list or combo box; nothing outside the list.
+    struct ListItem {
+        std::string text, data;
+        bool visible = true;
+    };
+    virtual std::optional<ListItem> Item(int index) const = 0;
+    std::string ItemText(int index) const { return Item(index).value_or(ListItem{}).text; }
+    std::string ItemData(int index) const { return Item(index).value_or(ListItem{}).data; }
+    bool ItemVisible(int index) const { return Item(index).value_or(ListItem{{}, {}, false}).visible; }
     virtual void SetItemText(int index, const std::string& text) = 0;
-    virtual std::string ItemData(int index) const = 0;
-    virtual bool ItemVisible(int index) const = 0;
     virtual void SetItemVisible(int index, bool visible) = 0;
 
     virtual int Page() const = 0;

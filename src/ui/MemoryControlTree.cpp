@@ -146,20 +146,13 @@ void MemoryControl::SelectItem(int index, bool raiseEvent) {
     if (changed && raiseEvent) host_.SendNotify(this, "itemselect", index);
 }
 
-std::string MemoryControl::ItemText(int index) const {
-    return index >= 0 && index < ItemCount() ? items_[static_cast<size_t>(index)].text : std::string();
+std::optional<Control::ListItem> MemoryControl::Item(int index) const {
+    if (index < 0 || index >= ItemCount()) return std::nullopt;
+    return items_[static_cast<size_t>(index)];
 }
 
 void MemoryControl::SetItemText(int index, const std::string& text) {
     if (index >= 0 && index < ItemCount()) items_[static_cast<size_t>(index)].text = text;
-}
-
-std::string MemoryControl::ItemData(int index) const {
-    return index >= 0 && index < ItemCount() ? items_[static_cast<size_t>(index)].data : std::string();
-}
-
-bool MemoryControl::ItemVisible(int index) const {
-    return index >= 0 && index < ItemCount() && items_[static_cast<size_t>(index)].visible;
 }
 
 void MemoryControl::SetItemVisible(int index, bool visible) {

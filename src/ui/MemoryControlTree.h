@@ -50,10 +50,8 @@ public:
     void ClearItems() override;
     int SelectedItem() const override { return selectedItem_; }
     void SelectItem(int index, bool raiseEvent = true) override;
-    std::string ItemText(int index) const override;
+    std::optional<ListItem> Item(int index) const override;
     void SetItemText(int index, const std::string& text) override;
-    std::string ItemData(int index) const override;
-    bool ItemVisible(int index) const override;
     void SetItemVisible(int index, bool visible) override;
 
     int Page() const override { return page_; }
@@ -88,10 +86,6 @@ public:
     void MarkPageContainer() { isPageContainer_ = true; }
 
 private:
-    struct Item {
-        std::string text, data;
-        bool visible = true;
-    };
     MemoryControlHost& host_;
     std::string className_, name_;
     ControlType type_;
@@ -100,7 +94,7 @@ private:
     std::string text_, group_, bkImage_, foreImage_, thumbImage_, userData_, toolTipTitle_, toolTipText_;
     bool visible_ = true, enabled_ = true, selected_ = false;
     int value_ = 0, minimum_ = 0, maximum_ = 99;
-    std::vector<Item> items_;
+    std::vector<ListItem> items_;
     int selectedItem_ = -1;
     int page_ = 0;
     bool isPageContainer_ = false;
