@@ -226,27 +226,31 @@ bool CHeadsetAudio::SetMonitorMute(int muted) {
            library_.WriteInteger(capture_.info, "AAMuteControl", muted ? 1 : 0, AudioParameter::None()) == kOsConfOk;
 }
 
-void CHeadsetAudio::SetVoiceChanger(bool on) {
-    if (!Available()) return;
-    library_.WriteInteger(capture_.info, "Enable_MAGICVOICE", on ? 1 : 0, AudioParameter::None());
-    if (on) library_.WriteInteger(capture_.info, "Enable_MICECHO", 0, AudioParameter::None());
+bool CHeadsetAudio::SetVoiceChanger(bool on) {
+    if (!Available()) return false;
+    bool taken = library_.WriteInteger(capture_.info, "Enable_MAGICVOICE", on ? 1 : 0, AudioParameter::None()) == kOsConfOk;
+    if (on) taken = library_.WriteInteger(capture_.info, "Enable_MICECHO", 0, AudioParameter::None()) == kOsConfOk && taken;
+    return taken;
 }
 
-void CHeadsetAudio::SetVoiceEffect(int effect) {
-    if (!Available() || effect < 1 || effect > 4) return;
-    library_.WriteInteger(capture_.info, "MagicVoice_Selection", effect - 1, AudioParameter::None());
+bool CHeadsetAudio::SetVoiceEffect(int effect) {
+    if (!Available() || effect < 1 || effect > 4) return false;
+    return library_.WriteInteger(capture_.info, "MagicVoice_Selection", effect - 1, AudioParameter::None()) == kOsConfOk;
 }
 
-void CHeadsetAudio::ApplyEqualiser(std::span<const int> levels) {
-    if (!Available()) return;
-    library_.WriteInteger(render_.info, "Enable_EQ_GFX", 1, AudioParameter::None());
+bool CHeadsetAudio::ApplyEqualiser(std::span<const int> levels) {
+    if (!Available()) return false;
+    bool taken = library_.WriteInteger(render_.info, "Enable_EQ_GFX", 1, AudioParameter::None()) == kOsConfOk;
     for (size_t band = 0; band < levels.size() && band < kEqualiserBands; ++band)
-        library_.WriteInteger(render_.info, kBandProperties[band], levels[band], AudioParameter::None());
+        taken = library_.WriteInteger(render_.info, kBandProperties[band], levels[band], AudioParameter::None()) ==
+                    kOsConfOk &&
+                taken;
+    return taken;
 }
 
-void CHeadsetAudio::MoveBand(int band, int level) {
-    if (!Available() || band < 0 || band >= kEqualiserBands) return;
-    library_.WriteInteger(render_.info, kBandProperties[band], level, AudioParameter::None());
+bool CHeadsetAudio::MoveBand(int band, int level) {
+    if (!Available() || band < 0 || band >= kEqualiserBands) return false;
+    return library_.WriteInteger(render_.info, kBandProperties[band], level, AudioParameter::None()) == kOsConfOk;
 }
 
 }  // namespace m470

@@ -57,10 +57,12 @@ public:
     bool SetMicMute(int muted);
     bool SetMonitorVolume(int percent);
     bool SetMonitorMute(int muted);
-    void SetVoiceChanger(bool on);
-    void SetVoiceEffect(int effect);  // 1-4; anything else sends nothing
-    void ApplyEqualiser(std::span<const int> levels);
-    void MoveBand(int band, int level);
+    // These report whether every write was taken; a library may refuse the
+    // effects it cannot apply.
+    bool SetVoiceChanger(bool on);
+    bool SetVoiceEffect(int effect);  // 1-4; anything else sends nothing
+    bool ApplyEqualiser(std::span<const int> levels);
+    bool MoveBand(int band, int level);
 
 private:
     int32_t ReadNumber(const AudioEndpoint& endpoint, const char* property, const AudioParameter& parameter,

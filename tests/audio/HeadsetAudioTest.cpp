@@ -164,21 +164,29 @@ TEST_F(HeadsetAudioBridge, VolumeWritesSendTheFractionAndReadTheLevelOnlyOnSucce
 
 TEST_F(HeadsetAudioBridge, VoiceChangerAndEqualiserWrites) {
     InitQuietly();
-    audio.SetVoiceChanger(true);
-    audio.SetVoiceChanger(false);
-    audio.SetVoiceEffect(3);
-    audio.SetVoiceEffect(0);
-    audio.SetVoiceEffect(5);
+    EXPECT_TRUE(audio.SetVoiceChanger(true));
+    EXPECT_TRUE(audio.SetVoiceChanger(false));
+    EXPECT_TRUE(audio.SetVoiceEffect(3));
+    EXPECT_FALSE(audio.SetVoiceEffect(0));
+    EXPECT_FALSE(audio.SetVoiceEffect(5));
     const int preset3[] = {10, 4, 0, -3, -4, -3, -2, -1, 0, 0};
-    audio.ApplyEqualiser(preset3);
-    audio.MoveBand(4, -7);
-    audio.MoveBand(10, 1);
+    EXPECT_TRUE(audio.ApplyEqualiser(preset3));
+    EXPECT_TRUE(audio.MoveBand(4, -7));
+    EXPECT_FALSE(audio.MoveBand(10, 1));
     EXPECT_EQ(fake.PropertyLog(),
               (Lines{"write 2 Enable_MAGICVOICE 1", "write 2 Enable_MICECHO 0", "write 2 Enable_MAGICVOICE 0",
                      "write 2 MagicVoice_Selection 2", "write 1 Enable_EQ_GFX 1", "write 1 EQ_Slider1 10",
                      "write 1 EQ_Slider2 4", "write 1 EQ_Slider3 0", "write 1 EQ_Slider4 -3", "write 1 EQ_Slider5 -4",
                      "write 1 EQ_Slider6 -3", "write 1 EQ_Slider7 -2", "write 1 EQ_Slider8 -1",
                      "write 1 EQ_Slider9 0", "write 1 EQ_Slider10 0", "write 1 EQ_Slider5 -7"}));
+
+    // One refused band still sends the others, and the whole is told as refused.
+    fake.Reset();
+    fake.Fail("EQ_Slider2", kOsConfWrite);
+    EXPECT_FALSE(audio.ApplyEqualiser(preset3));
+    EXPECT_EQ(fake.Writes().size(), 11u);
+    fake.Fail("Enable_MICECHO", kOsConfWrite);
+    EXPECT_FALSE(audio.SetVoiceChanger(true));
 }
 
 TEST_F(HeadsetAudioBridge, MissingLibraryDisablesEverythingWithoutCalls) {
@@ -192,11 +200,11 @@ TEST_F(HeadsetAudioBridge, MissingLibraryDisablesEverythingWithoutCalls) {
         EXPECT_FALSE(missing.SetMicMute(1));
         EXPECT_FALSE(missing.SetMonitorVolume(37));
         EXPECT_FALSE(missing.SetMonitorMute(0));
-        missing.SetVoiceChanger(true);
-        missing.SetVoiceEffect(2);
+        EXPECT_FALSE(missing.SetVoiceChanger(true));
+        EXPECT_FALSE(missing.SetVoiceEffect(2));
         const int levels[10] = {};
-        missing.ApplyEqualiser(levels);
-        missing.MoveBand(0, 1);
+        EXPECT_FALSE(missing.ApplyEqualiser(levels));
+        EXPECT_FALSE(missing.MoveBand(0, 1));
         missing.ApplyAudioDefaults();
         EXPECT_FALSE(missing.ReadAudioState().micInSelect.has_value());
     }
