@@ -34,10 +34,13 @@ public:
     const std::vector<std::string>& Names() const { return names_; }
     int SelectedName() const { return selectedName_; }  // -1: none
     bool CustomMode() const { return stages_.eqType == equaliser::kCustom; }
-    // The library refused the last equaliser (or voice changer) settings:
-    // they are kept in the profile but the sound does not follow them.
-    bool EqualiserRefused() const { return equaliserRefused_; }
-    bool VoiceChangerRefused() const { return voiceRefused_; }
+    // The equaliser (voice changer) settings are kept in the profile but the
+    // sound does not follow them: no library, a library that refused the
+    // last of them, or (voice changer) a chip that does not offer it.
+    bool EqualiserRefused() const { return !audio_.Available() || equaliserRefused_; }
+    bool VoiceChangerRefused() const {
+        return !audio_.Available() || voiceRefused_ || (audio_.Capture().features[0] & kFeatureVoiceChanger) == 0;
+    }
 
     void ToggleVoiceChanger(bool on);
     void SelectVoiceEffect(int effect);

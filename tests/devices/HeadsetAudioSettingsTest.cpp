@@ -162,10 +162,18 @@ TEST_F(HeadsetSettings, VoiceChangerWritesAndStoresEvenWhenRefused) {
                                     "write 2 Enable_MICECHO 0"}));
     EXPECT_EQ(Saved()["SystemSetStages"]["MagicType"].asInt(), 3);
     EXPECT_EQ(Saved()["SystemSetStages"]["MagicEnable"].asInt(), 1);
+    EXPECT_FALSE(settings.VoiceChangerRefused());
     fake.Fail("Enable_MAGICVOICE", kOsConfWrite);
     settings.ToggleVoiceChanger(false);
     EXPECT_TRUE(settings.VoiceChangerRefused());
     EXPECT_EQ(Saved()["SystemSetStages"]["MagicEnable"].asInt(), 0);
+
+    // A chip without the voice changer feature: stored, told as not applied.
+    fake.Reset();
+    fake.Set("GetSupportFeature@2", "3,0,0,0,0,0,0");
+    audio.ChooseEndpoints();
+    settings.SelectVoiceEffect(1);
+    EXPECT_TRUE(settings.VoiceChangerRefused());
 }
 
 TEST_F(HeadsetSettings, MicrophoneAndMonitorAreStoredOnlyWhenTheLibraryTakesThem) {
