@@ -10,9 +10,10 @@ set(ranks
   keys 3
   profiles 4
   macros 5
-  devices 6 lighting 6 panels 6
-  sim 7
-  shell 8)
+  update 6
+  devices 7 lighting 7 panels 7
+  sim 8
+  shell 9)
 
 function(rank_of folder out)
   list(FIND ranks "${folder}" at)

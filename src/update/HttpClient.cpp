@@ -1,0 +1,271 @@
+#include "update/HttpClient.h"
+
+#include <curl/curl.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "platform/DebugTrace.h"
+#include "platform/Text.h"
+
+namespace m470 {
+namespace {
+
+constexpr uint32_t kErrorBadUrl = 3;
+constexpr uint32_t kErrorBadMethod = 87;
+constexpr uint64_t kProgressStep = 1024;
+
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct CurlDeleter {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
+
+bool IsSuccess(long status) { return status >= 200 && status <= 299; }
+
+// Called by libcurl at least once a second, also while nothing arrives.
+int AbortCheck(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* abort = static_cast<const std::atomic<bool>*>(flag);
+    return abort != nullptr && abort->load() ? 1 : 0;
+}
+
+// Settings both calls share: timeouts, verification, the abort check.
+void CommonOptions(CURL* curl, const HttpSettings& settings) {
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, settings.userAgent.c_str());
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, settings.stallTimeoutMs / 1000));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!settings.extraCaFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.extraCaFile.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, AbortCheck);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, settings.abort);
+    // The first attempt goes direct; proxies come only after it failed.
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+}
+
+// Nothing of the request left this host: no header bytes were sent.
+bool NothingSent(CURL* curl) {
+    long sent = 0;
+    curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &sent);
+    return sent == 0;
+}
+
+// One perform, and when nothing could be sent directly, one more through the
+// proxy the environment names.
+CURLcode PerformWithProxyFallback(CURL* curl, const std::string& url) {
+    CURLcode result = curl_easy_perform(curl);
+    if (result == CURLE_OK || !NothingSent(curl) || result == CURLE_ABORTED_BY_CALLBACK) return result;
+    const std::string proxy = HttpClient::ProxyFromEnvironment(url);
+    if (proxy.empty()) return result;
+    DebugTrace::Printf("update: direct request failed (%s), again through the proxy", curl_easy_strerror(result));
+    const char* noProxy = std::getenv("no_proxy") != nullptr ? std::getenv("no_proxy") : std::getenv("NO_PROXY");
+    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, noProxy != nullptr ? noProxy : "");
+    return curl_easy_perform(curl);
+}
+
+struct ReplyBuffer {
+    char* data;
+    size_t capacity;  // bytes that may hold text; one more holds the terminating zero
+    size_t used = 0;
+};
+
+size_t AppendReply(char* chunk, size_t size, size_t count, void* context) {
+    auto* buffer = static_cast<ReplyBuffer*>(context);
+    const size_t length = size * count;
+    const size_t taken = std::min(length, buffer->capacity - buffer->used);
+    std::memcpy(buffer->data + buffer->used, chunk, taken);
+    buffer->used += taken;
+    return length;  // the rest is dropped, not refused: the answer is cut
+}
+
+struct DownloadState {
+    CURL* curl;
+    int fd;
+    const DownloadProgress* progress;
+    EVP_MD_CTX* digest;
+    uint64_t total = 0;
+    uint64_t received = 0;
+    uint64_t reported = 0;
+    bool started = false;
+    bool refused = false;
+};
+
+// The first body bytes decide: a non-2xx answer or an unknown size stops here.
+bool StartBody(DownloadState& state) {
+    state.started = true;
+    long status = 0;
+    curl_easy_getinfo(state.curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_off_t length = -1;
+    curl_easy_getinfo(state.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (!IsSuccess(status) || length <= 0) {
+        DebugTrace::Printf("update: download refused (status %ld, length %lld)", status, static_cast<long long>(length));
+        state.refused = true;
+        return false;
+    }
+    state.total = static_cast<uint64_t>(length);
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        const ssize_t written = ::write(fd, data, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        length -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+size_t WriteDownload(char* chunk, size_t size, size_t count, void* context) {
+    auto& state = *static_cast<DownloadState*>(context);
+    const size_t length = size * count;
+    if (!state.started && !StartBody(state)) return 0;
+    if (state.received + length > state.total) {
+        state.refused = true;  // more than announced
+        return 0;
+    }
+    if (!WriteAll(state.fd, chunk, length)) return 0;
+    EVP_DigestUpdate(state.digest, chunk, length);
+    state.received += length;
+    while (state.reported + kProgressStep <= state.received && state.reported + kProgressStep < state.total) {
+        state.reported += kProgressStep;
+        (*state.progress)(static_cast<double>(state.total), static_cast<double>(state.reported));
+    }
+    return length;
+}
+
+std::string HexOf(const unsigned char* bytes, unsigned length) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned i = 0; i < length; ++i) {
+        hex += kDigits[bytes[i] >> 4];
+        hex += kDigits[bytes[i] & 0x0F];
+    }
+    return hex;
+}
+
+}  // namespace
+
+HttpClient::HttpClient(HttpSettings settings) : settings_(std::move(settings)) { InitCurlOnce(); }
+
+std::string HttpClient::ProxyFromEnvironment(const std::string& url) {
+    const bool secure = url.rfind("https:", 0) == 0;
+    const char* names[] = {secure ? "https_proxy" : "http_proxy", secure ? "HTTPS_PROXY" : "HTTP_PROXY", "all_proxy", "ALL_PROXY"};
+    for (const char* name : names)
+        if (const char* value = std::getenv(name); value != nullptr && value[0] != '\0') return value;
+    return {};
+}
+
+int HttpClient::HttpRequest(std::string_view method, const std::string& url, const char* body, size_t bodyLength,
+                            char* response, size_t responseSize) {
+    lastStatus_ = 0;
+    if (url.empty()) {
+        lastError_ = kErrorBadUrl;
+        return -1;
+    }
+    const bool post = EqualsIgnoringCase(method, "POST");
+    if (!post && !EqualsIgnoringCase(method, "GET")) {
+        lastError_ = kErrorBadMethod;
+        return -1;
+    }
+    if (response == nullptr || responseSize == 0) {
+        lastError_ = kErrorBadMethod;
+        return -1;
+    }
+    CurlHandle curl(curl_easy_init());
+    if (!curl) {
+        lastError_ = CURLE_FAILED_INIT;
+        return -1;
+    }
+    CommonOptions(curl.get(), settings_);
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    const std::string length = "Content-Length: " + std::to_string(bodyLength);
+    curl_slist* headers = curl_slist_append(nullptr, length.c_str());
+    headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
+    headers = curl_slist_append(headers, "Accept:application/prs.Kestro.v1+json");
+    HeaderList headerList(headers);
+    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers);
+    if (post) {
+        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, bodyLength > 0 ? body : "");
+        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+    }
+    ReplyBuffer buffer{response, responseSize - 1};
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendReply);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &buffer);
+    const CURLcode result = PerformWithProxyFallback(curl.get(), url);
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &lastStatus_);
+    lastError_ = result;
+    if (result != CURLE_OK && NothingSent(curl.get())) {
+        DebugTrace::Printf("update: request to %s not sent: %s", url.c_str(), curl_easy_strerror(result));
+        const size_t text = std::min(kNoLinkServer.size(), responseSize - 1);
+        std::memcpy(response, kNoLinkServer.data(), text);
+        response[text] = '\0';
+        return 0;
+    }
+    response[buffer.used] = '\0';
+    return static_cast<int>(buffer.used);
+}
+
+DownloadOutcome HttpClient::DownloadFile(const std::string& url, int fd, const DownloadProgress& progress) {
+    DownloadOutcome outcome;
+    CurlHandle curl(curl_easy_init());
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> digest(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!curl || !digest || url.rfind("https://", 0) != 0 || EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr) != 1) {
+        lastError_ = !curl ? CURLE_FAILED_INIT : CURLE_UNSUPPORTED_PROTOCOL;
+        progress(0, 0);
+        return outcome;
+    }
+    CommonOptions(curl.get(), settings_);
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
+    DownloadState state{curl.get(), fd, &progress, digest.get()};
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteDownload);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &state);
+    const CURLcode result = PerformWithProxyFallback(curl.get(), url);
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
+    lastStatus_ = outcome.status;
+    lastError_ = result;
+    // An answer with no body at all never reached the write callback.
+    if (result == CURLE_OK && !state.started) state.refused = true;
+    outcome.received = state.received;
+    outcome.total = state.total;
+    outcome.complete = result == CURLE_OK && !state.refused && state.total > 0 && state.received == state.total;
+    if (!outcome.complete) {
+        DebugTrace::Printf("update: download of %s failed after %llu bytes: %s", url.c_str(),
+                           static_cast<unsigned long long>(state.received), curl_easy_strerror(result));
+        progress(0, static_cast<double>(state.received));
+        return outcome;
+    }
+    progress(static_cast<double>(state.total), static_cast<double>(state.received));
+    unsigned char hash[EVP_MAX_MD_SIZE];
+    unsigned hashLength = 0;
+    EVP_DigestFinal_ex(digest.get(), hash, &hashLength);
+    outcome.sha256 = HexOf(hash, hashLength);
+    return outcome;
+}
+
+}  // namespace m470

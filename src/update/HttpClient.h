@@ -1,0 +1,73 @@
+#pragma once
+// The update service's HTTP access on libcurl: a form request whose answer
+// lands in the caller's buffer, and a download into an open file with
+// progress. Certificates and host names are always verified; a download is
+// https only, also after a redirect. Each worker thread owns its client.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace m470 {
+
+// The text a request leaves in the buffer when nothing could be sent.
+inline constexpr std::string_view kNoLinkServer = "NO_LINK_SERVER";
+
+struct HttpSettings {
+    std::string userAgent = "WinHTTP Client/1.0";
+    long connectTimeoutMs = 60000;
+    // A send or a receive that makes no progress for this long fails.
+    long stallTimeoutMs = 30000;
+    // A further certificate authority to trust (a private update server);
+    // the system's authorities are trusted in any case.
+    std::string extraCaFile;
+    // Raised by another thread: the transfer stops within a second.
+    const std::atomic<bool>* abort = nullptr;
+};
+
+// (total bytes, bytes received so far); a total of 0 tells a failed download.
+using DownloadProgress = std::function<void(double total, double received)>;
+
+struct DownloadOutcome {
+    bool complete = false;
+    uint64_t received = 0;
+    uint64_t total = 0;
+    long status = 0;         // the HTTP status of the answer, 0 without one
+    std::string sha256;      // lower-case hex of what was written
+};
+
+class HttpClient {
+public:
+    explicit HttpClient(HttpSettings settings = {});
+
+    // "GET" or "POST" (any case). The body's length is sent as given. The
+    // answer is cut at responseSize - 1 bytes and terminated. Returns the
+    // bytes written (0 with "NO_LINK_SERVER" in the buffer when nothing
+    // could be sent), or -1 for an empty URL (last error 3) or another
+    // method (87).
+    int HttpRequest(std::string_view method, const std::string& url, const char* body, size_t bodyLength, char* response,
+                    size_t responseSize);
+
+    // Streams an https URL into fd. Progress comes in 1024-byte steps and at
+    // the end; a refused address, a non-2xx answer, an unknown size, an early
+    // close or an abort end with progress (0, received).
+    DownloadOutcome DownloadFile(const std::string& url, int fd, const DownloadProgress& progress);
+
+    // The libcurl code of the last failure (or 3 / 87 above), 0 after success.
+    uint32_t LastError() const { return lastError_; }
+    // The HTTP status of the last request's answer, 0 without one.
+    long LastStatus() const { return lastStatus_; }
+
+    // The proxy the usual variables name for url (https_proxy, http_proxy,
+    // all_proxy, in either case); empty when none does.
+    static std::string ProxyFromEnvironment(const std::string& url);
+
+private:
+    HttpSettings settings_;
+    uint32_t lastError_ = 0;
+    long lastStatus_ = 0;
+};
+
+}  // namespace m470
