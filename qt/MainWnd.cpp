@@ -385,6 +385,12 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
         case window_message::kSwitchLanguage:
             ApplyLanguage(static_cast<int>(wParam));
             break;
+        case window_message::kOpenSettings:
+            QTimer::singleShot(0, this, [this] { OpenSettings(); });  // its modal loop runs after this message
+            break;
+        case window_message::kClearSettingsMark:
+            if (ui::Control* button = host_.Find("setbtn")) button->SetForeImage("");
+            break;
         case window_message::kInterfaceArrived:
             if (manager_) manager_->OnArrival(static_cast<size_t>(wParam));
             OnDeviceSetChanged();
@@ -555,8 +561,8 @@ void CMainWnd::CloseAuxWindows() {
 
 // ---- settings menu ----
 
-// Until the settings window exists, the settings button opens a menu: the
-// languages of the list and About.
+// The settings button opens a menu: the languages of the list, the settings
+// window and About.
 void CMainWnd::ShowSettingsMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName("setting_menu");
@@ -572,6 +578,8 @@ void CMainWnd::ShowSettingsMenu() {
         const int index = static_cast<int>(i);
         connect(action, &QAction::triggered, this, [this, index] { HandleMessage(window_message::kSwitchLanguage, index, 0); });
     }
+    QAction* settings = menu->addAction(QString::fromStdString(Text("setting_menu_update")), this, [this] { OpenSettings(); });
+    settings->setObjectName("setwnd_menu");
     QAction* about = menu->addAction(QString::fromStdString(Text("setting_menu_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
     about->setObjectName("about_menu");
     QWidget* anchor = root_ != nullptr ? root_->findChild<QWidget*>("setbtn") : nullptr;

@@ -76,8 +76,10 @@ public:
     void CloseAuxWindows();
 
     void ApplyLanguage(int index);
-    // The settings button's menu: languages and About.
+    // The settings button's menu: languages, the settings window and About.
     void ShowSettingsMenu();
+    // The settings window with the update list, modal; nothing while one is open.
+    void OpenSettings();
     // "closebtn" and "nodevice_ok_btn": hidden to the tray, or, without a
     // tray to come back from, the end of the program.
     void HideWindow();
@@ -171,6 +173,7 @@ private:
     CGameLighting gameLighting_;
     bool showingFileAlert_ = false;
     QPoint dragOffset_;
+    QPointer<QWidget> setWnd_;
 };
 
 }  // namespace m470::qt

@@ -6,11 +6,13 @@
 #include <QProcess>
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 #include <sys/resource.h>
 
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
+#include "support/LoopbackServer.h"
 #include "support/TempFolder.h"
 
 namespace m470 {
@@ -505,6 +507,55 @@ TEST_F(Program, LeftoversOfKilledSavesAreGoneAfterAStart) {
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_FALSE(std::filesystem::exists(folder.File("data/M470/mouse/ProfileList.ini.tmp.999999999.0")));
     EXPECT_FALSE(std::filesystem::exists(folder.File("config/M470/registry.json.tmp.999999999.4")));
+}
+
+// The settings window against an update service on loopback (TLS, trusted
+// through the registry's extra authority): the virtual mouse at 0x0107 is
+// offered 0x0108, the download shows its progress and the stub installer,
+// which fails, runs exactly once.
+TEST_F(Program, TheSettingsWindowUpdatesTheMouseAndRunsItsInstallerOnce) {
+    test::LoopbackServer service(true);
+    const std::string installer = "#!/bin/sh\necho ran >> '" + folder.File("runs") + "'\nexit 1\n#" + std::string(3000, '-') + "\n";
+    std::vector<std::string> asked;
+    std::mutex askedMutex;
+    service.On("POST", "/api/updates", [&](const test::SeenRequest& request) {
+        std::lock_guard lock(askedMutex);
+        asked.push_back(request.body.c_str());
+        if (request.body.find("_M470_1&version=107") == std::string::npos)
+            return test::Answer{200, R"({"version":"0","version_name":"0"})", "application/json"};
+        return test::Answer{200, R"({"path":")" + service.Base() + R"(files/fw.exe","version":"0108","device_id":1})", "application/json"};
+    });
+    service.On("GET", "/files/fw.exe", [&](const test::SeenRequest&) { return test::Answer{200, installer}; });
+    service.Start();
+    Json::Value registry(Json::objectValue);
+    registry["UPDATE_SERVICE"] = service.Base() + "api/";
+    registry["UPDATE_BRAND"] = "VANTRL";
+    registry["UPDATE_FIRMWARE_MOUSE"] = "M4A7B2C9";
+    registry["UPDATE_CA_FILE"] = test::TlsFixture("ca.pem");
+    folder.Write("config/M470/registry.json", StyledJson(registry));
+    const RunResult run = Play(R"(wait 1000
+click setbtn
+trigger setwnd_menu
+wait 1500
+expect Update_Status_text text Updates are available
+expect check_name_select[0] text Gaming Mouse
+expect OldRev[0] text V0107
+expect updateRev[0] text V0108
+expect update_status_text[0] text Update available
+expect check_name_select[0] selected 1
+expect update_status_text[1] text Up to date
+click update_fw_and_ap
+click update_OK_btn
+wait 3500
+expect update_progress_value[0] text 100%
+expect update_status_text[0] text Update failed
+expect check_name_select[0] enabled 1
+click closebtn
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(folder.Read("runs"), "ran\n");
+    std::lock_guard lock(askedMutex);
+    EXPECT_EQ(asked, (std::vector<std::string>{"app_key=VANTRL_1_M4A7B2C9_M470_1&version=107", "app_key=VANTRL_0_ALL_M470_1&version=10"}));
 }
 
 TEST_F(Program, AFailingLineIsNamed) {

@@ -1,0 +1,62 @@
+#include "shell/UpdateList.h"
+
+#include <array>
+
+#include "devices/DeviceManager.h"
+#include "panels/DeviceOption.h"
+#include "platform/Registry.h"
+#include "update/UpdateSettings.h"
+
+namespace m470 {
+namespace {
+
+constexpr std::array<UpdateProductRow, 4> kUpdateProducts{{
+    {"mouse", kTypeMouseClass, "M470"},
+    {"keyboard", kTypeKeyboardClass, "T33"},
+    {"MousePad", kTypeMouseClass, "MP"},
+    {"HD", kTypeMouseClass, "HD"},
+}};
+
+const UpdateProductRow* RowOf(const std::string& productName) {
+    for (const UpdateProductRow& row : kUpdateProducts)
+        if (productName == row.productName) return &row;
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<UpdateEntry> BuildUpdateList(const CDeviceManager* manager, const RegistryStore& registry,
+                                         const std::string& programVersion) {
+    const UpdateSettings settings = ReadUpdateSettings(registry);
+    std::vector<UpdateEntry> entries;
+    for (size_t k = 0; manager != nullptr && k < manager->Entries().size(); ++k) {
+        const uint16_t version = manager->InstalledVersion(k);
+        const CVantrelUSBDevice* device = manager->Entries()[k]->Device();
+        if (version == 0 || device == nullptr) continue;  // not connected: not handed to the window
+        const int model = device->ModelIndex();
+        if (model < 0 || static_cast<size_t>(model) >= manager->Products().size()) continue;
+        const std::string productName = manager->Products()[static_cast<size_t>(model)].name;
+        const UpdateProductRow* row = RowOf(productName);
+        if (row == nullptr) continue;
+        UpdateEntry entry;
+        entry.type = row->type;
+        entry.installedVersion = version;
+        entry.brand = settings.brand;
+        entry.firmwareId = settings.FirmwareId(registry, productName);
+        entry.deviceName = row->deviceName;
+        entry.listName = productName + "_device_name_text";
+        entries.push_back(entry);
+    }
+    UpdateEntry program;
+    program.type = kTypeProgram;
+    program.installedVersion = VersionNumberOf(programVersion);
+    program.brand = settings.brand;
+    program.firmwareId = kProgramFirmwareId;
+    program.deviceName = "M470";
+    program.listName = "update_program_name";
+    program.versionLabel = "V" + programVersion;
+    entries.push_back(program);
+    return entries;
+}
+
+}  // namespace m470
