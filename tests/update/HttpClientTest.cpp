@@ -4,7 +4,6 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "support/LoopbackServer.h"
+#include "support/Sha256.h"
 #include "support/TempFolder.h"
 #include "update/HttpClient.h"
 
@@ -22,6 +22,7 @@ namespace m470 {
 namespace {
 
 using test::LoopbackServer;
+using test::Sha256Hex;
 using test::TlsFixture;
 using Calls = std::vector<std::pair<double, double>>;
 
@@ -29,16 +30,6 @@ std::string Bytes(size_t count) {
     std::string bytes(count, '\0');
     for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>('a' + i % 26);
     return bytes;
-}
-
-std::string Sha256Hex(const std::string& data) {
-    unsigned char hash[EVP_MAX_MD_SIZE];
-    unsigned length = 0;
-    EVP_Digest(data.data(), data.size(), hash, &length, EVP_sha256(), nullptr);
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned i = 0; i < length; ++i) (hex += kDigits[hash[i] >> 4]) += kDigits[hash[i] & 15];
-    return hex;
 }
 
 HttpClient TrustingClient(const std::atomic<bool>* abort = nullptr) {

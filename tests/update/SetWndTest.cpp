@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -14,6 +13,7 @@
 
 #include "platform/Folders.h"
 #include "support/LoopbackServer.h"
+#include "support/Sha256.h"
 #include "support/TempFolder.h"
 #include "support/UiQueue.h"
 #include "ui/MemoryControlTree.h"
@@ -25,17 +25,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::Answer;
 using test::LoopbackServer;
+using test::Sha256Hex;
 using test::SeenRequest;
-
-std::string Sha256Hex(const std::string& data) {
-    unsigned char hash[EVP_MAX_MD_SIZE];
-    unsigned length = 0;
-    EVP_Digest(data.data(), data.size(), hash, &length, EVP_sha256(), nullptr);
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned i = 0; i < length; ++i) (hex += kDigits[hash[i] >> 4]) += kDigits[hash[i] & 15];
-    return hex;
-}
 
 mode_t ModeOf(const std::string& path) {
     struct stat info {};
@@ -142,6 +133,18 @@ protected:
         host.Click(Find("update_OK_btn").Get());
         EXPECT_EQ(Find("get_update_tab_layout").Page(), 0);
     }
+    // Opens the window again on a fresh tree.
+    void Reopen(const UpdateSettings& settings) {
+        window.reset();
+        root = host.LoadLayout(GetInstallFolder() + "skin/setwnd.ui");
+        Open(settings);
+    }
+    // Check, pick what is offered, update, and wait for the mouse's item to end.
+    bool UpdateToTheEnd() {
+        if (!Checked()) return false;
+        StartUpdate();
+        return Ended(0);
+    }
     bool Ended(size_t k) {
         return PumpUntil([this, k] {
             const int status = window->ItemStatus(k);
@@ -190,11 +193,9 @@ TEST_F(SettingsWindow, WithoutAServiceItSaysSoAndSendsNothing) {
     EXPECT_EQ(server.Requests(), 0);
     EXPECT_TRUE(DownloadFolders().empty());
     // An address that is not https is not used either.
-    window.reset();
     UpdateSettings plain = Service();
     plain.serviceBase = "http://127.0.0.1:" + std::to_string(server.Port()) + "/api/";
-    root = host.LoadLayout(GetInstallFolder() + "skin/setwnd.ui");
-    Open(plain);
+    Reopen(plain);
     EXPECT_EQ(window->WindowState(), window_state::kInsecureService);
     EXPECT_EQ(Find("Update_Status_text").Text(), "UpdateServiceInsecureText");
     PumpFor(200ms);
@@ -245,11 +246,9 @@ TEST_F(SettingsWindow, UpToDateShowsTheLastCheckAndNoAnswerSaysSo) {
     EXPECT_EQ(window->WindowState(), window_state::kLastCheck);
     EXPECT_EQ(Find("Update_Status_text").Text(), "<UpdateIsLastText>" + TodayText());
     EXPECT_EQ(lastCheckShown, 1);
-    window.reset();
     UpdateSettings refused = Service();
     refused.serviceBase = "https://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/api/";
-    root = host.LoadLayout(GetInstallFolder() + "skin/setwnd.ui");
-    Open(refused);
+    Reopen(refused);
     ASSERT_TRUE(Checked());
     EXPECT_EQ(window->WindowState(), window_state::kNoAnswer);
     EXPECT_EQ(Find("Update_Status_text").Text(), "NoUpdateInfoText");
@@ -291,9 +290,7 @@ TEST_F(SettingsWindow, AnInstallerThatSucceedsLeavesTheItemUpToDate) {
     const std::string installer = Installer(0);
     OfferMouse(installer, "");  // no hash announced: the download alone decides
     Open(Service());
-    ASSERT_TRUE(Checked());
-    StartUpdate();
-    ASSERT_TRUE(Ended(0));
+    ASSERT_TRUE(UpdateToTheEnd());
     EXPECT_EQ(window->ItemStatus(0), item_state::kUpToDate);
     EXPECT_EQ(folder.Read("runs"), "ran\n");
     PumpUntil([this] { return window->WindowState() == window_state::kLastCheck; });
@@ -304,21 +301,15 @@ TEST_F(SettingsWindow, NothingRunsThatWasNotVerified) {
     const std::string installer = Installer(0);
     OfferMouse(installer, Sha256Hex(installer + "changed"));
     Open(Service());
-    ASSERT_TRUE(Checked());
-    StartUpdate();
-    ASSERT_TRUE(Ended(0));
+    ASSERT_TRUE(UpdateToTheEnd());
     EXPECT_EQ(window->ItemStatus(0), item_state::kFailed);
     EXPECT_EQ(Downloads(), 1);
     EXPECT_FALSE(std::filesystem::exists(folder.File("runs")));
     EXPECT_FALSE(std::filesystem::exists(window->ItemResult(0).localFile));
     // A plain-http download address is not even asked.
-    window.reset();
     OfferMouse(installer, "", "http");
-    root = host.LoadLayout(GetInstallFolder() + "skin/setwnd.ui");
-    Open(Service());
-    ASSERT_TRUE(Checked());
-    StartUpdate();
-    ASSERT_TRUE(Ended(0));
+    Reopen(Service());
+    ASSERT_TRUE(UpdateToTheEnd());
     EXPECT_EQ(window->ItemStatus(0), item_state::kFailed);
     EXPECT_EQ(Downloads(), 1);
     EXPECT_FALSE(std::filesystem::exists(folder.File("runs")));
@@ -328,9 +319,7 @@ TEST_F(SettingsWindow, AFileTheSystemCannotRunSaysUpdateFailed) {
     const std::string windowsInstaller = std::string("MZ\x90\x00\x03\x00\x00\x00", 8) + std::string(600, '\0');
     OfferMouse(windowsInstaller, Sha256Hex(windowsInstaller));
     Open(Service());
-    ASSERT_TRUE(Checked());
-    StartUpdate();
-    ASSERT_TRUE(Ended(0));
+    ASSERT_TRUE(UpdateToTheEnd());
     EXPECT_EQ(window->ItemStatus(0), item_state::kFailed);
     PumpUntil([this] { return !told.empty(); });
     EXPECT_EQ(told, (std::vector<std::string>{"Update failed!"}));
@@ -344,9 +333,7 @@ TEST_F(SettingsWindow, AFailedDownloadCanBePickedAgain) {
         files["/files/fw.exe"] = {404, "<html>not found</html>", "text/html"};
     }
     Open(Service());
-    ASSERT_TRUE(Checked());
-    StartUpdate();
-    ASSERT_TRUE(Ended(0));
+    ASSERT_TRUE(UpdateToTheEnd());
     EXPECT_EQ(window->ItemStatus(0), item_state::kFailed);
     EXPECT_FALSE(std::filesystem::exists(folder.File("runs")));  // the error page was not run
     {
