@@ -87,6 +87,7 @@ UpdateResult ReadAnswer(const UpdateEntry& entry, const char* answer, size_t len
 
 UpdateResult CheckForUpdate(HttpClient& client, const std::string& serviceBase, const UpdateEntry& entry) {
     const std::string body = RequestBody(AppKey(entry), entry.installedVersion, IsHex(entry));
+    DebugTrace::Printf("update: asking %supdates: %s", serviceBase.c_str(), body.c_str());
     std::vector<char> answer(kAnswerBufferSize, '\0');
     // The body goes with its terminating zero, as the service expects.
     const int length = client.HttpRequest("POST", serviceBase + "updates", body.c_str(), body.size() + 1, answer.data(),

@@ -554,8 +554,32 @@ click closebtn
 )", "mouse");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(folder.Read("runs"), "ran\n");
+    EXPECT_NE(folder.Read("trace.log").find("update: asking " + service.Base() + "api/updates: app_key=VANTRL_1_"), std::string::npos);
     std::lock_guard lock(askedMutex);
     EXPECT_EQ(asked, (std::vector<std::string>{"app_key=VANTRL_1_M4A7B2C9_M470_1&version=107", "app_key=VANTRL_0_ALL_M470_1&version=10"}));
+}
+
+// With no update service configured the window says so, asks nothing and
+// still offers the language choice, which switches every window at once.
+TEST_F(Program, WithoutAnUpdateServiceTheSettingsWindowSaysSoAndSwitchesTheLanguage) {
+    const RunResult run = Play(R"(wait 1000
+click setbtn
+trigger setwnd_menu
+wait 300
+expect Update_Status_text text No update service configured
+expect OldRev[0] text V0107
+expect update_status_text[0] text No information
+expect update_fw_and_ap visible 0
+item Language_combox_info 0
+expect Update_Status_text text 未配置更新服务
+expect setwnd_title_label text 设置
+expect update_status_text[1] text 暂无信息
+click closebtn
+expect nodevice_label text 未检测到设备
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(LoadJson(folder.File("config/M470/registry.json"))["LANGUAGE"].asString(), "2052");
+    EXPECT_EQ(folder.Read("trace.log").find("update: asking"), std::string::npos);
 }
 
 TEST_F(Program, AFailingLineIsNamed) {
