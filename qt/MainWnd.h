@@ -18,6 +18,8 @@
 #include "lighting/GameLighting.h"
 #include "lighting/LightSync.h"
 #include "platform/Registry.h"
+#include "macros/DeviceHook.h"
+#include "qt/CaptureFilter.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
 #include "qt/QtControlHost.h"
@@ -117,6 +119,9 @@ public:
     bool ExitRequested() const { return exitRequested_; }
     void RequestExit();
 
+    // The one input-capture owner; its filter takes keys and buttons while a mode is set.
+    CDeviceHook& Hook() { return hook_; }
+
 signals:
     void exitRequested();
 
@@ -128,6 +133,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
     void OnDeviceSetChanged();
+
 private:
     void StartTimer(int id, int delayMs);
     void OnTimer(int id);
@@ -174,6 +180,9 @@ private:
     bool showingFileAlert_ = false;
     QPoint dragOffset_;
     QPointer<QWidget> setWnd_;
+    // Declared before the hook, which removes its capture when it goes.
+    CaptureFilter capture_{hook_};
+    CDeviceHook hook_{&capture_};
 };
 
 }  // namespace m470::qt

@@ -5,6 +5,7 @@
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFile>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -17,8 +18,10 @@
 #include <QTextStream>
 #include <QPointer>
 #include <QTimer>
+#include <optional>
 #include <sstream>
 
+#include "macros/MouseEventTable.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
 #include "qt/MainWnd.h"
@@ -42,6 +45,38 @@ std::string Rest(std::istringstream& words) {
     std::getline(words, rest);
     const size_t first = rest.find_first_not_of(' ');
     return first == std::string::npos ? std::string() : rest.substr(first);
+}
+
+// "0x1E" or "30", one byte.
+bool ParseScanCode(const std::string& text, int& value) { return ParseInt(text, value) && value >= 0 && value <= 0xFF; }
+
+struct ScriptButtonRow {
+    const char* name;
+    uint16_t press, release;
+    uint8_t extra;
+};
+constexpr ScriptButtonRow kScriptButtons[] = {
+    {"left", mouse_message::kLeftDown, mouse_message::kLeftUp, 0},
+    {"right", mouse_message::kRightDown, mouse_message::kRightUp, 0},
+    {"middle", mouse_message::kMiddleDown, mouse_message::kMiddleUp, 0},
+    {"back", mouse_message::kExtraDown, mouse_message::kExtraUp, kExtraBack},
+    {"forward", mouse_message::kExtraDown, mouse_message::kExtraUp, kExtraForward},
+};
+
+// A mouse button as the capture reports it, at X Y on the screen (the
+// pointer's place without them).
+std::optional<CapturedButton> ScriptButton(const std::string& what, const std::string& button, const std::string& x,
+                                           const std::string& y) {
+    if (what != "press" && what != "release") return std::nullopt;
+    QPoint at = QCursor::pos();
+    if (!x.empty()) {
+        int px = 0, py = 0;
+        if (!ParseInt(x, px) || !ParseInt(y, py)) return std::nullopt;
+        at = QPoint(px, py);
+    }
+    for (const ScriptButtonRow& row : kScriptButtons)
+        if (button == row.name) return CapturedButton{what == "press" ? row.press : row.release, row.extra, at.x(), at.y()};
+    return std::nullopt;
 }
 
 std::string ValueOf(QWidget* widget, const std::string& what) {
@@ -195,6 +230,24 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
     if (action == "choose") {
         const std::string answer = Rest(words);
         SetNextFileChoice(answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer));
+        return {};
+    }
+    if (action == "press" || action == "release") {
+        // A key as the capture reports it (offscreen there is no native scan code).
+        std::string code, extended;
+        words >> code >> extended;
+        int scan = 0;
+        if (!ParseScanCode(code, scan) || (!extended.empty() && extended != "ext"))
+            return action + " takes a scan code (decimal or 0x..) and optionally ext";
+        window_.Hook().DeliverKey({static_cast<uint16_t>(scan), extended == "ext", action == "press"});
+        return {};
+    }
+    if (action == "mouse") {
+        std::string what, button, x, y;
+        words >> what >> button >> x >> y;
+        const std::optional<CapturedButton> captured = ScriptButton(what, button, x, y);
+        if (!captured) return "mouse takes press|release, left|right|middle|back|forward and optionally X Y";
+        window_.Hook().DeliverButton(*captured);
         return {};
     }
     if (action == "trigger") {
