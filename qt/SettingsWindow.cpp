@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "Version.h"
+#include "platform/DebugTrace.h"
 #include "platform/Folders.h"
 #include "qt/MainWnd.h"
 #include "qt/QtControlHost.h"
@@ -18,6 +19,7 @@ namespace m470::qt {
 
 void CMainWnd::OpenSettings() {
     if (setWnd_) return;  // one settings window at a time
+    DebugTrace::Write("settings window opened");
     QtControlHost host;
     host.SetLanguage(&language_);
     QWidget* root = host.LoadLayout(installFolder_ + "skin/setwnd.ui", this);

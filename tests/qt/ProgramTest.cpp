@@ -574,12 +574,21 @@ item Language_combox_info 0
 expect Update_Status_text text 未配置更新服务
 expect setwnd_title_label text 设置
 expect update_status_text[1] text 暂无信息
+# asked again while it is open: still one window, closed by one click
+click setbtn
+trigger setwnd_menu
+wait 200
 click closebtn
+wait 200
 expect nodevice_label text 未检测到设备
 )", "mouse");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(LoadJson(folder.File("config/M470/registry.json"))["LANGUAGE"].asString(), "2052");
     EXPECT_EQ(folder.Read("trace.log").find("update: asking"), std::string::npos);
+    const std::string trace = folder.Read("trace.log");
+    const size_t opened = trace.find("settings window opened");
+    ASSERT_NE(opened, std::string::npos);
+    EXPECT_EQ(trace.find("settings window opened", opened + 1), std::string::npos);
 }
 
 TEST_F(Program, AFailingLineIsNamed) {
