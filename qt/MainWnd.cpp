@@ -1,5 +1,6 @@
 #include "qt/MainWnd.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QtUiTools/QUiLoader>
 
 #include <filesystem>
 #include <optional>
@@ -202,6 +204,80 @@ CMainWnd::CMainWnd(QString installFolder, QWidget* parent)
     host_.SetNotifyCallback([this](const ui::Notification& n) { Notify(n); });
     host_.SetLanguage(&language_);
     gameLighting_ = CGameLighting([this](int result) { ReportWrite(*this, result); });
+    SetUpPanelWindow();
+}
+
+void CMainWnd::SetUpPanelWindow() {
+    // Captured input goes to the page shown, synchronously on this thread.
+    for (const HookModeRow& row : kHookModes) {
+        const int mode = row.mode;
+        hook_.OnKeyMessage(row.keyMessage, [this, mode](const CapturedKey& key) {
+            if (CVantrelUSBDevice* device = CurrentDevice()) device->OnCapturedKey(mode, key);
+        });
+        if (row.mouseMessage == nullptr) continue;
+        hook_.OnButtonMessage(row.mouseMessage, [this, mode](const CapturedButton& button) {
+            if (CVantrelUSBDevice* device = CurrentDevice()) device->OnCapturedButton(mode, button);
+        });
+    }
+    panelWindow_.ask = [this](const std::string& key) {
+        return ShowMessage(Dialogs(), "", key, dpi_, true, kButtonsConfirmCancel) == 1;
+    };
+    panelWindow_.notice = [this](const std::string& key) { ShowMessage(Dialogs(), "", key, dpi_, true, kButtonsConfirm); };
+    panelWindow_.plainNotice = [this](const std::string& text) { ShowMessage(Dialogs(), "", text, dpi_, false, kButtonsConfirm); };
+    panelWindow_.chooseOpenFile = [this](const std::string& filter) {
+        return ChooseOpenFile(Dialogs(), QString::fromStdString(filter)).value_or(std::string());
+    };
+    panelWindow_.chooseSaveFile = [this](const std::string& filter) {
+        return ChooseSaveFile(Dialogs(), QString::fromStdString(filter)).value_or(std::string());
+    };
+    panelWindow_.setHook = [this](int mode, bool on, std::function<ScreenRect()> passArea) {
+        hook_.SetPassArea(std::move(passArea));
+        if (on) hook_.SetHookMode(0, mode, true, mode != hook_mode::kSingleKey);
+        else if (hook_.Mode() == mode) hook_.RemoveHooks();
+    };
+    panelWindow_.screenArea = [this](const std::string& name) {
+        QWidget* widget = host_.WidgetOf(CurrentDevice() != nullptr && CurrentDevice()->Page() != nullptr
+                                             ? host_.FindUnder(CurrentDevice()->Page(), name)
+                                             : host_.Find(name));
+        if (widget == nullptr || !widget->isVisible()) return ScreenRect{};
+        const QPoint at = widget->mapToGlobal(QPoint(0, 0));
+        return ScreenRect{at.x(), at.y(), widget->width(), widget->height()};
+    };
+    panelWindow_.openMenu = [this](const std::string& layout, std::function<void(const std::string&)> chosen) {
+        OpenLayoutMenu(layout, std::move(chosen));
+    };
+}
+
+void CMainWnd::OpenLayoutMenu(const std::string& layout, std::function<void(const std::string&)> chosen) {
+    QUiLoader loader;
+    QFile file(installFolder_ + "skin/" + QString::fromStdString(layout));
+    if (!file.open(QIODevice::ReadOnly)) return;
+    std::unique_ptr<QWidget> tree(loader.load(&file));
+    if (!tree) return;
+    auto* menu = new QMenu(this);
+    menu->setObjectName(tree->objectName());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // Buttons are entries; a widget with a "title" is a submenu of its buttons.
+    const std::function<void(QWidget*, QMenu*)> fill = [&](QWidget* parent, QMenu* into) {
+        for (QObject* child : parent->children()) {
+            auto* widget = qobject_cast<QWidget*>(child);
+            if (widget == nullptr) continue;
+            if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                QAction* entry = into->addAction(QString::fromStdString(Text(button->text().toStdString())));
+                entry->setObjectName(button->objectName());
+                const std::string name = button->objectName().toStdString();
+                connect(entry, &QAction::triggered, this, [chosen, name] { chosen(name); });
+            } else if (widget->property("title").isValid()) {
+                QMenu* sub = into->addMenu(QString::fromStdString(Text(widget->property("title").toString().toStdString())));
+                sub->setObjectName(widget->objectName());
+                fill(widget, sub);
+            } else {
+                fill(widget, into);
+            }
+        }
+    };
+    fill(tree.get(), menu);
+    menu->popup(QCursor::pos());
 }
 
 CMainWnd::~CMainWnd() {
@@ -229,6 +305,7 @@ void CMainWnd::OnDeviceSetChanged() {
     const bool several = connected >= 2;
     lightSync_.SetDevices(devices);
     for (CVantrelUSBDevice* device : devices) {
+        device->SetPanelWindow(&panelWindow_);
         if (CLightControlUI* panel = device->LightPanel()) panel->SetSameModeAvailable(several ? 1 : 0);
         if (!several && device->Kind() == DeviceKind::Headset) device->SetSynced(false);
     }
@@ -335,6 +412,8 @@ void CMainWnd::DispatchNotification(const ui::Notification& n) {
         return;
     }
     if (n.event == "selectchanged" && n.senderName == "device_select") {
+        // A recording of the device left stops and is saved, as its stop button does.
+        if (CVantrelUSBDevice* left = CurrentDevice()) left->StopCapture();
         if (manager_) manager_->OnEntrySelected(n.sender);
         return;
     }
@@ -355,6 +434,7 @@ void CMainWnd::DispatchNotification(const ui::Notification& n) {
             ReportWrite(*this, edit.write);
             return;
         }
+        if (device->HandlePanelNotification(n)) return;
     }
     std::string prefix;
     int number = 0;

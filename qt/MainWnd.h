@@ -19,6 +19,7 @@
 #include "lighting/LightSync.h"
 #include "platform/Registry.h"
 #include "macros/DeviceHook.h"
+#include "panels/PanelWindow.h"
 #include "qt/CaptureFilter.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
@@ -133,6 +134,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
     void OnDeviceSetChanged();
+    // The services the pages' key and macro panels ask of the window.
+    void SetUpPanelWindow();
+    void OpenLayoutMenu(const std::string& layout, std::function<void(const std::string&)> chosen);
 
 private:
     void StartTimer(int id, int delayMs);
@@ -180,6 +184,7 @@ private:
     bool showingFileAlert_ = false;
     QPoint dragOffset_;
     QPointer<QWidget> setWnd_;
+    PanelWindow panelWindow_;
     // Declared before the hook, which removes its capture when it goes.
     CaptureFilter capture_{hook_};
     CDeviceHook hook_{&capture_};

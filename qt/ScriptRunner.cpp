@@ -308,6 +308,11 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         edit->insert(QString::fromStdString(argument));
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
         QApplication::sendEvent(edit, &out);
+    } else if (action == "focus" || action == "unfocus") {
+        // The keyboard focus enters or leaves a control, as a click into it or elsewhere does.
+        if (action == "focus") widget->setFocus(Qt::OtherFocusReason);
+        QFocusEvent event(action == "focus" ? QEvent::FocusIn : QEvent::FocusOut, Qt::OtherFocusReason);
+        QApplication::sendEvent(widget, &event);
     } else if (action == "key") {
         const QKeySequence sequence(QString::fromStdString(argument));
         if (sequence.isEmpty()) return "unknown key \"" + argument + "\"";

@@ -6,6 +6,7 @@
 
 #include "device_link/CommandSequences.h"
 #include "macros/MacroFiles.h"
+#include "panels/KeyMacroPanels.h"
 #include "platform/DebugTrace.h"
 #include "platform/JsonFile.h"
 
@@ -53,10 +54,11 @@ struct OptionTabPage {
     int settingsPage;  // of "mouse_device_seting_layout"
     bool built;
 };
+constexpr int kKeySettingsPage = 2;
 constexpr std::array<OptionTabPage, 5> kOptionTabPages{{
     {1, "deng_Op_tab", 3, true},
-    {2, "key_Op_tab", 2, false},
-    {3, "macro_Op_tab", 2, false},
+    {2, "key_Op_tab", 2, true},
+    {3, "macro_Op_tab", 5, true},
     {4, "system_Op_tab", 0, true},
     {5, "cursor_Op_tab", 1, true},
 }};
@@ -88,6 +90,7 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
 }
 
 CVantrelMouseDevice::~CVantrelMouseDevice() {
+    if (keyMacro_) keyMacro_->StopCapture();
     // The threads read this object's members: stop them before it goes.
     StopLightingThread();
     CloseNotify(false);
@@ -150,7 +153,56 @@ void CVantrelMouseDevice::BuildPage() {
     SetUpProfileStrip();
     HideUnbuiltTabs();
     SetUpLightPanel();
+    keyMacro_.reset();
+    ui::Ctl keyItem = FindOnPage("KeySetControlItem"), macroItem = FindOnPage("MacroControlItem");
+    if (keyItem && macroItem) {
+        keyMacro_ = std::make_unique<CKeyMacroPanels>(*host_, keyItem.Get(), macroItem.Get(), *this, translate_);
+        keyMacro_->SetWindow(panelWindow_);
+        keyMacro_->Reload();
+    }
     ShowSettingsPage(0);
+}
+
+void CVantrelMouseDevice::SetPanelWindow(const PanelWindow* window) {
+    panelWindow_ = window;
+    if (keyMacro_) keyMacro_->SetWindow(window);
+}
+
+void CVantrelMouseDevice::OnCapturedKey(int mode, const CapturedKey& key) {
+    if (keyMacro_) keyMacro_->OnCapturedKey(mode, key);
+}
+
+void CVantrelMouseDevice::OnCapturedButton(int mode, const CapturedButton& button) {
+    if (keyMacro_) keyMacro_->OnCapturedButton(mode, button);
+}
+
+void CVantrelMouseDevice::StopCapture() {
+    if (keyMacro_) keyMacro_->StopCapture();
+}
+
+bool CVantrelMouseDevice::HandlePanelNotification(const ui::Notification& n) {
+    return keyMacro_ != nullptr && keyMacro_->HandleNotification(n);
+}
+
+void CVantrelMouseDevice::RefreshTexts() {
+    RefreshKeyInfo();
+    if (keyMacro_) keyMacro_->RefreshTexts();
+}
+
+void CVantrelMouseDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {
+    if (index >= assignments_.size()) return;
+    assignments_[index] = pair;
+    profile_.WriteKeyList(assignments_);
+}
+
+void CVantrelMouseDevice::MarkKeys(int selected) {
+    for (size_t j = 0; j < keyButtons_.size(); ++j) {
+        ui::Control* button = keyButtons_[j].Get();
+        if (button == nullptr) continue;
+        button->SetKeySelected(static_cast<int>(j) == selected);
+        if (j < assignments_.size() && j < kMouseButtons)
+            button->SetDefaultState(SameFunction(assignments_[j].current, FactoryFunction(j)));
+    }
 }
 
 void CVantrelMouseDevice::HideUnbuiltTabs() {
@@ -159,8 +211,12 @@ void CVantrelMouseDevice::HideUnbuiltTabs() {
 }
 
 void CVantrelMouseDevice::ShowOptionTab(int number) {
-    for (const OptionTabPage& row : kOptionTabPages)
-        if (row.tab == number && row.built) ShowSettingsPage(row.settingsPage);
+    for (const OptionTabPage& row : kOptionTabPages) {
+        if (row.tab != number || !row.built) continue;
+        ShowSettingsPage(row.settingsPage);
+        // The picture's buttons pick keys for assignment only on the buttons tab.
+        ShowFunctionPage(row.settingsPage == kKeySettingsPage ? 2 : 1);
+    }
 }
 
 int CVantrelMouseDevice::WriteAllSettings() {
@@ -559,6 +615,7 @@ void CVantrelMouseDevice::OnNotification(uint16_t code, bool receiver) {
 // ---- page handlers ----
 
 bool CVantrelMouseDevice::HandlePageNotification(const ui::Notification& n) {
+    if (HandlePanelNotification(n)) return true;
     using Handler = void (*)(CVantrelMouseDevice&, int);
     struct Row {
         const char* event;

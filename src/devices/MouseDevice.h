@@ -49,6 +49,8 @@ inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{
     {0x14, 0x78, 0x02, "mouse_key_fire_key"}, {0xA0, 0x35, 0x00, "mouse_key_mode_cut_key"},
 }};
 
+class CKeyMacroPanels;
+
 class CVantrelMouseDevice : public CVantrelUSBDevice {
 public:
     explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
@@ -79,7 +81,19 @@ public:
     void ShowStageSlider(size_t stage, int position);
     void ShowSettingsPage(int page);
     void ShowOptionTab(int number) override;
-    void RefreshTexts() override { RefreshKeyInfo(); }
+    void RefreshTexts() override;
+    void SetPanelWindow(const PanelWindow* window) override;
+    void OnCapturedKey(int mode, const CapturedKey& key) override;
+    void OnCapturedButton(int mode, const CapturedButton& button) override;
+    void StopCapture() override;
+    bool HandlePanelNotification(const ui::Notification& n) override;
+    CKeyMacroPanels* KeyMacro() const { return keyMacro_.get(); }
+
+    // The key list: one key's pair stored (model and profile document, not
+    // saved), the picture's marks (selected key, keys at their default).
+    void StoreAssignment(size_t index, const KeyAssignmentPair& pair);
+    void MarkKeys(int selected);
+    std::string MacroFolder() const { return DataFolder(); }
 
     // The mouse page's notifications; false when the event is not the mouse's.
     bool HandlePageNotification(const ui::Notification& notification);
@@ -135,6 +149,8 @@ private:
     uint8_t activeRecord_ = 0;
     uint8_t previousMode_ = 0xFF;
     ui::Ctl logo_;
+    std::unique_ptr<CKeyMacroPanels> keyMacro_;
+    const PanelWindow* panelWindow_ = nullptr;
 };
 
 }  // namespace m470

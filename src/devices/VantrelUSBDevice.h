@@ -20,6 +20,7 @@
 #include "platform/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
 #include "lighting/LightControlUI.h"
+#include "panels/PanelWindow.h"
 #include "platform/TickClock.h"
 #include "profiles/DeviceProfileUI.h"
 #include "ui/Ctl.h"
@@ -118,6 +119,13 @@ public:
     virtual void SwitchCustomGroup(int group) { (void)group; }
     virtual void RedrawCustomLighting() {}
     virtual void SetCustomColour(int on) { (void)on; }
+    // The key and macro panels of a mouse or keyboard page: the window's
+    // services, captured input, the end of a capture, their notifications.
+    virtual void SetPanelWindow(const PanelWindow* window) { (void)window; }
+    virtual void OnCapturedKey(int mode, const CapturedKey& key) { (void)mode, (void)key; }
+    virtual void OnCapturedButton(int mode, const CapturedButton& button) { (void)mode, (void)button; }
+    virtual void StopCapture() {}
+    virtual bool HandlePanelNotification(const ui::Notification& n) { (void)n; return false; }
 
     // ---- profiles ----
     // The page's profile strip ("DeviceProfileItem"): list, current profile.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <mutex>
 #include <sstream>
@@ -596,6 +597,109 @@ TEST_F(Program, AFailingLineIsNamed) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.errors.find("script line 2: nodevice_label visible is \"1\", expected \"0\""), std::string::npos) << run.errors;
     EXPECT_EQ(Play("virtual plug trackball\n", "").exitCode, 1);
+}
+
+}  // namespace
+}  // namespace m470
+
+namespace m470 {
+namespace {
+
+// The 3-byte functions of the last key table sent (data from report byte 8).
+std::vector<std::array<uint8_t, 3>> Functions(const std::vector<uint8_t>& report) {
+    std::vector<std::array<uint8_t, 3>> functions;
+    for (size_t at = 8; at + 2 < 8 + report[4] && at + 2 < report.size(); at += 3)
+        functions.push_back({report[at], report[at + 1], report[at + 2]});
+    return functions;
+}
+
+TEST_F(Program, AKeyWithCtrlAndARecordedMacroReachTheMouseAndComeBackAfterARestart) {
+    const RunResult run = Play(R"(wait 1000
+click device_select[0]
+select key_Op_tab
+click key_4
+item keyset_function_combo 6
+select key_ComBox_check_1
+focus keyset_keyboard_text_edit
+press 0x1E
+release 0x1E
+unfocus keyset_keyboard_text_edit
+expect keyset_keyboard_text_edit text A
+click key_butt_prosave
+wait 100
+select macro_Op_tab
+click macro_btn_name_add
+click confirm_btn
+click macro_btn_starredio
+press 0x1E
+wait 150
+release 0x1E
+press 0x30
+press 0x30
+release 0x30
+mouse press left 5000 5000
+click macro_btn_stopredio
+select key_Op_tab
+click key_5
+item keyset_function_combo 9
+item keyset_macro_combo 0
+item keyset_macro_over_combo 0
+click key_butt_prosave
+wait 100
+expect key_butt_prosave enabled 0
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const Json::Value list = MouseList();
+    const Json::Value keys = MouseProfile(list["profilelist"][list["profileselect"].asInt()]["profileUUID"].asString())["Device"][0]["KeyList"];
+    EXPECT_EQ(keys[4]["Assignment"].asUInt(), 0x200104u);  // A with Ctrl
+    EXPECT_EQ(keys[5]["Assignment"].asUInt(), 0x700000u);  // macro 0, run once
+    const Json::Value catalogue = LoadJson(folder.File("data/M470/mouse/macro.config"));
+    ASSERT_EQ(catalogue["MacroInfo"].size(), 1u);
+    EXPECT_EQ(catalogue["MacroInfo"][0]["MacroName"].asString(), "macro_1");
+    const Json::Value macro = LoadJson(folder.File("data/M470/mouse/" + catalogue["MacroInfo"][0]["Guid"].asString() + ".mac"));
+    const Json::Value& events = macro["Events"];
+    // The held B counts once; the click far from the stop button is recorded, the stop click is not.
+    ASSERT_EQ(events.size(), 5u) << StyledJson(macro);
+    const int held = std::stoi(events[0]["Delay"].asString());
+    EXPECT_GE(held, 140);
+    EXPECT_LT(held, 5000);
+
+    std::vector<uint8_t> image, table;
+    for (const auto& request : Requests()) {
+        if (request[3] == 0x15) image = request;
+        if (request[3] == 0x09) table = request;
+    }
+    ASSERT_FALSE(image.empty());
+    // Header, one offset (18), five events: A down with its delay, A up, B down, B up, left down.
+    const std::vector<uint8_t> head{0xAA, 0x55, 16 + 6 + 20, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 18, 0, 5, 0, 0, 0};
+    EXPECT_EQ(std::vector<uint8_t>(image.begin() + 8, image.begin() + 8 + 22), head);
+    EXPECT_EQ(image[4], 16 + 6 + 20);
+    const std::vector<uint8_t> first{static_cast<uint8_t>(held), static_cast<uint8_t>(held >> 8), 0x8A, 0x04};
+    EXPECT_EQ(std::vector<uint8_t>(image.begin() + 30, image.begin() + 34), first);
+    EXPECT_EQ(image[36], 0x0A);
+    EXPECT_EQ(image[37], 0x04);
+    EXPECT_EQ(image[40], 0x8A);
+    EXPECT_EQ(image[41], 0x05);
+    EXPECT_EQ(image[48], 0x81);
+    EXPECT_EQ(image[49], 0x01);
+    ASSERT_FALSE(table.empty());
+    const auto functions = Functions(table);
+    EXPECT_EQ(std::count(functions.begin(), functions.end(), std::array<uint8_t, 3>{0x20, 0x01, 0x04}), 1);
+    EXPECT_EQ(std::count(functions.begin(), functions.end(), std::array<uint8_t, 3>{0x70, 0x00, 0x00}), 1);
+
+    const RunResult again = Play(R"(wait 1000
+click device_select[0]
+select key_Op_tab
+click key_4
+expect keyset_function_combo value 6
+expect key_ComBox_check_1 selected 1
+expect keyset_keyboard_text_edit text A
+click key_5
+expect keyset_function_combo value 9
+expect keyset_macro_combo text macro_1
+expect keyset_macro_over_combo value 0
+)", "mouse");
+    EXPECT_EQ(again.exitCode, 0) << again.errors;
 }
 
 }  // namespace

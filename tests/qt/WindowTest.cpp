@@ -161,8 +161,15 @@ protected:
 };
 
 TEST_F(MousePage, OptionTabsShowTheirPanelAndUnbuiltOnesAreHidden) {
-    EXPECT_TRUE(On<QAbstractButton>("key_Op_tab")->isHidden());
-    EXPECT_TRUE(On<QAbstractButton>("macro_Op_tab")->isHidden());
+    // The buttons and macros tabs have their panels now.
+    EXPECT_FALSE(On<QAbstractButton>("key_Op_tab")->isHidden());
+    EXPECT_FALSE(On<QAbstractButton>("macro_Op_tab")->isHidden());
+    On<QAbstractButton>("key_Op_tab")->click();
+    EXPECT_EQ(SettingsPage(), 2);
+    EXPECT_EQ(mouse.GetFunctionPage(), 2);  // the picture's buttons pick keys for assignment
+    On<QAbstractButton>("macro_Op_tab")->click();
+    EXPECT_EQ(SettingsPage(), 5);
+    EXPECT_EQ(mouse.GetFunctionPage(), 1);
     EXPECT_FALSE(On<QAbstractButton>("deng_Op_tab")->isHidden());
     On<QAbstractButton>("deng_Op_tab")->click();
     EXPECT_EQ(SettingsPage(), 3);

@@ -1,0 +1,71 @@
+#pragma once
+// The key assignment panel and the macro editor of a mouse page, bound to
+// their mouse: the panels' device operations, the window's questions and
+// capture, and the routes of both panels.
+#include <memory>
+
+#include "panels/KeySetControlUI.h"
+#include "panels/MacroControlUI.h"
+#include "panels/PanelWindow.h"
+
+namespace m470 {
+
+class CVantrelMouseDevice;
+
+class CKeyMacroPanels : public KeySetTarget, public MacroEditorHost {
+public:
+    CKeyMacroPanels(ui::ControlHost& host, ui::Control* keyItem, ui::Control* macroItem, CVantrelMouseDevice& mouse,
+                    Translator translate);
+
+    // The window's services; nullptr leaves every question unanswered (Cancel).
+    void SetWindow(const PanelWindow* window) { window_ = window; }
+    // The device's folder and profile are known: names, lists, captions.
+    void Reload();
+    bool HandleNotification(const ui::Notification& n);
+    void OnCapturedKey(int mode, const CapturedKey& key);
+    void OnCapturedButton(int mode, const CapturedButton& button);
+    // Another device is chosen or the page goes: a recording stops and is saved.
+    void StopCapture();
+    void RefreshTexts() { macros_.RefreshTexts(); }
+
+    CKeySetControlUI& Keys() { return keys_; }
+    CMacroControlUI& Macros() { return macros_; }
+
+    // KeySetTarget
+    int FunctionPage() const override;
+    bool ProfileReadable() const override;
+    std::vector<KeyAssignmentPair> KeyAssignments() const override;
+    std::optional<KeyAssignmentPair> SelectKey(int index) override;
+    void StoreSelectedAssignment(const KeyAssignment& current, const KeyAssignment& defaults) override;
+    void RefreshKeyCaptions() override;
+    std::vector<int> CollectUsedMacros() override;
+    int WriteMacros(const std::vector<int>& macros) override;
+    int WriteKeyAssignmentsWithMacros(int page) override;
+    bool SaveProfile() override;
+    void RefreshKeyMarks() override;
+
+    // MacroEditorHost
+    bool Ask(const std::string& textKey) override;
+    void Notice(const std::string& textKey) override;
+    std::string ChooseOpenFile(const std::string& filter) override;
+    std::string ChooseSaveFile(const std::string& filter) override;
+    void SetHook(int mode, bool on) override;
+    ScreenRect StopButtonArea() override;
+    void OpenRowMenu() override;
+    void MacrosChanged(const std::vector<std::string>& names) override;
+    std::vector<KeyAssignmentPair> CurrentKeys() override;
+    void StoreRenumberedKeys(const std::vector<KeyAssignmentPair>& keys) override;
+    std::vector<std::string> OtherProfiles() override;
+    int DeviceIndex() override;
+
+private:
+    void SetKeyCapture(bool on);
+
+    CVantrelMouseDevice& mouse_;
+    CKeySetControlUI keys_;
+    CMacroControlUI macros_;
+    const PanelWindow* window_ = nullptr;
+    int selectedKey_ = -1;
+};
+
+}  // namespace m470
