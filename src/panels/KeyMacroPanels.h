@@ -26,7 +26,10 @@ public:
     void OnCapturedButton(int mode, const CapturedButton& button);
     // Another device is chosen or the page goes: a recording stops and is saved.
     void StopCapture();
-    void RefreshTexts() { macros_.RefreshTexts(); }
+    void RefreshTexts() {
+        keys_.RefreshTexts();
+        macros_.RefreshTexts();
+    }
 
     CKeySetControlUI& Keys() { return keys_; }
     CMacroControlUI& Macros() { return macros_; }

@@ -119,6 +119,21 @@ ui::Ctl CKeySetControlUI::Find(const std::string& name) const {
 
 void CKeySetControlUI::BindControls() { FillTables(); }
 
+void CKeySetControlUI::RefreshTexts() {
+    // Items take their text when added: add them again, keeping each choice.
+    std::vector<const char*> combos{kFunctionCombo, kEndModeCombo, kRecoilCombo};
+    for (const TableKind& table : kTableKinds) combos.push_back(table.combo);
+    for (const ScrollKind& scroll : kScrollKinds) combos.push_back(scroll.combo);
+    std::vector<int> chosen;
+    for (const char* name : combos) {
+        chosen.push_back(Find(name).SelectedItem());
+        Find(name).ClearItems();
+    }
+    FillTables();
+    for (size_t i = 0; i < combos.size(); ++i) Find(combos[i]).SelectItem(chosen[i], false);
+    SetMode(mode_);
+}
+
 void CKeySetControlUI::FillTables() {
     ui::Ctl functions = Find(kFunctionCombo);
     if (functions.ItemCount() == 0)

@@ -55,6 +55,8 @@ public:
     CKeySetControlUI(ui::ControlHost& host, ui::Control* root, Translator translate);
 
     void BindControls();
+    // The combos' fixed items in the language now in force.
+    void RefreshTexts();
     // 1 keyboard (no DPI or recoil kinds), 2 mouse.
     void SetMode(int deviceKind);
     int Mode() const { return mode_; }

@@ -338,3 +338,29 @@ TEST_F(KeySetPanel, RoutesFromTheControls) {
 
 }  // namespace
 }  // namespace m470
+
+namespace m470 {
+namespace {
+
+TEST(KeySetPanelTexts, ALanguageSwitchRenamesTheItemsAndKeepsTheChoices) {
+    ui::MemoryControlHost host;
+    ui::MemoryControl* root = host.LoadLayout(GetInstallFolder() + "skin/keysetcontrol.ui");
+    ASSERT_NE(root, nullptr);
+    CKeySetControlUI panel(host, root, nullptr);
+    panel.BindControls();
+    panel.SetMode(1);
+    ui::Ctl media = host.FindUnder(root, "keyset_media_combo"), functions = host.FindUnder(root, "keyset_function_combo");
+    media.SelectItem(3, false);
+    functions.SelectItem(7, false);
+    media.Get()->SetItemText(3, "stale");
+    panel.RefreshTexts();
+    EXPECT_EQ(media.ItemCount(), 18);
+    EXPECT_EQ(media.SelectedItem(), 3);
+    EXPECT_EQ(media.ItemText(3), "media_prev");
+    EXPECT_EQ(functions.SelectedItem(), 7);
+    EXPECT_EQ(functions.ItemCount(), kFunctionKinds);
+    EXPECT_FALSE(functions.Get()->ItemVisible(panel.ItemOfKind(4)));  // still a keyboard's list
+}
+
+}  // namespace
+}  // namespace m470
