@@ -702,5 +702,40 @@ expect keyset_macro_over_combo value 0
     EXPECT_EQ(again.exitCode, 0) << again.errors;
 }
 
+TEST_F(Program, AFailedMacroWriteIsToldAndSendsNoKeyTablePointingAtIt) {
+    const RunResult run = Play(R"(wait 1000
+click device_select[0]
+select macro_Op_tab
+click macro_btn_name_add
+click confirm_btn
+click macro_btn_starredio
+press 0x30
+release 0x30
+click macro_btn_stopredio
+select key_Op_tab
+click key_5
+item keyset_function_combo 9
+item keyset_macro_combo 0
+item keyset_macro_over_combo 0
+virtual fail mouse 0x15
+click key_butt_prosave
+expect MessageText text Writing to the device failed.
+click confirm_btn
+wait 100
+expect key_butt_prosave enabled 1
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    // The edit is kept in the profile, but the mouse got no key table for a macro it lacks.
+    const Json::Value list = MouseList();
+    const Json::Value keys = MouseProfile(list["profilelist"][list["profileselect"].asInt()]["profileUUID"].asString())["Device"][0]["KeyList"];
+    EXPECT_EQ(keys[5]["Assignment"].asUInt(), 0x700000u);
+    bool macroTried = false;
+    for (const auto& request : Requests()) {
+        macroTried = macroTried || request[3] == 0x15;
+        if (macroTried) EXPECT_NE(request[3], 0x09);
+    }
+    EXPECT_TRUE(macroTried);
+}
+
 }  // namespace
 }  // namespace m470
