@@ -4,9 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "platform/DebugTrace.h"
 #include "platform/StoppableThread.h"
@@ -18,9 +21,23 @@ namespace {
 
 constexpr std::chrono::milliseconds kPollStep{100};
 
+std::mutex gLeftMutex;
+std::vector<pid_t> gLeftRunning;
+
 }  // namespace
 
+void ReapLeftInstallers() {
+    std::lock_guard lock(gLeftMutex);
+    std::erase_if(gLeftRunning, [](pid_t child) { return ::waitpid(child, nullptr, WNOHANG) != 0; });
+}
+
+size_t LeftInstallerCount() {
+    std::lock_guard lock(gLeftMutex);
+    return gLeftRunning.size();
+}
+
 InstallOutcome RunInstaller(const std::string& path, const StopEvent& stop) {
+    ReapLeftInstallers();
     pid_t child = 0;
     char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
     // posix_spawn, not posix_spawnp: a file that is no program is not handed to a shell.
@@ -41,7 +58,11 @@ InstallOutcome RunInstaller(const std::string& path, const StopEvent& stop) {
             return ok ? InstallOutcome::Succeeded : InstallOutcome::Failed;
         }
         if (ended < 0 && errno != EINTR) return InstallOutcome::Failed;
-        if (stop.WaitFor(kPollStep)) return InstallOutcome::Stopped;
+        if (stop.WaitFor(kPollStep)) {
+            std::lock_guard lock(gLeftMutex);
+            gLeftRunning.push_back(child);
+            return InstallOutcome::Stopped;
+        }
     }
 }
 

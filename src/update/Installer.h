@@ -16,4 +16,9 @@ enum class InstallOutcome {
 
 InstallOutcome RunInstaller(const std::string& path, const StopEvent& stop);
 
+// Installers whose wait a stop cut short are kept and reaped once they ended
+// (each run and each settings window does this), so none stays a zombie.
+void ReapLeftInstallers();
+size_t LeftInstallerCount();
+
 }  // namespace m470

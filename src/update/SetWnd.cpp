@@ -119,6 +119,7 @@ UpdateResult CSetWnd::ItemResult(size_t index) const {
 // ---- opening and closing ----
 
 void CSetWnd::Open(std::vector<UpdateEntry> entries) {
+    ReapLeftInstallers();
     entries_ = std::move(entries);
     ui::Ctl combo = Find("Language_combox_info");
     combo.ClearItems();
