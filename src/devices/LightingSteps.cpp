@@ -162,18 +162,20 @@ void StepMouseTrail(EffectState& state, TrailState& trail, const LightingState& 
     }
 }
 
-void StepPadWave(EffectState& state, const LightingState& light, LedFrame& frame) {
+void StepPadWave(EffectState& state, const LightingState& light, LedFrame& frame, const WaveShape& shape) {
     const bool multi = light.multiColor != 0;
-    state.phase = PhaseStep(light.direction, multi ? kWheelSize : 96, state.phase, 1);
+    state.phase = PhaseStep(light.direction, multi ? kWheelSize : 96, state.phase, multi ? 1 : shape.curveStep);
     for (size_t i = 0; i < frame.size(); ++i) {
         if (multi)
-            SetLed(frame, i, kColourWheel[(state.phase + 1 + 7 * i) % kWheelSize], light.Scale());
+            SetLed(frame, i, kColourWheel[(state.phase + 1 + shape.wheelStride * i) % kWheelSize], light.Scale());
         else
-            SetLed(frame, i, light.colour, Scaled(light.Scale(), kWaveCurve[(state.phase + 1 + 7 * i) % 96]));
+            SetLed(frame, i, light.colour,
+                   Scaled(light.Scale(), kWaveCurve[(state.phase + shape.curveOffset + shape.curveStride * i) % 96]));
     }
 }
 
-void StepPadTrail(EffectState& state, PadTrailState& pad, const LightingState& light, LedFrame& frame, bool pairs) {
+void StepPadTrail(EffectState& state, PadTrailState& pad, const LightingState& light, LedFrame& frame, bool pairs,
+                  size_t levelShift) {
     constexpr size_t kPairPositions = 7;
     state.phase = PhaseStep(light.direction, kWheelSize, state.phase, 1);
     if (pad.calls > 1) {
@@ -199,7 +201,8 @@ void StepPadTrail(EffectState& state, PadTrailState& pad, const LightingState& l
             else
                 colour = kColourWheel[state.phase];
         }
-        const uint8_t level = Scaled(light.Scale(), pad.trail.levels[i]);
+        const size_t source = i + levelShift;
+        const uint8_t level = Scaled(light.Scale(), source < pad.trail.levels.size() ? pad.trail.levels[source] : 0);
         SetLed(frame, first, colour, level);
         if (pairs) SetLed(frame, 14 - i, colour, level);
     }

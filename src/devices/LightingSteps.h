@@ -47,14 +47,26 @@ void ResetTrail(TrailState& trail);
 void StepMouseWave(EffectState& state, const LightingState& light, LedFrame& frame);
 void StepMouseTrail(EffectState& state, TrailState& trail, const LightingState& light, LedFrame& frame);
 
-// Mousepad steps: the wave over every LED, and the trail over pairs of LEDs
-// (position i lights LEDs i + 1 and 14 − i) or over every LED.
-void StepPadWave(EffectState& state, const LightingState& light, LedFrame& frame);
+// Mousepad and headset steps: the wave over every LED, and the trail over
+// pairs of LEDs (position i lights LEDs i + 1 and 14 − i) or over every LED.
+// The two products space their waves differently.
+struct WaveShape {
+    uint8_t wheelStride;  // colour-wheel entries between LEDs (seven colours)
+    uint8_t curveStep;    // curve phase step per run (one colour)
+    uint8_t curveStride;  // curve entries between LEDs
+    uint8_t curveOffset;  // curve entries before LED 0
+};
+inline constexpr WaveShape kPadWave{7, 1, 7, 1};
+inline constexpr WaveShape kHeadsetWave{16, 3, 10, 0};
+void StepPadWave(EffectState& state, const LightingState& light, LedFrame& frame, const WaveShape& shape = kPadWave);
 struct PadTrailState {
     TrailState trail;
     uint8_t calls = 0;
 };
-void StepPadTrail(EffectState& state, PadTrailState& trail, const LightingState& light, LedFrame& frame, bool pairs);
+// levelShift: position i takes the trail level of position i + levelShift
+// (the headset's trails run one place ahead of the pad's).
+void StepPadTrail(EffectState& state, PadTrailState& trail, const LightingState& light, LedFrame& frame, bool pairs,
+                  size_t levelShift = 0);
 
 struct ReactionState {
     struct Led {
