@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "device_link/CommandCodes.h"
 #include "device_link/CommandSequences.h"
 #include "device_link/KnownInterface.h"
 #include "devices/Products.h"
@@ -161,6 +162,38 @@ TEST_F(VirtualMouse, UnreadNotificationsDoNotCostTheNextReply) {
     EXPECT_EQ(report[0], 0x03);
     EXPECT_EQ(report[1], 0x03);
     EXPECT_EQ(report[2], 0x04);
+}
+
+// Another opener of the node (a second program, an earlier exchange that
+// timed out) leaves two key-table replies in our queue: the transport skips
+// one mismatched reply and takes the next whatever it answers, so only
+// emptying the queue before the request keeps them out of the settings read.
+TEST_F(VirtualMouse, StaleRepliesOfAnotherCommandAreNotTakenForTheSettingsRead) {
+    rig.hub.Plug("mouse");
+    rig.Open(transport, "mouse", LinkWired);
+    CHidDevice other(rig.hub.Backend());
+    ASSERT_TRUE(other.Open(rig.PathOf("mouse", 4), true, true, true, false));
+    Report keyRead{};
+    keyRead[packet::kReportId] = kCommandReportId;
+    keyRead[packet::kCommand] = command::kReadKeyTable;
+    keyRead[packet::kLength] = 56;
+    StoreChecksum(keyRead);
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(other.Write(keyRead.data(), keyRead.size(), nullptr, 1000));
+
+    const std::vector<uint8_t> settings = rig.hub.Firmware("mouse")->Area(command::kReadSettings);
+    ASSERT_GE(settings.size(), 80u);
+    ASSERT_NE(rig.hub.Firmware("mouse")->Area(command::kReadKeyTable)[0], settings[0]);  // a mix-up would show
+    std::vector<uint8_t> read(80, 0xEE);
+    rig.hub.Traffic().Clear();
+    ASSERT_EQ(transport.ReadSettings(read.data(), read.size(), 0), kResultSuccess);
+    EXPECT_EQ(read, std::vector<uint8_t>(settings.begin(), settings.begin() + 80));
+    // Two chunks on the wire, each answered once; nothing left over for the next exchange.
+    const auto traffic = rig.hub.Traffic().Entries();
+    ASSERT_EQ(traffic.size(), 2u);
+    EXPECT_EQ(traffic[0].request[packet::kCommand], command::kReadSettings);
+    uint8_t status[6] = {};
+    ASSERT_EQ(transport.ReadShort(status, sizeof status, 0), kResultSuccess);
+    EXPECT_EQ(status[0], 100);
 }
 
 TEST_F(VirtualMouse, UnplugDuringAnExchangeFailsAndNothingHangs) {
