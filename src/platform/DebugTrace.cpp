@@ -11,6 +11,7 @@ namespace {
 
 struct TraceState {
     std::deque<std::string> lines;
+    size_t keptBytes = 0;
     bool loaded = false;
     bool toStderr = false;
     std::FILE* logFile = nullptr;
@@ -37,7 +38,11 @@ void DebugTrace::Write(std::string_view line) {
     Trace::With([line](TraceState& state) {
         if (!state.loaded) state.LoadEnvironment();
         state.lines.emplace_back(line);
-        if (state.lines.size() > kMaxKeptLines) state.lines.pop_front();
+        state.keptBytes += line.size() + kLineOverhead;
+        while (state.keptBytes > kMaxKeptBytes) {
+            state.keptBytes -= state.lines.front().size() + kLineOverhead;
+            state.lines.pop_front();
+        }
         if (state.toStderr) {
             std::fwrite(line.data(), 1, line.size(), stderr);
             std::fputc('\n', stderr);
@@ -79,7 +84,10 @@ std::vector<std::string> DebugTrace::Lines() {
 }
 
 void DebugTrace::Clear() {
-    Trace::With([](TraceState& state) { state.lines.clear(); });
+    Trace::With([](TraceState& state) {
+        state.lines.clear();
+        state.keptBytes = 0;
+    });
 }
 
 bool DebugTrace::Contains(std::string_view fragment) {

@@ -16,8 +16,10 @@ public:
     // printf-style, UTF-8 format text.
     static void Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-    // Lines kept in memory, oldest first. The store keeps the newest
-    // kMaxKeptLines so a long session does not grow without bound.
+    // Lines kept in memory, oldest first. The store keeps the newest lines
+    // up to kMaxKeptBytes (text plus a line's bookkeeping): every exchange
+    // adds six lines, so a count limit let a long session hold megabytes that
+    // nothing reads.
     static std::vector<std::string> Lines();
     static void Clear();
     static bool Contains(std::string_view fragment);
@@ -25,7 +27,8 @@ public:
     // Re-reads M470_DEBUG and M470_DEBUG_LOG (they are read once on first use).
     static void ReloadEnvironment();
 
-    static constexpr size_t kMaxKeptLines = 50000;
+    static constexpr size_t kMaxKeptBytes = 1024 * 1024;
+    static constexpr size_t kLineOverhead = 64;  // the string object and its allocation
 };
 
 }  // namespace m470

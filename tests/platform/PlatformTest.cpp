@@ -50,6 +50,30 @@ TEST(DebugTrace, LinesFromManyThreadsStayWhole) {
     DebugTrace::Clear();
 }
 
+// A long session: 20,000 exchanges' worth of dump lines (about 2 MB of text)
+// keep only the newest megabyte in memory, every line whole.
+TEST(DebugTrace, MemoryKeepsTheNewestLinesWithinItsBudget) {
+    DebugTrace::Clear();
+    const std::string dump(95, 'f');
+    constexpr int kLines = 20000;
+    for (int i = 0; i < kLines; ++i) DebugTrace::Printf("%05d %s", i, dump.c_str());
+    const auto lines = DebugTrace::Lines();
+    size_t bytes = 0;
+    for (const auto& line : lines) bytes += line.size() + DebugTrace::kLineOverhead;
+    EXPECT_LE(bytes, DebugTrace::kMaxKeptBytes);
+    EXPECT_GT(bytes, DebugTrace::kMaxKeptBytes - 200);  // nothing dropped that fitted
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "19999 " + dump);
+    EXPECT_EQ(lines.front().substr(0, 5), std::to_string(kLines - lines.size()));
+    EXPECT_TRUE(DebugTrace::Contains("19999 "));
+    EXPECT_FALSE(DebugTrace::Contains("00000 "));
+    // Clearing starts the budget afresh.
+    DebugTrace::Clear();
+    DebugTrace::Write("after");
+    EXPECT_EQ(DebugTrace::Lines(), std::vector<std::string>{"after"});
+    DebugTrace::Clear();
+}
+
 TEST(Folders, CreateTheDataFoldersOnFirstUseAndEndInSlash) {
     test::TempFolder folder;
     const std::string appData = GetAppDataFolder();
