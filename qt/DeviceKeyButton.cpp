@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <list>
 #include <unordered_map>
 
 #include "qt/SelectPanel.h"
@@ -14,11 +15,47 @@ enum CapState { kCapNormal, kCapHover, kCapDown };
 int gImagesRendered = 0;
 
 // Cap-and-light images by look: shown colour, size, cap state, frame and
-// light image. A breathing LED reuses its 128 levels; the cache is emptied
-// when it grows past what a few effects need.
-constexpr size_t kMaxCachedImages = 4096;
-std::unordered_map<uint64_t, QPixmap>& ImageCache() {
-    static std::unordered_map<uint64_t, QPixmap> cache;
+// light image. A breathing LED reuses its levels; an effect that keeps
+// changing colour brings new looks all the time, so the cache holds at most
+// kMaxCachedImageBytes and lets the least recently drawn look go first (a
+// count of 4,096 let it reach some 20 MB of key images).
+class LookCache {
+public:
+    const QPixmap* Find(uint64_t key) {
+        const auto found = entries_.find(key);
+        if (found == entries_.end()) return nullptr;
+        order_.splice(order_.begin(), order_, found->second.use);
+        return &found->second.image;
+    }
+    const QPixmap& Add(uint64_t key, QPixmap image) {
+        const size_t bytes = BytesOf(image);
+        while (!order_.empty() && bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) {
+            const auto oldest = entries_.find(order_.back());
+            bytes_ -= BytesOf(oldest->second.image);
+            entries_.erase(oldest);
+            order_.pop_back();
+        }
+        order_.push_front(key);
+        bytes_ += bytes;
+        return entries_.emplace(key, Entry{std::move(image), order_.begin()}).first->second.image;
+    }
+    size_t Bytes() const { return bytes_; }
+
+private:
+    // The pixels and what a painted image keeps beside them (its paint engine).
+    static size_t BytesOf(const QPixmap& image) {
+        return static_cast<size_t>(image.width()) * static_cast<size_t>(image.height()) * 4u + 8192u;
+    }
+    struct Entry {
+        QPixmap image;
+        std::list<uint64_t>::iterator use;
+    };
+    std::unordered_map<uint64_t, Entry> entries_;
+    std::list<uint64_t> order_;  // most recently drawn first
+    size_t bytes_ = 0;
+};
+LookCache& ImageCache() {
+    static LookCache cache;
     return cache;
 }
 uint64_t LookKey(QRgb shown, QSize size, int capState, int frame, bool on, qint64 lightImage) {
@@ -141,17 +178,17 @@ void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
     const int capState = isDown() ? kCapDown : underMouse() ? kCapHover : kCapNormal;
     const int frame = marked_ ? kFrameMarked : isChecked() ? kFrameChecked : kFrameNormal;
     const uint64_t key = LookKey(lightOn_ ? ShownColour().rgb() : 0u, target.size(), capState, frame, lightOn_, lightImageKey_);
-    auto& cache = ImageCache();
-    auto found = cache.find(key);
-    if (found == cache.end()) {
-        if (cache.size() >= kMaxCachedImages) cache.clear();
-        found = cache.emplace(key, RenderBase(target.size(), capState, frame == kFrameChecked)).first;
+    LookCache& cache = ImageCache();
+    const QPixmap* image = cache.Find(key);
+    if (image == nullptr) {
+        image = &cache.Add(key, RenderBase(target.size(), capState, frame == kFrameChecked));
         ++gImagesRendered;
     }
-    painter.drawPixmap(target.topLeft(), found->second);
+    painter.drawPixmap(target.topLeft(), *image);
 }
 
 int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }
+size_t DeviceKeyButton::CachedImageBytes() { return ImageCache().Bytes(); }
 
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
     const bool marks = (!keyUnsetHidden_ && !keyUnset_.isNull()) || (!keySetHidden_ && !keySet_.isNull()) || !text().isEmpty();

@@ -43,6 +43,9 @@ public:
     void PaintBase(QPainter& painter, const QRect& target) const;
     // How many cap-and-light images were drawn afresh (not found cached).
     static int ImagesRendered();
+    // What the cached images take, at most kMaxCachedImageBytes.
+    static size_t CachedImageBytes();
+    static constexpr size_t kMaxCachedImageBytes = 1024 * 1024;
 
 signals:
     void doubleClicked();

@@ -5,6 +5,8 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -22,6 +24,17 @@
 
 namespace m470::qt {
 namespace {
+
+// One icon per picture file. A new QIcon has a new cache key, and Qt keeps
+// every scaled copy it paints under that key: an icon made afresh each time an
+// entry is shown added two pictures to the pixmap cache per plug.
+QIcon IconOf(const QString& file) {
+    static QHash<QString, QIcon> icons;
+    if (file.isEmpty()) return {};
+    auto found = icons.find(file);
+    if (found == icons.end()) found = icons.insert(file, QIcon(file));
+    return *found;
+}
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
@@ -363,7 +376,8 @@ void QtControl::ApplyButtonIcon() {
     const QString checked = ImageFile(Property("m470ForeImage"));
     // Styles draw an option's label icon without its checked state: pick the file.
     const QString file = button->isChecked() && !checked.isEmpty() ? checked : normal;
-    button->setIcon(file.isEmpty() ? QIcon() : QIcon(file));
+    const QIcon icon = IconOf(file);
+    if (button->icon().cacheKey() != icon.cacheKey()) button->setIcon(icon);
     button->setIconSize(QSize(36, 36));
 }
 

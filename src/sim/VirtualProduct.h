@@ -29,7 +29,9 @@ public:
     void Add(TrafficEntry entry);
     std::vector<TrafficEntry> Entries() const;
     void Clear();
-    static constexpr size_t kMaxEntries = 100000;
+    // The newest exchanges: enough for any one check, and a long --virtual
+    // session (lighting streams all the time) does not keep megabytes of them.
+    static constexpr size_t kMaxEntries = 4096;
 
 private:
     mutable std::mutex mutex_;
