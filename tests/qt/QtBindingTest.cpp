@@ -180,6 +180,32 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
     EXPECT_EQ(panel->PictureScalings(), 2);
 }
 
+// An effect that keeps changing colour: the cached key images stay within
+// their budget, and what is drawn again and again stays cached.
+TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
+    auto* panel = W<SelectPanel>("device_picture");
+    auto* led = W<DeviceKeyButton>("light_1");
+    panel->setFixedSize(300, 200);
+    led->setGeometry(200, 150, 40, 40);  // 40 × 40: some 14 KB per look
+    QApplication::processEvents();
+    ui::Control* light = host.Find("light_1");
+    for (uint32_t colour = 0; colour < 3000; ++colour) {
+        light->SetLight(0x010000 * (colour % 250) + (colour / 250) * 20, 255, true);
+        panel->repaint(led->geometry());
+        ASSERT_LE(DeviceKeyButton::CachedImageBytes(), DeviceKeyButton::kMaxCachedImageBytes) << colour;
+    }
+    const auto steady = [&] {
+        for (uint32_t level = 0; level < 256; level += 16) {
+            light->SetLight(0x00FF00, static_cast<uint8_t>(level), true);
+            panel->repaint(led->geometry());
+        }
+    };
+    steady();
+    const int rendered = DeviceKeyButton::ImagesRendered();
+    steady();
+    EXPECT_EQ(DeviceKeyButton::ImagesRendered(), rendered);
+}
+
 TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
     test::TempFolder folder;
     test::VirtualRig rig;
