@@ -1,0 +1,56 @@
+#pragma once
+// What the file-reading targets share: one scratch folder per process (the
+// user folders point into it, so nothing real is touched) and a way to fail
+// loudly when a property does not hold.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace m470::fuzz {
+
+// Never destroyed: the exit handler that removes the folder runs after
+// every static destructor.
+inline const std::string& ScratchFolder() {
+    static const std::string* folder = [] {
+        char pattern[] = "/tmp/m470-fuzz-XXXXXX";
+        auto* path = new std::string(::mkdtemp(pattern));
+        *path += "/";
+        ::setenv("XDG_DATA_HOME", (*path + "data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (*path + "config").c_str(), 1);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(ScratchFolder(), ignored);
+        });
+        return path;
+    }();
+    return *folder;
+}
+
+// A fresh, empty sub-folder of the scratch folder, ending in "/".
+inline std::string EmptyFolder(const std::string& name) {
+    const std::string folder = ScratchFolder() + name + "/";
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+inline void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
+                                                                  static_cast<std::streamsize>(size));
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+[[noreturn]] inline void Fail(const char* what) {
+    std::fprintf(stderr, "property broken: %s\n", what);
+    std::abort();
+}
+
+}  // namespace m470::fuzz
