@@ -11,6 +11,7 @@
 #include "Version.h"
 #include "device_link/HidBackend.h"
 #include "platform/DebugTrace.h"
+#include "audio/AudioLibrary.h"
 #include "platform/Folders.h"
 #include "qt/InstanceChannel.h"
 #include "qt/MainWnd.h"
@@ -94,7 +95,13 @@ int main(int argc, char** argv) {
         hub = std::make_unique<m470::VirtualDeviceHub>();
         hub->PlugAll(*names);
         m470::SetDefaultHidBackend(hub->Backend());
+        // The virtual headset's sound settings go to the stand-in library.
+        m470::SetDefaultAudioLibraryPath(m470::AudioLibraryPath(true));
     }
+
+    // Another audio library for the headset (an absolute path), e.g. to try one.
+    if (const char* library = std::getenv("M470_AUDIO_LIBRARY"); library != nullptr && *library != '\0')
+        m470::SetDefaultAudioLibraryPath(library);
 
     m470::qt::CMainWnd window(QString::fromStdString(installFolder));
     if (!window.InitWindow()) {

@@ -323,6 +323,9 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     ui.invoker = [this](std::function<void()> work) { channel_->Invoke(std::move(work)); };
     ui.closeAuxWindows = [this] { CloseAuxWindows(); };
     ui.translate = [this](std::string_view key) { return language_.Text(std::string(key)); };
+    ui.notice = [this](const std::string& text, bool isKey) {
+        ShowMessage(Dialogs(), "", text, dpi_, isKey, kButtonsConfirm);
+    };
     ui.screenWidth = screen_.width();
     ui.screenHeight = screen_.height();
     manager_ = std::make_unique<CDeviceManager>(ui, std::move(backend));

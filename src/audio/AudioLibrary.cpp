@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/DebugTrace.h"
 #include "platform/Folders.h"
@@ -111,6 +112,21 @@ int32_t AudioLibrary::WriteFloat(const AudioDeviceInfo& device, const char* prop
 
 std::string AudioLibraryPath(bool virtualProducts) {
     return GetInstallFolder() + (virtualProducts ? "SDK/virtual/libosconf.so" : "SDK/libosconf.so");
+}
+
+namespace {
+std::mutex gDefaultPathMutex;
+std::string gDefaultPath;
+}  // namespace
+
+std::string DefaultAudioLibraryPath() {
+    std::lock_guard lock(gDefaultPathMutex);
+    return gDefaultPath.empty() ? AudioLibraryPath(false) : gDefaultPath;
+}
+
+void SetDefaultAudioLibraryPath(const std::string& absolutePath) {
+    std::lock_guard lock(gDefaultPathMutex);
+    gDefaultPath = absolutePath;
 }
 
 bool ParseAudioNumber(const std::string& text, double& number) {

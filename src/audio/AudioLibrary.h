@@ -69,6 +69,11 @@ private:
 // stand-in of the virtual headset in SDK/virtual/.
 std::string AudioLibraryPath(bool virtualProducts);
 
+// The library a headset binds unless told otherwise: AudioLibraryPath(false),
+// or what the program set (the stand-in while it runs on virtual products).
+std::string DefaultAudioLibraryPath();
+void SetDefaultAudioLibraryPath(const std::string& absolutePath);
+
 // The number at the start of a library text, or false when there is none.
 bool ParseAudioNumber(const std::string& text, double& number);
 

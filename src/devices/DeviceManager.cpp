@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "devices/HS6533Device.h"
 #include "platform/DebugTrace.h"
 
 namespace m470 {
@@ -225,7 +226,8 @@ std::unique_ptr<CVantrelUSBDevice> CDeviceManager::MakeDevice(const ProductRow& 
     switch (row.kind) {
         case DeviceKind::Mouse: return std::make_unique<CVantrelMouseDevice>(std::move(backend), translate, row);
         case DeviceKind::MousePad: return std::make_unique<CVantrelMousePadDevice>(std::move(backend), row);
-        default: return nullptr;  // the keyboard and the headset have no class yet
+        case DeviceKind::Headset: return std::make_unique<CVantrelHS6533Device>(std::move(backend), row);
+        default: return nullptr;  // the keyboard has no class yet
     }
 }
 
@@ -275,6 +277,7 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
     }
     device->SetUi(host, pageControl);
     device->SetOwner(ui_.owner);
+    device->SetNoticeSink(ui_.notice);
     device->SetUiInvoker(ui_.invoker);
     device->SetScreenSize(ui_.screenWidth, ui_.screenHeight);
     device->SetModelIndex(static_cast<int>(*model));
@@ -361,6 +364,8 @@ void CDeviceManager::AttachCommand(size_t s) {
     if (device == nullptr || device->Transport().Opened()) return;
     const std::string path = Slot(s).path;
     if (!device->Transport().Attach(path, receiver ? LinkReceiver : LinkWired)) return;
+    // A product with one collection reports its events on the command interface.
+    if (row.collectionNumber == 0 && !device->NotifyOpen(false)) device->OpenNotify(path, false);
     Report(DeviceEvent::Attached, *device);
     device->SetIdentity(interfaces_[IdentityRow(s)], IdentityRow(s), path);
     CDeviceOptionUI* entry = EntryOf(device);
@@ -402,6 +407,7 @@ void CDeviceManager::DetachCommand(size_t s) {
     CVantrelUSBDevice* device = FindDevice(s);
     if (device == nullptr) return;
     device->Transport().Detach();
+    if (row.collectionNumber == 0) device->CloseNotify(false);
     Report(DeviceEvent::Detached, *device);
     if (CDeviceOptionUI* entry = EntryOf(device)) HideEntry(EntryIndex(entry));
 }

@@ -42,6 +42,8 @@ struct DeviceManagerUi {
     std::function<void()> closeAuxWindows;
     Translator translate;
     int screenWidth = 0, screenHeight = 0;
+    // Message boxes the devices show.
+    CVantrelUSBDevice::NoticeSink notice;
     // Told on the UI thread when a device is created, gets its command link, loses it.
     std::function<void(DeviceEvent, CVantrelUSBDevice&)> deviceEvents;
 };

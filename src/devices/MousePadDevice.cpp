@@ -12,12 +12,21 @@ constexpr int kReloadDelayMs = 500;
 }  // namespace
 
 CVantrelMousePadDevice::CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend, const ProductRow& product)
-    : CVantrelUSBDevice(DeviceKind::MousePad, std::move(backend)) {
+    : CVantrelMousePadDevice(DeviceKind::MousePad, std::move(backend), product, kPadWave, 0) {
+    LoadFactorySection();
+}
+
+CVantrelMousePadDevice::CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend,
+                                               const ProductRow& product, const WaveShape& wave, size_t trailShift)
+    : CVantrelUSBDevice(kind, std::move(backend)), wave_(wave), trailShift_(trailShift) {
     ApplyProduct(product);
     SetProfileName("profile1");
-    profile_.SetDefaultPath(DefaultProfilePath());
-    profile_.Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
     LoadModeList();  // the mode codes are needed before any page is shown
+}
+
+void CVantrelMousePadDevice::LoadFactorySection() {
+    Profile().SetDefaultPath(DefaultProfilePath());
+    Profile().Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
 }
 
 CVantrelMousePadDevice::~CVantrelMousePadDevice() {
@@ -29,9 +38,16 @@ CVantrelMousePadDevice::~CVantrelMousePadDevice() {
 void CVantrelMousePadDevice::BindKeyButtons() { BuildPage(); }
 
 void CVantrelMousePadDevice::BuildPage() {
+    BindPictureButtons("mousepad_device_key_light");
+    if (!FindOnPage("mousepad_device_key_light")) return;
+    SetUpProfileStrip();
+    SetUpLightPanel();
+}
+
+void CVantrelMousePadDevice::BindPictureButtons(const char* pictureName) {
     keyButtons_.clear();
     ledButtons_.assign(LedCount(), nullptr);
-    ui::Ctl picture = FindOnPage("mousepad_device_key_light");
+    ui::Ctl picture = FindOnPage(pictureName);
     if (!picture) return;
     for (ui::Control* child : picture.Get()->Children()) {
         if (child->Type() != ui::ControlType::KeyButton) continue;
@@ -41,8 +57,6 @@ void CVantrelMousePadDevice::BuildPage() {
         if (prefix == "light_" && static_cast<size_t>(number) < ledButtons_.size()) ledButtons_[static_cast<size_t>(number)] = child;
         if (prefix == "key_") keyButtons_.push_back(child);
     }
-    SetUpProfileStrip();
-    SetUpLightPanel();
 }
 
 void CVantrelMousePadDevice::LoadPanelLists() {
@@ -52,7 +66,7 @@ void CVantrelMousePadDevice::LoadPanelLists() {
 
 void CVantrelMousePadDevice::LoadAssignments() {
     SetProfilePaths();
-    profile_.LoadDeviceSection(GetProfilePath());
+    Profile().LoadDeviceSection(GetProfilePath());
     ApplyProfile();
 }
 
@@ -181,13 +195,13 @@ void CVantrelMousePadDevice::LightingTick(uint32_t&) {
         ticks = 0;
         std::lock_guard lock(frameMutex_);
         switch (light.mode) {
-            case 0: StepPadWave(effect_, light, frame_); break;
+            case 0: StepPadWave(effect_, light, frame_, wave_); break;
             case 1: m470::StepSpectrum(effect_, light, frame_); break;
             case 2: m470::StepBreathing(effect_, light, frame_); break;
             case 3: m470::StepStatic(effect_, light, frame_); break;
             case 4: m470::StepBlink(effect_, light, frame_, TickCount()); break;
-            case 6: StepPadTrail(effect_, padTrail_, light, frame_, false); break;
-            case 7: StepPadTrail(effect_, padTrail_, light, frame_, true); break;
+            case 6: StepPadTrail(effect_, padTrail_, light, frame_, false, trailShift_); break;
+            case 7: StepPadTrail(effect_, padTrail_, light, frame_, true, trailShift_); break;
             case 8: m470::StepOff(effect_, light, frame_); break;
             default: {
                 std::lock_guard stepsLock(customMutex_);

@@ -41,9 +41,17 @@ public:
     virtual void BuildPage();
     const std::array<uint8_t, pad_record::kKept>& Record() const { return record_; }
     // The 21 bytes WriteToDevice sends.
-    std::array<uint8_t, pad_record::kWritten> RecordToWrite() const;
+    virtual std::array<uint8_t, pad_record::kWritten> RecordToWrite() const;
 
 protected:
+    // A product built like the pad (one lighting record, host-side steps)
+    // with its own kind, wave spacing and trail placement.
+    CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend, const ProductRow& product,
+                           const WaveShape& wave, size_t trailShift);
+    // The "key_" and "light_" buttons of the page's picture.
+    void BindPictureButtons(const char* pictureName);
+    // The factory section of the device's profile document.
+    void LoadFactorySection();
     void OnNotification(uint16_t code, bool receiver) override;
     const char* NotificationThreadExitLine() const override { return "MS设备同步线程设定退出"; }
     void LightingTick(uint32_t& ticks) override;
@@ -58,6 +66,8 @@ private:
     // The lighting fields of the record from a lighting record.
     void TakeLighting(const LightInfo& light);
     CBasicProfiledata profile_;
+    WaveShape wave_ = kPadWave;
+    size_t trailShift_ = 0;
     std::array<uint8_t, pad_record::kKept> record_{};
     AttachmentMark recordRead_;
     std::atomic<uint8_t> liveMode_{0}, liveSpeed_{0};  // mode and speed for the lighting thread

@@ -512,7 +512,7 @@ std::vector<TimerRequest> CVantrelUSBDevice::NextPreviewFrame(uint64_t rendered)
     previewWanted_ = shown;
     renderArmed_ = false;
     // A frame that came while this one was drawn gets the next timer.
-    if (shown && frameVersion_ != rendered && !renderArmed_.exchange(true)) return next;
+    if ((shown || LedsShowTheFrame()) && frameVersion_ != rendered && !renderArmed_.exchange(true)) return next;
     return {};
 }
 
@@ -520,7 +520,7 @@ bool CVantrelUSBDevice::PreviewShown() const { return windowActive_ && page_ != 
 
 void CVantrelUSBDevice::NoteFrameChanged() {
     ++frameVersion_;
-    if (!uiInvoker_ || !previewWanted_ || renderArmed_.exchange(true)) return;
+    if (!uiInvoker_ || !(previewWanted_ || LedsShowTheFrame()) || renderArmed_.exchange(true)) return;
     // Shown at once unless the last frame was shown less than a frame time ago.
     const auto since = std::chrono::steady_clock::now() -
                        std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastRender_.load()));
@@ -699,7 +699,9 @@ void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
     DebugTrace::Write("MS灯光线程设定退出");
 }
 
-bool CVantrelUSBDevice::FrameWanted() const { return previewWanted_ || CurrentLighting().mode == 11; }
+bool CVantrelUSBDevice::FrameWanted() const {
+    return previewWanted_ || CurrentLighting().mode == 11 || LedsShowTheFrame();
+}
 
 void CVantrelUSBDevice::AdvanceLighting() {
     const uint64_t now = clock_->Ticks();

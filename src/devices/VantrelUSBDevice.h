@@ -161,6 +161,9 @@ public:
     void SetUi(ui::ControlHost* host, ui::Control* page);
     ui::Control* Page() const { return page_; }
     void SetOwner(ui::MessageChannel* owner) { owner_ = owner; }
+    // A message box for the user: a language text key, or a plain text.
+    using NoticeSink = std::function<void(const std::string& text, bool isKey)>;
+    void SetNoticeSink(NoticeSink sink) { noticeSink_ = std::move(sink); }
     using PowerSink = std::function<void(const std::array<uint8_t, 6>& status)>;
     void SetPowerPanel(PowerSink sink) { powerPanel_ = std::move(sink); }
     void SetHasPowerPanel(bool has) { hasPowerPanel_ = has; }
@@ -259,7 +262,13 @@ protected:
     // Modes whose frame stays the same from step to step once drawn: the
     // lighting thread then waits for a change instead of stepping.
     virtual bool StillEffect(int mode) const;
+    // The product's own LEDs show the host's frame (the headset): the frame
+    // is computed and rendered whether or not its picture can be seen.
+    virtual bool LedsShowTheFrame() const { return false; }
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
+    void ShowNotice(const std::string& text, bool isKey) const {
+        if (noticeSink_) noticeSink_(text, isKey);
+    }
     // Builds the profile strip of the page and takes its current profile.
     void SetUpProfileStrip();
     // Builds the lighting panel of the page with this model's modes.
@@ -333,6 +342,7 @@ private:
     StoppableThread notifyWiredThread_, notifyReceiverThread_, lightingThread_;
 
     ui::MessageChannel* owner_ = nullptr;
+    NoticeSink noticeSink_;
     std::unique_ptr<CDeviceProfileUI> profileStrip_;
     std::unique_ptr<CLightControlUI> lightPanel_;
     UiInvoker uiInvoker_;

@@ -5,38 +5,14 @@
 #include <QProcess>
 
 #include "platform/Folders.h"
+#include "support/ProgramRun.h"
 #include "support/TempFolder.h"
 
 namespace m470 {
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-Outcome RunProgram(const QStringList& arguments, const QString& runtimeFolder, const QString& virtualDevices = {}) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", runtimeFolder);
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.remove("M470_VIRTUAL");
-    if (!virtualDevices.isEmpty()) environment.insert("M470_VIRTUAL", virtualDevices);
-    environment.insert("XDG_DATA_HOME", runtimeFolder + "/data");
-    environment.insert("XDG_CONFIG_HOME", runtimeFolder + "/config");
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(QString::fromStdString(GetInstallFolder() + "m470"), arguments);
-    Outcome outcome;
-    if (!program.waitForFinished(10000)) {
-        program.kill();
-        program.waitForFinished();
-        return outcome;
-    }
-    outcome.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -2;
-    outcome.out = program.readAllStandardOutput().toStdString();
-    outcome.err = program.readAllStandardError().toStdString();
-    return outcome;
-}
+using Outcome = test::ProgramOutcome;
+using test::RunProgram;
 
 TEST(ProgramOptions, BadNumbersAndUnknownOptionsExitTwoWithUsage) {
     test::TempFolder folder(false);

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "audio/AudioLibrary.h"
+#include "device_link/CommandCodes.h"
+#include "devices/HS6533Device.h"
+#include "platform/JsonFile.h"
+#include "sim/ProductFirmware.h"
+#include "support/FakeAudioLibrary.h"
+#include "support/VirtualPage.h"
+
+namespace m470 {
+namespace {
+
+using namespace std::chrono_literals;
+
+class VirtualHeadset : public test::VirtualPageTest {
+protected:
+    void SetUp() override {
+        SetDefaultAudioLibraryPath(test::kFakeAudioLibraryPath);
+        fake.emplace();
+        rig.hub.Plug("headset");
+        headset = MakeDevice<CVantrelHS6533Device>("hs6533device.ui");
+        rig.Open(headset->Transport(), "headset", LinkWired);
+    }
+    void TearDown() override {
+        headset.reset();
+        SetDefaultAudioLibraryPath("");
+    }
+    std::vector<uint8_t> Memory() { return rig.hub.Firmware("headset")->Area(command::kReadSettings); }
+    LightRecordFirmware& Firmware() { return *dynamic_cast<LightRecordFirmware*>(rig.hub.Firmware("headset")); }
+    void SetProfileLight(uint8_t mode, uint8_t speed) {
+        headset->LoadAssignments();
+        Json::Value document = LoadJson(headset->GetProfilePath());
+        document["Device"][0]["LightInfo"]["SelectItem"] = mode;
+        document["Device"][0]["LightInfo"]["Speed"] = speed;
+        SaveJson(headset->GetProfilePath(), document);
+        headset->LoadAssignments();
+    }
+    Report LastWrite() {
+        const auto entries = rig.hub.Traffic().Entries();
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+            if (it->request[3] == command::kWriteSettings) return it->request;
+        return {};
+    }
+    ui::Ctl Find(const char* name) { return host.FindUnder(page, name); }
+
+    std::optional<test::FakeAudioLibrary> fake;
+    std::unique_ptr<CVantrelHS6533Device> headset;
+};
+
+TEST_F(VirtualHeadset, BlockIsReadOnAttachAndEveryWriteSendsTheSameTranslatedBytes) {
+    ASSERT_EQ(headset->ReadFromDevice(), kResultSuccess);
+    headset->StopLightingThread();
+    std::vector<uint8_t> commands;
+    for (const auto& entry : rig.hub.Traffic().Entries()) commands.push_back(entry.request[3]);
+    EXPECT_EQ(commands, (std::vector<uint8_t>{0x01, 0x03, 0x02, 0x05, 0x05}));
+
+    SetProfileLight(1, 1);
+    ASSERT_EQ(headset->WriteToDevice(0, 0, 1, 0, 0), kResultSuccess);
+    const Report first = LastWrite();
+    EXPECT_EQ(first[4], 21);
+    EXPECT_EQ(Memory()[1], 2);  // mode 1 has code 2 on the headset
+    EXPECT_EQ(Memory()[3], 3);  // speed 1 goes as 4 − 1
+    ASSERT_EQ(headset->WriteToDevice(0, 0, 1, 0, 0), kResultSuccess);
+    EXPECT_EQ(LastWrite(), first);  // a second write translates nothing twice
+    EXPECT_EQ(headset->Record()[pad_record::kMode], 1);
+
+    SetProfileLight(20, 0);  // no such mode: sent as it is
+    ASSERT_EQ(headset->WriteToDevice(0, 0, 1, 0, 0), kResultSuccess);
+    EXPECT_EQ(Memory()[1], 20);
+    EXPECT_EQ(Memory()[3], 4);
+
+    rig.hub.Firmware("headset")->WriteArea(command::kReadSettings, 1, {8, 3, 0});  // code 8, device speed 0
+    headset->ReloadSettings();
+    EXPECT_EQ(headset->Record()[pad_record::kMode], 4);
+    EXPECT_EQ(headset->Record()[pad_record::kSpeed], 4);
+}
+
+TEST_F(VirtualHeadset, FrameGoesToTheLedsAsTwelveReportsOnlyWhenItChanged) {
+    headset->StopLightingThread();
+    for (int i = 0; i < 13; ++i) headset->SetLedColour(i, LedEntry{0, 0, 0, 0}.Packed());
+    headset->SetLedColour(0, LedEntry{255, 10, 20, 255}.Packed());
+    headset->SetLedColour(12, LedEntry{0, 200, 100, 128}.Packed());
+    headset->RenderLighting();
+    auto planes = Firmware().Planes();
+    ASSERT_EQ(planes.size(), 12u);
+    auto plane = [&](uint8_t target, uint8_t which, size_t led) { return planes[std::make_pair(target, which)][led]; };
+    EXPECT_EQ(plane(0x22, 0xAA, 0), 247);
+    EXPECT_EQ(plane(0x44, 0xAA, 0), 247);
+    EXPECT_EQ(plane(0x22, 0xAB, 0), 9);
+    EXPECT_EQ(plane(0x44, 0xAE, 5), 100);
+    EXPECT_EQ(plane(0x22, 0xAF, 5), 50);
+    // The picture gets R | G << 8 | B << 16, as every device's does.
+    EXPECT_EQ(Find("light_0").Get()->LightColour(), 255u | 10u << 8 | 20u << 16);
+    EXPECT_EQ(Find("light_12").Get()->LightColour(), 0u | 200u << 8 | 100u << 16);
+
+    // Nothing new: nothing sent (the firmware's planes stay as a test wrote them).
+    Firmware().AcceptOutputReport({0xFF, 0x22, 0xAA, 0, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0});
+    headset->RenderLighting();
+    EXPECT_EQ(Firmware().Planes()[std::make_pair(uint8_t{0x22}, uint8_t{0xAA})][0], 1);
+    headset->SetLedColour(0, LedEntry{100, 0, 0, 255}.Packed());
+    headset->RenderLighting();
+    EXPECT_EQ(Firmware().Planes()[std::make_pair(uint8_t{0x22}, uint8_t{0xAA})][0], 99);
+}
+
+TEST_F(VirtualHeadset, SettingsRequestArmsTheReloadTimer) {
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::vector<TimerRequest> requests;
+    headset->SetTimerRequester([&](int id, int delay) {
+        std::lock_guard guard(lock);
+        requests.push_back({id, delay});
+        arrived.notify_all();
+    });
+    ASSERT_TRUE(headset->OpenNotify(rig.PathOf("headset", 0), false));
+    ASSERT_TRUE(rig.hub.Notify("headset", 0x0402));
+    ASSERT_TRUE(rig.hub.Notify("headset", 0x0401));
+    std::unique_lock guard(lock);
+    ASSERT_TRUE(arrived.wait_for(guard, 2s, [&] {
+        return std::find(requests.begin(), requests.end(), TimerRequest{kTimerReload, 500}) != requests.end();
+    }));
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), TimerRequest{kTimerReload, 500}), 1);
+}
+
+TEST_F(VirtualHeadset, StatusReadReportsTheBatteryByte) {
+    std::vector<std::pair<uint32_t, intptr_t>> messages;
+    ui::QueuedMessageChannel owner([&](uint32_t message, intptr_t wParam, intptr_t) {
+        messages.push_back({message, wParam});
+        return 0;
+    });
+    headset->SetOwner(&owner);
+    rig.hub.SetBattery("headset", 57, 1);
+    headset->QueryPower();
+    const auto status = rig.hub.Firmware("headset")->StatusBlock();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], (std::pair<uint32_t, intptr_t>{ui::kMsgBattery, status[4]}));
+    rig.hub.InjectFault("headset", command::kReadShort, 1, FaultKind::Status);
+    headset->QueryPower();
+    EXPECT_EQ(messages.size(), 1u);  // a failed read tells nothing
+}
+
+TEST_F(VirtualHeadset, PageControlsDriveTheAudioLibraryAndTheProfile) {
+    ASSERT_EQ(headset->ReadFromDevice(), kResultSuccess);
+    headset->StopLightingThread();
+    ASSERT_NE(headset->AudioPanel(), nullptr);
+    EXPECT_EQ(Find("6533_MicIn_slider").Value(), 50);  // read back from the library
+    EXPECT_EQ(Find("6533_MicMoniter_slider").Value(), 29);
+    fake->Reset();
+    ui::Ctl preset = Find("6533_eq_option_3");
+    preset.SetSelected(true, false);
+    EXPECT_TRUE(headset->HandlePanelNotification({"selectchanged", preset.Get(), "6533_eq_option_3", 0, 0}));
+    ui::Ctl slider = Find("6533_MicIn_slider");
+    slider.SetValue(37, false);
+    EXPECT_TRUE(headset->HandlePanelNotification({"valuechanged", slider.Get(), "6533_MicIn_slider", 0, 0}));
+    const auto writes = fake->Writes();
+    ASSERT_EQ(writes.size(), 12u);
+    EXPECT_EQ(writes[0], "write 1 Enable_EQ_GFX 1");
+    EXPECT_EQ(writes[1], "write 1 EQ_Slider1 10");
+    EXPECT_EQ(writes[11], "write 2 VolumeScalarControl 0.37 -1");
+    EXPECT_EQ(Find("6533_eq_hz_slider_0").Value(), 10);
+    const Json::Value saved = LoadJson(headset->GetProfilePath())["Device"][0];
+    EXPECT_EQ(saved["SystemSetStages"]["EqType"].asInt(), 3);
+    EXPECT_EQ(saved["SystemSetStages"]["MicInValue"].asInt(), 37);
+
+    // A duplicate custom name is told with the profile-name message.
+    std::vector<std::pair<std::string, bool>> notices;
+    headset->SetNoticeSink([&](const std::string& text, bool isKey) { notices.push_back({text, isKey}); });
+    Find("custom_eq_name_edit").SetText("Mine");
+    EXPECT_TRUE(headset->HandlePanelNotification({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
+    Find("custom_eq_name_edit").SetText("MINE");
+    EXPECT_TRUE(headset->HandlePanelNotification({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
+    EXPECT_EQ(notices, (std::vector<std::pair<std::string, bool>>{{"message_text_5", true}}));
+    EXPECT_FALSE(headset->HandlePanelNotification({"click", nullptr, "deng_same_mode", 0, 0}));
+}
+
+TEST(HeadsetWithoutLibrary, PageBuildsAndNothingIsCalled) {
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    rig.hub.Plug("headset");
+    ui::MemoryControlHost host;
+    ui::MemoryControl* page = host.LoadLayout(GetInstallFolder() + "skin/hs6533device.ui");
+    std::vector<std::string> notices;
+    CVantrelHS6533Device headset(rig.hub.Backend(), DefaultProduct(DeviceKind::Headset), "/nonexistent/libosconf.so");
+    headset.SetNoticeSink([&](const std::string& text, bool) { notices.push_back(text); });
+    headset.SetUi(&host, page);
+    headset.BindKeyButtons();
+    rig.Open(headset.Transport(), "headset", LinkWired);
+    EXPECT_EQ(headset.ReadFromDevice(), kResultSuccess);
+    headset.StopLightingThread();
+    EXPECT_FALSE(headset.Audio().Available());
+    EXPECT_TRUE(notices.empty());
+    ui::Ctl slider = host.FindUnder(page, "6533_MicIn_slider");
+    const int before = slider.Value();
+    slider.SetValue(80, false);
+    headset.HandlePanelNotification({"valuechanged", slider.Get(), "6533_MicIn_slider", 0, 0});
+    EXPECT_EQ(slider.Value(), before);  // not taken: the panel shows the kept value again
+    EXPECT_TRUE(host.FindUnder(page, "hs_eq_not_applied_label")->Visible());
+}
+
+TEST(HeadsetLibraryFailures, ConfLibInitFailureIsToldAndTheHeadsetGoesOn) {
+    SetDefaultAudioLibraryPath(test::kFakeAudioLibraryPath);
+    test::FakeAudioLibrary fake;
+    fake.SetInitResult(3);
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    ui::MemoryControlHost host;
+    ui::MemoryControl* page = host.LoadLayout(GetInstallFolder() + "skin/hs6533device.ui");
+    CVantrelHS6533Device headset(rig.hub.Backend());
+    std::vector<std::string> notices;
+    headset.SetNoticeSink([&](const std::string& text, bool isKey) { if (!isKey) notices.push_back(text); });
+    headset.SetUi(&host, page);
+    headset.BindKeyButtons();
+    EXPECT_EQ(notices, (std::vector<std::string>{"ConfLibInit called failed!"}));
+    EXPECT_TRUE(headset.Audio().Available());
+    SetDefaultAudioLibraryPath("");
+}
+
+}  // namespace
+}  // namespace m470
