@@ -221,12 +221,17 @@ TEST_F(Manager, TheMousepadAppearsOnFirstArrivalAndOthersAreOnlyTraced) {
     EXPECT_TRUE(MouseEntry().IsVisible());
     EXPECT_FALSE(MouseEntry().IsSelected());  // the pad keeps the selection
     EXPECT_TRUE(manager->Pads()[0]->NotifyOpen(false));
-    // Keyboard and headset have no page yet: an entry each, with no device object.
+    // The keyboard has no page yet: an entry with no device object. The
+    // headset has its object, its events read on its one interface.
     ASSERT_EQ(manager->Entries().size(), 4u);
-    for (size_t i : {2u, 3u}) {
-        EXPECT_EQ(manager->Entries()[i]->Device(), nullptr);
-        EXPECT_TRUE(manager->Entries()[i]->IsVisible());
-    }
+    EXPECT_EQ(manager->Entries()[2]->Device(), nullptr);
+    EXPECT_TRUE(manager->Entries()[2]->IsVisible());
+    CVantrelUSBDevice* headset = manager->Entries()[3]->Device();
+    ASSERT_NE(headset, nullptr);
+    EXPECT_EQ(headset->Kind(), DeviceKind::Headset);
+    EXPECT_TRUE(headset->Transport().Opened());
+    EXPECT_TRUE(headset->NotifyOpen(false));
+    EXPECT_TRUE(manager->Entries()[3]->IsVisible());
     EXPECT_TRUE(DebugTrace::Contains("添加一个键盘设备"));
     EXPECT_TRUE(DebugTrace::Contains("keyboard: recognised, no page for it in this version"));
     EXPECT_EQ(manager->Entries()[1]->NormalPicture(), "common/device_ico/hard_mp_device_normal.png");
