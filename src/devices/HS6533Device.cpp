@@ -10,6 +10,7 @@ namespace m470 {
 namespace {
 
 constexpr size_t kHeadsetTrailShift = 1;
+constexpr int kHeadsetStatic = 3, kHeadsetOff = 8;  // mode indexes
 
 // Option tab (as the profile strip numbers them) → page of "hs6533_device_seting_layout".
 struct HeadsetTabPage {
@@ -81,6 +82,12 @@ void CVantrelHS6533Device::ShowAudio() {
 void CVantrelHS6533Device::ShowOptionTab(int number) {
     for (const HeadsetTabPage& row : kHeadsetTabPages)
         if (row.tab == number) FindOnPage("hs6533_device_seting_layout").SetPage(row.page);
+}
+
+bool CVantrelHS6533Device::StillEffect(int mode) const {
+    if (mode != kHeadsetStatic && mode != kHeadsetOff) return false;
+    std::lock_guard lock(const_cast<std::mutex&>(perLedMutex_));
+    return !PerLedRecordsMove(perLed_);
 }
 
 std::array<uint8_t, pad_record::kWritten> CVantrelHS6533Device::RecordToWrite() const {

@@ -41,6 +41,8 @@ public:
 
 protected:
     bool LedsShowTheFrame() const override { return true; }
+    // Static and off stay still unless a per-LED record moves its LED.
+    bool StillEffect(int mode) const override;
     CBasicProfiledata& Profile() override { return profile_; }
 
 private:

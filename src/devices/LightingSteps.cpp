@@ -302,6 +302,12 @@ void StepCustom(CustomState& state, const std::vector<LedEffectStep>& steps, con
     }
 }
 
+bool PerLedRecordsMove(const PerLedState& state) {
+    return std::any_of(state.records.begin(), state.records.end(), [](const LightListEntry& record) {
+        return record.mode == 2 || ((record.mode == 0 || record.mode == 3) && record.valid);
+    });
+}
+
 void RunPerLedRules(PerLedState& state, LedFrame& frame, uint64_t nowMs, uint8_t modes, bool reset) {
     const size_t count = std::min(state.records.size(), frame.size());
     if (state.leds.size() < count) state.leds.resize(count);

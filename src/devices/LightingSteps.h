@@ -105,6 +105,9 @@ struct PerLedState {
     };
     std::vector<Led> leds;
 };
+// Whether any per-LED record changes its LED from step to step (breathing
+// or cycling with its valid flag, or blinking).
+bool PerLedRecordsMove(const PerLedState& state);
 enum PerLedModes : uint8_t {
     kPerLedBreathing = 1 << 0,
     kPerLedStatic = 1 << 1,

@@ -84,3 +84,24 @@ TEST(HeadsetSteps, PairedTrailLightsLedsOneAndFourteenAndSkipsTheLatter) {
 
 }  // namespace
 }  // namespace m470
+
+namespace m470 {
+namespace {
+
+TEST(HeadsetSteps, OnlyBreathingCyclingOrBlinkingRecordsMoveTheirLeds) {
+    PerLedState state;
+    state.records.resize(13);  // null entries: mode 0 without the valid flag
+    EXPECT_FALSE(PerLedRecordsMove(state));
+    state.records[4].mode = 1;  // static
+    state.records[5].mode = 4;  // off
+    state.records[6].mode = 3;  // cycle without its flag
+    EXPECT_FALSE(PerLedRecordsMove(state));
+    state.records[6].valid = 1;
+    EXPECT_TRUE(PerLedRecordsMove(state));
+    state.records[6].valid = 0;
+    state.records[7].mode = 2;  // blink runs without the flag
+    EXPECT_TRUE(PerLedRecordsMove(state));
+}
+
+}  // namespace
+}  // namespace m470
