@@ -181,12 +181,11 @@ void CVantrelMousePadDevice::OnNotification(uint16_t code, bool) {
 uint32_t CVantrelMousePadDevice::TicksToNextStep() const { return 1; }  // its per-LED rules run every tick
 bool CVantrelMousePadDevice::StillEffect(int) const { return false; }    // per-LED effects may still move
 
-void CVantrelMousePadDevice::LightingTick(uint32_t&) {
-    // The pad counts its own ticks, one per call (one 64 Hz step of the
-    // clock; it waited 1 ms and slept 1 ms per tick before), and takes mode
-    // and speed from its kept record.
-    uint32_t& ticks = padTicks_;
-    ++ticks;
+void CVantrelMousePadDevice::LightingTick(uint32_t& ticks) {
+    // The pad counts ticks, one per call (one 64 Hz step of the clock; it
+    // waited 1 ms and slept 1 ms per tick before), and takes mode and speed
+    // from its kept record. The count restarts at a step, which tells the
+    // thread a still effect has drawn its frame.
     LightInfo info = GetLightInfo();
     info.selectItem = liveMode_;
     info.speed = liveSpeed_;

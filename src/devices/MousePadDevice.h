@@ -72,7 +72,6 @@ private:
     AttachmentMark recordRead_;
     std::atomic<uint8_t> liveMode_{0}, liveSpeed_{0};  // mode and speed for the lighting thread
     PadTrailState padTrail_;
-    uint32_t padTicks_ = 0;
 };
 
 }  // namespace m470
