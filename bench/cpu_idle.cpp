@@ -48,7 +48,9 @@ constexpr std::array<Case, 4> kCases{{
     {"four products, preview animating", kAllProducts, "", "LEDs at 15 fps", "<= 1.0 %"},
     {"four products, window minimised", kAllProducts, "click minbtn\n", "bare window", "<= 0.2 %"},
     {"four products, static effect", kAllProducts,
-     "click mouse_device_seting_option_3\nitem light_combo_modeSelect[0] 2\nitem light_combo_modeSelect[1] 3\n",
+     "click mouse_device_seting_option_3\nitem light_combo_modeSelect[0] 2\nitem light_combo_modeSelect[1] 3\n"
+     // the headset's page, once it is listed, and its effect
+     "wait 800\nclick device_select[3]\nitem light_combo_modeSelect[2] 3\n",
      "bare window", "<= 0.3 %"},
     {"no product", "mouse", "virtual unplug mouse\n", "bare window", "<= 0.02 %"},
 }};
