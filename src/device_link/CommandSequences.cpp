@@ -1,5 +1,7 @@
 #include "device_link/CommandSequences.h"
 
+#include <algorithm>
+
 #include "platform/DebugTrace.h"
 
 namespace m470 {
@@ -68,6 +70,18 @@ int DownloadEventImage(CHidTransport& transport, EventImageKind kind, const std:
         return kind == EventImageKind::Macros ? transport.WriteMacroImage(image.data(), image.size())
                                               : transport.WriteRecoilImage(image.data(), image.size());
     }});
+}
+
+int ReadActiveRecord(CHidTransport& transport, uint8_t* record, size_t size, size_t stride, uint8_t& index) {
+    uint8_t active = 0;
+    std::vector<uint8_t> bytes(size);
+    int result = transport.ReadSettings(&active, 1, 0);
+    if (result == kResultSuccess)
+        result = transport.ReadSettings(bytes.data(), bytes.size(), static_cast<uint32_t>(active * stride));
+    if (result != kResultSuccess) return result;
+    std::copy(bytes.begin(), bytes.end(), record);
+    index = active;
+    return kResultSuccess;
 }
 
 }  // namespace m470

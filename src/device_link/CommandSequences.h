@@ -41,6 +41,11 @@ private:
 int ReadDeviceImage(CHidTransport& transport, DeviceInfo& info, std::vector<uint8_t>& keyTable,
                     std::vector<uint8_t>* thirdTable = nullptr);
 
+// The active settings record: ReadSettings of its index (1 byte at address
+// 0), then of size bytes at index × stride. record and index change only
+// when both reads succeed.
+int ReadActiveRecord(CHidTransport& transport, uint8_t* record, size_t size, size_t stride, uint8_t& index);
+
 // Builds the image of the entries and downloads it (framed) with command
 // 0x15 (macros) or 0x17 (recoil patterns). For macros an image larger than
 // capacity bytes is not sent; surplus receives the events that did not fit.

@@ -227,7 +227,8 @@ std::unique_ptr<CVantrelUSBDevice> CDeviceManager::MakeDevice(const ProductRow& 
         case DeviceKind::Mouse: return std::make_unique<CVantrelMouseDevice>(std::move(backend), translate, row);
         case DeviceKind::MousePad: return std::make_unique<CVantrelMousePadDevice>(std::move(backend), row);
         case DeviceKind::Headset: return std::make_unique<CVantrelHS6533Device>(std::move(backend), row);
-        default: return nullptr;  // the keyboard has no class yet
+        case DeviceKind::Keyboard: return std::make_unique<CVantrelKeyboardDevice>(std::move(backend), translate, row);
+        default: return nullptr;
     }
 }
 

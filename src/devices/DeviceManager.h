@@ -14,6 +14,7 @@
 #include "device_link/KnownInterface.h"
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
+#include "devices/keyboard/KeyboardDevice.h"
 #include "devices/Products.h"
 #include "platform/StoppableThread.h"
 #include "keys/KeyCaption.h"
@@ -87,11 +88,12 @@ public:
     uint16_t InstalledVersion(size_t entry) const;
 
     const std::vector<std::unique_ptr<CDeviceOptionUI>>& Entries() const { return entries_; }
-    // Every device object, in the order they were created; Mice() and Pads()
+    // Every device object, in the order they were created; Mice(), Pads() and Keyboards()
     // are the devices of that kind.
     std::vector<CVantrelUSBDevice*> Devices() const;
     std::vector<CVantrelMouseDevice*> Mice() const { return OfKind<CVantrelMouseDevice>(DeviceKind::Mouse); }
     std::vector<CVantrelMousePadDevice*> Pads() const { return OfKind<CVantrelMousePadDevice>(DeviceKind::MousePad); }
+    std::vector<CVantrelKeyboardDevice*> Keyboards() const { return OfKind<CVantrelKeyboardDevice>(DeviceKind::Keyboard); }
     DeviceSlot Slot(size_t index) const;
     size_t SlotCount() const { return slots_.size(); }
     const std::vector<ProductRow>& Products() const { return products_; }

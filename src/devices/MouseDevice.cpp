@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "device_link/CommandSequences.h"
+#include "devices/KeySlots.h"
+#include "devices/RecordLight.h"
 #include "macros/MacroFiles.h"
 #include "panels/KeyMacroPanels.h"
 #include "platform/DebugTrace.h"
@@ -13,15 +15,11 @@
 namespace m470 {
 namespace {
 
-constexpr uint8_t kMacroRun = 0x70;
-constexpr uint8_t kMacroRepeat = 0x71;
 constexpr int kMainDpiMinimum = 200;
 constexpr int kMainDpiMaximum = 6500;
 constexpr size_t kMaxStages = 6;
 constexpr uint8_t kHighestMouseMode = 11;
 constexpr uint8_t kAudioMode = 11;
-
-bool IsMacro(uint8_t type) { return type == kMacroRun || type == kMacroRepeat; }
 
 KeyAssignment FactoryFunction(size_t button) {
     const MouseButtonRow& row = kMouseLogicalButtons[button];
@@ -48,12 +46,6 @@ std::string Indexed(const char* prefix, size_t index) { return prefix + std::to_
 
 // The strip's option tabs on the mouse page: which settings page each shows,
 // and whether its panel is built yet (a tab without one stays hidden).
-struct OptionTabPage {
-    int tab;  // 1 "deng_Op_tab" ... 5 "cursor_Op_tab", as the strip numbers them
-    const char* name;
-    int settingsPage;  // of "mouse_device_seting_layout"
-    bool built;
-};
 constexpr int kKeySettingsPage = 2;
 constexpr std::array<OptionTabPage, 5> kOptionTabPages{{
     {1, "deng_Op_tab", 3, true},
@@ -62,6 +54,8 @@ constexpr std::array<OptionTabPage, 5> kOptionTabPages{{
     {4, "system_Op_tab", 0, true},
     {5, "cursor_Op_tab", 1, true},
 }};
+constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_option_layout", "mouse_device_seting_option_",
+                                       kOptionTabPages};
 
 int ParseDecimal(const std::string& text) {
     int value = 0;
@@ -151,7 +145,7 @@ void CVantrelMouseDevice::BuildPage() {
     }
     for (const ui::Ctl& led : ledButtons_) led.SetLight(0xFFFFFF, 255, true);
     SetUpProfileStrip();
-    HideUnbuiltTabs();
+    HideUnbuiltTabs(kSettingsPages);
     SetUpLightPanel();
     keyMacro_.reset();
     ui::Ctl keyItem = FindOnPage("KeySetControlItem"), macroItem = FindOnPage("MacroControlItem");
@@ -205,53 +199,20 @@ void CVantrelMouseDevice::MarkKeys(int selected) {
     }
 }
 
-void CVantrelMouseDevice::HideUnbuiltTabs() {
-    for (const OptionTabPage& row : kOptionTabPages)
-        if (!row.built) FindOnPage(row.name).SetVisible(false);
-}
-
 void CVantrelMouseDevice::ShowOptionTab(int number) {
+    ShowOptionTabOf(kSettingsPages, number);
     for (const OptionTabPage& row : kOptionTabPages) {
         if (row.tab != number || !row.built) continue;
-        ShowSettingsPage(row.settingsPage);
         // The picture's buttons pick keys for assignment only on the buttons tab.
         ShowFunctionPage(row.settingsPage == kKeySettingsPage ? 2 : 1);
     }
 }
 
 int CVantrelMouseDevice::WriteAllSettings() {
-    // Settings record, the macros the keys use, then the keys: a key table
-    // is sent only when the macros it points at are on the device.
-    if (WriteToDevice(0, 0, 1, screenWidth_, screenHeight_) != kResultSuccess) return -1;
-    // Which macros the keys use is known only from the slots of this
-    // device's key table: without it none would be sent for keys that use them.
-    if (!KeyTableImageCurrent() && !ReadKeyTableImage()) return -1;
-    const std::vector<int> macros = CollectUsedMacros();
-    if (!macros.empty()) {
-        const int written = WriteMacros(macros);
-        if (written != 0) return written;  // -1, or the events that did not fit
-    }
-    return WriteKeyAssignmentsWithMacros(0) == kResultSuccess ? 0 : -1;
+    return WriteRecordMacrosAndKeys([this] { return KeyTableImageCurrent() || ReadKeyTableImage(); });
 }
 
-void CVantrelMouseDevice::ShowSettingsPage(int page) {
-    ui::Ctl layout = FindOnPage("mouse_device_seting_layout");
-    const int pages = layout ? static_cast<int>(layout.Get()->Children().size()) : 0;
-    if (page < 0 || page >= pages) page = 0;
-    layout.SetPage(page);
-    ui::Ctl options = FindOnPage("mouse_option_layout");
-    if (!options) return;
-    const std::string wanted = Indexed("mouse_device_seting_option_", static_cast<size_t>(page));
-    for (ui::Control* child : options.Get()->Children())
-        if (child->Type() == ui::ControlType::Option) child->SetSelected(child->Name() == wanted, false);
-    // The strip's tab of this page follows, without raising its event.
-    if (ProfileStrip() == nullptr) return;
-    for (const OptionTabPage& row : kOptionTabPages) {
-        if (!row.built || row.settingsPage != page) continue;
-        ProfileStrip()->SelectTab(row.tab);
-        break;
-    }
-}
+void CVantrelMouseDevice::ShowSettingsPage(int page) { ShowSettingsPageOf(kSettingsPages, page); }
 
 void CVantrelMouseDevice::ShowFunctionPage(int kind) {
     CVantrelUSBDevice::ShowFunctionPage(kind);
@@ -370,14 +331,7 @@ void CVantrelMouseDevice::LoadAssignments() {
 
 void CVantrelMouseDevice::PruneMacroKeys() {
     LoadPanelLists();
-    bool changed = false;
-    for (KeyAssignmentPair& pair : assignments_) {
-        if (IsMacro(pair.current.type) && pair.current.param1 >= macroNames_.size()) {
-            pair.current = pair.defaults;
-            changed = true;
-        }
-    }
-    if (!changed) return;
+    if (!ResetMissingMacros(assignments_, macroNames_.size())) return;
     profile_.WriteKeyList(assignments_);
     RefreshKeyInfo();
 }
@@ -392,15 +346,8 @@ bool CVantrelMouseDevice::ReadKeyTableImage() {
     keyTableRead_.Set(transport_);
     slotMap_.fill(kMissingSlot);
     const size_t slots = deviceInfo_.KeySlotCount();
-    for (size_t button = 0; button < kMouseButtons; ++button) {
-        const MouseButtonRow& row = kMouseLogicalButtons[button];
-        for (size_t k = 0; k < slots && 3 * k + 2 < table.size(); ++k) {
-            if (table[3 * k] == row.type && table[3 * k + 1] == row.param1 && table[3 * k + 2] == row.param2) {
-                slotMap_[button] = static_cast<uint8_t>(k);
-                break;
-            }
-        }
-    }
+    for (size_t button = 0; button < kMouseButtons; ++button)
+        slotMap_[button] = FindFactorySlot(table, slots, FactoryFunction(button), kMissingSlot);
     for (size_t i = 0; i < kMaxStages; ++i) FindOnPage(Indexed("DPI_slider_", i)).SetRange(0, SensitivityScale::kMaxPosition);
     return true;
 }
@@ -415,9 +362,7 @@ int CVantrelMouseDevice::ReadRecordBytes() {
     if (!transport_.Opened() || !LinkUp()) return kResultNoReply;
     uint8_t index = 0;
     std::array<uint8_t, mouse_record::kSize> record{};
-    int result = transport_.ReadSettings(&index, 1, 0);
-    if (result == kResultSuccess)
-        result = transport_.ReadSettings(record.data(), record.size(), index * mouse_record::kStride);
+    const int result = ReadActiveRecord(transport_, record.data(), record.size(), mouse_record::kStride, index);
     if (result != kResultSuccess) return result;
     const int mode = ModeIndexOfCode(record[mouse_record::kMode]);
     if (mode >= 0) record[mouse_record::kMode] = static_cast<uint8_t>(mode);
@@ -436,12 +381,7 @@ bool CVantrelMouseDevice::ReadSettingsRecord() {
     LightInfo light = GetLightInfo();
     const uint8_t previous = light.selectItem;
     light.selectItem = record[mouse_record::kMode];
-    light.light = record[mouse_record::kBrightness];
-    light.speed = record[mouse_record::kSpeed] <= 4 ? static_cast<uint8_t>(4 - record[mouse_record::kSpeed]) : 0;
-    light.multiColor = record[mouse_record::kSevenColours];
-    light.red = record[mouse_record::kRed];
-    light.green = record[mouse_record::kRed + 1];
-    light.blue = record[mouse_record::kRed + 2];
+    record_light::Take(record.data(), light, false);
     SetLightInfo(light.Words(), light.HalfWord());
     if (light.selectItem != previous && light.selectItem == kAudioMode) {
         std::lock_guard lock(frameMutex_);
@@ -480,14 +420,7 @@ int CVantrelMouseDevice::WriteToDevice(int record, int firstByte, int flag, int 
     const LightInfo light = profile_.ReadLightInfo();
     bytes[kActiveIndex] = static_cast<uint8_t>(firstByte);
     bytes[kMode] = ModeCode(light.selectItem > kHighestMouseMode ? 0 : light.selectItem);
-    // A profile may hold anything; the device takes 0-4.
-    bytes[kBrightness] = std::min<uint8_t>(light.light, 4);
-    bytes[kSpeed] = static_cast<uint8_t>(4 - std::min<uint8_t>(light.speed, 4));
-    bytes[kDirection] = light.fx;
-    bytes[kSevenColours] = light.multiColor;
-    bytes[kRed] = light.red;
-    bytes[kRed + 1] = light.green;
-    bytes[kRed + 2] = light.blue;
+    record_light::Put(light, bytes.data());
     bytes[kCleared] = 0;
     const SystemSettings system = profile_.ReadSystemSettings();
     if (transport_.ReceiverMode())
@@ -519,15 +452,7 @@ int CVantrelMouseDevice::WriteToDevice(int record, int firstByte, int flag, int 
 }
 
 std::vector<int> CVantrelMouseDevice::CollectUsedMacros() {
-    const size_t macros = LoadMacroCatalogue(DataFolder() + kMacroCatalogue).size();
-    std::vector<int> used;
-    for (size_t j = 0; j < kMouseButtons && j < assignments_.size(); ++j) {
-        if (slotMap_[j] == kMissingSlot) continue;
-        const KeyAssignment& key = assignments_[j].current;
-        if (!IsMacro(key.type) || key.param1 >= macros) continue;
-        if (std::find(used.begin(), used.end(), key.param1) == used.end()) used.push_back(key.param1);
-    }
-    return used;
+    return UsedMacros(slotMap_, kMissingSlot, assignments_, LoadMacroCatalogue(DataFolder() + kMacroCatalogue).size());
 }
 
 int CVantrelMouseDevice::WriteKeyAssignments(int page, const std::vector<int>&) {
@@ -542,47 +467,12 @@ int CVantrelMouseDevice::WriteKeyAssignments(int page, const std::vector<int>&) 
         return kResultWriteFailed;
     }
     std::vector<uint8_t> image = keyTableImage_;
-    const size_t macros = LoadMacroCatalogue(DataFolder() + kMacroCatalogue).size();
-    const std::vector<int> numbering = CollectUsedMacros();
-    for (size_t j = 0; j < kMouseButtons; ++j) {
-        const size_t k = slotMap_[j];
-        if (k == kMissingSlot) continue;
-        KeyAssignment key = j < assignments_.size() ? assignments_[j].current : FactoryFunction(j);
-        if (IsMacro(key.type)) {
-            // Macros are numbered on the device in first-use order; one that
-            // no longer exists gives the button back its factory function.
-            const auto position = std::find(numbering.begin(), numbering.end(), key.param1);
-            if (key.param1 < macros && position != numbering.end())
-                key.param1 = static_cast<uint8_t>(position - numbering.begin());
-            else
-                key = FactoryFunction(j);
-        }
-        if (3 * k + 2 >= image.size()) continue;
-        image[3 * k] = key.type;
-        image[3 * k + 1] = key.param1;
-        image[3 * k + 2] = key.param2;
-    }
+    PlaceKeyFunctions(image, slotMap_, kMissingSlot, assignments_, FactoryFunction,
+                      LoadMacroCatalogue(DataFolder() + kMacroCatalogue).size());
     return ConfigSequence(transport_).Framed({[&] { return transport_.WriteKeyTable(image.data(), page); }});
 }
 
-int CVantrelMouseDevice::WriteMacros(const std::vector<int>& macros) {
-    const std::vector<MacroEntry> catalogue = LoadMacroCatalogue(DataFolder() + kMacroCatalogue);
-    if (macros.empty() || catalogue.empty()) return 0;
-    if (transport_.Opened()) {
-        if (!LinkUp()) return -1;  // nothing was sent: not a success
-        DeviceInfo info;
-        if (transport_.ReadDeviceInfo(info.bytes.data()) == kResultSuccess) deviceInfo_ = info;
-    }
-    std::vector<ImageEntry> entries;
-    for (int number : macros)
-        entries.push_back(number >= 0 && static_cast<size_t>(number) < catalogue.size()
-                              ? LoadMacroEvents(DataFolder(), catalogue[static_cast<size_t>(number)].guid)
-                              : ImageEntry());
-    uint32_t surplus = 0;
-    const int result = DownloadEventImage(transport_, EventImageKind::Macros, entries, deviceInfo_.MacroCapacity(), &surplus);
-    if (surplus > 0) return static_cast<int>(surplus);
-    return result == kResultSuccess ? 0 : -1;
-}
+int CVantrelMouseDevice::WriteMacros(const std::vector<int>& macros) { return DownloadMacros(macros); }
 
 int CVantrelMouseDevice::WriteRecoilPatterns() {
     std::vector<ImageEntry> patterns;

@@ -96,7 +96,7 @@ public:
     std::string MacroFolder() const { return DataFolder(); }
 
     // The mouse page's notifications; false when the event is not the mouse's.
-    bool HandlePageNotification(const ui::Notification& notification);
+    bool HandlePageNotification(const ui::Notification& notification) override;
 
     const std::array<uint8_t, kMouseButtons>& SlotMap() const { return slotMap_; }
     const std::array<uint8_t, mouse_record::kSize>& Record() const { return record_; }
@@ -136,7 +136,6 @@ private:
     void OnPointerSpeed();
     void OnDoubleClick();
     void ShowSystemSettings();
-    void HideUnbuiltTabs();
 
     Translator translate_;
     CMouseProfiledata profile_;

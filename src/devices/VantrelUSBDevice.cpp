@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "device_link/CommandSequences.h"
 #include "lighting/SameMode.h"
 #include "macros/MacroFiles.h"
 #include "platform/DebugTrace.h"
@@ -392,6 +393,67 @@ void CVantrelUSBDevice::ShowLightOnPanel() {
 }
 
 int CVantrelUSBDevice::WriteAllSettings() { return WriteSettingsRecord() == kResultSuccess ? 0 : -1; }
+
+void CVantrelUSBDevice::HideUnbuiltTabs(const SettingsPages& pages) {
+    for (const OptionTabPage& row : pages.tabs)
+        if (!row.built) FindOnPage(row.name).SetVisible(false);
+}
+
+void CVantrelUSBDevice::ShowOptionTabOf(const SettingsPages& pages, int number) {
+    for (const OptionTabPage& row : pages.tabs)
+        if (row.tab == number && row.built) ShowSettingsPageOf(pages, row.settingsPage);
+}
+
+void CVantrelUSBDevice::ShowSettingsPageOf(const SettingsPages& pages, int page) {
+    ui::Ctl layout = FindOnPage(pages.layout);
+    const int count = layout ? static_cast<int>(layout.Get()->Children().size()) : 0;
+    if (page < 0 || page >= count) page = 0;
+    layout.SetPage(page);
+    ui::Ctl options = FindOnPage(pages.options);
+    if (!options) return;
+    const std::string wanted = pages.optionPrefix + std::to_string(page);
+    for (ui::Control* child : options.Get()->Children())
+        if (child->Type() == ui::ControlType::Option) child->SetSelected(child->Name() == wanted, false);
+    // The strip's tab of this page follows, without raising its event.
+    if (ProfileStrip() == nullptr) return;
+    for (const OptionTabPage& row : pages.tabs) {
+        if (!row.built || row.settingsPage != page) continue;
+        ProfileStrip()->SelectTab(row.tab);
+        break;
+    }
+}
+
+int CVantrelUSBDevice::WriteRecordMacrosAndKeys(const std::function<bool()>& keyTableReady) {
+    if (WriteSettingsRecord() != kResultSuccess) return -1;
+    // Which macros the keys use is known only from the slots of this
+    // device's key table: without it none would be sent for keys that use them.
+    if (!keyTableReady()) return -1;
+    const std::vector<int> macros = CollectUsedMacros();
+    if (!macros.empty()) {
+        const int written = WriteMacros(macros);
+        if (written != 0) return written;  // -1, or the events that did not fit
+    }
+    return WriteKeyAssignmentsWithMacros(0) == kResultSuccess ? 0 : -1;
+}
+
+int CVantrelUSBDevice::DownloadMacros(const std::vector<int>& macros) {
+    const std::vector<MacroEntry> catalogue = LoadMacroCatalogue(DataFolder() + kMacroCatalogue);
+    if (macros.empty() || catalogue.empty()) return 0;
+    if (transport_.Opened()) {
+        if (transport_.ReceiverMode() && !transport_.QueryLink()) return -1;  // nothing was sent: not a success
+        DeviceInfo info;
+        if (transport_.ReadDeviceInfo(info.bytes.data()) == kResultSuccess) deviceInfo_ = info;
+    }
+    std::vector<ImageEntry> entries;
+    for (int number : macros)
+        entries.push_back(number >= 0 && static_cast<size_t>(number) < catalogue.size()
+                              ? LoadMacroEvents(DataFolder(), catalogue[static_cast<size_t>(number)].guid)
+                              : ImageEntry());
+    uint32_t surplus = 0;
+    const int result = DownloadEventImage(transport_, EventImageKind::Macros, entries, deviceInfo_.MacroCapacity(), &surplus);
+    if (surplus > 0) return static_cast<int>(surplus);
+    return result == kResultSuccess ? 0 : -1;
+}
 
 void CVantrelUSBDevice::ShowChosenProfile() {
     if (profileStrip_ != nullptr) {

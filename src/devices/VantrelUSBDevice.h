@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,22 @@ inline constexpr int kTimerHookA = 1003;
 inline constexpr int kTimerHookB = 1004;
 inline constexpr int kTimerPower = 1005;
 inline constexpr int kTimerLinkWatch = 1007;
+
+// A tab of the profile strip on a page with settings pages: the page it
+// shows, and whether its panel is built yet (a tab without one stays hidden).
+struct OptionTabPage {
+    int tab;  // 1 "deng_Op_tab" ... as the strip numbers them
+    const char* name;
+    int settingsPage;
+    bool built;
+};
+// A page's stack of settings pages, its row of options choosing them, and the strip's tabs.
+struct SettingsPages {
+    const char* layout;
+    const char* options;
+    const char* optionPrefix;
+    std::span<const OptionTabPage> tabs;
+};
 
 class CVantrelUSBDevice {
 public:
@@ -100,6 +117,8 @@ public:
     virtual void ShowFunctionPage(int kind);
     // Option tab 1 to 8 of the profile strip was chosen: show its panel.
     virtual void ShowOptionTab(int /*number*/) {}
+    // A notification of the device's own page controls; false when it is none of them.
+    virtual bool HandlePageNotification(const ui::Notification& notification) { (void)notification; return false; }
     // The texts the page sets from code, again in the language now in force.
     virtual void RefreshTexts() {}
     virtual int GetFunctionPage() const { return functionPage_; }
@@ -269,10 +288,23 @@ protected:
     void ShowNotice(const std::string& text, bool isKey) const {
         if (noticeSink_) noticeSink_(text, isKey);
     }
+    // The macro image of the catalogue macros given (device numbers in
+    // their order): 0 when sent or nothing to send, -1 when it failed, else
+    // the events that did not fit.
+    int DownloadMacros(const std::vector<int>& macros);
+    // Settings record, the macros the keys use, then the keys: a key table is
+    // sent only when the macros it points at are on the device. keyTableReady
+    // makes sure the key table of the attached device was read. Results as
+    // WriteAllSettings.
+    int WriteRecordMacrosAndKeys(const std::function<bool()>& keyTableReady);
     // Builds the profile strip of the page and takes its current profile.
     void SetUpProfileStrip();
     // Builds the lighting panel of the page with this model's modes.
     void SetUpLightPanel();
+    void HideUnbuiltTabs(const SettingsPages& pages);
+    void ShowOptionTabOf(const SettingsPages& pages, int number);
+    // Shows one settings page, its option chosen and the strip's tab of it, without events.
+    void ShowSettingsPageOf(const SettingsPages& pages, int page);
     // Shows the device's lighting record and audio record on its panel.
     void ShowLightOnPanel();
     void RunOnUiThread(std::function<void()> work);

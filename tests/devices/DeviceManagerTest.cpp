@@ -10,6 +10,7 @@
 #include "platform/Folders.h"
 #include "ui/MemoryControlTree.h"
 #include "sim/ProductDescriptors.h"
+#include "sim/ProductFirmware.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 
@@ -188,6 +189,39 @@ TEST_F(Manager, CableAndReceiverSwitchLinksWithoutLosingTheDevice) {
     EXPECT_LT(took, 4s);
 }
 
+TEST_F(Manager, TheKeyboardIsReadOnArrivalAndKeepsItsObjectBetweenCableAndReceiver) {
+    rig.hub.Plug("keyboard");
+    Scan();
+    ASSERT_EQ(manager->Keyboards().size(), 1u);
+    CVantrelKeyboardDevice* keyboard = manager->Keyboards()[0];
+    host.AdvanceTime(500);  // the entry's first read
+    keyboard->StopLightingThread();
+    EXPECT_TRUE(keyboard->Transport().Opened());
+    EXPECT_FALSE(keyboard->Transport().ReceiverMode());
+    EXPECT_EQ(Count(command::kReadKeyTableThird, "keyboard"), 3u);
+    EXPECT_EQ(keyboard->KeyMap()[1], keyboard_memory::SlotOfKey(1));
+    EXPECT_TRUE(keyboard->NotifyOpen(false));
+
+    rig.hub.Plug("keyboard-receiver");  // the cable keeps the traffic
+    Scan();
+    EXPECT_FALSE(keyboard->Transport().ReceiverMode());
+    rig.hub.Unplug("keyboard");  // the cable goes: the receiver takes over
+    Scan();
+    ASSERT_EQ(manager->Keyboards().size(), 1u);
+    EXPECT_EQ(manager->Keyboards()[0], keyboard);
+    EXPECT_TRUE(keyboard->Transport().Opened());
+    EXPECT_TRUE(keyboard->Transport().ReceiverMode());
+    rig.hub.Traffic().Clear();
+    EXPECT_EQ(keyboard->ChangeSetting(KeyboardSetting::WinFlag, 1), kResultSuccess);
+    EXPECT_EQ(Count(command::kWriteSettings, "keyboard-receiver"), 2u);  // 34 bytes in two receiver chunks
+    EXPECT_EQ(Count(command::kWriteSettings, "keyboard"), 0u);
+    EXPECT_EQ(rig.hub.Firmware("keyboard")->Area(command::kReadSettings)[keyboard_record::kWinFlag], 1);
+    rig.hub.Plug("keyboard");  // and back
+    Scan();
+    EXPECT_EQ(manager->Keyboards()[0], keyboard);
+    EXPECT_FALSE(keyboard->Transport().ReceiverMode());
+}
+
 TEST_F(Manager, NotificationCollectionBeforeItsCommandCollection) {
     rig.hub.Plug("mouse:notify");
     Scan();
@@ -221,10 +255,11 @@ TEST_F(Manager, TheMousepadAppearsOnFirstArrivalAndOthersAreOnlyTraced) {
     EXPECT_TRUE(MouseEntry().IsVisible());
     EXPECT_FALSE(MouseEntry().IsSelected());  // the pad keeps the selection
     EXPECT_TRUE(manager->Pads()[0]->NotifyOpen(false));
-    // The keyboard has no page yet: an entry with no device object. The
-    // headset has its object, its events read on its one interface.
+    // The keyboard and the headset have their objects; the headset reads its
+    // events on its one interface.
     ASSERT_EQ(manager->Entries().size(), 4u);
-    EXPECT_EQ(manager->Entries()[2]->Device(), nullptr);
+    ASSERT_EQ(manager->Keyboards().size(), 1u);
+    EXPECT_EQ(manager->Entries()[2]->Device(), manager->Keyboards()[0]);
     EXPECT_TRUE(manager->Entries()[2]->IsVisible());
     CVantrelUSBDevice* headset = manager->Entries()[3]->Device();
     ASSERT_NE(headset, nullptr);
@@ -233,7 +268,7 @@ TEST_F(Manager, TheMousepadAppearsOnFirstArrivalAndOthersAreOnlyTraced) {
     EXPECT_TRUE(headset->NotifyOpen(false));
     EXPECT_TRUE(manager->Entries()[3]->IsVisible());
     EXPECT_TRUE(DebugTrace::Contains("添加一个键盘设备"));
-    EXPECT_TRUE(DebugTrace::Contains("keyboard: recognised, no page for it in this version"));
+    EXPECT_FALSE(DebugTrace::Contains("keyboard: recognised, no page for it in this version"));
     EXPECT_EQ(manager->Entries()[1]->NormalPicture(), "common/device_ico/hard_mp_device_normal.png");
 }
 

@@ -1,0 +1,140 @@
+#pragma once
+// The keyboard (kind 1), by cable (0x50C9) or through its receiver (0x50A9).
+#include <array>
+#include <optional>
+
+#include "devices/VantrelUSBDevice.h"
+#include "devices/keyboard/KeyboardProfiledata.h"
+#include "devices/keyboard/LogicalKeys.h"
+#include "platform/Translator.h"
+
+namespace m470 {
+
+namespace keyboard_record {
+inline constexpr size_t kActiveIndex = 0;
+inline constexpr size_t kMode = 1;
+inline constexpr size_t kBrightness = 2;
+inline constexpr size_t kSpeed = 3;  // 4 − speed
+inline constexpr size_t kDirection = 4;
+inline constexpr size_t kSevenColours = 5;
+inline constexpr size_t kRed = 6;
+inline constexpr size_t kCleared = 16;
+inline constexpr size_t kSecondaryMode = 18;  // "ZZCCLedMode"
+inline constexpr size_t kWFlag = 19;
+inline constexpr size_t kKey6Flag = 20;
+inline constexpr size_t kWinFlag = 21;
+inline constexpr size_t kPollingRate = 22;
+inline constexpr size_t kCustomGroup = 25;
+inline constexpr size_t kSize = 34;
+inline constexpr size_t kStride = 33;
+// Mode codes the record cannot carry: sent as "keep the current mode".
+inline constexpr uint8_t kKeepMode = 0xFE;
+}  // namespace keyboard_record
+
+inline constexpr uint8_t kAbsentKey = 255;
+inline constexpr uint8_t kCustomColourMode = 20;
+// LED positions the colour pages can hold (0-170): a block of 171 colours.
+inline constexpr size_t kColourPositions = 171;
+inline constexpr uint32_t kColourPageSize = 512;
+
+// The six system settings, each a control on the system tab.
+enum class KeyboardSetting { Repeat, RepeatDelay, Key6Flag, PollingRate, WFlag, WinFlag };
+
+class CVantrelKeyboardDevice : public CVantrelUSBDevice {
+public:
+    explicit CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
+                                    const ProductRow& product = DefaultProduct(DeviceKind::Keyboard));
+    ~CVantrelKeyboardDevice() override;
+
+    void BindKeyButtons() override;
+    int ApplyProfile() override;
+    int ReadFromDevice() override;
+    void ReloadSettings() override;
+    void LoadAssignments() override;
+    void LoadProfile() override;
+    void ShowPanels() override;
+    void PruneMacroKeys() override;
+    std::vector<int> CollectUsedMacros() override;
+    int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
+    int WriteMacros(const std::vector<int>& macros) override;
+    int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
+    void LoadPanelLists() override;
+    int WriteAllSettings() override;
+    void RefreshTexts() override { ShowKeyTexts(); ShowSystemSettings(); }
+    void ShowOptionTab(int number) override;
+    void ShowSettingsPage(int page);
+
+    // Custom colours (mode 20).
+    void SwitchCustomGroup(int group) override;
+    void RedrawCustomLighting() override;
+    void SetCustomColour(int on) override;  // every key lit in the current colour (1) or dark (0)
+    int LoadCustomColours();
+
+    // The active record; false when it could not be read (the model is kept).
+    bool ReadSettingsRecord();
+    int ReadColourPage();
+    // Key i takes the current colour, in the profile and on the device (mode 20 only).
+    int WriteColourPage(size_t key);
+    // Several keys at once (a rubber band): one page write.
+    int WriteColourPage(const std::vector<size_t>& keys);
+    int WriteCustomColourPage();
+
+    // A system setting chosen on the page: stored, saved and, for the flags
+    // and the report rate, written to the device.
+    int ChangeSetting(KeyboardSetting setting, int value);
+    // The keyboard page's own notifications; false when not the keyboard's.
+    bool HandlePageNotification(const ui::Notification& notification) override;
+
+    const std::array<uint8_t, kLogicalKeyCount>& KeyMap() const { return keyMap_; }
+    const std::array<uint8_t, kLogicalKeyCount>& LedMap() const { return ledMap_; }
+    const std::array<uint8_t, keyboard_record::kSize>& Record() const { return record_; }
+    uint8_t ActiveRecordIndex() const { return activeRecord_; }
+    KeyboardSystemWords SystemWords() const { return system_; }
+    const std::vector<KeyAssignmentPair>& Assignments() const { return assignments_; }
+    void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
+    CKeyboardProfiledata& Document() { return profile_; }
+    int CustomGroup() const { return customGroup_; }
+    // The last key reaction a notification asked for: logical key, pressed.
+    std::optional<std::pair<size_t, bool>> LastKeyReaction() const;
+
+protected:
+    void OnNotification(uint16_t code, bool receiver) override;
+    CBasicProfiledata& Profile() override { return profile_; }
+    void LightingTick(uint32_t& ticks) override;
+    bool StillEffect(int mode) const override;
+
+private:
+    bool ReadKeyTables();
+    bool KeyTablesCurrent() const;
+    int ReadRecordBytes();
+    bool LinkUp();
+    bool Custom() const { return GetLightInfo().selectItem == kCustomColourMode; }
+    // The frame's colours in a zeroed block of every LED position; keys
+    // without a position, or one past the block, are left out.
+    std::array<uint8_t, kColourPositions * 3> ColourBlock() const;
+    int SendColourBlock();
+    std::vector<KeyColour> FrameColours() const;
+    void ShowColours(const std::vector<KeyColour>& colours);
+    void ShowKeyTexts();
+    void ShowSystemSettings();
+    void ClearKeyMarks();
+    void StoreCustomColours();
+    std::string Translate(const std::string& key) const;
+
+    Translator translate_;
+    CKeyboardProfiledata profile_;
+    std::vector<KeyAssignmentPair> assignments_;
+    KeyboardSystemWords system_;
+    std::array<uint8_t, kLogicalKeyCount> keyMap_{}, ledMap_{};
+    std::vector<uint8_t> ledPositionImage_;
+    std::array<uint8_t, keyboard_record::kSize> record_{};
+    AttachmentMark keyTablesRead_, recordRead_;
+    uint8_t activeRecord_ = 0;
+    int customGroup_ = 0;
+    uint8_t previousMode_ = 0xFF;
+    bool groupListReload_ = false;  // a 0x0402 came: reload the profile list on the next reload
+    mutable std::mutex reactionMutex_;
+    std::optional<std::pair<size_t, bool>> lastReaction_;
+};
+
+}  // namespace m470
