@@ -49,10 +49,6 @@ struct Route {
     Handler handler;
 };
 
-void ToCurrentMouse(CMainWnd& window, const ui::Notification& n, int) {
-    if (auto* mouse = dynamic_cast<CVantrelMouseDevice*>(window.CurrentDevice())) mouse->HandlePageNotification(n);
-}
-
 // The strip's option tabs, numbered 1 to 8 as the strip numbers them.
 constexpr std::array<const char*, 8> kOptionTabNames{"deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
                                                      "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"};
@@ -165,13 +161,6 @@ const std::vector<Route>& Routes() {
          {"device_add_btn", "device_sub_btn", "device_copy_btn", "device_import_btn", "device_export_btn", "device_reset_btn",
           "device_profile_edit_save_btn", "profile_fun_spread_btn"},
          ProfileButton},
-        {{"selectchanged"},
-         {"DPI_enable_check_", "DPI_select_check_", "polling_rate_option_", "mouse_device_seting_option_",
-          "pointer_precision_check", "scrolls_page_check"},
-         ToCurrentMouse},
-        {{"valuechanged"}, {"DPI_slider_", "pointer_speed_slider", "scroll_speed_slider", "double_click_slider"}, ToCurrentMouse},
-        {{"movevaluechanged"}, {"kestro_DPI_slider_", "DPI_slider_"}, ToCurrentMouse},
-        {{"killfocus"}, {"kestro_DPI_edit_", "DPI_edit_"}, ToCurrentMouse},
         {{"valuechanged"}, {"R_light_slider", "G_light_slider", "B_light_slider"}, ShowColourValue},
     };
     return routes;
@@ -438,6 +427,7 @@ void CMainWnd::DispatchNotification(const ui::Notification& n) {
             return;
         }
         if (device->HandlePanelNotification(n)) return;
+        if (device->HandlePageNotification(n)) return;
     }
     std::string prefix;
     int number = 0;

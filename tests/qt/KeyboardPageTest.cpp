@@ -1,0 +1,104 @@
+// The keyboard page end to end: the program against the virtual keyboard,
+// driven by a script, then the profile file, the traffic and a second start.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/JsonFile.h"
+#include "support/ProgramRun.h"
+#include "support/TempFolder.h"
+
+namespace m470 {
+namespace {
+
+// The requests of the trace ("命令" and its two dump lines), as bytes.
+std::vector<std::vector<uint8_t>> TracedRequests(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::vector<uint8_t>> requests;
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.find("命令") == std::string::npos) continue;
+        std::vector<uint8_t> bytes;
+        for (int half = 0; half < 2 && std::getline(file, line); ++half) {
+            std::istringstream hex(line);
+            std::string pair;
+            while (hex >> pair) bytes.push_back(static_cast<uint8_t>(std::stoi(pair, nullptr, 16)));
+        }
+        requests.push_back(bytes);
+    }
+    return requests;
+}
+
+TEST(KeyboardPage, RepeatDelayAndAKeysColourReachProfileAndDeviceAndComeBack) {
+    test::TempFolder folder(false);
+    const QString runtime = QString::fromStdString(folder.Path());
+    folder.Write("change.script", R"(wait 1200
+expect device_select_name[1] text Keyboard
+click device_select[1]
+wait 200
+click keyboard_device_seting_option_1
+select repeat_delay_check_3
+expect repeat_delay_time_label1 text Repeat delay: 1000ms
+click keyboard_device_seting_option_0
+item light_combo_modeSelect 20
+wait 100
+click key_43
+wait 100
+# the device memory is read again after a new plug
+virtual unplug keyboard
+wait 300
+virtual plug keyboard
+wait 1500
+click device_select[1]
+wait 200
+expect light_combo_modeSelect value 20
+expect repeat_delay_check_3 selected 1
+quit
+)");
+    const std::string log = folder.File("trace.log");
+    const test::ProgramOutcome change = test::RunProgram({"--script", QString::fromStdString(folder.File("change.script"))}, runtime,
+                                            "keyboard", {{"M470_DEBUG_LOG", QString::fromStdString(log)}});
+    ASSERT_EQ(change.exitCode, 0) << change.err;
+
+    const std::string profiles = folder.Path() + "/data/M470/keyboard/";
+    bool found = false;
+    for (const auto& entry : std::filesystem::directory_iterator(profiles)) {
+        const std::string path = entry.path().string();
+        if (path.size() < 5 || path.substr(path.size() - 5) != ".Json") continue;
+        const Json::Value device = LoadJson(path)["Device"][0];
+        if (device["SystemStages"]["RepeatDelay"].asInt() != 3) continue;
+        found = true;
+        // Q takes the colour the keyboard's record holds (0, 128, 255).
+        const Json::Value& q = device["CustomLightMode"]["LightColorInfo"][0][43];
+        EXPECT_EQ(q["Red"].asInt(), 0) << path;
+        EXPECT_EQ(q["Green"].asInt(), 128);
+        EXPECT_EQ(q["Blue"].asInt(), 255);
+        EXPECT_EQ(device["LightInfo"]["SelectItem"].asInt(), 20);
+    }
+    EXPECT_TRUE(found);
+
+    // On the wire: the colour page of group 0 with Q's colour at its LED
+    // position (88 × 3 = 264: the chunk at 224, data byte 40).
+    bool painted = false;
+    for (const auto& request : TracedRequests(log))
+        painted = painted || (request.size() == 64 && request[3] == 0x0B && request[5] == 224 && request[6] == 0 &&
+                              request[8 + 40] == 0 && request[8 + 41] == 128 && request[8 + 42] == 255);
+    EXPECT_TRUE(painted);
+
+    // A second start shows the delay kept in the profile.
+    folder.Write("again.script", R"(wait 1200
+click device_select[1]
+wait 200
+expect repeat_delay_check_3 selected 1
+expect repeat_delay_time_label1 text Repeat delay: 1000ms
+quit
+)");
+    const test::ProgramOutcome again =
+        test::RunProgram({"--script", QString::fromStdString(folder.File("again.script"))}, runtime, "keyboard");
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+}
+
+}  // namespace
+}  // namespace m470
