@@ -5,7 +5,8 @@
 namespace m470 {
 namespace {
 
-constexpr KeyColour kNewEntryColour{255, 255, 255, 255};
+// A key not painted yet stays dark, so its legend reads.
+constexpr KeyColour kNewEntryColour{0, 0, 0, 255};
 
 Json::Value& ColourGroups(Json::Value& section) {
     return MutableMember(MutableMember(section, "CustomLightMode"), "LightColorInfo");
