@@ -50,7 +50,6 @@ expect device_select_name[2] text Headset
 # every product has its page now: the keyboard's shows its settings tabs
 click device_select[1]
 wait 100
-expect later_device_label visible 0
 expect keyboard_device_seting_option_1 visible 1
 click device_select[0]
 wait 100
