@@ -149,6 +149,14 @@ void QtControlHost::Connect(QWidget* widget, QtControl* control) {
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
         connect(list, &QListWidget::currentRowChanged, this, [raise](int row) { raise("itemselect", row); });
         connect(list, &QListWidget::itemDoubleClicked, this, [raise] { raise("dbclick"); });
+        // A right-click on a row: the row becomes the current one, then "menu" with its number.
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QListWidget::customContextMenuRequested, this, [raise, list](const QPoint& at) {
+            const int row = list->row(list->itemAt(at));
+            if (row < 0) return;
+            list->setCurrentRow(row);
+            raise("menu", row);
+        });
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         connect(edit, &QLineEdit::textEdited, this, [raise] { raise("textchanged"); });
         connect(edit, &QLineEdit::returnPressed, this, [raise] { raise("return"); });

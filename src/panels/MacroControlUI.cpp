@@ -427,6 +427,11 @@ bool CMacroControlUI::HandleNotification(const ui::Notification& n) {
         SelectRow(static_cast<int>(n.wParam));
         return true;
     }
+    if (n.event == "menu" && n.senderName == kRowList) {
+        // The row menu, opened on a row.
+        if (editorHost_ != nullptr) editorHost_->OpenRowMenu();
+        return true;
+    }
     if (n.event == "killfocus" && n.senderName == kDelayField) {
         SaveMacroEvents();
         return true;

@@ -101,6 +101,9 @@ TEST_F(MacroEditor, ClickFromTheRowMenuInsertsPressAndReleaseAfterTheSelectedRow
     ASSERT_TRUE(editor->MenuItem("back_up"));
     EXPECT_EQ(Saved(0)[3], (MacroEvent{1, 0x08, false, 50}));
     EXPECT_FALSE(editor->MenuItem("no_such_entry"));
+    host.SendNotify(Find("macro_action_list").Get(), "menu", 1);  // a right-click on a row
+    Click("macro_btn_menu");
+    EXPECT_EQ(fake.menus, 2);
 }
 
 TEST_F(MacroEditor, MoveInsertionTakesTheDistanceModulo256) {
