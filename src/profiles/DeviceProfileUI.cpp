@@ -81,9 +81,15 @@ bool CDeviceProfileUI::WriteList() { return listWritable_ && SaveJson(ListPath()
 
 std::string CDeviceProfileUI::NewUuid() const {
     std::string uuid = MakeTimestampId();
-    // Two profiles made within one millisecond must not share a file.
+    // Two profiles made within one millisecond must not share a file, nor
+    // two entries an id (a repair gives several entries new ids at once).
+    const auto listed = [this](const std::string& id) {
+        for (const Json::Value& entry : Member(list_, "profilelist"))
+            if (JsonText(Member(entry, "profileUUID")) == id) return true;
+        return false;
+    };
     std::error_code error;
-    while (std::filesystem::exists(folder_ + uuid + ".Json", error)) uuid += "_";
+    while (std::filesystem::exists(folder_ + uuid + ".Json", error) || listed(uuid)) uuid += "_";
     return uuid;
 }
 

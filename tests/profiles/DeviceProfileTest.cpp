@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "platform/Folders.h"
 #include "profiles/DeviceProfileUI.h"
@@ -61,6 +62,28 @@ TEST_F(ProfileStrip, FirstConnectionCreatesProfileOne) {
     EXPECT_EQ(strip->GetNameEditText(), "profile1");
     EXPECT_TRUE(ui::Ctl(host.Find("cursor_Op_tab")).Visible());  // a mouse shows every common tab
     EXPECT_FALSE(ui::Ctl(host.Find("magic_Op_tab")).Visible());
+}
+
+// Several entries repaired in one start (unsafe ids, a shared file, no id)
+// each get an id of their own, and a second start leaves the list alone.
+TEST_F(ProfileStrip, EntriesRepairedTogetherGetIdsOfTheirOwn) {
+    folder.Write("data/M470/mouse/2024_01_01_00_00_00_000.Json", R"({"profilename": "same"})");
+    folder.Write("data/M470/mouse/ProfileList.ini", R"({"profilelist": [
+        {"profileUUID": "../../outside", "profilename": "a"},
+        {"profileUUID": "2024_01_01_00_00_00_000", "profilename": "b"},
+        {"profileUUID": "2024_01_01_00_00_00_000", "profilename": "c"},
+        "not an entry", {"profilename": "e"}], "profileselect": 0})");
+    strip->InitProfiles();
+    std::set<std::string> ids;
+    const Json::Value list = List();
+    for (const Json::Value& entry : list["profilelist"]) ids.insert(entry["profileUUID"].asString());
+    EXPECT_EQ(ids.size(), 5u);
+    const std::string repaired = folder.Read("data/M470/mouse/ProfileList.ini");
+    CDeviceProfileUI again(host, root);
+    again.SetDeviceKind(DeviceKind::Mouse);
+    again.SetFolders(Folder(), GetDefaultProfilePath("mouse"));
+    again.InitProfiles();
+    EXPECT_EQ(folder.Read("data/M470/mouse/ProfileList.ini"), repaired);
 }
 
 TEST_F(ProfileStrip, NewProfilesTakeTheSmallestFreeNumberUpToFifty) {
