@@ -243,12 +243,15 @@ void CSetWnd::FinishCheck(bool allFailed) {
     {
         std::lock_guard lock(mutex_);
         for (Item& item : items_) {
+            // An item the user already sent into an update stays picked, or it never gets installed.
+            if (InProgress(item.result.status)) continue;
             item.selected = Offered(item.result.status);
             anyOffered = anyOffered || item.selected;
         }
     }
     for (size_t k = 0; k < itemRoots_.size(); ++k) ShowItem(k);
     ShowUpdateButton();
+    if (windowState_ == window_state::kUpdating) return;  // the update says when it is done
     SetWindowState(anyOffered ? window_state::kUpdatesOffered : allFailed ? window_state::kNoAnswer : window_state::kLastCheck);
 }
 

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -363,6 +364,48 @@ TEST_F(SettingsWindow, ClosingDuringAStalledDownloadStopsAndJoinsTheWorkers) {
     EXPECT_EQ(closed, 1);
     EXPECT_EQ(window->ItemStatus(0), item_state::kDownloading);
     EXPECT_FALSE(std::filesystem::exists(folder.File("runs")));
+}
+
+// An item ticked and updated while the check still waits for another answer
+// keeps its place in the update when the check ends: it is downloaded, run
+// once, and the window says it is updating until then.
+TEST_F(SettingsWindow, AnUpdateStartedBeforeTheCheckEndedStillRuns) {
+    const std::string installer = Installer(0);
+    std::atomic<bool> answerProgram{false}, sendFile{false};
+    const auto waitFor = [](const std::atomic<bool>& flag) {
+        for (int i = 0; i < 1000 && !flag; ++i) std::this_thread::sleep_for(10ms);
+    };
+    LoopbackServer slow(true);
+    slow.On("POST", "/api/updates", [&](const SeenRequest& request) {
+        if (request.body.find("_ALL_M470_1") != std::string::npos) {
+            waitFor(answerProgram);
+            return Answer{200, R"({"version":"210"})", "application/json"};
+        }
+        return Answer{200, R"({"path":")" + slow.Base() + R"(files/fw.exe","version":"0106"})", "application/json"};
+    });
+    slow.On("GET", "/files/fw.exe", [&](const SeenRequest&) {
+        waitFor(sendFile);
+        return Answer{200, installer};
+    });
+    slow.Start();
+    UpdateSettings settings = Service();
+    settings.serviceBase = slow.Base() + "api/";
+    Open(settings);
+    ASSERT_TRUE(PumpUntil([this] { return InItem(0, "check_name_select").Enabled(); }));
+    EXPECT_EQ(window->WindowState(), window_state::kChecking);
+    InItem(0, "check_name_select").SetSelected(true);
+    StartUpdate();
+    ASSERT_TRUE(PumpUntil([this] { return window->ItemStatus(0) == item_state::kDownloading; }));
+    answerProgram = true;  // the check ends while the mouse downloads
+    ASSERT_TRUE(PumpUntil([this] { return window->ItemStatus(1) == item_state::kUpToDate; }));
+    PumpFor(200ms);
+    EXPECT_EQ(window->WindowState(), window_state::kUpdating);
+    EXPECT_EQ(Find("Update_Status_text").Text(), "ISUpdateINGText");
+    sendFile = true;
+    ASSERT_TRUE(PumpUntil([this] { return window->ItemStatus(0) == item_state::kUpToDate; })) << window->ItemStatus(0);
+    EXPECT_EQ(folder.Read("runs"), "ran\n");
+    EXPECT_TRUE(PumpUntil([this] { return window->WindowState() == window_state::kLastCheck; }));
+    window.reset();
 }
 
 TEST_F(SettingsWindow, TheLanguageComboAsksForTheLanguage) {
