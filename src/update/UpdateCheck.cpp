@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "platform/DebugTrace.h"
 #include "update/HttpClient.h"
@@ -22,12 +23,16 @@ std::string TextOf(const Json::Value& value) {
     return {};
 }
 
-uint32_t NumberOf(const std::string& text, int base) {
+// The whole text as a number; nothing when it is empty, has other characters or is too large.
+std::optional<uint32_t> ReadNumber(const std::string& text, int base) {
     uint32_t number = 0;
     const char* end = text.data() + text.size();
     const auto parsed = std::from_chars(text.data(), end, number, base);
-    return parsed.ec == std::errc() && parsed.ptr == end ? number : 0;
+    if (text.empty() || parsed.ec != std::errc() || parsed.ptr != end) return std::nullopt;
+    return number;
 }
+
+uint32_t NumberOf(const std::string& text, int base) { return ReadNumber(text, base).value_or(0); }
 
 }  // namespace
 
@@ -72,16 +77,22 @@ UpdateResult ReadAnswer(const UpdateEntry& entry, const char* answer, size_t len
         return result;
     }
     const bool hex = IsHex(entry);
+    // Without a version to compare there is no telling whether the item is up to date.
+    const std::string version = TextOf(reply["version"]);
+    const std::optional<uint32_t> newest = ReadNumber(version, hex ? 16 : 10);
+    if (!newest) {
+        DebugTrace::Printf("update: the answer for %s names no readable version", entry.listName.c_str());
+        result.failed = true;
+        return result;
+    }
     result.url = TextOf(reply["path"]);
     result.serverVersionName = TextOf(reply["version_name"]);
     result.deviceId = reply["device_id"].isIntegral() ? reply["device_id"].asInt() : NumberOf(TextOf(reply["device_id"]), 10);
     result.sha256 = TextOf(reply["sha256"]);
-    const std::string version = TextOf(reply["version"]);
-    const uint32_t newest = NumberOf(version, hex ? 16 : 10);
     result.newestText = hex ? "V" + version : result.serverVersionName;
     // The program keeps its dotted version label where it has one ("V0.1.0", not "V10").
     result.installedText = hex || entry.versionLabel.empty() ? VersionText(entry.installedVersion, hex) : entry.versionLabel;
-    result.status = entry.installedVersion < newest ? item_state::kNeedsUpdate : item_state::kUpToDate;
+    result.status = entry.installedVersion < *newest ? item_state::kNeedsUpdate : item_state::kUpToDate;
     return result;
 }
 

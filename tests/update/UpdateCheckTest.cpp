@@ -121,6 +121,26 @@ TEST_F(UpdateAnswers, NoJsonAnErrorPageOrAHugeAnswerGiveNoInformation) {
     EXPECT_EQ(Check(Mouse(0x0105)).status, item_state::kNoInformation);
 }
 
+// A JSON answer that names no version it can be compared with (an error
+// object, a version in another form) says nothing about the item: never "up to date".
+TEST_F(UpdateAnswers, AnAnswerWithoutAReadableVersionGivesNoInformation) {
+    for (const char* body : {R"({})", R"({"error":"unknown app_key"})", R"({"version":""})", R"({"version":"01x8"})",
+                             R"({"version":"1.0.8"})", R"({"version":"123456789abc"})", R"({"version":[1]})"}) {
+        answer.body = body;
+        const UpdateResult result = Check(Mouse(0x0105));
+        EXPECT_TRUE(result.failed) << body;
+        EXPECT_EQ(result.status, item_state::kNoInformation) << body;
+        EXPECT_EQ(result.installedText, "V0105") << body;
+    }
+    answer.body = R"({"version":"99999999999","version_name":"9"})";
+    EXPECT_EQ(Check(Program(210)).status, item_state::kNoInformation);
+    // A version of 0 is a readable answer: nothing newer.
+    answer.body = R"({"version":0})";
+    EXPECT_EQ(Check(Program(210)).status, item_state::kUpToDate);
+    answer.body = R"({"version":"0000"})";
+    EXPECT_EQ(Check(Mouse(0x0105)).status, item_state::kUpToDate);
+}
+
 TEST_F(UpdateAnswers, NoAnswerKeepsTheListNameAndFails) {
     HttpClient client;
     const std::string refused = "https://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/api/";
