@@ -11,6 +11,7 @@ JOBS ?= $(shell nproc)
 # Sanitizer reports end the run at once; leaks count as reports.
 export ASAN_OPTIONS ?= abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS ?= suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 export ASAN_SYMBOLIZER_PATH ?= /usr/lib/llvm-14/bin/llvm-symbolizer
 FUZZ_SECONDS ?= 60
 CTEST = QT_QPA_PLATFORM=offscreen ctest --output-on-failure
@@ -21,11 +22,12 @@ build:
 run: build
 	./build/bin/m470 $(ARGS)
 
-# What CI runs: the whole suite, the soak run (label soak) included. The
-# sanitizer suite and the fuzz smoke are their own targets until they run
-# green here (see README, Reliability).
+# What CI runs: the whole suite, the soak run (label soak) included, then
+# the suite again under ASan+UBSan. The fuzz smoke is its own target until it
+# runs green here (see README, Reliability).
 test: build
 	cd build && $(CTEST) -j2
+	$(MAKE) asan-test
 
 asan-configure: build
 	cmake -S . -B build-asan $(ASAN_CMAKE_ARGS)
