@@ -11,6 +11,7 @@
 #include "FuzzSupport.h"
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
+#include "pages/PageBuilder.h"
 #include "platform/Folders.h"
 #include "support/ScriptedPeer.h"
 #include "ui/MemoryControlTree.h"
@@ -45,13 +46,13 @@ struct Rig {
     test::ScriptedPeer peer;
     ui::MemoryControlHost host;
     std::unique_ptr<Device> device;
+    std::unique_ptr<CDevicePage> view;  // goes before the device it listens to
 
     Rig(uint16_t productId, const char* layout) : peer(productId) {
         ui::MemoryControl* page = host.LoadLayout(GetInstallFolder() + "skin/" + layout);
         if (page == nullptr) fuzz::Fail("a page layout is missing beside the executable");
         device = std::make_unique<Device>(peer.Backend());
-        device->SetUi(&host, page);
-        device->BindKeyButtons();
+        view = CPageBuilder::MakePage(*device, host, page, nullptr);
     }
     void Run(Input& input, int linkMode) {
         peer.SetScript([&input](const Report& request) { return input.Reply(request); });

@@ -8,7 +8,7 @@
 #include "FuzzSupport.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
-#include "profiles/DeviceProfileUI.h"
+#include "pages/DeviceProfileUI.h"
 #include "profiles/ProfileFiles.h"
 #include "ui/MemoryControlTree.h"
 

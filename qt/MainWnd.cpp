@@ -24,12 +24,11 @@
 
 #include "devices/DeviceManager.h"
 #include "platform/Folders.h"
-#include "devices/MouseDevice.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugTrace.h"
 #include "Version.h"
-#include "lighting/LightEdits.h"
+#include "pages/PageBuilder.h"
 #include "platform/FileAlerts.h"
 #include "qt/QtControl.h"
 #include "lighting/SameMode.h"
@@ -49,17 +48,6 @@ struct Route {
     Handler handler;
 };
 
-// The strip's option tabs, numbered 1 to 8 as the strip numbers them.
-constexpr std::array<const char*, 8> kOptionTabNames{"deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
-                                                     "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"};
-
-void ToOptionTab(CMainWnd& window, const ui::Notification& n, int) {
-    CVantrelUSBDevice* device = window.CurrentDevice();
-    if (device == nullptr || n.sender == nullptr || !n.sender->Selected()) return;  // a tab left is no choice
-    for (size_t i = 0; i < kOptionTabNames.size(); ++i)
-        if (EqualsIgnoringCase(n.senderName, kOptionTabNames[i])) device->ShowOptionTab(static_cast<int>(i) + 1);
-}
-
 void ShowColourValue(CMainWnd& window, const ui::Notification& n, int) {
     // "R_light_slider" writes "R <value>" into "R_light_label".
     const std::string channel = n.senderName.substr(0, 1);
@@ -71,75 +59,6 @@ void OpenSystemSettings(CMainWnd&, const ui::Notification&, int index) {
     static const char* kPanels[] = {"keyboard", "mouse"};
     if (index < 0 || index > 1) return;
     QProcess::startDetached("gnome-control-center", {kPanels[index]});
-}
-
-bool Confirm(CMainWnd& window, const char* textKey) {
-    return ShowMessage(window.Dialogs(), "", textKey, window.Dpi(), true, kButtonsConfirmCancel) == 1;
-}
-
-void Notice(CMainWnd& window, const char* textKey) {
-    ShowMessage(window.Dialogs(), "", textKey, window.Dpi(), true, kButtonsConfirm);
-}
-
-// A handler that waited for a modal dialog acts only when its device is
-// still the one shown (it may have been unplugged or switched off meanwhile).
-bool StillShown(CMainWnd& window, CVantrelUSBDevice* device) {
-    return device != nullptr && window.CurrentDevice() == device && device->ProfileStrip() != nullptr;
-}
-
-// A profile write's result: 0 fine, -1 the write failed, else surplus macro events.
-void ReportWrite(CMainWnd& window, int result) {
-    if (result == 0) return;
-    if (result == -1) {
-        Notice(window, "message_text_7");
-        return;
-    }
-    const std::string text = FormatWithNumber(window.Text("message_text_16"), result);
-    ShowMessage(window.Dialogs(), "", text, window.Dpi(), false, kButtonsConfirm);
-}
-
-void ProfileButton(CMainWnd& window, const ui::Notification& n, int) {
-    CVantrelUSBDevice* device = window.CurrentDevice();
-    CDeviceProfileUI* strip = device != nullptr ? device->ProfileStrip() : nullptr;
-    if (strip == nullptr) return;
-    const std::string& name = n.senderName;
-    const QString filter = "Profile Files(*.json)";
-    const auto confirmed = [&](const char* textKey) { return Confirm(window, textKey) && StillShown(window, device); };
-    const auto chosenFile = [&](std::optional<std::string> path) { return path && StillShown(window, device) ? path : std::nullopt; };
-    const auto apply = [&] { ReportWrite(window, device->ApplyChosenProfile()); };
-    if (name == "device_add_btn") {
-        if (confirmed("message_text_27") && strip->NewProfile()) apply();
-    } else if (name == "device_copy_btn") {
-        if (confirmed("message_text_26")) strip->CopyProfile();
-    } else if (name == "device_sub_btn") {
-        if (!confirmed("message_text_29")) return;
-        strip->DeleteProfile();
-        apply();
-    } else if (name == "device_import_btn") {
-        if (strip->GetCurSel() < 0) return;
-        const auto path = chosenFile(ChooseOpenFile(window.Dialogs(), filter));
-        if (!path) return;
-        if (strip->IsImportable(*path) && strip->ImportProfile(*path)) apply();
-        else Notice(window, "profile_import_refused");
-    } else if (name == "device_export_btn") {
-        if (strip->GetCurSel() < 0) return;
-        const auto path = chosenFile(ChooseSaveFile(window.Dialogs(), filter));
-        if (path && !strip->ExportProfile(*path)) Notice(window, "profile_export_failed");
-    } else if (name == "device_reset_btn") {
-        std::error_code ignored;  // a swatch file that cannot be removed must not end the reset
-        std::filesystem::remove(GetAppDataFolder() + "color_option_info.config", ignored);
-        if (!confirmed("message_text_22")) return;
-        strip->ResetProfile();
-        apply();
-    } else if (name == "device_profile_edit_save_btn") {
-        const std::string text = strip->GetNameEditText();
-        if (text.empty()) return;
-        const RenameResult result = strip->RenameProfile(text);
-        if (result == RenameResult::NameUsed) Notice(window, "message_text_5");
-        if (result == RenameResult::Blank) Notice(window, "message_text_25");
-    } else if (name == "profile_fun_spread_btn") {
-        strip->ShowProfileMenu(!strip->IsProfileMenuVisible());
-    }
 }
 
 const std::vector<Route>& Routes() {
@@ -154,13 +73,8 @@ const std::vector<Route>& Routes() {
          }},
         {{"click"}, {"nodevice_ok_btn"}, [](CMainWnd& w, const ui::Notification&, int) { w.HideWindow(); }},
         {{"click"}, {"setbtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.ShowSettingsMenu(); }},
-        {{"selectchanged"}, {kOptionTabNames.begin(), kOptionTabNames.end()}, ToOptionTab},
         {{"click"}, {"control_light_status"}, [](CMainWnd& w, const ui::Notification&, int) { w.ToggleLightingControl(); }},
         {{"click"}, {"windowdeviceset_"}, OpenSystemSettings},
-        {{"click"},
-         {"device_add_btn", "device_sub_btn", "device_copy_btn", "device_import_btn", "device_export_btn", "device_reset_btn",
-          "device_profile_edit_save_btn", "profile_fun_spread_btn"},
-         ProfileButton},
         {{"valuechanged"}, {"R_light_slider", "G_light_slider", "B_light_slider"}, ShowColourValue},
     };
     return routes;
@@ -192,7 +106,7 @@ CMainWnd::CMainWnd(QString installFolder, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     host_.SetNotifyCallback([this](const ui::Notification& n) { Notify(n); });
     host_.SetLanguage(&language_);
-    gameLighting_ = CGameLighting([this](int result) { ReportWrite(*this, result); });
+    gameLighting_ = CGameLighting([this](int result) { ReportWrite(pageContext_, result); });
     SetUpPanelWindow();
 }
 
@@ -201,11 +115,11 @@ void CMainWnd::SetUpPanelWindow() {
     for (const HookModeRow& row : kHookModes) {
         const int mode = row.mode;
         hook_.OnKeyMessage(row.keyMessage, [this, mode](const CapturedKey& key) {
-            if (CVantrelUSBDevice* device = CurrentDevice()) device->OnCapturedKey(mode, key);
+            if (CDevicePage* page = CurrentPage()) page->OnCapturedKey(mode, key);
         });
         if (row.mouseMessage == nullptr) continue;
         hook_.OnButtonMessage(row.mouseMessage, [this, mode](const CapturedButton& button) {
-            if (CVantrelUSBDevice* device = CurrentDevice()) device->OnCapturedButton(mode, button);
+            if (CDevicePage* page = CurrentPage()) page->OnCapturedButton(mode, button);
         });
     }
     panelWindow_.ask = [this](const std::string& key) {
@@ -225,9 +139,9 @@ void CMainWnd::SetUpPanelWindow() {
         else if (hook_.Mode() == mode) hook_.RemoveHooks();
     };
     panelWindow_.screenArea = [this](const std::string& name) {
-        QWidget* widget = host_.WidgetOf(CurrentDevice() != nullptr && CurrentDevice()->Page() != nullptr
-                                             ? host_.FindUnder(CurrentDevice()->Page(), name)
-                                             : host_.Find(name));
+        const CDevicePage* page = CurrentPage();
+        QWidget* widget = host_.WidgetOf(page != nullptr && page->Root() != nullptr ? host_.FindUnder(page->Root(), name)
+                                                                                    : host_.Find(name));
         if (widget == nullptr || !widget->isVisible()) return ScreenRect{};
         const QPoint at = widget->mapToGlobal(QPoint(0, 0));
         return ScreenRect{at.x(), at.y(), widget->width(), widget->height()};
@@ -270,8 +184,62 @@ void CMainWnd::OpenLayoutMenu(const std::string& layout, std::function<void(cons
 }
 
 CMainWnd::~CMainWnd() {
+    // The pages outlive the window's services: a recording stopped as they go asks nothing.
+    for (const auto& page : pages_.Pages()) page->SetWindow(nullptr);
+    if (currentPage_ != nullptr) currentPage_->SetWindow(nullptr);
     if (channel_) channel_->Shutdown();
     StopWorkers();
+}
+
+CDevicePage* CMainWnd::PageOf(const CVantrelUSBDevice* device) const {
+    if (currentPage_ != nullptr && &currentPage_->Device() == device) return currentPage_;
+    return pages_.PageOf(device);
+}
+
+CDevicePage* CMainWnd::CurrentPage() const { return PageOf(CurrentDevice()); }
+
+void CMainWnd::SetCurrentPage(CDevicePage* page) {
+    currentPage_ = page;
+    if (page != nullptr) page->SetWindow(&panelWindow_);
+    currentDevice_ = page != nullptr ? &page->Device() : nullptr;
+}
+
+// ---- what the pages ask of the window ----
+
+bool CMainWnd::WindowPageContext::Confirm(const std::string& textKey) {
+    return ShowMessage(window_.Dialogs(), "", textKey, window_.Dpi(), true, kButtonsConfirmCancel) == 1;
+}
+
+void CMainWnd::WindowPageContext::Notice(const std::string& textKey) {
+    ShowMessage(window_.Dialogs(), "", textKey, window_.Dpi(), true, kButtonsConfirm);
+}
+
+void CMainWnd::WindowPageContext::NoticeNumber(const std::string& textKey, int number) {
+    const std::string text = FormatWithNumber(window_.Text(textKey), number);
+    ShowMessage(window_.Dialogs(), "", text, window_.Dpi(), false, kButtonsConfirm);
+}
+
+std::optional<std::string> CMainWnd::WindowPageContext::ChooseOpenFile(const std::string& filter) {
+    return qt::ChooseOpenFile(window_.Dialogs(), QString::fromStdString(filter));
+}
+
+std::optional<std::string> CMainWnd::WindowPageContext::ChooseSaveFile(const std::string& filter) {
+    return qt::ChooseSaveFile(window_.Dialogs(), QString::fromStdString(filter));
+}
+
+// A handler that waited for a modal dialog acts only when its device is
+// still the one shown (it may have been unplugged or switched off meanwhile).
+bool CMainWnd::WindowPageContext::Shown(const CVantrelUSBDevice& device) const {
+    return window_.CurrentDevice() == &device && window_.CurrentPage() != nullptr;
+}
+
+void CMainWnd::WindowPageContext::ProfileChosen(CVantrelUSBDevice& device) {
+    window_.profileChoiceDevice_ = &device;  // the page may change before the timer fires
+    window_.StartTimer(kTimerProfileChoice, 400);  // two quick choices apply once, the later one
+}
+
+void CMainWnd::WindowPageContext::SameMode(CVantrelUSBDevice& device) {
+    if (auto shared = ApplySameMode(device, window_.Devices())) window_.lightSync_.SetShared(*shared);
 }
 
 CVantrelUSBDevice* CMainWnd::CurrentDevice() const {
@@ -294,8 +262,9 @@ void CMainWnd::OnDeviceSetChanged() {
     const bool several = connected >= 2;
     lightSync_.SetDevices(devices);
     for (CVantrelUSBDevice* device : devices) {
-        device->SetPanelWindow(&panelWindow_);
-        if (CLightControlUI* panel = device->LightPanel()) panel->SetSameModeAvailable(several ? 1 : 0);
+        if (CDevicePage* page = PageOf(device)) page->SetWindow(&panelWindow_);
+        if (CDevicePage* page = PageOf(device); page != nullptr && page->LightPanel() != nullptr)
+            page->LightPanel()->SetSameModeAvailable(several ? 1 : 0);
         if (!several && device->Kind() == DeviceKind::Headset) device->SetSynced(false);
     }
     ApplyTexts(this, language_);
@@ -317,6 +286,9 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     };
     ui.screenWidth = screen_.width();
     ui.screenHeight = screen_.height();
+    ui.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root) {
+        pages_.Build(device, host, root).SetWindow(&panelWindow_);
+    };
     manager_ = std::make_unique<CDeviceManager>(ui, std::move(backend));
     manager_->CreateStartupDevices();
     OnDeviceSetChanged();
@@ -405,30 +377,12 @@ void CMainWnd::DispatchNotification(const ui::Notification& n) {
     }
     if (n.event == "selectchanged" && n.senderName == "device_select") {
         // A recording of the device left stops and is saved, as its stop button does.
-        if (CVantrelUSBDevice* left = CurrentDevice()) left->StopCapture();
+        if (CDevicePage* left = CurrentPage()) left->StopCapture();
         if (manager_) manager_->OnEntrySelected(n.sender);
         return;
     }
-    if (n.event == "itemselect" && EqualsIgnoringCase(n.senderName, "device_profile_combo")) {
-        profileChoiceDevice_ = CurrentDevice();  // the page may change before the timer fires
-        // Edits made before the timer fires belong to the profile now shown.
-        if (profileChoiceDevice_ != nullptr && profileChoiceDevice_->ProfileStrip() != nullptr)
-            profileChoiceDevice_->ShowChosenProfile();
-        StartTimer(kTimerProfileChoice, 400);  // two quick choices apply once, the later one
-        return;
-    }
-    if (CVantrelUSBDevice* device = CurrentDevice()) {
-        if (n.event == "click" && EqualsIgnoringCase(n.senderName, "deng_same_mode")) {
-            if (auto shared = ApplySameMode(*device, Devices())) lightSync_.SetShared(*shared);
-            return;
-        }
-        if (const LightEditResult edit = HandleLightNotification(*device, n); edit.handled) {
-            ReportWrite(*this, edit.write);
-            return;
-        }
-        if (device->HandlePanelNotification(n)) return;
-        if (device->HandlePageNotification(n)) return;
-    }
+    // The page shown takes its own controls' notifications first.
+    if (CDevicePage* page = CurrentPage(); page != nullptr && page->Route(n)) return;
     std::string prefix;
     int number = 0;
     const bool indexed = SplitIndexedName(n.senderName, prefix, number);
@@ -575,7 +529,8 @@ void CMainWnd::HandleTimer(int id) {
             // Applied to the device whose combo raised the choice, wherever the window is now.
             CVantrelUSBDevice* device = std::exchange(profileChoiceDevice_, nullptr);
             if (profileChoice_) profileChoice_();
-            else if (Holds(device) && device->ProfileStrip() != nullptr) ReportWrite(*this, device->ApplyChosenProfile());
+            else if (CDevicePage* page = Holds(device) ? PageOf(device) : nullptr; page != nullptr && page->ProfileStrip() != nullptr)
+                ReportWrite(pageContext_, page->ApplyChosenProfile());
             break;
         }
         case kTimerGameRestore:
@@ -679,7 +634,9 @@ void CMainWnd::ApplyLanguage(int index) {
     }
     const LanguageEntry& entry = list[static_cast<size_t>(index)];
     language_.Load(installFolder_.toStdString() + "skin/lang/" + entry.file);
-    if (manager_) manager_->RefreshTexts();  // selector names, key rows: texts set from code
+    if (manager_) manager_->RefreshTexts();  // selector names: texts set from code
+    pages_.RefreshTexts();                   // key rows
+    if (currentPage_ != nullptr && pages_.PageOf(&currentPage_->Device()) == nullptr) currentPage_->RefreshTexts();
     ApplyTexts(this, language_);
     languageChoice_.StoreLanguageId(entry.id);
     for (const QPointer<QWidget>& window : auxWindows_)

@@ -26,6 +26,7 @@
 #include "qt/QtControlHost.h"
 #include "qt/QtMessageChannel.h"
 #include "qt/Texts.h"
+#include "pages/PageBuilder.h"
 #include "shell/Language.h"
 
 namespace m470 {
@@ -96,8 +97,14 @@ public:
     QSize ScreenSize() const { return screen_; }
 
     // The device whose page is shown: the selected entry's, unless a test sets one.
-    void SetCurrentDevice(CVantrelUSBDevice* device) { currentDevice_ = device; }
+    void SetCurrentDevice(CVantrelUSBDevice* device) { currentDevice_ = device; currentPage_ = nullptr; }
+    // A page a test built and keeps, shown as the current one (nullptr: none).
+    void SetCurrentPage(CDevicePage* page);
     CVantrelUSBDevice* CurrentDevice() const;
+    CDevicePage* CurrentPage() const;
+    CDevicePage* PageOf(const CVantrelUSBDevice* device) const;
+    CPageBuilder& Pages() { return pages_; }
+    PageContext& Context() { return pageContext_; }
     std::vector<CVantrelUSBDevice*> Devices() const;
     // The worker that steps the devices in same mode.
     CLightSync& LightSync() { return lightSync_; }
@@ -172,8 +179,29 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     std::vector<QPointer<QWidget>> auxWindows_;
     CVantrelUSBDevice* currentDevice_ = nullptr;
+    CDevicePage* currentPage_ = nullptr;
+    // Dialogs and window operations for the pages.
+    class WindowPageContext : public PageContext {
+    public:
+        explicit WindowPageContext(CMainWnd& window) : window_(window) {}
+        bool Confirm(const std::string& textKey) override;
+        void Notice(const std::string& textKey) override;
+        void NoticeNumber(const std::string& textKey, int number) override;
+        std::optional<std::string> ChooseOpenFile(const std::string& filter) override;
+        std::optional<std::string> ChooseSaveFile(const std::string& filter) override;
+        bool Shown(const CVantrelUSBDevice& device) const override;
+        void ProfileChosen(CVantrelUSBDevice& device) override;
+        void SameMode(CVantrelUSBDevice& device) override;
+
+    private:
+        CMainWnd& window_;
+    };
+
     std::unique_ptr<QtMessageChannel> channel_;
     std::unique_ptr<CDeviceManager> manager_;
+    // After the manager: the pages go before the devices they listen to.
+    WindowPageContext pageContext_{*this};
+    CPageBuilder pages_{&pageContext_};
     bool lightingControl_ = true;
     std::function<void(const InstanceMessage&)> broadcast_;
     bool exitRequested_ = false;

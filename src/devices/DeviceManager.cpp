@@ -53,6 +53,12 @@ CDeviceManager::CDeviceManager(DeviceManagerUi ui, std::shared_ptr<HidBackend> b
 
 CDeviceManager::~CDeviceManager() = default;
 
+ui::Control* CDeviceManager::PageRootOf(const CVantrelUSBDevice* device) const {
+    for (const auto& [owner, root] : pageRoots_)
+        if (owner == device) return root;
+    return nullptr;
+}
+
 std::vector<CVantrelUSBDevice*> CDeviceManager::Devices() const {
     std::vector<CVantrelUSBDevice*> devices;
     for (const auto& device : devices_) devices.push_back(device.get());
@@ -276,16 +282,21 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
             entry->SetDevice(device);
         }
     }
-    device->SetUi(host, pageControl);
+    pageRoots_.emplace_back(device, pageControl);
     device->SetOwner(ui_.owner);
     device->SetNoticeSink(ui_.notice);
+    device->SetRippleFeed(rippleFeed_);
     device->SetUiInvoker(ui_.invoker);
     device->SetScreenSize(ui_.screenWidth, ui_.screenHeight);
     device->SetModelIndex(static_cast<int>(*model));
     device->SetHasPowerPanel(row.battery);
     device->SetIdentity(identity, identityRow, {});
     if (power != nullptr && row.battery)
-        device->SetPowerPanel([power](const std::array<uint8_t, 6>& status) { power->ShowStatus(status.data(), status.size()); });
+        device->AddChangeListener([power, device](DeviceChange change) {
+            if (change != DeviceChange::Power) return;
+            const std::array<uint8_t, 6> status = device->PowerStatus();
+            power->ShowStatus(status.data(), status.size());
+        });
     if (entry != nullptr) {
         // Device threads ask for entry timers; the timers live on the UI thread.
         device->SetTimerRequester([this, entry](int id, int delayMs) {
@@ -293,7 +304,7 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
             else entry->StartTimer(id, delayMs);
         });
     }
-    device->BindKeyButtons();
+    if (ui_.buildPage && host != nullptr) ui_.buildPage(*device, *host, pageControl);
     Report(DeviceEvent::Created, *device);
     return device;
 }
@@ -326,6 +337,7 @@ const CDeviceManager::Placeholder* CDeviceManager::FindPlaceholder(size_t s) con
 }
 
 void CDeviceManager::Report(DeviceEvent event, CVantrelUSBDevice& device) const {
+    if (event != DeviceEvent::Created) device.Tell(DeviceChange::Link);
     if (ui_.deviceEvents) ui_.deviceEvents(event, device);
 }
 
@@ -578,7 +590,6 @@ void CDeviceManager::RefreshTexts() {
         if (model >= 0 && ui_.translate)
             entry->SetName(ui_.translate(std::string(products_[static_cast<size_t>(model)].name) + "_device_name_text"));
         if (entry->IsVisible()) ShowLink(*entry);
-        if (entry->Device() != nullptr) entry->Device()->RefreshTexts();
     }
 }
 

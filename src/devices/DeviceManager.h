@@ -47,6 +47,8 @@ struct DeviceManagerUi {
     CVantrelUSBDevice::NoticeSink notice;
     // Told on the UI thread when a device is created, gets its command link, loses it.
     std::function<void(DeviceEvent, CVantrelUSBDevice&)> deviceEvents;
+    // Builds the page of a new device on the layout loaded for it (pageRoot may be nullptr).
+    std::function<void(CVantrelUSBDevice&, ui::ControlHost&, ui::Control* pageRoot)> buildPage;
 };
 
 inline constexpr uint32_t kMsgFirstScanDone = 0x0C20;  // posted once after the first scan
@@ -83,7 +85,7 @@ public:
     CVantrelUSBDevice* CurrentDevice() const;
     // Shown in the selector and not switched off behind its receiver.
     bool Reachable(const CVantrelUSBDevice* device) const;
-    // Texts set from code follow a language switch: entry names, link lines, key rows.
+    // Texts set from code follow a language switch: entry names and link lines.
     void RefreshTexts();
     uint16_t InstalledVersion(size_t entry) const;
 
@@ -94,6 +96,8 @@ public:
     std::vector<CVantrelMouseDevice*> Mice() const { return OfKind<CVantrelMouseDevice>(DeviceKind::Mouse); }
     std::vector<CVantrelMousePadDevice*> Pads() const { return OfKind<CVantrelMousePadDevice>(DeviceKind::MousePad); }
     std::vector<CVantrelKeyboardDevice*> Keyboards() const { return OfKind<CVantrelKeyboardDevice>(DeviceKind::Keyboard); }
+    // The page layout loaded for the device, nullptr without one.
+    ui::Control* PageRootOf(const CVantrelUSBDevice* device) const;
     DeviceSlot Slot(size_t index) const;
     size_t SlotCount() const { return slots_.size(); }
     const std::vector<ProductRow>& Products() const { return products_; }
@@ -147,6 +151,9 @@ private:
     std::vector<std::unique_ptr<CMpDevicePowerUI>> powerPanels_;
     std::vector<std::unique_ptr<CDeviceOptionUI>> entries_;
     std::vector<Placeholder> placeholders_;
+    std::vector<std::pair<const CVantrelUSBDevice*, ui::Control*>> pageRoots_;
+    // One ripple counter for every device of the program.
+    std::shared_ptr<SharedRippleFeed> rippleFeed_ = std::make_shared<SharedRippleFeed>();
 };
 
 }  // namespace m470

@@ -1,7 +1,5 @@
 #include "devices/HS6533Device.h"
 
-#include <array>
-
 #include "devices/HeadsetLedReports.h"
 #include "platform/JsonFile.h"
 #include "profiles/Hs6533Block.h"
@@ -12,13 +10,6 @@ namespace {
 constexpr size_t kHeadsetTrailShift = 1;
 constexpr int kHeadsetStatic = 3, kHeadsetOff = 8;  // mode indexes
 
-// Option tab (as the profile strip numbers them) → page of "hs6533_device_seting_layout".
-struct HeadsetTabPage {
-    int tab;
-    int page;
-};
-constexpr std::array<HeadsetTabPage, 4> kHeadsetTabPages{{{1, 0}, {6, 1}, {7, 2}, {8, 3}}};
-
 }  // namespace
 
 CVantrelHS6533Device::CVantrelHS6533Device(std::shared_ptr<HidBackend> backend, const ProductRow& product,
@@ -26,35 +17,14 @@ CVantrelHS6533Device::CVantrelHS6533Device(std::shared_ptr<HidBackend> backend, 
     : CVantrelMousePadDevice(DeviceKind::Headset, std::move(backend), product, kHeadsetWave, kHeadsetTrailShift),
       audioLibrary_(std::move(audioLibrary)),
       audio_([this](const std::string& text) { ShowNotice(text, false); }),
-      settings_(profile_, audio_, [this] { return SaveProfile(); }, [this] { ShowAudio(); }) {
+      settings_(profile_, audio_, [this] { return SaveProfile(); }, [this] { Tell(DeviceChange::Audio); }) {
     LoadFactorySection();
 }
 
-CVantrelHS6533Device::~CVantrelHS6533Device() {
-    StopLightingThread();
-    CloseNotify(false);
-}
+// The threads read this object's members: stopped before it goes.
+CVantrelHS6533Device::~CVantrelHS6533Device() { StopThreads(); }
 
-void CVantrelHS6533Device::BuildPage() {
-    BindPictureButtons("hs6533_device_key_light");
-    for (const ui::Ctl& led : ledButtons_) led.SetLight(0xFFFFFF, 255, true);  // white until the first frame
-    if (!FindOnPage("hs6533_device_key_light")) return;
-    SetUpProfileStrip();
-    // Virtual surround keeps the headset's own setting and its page has
-    // nothing to change: its tab stays hidden, so the strip fits the window.
-    FindOnPage("Virtual7.1_Op_tab").SetVisible(false);
-    SetUpLightPanel();
-    if (ui::Control* audio = host_ ? host_->FindUnder(page_, "Voice6533ControlItem") : nullptr) {
-        audioPanel_ = std::make_unique<CVoice6533ControlUI>(*host_, audio);
-        audioPanel_->SetKind(static_cast<int>(DeviceKind::Headset));
-    }
-    if (ui::Control* voice = host_ ? host_->FindUnder(page_, "MagicControlItem") : nullptr) {
-        voicePanel_ = std::make_unique<CMagicControlUI>(*host_, voice);
-        voicePanel_->SetKind(static_cast<int>(DeviceKind::Headset));
-    }
-    settings_.TakeReadings(audio_.InitAudio(audioLibrary_));
-    ShowOptionTab(1);
-}
+void CVantrelHS6533Device::StartAudio() { settings_.TakeReadings(audio_.InitAudio(audioLibrary_)); }
 
 void CVantrelHS6533Device::LoadAssignments() {
     CVantrelMousePadDevice::LoadAssignments();
@@ -69,19 +39,9 @@ int CVantrelHS6533Device::ReadFromDevice() {
     return result;
 }
 
-void CVantrelHS6533Device::RefreshPanels() {
-    CVantrelMousePadDevice::RefreshPanels();
-    ShowAudio();
-}
-
-void CVantrelHS6533Device::ShowAudio() {
-    if (audioPanel_) audioPanel_->Show(settings_);
-    if (voicePanel_) voicePanel_->Show(settings_);
-}
-
-void CVantrelHS6533Device::ShowOptionTab(int number) {
-    for (const HeadsetTabPage& row : kHeadsetTabPages)
-        if (row.tab == number) FindOnPage("hs6533_device_seting_layout").SetPage(row.page);
+void CVantrelHS6533Device::PublishSettings() {
+    CVantrelMousePadDevice::PublishSettings();
+    Tell(DeviceChange::Audio);
 }
 
 bool CVantrelHS6533Device::StillEffect(int mode) const {
@@ -108,47 +68,6 @@ void CVantrelHS6533Device::RenderLighting() {
         sent = transport_.Primary().SetOutputReport(report.data(), report.size()) && sent;
     if (sent) lastSent_ = frame;
     else lastSent_.clear();
-}
-
-bool CVantrelHS6533Device::HandlePanelNotification(const ui::Notification& n) {
-    if (n.senderName.empty()) return false;
-    std::string prefix;
-    int number = -1;
-    const bool numbered = SplitIndexedName(n.senderName, prefix, number);
-    const bool selected = n.sender != nullptr && n.sender->Selected();
-    if (n.event == "selectchanged") {
-        if (n.senderName == "magic_enable_option") settings_.ToggleVoiceChanger(voicePanel_ ? voicePanel_->IsEnabled() : selected);
-        else if (numbered && prefix == "magic_option_") {
-            if (selected) settings_.SelectVoiceEffect(number);
-        } else if (n.senderName == "6533_MicIn_option") settings_.ToggleMicMute();
-        else if (n.senderName == "6533_MicMoniter_option") settings_.ToggleMonitorMute();
-        else if (numbered && prefix == "6533_eq_option_") {
-            if (selected) settings_.SelectPreset(number);
-        } else return false;
-        return true;
-    }
-    if (n.event == "valuechanged") {
-        const int value = n.sender != nullptr ? n.sender->Value() : 0;
-        if (n.senderName == "6533_MicIn_slider") settings_.SetMicLevel(value);
-        else if (n.senderName == "6533_MicMoniter_slider") settings_.SetMonitorLevel(value);
-        else if (numbered && prefix == "6533_eq_hz_slider_") settings_.MoveBand(number, value);
-        else return false;
-        return true;
-    }
-    if (n.event == "itemselect" && n.senderName == "custom_eq_name_combo") {
-        settings_.SelectCustom(audioPanel_ ? audioPanel_->GetSelectedName() : static_cast<int>(n.wParam));
-        return true;
-    }
-    if (n.event == "click" && n.senderName == "hs_EQ_btn_save") {
-        if (audioPanel_ && settings_.SaveCustom(audioPanel_->GetNameEdit(), audioPanel_->GetBands()) == 0)
-            TellDuplicateName();
-        return true;
-    }
-    if (n.event == "click" && n.senderName == "hs_EQ_btn_delete") {
-        if (audioPanel_) settings_.DeleteCustom(audioPanel_->GetSelectedName());
-        return true;
-    }
-    return false;
 }
 
 void CVantrelHS6533Device::TellDuplicateName() { ShowNotice("message_text_5", true); }

@@ -8,8 +8,6 @@
 #include "audio/HeadsetAudio.h"
 #include "devices/HeadsetAudioSettings.h"
 #include "devices/MousePadDevice.h"
-#include "panels/MagicControlUI.h"
-#include "panels/Voice6533ControlUI.h"
 #include "profiles/Hs6533Profiledata.h"
 
 namespace m470 {
@@ -22,22 +20,21 @@ public:
                                   std::string audioLibrary = DefaultAudioLibraryPath());
     ~CVantrelHS6533Device() override;
 
-    void BuildPage() override;
     int ReadFromDevice() override;
     void LoadAssignments() override;
-    void RefreshPanels() override;
+    // Settings, then Audio.
+    void PublishSettings() override;
     void RenderLighting() override;
-    void ShowOptionTab(int number) override;
     std::array<uint8_t, pad_record::kWritten> RecordToWrite() const override;
 
-    // The page's audio and voice-changer controls; true when one was taken.
-    bool HandlePanelNotification(const ui::Notification& n) override;
-
+    // Binds the audio library and takes what the sound system holds (the
+    // page does this once it is built).
+    void StartAudio();
     CHeadsetAudioSettings& AudioSettings() { return settings_; }
     const CHeadsetAudio& Audio() const { return audio_; }
     CHs6533Profiledata& HeadsetProfile() { return profile_; }
-    CVoice6533ControlUI* AudioPanel() const { return audioPanel_.get(); }
-    CMagicControlUI* VoicePanel() const { return voicePanel_.get(); }
+    // The duplicate-name message of a refused custom save.
+    void TellDuplicateName();
 
 protected:
     bool LedsShowTheFrame() const override { return true; }
@@ -46,16 +43,10 @@ protected:
     CBasicProfiledata& Profile() override { return profile_; }
 
 private:
-    void ShowAudio();
-    // The duplicate-name message of a refused custom save.
-    void TellDuplicateName();
-
     std::string audioLibrary_;
     CHeadsetAudio audio_;
     CHs6533Profiledata profile_;
     CHeadsetAudioSettings settings_;
-    std::unique_ptr<CVoice6533ControlUI> audioPanel_;
-    std::unique_ptr<CMagicControlUI> voicePanel_;
     LedFrame lastSent_;  // the frame the LEDs show; empty: send the next one
 };
 

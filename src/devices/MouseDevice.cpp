@@ -1,24 +1,18 @@
 #include "devices/MouseDevice.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 
 #include "device_link/CommandSequences.h"
 #include "devices/KeySlots.h"
 #include "devices/RecordLight.h"
 #include "macros/MacroFiles.h"
-#include "panels/KeyMacroPanels.h"
 #include "platform/DebugTrace.h"
 #include "platform/JsonFile.h"
 
 namespace m470 {
 namespace {
 
-constexpr int kMainDpiMinimum = 200;
-constexpr int kMainDpiMaximum = 6500;
-constexpr size_t kMaxStages = 6;
-constexpr uint8_t kHighestMouseMode = 11;
 constexpr uint8_t kAudioMode = 11;
 
 KeyAssignment FactoryFunction(size_t button) {
@@ -28,39 +22,6 @@ KeyAssignment FactoryFunction(size_t button) {
 
 bool SameFunction(const KeyAssignment& a, const KeyAssignment& b) {
     return a.type == b.type && a.param1 == b.param1 && a.param2 == b.param2;
-}
-
-// The seven system values, edited one at a time.
-struct SystemFields {
-    uint16_t doubleClick, speed, precision, scrollPage, wheelLines, wiredRate, receiverRate;
-    static SystemFields Of(const SystemSettings& s) {
-        return {s.DoubleClickTime(), s.MouseSpeed(), s.PointerPrecision(), s.ScrollPage(), s.WheelScrollLines(),
-                s.WiredReportRate(), s.ReceiverReportRate()};
-    }
-    SystemSettings Settings() const {
-        return MakeSystemSettings(doubleClick, speed, precision, scrollPage, wheelLines, wiredRate, receiverRate);
-    }
-};
-
-std::string Indexed(const char* prefix, size_t index) { return prefix + std::to_string(index); }
-
-// The strip's option tabs on the mouse page: which settings page each shows,
-// and whether its panel is built yet (a tab without one stays hidden).
-constexpr int kKeySettingsPage = 2;
-constexpr std::array<OptionTabPage, 5> kOptionTabPages{{
-    {1, "deng_Op_tab", 3, true},
-    {2, "key_Op_tab", 2, true},
-    {3, "macro_Op_tab", 5, true},
-    {4, "system_Op_tab", 0, true},
-    {5, "cursor_Op_tab", 1, true},
-}};
-constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_option_layout", "mouse_device_seting_option_",
-                                       kOptionTabPages};
-
-int ParseDecimal(const std::string& text) {
-    int value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
 }
 
 uint32_t RandomWheelIndex() { return static_cast<uint32_t>(std::rand()); }
@@ -83,184 +44,15 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
     LoadModeList();  // the mode codes are needed before any page is shown
 }
 
-CVantrelMouseDevice::~CVantrelMouseDevice() {
-    if (keyMacro_) keyMacro_->StopCapture();
-    // The threads read this object's members: stop them before it goes.
-    StopLightingThread();
-    CloseNotify(false);
-    CloseNotify(true);
-}
+// The threads read this object's members: stopped before it goes.
+CVantrelMouseDevice::~CVantrelMouseDevice() { StopThreads(); }
 
 std::string CVantrelMouseDevice::Translate(const std::string& key) const { return translate_(key); }
 
 bool CVantrelMouseDevice::LinkUp() { return !transport_.ReceiverMode() || transport_.QueryLink(); }
 
-// ---- page ----
-
-void CVantrelMouseDevice::BindKeyButtons() { BuildPage(); }
-
-void CVantrelMouseDevice::BuildPage() {
-    keyButtons_.assign(kMouseButtons, nullptr);
-    ledButtons_.assign(LedCount(), nullptr);
-    logo_ = nullptr;
-    if (host_ == nullptr || page_ == nullptr) return;
-    // The device picture: the first SelectPanel of the settings layout, or of the page.
-    ui::Control* picture = nullptr;
-    for (ui::Control* root : {FindOnPage("mouse_device_seting_layout").Get(), page_}) {
-        std::vector<ui::Control*> pending{root};
-        while (picture == nullptr && !pending.empty()) {
-            ui::Control* control = pending.back();
-            pending.pop_back();
-            if (control == nullptr) continue;
-            if (control->Type() == ui::ControlType::SelectPanel) picture = control;
-            for (ui::Control* child : control->Children()) pending.insert(pending.begin(), child);
-        }
-        if (picture != nullptr) break;
-    }
-    if (picture != nullptr) {
-        for (ui::Control* child : picture->Children()) {
-            if (child->Type() != ui::ControlType::KeyButton) continue;
-            if (child->Name() == "logo") {
-                logo_ = child;
-                continue;
-            }
-            for (const std::string& label : {child->Name(), child->UserData()}) {
-                std::string prefix;
-                int number = 0;
-                if (!SplitIndexedName(label, prefix, number) || number < 0) continue;
-                const auto n = static_cast<size_t>(number);
-                if (label.rfind("light_0_", 0) == 0) {
-                    if (n < ledButtons_.size()) ledButtons_[n] = child;
-                    else ledButtons_.push_back(child);
-                } else if (prefix == "key_" && n < keyButtons_.size()) {
-                    keyButtons_[n] = child;
-                } else if (prefix == "light_" && n < ledButtons_.size()) {
-                    ledButtons_[n] = child;
-                } else {
-                    continue;
-                }
-                break;
-            }
-        }
-    }
-    for (const ui::Ctl& led : ledButtons_) led.SetLight(0xFFFFFF, 255, true);
-    SetUpProfileStrip();
-    HideUnbuiltTabs(kSettingsPages);
-    SetUpLightPanel();
-    keyMacro_.reset();
-    ui::Ctl keyItem = FindOnPage("KeySetControlItem"), macroItem = FindOnPage("MacroControlItem");
-    if (keyItem && macroItem) {
-        keyMacro_ = std::make_unique<CKeyMacroPanels>(*host_, keyItem.Get(), macroItem.Get(), *this, translate_);
-        keyMacro_->SetWindow(panelWindow_);
-        keyMacro_->Reload();
-    }
-    ShowSettingsPage(0);
-}
-
-void CVantrelMouseDevice::SetPanelWindow(const PanelWindow* window) {
-    panelWindow_ = window;
-    if (keyMacro_) keyMacro_->SetWindow(window);
-}
-
-void CVantrelMouseDevice::OnCapturedKey(int mode, const CapturedKey& key) {
-    if (keyMacro_) keyMacro_->OnCapturedKey(mode, key);
-}
-
-void CVantrelMouseDevice::OnCapturedButton(int mode, const CapturedButton& button) {
-    if (keyMacro_) keyMacro_->OnCapturedButton(mode, button);
-}
-
-void CVantrelMouseDevice::StopCapture() {
-    if (keyMacro_) keyMacro_->StopCapture();
-}
-
-bool CVantrelMouseDevice::HandlePanelNotification(const ui::Notification& n) {
-    return keyMacro_ != nullptr && keyMacro_->HandleNotification(n);
-}
-
-void CVantrelMouseDevice::RefreshTexts() {
-    RefreshKeyInfo();
-    if (keyMacro_) keyMacro_->RefreshTexts();
-}
-
-void CVantrelMouseDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {
-    if (index >= assignments_.size()) return;
-    assignments_[index] = pair;
-    profile_.WriteKeyList(assignments_);
-}
-
-void CVantrelMouseDevice::MarkKeys(int selected) {
-    for (size_t j = 0; j < keyButtons_.size(); ++j) {
-        ui::Control* button = keyButtons_[j].Get();
-        if (button == nullptr) continue;
-        button->SetKeySelected(static_cast<int>(j) == selected);
-        if (j < assignments_.size() && j < kMouseButtons)
-            button->SetDefaultState(SameFunction(assignments_[j].current, FactoryFunction(j)));
-    }
-}
-
-void CVantrelMouseDevice::ShowOptionTab(int number) {
-    ShowOptionTabOf(kSettingsPages, number);
-    for (const OptionTabPage& row : kOptionTabPages) {
-        if (row.tab != number || !row.built) continue;
-        // The picture's buttons pick keys for assignment only on the buttons tab.
-        ShowFunctionPage(row.settingsPage == kKeySettingsPage ? 2 : 1);
-    }
-}
-
 int CVantrelMouseDevice::WriteAllSettings() {
     return WriteRecordMacrosAndKeys([this] { return KeyTableImageCurrent() || ReadKeyTableImage(); });
-}
-
-void CVantrelMouseDevice::ShowSettingsPage(int page) { ShowSettingsPageOf(kSettingsPages, page); }
-
-void CVantrelMouseDevice::ShowFunctionPage(int kind) {
-    CVantrelUSBDevice::ShowFunctionPage(kind);
-    FindOnPage("device_tishi_info").SetVisible(false);
-}
-
-void CVantrelMouseDevice::ShowStageSlider(size_t stage, int position) {
-    ui::Ctl slider = FindOnPage(Indexed("DPI_slider_", stage));
-    slider.SetValue(position, false);
-    const bool active = static_cast<int32_t>(stage) == profile_.GetActiveStage();
-    if (ui::Control* control = slider.Get()) {
-        control->SetForeImage("Control/SliderBar_BK1.png");
-        control->SetThumbImage(active ? "Control/SliderBar1_Thumb.png" : "Control/SliderBar2_Thumb.png");
-    }
-    ui::Ctl enable = FindOnPage(Indexed("DPI_enable_check_", stage));
-    enable.SetEnabled(!active);
-    FindOnPage(Indexed("DPI_select_check_", stage)).SetSelected(active, false);
-    FindOnPage(Indexed("DPI_edit_", stage)).SetText(std::to_string(Scale().ValueOf(position)));
-}
-
-void CVantrelMouseDevice::ShowKeyInfo(size_t index, const std::string& caption) {
-    const std::string title = index < kMouseLogicalButtons.size() ? Translate(kMouseLogicalButtons[index].nameKey) : std::string();
-    ui::Ctl button = index < keyButtons_.size() ? keyButtons_[index] : ui::Ctl();
-    if (ui::Control* control = button.Get()) control->SetToolTip(title, caption);
-    ui::Ctl list = FindOnPage("device_setkeyinfo_list");
-    ui::Control* rows = list.Get();
-    if (rows == nullptr) return;
-    while (rows->ItemCount() < static_cast<int>(index) + 1) {
-        rows->AddItem({}, {});
-        rows->SetItemVisible(rows->ItemCount() - 1, false);
-    }
-    rows->SetItemText(static_cast<int>(index), title + "  —  " + caption);
-    rows->SetItemVisible(static_cast<int>(index), button.Visible());
-}
-
-void CVantrelMouseDevice::RefreshKeyInfo() {
-    FindOnPage("device_setkeyinfo_list").ClearItems();
-    for (size_t i = 0; i < assignments_.size(); ++i) {
-        const auto caption = KeyCaption(assignments_[i].current, macroNames_, translate_, CaptionTarget::Mouse);
-        ShowKeyInfo(i, caption.value_or(std::string()));
-    }
-    const LightInfo light = GetLightInfo();
-    std::string mode;
-    if (light.selectItem <= kHighestMouseMode && light.selectItem < modeNames_.size())
-        mode = Translate(modeNames_[light.selectItem]);
-    if (ui::Control* logo = logo_.Get())
-        logo->SetToolTip("Logo", Translate("Light_Set") + "\n" + Translate("Overall_Light_Set") + mode);
-    FindOnPage("device_setkeyinfo_list").SetVisible(true);
 }
 
 void CVantrelMouseDevice::LoadPanelLists() {
@@ -268,38 +60,47 @@ void CVantrelMouseDevice::LoadPanelLists() {
     LoadModeList();
 }
 
-void CVantrelMouseDevice::ShowPanels() {
-    LoadPanelLists();
-    RefreshKeyInfo();
-    ShowLightOnPanel();
-    for (size_t i = 0; i < stages_.size() && i < kMaxStages; ++i) {
-        const DpiStage& stage = stages_[i];
-        FindOnPage(Indexed("DPI_enable_check_", i)).SetSelected(stage.enabled != 0, false);
-        ShowStageSlider(i, stage.dpiX);
-        FindOnPage(Indexed("DPI_color_option_", i))
-            .SetBkColour(0xFF000000u | static_cast<uint32_t>(stage.red) << 16 | stage.green << 8 | stage.blue);
-    }
-    int option = transport_.ReceiverMode() ? system_.ReceiverReportRate() : system_.WiredReportRate();
-    if (option < 0 || option > 4) option = 0;
-    FindOnPage(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
-    ShowSystemSettings();
-}
-
 // The record carries the screen size the pointer corrections work in: a
 // refresh sends the size the device was given, never 0 x 0.
-void CVantrelMouseDevice::RefreshPanels() {
-    ShowPanels();
+void CVantrelMouseDevice::PublishSettings() {
+    ShowSettings();
     WriteSettingsRecord();
 }
 
-// The stored pointer values on the pointer page, without raising events.
-void CVantrelMouseDevice::ShowSystemSettings() {
-    const SystemFields fields = SystemFields::Of(system_);
-    FindOnPage("pointer_speed_slider").SetValue(fields.speed, false);
-    FindOnPage("pointer_precision_check").SetSelected(fields.precision != 0, false);
-    FindOnPage("scrolls_page_check").SetSelected(fields.scrollPage != 0, false);
-    FindOnPage("scroll_speed_slider").SetValue(fields.wheelLines, false);
-    FindOnPage("double_click_slider").SetValue(fields.doubleClick, false);
+void CVantrelMouseDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {
+    if (index >= assignments_.size()) return;
+    assignments_[index] = pair;
+    profile_.WriteKeyList(assignments_);
+    Tell(DeviceChange::Keys);
+}
+
+bool CVantrelMouseDevice::KeyIsFactory(size_t button) const {
+    return button < assignments_.size() && button < kMouseButtons &&
+           SameFunction(assignments_[button].current, FactoryFunction(button));
+}
+
+bool CVantrelMouseDevice::SetStageEnabled(size_t stage, bool enabled) {
+    if (stage >= stages_.size()) return false;
+    stages_[stage].enabled = enabled ? 1 : 0;
+    return true;
+}
+
+void CVantrelMouseDevice::SetStagePosition(size_t stage, int position) {
+    if (stage >= CVantrelMouseDevice::kMaxStages) return;
+    if (stages_.size() <= stage) stages_.resize(stage + 1);
+    stages_[stage].dpiX = static_cast<uint16_t>(std::clamp(position, 0, SensitivityScale::kMaxPosition));
+}
+
+void CVantrelMouseDevice::CommitStages() {
+    profile_.WriteStages(stages_);
+    SaveAndWrite();
+}
+
+void CVantrelMouseDevice::CommitSystem(const SystemSettings& settings, bool write) {
+    system_ = settings;
+    profile_.WriteSystemSettings(system_);
+    if (write) SaveAndWrite();
+    else SaveProfile();
 }
 
 // ---- profile ----
@@ -321,19 +122,17 @@ void CVantrelMouseDevice::LoadAssignments() {
     SetProfilePaths();
     profile_.LoadDeviceSection(GetProfilePath());
     assignments_ = profile_.ReadKeyList();
-    for (size_t j = 0; j < keyButtons_.size() && j < assignments_.size() && j < kMouseButtons; ++j)
-        if (ui::Control* button = keyButtons_[j].Get())
-            button->SetDefaultState(SameFunction(assignments_[j].current, FactoryFunction(j)));
     ApplyProfile();
     stages_ = profile_.ReadStages();
     system_ = profile_.ReadSystemSettings();
+    Tell(DeviceChange::Keys);
 }
 
 void CVantrelMouseDevice::PruneMacroKeys() {
     LoadPanelLists();
     if (!ResetMissingMacros(assignments_, macroNames_.size())) return;
     profile_.WriteKeyList(assignments_);
-    RefreshKeyInfo();
+    Tell(DeviceChange::Keys);
 }
 
 // ---- hardware ----
@@ -348,7 +147,7 @@ bool CVantrelMouseDevice::ReadKeyTableImage() {
     const size_t slots = deviceInfo_.KeySlotCount();
     for (size_t button = 0; button < kMouseButtons; ++button)
         slotMap_[button] = FindFactorySlot(table, slots, FactoryFunction(button), kMissingSlot);
-    for (size_t i = 0; i < kMaxStages; ++i) FindOnPage(Indexed("DPI_slider_", i)).SetRange(0, SensitivityScale::kMaxPosition);
+    Tell(DeviceChange::Keys);
     return true;
 }
 
@@ -397,7 +196,7 @@ int CVantrelMouseDevice::ReadFromDevice() {
     const bool read = ReadKeyTableImage();
     LoadAssignments();
     ReadSettingsRecord();
-    RefreshPanels();
+    PublishSettings();
     StopLightingThread();
     StartLightingThread();
     return read ? kResultSuccess : kResultNoReply;
@@ -405,7 +204,7 @@ int CVantrelMouseDevice::ReadFromDevice() {
 
 void CVantrelMouseDevice::ReloadSettings() {
     ReadSettingsRecord();
-    RefreshPanels();
+    PublishSettings();
 }
 
 int CVantrelMouseDevice::WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) {
@@ -429,7 +228,7 @@ int CVantrelMouseDevice::WriteToDevice(int record, int firstByte, int flag, int 
         bytes[kWiredReportRate] = static_cast<uint8_t>(system.WiredReportRate());
     bytes[kActiveStage] = static_cast<uint8_t>(profile_.GetActiveStage());
     const std::vector<DpiStage> stages = profile_.ReadStages();
-    for (size_t i = 0; i < stages.size() && i < kMaxStages; ++i) {
+    for (size_t i = 0; i < stages.size() && i < CVantrelMouseDevice::kMaxStages; ++i) {
         const auto stage = stages[i].ToBytes();
         std::copy(stage.begin(), stage.end(), bytes.begin() + static_cast<long>(kStages + DpiStage::kSize * i));
     }
@@ -497,174 +296,14 @@ void CVantrelMouseDevice::OnNotification(uint16_t code, bool receiver) {
         RunOnUiThread([this, code, high] {
             activeRecord_ = static_cast<uint8_t>(code & 0x0F);
             if (high == 0x11) profile_.SetActiveStage((code >> 4) & 0x0F);
-            RefreshPanels();
+            PublishSettings();
         });
     }
-}
-
-// ---- page handlers ----
-
-bool CVantrelMouseDevice::HandlePageNotification(const ui::Notification& n) {
-    if (HandlePanelNotification(n)) return true;
-    using Handler = void (*)(CVantrelMouseDevice&, int);
-    struct Row {
-        const char* event;
-        const char* name;  // whole name, or prefix of an indexed name (ends in "_")
-        Handler handler;
-    };
-    static const std::array<Row, 14> kRows{{
-        {"selectchanged", "DPI_enable_check_", [](CVantrelMouseDevice& d, int i) { d.OnStageEnabled(i); }},
-        {"selectchanged", "DPI_select_check_", [](CVantrelMouseDevice& d, int i) { d.OnStageSelected(i); }},
-        {"selectchanged", "polling_rate_option_", [](CVantrelMouseDevice& d, int i) { d.OnReportRate(i); }},
-        {"valuechanged", "DPI_slider_", [](CVantrelMouseDevice& d, int i) { d.OnStageSlider(i, true); }},
-        {"movevaluechanged", "DPI_slider_", [](CVantrelMouseDevice& d, int i) { d.OnStageSlider(i, false); }},
-        {"selectchanged", "mouse_device_seting_option_", [](CVantrelMouseDevice& d, int i) { d.ShowSettingsPage(i); }},
-        {"movevaluechanged", "kestro_DPI_slider_", [](CVantrelMouseDevice& d, int i) { d.OnMainDpiSlider(i); }},
-        {"killfocus", "kestro_DPI_edit_", [](CVantrelMouseDevice& d, int i) { d.OnMainDpiEdit(i); }},
-        {"killfocus", "DPI_edit_", [](CVantrelMouseDevice& d, int i) { d.OnStageEdit(i); }},
-        {"selectchanged", "pointer_precision_check", [](CVantrelMouseDevice& d, int) { d.OnPointerPrecision(); }},
-        {"selectchanged", "scrolls_page_check", [](CVantrelMouseDevice& d, int) { d.OnScrollPage(); }},
-        {"valuechanged", "scroll_speed_slider", [](CVantrelMouseDevice& d, int) { d.OnScrollSpeed(); }},
-        {"valuechanged", "pointer_speed_slider", [](CVantrelMouseDevice& d, int) { d.OnPointerSpeed(); }},
-        {"valuechanged", "double_click_slider", [](CVantrelMouseDevice& d, int) { d.OnDoubleClick(); }},
-    }};
-    std::string prefix;
-    int number = 0;
-    const bool indexed = SplitIndexedName(n.senderName, prefix, number);
-    for (const Row& row : kRows) {
-        if (n.event != row.event) continue;
-        if (n.senderName == row.name) {
-            row.handler(*this, 0);
-            return true;
-        }
-        if (indexed && prefix == row.name) {
-            // Options report both being chosen and being left: act on the choice.
-            const bool optionLeft = n.event == "selectchanged" && prefix != "DPI_enable_check_" && n.sender != nullptr &&
-                                    !n.sender->Selected();
-            if (!optionLeft) row.handler(*this, number);
-            return true;
-        }
-    }
-    return false;
 }
 
 void CVantrelMouseDevice::SaveAndWrite() {
     SaveProfile();
     WriteToDevice(0, 0, 1, screenWidth_, screenHeight_);
-}
-
-void CVantrelMouseDevice::StoreStagePosition(size_t stage, int position) {
-    if (stage >= kMaxStages) return;
-    if (stages_.size() <= stage) stages_.resize(stage + 1);
-    stages_[stage].dpiX = static_cast<uint16_t>(std::clamp(position, 0, SensitivityScale::kMaxPosition));
-}
-
-void CVantrelMouseDevice::OnStageEnabled(int stage) {
-    if (stage < 0 || static_cast<size_t>(stage) >= stages_.size()) return;
-    stages_[static_cast<size_t>(stage)].enabled = FindOnPage(Indexed("DPI_enable_check_", static_cast<size_t>(stage))).Selected() ? 1 : 0;
-    profile_.WriteStages(stages_);
-    SaveAndWrite();
-}
-
-void CVantrelMouseDevice::OnStageSelected(int stage) {
-    if (stage < 0 || static_cast<size_t>(stage) >= kMaxStages) return;
-    profile_.SetActiveStage(stage);
-    for (size_t i = 0; i < kMaxStages; ++i) {
-        FindOnPage(Indexed("DPI_select_check_", i)).SetSelected(static_cast<int>(i) == stage, false);
-        const int position = FindOnPage(Indexed("DPI_slider_", i)).Value();
-        ShowStageSlider(i, position);
-        StoreStagePosition(i, position);
-    }
-    profile_.WriteStages(stages_);
-    SaveAndWrite();
-}
-
-void CVantrelMouseDevice::OnReportRate(int option) {
-    if (option < 0 || option > 4) return;
-    FindOnPage(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
-    SystemFields fields = SystemFields::Of(system_);
-    (transport_.ReceiverMode() ? fields.receiverRate : fields.wiredRate) = static_cast<uint16_t>(option);
-    system_ = fields.Settings();
-    profile_.WriteSystemSettings(system_);
-    SaveAndWrite();
-}
-
-void CVantrelMouseDevice::OnStageSlider(int stage, bool final) {
-    if (stage < 0 || static_cast<size_t>(stage) >= kMaxStages) return;
-    const auto index = static_cast<size_t>(stage);
-    const int position = FindOnPage(Indexed("DPI_slider_", index)).Value();
-    FindOnPage(Indexed("DPI_edit_", index)).SetText(std::to_string(Scale().ValueOf(position)));
-    if (!final) return;
-    StoreStagePosition(index, position);
-    profile_.WriteStages(stages_);
-    SaveAndWrite();
-}
-
-void CVantrelMouseDevice::OnStageEdit(int stage) {
-    if (stage < 0 || static_cast<size_t>(stage) >= kMaxStages) return;
-    const auto index = static_cast<size_t>(stage);
-    const int position = Scale().PositionOf(FindOnPage(Indexed("DPI_edit_", index)).Text());
-    ShowStageSlider(index, position);
-    StoreStagePosition(index, position);
-    profile_.WriteStages(stages_);
-    SaveAndWrite();
-}
-
-void CVantrelMouseDevice::OnMainDpiSlider(int index) {
-    if (host_ == nullptr) return;
-    const ui::Ctl slider = host_->Find(Indexed("kestro_DPI_slider_", static_cast<size_t>(index)));
-    ui::Ctl(host_->Find(Indexed("kestro_DPI_edit_", static_cast<size_t>(index)))).SetText(std::to_string(slider.Value()));
-}
-
-void CVantrelMouseDevice::OnMainDpiEdit(int index) {
-    if (host_ == nullptr) return;
-    const ui::Ctl edit = host_->Find(Indexed("kestro_DPI_edit_", static_cast<size_t>(index)));
-    const int value = std::clamp(ParseDecimal(edit.Text()), kMainDpiMinimum, kMainDpiMaximum);
-    edit.SetText(std::to_string(value));
-    ui::Ctl(host_->Find(Indexed("kestro_DPI_slider_", static_cast<size_t>(index)))).SetValue(value, false);
-}
-
-void CVantrelMouseDevice::OnPointerPrecision() {
-    SystemFields fields = SystemFields::Of(system_);
-    fields.precision = FindOnPage("pointer_precision_check").Selected() ? 1 : 0;
-    system_ = fields.Settings();
-    profile_.WriteSystemSettings(system_);
-    SaveProfile();
-}
-
-void CVantrelMouseDevice::OnScrollPage() {
-    SystemFields fields = SystemFields::Of(system_);
-    fields.scrollPage = FindOnPage("scrolls_page_check").Selected() ? 1 : 0;
-    fields.wheelLines = static_cast<uint16_t>(FindOnPage("scroll_speed_slider").Value());
-    system_ = fields.Settings();
-    profile_.WriteSystemSettings(system_);
-    SaveProfile();
-}
-
-void CVantrelMouseDevice::OnScrollSpeed() {
-    FindOnPage("scrolls_page_check").SetSelected(false, false);
-    SystemFields fields = SystemFields::Of(system_);
-    fields.scrollPage = 0;
-    fields.wheelLines = static_cast<uint16_t>(FindOnPage("scroll_speed_slider").Value());
-    system_ = fields.Settings();
-    profile_.WriteSystemSettings(system_);
-    SaveProfile();
-}
-
-void CVantrelMouseDevice::OnPointerSpeed() {
-    SystemFields fields = SystemFields::Of(system_);
-    fields.speed = static_cast<uint16_t>(FindOnPage("pointer_speed_slider").Value());
-    system_ = fields.Settings();
-    profile_.WriteSystemSettings(system_);
-    SaveProfile();
-}
-
-void CVantrelMouseDevice::OnDoubleClick() {
-    SystemFields fields = SystemFields::Of(system_);
-    fields.doubleClick = static_cast<uint16_t>(FindOnPage("double_click_slider").Value());
-    system_ = fields.Settings();
-    profile_.WriteSystemSettings(system_);
-    SaveProfile();
 }
 
 }  // namespace m470

@@ -33,6 +33,7 @@ inline constexpr size_t kStride = 128;
 }  // namespace mouse_record
 
 inline constexpr size_t kMouseButtons = 12;
+inline constexpr uint8_t kHighestMouseMode = 11;  // modes above it are written as mode 0
 inline constexpr uint8_t kMissingSlot = 170;
 
 struct MouseButtonRow {
@@ -49,54 +50,52 @@ inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{
     {0x14, 0x78, 0x02, "mouse_key_fire_key"}, {0xA0, 0x35, 0x00, "mouse_key_mode_cut_key"},
 }};
 
-class CKeyMacroPanels;
-
 class CVantrelMouseDevice : public CVantrelUSBDevice {
 public:
     explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                  const ProductRow& product = DefaultProduct(DeviceKind::Mouse));
     ~CVantrelMouseDevice() override;
 
-    void BindKeyButtons() override;
     int ApplyProfile() override;
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
-    void ShowPanels() override;
-    void RefreshPanels() override;
+    void PublishSettings() override;
     void PruneMacroKeys() override;
     std::vector<int> CollectUsedMacros() override;
     int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
     int WriteMacros(const std::vector<int>& macros) override;
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
     void LoadPanelLists() override;
-    void ShowFunctionPage(int kind) override;
     int WriteAllSettings() override;
 
-    virtual void BuildPage();
     bool ReadSettingsRecord();
     int WriteRecoilPatterns();
-    void RefreshKeyInfo();
-    void ShowKeyInfo(size_t index, const std::string& caption);
-    void ShowStageSlider(size_t stage, int position);
-    void ShowSettingsPage(int page);
-    void ShowOptionTab(int number) override;
-    void RefreshTexts() override;
-    void SetPanelWindow(const PanelWindow* window) override;
-    void OnCapturedKey(int mode, const CapturedKey& key) override;
-    void OnCapturedButton(int mode, const CapturedButton& button) override;
-    void StopCapture() override;
-    bool HandlePanelNotification(const ui::Notification& n) override;
-    CKeyMacroPanels* KeyMacro() const { return keyMacro_.get(); }
 
-    // The key list: one key's pair stored (model and profile document, not
-    // saved), the picture's marks (selected key, keys at their default).
+    // ---- the settings model, as the page edits it ----
+    static constexpr size_t kMaxStages = 6;
+    const std::vector<DpiStage>& Stages() const { return stages_; }
+    int ActiveStage() const { return profile_.GetActiveStage(); }
+    // false when the stage is not one of the model's.
+    bool SetStageEnabled(size_t stage, bool enabled);
+    // Any of the six stages; the position is clamped to the scale.
+    void SetStagePosition(size_t stage, int position);
+    void SetActiveStage(int stage) { profile_.SetActiveStage(stage); }
+    // The stages stored in the profile, saved and written to the device.
+    void CommitStages();
+    const SystemSettings& System() const { return system_; }
+    // The system values stored and saved; written too when asked (the report rate).
+    void CommitSystem(const SystemSettings& settings, bool write);
+    // The button still has its factory function.
+    bool KeyIsFactory(size_t button) const;
+    // The key table was read from the device attached now.
+    bool KeyTableRead() const { return keyTableRead_.Current(transport_); }
+    std::string Translate(const std::string& key) const;
+    const Translator& Translation() const { return translate_; }
+    // One key's pair stored in the model and the profile document (not
+    // saved), then Keys told.
     void StoreAssignment(size_t index, const KeyAssignmentPair& pair);
-    void MarkKeys(int selected);
     std::string MacroFolder() const { return DataFolder(); }
-
-    // The mouse page's notifications; false when the event is not the mouse's.
-    bool HandlePageNotification(const ui::Notification& notification) override;
 
     const std::array<uint8_t, kMouseButtons>& SlotMap() const { return slotMap_; }
     const std::array<uint8_t, mouse_record::kSize>& Record() const { return record_; }
@@ -118,24 +117,7 @@ private:
     int ReadRecordBytes();
     bool LinkUp();
     std::vector<int> MacroNumbering() const;
-    void StoreStagePosition(size_t stage, int position);
     void SaveAndWrite();
-    std::string Translate(const std::string& key) const;
-
-    // Page handlers.
-    void OnStageEnabled(int stage);
-    void OnStageSelected(int stage);
-    void OnReportRate(int option);
-    void OnStageSlider(int stage, bool final);
-    void OnStageEdit(int stage);
-    void OnMainDpiSlider(int index);
-    void OnMainDpiEdit(int index);
-    void OnPointerPrecision();
-    void OnScrollPage();
-    void OnScrollSpeed();
-    void OnPointerSpeed();
-    void OnDoubleClick();
-    void ShowSystemSettings();
 
     Translator translate_;
     CMouseProfiledata profile_;
@@ -147,9 +129,6 @@ private:
     AttachmentMark keyTableRead_, recordRead_;
     uint8_t activeRecord_ = 0;
     uint8_t previousMode_ = 0xFF;
-    ui::Ctl logo_;
-    std::unique_ptr<CKeyMacroPanels> keyMacro_;
-    const PanelWindow* panelWindow_ = nullptr;
 };
 
 }  // namespace m470

@@ -29,35 +29,7 @@ void CVantrelMousePadDevice::LoadFactorySection() {
     Profile().Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
 }
 
-CVantrelMousePadDevice::~CVantrelMousePadDevice() {
-    StopLightingThread();
-    CloseNotify(false);
-    CloseNotify(true);
-}
-
-void CVantrelMousePadDevice::BindKeyButtons() { BuildPage(); }
-
-void CVantrelMousePadDevice::BuildPage() {
-    BindPictureButtons("mousepad_device_key_light");
-    if (!FindOnPage("mousepad_device_key_light")) return;
-    SetUpProfileStrip();
-    SetUpLightPanel();
-}
-
-void CVantrelMousePadDevice::BindPictureButtons(const char* pictureName) {
-    keyButtons_.clear();
-    ledButtons_.assign(LedCount(), nullptr);
-    ui::Ctl picture = FindOnPage(pictureName);
-    if (!picture) return;
-    for (ui::Control* child : picture.Get()->Children()) {
-        if (child->Type() != ui::ControlType::KeyButton) continue;
-        std::string prefix;
-        int number = 0;
-        if (!SplitIndexedName(child->Name(), prefix, number) || number < 0) continue;
-        if (prefix == "light_" && static_cast<size_t>(number) < ledButtons_.size()) ledButtons_[static_cast<size_t>(number)] = child;
-        if (prefix == "key_") keyButtons_.push_back(child);
-    }
-}
+CVantrelMousePadDevice::~CVantrelMousePadDevice() { StopThreads(); }
 
 void CVantrelMousePadDevice::LoadPanelLists() {
     LoadMacroNames(kPadMacroCatalogue);
@@ -100,11 +72,6 @@ int CVantrelMousePadDevice::ApplyProfile() {
     return result;
 }
 
-void CVantrelMousePadDevice::ShowPanels() {
-    LoadPanelLists();
-    ShowLightOnPanel();
-}
-
 int CVantrelMousePadDevice::ReadFromDevice() {
     int result = kResultNoReply;
     if (transport_.Opened()) {
@@ -118,7 +85,7 @@ int CVantrelMousePadDevice::ReadFromDevice() {
         ReadRecord();
     }
     LoadAssignments();
-    RefreshPanels();
+    PublishSettings();
     StopLightingThread();
     StartLightingThread();
     return result;

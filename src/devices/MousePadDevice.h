@@ -29,16 +29,13 @@ public:
                                     const ProductRow& product = DefaultProduct(DeviceKind::MousePad));
     ~CVantrelMousePadDevice() override;
 
-    void BindKeyButtons() override;
     int ApplyProfile() override;
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
-    void ShowPanels() override;
     void LoadPanelLists() override;
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
 
-    virtual void BuildPage();
     const std::array<uint8_t, pad_record::kKept>& Record() const { return record_; }
     // The 21 bytes WriteToDevice sends.
     virtual std::array<uint8_t, pad_record::kWritten> RecordToWrite() const;
@@ -48,8 +45,6 @@ protected:
     // with its own kind, wave spacing and trail placement.
     CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend, const ProductRow& product,
                            const WaveShape& wave, size_t trailShift);
-    // The "key_" and "light_" buttons of the page's picture.
-    void BindPictureButtons(const char* pictureName);
     // The factory section of the device's profile document.
     void LoadFactorySection();
     void OnNotification(uint16_t code, bool receiver) override;

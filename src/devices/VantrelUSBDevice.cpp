@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "device_link/CommandSequences.h"
-#include "lighting/SameMode.h"
 #include "macros/MacroFiles.h"
 #include "platform/DebugTrace.h"
 #include "platform/Folders.h"
@@ -22,17 +21,6 @@ constexpr size_t kSkippedStreamLed = 170;
 constexpr uint64_t kStreamPauseMs = 200;
 constexpr int kPreviewFrameMs = 33;                 // the picture moves at most 30 times a second
 constexpr uint64_t kMaxCatchUpTicks = TickClock::kTicksPerSecond;  // after a stall, at most a second of steps
-
-// Pages of "device_function_switch" and "device_key_function_switch" per
-// function kind; -1 leaves a switch as it is.
-struct FunctionPageRow {
-    int kind;
-    int functionPage;
-    int keyFunctionPage;
-};
-constexpr std::array<FunctionPageRow, 7> kFunctionPages{{
-    {2, 0, 1}, {6, 0, 1}, {3, 1, -1}, {8, 1, -1}, {7, 0, 2}, {5, 2, -1}, {-1, 0, 0},
-}};
 
 // The mouse's lighting modes: the step each runs and its threshold row.
 enum class Threshold { Speed, Trail, Fixed2, EveryLoop };
@@ -81,10 +69,35 @@ CVantrelUSBDevice::CVantrelUSBDevice(DeviceKind kind, std::shared_ptr<HidBackend
     transport_.SetOpenedListener([this] { lightingThread_.Wake(); });
 }
 
-CVantrelUSBDevice::~CVantrelUSBDevice() {
+CVantrelUSBDevice::~CVantrelUSBDevice() { StopThreads(); }
+
+void CVantrelUSBDevice::StopThreads() {
     StopLightingThread();
     CloseNotify(false);
     CloseNotify(true);
+}
+
+// ---- listeners ----
+
+int CVantrelUSBDevice::AddChangeListener(ChangeListener listener) {
+    listeners_.emplace_back(++nextListener_, std::move(listener));
+    return nextListener_;
+}
+
+void CVantrelUSBDevice::RemoveChangeListener(int id) {
+    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void CVantrelUSBDevice::Tell(DeviceChange change) {
+    // A listener may add or remove listeners: tell a copy.
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners)
+        if (listener) listener(change);
+}
+
+void CVantrelUSBDevice::ShowSettings() {
+    LoadPanelLists();
+    Tell(DeviceChange::Settings);
 }
 
 // ---- frame and lighting state ----
@@ -225,28 +238,22 @@ void CVantrelUSBDevice::ResetTrail() {
 }
 
 void CVantrelUSBDevice::FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int) {
-    static RippleFeed programFeed;  // one counter for the whole program
-    static std::mutex feedMutex;
     const LightingState light = CurrentLighting();
     const AudioLightInfo audioInfo = GetAudioLightInfo();
-    std::lock_guard feedLock(feedMutex);
+    const std::shared_ptr<SharedRippleFeed> shared = rippleFeed_;
+    std::lock_guard feedLock(shared->lock);
     std::lock_guard lock(frameMutex_);
-    m470::FeedAudioSpectrum(audio_, bands, light, audioInfo, programFeed);
+    m470::FeedAudioSpectrum(audio_, bands, light, audioInfo, shared->feed);
 }
 
 void CVantrelUSBDevice::RenderLighting() {
     // Another program controls the lighting: send nothing, leave the picture.
     if (lightControlFlag_ == 0) return;
-    const LedFrame frame = FrameCopy();
-    if (windowActive_) {
-        for (size_t i = 0; i < ledButtons_.size() && i < frame.size(); ++i) {
-            const LedEntry& led = frame[i];
-            ledButtons_[i].SetLight(led.red | led.green << 8 | led.blue << 16, led.level, true);
-        }
-    }
+    if (windowActive_) Tell(DeviceChange::Frame);
     if (CurrentLighting().mode != 11 || !transport_.Opened()) return;
     // After a failed send the stream pauses without holding the UI thread.
     if (TickCount() < streamPausedUntilMs_) return;
+    const LedFrame frame = FrameCopy();
     // The hardware cannot run the audio effect: the frame is streamed.
     const size_t leds = transport_.ReceiverMode() ? frame.size() : deviceInfo_.KeySlotCount();
     std::vector<uint8_t> bytes;
@@ -331,18 +338,6 @@ int CVantrelUSBDevice::WriteSecondKeyTable(int, const std::vector<int>&) { retur
 int CVantrelUSBDevice::WriteMacros(const std::vector<int>&) { return 0; }
 int CVantrelUSBDevice::WriteToDevice(int, int, int, int, int) { return 0; }
 
-void CVantrelUSBDevice::BindKeyButtons() {
-    keyButtons_.clear();
-    ledButtons_.clear();
-    if (host_ == nullptr || page_ == nullptr) return;
-    for (ui::Control* control : page_->Children()) {
-        if (control->Type() != ui::ControlType::SelectPanel) continue;
-        for (ui::Control* child : control->Children())
-            if (child->Type() == ui::ControlType::KeyButton) keyButtons_.push_back(child);
-        break;
-    }
-}
-
 // ---- identity, UI, flags ----
 
 void CVantrelUSBDevice::SetIdentity(const KnownInterface& row, size_t rowIndex, const std::string& path) {
@@ -352,76 +347,11 @@ void CVantrelUSBDevice::SetIdentity(const KnownInterface& row, size_t rowIndex, 
     kind_ = row.kind;
 }
 
-void CVantrelUSBDevice::SetUi(ui::ControlHost* host, ui::Control* page) {
-    host_ = host;
-    page_ = page;
-}
-
 void CVantrelUSBDevice::SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam) {
     if (owner_ != nullptr) owner_->Send(message, wParam, lParam);
 }
 
-void CVantrelUSBDevice::SetUpProfileStrip() {
-    ui::Ctl item = FindOnPage("DeviceProfileItem");
-    if (!item) return;
-    profileStrip_ = std::make_unique<CDeviceProfileUI>(*host_, item.Get());
-    profileStrip_->SetDeviceKind(kind_);
-    profileStrip_->SetFolders(DataFolder(), DefaultProfilePath());
-    profileStrip_->InitProfiles();
-    profileStrip_->SelectTab(1);
-    SetProfileName(profileStrip_->GetCurrentUuid());
-}
-
-void CVantrelUSBDevice::SetUpLightPanel() {
-    ui::Ctl item = FindOnPage("LightControlItem");
-    if (!item) return;
-    lightPanel_ = std::make_unique<CLightControlUI>(*host_, item.Get());
-    lightPanel_->SetKind(LightKindOf(kind_));
-    LoadModeList();
-    lightPanel_->InitModes(modeNames_, modeVisible_, 4, 4);
-    ShowLightOnPanel();
-}
-
-void CVantrelUSBDevice::ShowLightOnPanel() {
-    if (lightPanel_ == nullptr) return;
-    lightPanel_->ShowLight(GetLightInfo());
-    try {
-        lightPanel_->SetAudioLightInfo(GetAudioLightInfo());
-    } catch (const LightPanelError&) {
-        // a panel without the audio controls shows the rest
-    }
-}
-
 int CVantrelUSBDevice::WriteAllSettings() { return WriteSettingsRecord() == kResultSuccess ? 0 : -1; }
-
-void CVantrelUSBDevice::HideUnbuiltTabs(const SettingsPages& pages) {
-    for (const OptionTabPage& row : pages.tabs)
-        if (!row.built) FindOnPage(row.name).SetVisible(false);
-}
-
-void CVantrelUSBDevice::ShowOptionTabOf(const SettingsPages& pages, int number) {
-    for (const OptionTabPage& row : pages.tabs)
-        if (row.tab == number && row.built) ShowSettingsPageOf(pages, row.settingsPage);
-}
-
-void CVantrelUSBDevice::ShowSettingsPageOf(const SettingsPages& pages, int page) {
-    ui::Ctl layout = FindOnPage(pages.layout);
-    const int count = layout ? static_cast<int>(layout.Get()->Children().size()) : 0;
-    if (page < 0 || page >= count) page = 0;
-    layout.SetPage(page);
-    ui::Ctl options = FindOnPage(pages.options);
-    if (!options) return;
-    const std::string wanted = pages.optionPrefix + std::to_string(page);
-    for (ui::Control* child : options.Get()->Children())
-        if (child->Type() == ui::ControlType::Option) child->SetSelected(child->Name() == wanted, false);
-    // The strip's tab of this page follows, without raising its event.
-    if (ProfileStrip() == nullptr) return;
-    for (const OptionTabPage& row : pages.tabs) {
-        if (!row.built || row.settingsPage != page) continue;
-        ProfileStrip()->SelectTab(row.tab);
-        break;
-    }
-}
 
 int CVantrelUSBDevice::WriteRecordMacrosAndKeys(const std::function<bool()>& keyTableReady) {
     if (WriteSettingsRecord() != kResultSuccess) return -1;
@@ -455,18 +385,10 @@ int CVantrelUSBDevice::DownloadMacros(const std::vector<int>& macros) {
     return result == kResultSuccess ? 0 : -1;
 }
 
-void CVantrelUSBDevice::ShowChosenProfile() {
-    if (profileStrip_ != nullptr) {
-        profileStrip_->SelectProfile(profileStrip_->GetCurSel(), false);
-        SetProfileName(profileStrip_->GetCurrentUuid());
-    }
+void CVantrelUSBDevice::ShowProfile(const std::string& profileName) {
+    SetProfileName(profileName);
     LoadAssignments();
-    ShowPanels();  // the write, when there is one, follows once with everything it needs
-}
-
-int CVantrelUSBDevice::ApplyChosenProfile() {
-    ShowChosenProfile();
-    return WriteAllSettings();
+    ShowSettings();  // the write, when there is one, follows once with everything it needs
 }
 
 void CVantrelUSBDevice::RunOnUiThread(std::function<void()> work) {
@@ -504,33 +426,13 @@ void CVantrelUSBDevice::LoadModeList() {
 }
 
 void CVantrelUSBDevice::LoadMacroNames(const std::string& catalogueName) {
-    macroNames_ = MacroNames(LoadMacroCatalogue(DataFolder() + catalogueName));
-}
-
-ui::Ctl CVantrelUSBDevice::FindOnPage(const std::string& name) const {
-    return host_ != nullptr ? host_->FindUnder(page_, name) : nullptr;
+    macroNames_ = m470::MacroNames(LoadMacroCatalogue(DataFolder() + catalogueName));
 }
 
 void CVantrelUSBDevice::SetLightControlFlag(int flag) {
     lightControlFlag_ = flag;
     if (flag != 0) ShowPreview();
     if (flag != 0 && kind_ == DeviceKind::Keyboard) transport_.ClaimLighting();
-}
-
-void CVantrelUSBDevice::ShowFunctionPage(int kind) {
-    functionPage_ = kind;
-    // Kind 4 is its own page only on the mouse and the keyboard.
-    if (kind == 4 && (kind_ == DeviceKind::Keyboard || kind_ == DeviceKind::Mouse)) {
-        ui::Ctl(host_ != nullptr ? host_->FindUnder(page_, "device_function_switch") : nullptr).SetPage(3);
-        return;
-    }
-    const int effective = kind == 4 ? 7 : kind;
-    const FunctionPageRow* row = &kFunctionPages.back();
-    for (const FunctionPageRow& candidate : kFunctionPages)
-        if (candidate.kind == effective) row = &candidate;
-    if (host_ == nullptr) return;
-    ui::Ctl(host_->FindUnder(page_, "device_function_switch")).SetPage(row->functionPage);
-    if (row->keyFunctionPage >= 0) ui::Ctl(host_->FindUnder(page_, "device_key_function_switch")).SetPage(row->keyFunctionPage);
 }
 
 // ---- power and link ----
@@ -540,7 +442,8 @@ void CVantrelUSBDevice::QueryPower() {
     std::array<uint8_t, 6> status{};
     if (transport_.ReadShort(status.data(), status.size(), 0) != kResultSuccess) return;
     status[3] = transport_.ReceiverMode() ? 1 : 0;
-    if (powerPanel_) powerPanel_(status);
+    powerStatus_ = status;
+    Tell(DeviceChange::Power);
     SendToOwner(ui::kMsgBattery, status[4], 0);
 }
 
@@ -578,7 +481,7 @@ std::vector<TimerRequest> CVantrelUSBDevice::NextPreviewFrame(uint64_t rendered)
     return {};
 }
 
-bool CVantrelUSBDevice::PreviewShown() const { return windowActive_ && page_ != nullptr && page_->Visible(); }
+bool CVantrelUSBDevice::PreviewShown() const { return windowActive_ && pageShown_ && pageShown_(); }
 
 void CVantrelUSBDevice::NoteFrameChanged() {
     ++frameVersion_;

@@ -1,6 +1,7 @@
 #pragma once
 // The base of every device object: one physical product (with its receiver)
-// as page, working model and link owner.
+// as working model, link owner and lighting runtime. It paints nothing: it
+// tells its listeners what changed and the product's page redraws.
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -8,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -20,11 +20,7 @@
 #include "devices/Products.h"
 #include "platform/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
-#include "lighting/LightControlUI.h"
-#include "panels/PanelWindow.h"
 #include "platform/TickClock.h"
-#include "profiles/DeviceProfileUI.h"
-#include "ui/Ctl.h"
 #include "ui/MessageChannel.h"
 
 namespace m470 {
@@ -44,26 +40,26 @@ struct TimerRequest {
 inline constexpr int kTimerRender = 1000;
 inline constexpr int kTimerFirstRead = 1001;
 inline constexpr int kTimerReload = 1002;
-inline constexpr int kTimerHookA = 1003;
-inline constexpr int kTimerHookB = 1004;
+inline constexpr int kTimerSpare1003 = 1003;
+inline constexpr int kTimerSpare1004 = 1004;
+
+// What a device tells its listeners (on the UI thread) when its model moved:
+// Settings the whole settings model (after a read, a profile choice or a
+// device report), Lighting its lighting record (chosen from outside the
+// page), Frame a new LED frame for the picture, Keys its key functions,
+// Power a new battery status, Link its command link came or went, Audio
+// the headset's audio settings, ProfileList the device changed its list of
+// profiles (the strip reads it again and names the current one),
+// CustomColours the keyboard's custom group or colours.
+enum class DeviceChange { Settings, Lighting, Frame, Keys, Power, Link, Audio, ProfileList, CustomColours };
+
+// One ripple counter shared by every device the audio feed reaches.
+struct SharedRippleFeed {
+    std::mutex lock;
+    RippleFeed feed;
+};
 inline constexpr int kTimerPower = 1005;
 inline constexpr int kTimerLinkWatch = 1007;
-
-// A tab of the profile strip on a page with settings pages: the page it
-// shows, and whether its panel is built yet (a tab without one stays hidden).
-struct OptionTabPage {
-    int tab;  // 1 "deng_Op_tab" ... as the strip numbers them
-    const char* name;
-    int settingsPage;
-    bool built;
-};
-// A page's stack of settings pages, its row of options choosing them, and the strip's tabs.
-struct SettingsPages {
-    const char* layout;
-    const char* options;
-    const char* optionPrefix;
-    std::span<const OptionTabPage> tabs;
-};
 
 class CVantrelUSBDevice {
 public:
@@ -73,7 +69,6 @@ public:
     CVantrelUSBDevice& operator=(const CVantrelUSBDevice&) = delete;
 
     // ---- virtual operations, in slot order ----
-    virtual void BindKeyButtons();
     virtual int ApplyProfile();
     virtual void StepBreathing();
     virtual void StepBreathingPalette();
@@ -87,18 +82,16 @@ public:
     virtual uint32_t GetLedColour(int index) const;
     virtual int ReadFromDevice();
     virtual void ReloadSettings();
-    virtual void HookA() {}
-    virtual void HookB() {}
+    // Selector timers 1003 and 1004: nothing runs on them yet.
+    virtual void OnSpareTimer1003() {}
+    virtual void OnSpareTimer1004() {}
     virtual void QueryPower();
     virtual bool CheckLink();
     virtual void LoadAssignments() {}
-    virtual void HookC() {}
-    // Puts the model on the page's panels without writing anything.
-    virtual void ShowPanels() {}
-    // The panels, and for a product whose page edits its record, the record to the device.
-    virtual void RefreshPanels() { ShowPanels(); }
-    virtual void HookD() {}
-    virtual void HookE() {}
+    // The settings model is new: listeners hear Settings (ShowSettings);
+    // a product whose page edits its record also sends the record (the mouse).
+    void ShowSettings();
+    virtual void PublishSettings() { ShowSettings(); }
     virtual void PruneMacroKeys() {}
     virtual void LoadProfile();
     virtual std::vector<int> CollectUsedMacros() { return {}; }
@@ -114,14 +107,6 @@ public:
     virtual void SeedTrail();
     virtual void RotateTrail(bool upwards);
     virtual void ResetTrail();
-    virtual void ShowFunctionPage(int kind);
-    // Option tab 1 to 8 of the profile strip was chosen: show its panel.
-    virtual void ShowOptionTab(int /*number*/) {}
-    // A notification of the device's own page controls; false when it is none of them.
-    virtual bool HandlePageNotification(const ui::Notification& notification) { (void)notification; return false; }
-    // The texts the page sets from code, again in the language now in force.
-    virtual void RefreshTexts() {}
-    virtual int GetFunctionPage() const { return functionPage_; }
     virtual void SetProfilePaths();
     virtual std::string GetProfilePath() const { return profilePath_; }
     virtual bool SaveProfile();
@@ -134,31 +119,26 @@ public:
     virtual void SelectSecondLayerKey(int index) { selectedSecondKey_ = index; }
     virtual void FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int count);
     virtual void FeedAudioBands(const std::vector<int32_t>& bands) { (void)bands; }
-    // The keyboard's custom lighting: switch group, redraw it, light all (1) or none (0).
+    // The keyboard's custom lighting: switch group, redraw it, light all (1)
+    // or none (0), kept in the profile when store.
     virtual void SwitchCustomGroup(int group) { (void)group; }
     virtual void RedrawCustomLighting() {}
-    virtual void SetCustomColour(int on) { (void)on; }
-    // The key and macro panels of a mouse or keyboard page: the window's
-    // services, captured input, the end of a capture, their notifications.
-    virtual void SetPanelWindow(const PanelWindow* window) { (void)window; }
-    virtual void OnCapturedKey(int mode, const CapturedKey& key) { (void)mode, (void)key; }
-    virtual void OnCapturedButton(int mode, const CapturedButton& button) { (void)mode, (void)button; }
-    virtual void StopCapture() {}
-    virtual bool HandlePanelNotification(const ui::Notification& n) { (void)n; return false; }
+    virtual void SetCustomColour(int on, bool store) { (void)on, (void)store; }
 
     // ---- profiles ----
-    // The page's profile strip ("DeviceProfileItem"): list, current profile.
-    CDeviceProfileUI* ProfileStrip() const { return profileStrip_.get(); }
-    // The page's lighting panel ("LightControlItem"); nullptr without one.
-    CLightControlUI* LightPanel() const { return lightPanel_.get(); }
-    // Rows of this model's lighting-mode table (0 until the page is built).
+    // Rows of this model's lighting-mode table.
     size_t LightModeCount() const { return modeNames_.size(); }
-    // Makes the strip's current profile the model's and the page's: reload, refresh.
-    void ShowChosenProfile();
-    // Makes the strip's current profile the device's: reload, refresh, write.
-    // 0 on success, -1 when the write failed, else the surplus macro events.
-    int ApplyChosenProfile();
-    // Every setting of the model to the hardware; same results as above.
+    // The mode names, visibility and codes of "default_light.json" for this model.
+    const std::vector<std::string>& ModeNames() const { return modeNames_; }
+    const std::vector<bool>& ModeVisible() const { return modeVisible_; }
+    // Reads names, visibility and codes of this model's modes from "default_light.json".
+    void LoadModeList();
+    // The names of the macros of the device's catalogue.
+    const std::vector<std::string>& MacroNames() const { return macroNames_; }
+    // Makes the named profile the model's: reload, then Settings to listeners.
+    void ShowProfile(const std::string& profileName);
+    // Every setting of the model to the hardware: 0 on success, -1 when the
+    // write failed, else the surplus macro events.
     virtual int WriteAllSettings();
 
     // ---- identity and UI links ----
@@ -177,24 +157,34 @@ public:
     std::string DataFolder() const;
     std::string DefaultProfilePath() const;
 
-    void SetUi(ui::ControlHost* host, ui::Control* page);
-    ui::Control* Page() const { return page_; }
     void SetOwner(ui::MessageChannel* owner) { owner_ = owner; }
     // A message box for the user: a language text key, or a plain text.
     using NoticeSink = std::function<void(const std::string& text, bool isKey)>;
     void SetNoticeSink(NoticeSink sink) { noticeSink_ = std::move(sink); }
-    using PowerSink = std::function<void(const std::array<uint8_t, 6>& status)>;
-    void SetPowerPanel(PowerSink sink) { powerPanel_ = std::move(sink); }
+    // ---- listeners (told on the UI thread) ----
+    using ChangeListener = std::function<void(DeviceChange)>;
+    int AddChangeListener(ChangeListener listener);
+    void RemoveChangeListener(int id);
+    void Tell(DeviceChange change);
+    // Expires when the device goes: a listener that may outlive it checks this first.
+    std::weak_ptr<const void> Lifetime() const { return lifetime_; }
+    // Whether the device's page is the one shown (the picture is drawn only then).
+    void SetPageShownTest(std::function<bool()> shown) { pageShown_ = std::move(shown); }
+    // The last battery status read (Power).
+    std::array<uint8_t, 6> PowerStatus() const { return powerStatus_; }
     void SetHasPowerPanel(bool has) { hasPowerPanel_ = has; }
     bool HasPowerPanel() const { return hasPowerPanel_; }
     // Only a device with a power panel can suppress its polling.
     void SetPowerPollingSuppressed(bool suppressed) { if (hasPowerPanel_) powerPollingSuppressed_ = suppressed; }
     void SetKeyButtonCount(size_t count) { keyButtonCount_ = count; }
+    size_t KeyButtonCount() const { return keyButtonCount_; }
     // Resizes and clears the LED frame, the preview list and the per-LED records.
     void SetLedCount(size_t count);
     size_t LedCount() const;
 
-    // Work that must run on the UI thread (panels, controls) when it is
+    // The ripple counter of the audio feed; a device without one keeps its own.
+    void SetRippleFeed(std::shared_ptr<SharedRippleFeed> feed) { rippleFeed_ = feed ? std::move(feed) : std::make_shared<SharedRippleFeed>(); }
+    // Work that must run on the UI thread (listeners, controls) when it is
     // started from a device thread; without an invoker it runs at once.
     using UiInvoker = std::function<void(std::function<void()>)>;
     void SetUiInvoker(UiInvoker invoker) { uiInvoker_ = std::move(invoker); }
@@ -229,6 +219,9 @@ public:
     // ---- threads ----
     void StartLightingThread();
     void StopLightingThread();
+    // The lighting and both notification threads stopped and joined. Every
+    // device class calls it first in its destructor: the threads run its code.
+    void StopThreads();
     bool LightingThreadRunning() const { return lightingThread_.Running(); }
     // The clock the lighting is paced by (the shared 64 Hz clock unless a
     // test gives a manual one); counting starts at its current tick.
@@ -297,26 +290,13 @@ protected:
     // makes sure the key table of the attached device was read. Results as
     // WriteAllSettings.
     int WriteRecordMacrosAndKeys(const std::function<bool()>& keyTableReady);
-    // Builds the profile strip of the page and takes its current profile.
-    void SetUpProfileStrip();
-    // Builds the lighting panel of the page with this model's modes.
-    void SetUpLightPanel();
-    void HideUnbuiltTabs(const SettingsPages& pages);
-    void ShowOptionTabOf(const SettingsPages& pages, int number);
-    // Shows one settings page, its option chosen and the strip's tab of it, without events.
-    void ShowSettingsPageOf(const SettingsPages& pages, int page);
-    // Shows the device's lighting record and audio record on its panel.
-    void ShowLightOnPanel();
     void RunOnUiThread(std::function<void()> work);
     void RequestSelectorTimer(int id, int delayMs);
     // The mode-code list of LoadPanelLists: mode index → device code, and back.
     uint8_t ModeCode(uint8_t modeIndex) const;
     int ModeIndexOfCode(uint8_t code) const;  // -1 when absent
-    // Reads names, visibility and codes of this model's modes from
-    // "default_light.json", and the macro names of the device's catalogue.
-    void LoadModeList();
+    // Reads the macro names of the device's catalogue.
     void LoadMacroNames(const std::string& catalogueName);
-    ui::Ctl FindOnPage(const std::string& name) const;
 
     std::vector<std::string> modeNames_;
     std::vector<bool> modeVisible_;
@@ -329,9 +309,6 @@ protected:
     DeviceInfo deviceInfo_;
     std::vector<uint8_t> keyTableImage_;
     std::vector<uint8_t> keyIndexMap_;
-    ui::ControlHost* host_ = nullptr;
-    ui::Control* page_ = nullptr;
-    std::vector<ui::Ctl> keyButtons_, ledButtons_;
 
     // Lighting model (the UI thread writes it; the lighting thread reads it).
     mutable std::mutex lightMutex_;
@@ -375,11 +352,14 @@ private:
 
     ui::MessageChannel* owner_ = nullptr;
     NoticeSink noticeSink_;
-    std::unique_ptr<CDeviceProfileUI> profileStrip_;
-    std::unique_ptr<CLightControlUI> lightPanel_;
+    std::vector<std::pair<int, ChangeListener>> listeners_;
+    std::shared_ptr<const void> lifetime_ = std::make_shared<int>(0);
+    int nextListener_ = 0;
+    std::function<bool()> pageShown_;
+    std::array<uint8_t, 6> powerStatus_{};
+    std::shared_ptr<SharedRippleFeed> rippleFeed_ = std::make_shared<SharedRippleFeed>();
     UiInvoker uiInvoker_;
     TimerRequester timerRequester_;
-    PowerSink powerPanel_;
     bool hasPowerPanel_ = false;
     bool powerPollingSuppressed_ = false;
     size_t keyButtonCount_ = 0;
@@ -400,7 +380,6 @@ private:
     std::atomic<bool> previewWanted_{true};
     std::atomic<std::chrono::steady_clock::rep> lastRender_{0};  // when timer 1000 last drew
     int selectedKey_ = -1, selectedSecondKey_ = -1;
-    int functionPage_ = 1;
 };
 
 }  // namespace m470

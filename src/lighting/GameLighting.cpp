@@ -10,7 +10,7 @@ void CGameLighting::Commit(CVantrelUSBDevice& device, int mode) {
     light.selectItem = static_cast<uint8_t>(mode);
     device.SetSynced(false);
     const int result = device.CommitLightInfo(light) == kResultSuccess ? 0 : -1;
-    if (CLightControlUI* panel = device.LightPanel()) panel->ShowLight(device.GetLightInfo());
+    device.Tell(DeviceChange::Lighting);
     if (report_) report_(result);
 }
 

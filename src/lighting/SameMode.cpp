@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "devices/VantrelUSBDevice.h"
-#include "lighting/LightControlUI.h"
 
 namespace m470 {
 namespace {
@@ -75,8 +74,8 @@ std::optional<SharedLighting> ApplySameMode(CVantrelUSBDevice& source, const std
         LightInfo copy = record;
         copy.selectItem = static_cast<uint8_t>(*mode);
         device->SetSynced(true);
-        if (CLightControlUI* panel = device->LightPanel()) panel->ShowLight(copy);
         device->CommitLightInfo(copy);
+        device->Tell(DeviceChange::Lighting);
     }
     return SharedLighting{*effect, record.light, record.speed, record.fx, record.multiColor,
                           record.red, record.green, record.blue};

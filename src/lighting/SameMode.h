@@ -13,6 +13,14 @@ namespace m470 {
 
 class CVantrelUSBDevice;
 
+// Device kinds as the lighting panel and same mode see them.
+inline constexpr int kLightKindKeyboard = 1;
+inline constexpr int kLightKindMouse = 2;
+inline constexpr int kLightKindMousePad = 3;
+inline constexpr int kLightKindHeadset = 4;
+inline constexpr int kLightKindHub = 5;
+inline constexpr int kLightKindHeadset2 = 7;
+
 enum class SharedEffect : uint8_t { Breathing = 0, Static = 1, Blink = 2, ColourCycle = 3, Off = 4 };
 
 // The panel's kind number of a device (receivers count as their product).

@@ -4,6 +4,7 @@
 
 #include "device_link/CommandSequences.h"
 #include "devices/VantrelUSBDevice.h"
+#include "pages/DevicePage.h"
 #include "platform/DebugTrace.h"
 #include "ui/MemoryControlTree.h"
 #include "support/LayoutCheck.h"
@@ -28,7 +29,6 @@ public:
         ++reads;
         return 1;
     }
-    void BindLeds(const std::vector<ui::Ctl>& leds) { ledButtons_ = leds; }
 
 protected:
     void OnNotification(uint16_t code, bool receiver) override {
@@ -42,39 +42,6 @@ std::vector<uint8_t> TrafficCommands(test::VirtualRig& rig) {
     std::vector<uint8_t> commands;
     for (const auto& entry : rig.hub.Traffic().Entries()) commands.push_back(entry.request[3]);
     return commands;
-}
-
-TEST(DeviceBase, FunctionPagesByKind) {
-    ui::MemoryControlHost host;
-    ui::Control* page = host.LoadLayout(test::TestDataPath("sample_page.ui"));
-    ui::Ctl first = host.Find("device_function_switch"), second = host.Find("device_key_function_switch");
-
-    RecordingDevice mouse(DeviceKind::Mouse);
-    mouse.SetUi(&host, page);
-    mouse.ShowFunctionPage(4);
-    EXPECT_EQ(first.Page(), 3);
-    EXPECT_EQ(mouse.GetFunctionPage(), 4);
-    mouse.ShowFunctionPage(6);
-    EXPECT_EQ(first.Page(), 0);
-    EXPECT_EQ(second.Page(), 1);
-    mouse.ShowFunctionPage(5);
-    EXPECT_EQ(first.Page(), 2);
-    EXPECT_EQ(second.Page(), 1);  // left as it was
-    mouse.ShowFunctionPage(8);
-    EXPECT_EQ(first.Page(), 1);
-    mouse.ShowFunctionPage(42);
-    EXPECT_EQ(first.Page(), 0);
-    EXPECT_EQ(second.Page(), 0);
-
-    RecordingDevice pad(DeviceKind::MousePad);
-    pad.SetUi(&host, page);
-    pad.ShowFunctionPage(4);  // as kind 7
-    EXPECT_EQ(first.Page(), 0);
-    EXPECT_EQ(second.Page(), 2);
-
-    RecordingDevice unbound(DeviceKind::Mouse);
-    unbound.ShowFunctionPage(2);  // no page: nothing to do, nothing breaks
-    EXPECT_EQ(unbound.GetFunctionPage(), 2);
 }
 
 TEST(DeviceBase, LedEntriesOutsideTheFrameAreIgnored) {
@@ -142,8 +109,9 @@ TEST(DeviceBase, PowerQueryReportsTheStatusBlockThroughTheReceiver) {
     std::array<uint8_t, 6> shown{};
     int shownCount = 0;
     device.SetHasPowerPanel(true);
-    device.SetPowerPanel([&](const std::array<uint8_t, 6>& status) {
-        shown = status;
+    device.AddChangeListener([&](DeviceChange change) {
+        if (change != DeviceChange::Power) return;
+        shown = device.PowerStatus();
         ++shownCount;
     });
     std::vector<std::pair<uint32_t, intptr_t>> messages;
@@ -221,7 +189,8 @@ TEST(DeviceBase, RenderingPreviewsAndStreamsOnlyTheAudioMode) {
     device.SetLedCount(20);
     ui::MemoryControlHost host;
     ui::MemoryControl* led = host.CreateControl("DeviceKeyButton", "light_0", nullptr);
-    device.BindLeds({led});
+    CDevicePage page(device, host, nullptr, nullptr);  // the picture alone
+    page.SetPicture({{}, {led}, {}});
     device.SetLedColour(0, LedEntry{0x11, 0x22, 0x33, 0x80}.Packed());
 
     LightInfo info;

@@ -6,6 +6,7 @@
 
 #include "device_link/CommandCodes.h"
 #include "devices/DeviceManager.h"
+#include "pages/PageBuilder.h"
 #include "platform/DebugTrace.h"
 #include "platform/Folders.h"
 #include "ui/MemoryControlTree.h"
@@ -31,13 +32,17 @@ protected:
         ui.skinFolder = GetInstallFolder() + "skin/";
         ui.owner = &channel;
         ui.deviceEvents = [this](DeviceEvent event, CVantrelUSBDevice& device) { events.push_back({event, &device}); };
+        ui.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& tree, ui::Control* root) { pages->Build(device, tree, root); };
         manager = std::make_unique<CDeviceManager>(ui, rig.hub.Backend());
         host.SetNotifyCallback([this](const ui::Notification& n) {
             if (n.event == "timer") manager->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
         });
         manager->CreateStartupDevices();
     }
-    void TearDown() override { manager.reset(); }
+    void TearDown() override {
+        pages.reset();  // the pages listen to the devices
+        manager.reset();
+    }
     void Scan() { manager->ScanPass(probe); }
     CDeviceOptionUI& MouseEntry() { return *manager->Entries().at(0); }
     CVantrelMouseDevice& Mouse() { return *manager->Mice().at(0); }
@@ -65,6 +70,7 @@ protected:
         return 0;
     }};
     std::unique_ptr<CDeviceManager> manager;
+    std::unique_ptr<CPageBuilder> pages = std::make_unique<CPageBuilder>();
     CHidDevice probe{rig.hub.Backend()};
 };
 
@@ -88,7 +94,7 @@ TEST_F(Manager, TheMouseExistsFromStartUpAndShowsWhenPlugged) {
     Mouse().StopLightingThread();
     EXPECT_EQ(Count(command::kReadDeviceInfo, "mouse"), 1u);
     EXPECT_EQ(Count(command::kReadKeyTable, "mouse"), 1u);
-    EXPECT_EQ(ui::Ctl(host.FindUnder(Mouse().Page(), "DPI_slider_5")).Value(), 81);
+    EXPECT_EQ(ui::Ctl(host.FindUnder(manager->PageRootOf(&Mouse()), "DPI_slider_5")).Value(), 81);
     EXPECT_EQ(manager->InstalledVersion(0), 0x0107);
 
     rig.hub.Unplug("mouse");

@@ -4,7 +4,7 @@
 
 #include "device_link/CommandCodes.h"
 #include "devices/MouseDevice.h"
-#include "lighting/LightEdits.h"
+#include "pages/LightingPanel.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "sim/ProductFirmware.h"
@@ -82,7 +82,7 @@ protected:
         n.event = event;
         n.sender = host.FindUnder(page, name);
         n.senderName = name;
-        ASSERT_TRUE(HandleLightNotification(*mouse, n).handled) << name;
+        ASSERT_TRUE(devicePage->Lighting()->Handle(n).handled) << name;
     }
 
     std::unique_ptr<ClockedMouse> mouse;

@@ -6,6 +6,7 @@
 #include "audio/AudioLibrary.h"
 #include "device_link/CommandCodes.h"
 #include "devices/HS6533Device.h"
+#include "pages/HeadsetAudioPanel.h"
 #include "platform/JsonFile.h"
 #include "sim/ProductFirmware.h"
 #include "support/FakeAudioLibrary.h"
@@ -26,6 +27,7 @@ protected:
         rig.Open(headset->Transport(), "headset", LinkWired);
     }
     void TearDown() override {
+        devicePage.reset();
         headset.reset();
         SetDefaultAudioLibraryPath("");
     }
@@ -46,6 +48,8 @@ protected:
         return {};
     }
     ui::Ctl Find(const char* name) { return host.FindUnder(page, name); }
+    // The page's audio and voice-changer panel; true when it took the notification.
+    bool Audio(const ui::Notification& n) { return devicePage->PanelOf<CHeadsetAudioPanel>()->Take(n); }
 
     std::optional<test::FakeAudioLibrary> fake;
     std::unique_ptr<CVantrelHS6533Device> headset;
@@ -145,16 +149,17 @@ TEST_F(VirtualHeadset, StatusReadReportsTheBatteryByte) {
 TEST_F(VirtualHeadset, PageControlsDriveTheAudioLibraryAndTheProfile) {
     ASSERT_EQ(headset->ReadFromDevice(), kResultSuccess);
     headset->StopLightingThread();
-    ASSERT_NE(headset->AudioPanel(), nullptr);
+    ASSERT_NE(devicePage->PanelOf<CHeadsetAudioPanel>(), nullptr);
+    ASSERT_NE(devicePage->PanelOf<CHeadsetAudioPanel>()->AudioPanel(), nullptr);
     EXPECT_EQ(Find("6533_MicIn_slider").Value(), 50);  // read back from the library
     EXPECT_EQ(Find("6533_MicMoniter_slider").Value(), 29);
     fake->Reset();
     ui::Ctl preset = Find("6533_eq_option_3");
     preset.SetSelected(true, false);
-    EXPECT_TRUE(headset->HandlePanelNotification({"selectchanged", preset.Get(), "6533_eq_option_3", 0, 0}));
+    EXPECT_TRUE(Audio({"selectchanged", preset.Get(), "6533_eq_option_3", 0, 0}));
     ui::Ctl slider = Find("6533_MicIn_slider");
     slider.SetValue(37, false);
-    EXPECT_TRUE(headset->HandlePanelNotification({"valuechanged", slider.Get(), "6533_MicIn_slider", 0, 0}));
+    EXPECT_TRUE(Audio({"valuechanged", slider.Get(), "6533_MicIn_slider", 0, 0}));
     const auto writes = fake->Writes();
     ASSERT_EQ(writes.size(), 12u);
     EXPECT_EQ(writes[0], "write 1 Enable_EQ_GFX 1");
@@ -169,11 +174,37 @@ TEST_F(VirtualHeadset, PageControlsDriveTheAudioLibraryAndTheProfile) {
     std::vector<std::pair<std::string, bool>> notices;
     headset->SetNoticeSink([&](const std::string& text, bool isKey) { notices.push_back({text, isKey}); });
     Find("custom_eq_name_edit").SetText("Mine");
-    EXPECT_TRUE(headset->HandlePanelNotification({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
+    EXPECT_TRUE(Audio({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
     Find("custom_eq_name_edit").SetText("MINE");
-    EXPECT_TRUE(headset->HandlePanelNotification({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
+    EXPECT_TRUE(Audio({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
     EXPECT_EQ(notices, (std::vector<std::pair<std::string, bool>>{{"message_text_5", true}}));
-    EXPECT_FALSE(headset->HandlePanelNotification({"click", nullptr, "deng_same_mode", 0, 0}));
+    EXPECT_FALSE(Audio({"click", nullptr, "deng_same_mode", 0, 0}));
+}
+
+TEST_F(VirtualHeadset, ItsPageShowsTheTabsSettingsPagesAndRedrawsAudioWhenAudioIsTold) {
+    EXPECT_FALSE(Find("Virtual7.1_Op_tab").Visible());  // nothing to change there
+    const ui::Ctl layout = Find("hs6533_device_seting_layout");
+    devicePage->ShowOptionTab(7);
+    EXPECT_EQ(layout.Page(), 2);
+    devicePage->ShowOptionTab(8);
+    EXPECT_EQ(layout.Page(), 3);
+    devicePage->ShowOptionTab(2);  // not a tab of the headset: the page stays
+    EXPECT_EQ(layout.Page(), 3);
+    devicePage->ShowOptionTab(1);
+    EXPECT_EQ(layout.Page(), 0);
+
+    ASSERT_EQ(headset->ReadFromDevice(), kResultSuccess);
+    headset->StopLightingThread();
+    ui::Ctl slider = Find("6533_MicIn_slider");
+    ASSERT_EQ(slider.Value(), 50);
+    slider.SetValue(11, false);
+    headset->Tell(DeviceChange::Lighting);  // the audio panel is not the lighting's
+    EXPECT_EQ(slider.Value(), 11);
+    headset->Tell(DeviceChange::Audio);
+    EXPECT_EQ(slider.Value(), 50);
+    slider.SetValue(12, false);
+    headset->PublishSettings();  // a read or a profile choice shows the audio too
+    EXPECT_EQ(slider.Value(), 50);
 }
 
 TEST(HeadsetWithoutLibrary, PageBuildsAndNothingIsCalled) {
@@ -185,8 +216,7 @@ TEST(HeadsetWithoutLibrary, PageBuildsAndNothingIsCalled) {
     std::vector<std::string> notices;
     CVantrelHS6533Device headset(rig.hub.Backend(), DefaultProduct(DeviceKind::Headset), "/nonexistent/libosconf.so");
     headset.SetNoticeSink([&](const std::string& text, bool) { notices.push_back(text); });
-    headset.SetUi(&host, page);
-    headset.BindKeyButtons();
+    const std::unique_ptr<CDevicePage> view = CPageBuilder::MakePage(headset, host, page, nullptr);
     rig.Open(headset.Transport(), "headset", LinkWired);
     EXPECT_EQ(headset.ReadFromDevice(), kResultSuccess);
     headset.StopLightingThread();
@@ -195,7 +225,7 @@ TEST(HeadsetWithoutLibrary, PageBuildsAndNothingIsCalled) {
     ui::Ctl slider = host.FindUnder(page, "6533_MicIn_slider");
     const int before = slider.Value();
     slider.SetValue(80, false);
-    headset.HandlePanelNotification({"valuechanged", slider.Get(), "6533_MicIn_slider", 0, 0});
+    view->Route({"valuechanged", slider.Get(), "6533_MicIn_slider", 0, 0});
     EXPECT_EQ(slider.Value(), before);  // not taken: the panel shows the kept value again
     EXPECT_TRUE(host.FindUnder(page, "hs_eq_not_applied_label")->Visible());
 }
@@ -211,8 +241,7 @@ TEST(HeadsetLibraryFailures, ConfLibInitFailureIsToldAndTheHeadsetGoesOn) {
     CVantrelHS6533Device headset(rig.hub.Backend());
     std::vector<std::string> notices;
     headset.SetNoticeSink([&](const std::string& text, bool isKey) { if (!isKey) notices.push_back(text); });
-    headset.SetUi(&host, page);
-    headset.BindKeyButtons();
+    const std::unique_ptr<CDevicePage> view = CPageBuilder::MakePage(headset, host, page, nullptr);
     EXPECT_EQ(notices, (std::vector<std::string>{"ConfLibInit called failed!"}));
     EXPECT_TRUE(headset.Audio().Available());
     SetDefaultAudioLibraryPath("");

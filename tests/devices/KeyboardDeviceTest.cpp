@@ -107,7 +107,7 @@ protected:
     void Raise(const std::string& event, const std::string& name) {
         ui::Control* control = host.Find(name);
         ASSERT_NE(control, nullptr) << name;
-        EXPECT_TRUE(keyboard->HandlePageNotification({event, control, name, 0, 0})) << event << " " << name;
+        EXPECT_TRUE(devicePage->Route({event, control, name, 0, 0})) << event << " " << name;
     }
     // Puts the keyboard in its custom-colour mode with group and colour.
     void Custom(uint8_t group, Rgb colour) {
@@ -284,8 +284,8 @@ TEST_F(VirtualKeyboardPage, PaintingAKeyWritesItsGroupsColourPageAndProfile) {
     host.Find("key_45")->SetKeySelected(true);
     rig.hub.Traffic().Clear();
     Custom(3, {1, 2, 3});
-    EXPECT_TRUE(keyboard->HandlePageNotification({"click_select_end", host.Find("keyboard_device_key_light"),
-                                                  "keyboard_device_key_light", 0, 0}));
+    EXPECT_TRUE(devicePage->Route({"click_select_end", host.Find("keyboard_device_key_light"),
+                                   "keyboard_device_key_light", 0, 0}));
     EXPECT_EQ(Requests(command::kWritePagedBlock).size(), 7u);  // 378 bytes in 56-byte chunks
     const auto painted = Memory(command::kReadPagedBlock);
     for (size_t key : {44u, 45u}) EXPECT_EQ(painted[3 * kPageSize + LedPositionOfKey(key) * 3 + 2], 3) << key;

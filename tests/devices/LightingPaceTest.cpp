@@ -3,6 +3,7 @@
 
 #include "devices/LightingTables.h"
 #include "devices/VantrelUSBDevice.h"
+#include "pages/DevicePage.h"
 #include "ui/MemoryControlTree.h"
 #include "support/VirtualRig.h"
 
@@ -101,7 +102,7 @@ protected:
         rig.hub.Plug("mouse");
         rig.Open(device.Transport(), "mouse", LinkWired);
         device.SetLedCount(20);
-        device.SetUi(&host, page);
+        devicePage = std::make_unique<CDevicePage>(device, host, page, nullptr);
         device.SetUiInvoker([](std::function<void()> work) { work(); });
         device.SetTimerRequester([this](int id, int delayMs) { requests.push_back({id, delayMs}); });
         LightInfo info;
@@ -113,6 +114,7 @@ protected:
     ui::MemoryControlHost host;
     ui::MemoryControl* page = host.CreateControl("QWidget", "device_page", nullptr);
     CVantrelUSBDevice device{DeviceKind::Mouse, rig.hub.Backend()};
+    std::unique_ptr<CDevicePage> devicePage;
     std::vector<TimerRequest> requests;
 };
 

@@ -82,7 +82,7 @@ protected:
     void Raise(const std::string& event, const std::string& name) {
         ui::Control* control = host.Find(name);
         ASSERT_NE(control, nullptr) << name;
-        EXPECT_TRUE(mouse->HandlePageNotification({event, control, name, 0, 0})) << event << " " << name;
+        EXPECT_TRUE(devicePage->Route({event, control, name, 0, 0})) << event << " " << name;
     }
 
     std::unique_ptr<CVantrelMouseDevice> mouse;
@@ -143,10 +143,10 @@ TEST_F(VirtualMousePage, ARefreshAndAProfileChoiceSendTheRecordOnceWithTheScreen
     EXPECT_EQ(recordWrites(), once);
     EXPECT_EQ(Record0()[kScreenWidth] | Record0()[kScreenWidth + 1] << 8, 1920);
     rig.hub.Traffic().Clear();
-    ASSERT_NE(mouse->ProfileStrip(), nullptr);
-    mouse->ShowChosenProfile();  // what a choice shows before it is applied
+    ASSERT_NE(devicePage->ProfileStrip(), nullptr);
+    devicePage->ShowChosenProfile();  // what a choice shows before it is applied
     EXPECT_TRUE(recordWrites().empty());
-    EXPECT_EQ(mouse->ApplyChosenProfile(), 0);
+    EXPECT_EQ(devicePage->ApplyChosenProfile(), 0);
     EXPECT_EQ(recordWrites(), once);
     const std::vector<uint8_t> framed{0x01, 0x06, 0x06, 0x02};
     const std::vector<uint8_t> sent = Commands();
@@ -246,7 +246,7 @@ TEST_F(VirtualMousePage, SystemControlsChangeOnlyTheProfile) {
     host.Find("mouse_device_seting_option_3")->SetSelected(true, false);
     Raise("selectchanged", "mouse_device_seting_option_3");
     EXPECT_EQ(ui::Ctl(host.Find("mouse_device_seting_layout")).Page(), 3);
-    EXPECT_FALSE(mouse->HandlePageNotification({"click", nullptr, "something_else", 0, 0}));
+    EXPECT_FALSE(devicePage->Route({"click", nullptr, "something_else", 0, 0}));
 }
 
 TEST_F(VirtualMousePage, MainWindowDpiEditIsClamped) {

@@ -2,6 +2,7 @@
 
 #include "device_link/CommandCodes.h"
 #include "devices/DeviceManager.h"
+#include "pages/PageBuilder.h"
 #include "platform/Folders.h"
 #include "ui/MemoryControlTree.h"
 #include "sim/ProductFirmware.h"
@@ -35,13 +36,17 @@ protected:
         ui.host = &host;
         ui.skinFolder = GetInstallFolder() + "skin/";
         ui.owner = &channel;
+        ui.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& tree, ui::Control* root) { pages->Build(device, tree, root); };
         manager = std::make_unique<CDeviceManager>(ui, rig.hub.Backend(), WithSecondMouse());
         host.SetNotifyCallback([this](const ui::Notification& n) {
             if (n.event == "timer") manager->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
         });
         manager->CreateStartupDevices();
     }
-    void TearDown() override { manager.reset(); }
+    void TearDown() override {
+        pages.reset();  // the pages listen to the devices
+        manager.reset();
+    }
     CVantrelMouseDevice* Model(const std::string& name) {
         for (const auto& mouse : manager->Mice())
             if (mouse->DeviceName() == name) return mouse;
@@ -63,6 +68,7 @@ protected:
         return 0;
     }};
     std::unique_ptr<CDeviceManager> manager;
+    std::unique_ptr<CPageBuilder> pages = std::make_unique<CPageBuilder>();
     CHidDevice probe{rig.hub.Backend()};
 };
 
@@ -100,8 +106,8 @@ TEST_F(SecondMouseModel, ItsPageComesUpWithItsSensorsScale) {
     second.StopLightingThread();
     EXPECT_EQ(second.Scale().sensor, kLinearSensor);
     // Stage 5 of the factory profile sits at position 81: linear, not three segments.
-    EXPECT_EQ(ui::Ctl(host.FindUnder(second.Page(), "DPI_slider_5")).Value(), 81);
-    EXPECT_EQ(ui::Ctl(host.FindUnder(second.Page(), "DPI_edit_5")).Text(), std::to_string(100 + 81 * 100));
+    EXPECT_EQ(ui::Ctl(host.FindUnder(manager->PageRootOf(&second), "DPI_slider_5")).Value(), 81);
+    EXPECT_EQ(ui::Ctl(host.FindUnder(manager->PageRootOf(&second), "DPI_edit_5")).Text(), std::to_string(100 + 81 * 100));
     EXPECT_EQ(manager->InstalledVersion(entry), 0x0110);
 
     // Its receiver is its twin: the cable leaving moves the device to it.

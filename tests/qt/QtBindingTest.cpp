@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "devices/MouseDevice.h"
+#include "pages/PageBuilder.h"
 #include "platform/Folders.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/QtControlHost.h"
@@ -214,9 +215,8 @@ TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
     QWidget* page = host.LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mousedevice.ui"));
     ASSERT_NE(page, nullptr);
     CVantrelMouseDevice mouse(rig.hub.Backend());
-    mouse.SetUi(&host, host.Wrap(page));
-    mouse.BindKeyButtons();
-    host.SetNotifyCallback([&](const ui::Notification& n) { mouse.HandlePageNotification(n); });
+    const auto view = CPageBuilder::MakePage(mouse, host, host.Wrap(page), nullptr);
+    host.SetNotifyCallback([&](const ui::Notification& n) { view->Route(n); });
     rig.Open(mouse.Transport(), "mouse", LinkWired);
     ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
     mouse.StopLightingThread();

@@ -99,12 +99,11 @@ TEST_F(MainWindow, IndexedNamesRouteToTheCurrentDevice) {
     QWidget* page = window->Host().LoadLayout(QString::fromStdString(Skin("mousedevice.ui")),
                                               window->findChild<QStackedWidget*>("device_switch"));
     ASSERT_NE(page, nullptr);
-    mouse.SetUi(&window->Host(), window->Host().Wrap(page));
-    mouse.BindKeyButtons();
+    const auto view = CPageBuilder::MakePage(mouse, window->Host(), window->Host().Wrap(page), &window->Context());
     rig.Open(mouse.Transport(), "mouse", LinkWired);
     ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
     mouse.StopLightingThread();
-    window->SetCurrentDevice(&mouse);
+    window->SetCurrentPage(view.get());
     page->findChild<QSlider*>("DPI_slider_3")->setValue(44);  // "DPI_slider_" + 3
     EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[14 + 9 * 3 + 2], 44);
     window->SetCurrentDevice(nullptr);
@@ -150,8 +149,7 @@ TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
     QWidget* page = window->Host().LoadLayout(QString::fromStdString(Skin("mousedevice.ui")),
                                               window->findChild<QStackedWidget*>("device_switch"));
     ASSERT_NE(page, nullptr);
-    mouse.SetUi(&window->Host(), window->Host().Wrap(page));
-    mouse.BindKeyButtons();
+    const auto view = CPageBuilder::MakePage(mouse, window->Host(), window->Host().Wrap(page), &window->Context());
     rig.Open(mouse.Transport(), "mouse", LinkWired);
     ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
     mouse.StopLightingThread();
@@ -159,7 +157,7 @@ TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
     light.selectItem = 2;
     light.oldLedmode = 7;  // stale: never what comes back
     mouse.StoreLightInfo(light);
-    window->SetCurrentDevice(&mouse);
+    window->SetCurrentPage(view.get());
     window->HandleNamedMessage({"Game_Start", 0, 3});
     QTest::qWait(kGameBatchMs + 50);  // game events are taken in batches
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 3);
@@ -182,12 +180,11 @@ TEST_F(MainWindow, AFailedSaveIsToldOnce) {
     QWidget* page = window->Host().LoadLayout(QString::fromStdString(Skin("mousedevice.ui")),
                                               window->findChild<QStackedWidget*>("device_switch"));
     ASSERT_NE(page, nullptr);
-    mouse.SetUi(&window->Host(), window->Host().Wrap(page));
-    mouse.BindKeyButtons();
+    const auto view = CPageBuilder::MakePage(mouse, window->Host(), window->Host().Wrap(page), &window->Context());
     rig.Open(mouse.Transport(), "mouse", LinkWired);
     ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
     mouse.StopLightingThread();
-    window->SetCurrentDevice(&mouse);
+    window->SetCurrentPage(view.get());
     // The profile's folder is gone (a full or failing disk looks the same): the edit cannot be saved.
     std::filesystem::remove_all(mouse.DataFolder());
     std::vector<QString> told;

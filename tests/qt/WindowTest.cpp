@@ -20,7 +20,7 @@
 #include <QWidget>
 
 #include "devices/MouseDevice.h"
-#include "lighting/LightControlUI.h"
+#include "pages/LightControlUI.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "qt/ElidingComboBox.h"
@@ -142,12 +142,11 @@ protected:
         page = window->Host().LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mousedevice.ui"),
                                          window->findChild<QStackedWidget*>("device_switch"));
         ASSERT_NE(page, nullptr);
-        mouse.SetUi(&window->Host(), window->Host().Wrap(page));
-        mouse.BindKeyButtons();
+        view = CPageBuilder::MakePage(mouse, window->Host(), window->Host().Wrap(page), &window->Context());
         rig.Open(mouse.Transport(), "mouse", LinkWired);
         ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
         mouse.StopLightingThread();
-        window->SetCurrentDevice(&mouse);
+        window->SetCurrentPage(view.get());
     }
     void TearDown() override { window->SetCurrentDevice(nullptr); }
     template <typename Widget>
@@ -157,6 +156,7 @@ protected:
     int SettingsPage() { return On<QStackedWidget>("mouse_device_seting_layout")->currentIndex(); }
     test::VirtualRig rig;
     CVantrelMouseDevice mouse{rig.hub.Backend()};
+    std::unique_ptr<CDevicePage> view;
     QWidget* page = nullptr;
 };
 
@@ -166,10 +166,10 @@ TEST_F(MousePage, OptionTabsShowTheirPanelAndUnbuiltOnesAreHidden) {
     EXPECT_FALSE(On<QAbstractButton>("macro_Op_tab")->isHidden());
     On<QAbstractButton>("key_Op_tab")->click();
     EXPECT_EQ(SettingsPage(), 2);
-    EXPECT_EQ(mouse.GetFunctionPage(), 2);  // the picture's buttons pick keys for assignment
+    EXPECT_EQ(view->GetFunctionPage(), 2);  // the picture's buttons pick keys for assignment
     On<QAbstractButton>("macro_Op_tab")->click();
     EXPECT_EQ(SettingsPage(), 5);
-    EXPECT_EQ(mouse.GetFunctionPage(), 1);
+    EXPECT_EQ(view->GetFunctionPage(), 1);
     EXPECT_FALSE(On<QAbstractButton>("deng_Op_tab")->isHidden());
     On<QAbstractButton>("deng_Op_tab")->click();
     EXPECT_EQ(SettingsPage(), 3);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "pages/PageBuilder.h"
 #include "platform/Folders.h"
 #include "ui/MemoryControlTree.h"
 #include "support/TempFolder.h"
@@ -15,15 +16,14 @@ namespace m470::test {
 
 class VirtualPageTest : public ::testing::Test {
 protected:
-    // Loads skin/layout and builds a Device on it; the test owns the device
-    // and resets it in TearDown, before the rig and the tree go.
+    // Loads skin/layout and builds a Device and its page on it; the test owns
+    // the device and resets it in TearDown, before the rig and the tree go.
     template <class Device>
     std::unique_ptr<Device> MakeDevice(const std::string& layout) {
         page = host.LoadLayout(GetInstallFolder() + "skin/" + layout);
         EXPECT_NE(page, nullptr) << layout;
         auto device = std::make_unique<Device>(rig.hub.Backend());
-        device->SetUi(&host, page);
-        device->BindKeyButtons();
+        devicePage = CPageBuilder::MakePage(*device, host, page, context);
         return device;
     }
 
@@ -31,6 +31,8 @@ protected:
     VirtualRig rig;
     ui::MemoryControlHost host;
     ui::MemoryControl* page = nullptr;
+    PageContext* context = nullptr;  // no window: dialogs are not asked
+    std::unique_ptr<CDevicePage> devicePage;
 };
 
 }  // namespace m470::test

@@ -7,7 +7,6 @@
 #include "device_link/CommandSequences.h"
 #include "devices/KeySlots.h"
 #include "devices/RecordLight.h"
-#include "keys/KeyCaption.h"
 #include "keys/KeyTables.h"
 #include "macros/MacroFiles.h"
 #include "platform/DebugTrace.h"
@@ -17,12 +16,7 @@
 namespace m470 {
 namespace {
 
-constexpr int kRepeatDelayChoices = 4;  // 250, 500, 750, 1000 ms
-constexpr int kPollingRateChoices = 4;
-
 KeyAssignment FactoryFunction(size_t j) { return LogicalKeyFunction(j); }
-
-std::string Indexed(const char* prefix, int index) { return prefix + std::to_string(index); }
 
 // Where each system setting sits in the three words, and whether the device
 // receives it (repeat rate and delay live in the profile only).
@@ -54,20 +48,6 @@ KeyboardSystemWords WithSetting(KeyboardSystemWords words, KeyboardSetting setti
     return words;
 }
 
-// The strip's tabs on the keyboard page; the key and macro panels are not
-// bound on it yet, so their tabs stay hidden.
-constexpr std::array<OptionTabPage, 4> kOptionTabPages{{
-    {1, "deng_Op_tab", 0, true},
-    {2, "key_Op_tab", 2, false},
-    {3, "macro_Op_tab", 2, false},
-    {4, "system_Op_tab", 1, true},
-}};
-constexpr SettingsPages kSettingsPages{"keyboard_device_seting_layout", "keyboard_option_layout",
-                                       "keyboard_device_seting_option_", kOptionTabPages};
-constexpr const char* kKeysTabOption = "keyboard_device_seting_option_2";
-
-int ChoiceOrZero(int value, int choices) { return value < 0 || value >= choices ? 0 : value; }
-
 }  // namespace
 
 CVantrelKeyboardDevice::CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backend, Translator translate,
@@ -86,103 +66,16 @@ CVantrelKeyboardDevice::CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backe
     LoadModeList();
 }
 
-CVantrelKeyboardDevice::~CVantrelKeyboardDevice() {
-    StopLightingThread();
-    CloseNotify(false);
-    CloseNotify(true);
-}
+// The threads read this object's members: stopped before it goes.
+CVantrelKeyboardDevice::~CVantrelKeyboardDevice() { StopThreads(); }
 
 std::string CVantrelKeyboardDevice::Translate(const std::string& key) const { return translate_(key); }
 
 bool CVantrelKeyboardDevice::LinkUp() { return !transport_.ReceiverMode() || transport_.QueryLink(); }
 
-// ---- page ----
-
-void CVantrelKeyboardDevice::BindKeyButtons() {
-    keyButtons_.assign(kLogicalKeyCount, nullptr);
-    ledButtons_.assign(kLogicalKeyCount, nullptr);
-    if (host_ == nullptr || page_ == nullptr) return;
-    const ui::Ctl picture = FindOnPage("keyboard_device_key_light");
-    if (picture.Get() != nullptr) {
-        for (ui::Control* child : picture.Get()->Children()) {
-            std::string prefix;
-            int number = 0;
-            if (child->Type() != ui::ControlType::KeyButton || !SplitIndexedName(child->Name(), prefix, number) ||
-                number < 0 || static_cast<size_t>(number) >= kLogicalKeyCount)
-                continue;
-            if (prefix == "key_") keyButtons_[static_cast<size_t>(number)] = child;
-            if (prefix == "light_") ledButtons_[static_cast<size_t>(number)] = child;
-        }
-    }
-    // Rows without a key on this keyboard have no button to show.
-    for (size_t j = 0; j < kWrittenLogicalKeys; ++j)
-        if (const KeyAssignment f = FactoryFunction(j); f.type == 0x20 && f.param1 == 0 && f.param2 == 0)
-            keyButtons_[j].SetVisible(false);
-    SetUpProfileStrip();
-    HideUnbuiltTabs(kSettingsPages);
-    FindOnPage(kKeysTabOption).SetVisible(false);
-    SetUpLightPanel();
-    ShowSettingsPage(0);
-}
-
-void CVantrelKeyboardDevice::ShowOptionTab(int number) { ShowOptionTabOf(kSettingsPages, number); }
-
-void CVantrelKeyboardDevice::ShowSettingsPage(int page) { ShowSettingsPageOf(kSettingsPages, page); }
-
 void CVantrelKeyboardDevice::LoadPanelLists() {
     LoadMacroNames(kMacroCatalogue);
     LoadModeList();
-}
-
-void CVantrelKeyboardDevice::ShowKeyTexts() {
-    for (size_t j = 0; j < keyButtons_.size() && j < assignments_.size(); ++j) {
-        ui::Control* button = keyButtons_[j].Get();
-        if (button == nullptr) continue;
-        const KeyAssignment factory = FactoryFunction(j);
-        const auto name = KeyCaption(factory, macroNames_, translate_, CaptionTarget::Keyboard).value_or(std::string());
-        const auto caption =
-            KeyCaption(assignments_[j].current, macroNames_, translate_, CaptionTarget::Keyboard).value_or(name);
-        button->SetToolTip(name, name + Translate("Key_Set") + caption);
-        button->SetDefaultState(EqualsIgnoringCase(caption, name));
-    }
-}
-
-void CVantrelKeyboardDevice::ClearKeyMarks() {
-    for (const ui::Ctl& button : keyButtons_)
-        if (ui::Control* key = button.Get()) key->SetKeySelected(false);
-}
-
-void CVantrelKeyboardDevice::ShowSystemSettings() {
-    FindOnPage("winlockflag_option").SetSelected(system_.WinFlag() != 0, false);
-    FindOnPage("wflag_option").SetSelected(system_.WFlag() != 0, false);
-    FindOnPage("6flag_option").SetSelected(system_.Key6Flag() != 0, false);
-    FindOnPage("repeat_rate_slider").SetValue(system_.Repeat(), false);
-    const int delay = ChoiceOrZero(system_.RepeatDelay(), kRepeatDelayChoices);
-    FindOnPage(Indexed("repeat_delay_check_", delay)).SetSelected(true, false);
-    FindOnPage("repeat_delay_time_label1")
-        .SetText(Translate("Repeat_Delay_Time") + std::to_string(delay * 250 + 250) + "ms");
-    ui::Ctl input = FindOnPage("repeat_input_richedit");
-    input.SetText("");
-    if (ui::Control* edit = input.Get()) edit->SetToolTip("", Translate("Repeat_input_text"));
-    FindOnPage(Indexed("polling_rate_option_", ChoiceOrZero(system_.PollingRate(), kPollingRateChoices)))
-        .SetSelected(true, false);
-}
-
-void CVantrelKeyboardDevice::ShowColours(const std::vector<KeyColour>& colours) {
-    for (size_t j = 0; j < keyButtons_.size() && j < colours.size(); ++j) {
-        const KeyColour& c = colours[j];
-        // Lights take the LED entry's order: red in the low byte.
-        keyButtons_[j].SetLight(c.red | c.green << 8 | static_cast<uint32_t>(c.blue) << 16, 255, true);
-    }
-}
-
-void CVantrelKeyboardDevice::ShowPanels() {
-    LoadPanelLists();
-    ShowKeyTexts();
-    ShowLightOnPanel();
-    if (LightPanel() != nullptr) LightPanel()->SelectCustomGroup(customGroup_);
-    ShowSystemSettings();
-    if (Custom()) ShowColours(FrameColours());
 }
 
 // ---- profile ----
@@ -215,14 +108,14 @@ void CVantrelKeyboardDevice::LoadAssignments() {
 void CVantrelKeyboardDevice::LoadProfile() {
     LoadAssignments();
     SaveProfile();
-    RefreshPanels();
+    PublishSettings();
 }
 
 void CVantrelKeyboardDevice::PruneMacroKeys() {
     LoadPanelLists();
     if (!ResetMissingMacros(assignments_, macroNames_.size())) return;
     profile_.WriteKeyList(assignments_);
-    ShowKeyTexts();
+    Tell(DeviceChange::Keys);
 }
 
 // ---- hardware: keys ----
@@ -251,7 +144,7 @@ int CVantrelKeyboardDevice::ReadFromDevice() {
     const bool read = ReadKeyTables();
     LoadAssignments();
     ReadSettingsRecord();
-    RefreshPanels();
+    PublishSettings();
     StopLightingThread();
     StartLightingThread();
     return read ? kResultSuccess : kResultNoReply;
@@ -259,15 +152,12 @@ int CVantrelKeyboardDevice::ReadFromDevice() {
 
 void CVantrelKeyboardDevice::ReloadSettings() {
     if (groupListReload_) {
-        if (ProfileStrip() != nullptr) {
-            ProfileStrip()->InitProfiles();
-            SetProfileName(ProfileStrip()->GetCurrentUuid());
-        }
+        // The page's strip reads the list again and names the profile now current.
+        Tell(DeviceChange::ProfileList);
         LoadAssignments();
-        ClearKeyMarks();
     }
     ReadSettingsRecord();
-    RefreshPanels();
+    PublishSettings();
 }
 
 std::vector<int> CVantrelKeyboardDevice::CollectUsedMacros() {
@@ -372,7 +262,6 @@ int CVantrelKeyboardDevice::ChangeSetting(KeyboardSetting setting, int value) {
     system_ = WithSetting(system_, setting, static_cast<uint16_t>(std::clamp(value, 0, 0xFFFF)));
     profile_.SetSystemStages(system_);
     SaveProfile();
-    ShowSystemSettings();
     return row.written ? WriteSettingsRecord() : kResultSuccess;
 }
 
@@ -450,7 +339,7 @@ int CVantrelKeyboardDevice::WriteColourPage(const std::vector<size_t>& keys) {
     }
     StoreCustomColours();
     SaveProfile();
-    ShowColours(FrameColours());
+    Tell(DeviceChange::CustomColours);
     NoteFrameChanged();
     return SendColourBlock();
 }
@@ -462,16 +351,15 @@ int CVantrelKeyboardDevice::LoadCustomColours() {
         for (size_t i = 0; i < frame_.size() && i < colours.size(); ++i)
             frame_[i] = {colours[i].red, colours[i].green, colours[i].blue, colours[i].alpha};
     }
-    if (LightPanel() != nullptr) LightPanel()->SelectCustomGroup(customGroup_);
-    ShowColours(colours);
+    Tell(DeviceChange::CustomColours);
     return WriteCustomColourPage();
 }
 
 void CVantrelKeyboardDevice::SwitchCustomGroup(int group) {
     customGroup_ = CKeyboardProfiledata::BoundedGroup(group);
-    if (LightPanel() != nullptr) LightPanel()->SelectCustomGroup(customGroup_);
     profile_.SetCustomGroup(customGroup_);
     SaveProfile();
+    Tell(DeviceChange::CustomColours);
 }
 
 void CVantrelKeyboardDevice::RedrawCustomLighting() {
@@ -482,11 +370,11 @@ void CVantrelKeyboardDevice::RedrawCustomLighting() {
         for (size_t i = 0; i < frame_.size() && i < colours.size(); ++i)
             frame_[i] = {colours[i].red, colours[i].green, colours[i].blue, colours[i].alpha};
     }
-    ShowColours(colours);
+    Tell(DeviceChange::CustomColours);
     WriteCustomColourPage();
 }
 
-void CVantrelKeyboardDevice::SetCustomColour(int on) {
+void CVantrelKeyboardDevice::SetCustomColour(int on, bool store) {
     const LightInfo light = GetLightInfo();
     {
         std::lock_guard lock(frameMutex_);
@@ -494,10 +382,10 @@ void CVantrelKeyboardDevice::SetCustomColour(int on) {
             entry = on != 0 ? LedEntry{light.red, light.green, light.blue, 255} : LedEntry{0, 0, 0, 255};
     }
     WriteCustomColourPage();
-    if (LightPanel() != nullptr && LightPanel()->GetCustomGroup() < 0) return;
+    if (!store) return;
     StoreCustomColours();
     SaveProfile();
-    ShowColours(FrameColours());
+    Tell(DeviceChange::CustomColours);
 }
 
 // ---- lighting ----
@@ -540,62 +428,9 @@ void CVantrelKeyboardDevice::OnNotification(uint16_t code, bool receiver) {
     } else if ((high == 0x10 || high == 0x11) && transport_.Opened()) {
         RunOnUiThread([this, code] {
             activeRecord_ = static_cast<uint8_t>(code & 0x0F);
-            RefreshPanels();
+            PublishSettings();
         });
     }
-}
-
-// ---- page handlers ----
-
-bool CVantrelKeyboardDevice::HandlePageNotification(const ui::Notification& n) {
-    struct Row {
-        const char* event;
-        const char* name;  // whole name, or prefix of an indexed name (ends in "_")
-        KeyboardSetting setting;
-        bool fromValue;    // the slider's value, else the option's choice (indexed) or state
-    };
-    static constexpr std::array<Row, 6> kRows{{
-        {"valuechanged", "repeat_rate_slider", KeyboardSetting::Repeat, true},
-        {"selectchanged", "repeat_delay_check_", KeyboardSetting::RepeatDelay, false},
-        {"selectchanged", "polling_rate_option_", KeyboardSetting::PollingRate, false},
-        {"selectchanged", "6flag_option", KeyboardSetting::Key6Flag, false},
-        {"selectchanged", "wflag_option", KeyboardSetting::WFlag, false},
-        {"selectchanged", "winlockflag_option", KeyboardSetting::WinFlag, false},
-    }};
-    std::string prefix;
-    int number = 0;
-    const bool indexed = SplitIndexedName(n.senderName, prefix, number);
-    for (const Row& row : kRows) {
-        if (n.event != row.event) continue;
-        if (n.senderName == row.name) {
-            const ui::Ctl control = FindOnPage(row.name);
-            ChangeSetting(row.setting, row.fromValue ? control.Value() : control.Selected() ? 1 : 0);
-            return true;
-        }
-        if (indexed && prefix == row.name) {
-            // Options report both being chosen and being left: act on the choice.
-            if (n.sender == nullptr || n.sender->Selected()) ChangeSetting(row.setting, number);
-            return true;
-        }
-    }
-    if (n.event == "selectchanged" && indexed && prefix == kSettingsPages.optionPrefix) {
-        if (n.sender == nullptr || n.sender->Selected()) ShowSettingsPage(number);
-        return true;
-    }
-    // A key of the picture painted in the custom mode: by click, or a rubber band's keys.
-    if (n.event == "click" && indexed && prefix == "key_" && number >= 0) {
-        WriteColourPage(static_cast<size_t>(number));
-        return true;
-    }
-    if (n.event == "click_select_end") {
-        std::vector<size_t> keys;
-        for (size_t j = 0; j < keyButtons_.size(); ++j)
-            if (keyButtons_[j].Get() != nullptr && keyButtons_[j].Get()->KeySelected()) keys.push_back(j);
-        WriteColourPage(keys);
-        ClearKeyMarks();
-        return true;
-    }
-    return false;
 }
 
 }  // namespace m470

@@ -46,13 +46,11 @@ public:
                                     const ProductRow& product = DefaultProduct(DeviceKind::Keyboard));
     ~CVantrelKeyboardDevice() override;
 
-    void BindKeyButtons() override;
     int ApplyProfile() override;
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
     void LoadProfile() override;
-    void ShowPanels() override;
     void PruneMacroKeys() override;
     std::vector<int> CollectUsedMacros() override;
     int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
@@ -60,14 +58,16 @@ public:
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
     void LoadPanelLists() override;
     int WriteAllSettings() override;
-    void RefreshTexts() override { ShowKeyTexts(); ShowSystemSettings(); }
-    void ShowOptionTab(int number) override;
-    void ShowSettingsPage(int page);
 
     // Custom colours (mode 20).
     void SwitchCustomGroup(int group) override;
     void RedrawCustomLighting() override;
-    void SetCustomColour(int on) override;  // every key lit in the current colour (1) or dark (0)
+    // Every key lit in the current colour (1) or dark (0); kept in the
+    // profile only when store (a group is chosen on the panel).
+    void SetCustomColour(int on, bool store) override;
+    bool Custom() const { return GetLightInfo().selectItem == kCustomColourMode; }
+    // The LED frame as key colours (the custom colours in mode 20).
+    std::vector<KeyColour> FrameColours() const;
     int LoadCustomColours();
 
     // The active record; false when it could not be read (the model is kept).
@@ -82,8 +82,6 @@ public:
     // A system setting chosen on the page: stored, saved and, for the flags
     // and the report rate, written to the device.
     int ChangeSetting(KeyboardSetting setting, int value);
-    // The keyboard page's own notifications; false when not the keyboard's.
-    bool HandlePageNotification(const ui::Notification& notification) override;
 
     const std::array<uint8_t, kLogicalKeyCount>& KeyMap() const { return keyMap_; }
     const std::array<uint8_t, kLogicalKeyCount>& LedMap() const { return ledMap_; }
@@ -93,6 +91,8 @@ public:
     const std::vector<KeyAssignmentPair>& Assignments() const { return assignments_; }
     void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
     CKeyboardProfiledata& Document() { return profile_; }
+    std::string Translate(const std::string& key) const;
+    const Translator& Translation() const { return translate_; }
     int CustomGroup() const { return customGroup_; }
     // The last key reaction a notification asked for: logical key, pressed.
     std::optional<std::pair<size_t, bool>> LastKeyReaction() const;
@@ -108,18 +108,11 @@ private:
     bool KeyTablesCurrent() const;
     int ReadRecordBytes();
     bool LinkUp();
-    bool Custom() const { return GetLightInfo().selectItem == kCustomColourMode; }
     // The frame's colours in a zeroed block of every LED position; keys
     // without a position, or one past the block, are left out.
     std::array<uint8_t, kColourPositions * 3> ColourBlock() const;
     int SendColourBlock();
-    std::vector<KeyColour> FrameColours() const;
-    void ShowColours(const std::vector<KeyColour>& colours);
-    void ShowKeyTexts();
-    void ShowSystemSettings();
-    void ClearKeyMarks();
     void StoreCustomColours();
-    std::string Translate(const std::string& key) const;
 
     Translator translate_;
     CKeyboardProfiledata profile_;

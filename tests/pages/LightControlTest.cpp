@@ -7,8 +7,9 @@
 #include "device_link/CommandCodes.h"
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
-#include "lighting/LightControlUI.h"
-#include "lighting/LightEdits.h"
+#include "pages/LightControlUI.h"
+#include "pages/LightingPanel.h"
+#include "pages/PageBuilder.h"
 #include "lighting/SameMode.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
@@ -268,21 +269,21 @@ protected:
         rig.hub.Plug("mouse");
         padPage = host.LoadLayout(GetInstallFolder() + "skin/mousepaddevice.ui");
         pad = std::make_unique<CVantrelMousePadDevice>(rig.hub.Backend());
-        pad->SetUi(&host, padPage);
-        pad->BindKeyButtons();
+        padView = CPageBuilder::MakePage(*pad, host, padPage, nullptr);
         rig.Open(pad->Transport(), "mousepad", LinkWired);
         pad->LoadAssignments();
         pad->StopLightingThread();
     }
     void TearDown() override {
+        mouseView.reset();
+        padView.reset();
         mouse.reset();
         pad.reset();
     }
     void AddMouse() {
         mousePage = host.LoadLayout(GetInstallFolder() + "skin/mousedevice.ui");
         mouse = std::make_unique<CVantrelMouseDevice>(rig.hub.Backend());
-        mouse->SetUi(&host, mousePage);
-        mouse->BindKeyButtons();
+        mouseView = CPageBuilder::MakePage(*mouse, host, mousePage, nullptr);
         rig.Open(mouse->Transport(), "mouse", LinkWired);
         mouse->LoadAssignments();
         mouse->StopLightingThread();
@@ -293,7 +294,7 @@ protected:
         n.event = event;
         n.sender = host.FindUnder(padPage, name);
         n.senderName = name;
-        return HandleLightNotification(*pad, n);
+        return padView->Lighting()->Handle(n);
     }
     std::vector<uint8_t> PadMemory() { return rig.hub.Firmware("mousepad")->Area(command::kReadSettings); }
 
@@ -303,10 +304,11 @@ protected:
     ui::MemoryControl *padPage = nullptr, *mousePage = nullptr;
     std::unique_ptr<CVantrelMousePadDevice> pad;
     std::unique_ptr<CVantrelMouseDevice> mouse;
+    std::unique_ptr<CDevicePage> padView, mouseView;
 };
 
 TEST_F(LightEdits, ModeBrightnessAndColourReachThePadAndItsProfile) {
-    ASSERT_NE(pad->LightPanel(), nullptr);
+    ASSERT_NE(padView->LightPanel(), nullptr);
     OnPad("light_combo_modeSelect").SelectItem(3, false);
     EXPECT_EQ(Send("itemselect", "light_combo_modeSelect").write, 0);
     EXPECT_EQ(PadMemory()[pad_record::kMode], 0x04);  // the code of the pad's mode 3 in default_light.json
@@ -408,7 +410,7 @@ TEST_F(LightEdits, SameModeCopiesThePadsEffectToTheMouse) {
     EXPECT_EQ(mouse->GetLightInfo().red, 7);
     EXPECT_TRUE(mouse->Synced());
     EXPECT_TRUE(pad->Synced());
-    EXPECT_EQ(mouse->LightPanel()->GetMode(), 0);
+    EXPECT_EQ(mouseView->LightPanel()->GetMode(), 0);
     EXPECT_EQ(LoadJson(mouse->GetProfilePath())["Device"][0]["LightInfo"]["SelectItem"].asInt(), 0);
 
     // A mode without a shared effect copies nothing.
@@ -436,7 +438,6 @@ namespace {
 class RecordingKeyboard : public CVantrelUSBDevice {
 public:
     RecordingKeyboard() : CVantrelUSBDevice(DeviceKind::Keyboard) {}
-    using CVantrelUSBDevice::SetUpLightPanel;
     int WriteToDevice(int, int, int, int, int) override {
         calls.push_back("write");
         return kResultSuccess;
@@ -447,7 +448,9 @@ public:
     }
     void SwitchCustomGroup(int group) override { calls.push_back("group " + std::to_string(group)); }
     void RedrawCustomLighting() override { calls.push_back("redraw"); }
-    void SetCustomColour(int on) override { calls.push_back("colour " + std::to_string(on)); }
+    void SetCustomColour(int on, bool store) override {
+        calls.push_back("colour " + std::to_string(on) + (store ? "" : " unkept"));
+    }
     std::vector<std::string> calls;
 };
 
@@ -458,10 +461,10 @@ TEST(KeyboardLightEdits, CustomGroupAndColourButtons) {
     ui::MemoryControl* item = host.CreateControl("QWidget", "LightControlItem", page);
     host.LoadLayout(GetInstallFolder() + "skin/lightcontrol.ui", item);
     RecordingKeyboard keyboard;
-    keyboard.SetUi(&host, page);
-    keyboard.SetUpLightPanel();
-    ASSERT_NE(keyboard.LightPanel(), nullptr);
-    EXPECT_EQ(keyboard.LightPanel()->Kind(), kLightKindKeyboard);
+    CDevicePage view(keyboard, host, page, nullptr);
+    view.AddLighting();
+    ASSERT_NE(view.LightPanel(), nullptr);
+    EXPECT_EQ(view.LightPanel()->Kind(), kLightKindKeyboard);
     EXPECT_EQ(ui::Ctl(host.FindUnder(page, "light_combo_modeSelect")).ItemCount(), 31);  // the keyboard's list
 
     ui::Ctl groups = host.FindUnder(page, "light_combo_custommodeSelect");
@@ -472,7 +475,7 @@ TEST(KeyboardLightEdits, CustomGroupAndColourButtons) {
         n.event = event;
         n.senderName = name;
         n.sender = host.FindUnder(page, name);
-        return HandleLightNotification(keyboard, n);
+        return view.Lighting()->Handle(n);
     };
     keyboard.SetSynced(true);
     EXPECT_TRUE(send("itemselect", "light_combo_custommodeSelect").handled);
@@ -483,6 +486,12 @@ TEST(KeyboardLightEdits, CustomGroupAndColourButtons) {
     send("click", "custom_bright_color_btn");
     send("click", "custom_off_color_btn");
     EXPECT_EQ(keyboard.calls, (std::vector<std::string>{"colour 1", "colour 0"}));
+    // With no group chosen the keys are lit but nothing is kept.
+    groups.SelectItem(-1, false);
+    keyboard.calls.clear();
+    send("click", "custom_bright_color_btn");
+    EXPECT_EQ(keyboard.calls, (std::vector<std::string>{"colour 1 unkept"}));
+    groups.SelectItem(2, false);
 
     // The secondary mode keeps same mode on; other edits end it.
     keyboard.calls.clear();

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "platform/Folders.h"
-#include "profiles/DeviceProfileUI.h"
+#include "pages/DeviceProfileUI.h"
 #include "platform/JsonFile.h"
 #include "profiles/ProfileFiles.h"
 #include "ui/MemoryControlTree.h"

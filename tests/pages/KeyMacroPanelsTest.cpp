@@ -6,7 +6,7 @@
 #include "device_link/CommandCodes.h"
 #include "devices/MouseDevice.h"
 #include "macros/MouseEventTable.h"
-#include "panels/KeyMacroPanels.h"
+#include "pages/KeyMacroPanels.h"
 #include "platform/JsonFile.h"
 #include "support/VirtualPage.h"
 
@@ -24,16 +24,16 @@ protected:
             hooks.push_back((on ? "+" : "-") + std::to_string(mode));
         };
         mouse = MakeDevice<CVantrelMouseDevice>("mousedevice.ui");
-        mouse->SetPanelWindow(&window);
+        devicePage->SetWindow(&window);
         rig.hub.Plug("mouse");
         rig.Open(mouse->Transport(), "mouse", LinkWired);
         ASSERT_EQ(mouse->ReadFromDevice(), kResultSuccess);
         mouse->StopLightingThread();
-        ASSERT_NE(mouse->KeyMacro(), nullptr);
+        ASSERT_NE(devicePage->PanelOf<CKeyMacroPanels>(), nullptr);
         rig.hub.Traffic().Clear();
     }
     void TearDown() override { mouse.reset(); }
-    CKeyMacroPanels& Panels() { return *mouse->KeyMacro(); }
+    CKeyMacroPanels& Panels() { return *devicePage->PanelOf<CKeyMacroPanels>(); }
     int Sent(uint8_t command) {
         int count = 0;
         for (const auto& entry : rig.hub.Traffic().Entries()) count += entry.request[3] == command ? 1 : 0;
@@ -42,7 +42,7 @@ protected:
     void Notify(const std::string& event, const std::string& name, intptr_t wParam = 0) {
         ui::Control* control = host.Find(name);
         ASSERT_NE(control, nullptr) << name;
-        EXPECT_TRUE(mouse->HandlePageNotification({event, control, name, wParam, 0})) << event << " " << name;
+        EXPECT_TRUE(devicePage->Route({event, control, name, wParam, 0})) << event << " " << name;
     }
     // A macro of events events on button 5, chosen in the panel.
     void MacroOnButtonFive(size_t events) {
@@ -50,7 +50,7 @@ protected:
         ASSERT_FALSE(library.Add().empty());
         ASSERT_TRUE(library.SaveEvents(0, std::vector<MacroEvent>(events, MacroEvent{10, 4, true, 5})));
         Panels().Reload();
-        mouse->ShowOptionTab(2);
+        devicePage->ShowOptionTab(2);
         Notify("click", "key_5");
         CKeySetControlUI& keys = Panels().Keys();
         ui::Ctl(host.Find("keyset_function_combo")).SelectItem(keys.ItemOfKind(static_cast<int>(FunctionKind::Macro)), false);
@@ -90,7 +90,7 @@ TEST_F(MousePanels, DeletingTheUsedMacroGivesTheButtonItsDefaultAndWritesIt) {
     MacroOnButtonFive(3);
     Notify("click", "key_butt_prosave");
     rig.hub.Traffic().Clear();
-    mouse->ShowOptionTab(3);
+    devicePage->ShowOptionTab(3);
     Panels().Macros().SelectMacro(0);
     Notify("click", "macro_btn_name_sub");
     EXPECT_EQ(asked, (std::vector<std::string>{"message_text_4", "message_text_2"}));
@@ -107,12 +107,12 @@ TEST_F(MousePanels, StoppingTheCaptureEndsARecordingAndSavesIt) {
     Panels().Macros().SelectMacro(0);
     Notify("click", "macro_btn_starredio");
     EXPECT_EQ(hooks, std::vector<std::string>{"+4"});
-    mouse->OnCapturedKey(hook_mode::kRecord, {0x1E, false, true});
-    mouse->OnCapturedButton(hook_mode::kRecord, {mouse_message::kRightDown, 0, 1, 1});
-    mouse->StopCapture();  // another device was chosen
+    devicePage->OnCapturedKey(hook_mode::kRecord, {0x1E, false, true});
+    devicePage->OnCapturedButton(hook_mode::kRecord, {mouse_message::kRightDown, 0, 1, 1});
+    devicePage->StopCapture();  // another device was chosen
     EXPECT_EQ(hooks, (std::vector<std::string>{"+4", "-4", "-1"}));
     EXPECT_EQ(library.LoadEvents(0).size(), 2u);
-    mouse->OnCapturedKey(hook_mode::kRecord, {0x30, false, true});
+    devicePage->OnCapturedKey(hook_mode::kRecord, {0x30, false, true});
     EXPECT_EQ(library.LoadEvents(0).size(), 2u);
 }
 

@@ -9,17 +9,10 @@
 #include <vector>
 
 #include "profiles/ProfileRecords.h"
+#include "lighting/SameMode.h"
 #include "ui/Ctl.h"
 
 namespace m470 {
-
-// Device kinds as the panel sees them.
-inline constexpr int kLightKindKeyboard = 1;
-inline constexpr int kLightKindMouse = 2;
-inline constexpr int kLightKindMousePad = 3;
-inline constexpr int kLightKindHeadset = 4;
-inline constexpr int kLightKindHub = 5;
-inline constexpr int kLightKindHeadset2 = 7;
 
 // Raised by the audio sub-panel when its layout lacks a control it needs.
 class LightPanelError : public std::runtime_error {

@@ -1,4 +1,4 @@
-#include "lighting/LightEdits.h"
+#include "pages/LightingPanel.h"
 
 #include <algorithm>
 #include <array>
@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "devices/VantrelUSBDevice.h"
-#include "lighting/LightControlUI.h"
+#include "lighting/SameMode.h"
 #include "platform/Text.h"
-#include "platform/JsonFile.h"
+
+#include <utility>
 
 namespace m470 {
 namespace {
@@ -90,7 +90,8 @@ int OnCustomGroup(Edit& e) {
 
 int OnCustomColour(Edit& e) {
     if (e.panel.Kind() == kLightKindKeyboard)
-        e.device.SetCustomColour(EqualsIgnoringCase(e.n.senderName, "custom_bright_color_btn") ? 1 : 0);
+        e.device.SetCustomColour(EqualsIgnoringCase(e.n.senderName, "custom_bright_color_btn") ? 1 : 0,
+                                 e.panel.GetCustomGroup() >= 0);
     return 0;
 }
 
@@ -191,62 +192,85 @@ int OnAudioBackgroundOff(Edit& e) {
 
 using Handler = int (*)(Edit&);
 
-// One row: an event, a control name (a name ending in "_" is the prefix of
+// One row: an event, control names (a name ending in "_" is the prefix of
 // numbered names) and the handler.
 struct LightRoute {
     const char* event;
-    std::vector<const char*> names;
+    std::initializer_list<const char*> names;
     Handler handler;
 };
 
-const std::vector<LightRoute>& Routes() {
-    static const std::vector<LightRoute> routes{
-        {"itemselect", {"light_combo_modeSelect"}, OnMode},
-        {"itemselect", {"light_combo_ZZCCmodeSelect"}, OnSecondaryMode},
-        {"itemselect", {"light_combo_custommodeSelect"}, OnCustomGroup},
-        {"click", {"custom_bright_color_btn", "custom_off_color_btn"}, OnCustomColour},
-        {"itemselect", {"light_combo_audiomodeSelect"}, OnAudioMode},
-        {"valuechanged", {"deng_light_slider"}, OnBrightness},
-        {"valuechanged", {"deng_speed_slider"}, OnSpeed},
-        {"selectchanged", {"deng_FXL_check", "deng_FXR_check"}, OnDirection},
-        {"selectchanged", {"deng_7color_check"}, OnSevenColour},
-        {"selectchanged", {"deng_7audiocolor_check"}, OnAudioMode},
-        {"selectchanged", {"audio_BkColor_check", "audio_FgColor_check"}, OnAudioTarget},
-        {"colorchanged", {"deng_Color_Pallet"}, OnPalette},
-        {"colorchanged", {"deng_audioColor_Pallet"}, OnAudioPalette},
-        {"killfocus", {"deng_edit_R", "deng_edit_G", "deng_edit_B"}, OnColourEdit},
-        {"killfocus", {"deng_audioedit_R", "deng_audioedit_G", "deng_audioedit_B"}, OnAudioEdit},
-        {"click", {"color_option_"}, OnSwatch},
-        {"click", {"audiocolor_option_"}, OnAudioSwatch},
-        {"click", {"Close_bkColor_btn"}, OnAudioBackgroundOff},
-    };
-    return routes;
+const std::array<LightRoute, 18> kRoutes{{
+    {"itemselect", {"light_combo_modeSelect"}, OnMode},
+    {"itemselect", {"light_combo_ZZCCmodeSelect"}, OnSecondaryMode},
+    {"itemselect", {"light_combo_custommodeSelect"}, OnCustomGroup},
+    {"click", {"custom_bright_color_btn", "custom_off_color_btn"}, OnCustomColour},
+    {"itemselect", {"light_combo_audiomodeSelect"}, OnAudioMode},
+    {"valuechanged", {"deng_light_slider"}, OnBrightness},
+    {"valuechanged", {"deng_speed_slider"}, OnSpeed},
+    {"selectchanged", {"deng_FXL_check", "deng_FXR_check"}, OnDirection},
+    {"selectchanged", {"deng_7color_check"}, OnSevenColour},
+    {"selectchanged", {"deng_7audiocolor_check"}, OnAudioMode},
+    {"selectchanged", {"audio_BkColor_check", "audio_FgColor_check"}, OnAudioTarget},
+    {"colorchanged", {"deng_Color_Pallet"}, OnPalette},
+    {"colorchanged", {"deng_audioColor_Pallet"}, OnAudioPalette},
+    {"killfocus", {"deng_edit_R", "deng_edit_G", "deng_edit_B"}, OnColourEdit},
+    {"killfocus", {"deng_audioedit_R", "deng_audioedit_G", "deng_audioedit_B"}, OnAudioEdit},
+    {"click", {"color_option_"}, OnSwatch},
+    {"click", {"audiocolor_option_"}, OnAudioSwatch},
+    {"click", {"Close_bkColor_btn"}, OnAudioBackgroundOff},
+}};
+
+int RunEdit(Handler handler, CVantrelUSBDevice& device, CLightControlUI& panel, const ui::Notification& n, int number) {
+    Edit edit{device, panel, n, number};
+    try {
+        return handler(edit);
+    } catch (const LightPanelError&) {
+        return 0;  // the audio sub-panel lacks a control: the edit is abandoned
+    }
 }
 
 }  // namespace
 
-LightEditResult HandleLightNotification(CVantrelUSBDevice& device, const ui::Notification& n) {
-    CLightControlUI* panel = device.LightPanel();
-    if (panel == nullptr) return {};
-    std::string prefix;
-    int number = 0;
-    const bool indexed = SplitIndexedName(n.senderName, prefix, number);
-    for (const LightRoute& route : Routes()) {
-        if (n.event != route.event) continue;
-        for (const char* name : route.names) {
-            const std::string wanted(name);
-            const bool byIndex = wanted.back() == '_';
-            if (byIndex ? !(indexed && EqualsIgnoringCase(prefix, wanted)) : !EqualsIgnoringCase(n.senderName, wanted))
-                continue;
-            Edit edit{device, *panel, n, number};
-            try {
-                return {true, route.handler(edit)};
-            } catch (const LightPanelError&) {
-                return {true, 0};  // the audio sub-panel lacks a control: the edit is abandoned
-            }
-        }
+CLightingPanel::CLightingPanel(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root, PageContext* context)
+    : device_(device), panel_(host, root), context_(context) {
+    panel_.SetKind(LightKindOf(device.Kind()));
+    device.LoadModeList();
+    panel_.InitModes(device.ModeNames(), device.ModeVisible(), 4, 4);
+    ShowDeviceLighting();
+    for (const LightRoute& route : kRoutes) {
+        const Handler handler = route.handler;
+        routes_.Add(route.event, route.names, [this, handler](const ui::Notification& n, int number) {
+            lastWrite_ = RunEdit(handler, device_, panel_, n, number);
+            if (context_ != nullptr) ReportWrite(*context_, lastWrite_);
+        });
     }
-    return {};
+    routes_.Add("click", "deng_same_mode", [this](const ui::Notification&, int) {
+        lastWrite_ = 0;
+        if (context_ != nullptr) context_->SameMode(device_);
+    });
+}
+
+LightEditResult CLightingPanel::Handle(const ui::Notification& n) {
+    // The result goes back to the caller instead of to the window.
+    PageContext* context = std::exchange(context_, nullptr);
+    lastWrite_ = 0;
+    const bool handled = routes_.Dispatch(n);
+    context_ = context;
+    return {handled, handled ? lastWrite_ : 0};
+}
+
+void CLightingPanel::ShowDeviceLighting() {
+    panel_.ShowLight(device_.GetLightInfo());
+    try {
+        panel_.SetAudioLightInfo(device_.GetAudioLightInfo());
+    } catch (const LightPanelError&) {
+        // a panel without the audio controls shows the rest
+    }
+}
+
+void CLightingPanel::Repaint(DeviceChange change) {
+    if (change == DeviceChange::Settings || change == DeviceChange::Lighting) ShowDeviceLighting();
 }
 
 }  // namespace m470

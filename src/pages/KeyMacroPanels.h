@@ -1,32 +1,32 @@
 #pragma once
-// The key assignment panel and the macro editor of a mouse page, bound to
-// their mouse: the panels' device operations, the window's questions and
-// capture, and the routes of both panels.
-#include <memory>
-
+// The key assignment panel and the macro editor of a mouse page: the
+// panels' mouse operations, the window's questions and capture, and the
+// notifications of both panels. The selected key is marked on the page's
+// picture; the mouse tells Keys for the rest of the marks and captions.
+#include "devices/MouseDevice.h"
+#include "pages/DevicePage.h"
 #include "panels/KeySetControlUI.h"
 #include "panels/MacroControlUI.h"
 #include "panels/PanelWindow.h"
 
 namespace m470 {
 
-class CVantrelMouseDevice;
-
-class CKeyMacroPanels : public KeySetTarget, public MacroEditorHost {
+class CKeyMacroPanels : public CPagePanel, public KeySetTarget, public MacroEditorHost {
 public:
-    CKeyMacroPanels(ui::ControlHost& host, ui::Control* keyItem, ui::Control* macroItem, CVantrelMouseDevice& mouse,
-                    Translator translate);
+    // On the page's "KeySetControlItem" and "MacroControlItem".
+    CKeyMacroPanels(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate);
 
-    // The window's services; nullptr leaves every question unanswered (Cancel).
-    void SetWindow(const PanelWindow* window) { window_ = window; }
+    // nullptr leaves every question unanswered (Cancel).
+    void SetWindow(const PanelWindow* window) override { window_ = window; }
     // The device's folder and profile are known: names, lists, captions.
     void Reload();
-    bool HandleNotification(const ui::Notification& n);
-    void OnCapturedKey(int mode, const CapturedKey& key);
-    void OnCapturedButton(int mode, const CapturedButton& button);
+    // Both panels keep their own notifications (their rows and lists).
+    bool Take(const ui::Notification& n) override;
+    void OnCapturedKey(int mode, const CapturedKey& key) override;
+    void OnCapturedButton(int mode, const CapturedButton& button) override;
     // Another device is chosen or the page goes: a recording stops and is saved.
-    void StopCapture();
-    void RefreshTexts() {
+    void StopCapture() override;
+    void RefreshTexts() override {
         keys_.RefreshTexts();
         macros_.RefreshTexts();
     }
@@ -63,7 +63,9 @@ public:
 
 private:
     void SetKeyCapture(bool on);
+    void MarkSelectedKey(int selected);
 
+    CDevicePage& page_;
     CVantrelMouseDevice& mouse_;
     CKeySetControlUI keys_;
     CMacroControlUI macros_;

@@ -1,4 +1,4 @@
-#include "lighting/LightControlUI.h"
+#include "pages/LightControlUI.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,7 @@
-#include "panels/KeyMacroPanels.h"
+#include "pages/KeyMacroPanels.h"
 
-#include "devices/MouseDevice.h"
+#include "pages/DeviceProfileUI.h"
 #include "platform/JsonFile.h"
-#include "profiles/DeviceProfileUI.h"
 
 namespace m470 {
 namespace {
@@ -14,9 +13,11 @@ constexpr const char* kStopButton = "macro_btn_stopredio";
 
 }  // namespace
 
-CKeyMacroPanels::CKeyMacroPanels(ui::ControlHost& host, ui::Control* keyItem, ui::Control* macroItem,
-                                 CVantrelMouseDevice& mouse, Translator translate)
-    : mouse_(mouse), keys_(host, keyItem, translate), macros_(host, macroItem, translate) {
+CKeyMacroPanels::CKeyMacroPanels(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate)
+    : page_(page),
+      mouse_(mouse),
+      keys_(page.Host(), page.Find("KeySetControlItem").Get(), translate),
+      macros_(page.Host(), page.Find("MacroControlItem").Get(), translate) {
     keys_.BindControls();
     keys_.SetMode(kMouseKind);
     keys_.SetTarget(this);
@@ -34,7 +35,7 @@ void CKeyMacroPanels::Reload() {
     keys_.FillMacroList(macros_.MacroNames());
 }
 
-bool CKeyMacroPanels::HandleNotification(const ui::Notification& n) {
+bool CKeyMacroPanels::Take(const ui::Notification& n) {
     return keys_.HandleNotification(n) || macros_.HandleNotification(n);
 }
 
@@ -56,7 +57,7 @@ void CKeyMacroPanels::SetKeyCapture(bool on) {
 
 // ---- the mouse ----
 
-int CKeyMacroPanels::FunctionPage() const { return mouse_.GetFunctionPage(); }
+int CKeyMacroPanels::FunctionPage() const { return page_.GetFunctionPage(); }
 
 bool CKeyMacroPanels::ProfileReadable() const {
     JsonLoadStatus status = JsonLoadStatus::Missing;
@@ -71,7 +72,7 @@ std::optional<KeyAssignmentPair> CKeyMacroPanels::SelectKey(int index) {
     if (index < 0 || static_cast<size_t>(index) >= keys.size()) return std::nullopt;
     selectedKey_ = index;
     mouse_.SelectKey(index);
-    mouse_.MarkKeys(index);
+    MarkSelectedKey(index);
     return keys[static_cast<size_t>(index)];
 }
 
@@ -80,12 +81,22 @@ void CKeyMacroPanels::StoreSelectedAssignment(const KeyAssignment& current, cons
     mouse_.StoreAssignment(static_cast<size_t>(selectedKey_), {current, defaults});
 }
 
-void CKeyMacroPanels::RefreshKeyCaptions() { mouse_.RefreshKeyInfo(); }
+// The captions and default marks are the settings panel's, on Keys.
+void CKeyMacroPanels::RefreshKeyCaptions() { mouse_.Tell(DeviceChange::Keys); }
 std::vector<int> CKeyMacroPanels::CollectUsedMacros() { return mouse_.CollectUsedMacros(); }
 int CKeyMacroPanels::WriteMacros(const std::vector<int>& macros) { return mouse_.WriteMacros(macros); }
 int CKeyMacroPanels::WriteKeyAssignmentsWithMacros(int page) { return mouse_.WriteKeyAssignmentsWithMacros(page); }
 bool CKeyMacroPanels::SaveProfile() { return mouse_.SaveProfile(); }
-void CKeyMacroPanels::RefreshKeyMarks() { mouse_.MarkKeys(-1); }
+void CKeyMacroPanels::RefreshKeyMarks() {
+    MarkSelectedKey(-1);
+    mouse_.Tell(DeviceChange::Keys);
+}
+
+void CKeyMacroPanels::MarkSelectedKey(int selected) {
+    const std::vector<ui::Ctl>& buttons = page_.Picture().keys;
+    for (size_t j = 0; j < buttons.size(); ++j)
+        if (ui::Control* button = buttons[j].Get()) button->SetKeySelected(static_cast<int>(j) == selected);
+}
 
 // ---- the window ----
 
@@ -122,20 +133,19 @@ void CKeyMacroPanels::MacrosChanged(const std::vector<std::string>& names) {
     keys_.FillMacroList(names);
     keys_.ShowCurrent();
     mouse_.LoadPanelLists();
-    mouse_.RefreshKeyInfo();
+    mouse_.Tell(DeviceChange::Keys);
 }
 
 std::vector<KeyAssignmentPair> CKeyMacroPanels::CurrentKeys() { return mouse_.Assignments(); }
 
 void CKeyMacroPanels::StoreRenumberedKeys(const std::vector<KeyAssignmentPair>& keys) {
     for (size_t i = 0; i < keys.size(); ++i) mouse_.StoreAssignment(i, keys[i]);
-    mouse_.RefreshKeyInfo();
     keys_.SaveToDevice();
 }
 
 std::vector<std::string> CKeyMacroPanels::OtherProfiles() {
     std::vector<std::string> paths;
-    const CDeviceProfileUI* strip = mouse_.ProfileStrip();
+    const CDeviceProfileUI* strip = page_.ProfileStrip();
     if (strip == nullptr) return paths;
     for (int i = 0; i < strip->RowCount(); ++i) {
         const std::string path = strip->GetProfileFilePath(i);

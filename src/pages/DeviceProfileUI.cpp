@@ -1,4 +1,4 @@
-#include "profiles/DeviceProfileUI.h"
+#include "pages/DeviceProfileUI.h"
 
 #include <array>
 #include <cstdio>

@@ -1,0 +1,111 @@
+#include "pages/DevicePage.h"
+
+#include <array>
+
+namespace m470 {
+namespace {
+
+// Pages of "device_function_switch" and "device_key_function_switch" per
+// function kind; -1 leaves a switch as it is.
+struct FunctionPageRow {
+    int kind;
+    int functionPage;
+    int keyFunctionPage;
+};
+constexpr std::array<FunctionPageRow, 7> kFunctionPages{{
+    {2, 0, 1}, {6, 0, 1}, {3, 1, -1}, {8, 1, -1}, {7, 0, 2}, {5, 2, -1}, {-1, 0, 0},
+}};
+
+}  // namespace
+
+CDevicePage::CDevicePage(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root, PageContext* context)
+    : device_(device), host_(host), root_(root), context_(context), deviceLifetime_(device.Lifetime()) {
+    listener_ = device_.AddChangeListener([this](DeviceChange change) { OnChange(change); });
+    device_.SetPageShownTest([root] { return root != nullptr && root->Visible(); });
+}
+
+CDevicePage::~CDevicePage() {
+    if (deviceLifetime_.expired()) return;  // the device went first
+    StopCapture();
+    device_.RemoveChangeListener(listener_);
+    device_.SetPageShownTest(nullptr);
+}
+
+CProfileStripPanel& CDevicePage::AddProfileStrip() {
+    strip_ = &Add<CProfileStripPanel>(*this, host_, Find("DeviceProfileItem").Get(), context_);
+    return *strip_;
+}
+
+CLightingPanel& CDevicePage::AddLighting() {
+    lighting_ = &Add<CLightingPanel>(device_, host_, Find("LightControlItem").Get(), context_);
+    return *lighting_;
+}
+
+bool CDevicePage::Route(const ui::Notification& n) const {
+    for (const auto& panel : panels_)
+        if (panel->Take(n)) return true;
+    return false;
+}
+
+void CDevicePage::OnChange(DeviceChange change) {
+    if (change == DeviceChange::Frame) picture_.Show(device_.FrameCopy());
+    for (const auto& panel : panels_) panel->Repaint(change);
+}
+
+void CDevicePage::ShowChosenProfile() {
+    if (strip_ == nullptr) {
+        device_.ShowProfile(device_.ProfileName());
+        return;
+    }
+    CDeviceProfileUI& strip = strip_->Strip();
+    strip.SelectProfile(strip.GetCurSel(), false);
+    device_.ShowProfile(strip.GetCurrentUuid());
+}
+
+int CDevicePage::ApplyChosenProfile() {
+    ShowChosenProfile();
+    return device_.WriteAllSettings();
+}
+
+void CDevicePage::ShowOptionTab(int number) {
+    for (const auto& panel : panels_) panel->ShowOptionTab(number);
+}
+
+void CDevicePage::RefreshTexts() {
+    for (const auto& panel : panels_) panel->RefreshTexts();
+}
+
+void CDevicePage::SetWindow(const PanelWindow* window) {
+    for (const auto& panel : panels_) panel->SetWindow(window);
+}
+
+void CDevicePage::OnCapturedKey(int mode, const CapturedKey& key) {
+    for (const auto& panel : panels_) panel->OnCapturedKey(mode, key);
+}
+
+void CDevicePage::OnCapturedButton(int mode, const CapturedButton& button) {
+    for (const auto& panel : panels_) panel->OnCapturedButton(mode, button);
+}
+
+void CDevicePage::StopCapture() {
+    for (const auto& panel : panels_) panel->StopCapture();
+}
+
+void CDevicePage::ShowFunctionPage(int kind) {
+    functionPage_ = kind;
+    const DeviceKind deviceKind = device_.Kind();
+    if (deviceKind == DeviceKind::Mouse) Find("device_tishi_info").SetVisible(false);
+    // Kind 4 is its own page only on the mouse and the keyboard.
+    if (kind == 4 && (deviceKind == DeviceKind::Keyboard || deviceKind == DeviceKind::Mouse)) {
+        Find("device_function_switch").SetPage(3);
+        return;
+    }
+    const int effective = kind == 4 ? 7 : kind;
+    const FunctionPageRow* row = &kFunctionPages.back();
+    for (const FunctionPageRow& candidate : kFunctionPages)
+        if (candidate.kind == effective) row = &candidate;
+    Find("device_function_switch").SetPage(row->functionPage);
+    if (row->keyFunctionPage >= 0) Find("device_key_function_switch").SetPage(row->keyFunctionPage);
+}
+
+}  // namespace m470

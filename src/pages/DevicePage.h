@@ -1,0 +1,89 @@
+#pragma once
+// One device's page: the panels on its layout (profile strip, lighting,
+// the product's own panels), the device picture, and the routes of them all.
+// It listens to its device and redraws what changed.
+#include <memory>
+#include <vector>
+
+#include "pages/DevicePicture.h"
+#include "pages/LightingPanel.h"
+#include "pages/PageContext.h"
+#include "pages/PagePanel.h"
+#include "pages/ProfileStripPanel.h"
+
+namespace m470 {
+
+class CDevicePage {
+public:
+    CDevicePage(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root, PageContext* context);
+    ~CDevicePage();
+    CDevicePage(const CDevicePage&) = delete;
+    CDevicePage& operator=(const CDevicePage&) = delete;
+
+    CVantrelUSBDevice& Device() const { return device_; }
+    ui::ControlHost& Host() const { return host_; }
+    ui::Control* Root() const { return root_; }
+    PageContext* Context() const { return context_; }
+
+    // The panels on "DeviceProfileItem" and "LightControlItem", when the layout has them.
+    CProfileStripPanel& AddProfileStrip();
+    CLightingPanel& AddLighting();
+    // A product's own panel; the page routes to it and tells it of changes.
+    template <class Panel, class... Args>
+    Panel& Add(Args&&... args) {
+        auto panel = std::make_unique<Panel>(std::forward<Args>(args)...);
+        Panel& added = *panel;
+        panels_.push_back(std::move(panel));
+        return added;
+    }
+    void SetPicture(DevicePicture picture) { picture_ = std::move(picture); }
+    const DevicePicture& Picture() const { return picture_; }
+    ui::Ctl Find(const std::string& name) const { return host_.FindUnder(root_, name); }
+
+    // The page's panels in the order they were added; nullptr without them.
+    CDeviceProfileUI* ProfileStrip() const { return strip_ != nullptr ? &strip_->Strip() : nullptr; }
+    CLightingPanel* Lighting() const { return lighting_; }
+    CLightControlUI* LightPanel() const { return lighting_ != nullptr ? &lighting_->Controls() : nullptr; }
+    template <class Panel>
+    Panel* PanelOf() const {
+        for (const auto& panel : panels_)
+            if (auto* found = dynamic_cast<Panel*>(panel.get())) return found;
+        return nullptr;
+    }
+
+    // A notification for this page: true when one of its panels took it.
+    bool Route(const ui::Notification& n) const;
+    // The strip's current profile made the model's (and the page's).
+    void ShowChosenProfile();
+    // The same, then every setting written: 0, -1 or the surplus macro events.
+    int ApplyChosenProfile();
+    void ShowOptionTab(int number);
+    void RefreshTexts();
+    // The window's services for the panels that ask questions or capture input.
+    void SetWindow(const PanelWindow* window);
+    // Captured input for this page while it is shown; a capture ends when
+    // another device is chosen or the page goes (a recording is saved).
+    void OnCapturedKey(int mode, const CapturedKey& key);
+    void OnCapturedButton(int mode, const CapturedButton& button);
+    void StopCapture();
+    // The function switches of the page for a function kind.
+    void ShowFunctionPage(int kind);
+    int GetFunctionPage() const { return functionPage_; }
+
+private:
+    void OnChange(DeviceChange change);
+
+    CVantrelUSBDevice& device_;
+    ui::ControlHost& host_;
+    ui::Control* root_;
+    PageContext* context_;
+    std::vector<std::unique_ptr<CPagePanel>> panels_;
+    CProfileStripPanel* strip_ = nullptr;
+    CLightingPanel* lighting_ = nullptr;
+    DevicePicture picture_;
+    int listener_ = 0;
+    std::weak_ptr<const void> deviceLifetime_;
+    int functionPage_ = 1;
+};
+
+}  // namespace m470

@@ -1,0 +1,35 @@
+#pragma once
+// The headset page's audio and voice-changer panels ("Voice6533ControlItem",
+// "MagicControlItem"), the settings pages its option tabs show, and the
+// routes of their controls into the headset's audio settings.
+#include <memory>
+
+#include "devices/HS6533Device.h"
+#include "pages/PagePanel.h"
+#include "panels/MagicControlUI.h"
+#include "panels/Voice6533ControlUI.h"
+
+namespace m470 {
+
+class CHeadsetAudioPanel : public CPagePanel {
+public:
+    CHeadsetAudioPanel(CVantrelHS6533Device& headset, ui::ControlHost& host, ui::Control* page);
+
+    void Repaint(DeviceChange change) override;
+    void ShowOptionTab(int number) override;
+
+    CVoice6533ControlUI* AudioPanel() const { return audio_.get(); }
+    CMagicControlUI* VoicePanel() const { return voice_.get(); }
+
+private:
+    ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
+    void ShowAudio();
+
+    CVantrelHS6533Device& headset_;
+    ui::ControlHost& host_;
+    ui::Control* page_;
+    std::unique_ptr<CVoice6533ControlUI> audio_;
+    std::unique_ptr<CMagicControlUI> voice_;
+};
+
+}  // namespace m470

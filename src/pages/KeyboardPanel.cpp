@@ -1,0 +1,172 @@
+#include "pages/KeyboardPanel.h"
+
+#include <array>
+
+#include "keys/KeyCaption.h"
+#include "platform/Text.h"
+
+namespace m470 {
+namespace {
+
+constexpr int kRepeatDelayChoices = 4;  // 250, 500, 750, 1000 ms
+constexpr int kPollingRateChoices = 4;
+
+std::string Indexed(const char* prefix, int index) { return prefix + std::to_string(index); }
+int ChoiceOrZero(int value, int choices) { return value < 0 || value >= choices ? 0 : value; }
+
+// The strip's tabs on the keyboard page; the key and macro panels are not
+// bound on it yet, so their tabs stay hidden.
+constexpr std::array<OptionTabPage, 4> kOptionTabPages{{
+    {1, "deng_Op_tab", 0, true},
+    {2, "key_Op_tab", 2, false},
+    {3, "macro_Op_tab", 2, false},
+    {4, "system_Op_tab", 1, true},
+}};
+constexpr SettingsPages kSettingsPages{"keyboard_device_seting_layout", "keyboard_option_layout",
+                                       "keyboard_device_seting_option_", kOptionTabPages};
+constexpr const char* kKeysTabOption = "keyboard_device_seting_option_2";
+constexpr const char* kPicture = "keyboard_device_key_light";
+
+// The system tab's controls: which setting each edits.
+struct SettingControl {
+    const char* event;
+    const char* name;  // whole name, or the prefix of numbered options (ends in "_")
+    KeyboardSetting setting;
+    bool fromValue;    // the slider's value, else the option's number (numbered) or state
+};
+constexpr std::array<SettingControl, 6> kSettingControls{{
+    {"valuechanged", "repeat_rate_slider", KeyboardSetting::Repeat, true},
+    {"selectchanged", "repeat_delay_check_", KeyboardSetting::RepeatDelay, false},
+    {"selectchanged", "polling_rate_option_", KeyboardSetting::PollingRate, false},
+    {"selectchanged", "6flag_option", KeyboardSetting::Key6Flag, false},
+    {"selectchanged", "wflag_option", KeyboardSetting::WFlag, false},
+    {"selectchanged", "winlockflag_option", KeyboardSetting::WinFlag, false},
+}};
+
+// Options report both being chosen and being left: only the choice acts.
+bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender->Selected(); }
+
+}  // namespace
+
+CKeyboardPanel::CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost& host, ui::Control* page,
+                               const DevicePicture& picture, CDeviceProfileUI* strip, CLightControlUI* lights)
+    : keyboard_(keyboard), host_(host), page_(page), picture_(picture), strip_(strip), lights_(lights) {
+    using N = const ui::Notification&;
+    for (const SettingControl& control : kSettingControls) {
+        const std::string name = control.name;
+        if (name.back() == '_') {
+            routes_.Add(control.event, name, [this, &control](N n, int i) { if (Chosen(n)) OnSetting(control.setting, i); });
+            continue;
+        }
+        routes_.Add(control.event, name, [this, &control](N, int) {
+            const ui::Ctl sender = Find(control.name);
+            OnSetting(control.setting, control.fromValue ? sender.Value() : sender.Selected() ? 1 : 0);
+        });
+    }
+    routes_.Add("selectchanged", kSettingsPages.optionPrefix, [this](N n, int i) { if (Chosen(n)) ShowSettingsPage(i); })
+        // A key of the picture painted in the custom mode: by click, or a rubber band's keys.
+        .Add("click", "key_", [this](N, int i) { if (i >= 0) keyboard_.WriteColourPage(static_cast<size_t>(i)); })
+        .Add("click_select_end", kPicture, [this](N, int) { OnRubberBand(); });
+    // Rows without a key on this keyboard have no button to show.
+    for (size_t j = 0; j < picture_.keys.size() && j < kWrittenLogicalKeys; ++j)
+        if (const KeyAssignment f = LogicalKeyFunction(j); f.type == 0x20 && f.param1 == 0 && f.param2 == 0)
+            picture_.keys[j].SetVisible(false);
+    kSettingsPages.HideUnbuiltTabs(host_, page_);
+    Find(kKeysTabOption).SetVisible(false);
+}
+
+// ---- drawing ----
+
+void CKeyboardPanel::Repaint(DeviceChange change) {
+    switch (change) {
+        case DeviceChange::Settings:
+            ShowKeyTexts();
+            if (lights_ != nullptr) lights_->SelectCustomGroup(keyboard_.CustomGroup());
+            ShowSystemSettings();
+            if (keyboard_.Custom()) ShowColours();
+            break;
+        case DeviceChange::Keys: ShowKeyTexts(); break;
+        case DeviceChange::CustomColours:
+            if (lights_ != nullptr) lights_->SelectCustomGroup(keyboard_.CustomGroup());
+            ShowColours();
+            break;
+        case DeviceChange::ProfileList: ClearKeyMarks(); break;
+        default: break;
+    }
+}
+
+void CKeyboardPanel::RefreshTexts() {
+    ShowKeyTexts();
+    ShowSystemSettings();
+}
+
+void CKeyboardPanel::ShowOptionTab(int number) {
+    if (const OptionTabPage* row = kSettingsPages.BuiltTab(number)) ShowSettingsPage(row->settingsPage);
+}
+
+void CKeyboardPanel::ShowSettingsPage(int page) { kSettingsPages.Show(host_, page_, strip_, page); }
+
+void CKeyboardPanel::ShowKeyTexts() {
+    const std::vector<KeyAssignmentPair>& assignments = keyboard_.Assignments();
+    const Translator& translate = keyboard_.Translation();
+    for (size_t j = 0; j < picture_.keys.size() && j < assignments.size(); ++j) {
+        ui::Control* button = picture_.keys[j].Get();
+        if (button == nullptr) continue;
+        const KeyAssignment factory = LogicalKeyFunction(j);
+        const auto name =
+            KeyCaption(factory, keyboard_.MacroNames(), translate, CaptionTarget::Keyboard).value_or(std::string());
+        const auto caption =
+            KeyCaption(assignments[j].current, keyboard_.MacroNames(), translate, CaptionTarget::Keyboard).value_or(name);
+        button->SetToolTip(name, name + keyboard_.Translate("Key_Set") + caption);
+        button->SetDefaultState(EqualsIgnoringCase(caption, name));
+    }
+}
+
+// The stored system settings on the system tab, without raising events.
+void CKeyboardPanel::ShowSystemSettings() {
+    const KeyboardSystemWords system = keyboard_.SystemWords();
+    Find("winlockflag_option").SetSelected(system.WinFlag() != 0, false);
+    Find("wflag_option").SetSelected(system.WFlag() != 0, false);
+    Find("6flag_option").SetSelected(system.Key6Flag() != 0, false);
+    Find("repeat_rate_slider").SetValue(system.Repeat(), false);
+    const int delay = ChoiceOrZero(system.RepeatDelay(), kRepeatDelayChoices);
+    Find(Indexed("repeat_delay_check_", delay)).SetSelected(true, false);
+    Find("repeat_delay_time_label1")
+        .SetText(keyboard_.Translate("Repeat_Delay_Time") + std::to_string(delay * 250 + 250) + "ms");
+    ui::Ctl input = Find("repeat_input_richedit");
+    input.SetText("");
+    if (ui::Control* edit = input.Get()) edit->SetToolTip("", keyboard_.Translate("Repeat_input_text"));
+    Find(Indexed("polling_rate_option_", ChoiceOrZero(system.PollingRate(), kPollingRateChoices))).SetSelected(true, false);
+}
+
+// The custom colours on the keys.
+void CKeyboardPanel::ShowColours() {
+    const std::vector<KeyColour> colours = keyboard_.FrameColours();
+    for (size_t j = 0; j < picture_.keys.size() && j < colours.size(); ++j) {
+        const KeyColour& c = colours[j];
+        // Lights take the LED entry's order: red in the low byte.
+        picture_.keys[j].SetLight(c.red | c.green << 8 | static_cast<uint32_t>(c.blue) << 16, 255, true);
+    }
+}
+
+void CKeyboardPanel::ClearKeyMarks() {
+    for (const ui::Ctl& button : picture_.keys)
+        if (ui::Control* key = button.Get()) key->SetKeySelected(false);
+}
+
+// ---- edits ----
+
+void CKeyboardPanel::OnSetting(KeyboardSetting setting, int value) {
+    keyboard_.ChangeSetting(setting, value);
+    ShowSystemSettings();
+}
+
+void CKeyboardPanel::OnRubberBand() {
+    std::vector<size_t> keys;
+    for (size_t j = 0; j < picture_.keys.size(); ++j)
+        if (picture_.keys[j].Get() != nullptr && picture_.keys[j].Get()->KeySelected()) keys.push_back(j);
+    keyboard_.WriteColourPage(keys);
+    ClearKeyMarks();
+}
+
+}  // namespace m470

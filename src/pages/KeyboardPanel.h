@@ -1,0 +1,43 @@
+#pragma once
+// The keyboard page's own panel: the key picture (legends, tooltips, the
+// custom colours painted by click or rubber band), the system tab's
+// settings and the settings-page switch.
+#include "devices/keyboard/KeyboardDevice.h"
+#include "pages/DevicePicture.h"
+#include "pages/LightControlUI.h"
+#include "pages/PagePanel.h"
+#include "pages/SettingsPages.h"
+
+namespace m470 {
+
+class CKeyboardPanel : public CPagePanel {
+public:
+    // strip: the page's profile strip, whose tab follows the settings page;
+    // lights: its lighting panel, whose group list follows the custom group
+    // (either may be nullptr).
+    CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
+                   CDeviceProfileUI* strip, CLightControlUI* lights);
+
+    void Repaint(DeviceChange change) override;
+    void RefreshTexts() override;
+    void ShowOptionTab(int number) override;
+    void ShowSettingsPage(int page);
+
+private:
+    ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
+    void ShowKeyTexts();
+    void ShowSystemSettings();
+    void ShowColours();
+    void ClearKeyMarks();
+    void OnSetting(KeyboardSetting setting, int value);
+    void OnRubberBand();
+
+    CVantrelKeyboardDevice& keyboard_;
+    ui::ControlHost& host_;
+    ui::Control* page_;
+    const DevicePicture& picture_;
+    CDeviceProfileUI* strip_;
+    CLightControlUI* lights_;
+};
+
+}  // namespace m470

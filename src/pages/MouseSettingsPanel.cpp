@@ -1,0 +1,264 @@
+#include "pages/MouseSettingsPanel.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "keys/KeyCaption.h"
+#include "platform/Text.h"
+
+namespace m470 {
+namespace {
+
+constexpr int kMainDpiMinimum = 200;
+constexpr int kMainDpiMaximum = 6500;
+
+std::string Indexed(const char* prefix, size_t index) { return prefix + std::to_string(index); }
+
+int ParseDecimal(const std::string& text) {
+    int value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// The seven system values, edited one at a time.
+struct SystemFields {
+    uint16_t doubleClick, speed, precision, scrollPage, wheelLines, wiredRate, receiverRate;
+    static SystemFields Of(const SystemSettings& s) {
+        return {s.DoubleClickTime(), s.MouseSpeed(), s.PointerPrecision(), s.ScrollPage(), s.WheelScrollLines(),
+                s.WiredReportRate(), s.ReceiverReportRate()};
+    }
+    SystemSettings Settings() const {
+        return MakeSystemSettings(doubleClick, speed, precision, scrollPage, wheelLines, wiredRate, receiverRate);
+    }
+};
+
+// The strip's option tabs on the mouse page and the settings page of each.
+constexpr int kKeySettingsPage = 2;
+constexpr std::array<OptionTabPage, 5> kOptionTabPages{{
+    {1, "deng_Op_tab", 3, true},
+    {2, "key_Op_tab", 2, true},
+    {3, "macro_Op_tab", 5, true},
+    {4, "system_Op_tab", 0, true},
+    {5, "cursor_Op_tab", 1, true},
+}};
+constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_option_layout", "mouse_device_seting_option_",
+                                       kOptionTabPages};
+
+// The pointer page's controls: which system value each edits.
+struct PointerControl {
+    const char* event;
+    const char* name;
+    uint16_t SystemFields::*field;
+    bool check;  // a check box (0 or 1), else a slider's value
+};
+constexpr std::array<PointerControl, 5> kPointerControls{{
+    {"selectchanged", "pointer_precision_check", &SystemFields::precision, true},
+    {"selectchanged", "scrolls_page_check", &SystemFields::scrollPage, true},
+    {"valuechanged", "scroll_speed_slider", &SystemFields::wheelLines, false},
+    {"valuechanged", "pointer_speed_slider", &SystemFields::speed, false},
+    {"valuechanged", "double_click_slider", &SystemFields::doubleClick, false},
+}};
+
+// Options report both being chosen and being left: only the choice acts.
+bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender->Selected(); }
+
+}  // namespace
+
+CMouseSettingsPanel::CMouseSettingsPanel(CVantrelMouseDevice& mouse, ui::ControlHost& host, ui::Control* page,
+                                         const DevicePicture& picture, CDeviceProfileUI* strip)
+    : mouse_(mouse), host_(host), page_(page), picture_(picture), strip_(strip) {
+    using N = const ui::Notification&;
+    routes_.Add("selectchanged", "DPI_enable_check_", [this](N, int i) { OnStageEnabled(i); })
+        .Add("selectchanged", "DPI_select_check_", [this](N n, int i) { if (Chosen(n)) OnStageSelected(i); })
+        .Add("selectchanged", "polling_rate_option_", [this](N n, int i) { if (Chosen(n)) OnReportRate(i); })
+        .Add("valuechanged", "DPI_slider_", [this](N, int i) { OnStageSlider(i, true); })
+        .Add("movevaluechanged", "DPI_slider_", [this](N, int i) { OnStageSlider(i, false); })
+        .Add("selectchanged", "mouse_device_seting_option_", [this](N n, int i) { if (Chosen(n)) ShowSettingsPage(i); })
+        .Add("movevaluechanged", "kestro_DPI_slider_", [this](N, int i) { OnMainDpiSlider(i); })
+        .Add("killfocus", "kestro_DPI_edit_", [this](N, int i) { OnMainDpiEdit(i); })
+        .Add("killfocus", "DPI_edit_", [this](N, int i) { OnStageEdit(i); });
+    for (const PointerControl& control : kPointerControls)
+        routes_.Add(control.event, control.name, [this](N n, int) { OnPointerValue(n); });
+    for (const ui::Ctl& led : picture_.leds) led.SetLight(0xFFFFFF, 255, true);
+    kSettingsPages.HideUnbuiltTabs(host_, page_);
+}
+
+// ---- drawing ----
+
+void CMouseSettingsPanel::Repaint(DeviceChange change) {
+    if (change == DeviceChange::Settings) ShowSettings();
+    if (change != DeviceChange::Keys) return;
+    RefreshKeyInfo();
+    ShowKeys();
+}
+
+void CMouseSettingsPanel::ShowSettings() {
+    RefreshKeyInfo();
+    const std::vector<DpiStage>& stages = mouse_.Stages();
+    for (size_t i = 0; i < stages.size() && i < CVantrelMouseDevice::kMaxStages; ++i) {
+        const DpiStage& stage = stages[i];
+        Find(Indexed("DPI_enable_check_", i)).SetSelected(stage.enabled != 0, false);
+        ShowStageSlider(i, stage.dpiX);
+        Find(Indexed("DPI_color_option_", i))
+            .SetBkColour(0xFF000000u | static_cast<uint32_t>(stage.red) << 16 | stage.green << 8 | stage.blue);
+    }
+    const SystemSettings& system = mouse_.System();
+    int option = mouse_.Transport().ReceiverMode() ? system.ReceiverReportRate() : system.WiredReportRate();
+    if (option < 0 || option > 4) option = 0;
+    Find(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
+    ShowSystemSettings();
+}
+
+// Which key buttons still have their factory function; the stage sliders
+// take the scale's range once the key table (and with it the sensor) is known.
+void CMouseSettingsPanel::ShowKeys() {
+    const std::vector<KeyAssignmentPair>& assignments = mouse_.Assignments();
+    for (size_t j = 0; j < picture_.keys.size() && j < assignments.size() && j < kMouseButtons; ++j)
+        if (ui::Control* button = picture_.keys[j].Get())
+            button->SetDefaultState(mouse_.KeyIsFactory(j));
+    if (!mouse_.KeyTableRead()) return;
+    for (size_t i = 0; i < CVantrelMouseDevice::kMaxStages; ++i) Find(Indexed("DPI_slider_", i)).SetRange(0, SensitivityScale::kMaxPosition);
+}
+
+// The stored pointer values on the pointer page, without raising events.
+void CMouseSettingsPanel::ShowSystemSettings() {
+    const SystemFields fields = SystemFields::Of(mouse_.System());
+    Find("pointer_speed_slider").SetValue(fields.speed, false);
+    Find("pointer_precision_check").SetSelected(fields.precision != 0, false);
+    Find("scrolls_page_check").SetSelected(fields.scrollPage != 0, false);
+    Find("scroll_speed_slider").SetValue(fields.wheelLines, false);
+    Find("double_click_slider").SetValue(fields.doubleClick, false);
+}
+
+void CMouseSettingsPanel::ShowOptionTab(int number) {
+    const OptionTabPage* row = kSettingsPages.BuiltTab(number);
+    if (row == nullptr) return;
+    ShowSettingsPage(row->settingsPage);
+    // The picture's buttons pick keys for assignment only on the buttons tab.
+    if (showFunctionPage_) showFunctionPage_(row->settingsPage == kKeySettingsPage ? 2 : 1);
+}
+
+void CMouseSettingsPanel::ShowSettingsPage(int page) { kSettingsPages.Show(host_, page_, strip_, page); }
+
+void CMouseSettingsPanel::ShowStageSlider(size_t stage, int position) {
+    ui::Ctl slider = Find(Indexed("DPI_slider_", stage));
+    slider.SetValue(position, false);
+    const bool active = static_cast<int32_t>(stage) == mouse_.ActiveStage();
+    if (ui::Control* control = slider.Get()) {
+        control->SetForeImage("Control/SliderBar_BK1.png");
+        control->SetThumbImage(active ? "Control/SliderBar1_Thumb.png" : "Control/SliderBar2_Thumb.png");
+    }
+    Find(Indexed("DPI_enable_check_", stage)).SetEnabled(!active);
+    Find(Indexed("DPI_select_check_", stage)).SetSelected(active, false);
+    Find(Indexed("DPI_edit_", stage)).SetText(std::to_string(mouse_.Scale().ValueOf(position)));
+}
+
+void CMouseSettingsPanel::ShowKeyInfo(size_t index, const std::string& caption) {
+    const std::string title = index < kMouseLogicalButtons.size() ? mouse_.Translate(kMouseLogicalButtons[index].nameKey) : std::string();
+    ui::Ctl button = index < picture_.keys.size() ? picture_.keys[index] : ui::Ctl();
+    if (ui::Control* control = button.Get()) control->SetToolTip(title, caption);
+    ui::Control* rows = Find("device_setkeyinfo_list").Get();
+    if (rows == nullptr) return;
+    while (rows->ItemCount() < static_cast<int>(index) + 1) {
+        rows->AddItem({}, {});
+        rows->SetItemVisible(rows->ItemCount() - 1, false);
+    }
+    rows->SetItemText(static_cast<int>(index), title + "  —  " + caption);
+    rows->SetItemVisible(static_cast<int>(index), button.Visible());
+}
+
+void CMouseSettingsPanel::RefreshKeyInfo() {
+    Find("device_setkeyinfo_list").ClearItems();
+    const std::vector<KeyAssignmentPair>& assignments = mouse_.Assignments();
+    const Translator translate = [this](std::string_view key) { return mouse_.Translate(std::string(key)); };
+    for (size_t i = 0; i < assignments.size(); ++i) {
+        const auto caption = KeyCaption(assignments[i].current, mouse_.MacroNames(), translate, CaptionTarget::Mouse);
+        ShowKeyInfo(i, caption.value_or(std::string()));
+    }
+    const LightInfo light = mouse_.GetLightInfo();
+    std::string mode;
+    if (light.selectItem <= kHighestMouseMode && light.selectItem < mouse_.ModeNames().size())
+        mode = mouse_.Translate(mouse_.ModeNames()[light.selectItem]);
+    if (ui::Control* logo = picture_.logo.Get())
+        logo->SetToolTip("Logo", mouse_.Translate("Light_Set") + "\n" + mouse_.Translate("Overall_Light_Set") + mode);
+    Find("device_setkeyinfo_list").SetVisible(true);
+}
+
+// ---- edits ----
+
+void CMouseSettingsPanel::OnStageEnabled(int stage) {
+    if (stage < 0) return;
+    const auto index = static_cast<size_t>(stage);
+    if (!mouse_.SetStageEnabled(index, Find(Indexed("DPI_enable_check_", index)).Selected())) return;
+    mouse_.CommitStages();
+}
+
+void CMouseSettingsPanel::OnStageSelected(int stage) {
+    if (stage < 0 || static_cast<size_t>(stage) >= CVantrelMouseDevice::kMaxStages) return;
+    mouse_.SetActiveStage(stage);
+    for (size_t i = 0; i < CVantrelMouseDevice::kMaxStages; ++i) {
+        Find(Indexed("DPI_select_check_", i)).SetSelected(static_cast<int>(i) == stage, false);
+        const int position = Find(Indexed("DPI_slider_", i)).Value();
+        ShowStageSlider(i, position);
+        mouse_.SetStagePosition(i, position);
+    }
+    mouse_.CommitStages();
+}
+
+void CMouseSettingsPanel::OnReportRate(int option) {
+    if (option < 0 || option > 4) return;
+    Find(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
+    SystemFields fields = SystemFields::Of(mouse_.System());
+    (mouse_.Transport().ReceiverMode() ? fields.receiverRate : fields.wiredRate) = static_cast<uint16_t>(option);
+    mouse_.CommitSystem(fields.Settings(), true);
+}
+
+void CMouseSettingsPanel::OnStageSlider(int stage, bool final) {
+    if (stage < 0 || static_cast<size_t>(stage) >= CVantrelMouseDevice::kMaxStages) return;
+    const auto index = static_cast<size_t>(stage);
+    const int position = Find(Indexed("DPI_slider_", index)).Value();
+    Find(Indexed("DPI_edit_", index)).SetText(std::to_string(mouse_.Scale().ValueOf(position)));
+    if (!final) return;
+    mouse_.SetStagePosition(index, position);
+    mouse_.CommitStages();
+}
+
+void CMouseSettingsPanel::OnStageEdit(int stage) {
+    if (stage < 0 || static_cast<size_t>(stage) >= CVantrelMouseDevice::kMaxStages) return;
+    const auto index = static_cast<size_t>(stage);
+    const int position = mouse_.Scale().PositionOf(Find(Indexed("DPI_edit_", index)).Text());
+    ShowStageSlider(index, position);
+    mouse_.SetStagePosition(index, position);
+    mouse_.CommitStages();
+}
+
+void CMouseSettingsPanel::OnMainDpiSlider(int index) {
+    const ui::Ctl slider = host_.Find(Indexed("kestro_DPI_slider_", static_cast<size_t>(index)));
+    ui::Ctl(host_.Find(Indexed("kestro_DPI_edit_", static_cast<size_t>(index)))).SetText(std::to_string(slider.Value()));
+}
+
+void CMouseSettingsPanel::OnMainDpiEdit(int index) {
+    const ui::Ctl edit = host_.Find(Indexed("kestro_DPI_edit_", static_cast<size_t>(index)));
+    const int value = std::clamp(ParseDecimal(edit.Text()), kMainDpiMinimum, kMainDpiMaximum);
+    edit.SetText(std::to_string(value));
+    ui::Ctl(host_.Find(Indexed("kestro_DPI_slider_", static_cast<size_t>(index)))).SetValue(value, false);
+}
+
+void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
+    SystemFields fields = SystemFields::Of(mouse_.System());
+    for (const PointerControl& control : kPointerControls) {
+        if (!EqualsIgnoringCase(n.senderName, control.name)) continue;
+        const ui::Ctl sender = Find(control.name);
+        fields.*control.field = static_cast<uint16_t>(control.check ? (sender.Selected() ? 1 : 0) : sender.Value());
+    }
+    // The scroll page and the lines per notch go together: a chosen speed
+    // leaves page scrolling, a page choice keeps the speed shown.
+    if (EqualsIgnoringCase(n.senderName, "scroll_speed_slider")) {
+        Find("scrolls_page_check").SetSelected(false, false);
+        fields.scrollPage = 0;
+    }
+    if (EqualsIgnoringCase(n.senderName, "scrolls_page_check")) fields.wheelLines = static_cast<uint16_t>(Find("scroll_speed_slider").Value());
+    mouse_.CommitSystem(fields.Settings(), false);
+}
+
+}  // namespace m470

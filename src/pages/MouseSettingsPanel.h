@@ -1,0 +1,55 @@
+#pragma once
+// The mouse page's own panels: sensitivity stages, report rate, pointer and
+// scrolling values, the key rows and the settings-page switch.
+#include <functional>
+
+#include "devices/MouseDevice.h"
+#include "pages/DevicePicture.h"
+#include "pages/DeviceProfileUI.h"
+#include "pages/PagePanel.h"
+#include "pages/SettingsPages.h"
+
+namespace m470 {
+
+class CMouseSettingsPanel : public CPagePanel {
+public:
+    // strip: the page's profile strip, whose tab follows the settings page (may be nullptr).
+    CMouseSettingsPanel(CVantrelMouseDevice& mouse, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
+                        CDeviceProfileUI* strip);
+
+    void Repaint(DeviceChange change) override;
+    void RefreshTexts() override { RefreshKeyInfo(); }
+    void ShowOptionTab(int number) override;
+    // The page's function switches, as a tab asks for them (kind 2 on the buttons tab).
+    void SetFunctionPageSwitch(std::function<void(int kind)> show) { showFunctionPage_ = std::move(show); }
+
+    void ShowSettingsPage(int page);
+    void ShowStageSlider(size_t stage, int position);
+    void ShowKeyInfo(size_t index, const std::string& caption);
+    void RefreshKeyInfo();
+
+private:
+    ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
+    void ShowSettings();
+    void ShowKeys();
+    void ShowSystemSettings();
+
+    void OnStageEnabled(int stage);
+    void OnStageSelected(int stage);
+    void OnReportRate(int option);
+    void OnStageSlider(int stage, bool final);
+    void OnStageEdit(int stage);
+    void OnMainDpiSlider(int index);
+    void OnMainDpiEdit(int index);
+    // One of the pointer page's values edited: stored and saved, not written.
+    void OnPointerValue(const ui::Notification& n);
+
+    CVantrelMouseDevice& mouse_;
+    ui::ControlHost& host_;
+    ui::Control* page_;
+    const DevicePicture& picture_;
+    CDeviceProfileUI* strip_;
+    std::function<void(int)> showFunctionPage_;
+};
+
+}  // namespace m470

@@ -1,0 +1,103 @@
+#include "pages/PageBuilder.h"
+
+#include <array>
+
+#include "devices/HS6533Device.h"
+#include "devices/MouseDevice.h"
+#include "devices/keyboard/KeyboardDevice.h"
+#include "pages/HeadsetAudioPanel.h"
+#include "pages/KeyMacroPanels.h"
+#include "pages/KeyboardPanel.h"
+#include "pages/MouseSettingsPanel.h"
+
+namespace m470 {
+namespace {
+
+void BuildMousePage(CDevicePage& page) {
+    auto& mouse = static_cast<CVantrelMouseDevice&>(page.Device());
+    page.SetPicture(FindMousePicture(page.Host(), page.Root(), kMouseButtons, mouse.LedCount()));
+    CProfileStripPanel& strip = page.AddProfileStrip();
+    CMouseSettingsPanel& settings = page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip());
+    settings.SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
+    page.AddLighting();
+    if (page.Find("KeySetControlItem") && page.Find("MacroControlItem")) {
+        page.Add<CKeyMacroPanels>(page, mouse, mouse.Translation()).Reload();
+    }
+    settings.ShowSettingsPage(0);
+}
+
+void BuildPadPage(CDevicePage& page) {
+    page.SetPicture(FindPadPicture(page.Host(), page.Root(), page.Device().LedCount()));
+    page.AddProfileStrip();
+    page.AddLighting();
+}
+
+void BuildHeadsetPage(CDevicePage& page) {
+    auto& headset = static_cast<CVantrelHS6533Device&>(page.Device());
+    page.SetPicture(FindPadPicture(page.Host(), page.Root(), headset.LedCount(), "hs6533_device_key_light"));
+    for (const ui::Ctl& led : page.Picture().leds) led.SetLight(0xFFFFFF, 255, true);  // white until the first frame
+    if (!page.Find("hs6533_device_key_light")) return;
+    page.AddProfileStrip();
+    page.AddLighting();
+    page.Add<CHeadsetAudioPanel>(headset, page.Host(), page.Root());
+    headset.StartAudio();
+    page.ShowOptionTab(1);
+}
+
+void BuildKeyboardPage(CDevicePage& page) {
+    auto& keyboard = static_cast<CVantrelKeyboardDevice&>(page.Device());
+    page.SetPicture(FindNumberedPicture(page.Host(), page.Root(), "keyboard_device_key_light", kLogicalKeyCount,
+                                        kLogicalKeyCount));
+    CProfileStripPanel& strip = page.AddProfileStrip();
+    // After the lighting panel: the custom group it shows follows the keyboard's.
+    CLightingPanel& lighting = page.AddLighting();
+    page.Add<CKeyboardPanel>(keyboard, page.Host(), page.Root(), page.Picture(), &strip.Strip(), &lighting.Controls())
+        .ShowSettingsPage(0);
+}
+
+// A kind without a page of its own yet: its picture's key buttons only.
+void BuildPlainPage(CDevicePage& page) { page.SetPicture(FindPlainPicture(page.Root())); }
+
+// The page of each device class, by the kind its product row names.
+struct PageRow {
+    DeviceKind kind;
+    void (*build)(CDevicePage&);
+};
+constexpr std::array<PageRow, 6> kPages{{
+    {DeviceKind::Mouse, BuildMousePage},
+    {DeviceKind::MouseReceiver, BuildMousePage},
+    {DeviceKind::MousePad, BuildPadPage},
+    {DeviceKind::Headset, BuildHeadsetPage},
+    {DeviceKind::Keyboard, BuildKeyboardPage},
+    {DeviceKind::KeyboardReceiver, BuildKeyboardPage},
+}};
+
+}  // namespace
+
+std::unique_ptr<CDevicePage> CPageBuilder::MakePage(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root,
+                                                    PageContext* context) {
+    auto page = std::make_unique<CDevicePage>(device, host, root, context);
+    void (*build)(CDevicePage&) = BuildPlainPage;
+    for (const PageRow& row : kPages)
+        if (row.kind == device.Kind()) build = row.build;
+    // Only a page laid out for it gets the product's panels.
+    if (root != nullptr) build(*page);
+    return page;
+}
+
+CDevicePage& CPageBuilder::Build(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root) {
+    pages_.push_back(MakePage(device, host, root, context_));
+    return *pages_.back();
+}
+
+CDevicePage* CPageBuilder::PageOf(const CVantrelUSBDevice* device) const {
+    for (const auto& page : pages_)
+        if (&page->Device() == device) return page.get();
+    return nullptr;
+}
+
+void CPageBuilder::RefreshTexts() {
+    for (const auto& page : pages_) page->RefreshTexts();
+}
+
+}  // namespace m470

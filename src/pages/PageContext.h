@@ -1,0 +1,34 @@
+#pragma once
+// What a device page needs of the window it sits in: its dialogs, whether
+// the page is still the one shown after a dialog, and the window-wide
+// operations a page control starts.
+#include <optional>
+#include <string>
+
+namespace m470 {
+
+class CVantrelUSBDevice;
+
+class PageContext {
+public:
+    virtual ~PageContext() = default;
+    // A question with confirm and cancel: true when confirmed.
+    virtual bool Confirm(const std::string& textKey) = 0;
+    virtual void Notice(const std::string& textKey) = 0;
+    // The language text of textKey with the number put in its place.
+    virtual void NoticeNumber(const std::string& textKey, int number) = 0;
+    virtual std::optional<std::string> ChooseOpenFile(const std::string& filter) = 0;
+    virtual std::optional<std::string> ChooseSaveFile(const std::string& filter) = 0;
+    // Whether the device's page is still the one shown.
+    virtual bool Shown(const CVantrelUSBDevice& device) const = 0;
+    // A profile was chosen in the strip's list: applied a little later.
+    virtual void ProfileChosen(CVantrelUSBDevice& device) = 0;
+    // "Apply to all devices" with this device's effect.
+    virtual void SameMode(CVantrelUSBDevice& device) = 0;
+};
+
+// A write's result told to the user: 0 fine, -1 the write failed
+// ("message_text_7"), else the macro events that did not fit ("message_text_16").
+void ReportWrite(PageContext& context, int result);
+
+}  // namespace m470

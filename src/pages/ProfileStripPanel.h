@@ -1,0 +1,42 @@
+#pragma once
+// The profile strip as a page panel: its buttons (new, copy, delete, rename,
+// import, export, reset, the menu), its list and its option tabs.
+#include "pages/DeviceProfileUI.h"
+#include "pages/PageContext.h"
+#include "pages/PagePanel.h"
+
+namespace m470 {
+
+class CDevicePage;
+
+class CProfileStripPanel : public CPagePanel {
+public:
+    // context: the window's dialogs; without one the buttons that ask do nothing.
+    CProfileStripPanel(CDevicePage& page, ui::ControlHost& host, ui::Control* root, PageContext* context);
+
+    CDeviceProfileUI& Strip() { return strip_; }
+    // The device's list of profiles changed: read again, its current one the device's.
+    void Repaint(DeviceChange change) override;
+
+private:
+    // A handler after a dialog acts only while its page is still the one shown.
+    bool StillShown() const;
+    bool Confirmed(const char* textKey) const;
+    std::optional<std::string> Chosen(std::optional<std::string> path) const;
+    void Apply();
+    void OnAdd();
+    void OnCopy();
+    void OnDelete();
+    void OnImport();
+    void OnExport();
+    void OnReset();
+    void OnRename();
+    void OnOptionTab(const ui::Notification& n);
+    void OnProfileChosen();
+
+    CDevicePage& page_;
+    CDeviceProfileUI strip_;
+    PageContext* context_;
+};
+
+}  // namespace m470

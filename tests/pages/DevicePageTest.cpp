@@ -1,0 +1,323 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <set>
+
+#include "device_link/CommandCodes.h"
+#include "devices/MouseDevice.h"
+#include "pages/KeyMacroPanels.h"
+#include "pages/MouseSettingsPanel.h"
+#include "pages/PageBuilder.h"
+#include "platform/Folders.h"
+#include "platform/JsonFile.h"
+#include "support/LayoutCheck.h"
+#include "support/VirtualPage.h"
+
+namespace m470 {
+namespace {
+
+// The window's side of a page, scripted: each answer is taken in turn; what
+// the page asked is recorded.
+class ScriptedContext : public PageContext {
+public:
+    bool Confirm(const std::string& textKey) override {
+        asked.push_back("confirm " + textKey);
+        if (onDialog) onDialog();
+        return confirm;
+    }
+    void Notice(const std::string& textKey) override { asked.push_back("notice " + textKey); }
+    void NoticeNumber(const std::string& textKey, int number) override {
+        asked.push_back("notice " + textKey + " " + std::to_string(number));
+    }
+    std::optional<std::string> ChooseOpenFile(const std::string&) override {
+        asked.push_back("open");
+        if (onDialog) onDialog();
+        return file;
+    }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override {
+        asked.push_back("save");
+        if (onDialog) onDialog();
+        return file;
+    }
+    bool Shown(const CVantrelUSBDevice& device) const override { return shown == &device; }
+    void ProfileChosen(CVantrelUSBDevice&) override { asked.push_back("profile chosen"); }
+    void SameMode(CVantrelUSBDevice&) override { asked.push_back("same mode"); }
+
+    bool confirm = true;
+    std::optional<std::string> file;
+    const CVantrelUSBDevice* shown = nullptr;
+    std::function<void()> onDialog;  // e.g. the page leaves while the dialog is open
+    std::vector<std::string> asked;
+};
+
+TEST(DevicePage, FunctionPagesByKind) {
+    ui::MemoryControlHost host;
+    ui::Control* page = host.LoadLayout(test::TestDataPath("sample_page.ui"));
+    ui::Ctl first = host.Find("device_function_switch"), second = host.Find("device_key_function_switch");
+
+    CVantrelUSBDevice mouse(DeviceKind::Mouse);
+    CDevicePage mousePage(mouse, host, page, nullptr);
+    mousePage.ShowFunctionPage(4);
+    EXPECT_EQ(first.Page(), 3);
+    EXPECT_EQ(mousePage.GetFunctionPage(), 4);
+    mousePage.ShowFunctionPage(6);
+    EXPECT_EQ(first.Page(), 0);
+    EXPECT_EQ(second.Page(), 1);
+    mousePage.ShowFunctionPage(5);
+    EXPECT_EQ(first.Page(), 2);
+    EXPECT_EQ(second.Page(), 1);  // left as it was
+    mousePage.ShowFunctionPage(8);
+    EXPECT_EQ(first.Page(), 1);
+    mousePage.ShowFunctionPage(42);
+    EXPECT_EQ(first.Page(), 0);
+    EXPECT_EQ(second.Page(), 0);
+
+    CVantrelUSBDevice pad(DeviceKind::MousePad);
+    CDevicePage padPage(pad, host, page, nullptr);
+    padPage.ShowFunctionPage(4);  // as kind 7
+    EXPECT_EQ(first.Page(), 0);
+    EXPECT_EQ(second.Page(), 2);
+
+    CVantrelUSBDevice unbound(DeviceKind::Mouse);
+    CDevicePage unboundPage(unbound, host, nullptr, nullptr);
+    unboundPage.ShowFunctionPage(2);  // no layout: nothing to do, nothing breaks
+    EXPECT_EQ(unboundPage.GetFunctionPage(), 2);
+}
+
+
+// A mouse page on the in-memory tree, against the virtual mouse.
+class MousePageRoutes : public test::VirtualPageTest {
+protected:
+    void SetUp() override {
+        context = &window;
+        mouse = MakeDevice<CVantrelMouseDevice>("mousedevice.ui");
+        window.shown = mouse.get();
+        rig.hub.Plug("mouse");
+        rig.Open(mouse->Transport(), "mouse", LinkWired);
+        ASSERT_EQ(mouse->ReadFromDevice(), kResultSuccess);
+        mouse->StopLightingThread();
+        rig.hub.Traffic().Clear();
+    }
+    void TearDown() override {
+        devicePage.reset();
+        mouse.reset();
+    }
+    bool Raise(const std::string& event, const std::string& name) {
+        return devicePage->Route({event, host.FindUnder(page, name), name, 0, 0});
+    }
+    std::vector<std::vector<uint8_t>> Writes(uint8_t command) {
+        std::vector<std::vector<uint8_t>> found;
+        for (const auto& entry : rig.hub.Traffic().Entries())
+            if (entry.request[3] == command) found.push_back({entry.request.begin(), entry.request.end()});
+        return found;
+    }
+    ui::Ctl On(const std::string& name) { return host.FindUnder(page, name); }
+    std::vector<std::string> ProfileUuids() {
+        std::vector<std::string> uuids;
+        for (const Json::Value& row : devicePage->ProfileStrip()->GetProfileList())
+            uuids.push_back(row["profileUUID"].asString());
+        return uuids;
+    }
+
+    ScriptedContext window;
+    std::unique_ptr<CVantrelMouseDevice> mouse;
+};
+
+TEST_F(MousePageRoutes, ANotificationOfThePageWritesTheDeviceThroughItsPanel) {
+    On("DPI_slider_3").SetValue(44, false);
+    ASSERT_TRUE(Raise("valuechanged", "DPI_slider_3"));
+    const size_t reports = Writes(command::kWriteSettings).size();
+    ASSERT_GT(reports, 0u);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(command::kReadSettings)[mouse_record::kStages + 9 * 3 + 2], 44);
+    EXPECT_EQ(LoadJson(mouse->GetProfilePath())["Device"][0]["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt(), 44);
+    // A name no panel of the page owns goes on to the window.
+    EXPECT_FALSE(Raise("click", "closebtn"));
+    EXPECT_FALSE(Raise("valuechanged", "R_light_slider"));
+    EXPECT_EQ(Writes(command::kWriteSettings).size(), reports);
+}
+
+TEST_F(MousePageRoutes, ADetachedDevicesPageSendsNothing) {
+    mouse->Transport().Detach();
+    rig.hub.Traffic().Clear();
+    On("DPI_slider_3").SetValue(50, false);
+    EXPECT_TRUE(Raise("valuechanged", "DPI_slider_3"));
+    On("polling_rate_option_2").SetSelected(true, false);
+    EXPECT_TRUE(Raise("selectchanged", "polling_rate_option_2"));
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());
+    EXPECT_NE(rig.hub.Firmware("mouse")->Area(command::kReadSettings)[mouse_record::kStages + 9 * 3 + 2], 50);
+}
+
+TEST_F(MousePageRoutes, NoControlNameIsRoutedByTwoPanels) {
+    ASSERT_NE(devicePage->ProfileStrip(), nullptr);
+    ASSERT_NE(devicePage->Lighting(), nullptr);
+    ASSERT_NE(devicePage->PanelOf<CMouseSettingsPanel>(), nullptr);
+    std::set<std::string> owners;
+    size_t routed = 0;
+    for (const CPagePanel* panel : {static_cast<const CPagePanel*>(devicePage->PanelOf<CProfileStripPanel>()),
+                                    static_cast<const CPagePanel*>(devicePage->Lighting()),
+                                    static_cast<const CPagePanel*>(devicePage->PanelOf<CMouseSettingsPanel>())}) {
+        std::set<std::string> own;
+        for (const std::string& name : panel->Routes().Names()) own.insert(name);
+        for (const std::string& name : own) EXPECT_TRUE(owners.insert(name).second) << name;
+        routed += own.size();
+    }
+    EXPECT_GE(routed, 40u);
+}
+
+TEST_F(MousePageRoutes, ThePageRedrawsWhatTheDeviceTellsAndForgetsItWhenItGoes) {
+    // Another stage became active (as a report from the mouse makes it).
+    mouse->SetActiveStage(2);
+    mouse->PublishSettings();
+    EXPECT_TRUE(On("DPI_select_check_2").Selected());
+    EXPECT_FALSE(On("DPI_enable_check_2").Enabled());  // the active stage cannot be switched off
+    // Lighting chosen from outside the page.
+    LightInfo light = mouse->GetLightInfo();
+    light.selectItem = 4;
+    mouse->StoreLightInfo(light);
+    mouse->Tell(DeviceChange::Lighting);
+    EXPECT_EQ(On("light_combo_modeSelect").SelectedItem(), 4);
+    // A new frame on the LED buttons.
+    mouse->SetLedColour(0, LedEntry{0x11, 0x22, 0x33, 0x80}.Packed());
+    mouse->Tell(DeviceChange::Frame);
+    EXPECT_EQ(static_cast<ui::MemoryControl*>(devicePage->Picture().leds[0].Get())->LightColour(), 0x332211u);
+    // Without its page the device tells nobody, and shows no picture.
+    devicePage.reset();
+    On("DPI_select_check_4").SetSelected(false, false);
+    mouse->SetActiveStage(4);
+    mouse->PublishSettings();
+    EXPECT_FALSE(On("DPI_select_check_4").Selected());
+}
+
+// ---- the key assignment panel and the macro editor, as the page's panel ----
+
+TEST_F(MousePageRoutes, TheKeyPanelPicksKeysOnTheButtonsTabAndThePicturePaintsWhatTheMouseTells) {
+    ASSERT_NE(devicePage->PanelOf<CKeyMacroPanels>(), nullptr);
+    const std::vector<ui::Ctl>& keys = devicePage->Picture().keys;
+    ASSERT_GT(keys.size(), 5u);
+    // Off the buttons tab a click on the picture picks nothing.
+    devicePage->ShowOptionTab(4);
+    EXPECT_EQ(devicePage->GetFunctionPage(), 1);
+    Raise("click", "key_4");
+    EXPECT_FALSE(keys[4].Get()->KeySelected());
+    devicePage->ShowOptionTab(2);
+    EXPECT_EQ(devicePage->GetFunctionPage(), 2);
+    EXPECT_TRUE(Raise("click", "key_4"));
+    EXPECT_TRUE(keys[4].Get()->KeySelected());
+    EXPECT_FALSE(keys[3].Get()->KeySelected());
+    EXPECT_TRUE(Raise("click", "key_3"));
+    EXPECT_TRUE(keys[3].Get()->KeySelected());
+    EXPECT_FALSE(keys[4].Get()->KeySelected());
+    devicePage->ShowOptionTab(3);
+    EXPECT_EQ(devicePage->GetFunctionPage(), 1);
+
+    // A stored key is told: the picture's default mark and the key rows follow it.
+    int told = 0;
+    const int listener = mouse->AddChangeListener([&](DeviceChange change) { told += change == DeviceChange::Keys; });
+    const KeyAssignmentPair factory = mouse->Assignments()[4];
+    ASSERT_TRUE(mouse->KeyIsFactory(4));
+    EXPECT_TRUE(keys[4].Get()->DefaultState());
+    KeyAssignmentPair other = factory;
+    other.current.param1 ^= 0x40;
+    mouse->StoreAssignment(4, other);
+    EXPECT_EQ(told, 1);
+    EXPECT_FALSE(keys[4].Get()->DefaultState());
+    EXPECT_EQ(mouse->Assignments()[4].current, other.current);
+    mouse->StoreAssignment(4, factory);
+    EXPECT_TRUE(keys[4].Get()->DefaultState());
+    mouse->StoreAssignment(mouse->Assignments().size(), other);  // no such key: nothing stored, nothing told
+    EXPECT_EQ(told, 2);
+    mouse->RemoveChangeListener(listener);
+}
+
+TEST_F(MousePageRoutes, ACaptureEndsThroughThePageAndWhenThePageGoes) {
+    std::vector<std::pair<int, bool>> hooks;
+    PanelWindow services;
+    services.setHook = [&](int mode, bool on, std::function<ScreenRect()>) { hooks.emplace_back(mode, on); };
+    devicePage->SetWindow(&services);
+    devicePage->StopCapture();
+    ASSERT_EQ(hooks.size(), 1u);
+    EXPECT_EQ(hooks[0], std::make_pair(hook_mode::kSingleKey, false));
+    devicePage.reset();
+    EXPECT_EQ(hooks.size(), 2u);  // the mouse page stopped its capture as it went
+    EXPECT_EQ(hooks[1], std::make_pair(hook_mode::kSingleKey, false));
+}
+
+// ---- the profile strip's rules, with the window's dialogs scripted ----
+
+TEST_F(MousePageRoutes, DeleteAsksThenAppliesTheNextProfileAndCancelKeepsAll) {
+    window.confirm = true;
+    ASSERT_TRUE(Raise("click", "device_add_btn"));
+    const std::vector<std::string> two = ProfileUuids();
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(mouse->ProfileName(), two[1]);  // the new one is applied
+    EXPECT_FALSE(Writes(command::kWriteSettings).empty());
+
+    window.confirm = false;
+    window.asked.clear();
+    rig.hub.Traffic().Clear();
+    ASSERT_TRUE(Raise("click", "device_sub_btn"));
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"confirm message_text_29"}));
+    EXPECT_EQ(ProfileUuids(), two);
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());
+
+    window.confirm = true;
+    ASSERT_TRUE(Raise("click", "device_sub_btn"));
+    EXPECT_EQ(ProfileUuids(), std::vector<std::string>{two[0]});
+    EXPECT_FALSE(std::filesystem::exists(mouse->DataFolder() + two[1] + ".Json"));
+    EXPECT_EQ(mouse->ProfileName(), two[0]);
+    EXPECT_FALSE(Writes(command::kWriteSettings).empty());
+}
+
+TEST_F(MousePageRoutes, APageThatLeftDuringTheDialogIsLeftAlone) {
+    window.onDialog = [this] { window.shown = nullptr; };  // unplugged while the question was open
+    ASSERT_TRUE(Raise("click", "device_add_btn"));
+    EXPECT_EQ(ProfileUuids().size(), 1u);
+    window.file = folder.File("export.json");
+    ASSERT_TRUE(Raise("click", "device_export_btn"));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("export.json")));
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());
+}
+
+TEST_F(MousePageRoutes, ResetRemovesTheSwatchFileEvenWhenCancelledAndImportTellsARefusal) {
+    folder.Write("data/M470/color_option_info.config", "{}");
+    const std::string swatches = GetAppDataFolder() + "color_option_info.config";
+    ASSERT_TRUE(std::filesystem::exists(swatches));
+    window.confirm = false;
+    ASSERT_TRUE(Raise("click", "device_reset_btn"));
+    EXPECT_FALSE(std::filesystem::exists(swatches));
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());
+
+    folder.Write("not-a-profile.json", "[1, 2]");
+    window.file = folder.File("not-a-profile.json");
+    window.asked.clear();
+    ASSERT_TRUE(Raise("click", "device_import_btn"));
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"open", "notice profile_import_refused"}));
+    EXPECT_EQ(ProfileUuids().size(), 1u);
+}
+
+TEST_F(MousePageRoutes, AChoiceInTheListShowsItAtOnceAndLeavesTheWriteToTheWindow) {
+    ASSERT_TRUE(Raise("click", "device_add_btn"));
+    const std::vector<std::string> two = ProfileUuids();
+    rig.hub.Traffic().Clear();
+    window.asked.clear();
+    On("device_profile_combo").SelectItem(0, false);
+    ASSERT_TRUE(Raise("itemselect", "device_profile_combo"));
+    EXPECT_EQ(mouse->ProfileName(), two[0]);
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"profile chosen"}));
+    // Shown at once; the write is the window's, once the choices settle.
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());
+    // The same-mode button is the window's business.
+    ASSERT_TRUE(Raise("click", "deng_same_mode"));
+    EXPECT_EQ(window.asked.back(), "same mode");
+}
+
+TEST_F(MousePageRoutes, AFailedWriteIsTold) {
+    rig.hub.InjectFault("mouse", command::kWriteSettings, 1);
+    On("deng_light_slider").SetValue(2, false);
+    ASSERT_TRUE(Raise("valuechanged", "deng_light_slider"));
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"notice message_text_7"}));
+}
+
+}  // namespace
+}  // namespace m470
