@@ -38,48 +38,6 @@
 namespace m470::qt {
 namespace {
 
-using Handler = void (*)(CMainWnd&, const ui::Notification&, int index);
-
-// One routing row: the events, the control names (a name ending in "_" is
-// the prefix of indexed names) and the operation.
-struct Route {
-    std::vector<const char*> events;
-    std::vector<const char*> names;
-    Handler handler;
-};
-
-void ShowColourValue(CMainWnd& window, const ui::Notification& n, int) {
-    // "R_light_slider" writes "R <value>" into "R_light_label".
-    const std::string channel = n.senderName.substr(0, 1);
-    ui::Ctl label = window.Host().Find(channel + "_light_label");
-    label.SetText(channel + " " + std::to_string(ui::Ctl(n.sender).Value()));
-}
-
-void OpenSystemSettings(CMainWnd&, const ui::Notification&, int index) {
-    static const char* kPanels[] = {"keyboard", "mouse"};
-    if (index < 0 || index > 1) return;
-    QProcess::startDetached("gnome-control-center", {kPanels[index]});
-}
-
-const std::vector<Route>& Routes() {
-    static const std::vector<Route> routes{
-        {{"click"}, {"closebtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.close(); }},
-        {{"click"}, {"minbtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.showMinimized(); }},
-        {{"click"}, {"maxbtn", "restorebtn"},
-         [](CMainWnd& w, const ui::Notification&, int) {
-             w.isMaximized() ? w.showNormal() : w.showMaximized();
-             ui::Ctl(w.Host().Find("maxbtn")).SetVisible(!w.isMaximized());
-             ui::Ctl(w.Host().Find("restorebtn")).SetVisible(w.isMaximized());
-         }},
-        {{"click"}, {"nodevice_ok_btn"}, [](CMainWnd& w, const ui::Notification&, int) { w.HideWindow(); }},
-        {{"click"}, {"setbtn"}, [](CMainWnd& w, const ui::Notification&, int) { w.ShowSettingsMenu(); }},
-        {{"click"}, {"control_light_status"}, [](CMainWnd& w, const ui::Notification&, int) { w.ToggleLightingControl(); }},
-        {{"click"}, {"windowdeviceset_"}, OpenSystemSettings},
-        {{"valuechanged"}, {"R_light_slider", "G_light_slider", "B_light_slider"}, ShowColourValue},
-    };
-    return routes;
-}
-
 QIcon AppIcon() {
     QPixmap pixmap(64, 64);
     pixmap.fill(Qt::transparent);
@@ -308,7 +266,7 @@ bool CMainWnd::InitWindow() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(root_);
     host_.Adopt(this);
-    if (QWidget* title = root_->findChild<QWidget*>("title_bar")) title->installEventFilter(this);
+    if (QWidget* title = root_->findChild<QWidget*>(CWindowRoutes::kTitleBar)) title->installEventFilter(this);
     setWindowIcon(AppIcon());
     CreateTray();
     language_.Load(installFolder_.toStdString() + "skin/lang/zh.json");  // the table in force until the choice is read
@@ -348,7 +306,7 @@ void CMainWnd::CreateTray() {
 // ---- notifications ----
 
 // A dialog's controls notify through the same host; its buttons end the
-// dialog themselves and must not reach the window's routes ("closebtn").
+// dialog themselves and must not reach the window's routes (its close button).
 bool CMainWnd::FromOtherWindow(const ui::Notification& n) const {
     const auto* control = dynamic_cast<const QtControl*>(n.sender);
     const QWidget* widget = control != nullptr ? control->Widget() : nullptr;
@@ -375,31 +333,26 @@ void CMainWnd::DispatchNotification(const ui::Notification& n) {
         DebugTrace::Printf("timer %s", n.senderName.c_str());
         return;
     }
-    if (n.event == "selectchanged" && n.senderName == "device_select") {
-        // A recording of the device left stops and is saved, as its stop button does.
-        if (CDevicePage* left = CurrentPage()) left->StopCapture();
-        if (manager_) manager_->OnEntrySelected(n.sender);
-        return;
-    }
     // The page shown takes its own controls' notifications first.
     if (CDevicePage* page = CurrentPage(); page != nullptr && page->Route(n)) return;
-    std::string prefix;
-    int number = 0;
-    const bool indexed = SplitIndexedName(n.senderName, prefix, number);
-    for (const Route& route : Routes()) {
-        if (std::find_if(route.events.begin(), route.events.end(), [&](const char* e) { return n.event == e; }) ==
-            route.events.end())
-            continue;
-        for (const char* name : route.names) {
-            const std::string wanted(name);
-            const bool whole = EqualsIgnoringCase(n.senderName, wanted);
-            const bool byIndex = !whole && indexed && wanted.back() == '_' && EqualsIgnoringCase(prefix, wanted);
-            if (whole || byIndex) {
-                route.handler(*this, n, byIndex ? number : 0);
-                return;
-            }
-        }
-    }
+    windowRoutes_.Route(n);
+}
+
+bool CMainWnd::WindowControlActions::ToggleMaximized() {
+    window_.isMaximized() ? window_.showNormal() : window_.showMaximized();
+    return window_.isMaximized();
+}
+
+void CMainWnd::WindowControlActions::OpenSystemSettings(int panel) {
+    static const char* kPanels[] = {"keyboard", "mouse"};
+    if (panel < 0 || panel > 1) return;
+    QProcess::startDetached("gnome-control-center", {kPanels[panel]});
+}
+
+void CMainWnd::WindowControlActions::ChooseDevice(ui::Control* entry) {
+    // A recording of the device left stops and is saved, as its stop button does.
+    if (CDevicePage* left = window_.CurrentPage()) left->StopCapture();
+    if (window_.manager_) window_.manager_->OnEntrySelected(entry);
 }
 
 // ---- window messages ----
@@ -407,7 +360,7 @@ void CMainWnd::DispatchNotification(const ui::Notification& n) {
 intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {
     switch (message) {
         case window_message::kShowProgress:
-            ui::Ctl(host_.Find("setting_progress")).SetVisible(true);
+            windowRoutes_.ShowUpdateProgress();
             break;
         case window_message::kSwitchLanguage:
             ApplyLanguage(static_cast<int>(wParam));
@@ -416,7 +369,7 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
             QTimer::singleShot(0, this, [this] { OpenSettings(); });  // its modal loop runs after this message
             break;
         case window_message::kClearSettingsMark:
-            if (ui::Control* button = host_.Find("setbtn")) button->SetForeImage("");
+            windowRoutes_.ClearSettingsMark();
             break;
         case window_message::kInterfaceArrived:
             if (manager_) manager_->OnArrival(static_cast<size_t>(wParam));
@@ -462,8 +415,7 @@ void CMainWnd::HandleNamedMessage(const InstanceMessage& message) {
 
 void CMainWnd::SetLightingControl(bool on) {
     lightingControl_ = on;
-    // "控制灯光" / "不控制灯光" in the Chinese table.
-    ui::Ctl(host_.Find("control_light_status")).SetText(on ? "control_light_on" : "control_light_off");
+    windowRoutes_.ShowLightingControl(on);
     TellDevicesLightingControl();
 }
 
@@ -575,7 +527,7 @@ void CMainWnd::ShowMainWindow() {
         device->SetWindowActive(true);
         connected = connected || device->Transport().Opened();
     }
-    ui::Ctl(host_.Find("No_device_Link")).SetVisible(!connected);
+    windowRoutes_.ShowConnected(connected);
     showNormal();
     raise();
     activateWindow();
@@ -610,7 +562,7 @@ void CMainWnd::ShowSettingsMenu() {
     settings->setObjectName("setwnd_menu");
     QAction* about = menu->addAction(QString::fromStdString(Text("setting_menu_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
     about->setObjectName("about_menu");
-    QWidget* anchor = root_ != nullptr ? root_->findChild<QWidget*>("setbtn") : nullptr;
+    QWidget* anchor = root_ != nullptr ? root_->findChild<QWidget*>(CWindowRoutes::kSettingsButton) : nullptr;
     menu->popup(anchor != nullptr ? anchor->mapToGlobal(QPoint(0, anchor->height())) : QCursor::pos());
 }
 

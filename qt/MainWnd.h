@@ -28,6 +28,7 @@
 #include "qt/Texts.h"
 #include "pages/PageBuilder.h"
 #include "shell/Language.h"
+#include "shell/WindowRoutes.h"
 
 namespace m470 {
 class CVantrelUSBDevice;
@@ -197,11 +198,30 @@ private:
         CMainWnd& window_;
     };
 
+    // What the window's own controls ask of it.
+    class WindowControlActions : public WindowActions {
+    public:
+        explicit WindowControlActions(CMainWnd& window) : window_(window) {}
+        void CloseWindow() override { window_.close(); }
+        void MinimizeWindow() override { window_.showMinimized(); }
+        bool ToggleMaximized() override;
+        void HideWindow() override { window_.HideWindow(); }
+        void ShowSettingsMenu() override { window_.ShowSettingsMenu(); }
+        void ToggleLightingControl() override { window_.ToggleLightingControl(); }
+        void OpenSystemSettings(int panel) override;
+        void ChooseDevice(ui::Control* entry) override;
+
+    private:
+        CMainWnd& window_;
+    };
+
     std::unique_ptr<QtMessageChannel> channel_;
     std::unique_ptr<CDeviceManager> manager_;
     // After the manager: the pages go before the devices they listen to.
     WindowPageContext pageContext_{*this};
     CPageBuilder pages_{&pageContext_};
+    WindowControlActions windowActions_{*this};
+    CWindowRoutes windowRoutes_{host_, windowActions_};
     bool lightingControl_ = true;
     std::function<void(const InstanceMessage&)> broadcast_;
     bool exitRequested_ = false;
