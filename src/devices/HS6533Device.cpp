@@ -18,7 +18,7 @@ CVantrelHS6533Device::CVantrelHS6533Device(std::shared_ptr<HidBackend> backend, 
       audioLibrary_(std::move(audioLibrary)),
       audio_([this](const std::string& text) { ShowNotice(text, false); }),
       settings_(profile_, audio_, [this] { return SaveProfile(); }, [this] { Tell(DeviceChange::Audio); }) {
-    LoadFactorySection();
+    LoadFactoryProfile();
 }
 
 // The threads read this object's members: stopped before it goes.

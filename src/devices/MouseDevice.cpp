@@ -35,9 +35,7 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
     slotMap_.fill(kMissingSlot);
     ApplyProduct(product);
     SetProfileName("profile1");
-    // The factory profile is the working model until a profile is chosen.
-    profile_.SetDefaultPath(DefaultProfilePath());
-    profile_.Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
+    LoadFactoryProfile();
     assignments_ = profile_.ReadKeyList();
     stages_ = profile_.ReadStages();
     system_ = profile_.ReadSystemSettings();

@@ -13,7 +13,7 @@ constexpr int kReloadDelayMs = 500;
 
 CVantrelMousePadDevice::CVantrelMousePadDevice(std::shared_ptr<HidBackend> backend, const ProductRow& product)
     : CVantrelMousePadDevice(DeviceKind::MousePad, std::move(backend), product, kPadWave, 0) {
-    LoadFactorySection();
+    LoadFactoryProfile();
 }
 
 CVantrelMousePadDevice::CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend,
@@ -22,11 +22,6 @@ CVantrelMousePadDevice::CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<
     ApplyProduct(product);
     SetProfileName("profile1");
     LoadModeList();  // the mode codes are needed before any page is shown
-}
-
-void CVantrelMousePadDevice::LoadFactorySection() {
-    Profile().SetDefaultPath(DefaultProfilePath());
-    Profile().Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
 }
 
 CVantrelMousePadDevice::~CVantrelMousePadDevice() { StopThreads(); }

@@ -45,8 +45,6 @@ protected:
     // with its own kind, wave spacing and trail placement.
     CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend, const ProductRow& product,
                            const WaveShape& wave, size_t trailShift);
-    // The factory section of the device's profile document.
-    void LoadFactorySection();
     void OnNotification(uint16_t code, bool receiver) override;
     const char* NotificationThreadExitLine() const override { return "MS设备同步线程设定退出"; }
     void LightingTick(uint32_t& ticks) override;

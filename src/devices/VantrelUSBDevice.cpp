@@ -292,6 +292,11 @@ void CVantrelUSBDevice::SetProfilePaths() {
     Profile().SetDefaultPath(DefaultProfilePath());
 }
 
+void CVantrelUSBDevice::LoadFactoryProfile() {
+    Profile().SetDefaultPath(DefaultProfilePath());
+    Profile().Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
+}
+
 void CVantrelUSBDevice::LoadProfile() {
     SetProfilePaths();
     Profile().SetDeviceIndex(0);

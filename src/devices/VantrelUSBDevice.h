@@ -290,6 +290,9 @@ protected:
     // makes sure the key table of the attached device was read. Results as
     // WriteAllSettings.
     int WriteRecordMacrosAndKeys(const std::function<bool()>& keyTableReady);
+    // The factory profile becomes the working model until a profile is
+    // chosen; called from a class's constructor, once its document exists.
+    void LoadFactoryProfile();
     void RunOnUiThread(std::function<void()> work);
     void RequestSelectorTimer(int id, int delayMs);
     // The mode-code list of LoadPanelLists: mode index → device code, and back.

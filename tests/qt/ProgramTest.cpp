@@ -19,6 +19,16 @@
 namespace m470 {
 namespace {
 
+// The recording ends and the new macro is chosen for button 5 on the keys
+// tab, run once (not yet written).
+const std::string kMacroOnButtonFive = R"(click macro_btn_stopredio
+select key_Op_tab
+click key_5
+item keyset_function_combo 9
+item keyset_macro_combo 0
+item keyset_macro_over_combo 0
+)";
+
 struct RunResult {
     int exitCode = -1;
     std::string errors;
@@ -80,6 +90,11 @@ protected:
     // The mouse's list, one of its profile documents, and the ids its folder holds files for.
     Json::Value MouseList() { return LoadJson(folder.File("data/M470/mouse/ProfileList.ini")); }
     Json::Value MouseProfile(const std::string& uuid) { return LoadJson(folder.File("data/M470/mouse/" + uuid + ".Json")); }
+    // The key list of the mouse profile the list has chosen.
+    Json::Value ChosenMouseKeys() {
+        const Json::Value list = MouseList();
+        return MouseProfile(list["profilelist"][list["profileselect"].asInt()]["profileUUID"].asString())["Device"][0]["KeyList"];
+    }
     static int Stage3(const Json::Value& profile) { return profile["Device"][0]["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt(); }
     std::vector<std::string> MouseProfileFiles() {
         std::vector<std::string> ids;
@@ -638,19 +653,12 @@ press 0x30
 press 0x30
 release 0x30
 mouse press left 5000 5000
-click macro_btn_stopredio
-select key_Op_tab
-click key_5
-item keyset_function_combo 9
-item keyset_macro_combo 0
-item keyset_macro_over_combo 0
-click key_butt_prosave
+)" + kMacroOnButtonFive + R"(click key_butt_prosave
 wait 100
 expect key_butt_prosave enabled 0
 )", "mouse");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
-    const Json::Value list = MouseList();
-    const Json::Value keys = MouseProfile(list["profilelist"][list["profileselect"].asInt()]["profileUUID"].asString())["Device"][0]["KeyList"];
+    const Json::Value keys = ChosenMouseKeys();
     EXPECT_EQ(keys[4]["Assignment"].asUInt(), 0x200104u);  // A with Ctrl
     EXPECT_EQ(keys[5]["Assignment"].asUInt(), 0x700000u);  // macro 0, run once
     const Json::Value catalogue = LoadJson(folder.File("data/M470/mouse/macro.config"));
@@ -711,13 +719,7 @@ click confirm_btn
 click macro_btn_starredio
 press 0x30
 release 0x30
-click macro_btn_stopredio
-select key_Op_tab
-click key_5
-item keyset_function_combo 9
-item keyset_macro_combo 0
-item keyset_macro_over_combo 0
-virtual fail mouse 0x15
+)" + kMacroOnButtonFive + R"(virtual fail mouse 0x15
 click key_butt_prosave
 expect MessageText text Writing to the device failed.
 click confirm_btn
@@ -726,8 +728,7 @@ expect key_butt_prosave enabled 1
 )", "mouse");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     // The edit is kept in the profile, but the mouse got no key table for a macro it lacks.
-    const Json::Value list = MouseList();
-    const Json::Value keys = MouseProfile(list["profilelist"][list["profileselect"].asInt()]["profileUUID"].asString())["Device"][0]["KeyList"];
+    const Json::Value keys = ChosenMouseKeys();
     EXPECT_EQ(keys[5]["Assignment"].asUInt(), 0x700000u);
     bool macroTried = false;
     for (const auto& request : Requests()) {

@@ -58,9 +58,7 @@ CVantrelKeyboardDevice::CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backe
     ledMap_.fill(kAbsentKey);
     ApplyProduct(product);
     SetProfileName("profile1");
-    // The factory profile is the working model until a profile is chosen.
-    profile_.SetDefaultPath(DefaultProfilePath());
-    profile_.Section() = Element(Member(LoadJson(DefaultProfilePath()), "Device"), 0);
+    LoadFactoryProfile();
     assignments_ = profile_.ReadKeyList();
     system_ = profile_.GetSystemStages();
     LoadModeList();
