@@ -1,7 +1,6 @@
 # Fails the build when a source folder includes a folder above it. Run as
 # cmake -DSOURCE_DIR=<src> -DSTAMP=<file> -P LayerCheck.cmake.
 # Each folder's rank; a file may include its own folder and lower ranks.
-# devices and panels share a rank until the selector entries leave the device manager.
 set(ranks
   platform 0
   ui 1
@@ -11,9 +10,10 @@ set(ranks
   profiles 4
   macros 5
   update 6
-  devices 7 panels 7
+  devices 7
   lighting 8
   sim 8
+  panels 8
   pages 9
   shell 10)
 

@@ -202,7 +202,7 @@ void CMainWnd::WindowPageContext::SameMode(CVantrelUSBDevice& device) {
 
 CVantrelUSBDevice* CMainWnd::CurrentDevice() const {
     if (currentDevice_ != nullptr) return currentDevice_;
-    return manager_ ? manager_->CurrentDevice() : nullptr;
+    return selector_ ? selector_->CurrentDevice() : nullptr;
 }
 
 std::vector<CVantrelUSBDevice*> CMainWnd::Devices() const {
@@ -215,7 +215,7 @@ void CMainWnd::OnDeviceSetChanged() {
     // Device objects outlive their connection, and a receiver stays open while
     // its product is off: count the ones that can be reached now.
     const auto connected = std::count_if(devices.begin(), devices.end(), [this](CVantrelUSBDevice* device) {
-        return manager_->Reachable(device);
+        return selector_->Reachable(device);
     });
     const bool several = connected >= 2;
     lightSync_.SetDevices(devices);
@@ -232,21 +232,29 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     channel_ = std::make_unique<QtMessageChannel>(this, [this](uint32_t message, intptr_t wParam, intptr_t lParam) {
         return HandleMessage(message, wParam, lParam);
     });
+    const auto invoker = [this](std::function<void()> work) { channel_->Invoke(std::move(work)); };
+    const auto translate = [this](std::string_view key) { return language_.Text(std::string(key)); };
+    DeviceSelectorUi entries;
+    entries.host = &host_;
+    entries.skinFolder = installFolder_.toStdString() + "skin/";
+    entries.owner = channel_.get();
+    entries.invoker = invoker;
+    entries.closeAuxWindows = [this] { CloseAuxWindows(); };
+    entries.translate = translate;
+    entries.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root) {
+        pages_.Build(device, host, root).SetWindow(&panelWindow_);
+    };
+    selector_ = std::make_unique<CDeviceSelector>(std::move(entries));
     DeviceManagerUi ui;
-    ui.host = &host_;
-    ui.skinFolder = installFolder_.toStdString() + "skin/";
     ui.owner = channel_.get();
-    ui.invoker = [this](std::function<void()> work) { channel_->Invoke(std::move(work)); };
-    ui.closeAuxWindows = [this] { CloseAuxWindows(); };
-    ui.translate = [this](std::string_view key) { return language_.Text(std::string(key)); };
+    ui.views = selector_.get();
+    ui.invoker = invoker;
+    ui.translate = translate;
     ui.notice = [this](const std::string& text, bool isKey) {
         ShowMessage(Dialogs(), "", text, dpi_, isKey, kButtonsConfirm);
     };
     ui.screenWidth = screen_.width();
     ui.screenHeight = screen_.height();
-    ui.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root) {
-        pages_.Build(device, host, root).SetWindow(&panelWindow_);
-    };
     manager_ = std::make_unique<CDeviceManager>(ui, std::move(backend));
     manager_->CreateStartupDevices();
     OnDeviceSetChanged();
@@ -329,7 +337,7 @@ void CMainWnd::ShowFileAlert() {
 void CMainWnd::DispatchNotification(const ui::Notification& n) {
     if (FromOtherWindow(n)) return;
     if (n.event == "timer") {
-        if (manager_ && manager_->OnEntryTimer(n.sender, static_cast<int>(n.wParam))) return;
+        if (selector_ && selector_->OnEntryTimer(n.sender, static_cast<int>(n.wParam))) return;
         DebugTrace::Printf("timer %s", n.senderName.c_str());
         return;
     }
@@ -352,7 +360,7 @@ void CMainWnd::WindowControlActions::OpenSystemSettings(int panel) {
 void CMainWnd::WindowControlActions::ChooseDevice(ui::Control* entry) {
     // A recording of the device left stops and is saved, as its stop button does.
     if (CDevicePage* left = window_.CurrentPage()) left->StopCapture();
-    if (window_.manager_) window_.manager_->OnEntrySelected(entry);
+    if (window_.selector_) window_.selector_->OnEntrySelected(entry);
 }
 
 // ---- window messages ----
@@ -380,7 +388,7 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
             OnDeviceSetChanged();
             break;
         case window_message::kLink:
-            if (manager_) manager_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
+            if (selector_) selector_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
             OnDeviceSetChanged();  // the same-mode count changes with the link
             break;
         case kMsgFirstScanDone:
@@ -586,7 +594,7 @@ void CMainWnd::ApplyLanguage(int index) {
     }
     const LanguageEntry& entry = list[static_cast<size_t>(index)];
     language_.Load(installFolder_.toStdString() + "skin/lang/" + entry.file);
-    if (manager_) manager_->RefreshTexts();  // selector names: texts set from code
+    if (selector_) selector_->RefreshTexts();  // selector names: texts set from code
     pages_.RefreshTexts();                   // key rows
     if (currentPage_ != nullptr && pages_.PageOf(&currentPage_->Device()) == nullptr) currentPage_->RefreshTexts();
     ApplyTexts(this, language_);

@@ -26,6 +26,7 @@
 #include "qt/QtControlHost.h"
 #include "qt/QtMessageChannel.h"
 #include "qt/Texts.h"
+#include "pages/DeviceSelector.h"
 #include "pages/PageBuilder.h"
 #include "shell/Language.h"
 #include "shell/WindowRoutes.h"
@@ -110,6 +111,8 @@ public:
     // The worker that steps the devices in same mode.
     CLightSync& LightSync() { return lightSync_; }
     CDeviceManager* Manager() const { return manager_.get(); }
+    // The device selector: entries, power panels and the page layouts.
+    CDeviceSelector* Selector() const { return selector_.get(); }
     // Creates the device manager and starts its scanning thread (worker slot 0).
     void StartDeviceManager(std::shared_ptr<HidBackend> backend);
     bool LightingControl() const { return lightingControl_; }
@@ -217,6 +220,8 @@ private:
 
     std::unique_ptr<QtMessageChannel> channel_;
     std::unique_ptr<CDeviceManager> manager_;
+    // After the manager: the entries go before the devices they show.
+    std::unique_ptr<CDeviceSelector> selector_;
     // After the manager: the pages go before the devices they listen to.
     WindowPageContext pageContext_{*this};
     CPageBuilder pages_{&pageContext_};

@@ -65,7 +65,7 @@ void CMainWnd::OpenSettings() {
     auxWindows_.push_back(dialog);
     dialog->resize(630, 500);
     if (isVisible()) dialog->move(geometry().right() - dialog->width() - 30, geometry().top() + 60);
-    window->Open(BuildUpdateList(manager_.get(), registry_, kVersion));
+    window->Open(BuildUpdateList(selector_.get(), registry_, kVersion));
     dialog->exec();
     window.reset();  // stops and joins the workers before the controls go
     delete dialog;

@@ -53,12 +53,6 @@ CDeviceManager::CDeviceManager(DeviceManagerUi ui, std::shared_ptr<HidBackend> b
 
 CDeviceManager::~CDeviceManager() = default;
 
-ui::Control* CDeviceManager::PageRootOf(const CVantrelUSBDevice* device) const {
-    for (const auto& [owner, root] : pageRoots_)
-        if (owner == device) return root;
-    return nullptr;
-}
-
 std::vector<CVantrelUSBDevice*> CDeviceManager::Devices() const {
     std::vector<CVantrelUSBDevice*> devices;
     for (const auto& device : devices_) devices.push_back(device.get());
@@ -213,18 +207,6 @@ CVantrelUSBDevice* CDeviceManager::FindDevice(size_t s) const {
     return nullptr;
 }
 
-CDeviceOptionUI* CDeviceManager::EntryOf(const CVantrelUSBDevice* device) const {
-    for (const auto& entry : entries_)
-        if (entry->Device() == device) return entry.get();
-    return nullptr;
-}
-
-size_t CDeviceManager::EntryIndex(const CDeviceOptionUI* entry) const {
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].get() == entry) return i;
-    return entries_.size();
-}
-
 // ---- creating devices ----
 
 std::unique_ptr<CVantrelUSBDevice> CDeviceManager::MakeDevice(const ProductRow& row, std::shared_ptr<HidBackend> backend,
@@ -252,37 +234,6 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
     }
     devices_.push_back(std::move(made));
     CVantrelUSBDevice* device = devices_.back().get();
-    ui::ControlHost* host = ui_.host;
-    ui::Control* pageControl = nullptr;
-    CMpDevicePowerUI* power = nullptr;
-    CDeviceOptionUI* entry = nullptr;
-    if (host != nullptr) {
-        ui::Control* powerSwitch = host->Find("device_power_switch");
-        ui::Control* devicePages = host->Find("device_switch");
-        const int powerPage = powerSwitch != nullptr ? static_cast<int>(powerSwitch->Children().size()) : -1;
-        const int pageIndex = devicePages != nullptr ? static_cast<int>(devicePages->Children().size()) : -1;
-        if (ui::Control* panel = host->LoadLayoutInto(ui_.skinFolder + "mpdevicepower.ui", powerSwitch)) {
-            powerPanels_.push_back(std::make_unique<CMpDevicePowerUI>(*host, panel));
-            power = powerPanels_.back().get();
-            power->SetKind(row.kind, 0);
-        }
-        if (ui::Control* entryRoot = host->LoadLayoutInto(ui_.skinFolder + row.selectorLayout, host->Find("device_select_layout"))) {
-            entries_.push_back(std::make_unique<CDeviceOptionUI>(*host, entryRoot));
-            entry = entries_.back().get();
-        }
-        pageControl = host->LoadLayoutInto(ui_.skinFolder + row.pageLayout, devicePages);
-        if (entry != nullptr) {
-            entry->SetKind(static_cast<int>(row.kind), 0);
-            entry->ShowSynchro(false);
-            entry->BindPage("device_switch", pageIndex);
-            entry->SetPowerPage(power != nullptr && row.battery ? powerPage : -1);
-            entry->SetGroup("device_select_group");
-            entry->SetName(ui_.translate ? ui_.translate(std::string(row.name) + "_device_name_text") : row.name);
-            entry->SetVisible(false);
-            entry->SetDevice(device);
-        }
-    }
-    pageRoots_.emplace_back(device, pageControl);
     device->SetOwner(ui_.owner);
     device->SetNoticeSink(ui_.notice);
     device->SetRippleFeed(rippleFeed_);
@@ -291,42 +242,14 @@ CVantrelUSBDevice* CDeviceManager::AddDevice(size_t s) {
     device->SetModelIndex(static_cast<int>(*model));
     device->SetHasPowerPanel(row.battery);
     device->SetIdentity(identity, identityRow, {});
-    if (power != nullptr && row.battery)
-        device->AddChangeListener([power, device](DeviceChange change) {
-            if (change != DeviceChange::Power) return;
-            const std::array<uint8_t, 6> status = device->PowerStatus();
-            power->ShowStatus(status.data(), status.size());
-        });
-    if (entry != nullptr) {
-        // Device threads ask for entry timers; the timers live on the UI thread.
-        device->SetTimerRequester([this, entry](int id, int delayMs) {
-            if (ui_.invoker) ui_.invoker([entry, id, delayMs] { entry->StartTimer(id, delayMs); });
-            else entry->StartTimer(id, delayMs);
-        });
-    }
-    if (ui_.buildPage && host != nullptr) ui_.buildPage(*device, *host, pageControl);
+    if (ui_.views != nullptr) ui_.views->Created(*device, row, *model);
     Report(DeviceEvent::Created, *device);
     return device;
 }
 
 void CDeviceManager::AddPlaceholder(size_t s, size_t model) {
-    ui::ControlHost* host = ui_.host;
-    if (host == nullptr) return;
-    const ProductRow& row = products_[model];
-    ui::Control* devicePages = host->Find("device_switch");
-    const int pageIndex = devicePages != nullptr ? static_cast<int>(devicePages->Children().size()) : -1;
-    ui::Control* entryRoot = host->LoadLayoutInto(ui_.skinFolder + row.selectorLayout, host->Find("device_select_layout"));
-    if (entryRoot == nullptr) return;
-    host->LoadLayoutInto(ui_.skinFolder + "laterdevice.ui", devicePages);
-    entries_.push_back(std::make_unique<CDeviceOptionUI>(*host, entryRoot));
-    CDeviceOptionUI* entry = entries_.back().get();
-    entry->SetKind(static_cast<int>(row.kind), 0);
-    entry->BindPage("device_switch", pageIndex);
-    entry->SetGroup("device_select_group");
-    entry->SetModelIndex(static_cast<int>(model));
-    entry->SetName(ui_.translate ? ui_.translate(std::string(row.name) + "_device_name_text") : row.name);
-    entry->SetVisible(false);
-    placeholders_.push_back({IdentityRow(s), entry});
+    placeholders_.push_back({IdentityRow(s), model});
+    if (ui_.views != nullptr) ui_.views->Recognised(products_[model], model);
 }
 
 const CDeviceManager::Placeholder* CDeviceManager::FindPlaceholder(size_t s) const {
@@ -364,9 +287,8 @@ void CDeviceManager::AttachCommand(size_t s) {
     const KnownInterface& row = interfaces_[s];
     const bool receiver = IsReceiver(row.kind);
     if (const Placeholder* placeholder = FindPlaceholder(s); placeholder != nullptr && FindDevice(s) == nullptr) {
-        CDeviceOptionUI& entry = *placeholder->entry;
-        if (!entry.IsVisible()) ShowEntry(EntryIndex(&entry), true, !AnyEntryShown());
-        entry.SetState(receiver && !TwinPresent(s) ? "link_receiver_text" : "link_cable_text");
+        if (ui_.views != nullptr)
+            ui_.views->RecognisedLink(placeholder->model, receiver && !TwinPresent(s) ? "link_receiver_text" : "link_cable_text");
         return;
     }
     if (row.hasTwin && TwinPresent(s)) {
@@ -381,11 +303,7 @@ void CDeviceManager::AttachCommand(size_t s) {
     if (row.collectionNumber == 0 && !device->NotifyOpen(false)) device->OpenNotify(path, false);
     Report(DeviceEvent::Attached, *device);
     device->SetIdentity(interfaces_[IdentityRow(s)], IdentityRow(s), path);
-    CDeviceOptionUI* entry = EntryOf(device);
-    if (entry == nullptr) return;
-    if (!receiver) ShowEntry(EntryIndex(entry), true, !AnyEntryShown());
-    else if (!entry->IsVisible()) entry->SetOffline();  // listed, greyed, until its product answers
-    entry->StartFirstRead();  // through a receiver the first read decides whether the entry shows
+    if (ui_.views != nullptr) ui_.views->Attached(*device, receiver);
 }
 
 void CDeviceManager::AttachNotify(size_t s) {
@@ -409,8 +327,11 @@ void CDeviceManager::DetachCommand(size_t s) {
     if (IsKeyboardFamily(row.kind)) DebugTrace::Write("键盘设备丢失");
     if (const Placeholder* placeholder = FindPlaceholder(s); placeholder != nullptr && FindDevice(s) == nullptr) {
         // The twin, if still there, is the link now.
-        if (row.hasTwin && TwinPresent(s)) placeholder->entry->SetState(IsReceiver(row.kind) ? "link_cable_text" : "link_receiver_text");
-        else HideEntry(EntryIndex(placeholder->entry));
+        const bool twin = row.hasTwin && TwinPresent(s);
+        if (ui_.views != nullptr)
+            ui_.views->RecognisedLink(placeholder->model, !twin                   ? nullptr
+                                                          : IsReceiver(row.kind) ? "link_cable_text"
+                                                                                 : "link_receiver_text");
         return;
     }
     if (row.hasTwin && TwinPresent(s)) {
@@ -422,7 +343,7 @@ void CDeviceManager::DetachCommand(size_t s) {
     device->Transport().Detach();
     if (row.collectionNumber == 0) device->CloseNotify(false);
     Report(DeviceEvent::Detached, *device);
-    if (CDeviceOptionUI* entry = EntryOf(device)) HideEntry(EntryIndex(entry));
+    if (ui_.views != nullptr) ui_.views->Detached(*device);
 }
 
 void CDeviceManager::DetachNotify(size_t s) {
@@ -451,7 +372,6 @@ void CDeviceManager::SwitchLink(size_t s) {
         return;
     }
     Report(DeviceEvent::Attached, *device);
-    CDeviceOptionUI* entry = EntryOf(device);
     if (!wasReceiver) {
         // Now through the receiver: wait for the product behind it.
         if (device->HasPowerPanel()) {
@@ -463,142 +383,11 @@ void CDeviceManager::SwitchLink(size_t s) {
             DebugTrace::Write("获取2");
             device->QueryPower();
         }
-        if (entry != nullptr) {
-            if (CVantrelUSBDevice* current = CurrentDevice()) current->ReadFromDevice();
-            transport.BeginConfig();
-            entry->StartLinkWatch(2000);
-        }
+        if (ui_.views != nullptr) ui_.views->LinkSwitched(*device, true);
     } else {
-        if (entry != nullptr) {
-            entry->StartTimer(kTimerFirstRead, 500);
-            if (ui_.owner != nullptr) ui_.owner->Send(ui::kMsgLink, device->ModelIndex(), 1);
-        }
+        if (ui_.views != nullptr) ui_.views->LinkSwitched(*device, false);
         if (device->HasPowerPanel()) device->QueryPower();
     }
-}
-
-// ---- entries ----
-
-bool CDeviceManager::AnyEntryShown() const {
-    for (const auto& entry : entries_)
-        if (entry->IsVisible()) return true;
-    return false;
-}
-
-// How the entry's device is linked, and its firmware in the tooltip.
-void CDeviceManager::ShowLink(CDeviceOptionUI& entry) {
-    CVantrelUSBDevice* device = entry.Device();
-    if (device == nullptr || !device->Transport().Opened()) return;
-    entry.SetState(device->Transport().ReceiverMode() ? "link_receiver_text" : "link_cable_text");
-    const uint16_t version = InstalledVersion(EntryIndex(&entry));
-    if (version == 0) return;
-    char number[16];
-    std::snprintf(number, sizeof number, "%x.%02x", version >> 8, version & 0xFF);
-    entry.SetDetail((ui_.translate ? ui_.translate("firmware_version_text") : std::string("Firmware")) + " " + number);
-}
-
-void CDeviceManager::ShowEntry(size_t index, bool shown, bool select) {
-    if (index >= entries_.size()) return;
-    CDeviceOptionUI& entry = *entries_[index];
-    entry.SetVisible(shown);
-    if (shown) ShowLink(entry);
-    ui::ControlHost* host = ui_.host;
-    if (select && host != nullptr) {
-        ui::Ctl(host->Find(entry.GetBoundLayoutName())).SetPage(entry.GetBoundPageIndex());
-        ui::Ctl power = host->Find("device_power_switch");
-        power.SetVisible(entry.PowerPage() >= 0);
-        if (entry.PowerPage() >= 0) power.SetPage(entry.PowerPage());
-    }
-    entry.Select(select);
-    if (select && entry.Device() != nullptr) entry.Device()->ShowPreview();  // its page is the one shown now
-    if (host != nullptr) {
-        const bool anyShown = AnyEntryShown();
-        ui::Ctl(host->Find("No_device_Link")).SetVisible(!anyShown);
-        if (!anyShown) {
-            ui::Ctl(host->Find("device_power_switch")).SetPage(0);
-            ui::Ctl(host->Find("device_switch")).SetPage(0);
-        }
-    }
-    size_t synchronised = 0;
-    for (const auto& other : entries_) synchronised += other->IsVisible() && other->IsSynchro() ? 1 : 0;
-    if (synchronised <= 1)
-        for (const auto& other : entries_)
-            if (other->IsSynchro()) other->SetSynchro(false);
-}
-
-void CDeviceManager::HideEntry(size_t index) {
-    if (index >= entries_.size()) return;
-    CDeviceOptionUI& entry = *entries_[index];
-    std::optional<size_t> other;
-    if (entry.IsVisible() && entry.IsSelected()) {
-        if (ui_.closeAuxWindows) ui_.closeAuxWindows();
-        for (size_t i = 0; i < entries_.size() && !other; ++i)
-            if (i != index && entries_[i]->IsVisible()) other = i;
-    }
-    ShowEntry(index, false, false);
-    if (other) ShowEntry(*other, true, true);
-}
-
-void CDeviceManager::OnLinkMessage(int modelIndex, bool up) {
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        CVantrelUSBDevice* device = entries_[i]->Device();
-        if (device == nullptr || device->ModelIndex() != modelIndex) continue;
-        if (!up) {
-            HideEntry(i);
-            entries_[i]->SetOffline();  // still listed, greyed, while its transport is open
-            DebugTrace::Write("2.4gcesvdfherhue 1");
-        } else if (!entries_[i]->IsVisible()) {
-            ShowEntry(i, true, !AnyEntryShown());
-        }
-        return;
-    }
-}
-
-bool CDeviceManager::OnEntryTimer(ui::Control* sender, int id) {
-    for (const auto& entry : entries_) {
-        if (entry->Root() != sender) continue;
-        entry->OnTimer(id);
-        return true;
-    }
-    return false;
-}
-
-bool CDeviceManager::OnEntrySelected(ui::Control* option) {
-    if (option == nullptr || !option->Selected() || ui_.host == nullptr) return false;
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        if (ui_.host->FindUnder(entries_[i]->Root(), "device_select") != option) continue;
-        ShowEntry(i, true, true);
-        return true;
-    }
-    return false;
-}
-
-CVantrelUSBDevice* CDeviceManager::CurrentDevice() const {
-    for (const auto& entry : entries_)
-        if (entry->IsVisible() && entry->IsSelected()) return entry->Device();
-    return nullptr;
-}
-
-bool CDeviceManager::Reachable(const CVantrelUSBDevice* device) const {
-    const CDeviceOptionUI* entry = EntryOf(device);
-    return entry != nullptr && entry->IsVisible() && entry->Device() != nullptr && entry->Device()->Transport().Opened();
-}
-
-void CDeviceManager::RefreshTexts() {
-    for (const auto& entry : entries_) {
-        const int model = entry->Device() != nullptr ? entry->Device()->ModelIndex() : entry->ModelIndex();
-        if (model >= 0 && ui_.translate)
-            entry->SetName(ui_.translate(std::string(products_[static_cast<size_t>(model)].name) + "_device_name_text"));
-        if (entry->IsVisible()) ShowLink(*entry);
-    }
-}
-
-uint16_t CDeviceManager::InstalledVersion(size_t index) const {
-    if (index >= entries_.size()) return 0;
-    CVantrelUSBDevice* device = entries_[index]->Device();
-    if (device == nullptr || !device->Transport().Opened()) return 0;
-    if (!device->Transport().ReceiverMode()) return device->Transport().Primary().Attributes().versionNumber;
-    return entries_[index]->IsVisible() ? device->Transport().Secondary().Attributes().versionNumber : 0;
 }
 
 }  // namespace m470

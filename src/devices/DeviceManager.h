@@ -18,8 +18,6 @@
 #include "devices/Products.h"
 #include "platform/StoppableThread.h"
 #include "keys/KeyCaption.h"
-#include "panels/MpDevicePower.h"
-#include "panels/DeviceOption.h"
 #include "ui/MessageChannel.h"
 
 namespace m470 {
@@ -34,21 +32,36 @@ struct DeviceSlot {
 // What the device manager reports of each device object.
 enum class DeviceEvent { Created, Attached, Detached };
 
+// The window's side of the devices (UI thread): their selector entries,
+// power panels and pages. The manager tells it what happened to each product.
+class DeviceViews {
+public:
+    virtual ~DeviceViews() = default;
+    // A device object was made for products[model].
+    virtual void Created(CVantrelUSBDevice& device, const ProductRow& row, size_t model) = 0;
+    // A product recognised without a device class in this version.
+    virtual void Recognised(const ProductRow& row, size_t model) = 0;
+    // That product's link: a "link_..._text" key, or nullptr when it went.
+    virtual void RecognisedLink(size_t model, const char* linkText) = 0;
+    // The device's command link came (by cable or through the receiver) or went.
+    virtual void Attached(CVantrelUSBDevice& device, bool receiver) = 0;
+    virtual void Detached(CVantrelUSBDevice& device) = 0;
+    // Its link moved to the receiver (true) or back to the cable.
+    virtual void LinkSwitched(CVantrelUSBDevice& device, bool toReceiver) = 0;
+};
+
 // The owner window's side of the device manager.
 struct DeviceManagerUi {
-    ui::ControlHost* host = nullptr;
-    std::string skinFolder;           // ends in "/"
     ui::MessageChannel* owner = nullptr;
+    // Entries and pages of the devices; nullptr: none (a manager without a window).
+    DeviceViews* views = nullptr;
     CVantrelUSBDevice::UiInvoker invoker;  // runs work on the UI thread
-    std::function<void()> closeAuxWindows;
     Translator translate;
     int screenWidth = 0, screenHeight = 0;
     // Message boxes the devices show.
     CVantrelUSBDevice::NoticeSink notice;
     // Told on the UI thread when a device is created, gets its command link, loses it.
     std::function<void(DeviceEvent, CVantrelUSBDevice&)> deviceEvents;
-    // Builds the page of a new device on the layout loaded for it (pageRoot may be nullptr).
-    std::function<void(CVantrelUSBDevice&, ui::ControlHost&, ui::Control* pageRoot)> buildPage;
 };
 
 inline constexpr uint32_t kMsgFirstScanDone = 0x0C20;  // posted once after the first scan
@@ -75,29 +88,14 @@ public:
     // Owner window handlers (UI thread).
     void OnArrival(size_t slot);
     void OnLoss(size_t slot);
-    void OnLinkMessage(int modelIndex, bool up);
-    bool OnEntryTimer(ui::Control* sender, int id);
-    bool OnEntrySelected(ui::Control* option);
-
-    void ShowEntry(size_t entry, bool shown, bool select);
-    void HideEntry(size_t entry);
     bool TwinPresent(size_t slot) const;
-    CVantrelUSBDevice* CurrentDevice() const;
-    // Shown in the selector and not switched off behind its receiver.
-    bool Reachable(const CVantrelUSBDevice* device) const;
-    // Texts set from code follow a language switch: entry names and link lines.
-    void RefreshTexts();
-    uint16_t InstalledVersion(size_t entry) const;
 
-    const std::vector<std::unique_ptr<CDeviceOptionUI>>& Entries() const { return entries_; }
     // Every device object, in the order they were created; Mice(), Pads() and Keyboards()
     // are the devices of that kind.
     std::vector<CVantrelUSBDevice*> Devices() const;
     std::vector<CVantrelMouseDevice*> Mice() const { return OfKind<CVantrelMouseDevice>(DeviceKind::Mouse); }
     std::vector<CVantrelMousePadDevice*> Pads() const { return OfKind<CVantrelMousePadDevice>(DeviceKind::MousePad); }
     std::vector<CVantrelKeyboardDevice*> Keyboards() const { return OfKind<CVantrelKeyboardDevice>(DeviceKind::Keyboard); }
-    // The page layout loaded for the device, nullptr without one.
-    ui::Control* PageRootOf(const CVantrelUSBDevice* device) const;
     DeviceSlot Slot(size_t index) const;
     size_t SlotCount() const { return slots_.size(); }
     const std::vector<ProductRow>& Products() const { return products_; }
@@ -113,16 +111,14 @@ private:
     }
     static std::unique_ptr<CVantrelUSBDevice> MakeDevice(const ProductRow& row, std::shared_ptr<HidBackend> backend,
                                                          const Translator& translate);
-    struct Family;
-    // A product recognised before its page exists: an entry and a page that
-    // says its settings come later, and no device object.
+    // A product recognised before its device class exists: no device
+    // object; the views show that its settings come later.
     struct Placeholder {
         size_t identityRow;
-        CDeviceOptionUI* entry;
+        size_t model;
     };
     const Placeholder* FindPlaceholder(size_t slot) const;
     void AddPlaceholder(size_t slot, size_t model);
-    void ShowLink(CDeviceOptionUI& entry);
     size_t IdentityRow(size_t slot) const;
     CVantrelUSBDevice* FindDevice(size_t slot) const;
     CVantrelUSBDevice* AddDevice(size_t slot);
@@ -131,9 +127,6 @@ private:
     void DetachCommand(size_t slot);
     void DetachNotify(size_t slot);
     void SwitchLink(size_t slot);
-    CDeviceOptionUI* EntryOf(const CVantrelUSBDevice* device) const;
-    size_t EntryIndex(const CDeviceOptionUI* entry) const;
-    bool AnyEntryShown() const;
     void Send(uint32_t message, size_t slot);
     void Report(DeviceEvent event, CVantrelUSBDevice& device) const;
 
@@ -148,10 +141,7 @@ private:
     bool firstPassDone_ = false;
     bool retryPending_ = false;
     std::vector<std::unique_ptr<CVantrelUSBDevice>> devices_;
-    std::vector<std::unique_ptr<CMpDevicePowerUI>> powerPanels_;
-    std::vector<std::unique_ptr<CDeviceOptionUI>> entries_;
     std::vector<Placeholder> placeholders_;
-    std::vector<std::pair<const CVantrelUSBDevice*, ui::Control*>> pageRoots_;
     // One ripple counter for every device of the program.
     std::shared_ptr<SharedRippleFeed> rippleFeed_ = std::make_shared<SharedRippleFeed>();
 };

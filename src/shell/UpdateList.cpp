@@ -2,8 +2,7 @@
 
 #include <array>
 
-#include "devices/DeviceManager.h"
-#include "panels/DeviceOption.h"
+#include "pages/DeviceSelector.h"
 #include "platform/Registry.h"
 #include "update/UpdateSettings.h"
 
@@ -25,17 +24,15 @@ const UpdateProductRow* RowOf(const std::string& productName) {
 
 }  // namespace
 
-std::vector<UpdateEntry> BuildUpdateList(const CDeviceManager* manager, const RegistryStore& registry,
+std::vector<UpdateEntry> BuildUpdateList(const CDeviceSelector* selector, const RegistryStore& registry,
                                          const std::string& programVersion) {
     const UpdateSettings settings = ReadUpdateSettings(registry);
     std::vector<UpdateEntry> entries;
-    for (size_t k = 0; manager != nullptr && k < manager->Entries().size(); ++k) {
-        const uint16_t version = manager->InstalledVersion(k);
-        const CVantrelUSBDevice* device = manager->Entries()[k]->Device();
+    for (size_t k = 0; selector != nullptr && k < selector->Entries().size(); ++k) {
+        const uint16_t version = selector->InstalledVersion(k);
+        const CVantrelUSBDevice* device = selector->Entries()[k]->Device();
         if (version == 0 || device == nullptr) continue;  // not connected: not handed to the window
-        const int model = device->ModelIndex();
-        if (model < 0 || static_cast<size_t>(model) >= manager->Products().size()) continue;
-        const std::string productName = manager->Products()[static_cast<size_t>(model)].name;
+        const std::string& productName = selector->ProductName(k);
         const UpdateProductRow* row = RowOf(productName);
         if (row == nullptr) continue;
         UpdateEntry entry;

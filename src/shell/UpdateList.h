@@ -8,7 +8,7 @@
 
 namespace m470 {
 
-class CDeviceManager;
+class CDeviceSelector;
 class RegistryStore;
 
 // A product the list can name: its row in the product table and what the
@@ -20,8 +20,8 @@ struct UpdateProductRow {
 };
 
 // The products' entries (installed version not 0) in selector order, then the
-// program's; without a device manager only the program's.
-std::vector<UpdateEntry> BuildUpdateList(const CDeviceManager* manager, const RegistryStore& registry,
+// program's; without a selector only the program's.
+std::vector<UpdateEntry> BuildUpdateList(const CDeviceSelector* selector, const RegistryStore& registry,
                                          const std::string& programVersion);
 
 }  // namespace m470

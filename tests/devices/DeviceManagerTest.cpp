@@ -12,6 +12,7 @@
 #include "ui/MemoryControlTree.h"
 #include "sim/ProductDescriptors.h"
 #include "sim/ProductFirmware.h"
+#include "support/SelectorRig.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 
@@ -27,24 +28,24 @@ protected:
     void SetUp() override {
         window = host.LoadLayout(GetInstallFolder() + "skin/mainwindow.ui");
         ASSERT_NE(window, nullptr);
+        selector = test::MakeSelector(host, channel, pages);
         DeviceManagerUi ui;
-        ui.host = &host;
-        ui.skinFolder = GetInstallFolder() + "skin/";
         ui.owner = &channel;
+        ui.views = selector.get();
         ui.deviceEvents = [this](DeviceEvent event, CVantrelUSBDevice& device) { events.push_back({event, &device}); };
-        ui.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& tree, ui::Control* root) { pages->Build(device, tree, root); };
         manager = std::make_unique<CDeviceManager>(ui, rig.hub.Backend());
         host.SetNotifyCallback([this](const ui::Notification& n) {
-            if (n.event == "timer") manager->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
+            if (n.event == "timer") selector->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
         });
         manager->CreateStartupDevices();
     }
     void TearDown() override {
         pages.reset();  // the pages listen to the devices
+        selector.reset();  // the entries show them
         manager.reset();
     }
     void Scan() { manager->ScanPass(probe); }
-    CDeviceOptionUI& MouseEntry() { return *manager->Entries().at(0); }
+    CDeviceOptionUI& MouseEntry() { return *selector->Entries().at(0); }
     CVantrelMouseDevice& Mouse() { return *manager->Mice().at(0); }
     // The mouse's product row: the model index its link messages carry.
     static uint32_t MouseModel() { return static_cast<uint32_t>(*FindProduct(kProducts, 0x320F, 0x222E, DeviceKind::Mouse)); }
@@ -65,11 +66,12 @@ protected:
         if (message == ui::kMsgInterfaceLost) manager->OnLoss(static_cast<size_t>(wParam));
         if (message == ui::kMsgLink) {
             links.push_back({wParam, lParam});
-            manager->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
+            selector->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
         }
         return 0;
     }};
     std::unique_ptr<CDeviceManager> manager;
+    std::unique_ptr<CDeviceSelector> selector;
     std::unique_ptr<CPageBuilder> pages = std::make_unique<CPageBuilder>();
     CHidDevice probe{rig.hub.Backend()};
 };
@@ -85,7 +87,7 @@ TEST_F(Manager, TheMouseExistsFromStartUpAndShowsWhenPlugged) {
     EXPECT_TRUE(MouseEntry().IsVisible());
     EXPECT_TRUE(MouseEntry().IsSelected());
     EXPECT_FALSE(ui::Ctl(host.Find("No_device_Link")).Visible());
-    EXPECT_EQ(manager->CurrentDevice(), &Mouse());
+    EXPECT_EQ(selector->CurrentDevice(), &Mouse());
     EXPECT_TRUE(Mouse().Transport().Opened());
     EXPECT_FALSE(Mouse().Transport().ReceiverMode());
     EXPECT_TRUE(Mouse().NotifyOpen(false));
@@ -94,8 +96,8 @@ TEST_F(Manager, TheMouseExistsFromStartUpAndShowsWhenPlugged) {
     Mouse().StopLightingThread();
     EXPECT_EQ(Count(command::kReadDeviceInfo, "mouse"), 1u);
     EXPECT_EQ(Count(command::kReadKeyTable, "mouse"), 1u);
-    EXPECT_EQ(ui::Ctl(host.FindUnder(manager->PageRootOf(&Mouse()), "DPI_slider_5")).Value(), 81);
-    EXPECT_EQ(manager->InstalledVersion(0), 0x0107);
+    EXPECT_EQ(ui::Ctl(host.FindUnder(selector->PageRootOf(&Mouse()), "DPI_slider_5")).Value(), 81);
+    EXPECT_EQ(selector->InstalledVersion(0), 0x0107);
 
     rig.hub.Unplug("mouse");
     Scan();
@@ -103,7 +105,7 @@ TEST_F(Manager, TheMouseExistsFromStartUpAndShowsWhenPlugged) {
     EXPECT_FALSE(Mouse().Transport().Opened());
     EXPECT_FALSE(Mouse().NotifyOpen(false));
     EXPECT_TRUE(ui::Ctl(host.Find("No_device_Link")).Visible());
-    EXPECT_EQ(manager->InstalledVersion(0), 0);
+    EXPECT_EQ(selector->InstalledVersion(0), 0);
 }
 
 TEST_F(Manager, ReportsCreatedAttachedAndDetachedDevices) {
@@ -254,8 +256,8 @@ TEST_F(Manager, TheMousepadAppearsOnFirstArrivalAndOthersAreOnlyTraced) {
     rig.hub.PlugAll({"mousepad", "keyboard", "headset"});
     Scan();
     ASSERT_EQ(manager->Pads().size(), 1u);
-    EXPECT_TRUE(manager->Entries().at(1)->IsVisible());
-    EXPECT_TRUE(manager->Entries().at(1)->IsSelected());  // the only entry shown
+    EXPECT_TRUE(selector->Entries().at(1)->IsVisible());
+    EXPECT_TRUE(selector->Entries().at(1)->IsSelected());  // the only entry shown
     rig.hub.Plug("mouse");
     Scan();
     EXPECT_TRUE(MouseEntry().IsVisible());
@@ -263,19 +265,19 @@ TEST_F(Manager, TheMousepadAppearsOnFirstArrivalAndOthersAreOnlyTraced) {
     EXPECT_TRUE(manager->Pads()[0]->NotifyOpen(false));
     // The keyboard and the headset have their objects; the headset reads its
     // events on its one interface.
-    ASSERT_EQ(manager->Entries().size(), 4u);
+    ASSERT_EQ(selector->Entries().size(), 4u);
     ASSERT_EQ(manager->Keyboards().size(), 1u);
-    EXPECT_EQ(manager->Entries()[2]->Device(), manager->Keyboards()[0]);
-    EXPECT_TRUE(manager->Entries()[2]->IsVisible());
-    CVantrelUSBDevice* headset = manager->Entries()[3]->Device();
+    EXPECT_EQ(selector->Entries()[2]->Device(), manager->Keyboards()[0]);
+    EXPECT_TRUE(selector->Entries()[2]->IsVisible());
+    CVantrelUSBDevice* headset = selector->Entries()[3]->Device();
     ASSERT_NE(headset, nullptr);
     EXPECT_EQ(headset->Kind(), DeviceKind::Headset);
     EXPECT_TRUE(headset->Transport().Opened());
     EXPECT_TRUE(headset->NotifyOpen(false));
-    EXPECT_TRUE(manager->Entries()[3]->IsVisible());
+    EXPECT_TRUE(selector->Entries()[3]->IsVisible());
     EXPECT_TRUE(DebugTrace::Contains("添加一个键盘设备"));
     EXPECT_FALSE(DebugTrace::Contains("keyboard: recognised, no page for it in this version"));
-    EXPECT_EQ(manager->Entries()[1]->NormalPicture(), "common/device_ico/hard_mp_device_normal.png");
+    EXPECT_EQ(selector->Entries()[1]->NormalPicture(), "common/device_ico/hard_mp_device_normal.png");
 }
 
 TEST_F(Manager, BatteryThroughTheReceiverWhileCharging) {
@@ -400,6 +402,70 @@ bool Eventually(Condition condition) {
     return condition();
 }
 
+// What the manager tells its views, with no window and no control at all.
+struct RecordingViews : DeviceViews {
+    void Created(CVantrelUSBDevice& device, const ProductRow& row, size_t model) override {
+        seen.push_back(std::string("created ") + row.name + " " + std::to_string(model) +
+                       (device.ModelIndex() == static_cast<int>(model) ? "" : " (model index not set)"));
+    }
+    void Recognised(const ProductRow& row, size_t) override { seen.push_back(std::string("recognised ") + row.name); }
+    void RecognisedLink(size_t, const char* text) override { seen.push_back(std::string("recognised ") + (text ? text : "gone")); }
+    void Attached(CVantrelUSBDevice& device, bool receiver) override {
+        seen.push_back(std::string("attached by ") + (receiver ? "receiver" : "cable") +
+                       (device.Transport().Opened() ? "" : " (not open)"));
+    }
+    void Detached(CVantrelUSBDevice& device) override {
+        seen.push_back(std::string("detached") + (device.Transport().Opened() ? " (still open)" : ""));
+    }
+    void LinkSwitched(CVantrelUSBDevice& device, bool toReceiver) override {
+        seen.push_back(std::string("switched to ") + (toReceiver ? "receiver" : "cable") +
+                       (device.Transport().ReceiverMode() == toReceiver ? "" : " (transport disagrees)"));
+    }
+    std::vector<std::string> seen;
+};
+
+TEST(ManagerViews, AreToldOfEachDeviceItsAttachDetachAndLinkSwitchesInOrder) {
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    RecordingViews views;
+    std::unique_ptr<CDeviceManager> manager;
+    ui::QueuedMessageChannel channel{[&](uint32_t message, intptr_t wParam, intptr_t) -> intptr_t {
+        if (message == ui::kMsgInterfaceArrived) manager->OnArrival(static_cast<size_t>(wParam));
+        if (message == ui::kMsgInterfaceLost) manager->OnLoss(static_cast<size_t>(wParam));
+        return 0;
+    }};
+    DeviceManagerUi ui;
+    ui.owner = &channel;
+    ui.views = &views;
+    manager = std::make_unique<CDeviceManager>(ui, rig.hub.Backend());
+    CHidDevice probe(rig.hub.Backend());
+    manager->CreateStartupDevices();
+    const size_t mouseModel = *FindProduct(kProducts, 0x320F, 0x222E, DeviceKind::Mouse);
+    EXPECT_EQ(views.seen, std::vector<std::string>{"created mouse " + std::to_string(mouseModel)});
+
+    views.seen.clear();
+    rig.hub.Plug("mouse");
+    manager->ScanPass(probe);
+    rig.hub.Plug("mouse-receiver");  // beside the cable: nothing changes
+    manager->ScanPass(probe);
+    EXPECT_EQ(views.seen, std::vector<std::string>{"attached by cable"});
+    views.seen.clear();
+    rig.hub.Unplug("mouse");  // the receiver takes over
+    manager->ScanPass(probe);
+    rig.hub.Plug("mouse");  // the cable has priority again
+    manager->ScanPass(probe);
+    EXPECT_EQ(views.seen, (std::vector<std::string>{"switched to receiver", "switched to cable"}));
+    views.seen.clear();
+    rig.hub.Unplug("mouse-receiver");
+    manager->ScanPass(probe);
+    EXPECT_TRUE(views.seen.empty());  // the cable still links it
+    rig.hub.Unplug("mouse");
+    manager->ScanPass(probe);
+    EXPECT_EQ(views.seen, std::vector<std::string>{"detached"});
+    for (CVantrelUSBDevice* device : manager->Devices()) device->StopLightingThread();
+    manager.reset();
+}
+
 // A manager without a window: what the scan thread does, through the counter.
 class ScanThread : public ::testing::Test {
 protected:
@@ -468,7 +534,7 @@ TEST_F(Manager, TheEntrySaysHowItIsLinkedAndItsFirmware) {
     Scan();
     ui::Control* entryRoot = MouseEntry().Root();
     EXPECT_EQ(ui::Ctl(host.FindUnder(entryRoot, "device_select_state")).Text(), "link_cable_text");
-    const uint16_t version = manager->InstalledVersion(0);
+    const uint16_t version = selector->InstalledVersion(0);
     ASSERT_NE(version, 0);
     char expected[32];
     std::snprintf(expected, sizeof expected, "Firmware %x.%02x", version >> 8, version & 0xFF);

@@ -6,6 +6,7 @@
 #include "platform/Folders.h"
 #include "ui/MemoryControlTree.h"
 #include "sim/ProductFirmware.h"
+#include "support/SelectorRig.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 
@@ -32,19 +33,19 @@ protected:
                                                           return std::make_shared<MouseFirmware>(kLinearSensor);
                                                       }}));
         ASSERT_NE(host.LoadLayout(GetInstallFolder() + "skin/mainwindow.ui"), nullptr);
+        selector = test::MakeSelector(host, channel, pages);
         DeviceManagerUi ui;
-        ui.host = &host;
-        ui.skinFolder = GetInstallFolder() + "skin/";
         ui.owner = &channel;
-        ui.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& tree, ui::Control* root) { pages->Build(device, tree, root); };
+        ui.views = selector.get();
         manager = std::make_unique<CDeviceManager>(ui, rig.hub.Backend(), WithSecondMouse());
         host.SetNotifyCallback([this](const ui::Notification& n) {
-            if (n.event == "timer") manager->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
+            if (n.event == "timer") selector->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
         });
         manager->CreateStartupDevices();
     }
     void TearDown() override {
         pages.reset();  // the pages listen to the devices
+        selector.reset();  // the entries show them
         manager.reset();
     }
     CVantrelMouseDevice* Model(const std::string& name) {
@@ -53,9 +54,9 @@ protected:
         return nullptr;
     }
     size_t EntryOf(const CVantrelUSBDevice* device) {
-        for (size_t i = 0; i < manager->Entries().size(); ++i)
-            if (manager->Entries()[i]->Device() == device) return i;
-        return manager->Entries().size();
+        for (size_t i = 0; i < selector->Entries().size(); ++i)
+            if (selector->Entries()[i]->Device() == device) return i;
+        return selector->Entries().size();
     }
 
     test::TempFolder folder;
@@ -64,10 +65,11 @@ protected:
     ui::QueuedMessageChannel channel{[this](uint32_t message, intptr_t wParam, intptr_t lParam) -> intptr_t {
         if (message == ui::kMsgInterfaceArrived) manager->OnArrival(static_cast<size_t>(wParam));
         if (message == ui::kMsgInterfaceLost) manager->OnLoss(static_cast<size_t>(wParam));
-        if (message == ui::kMsgLink) manager->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
+        if (message == ui::kMsgLink) selector->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
         return 0;
     }};
     std::unique_ptr<CDeviceManager> manager;
+    std::unique_ptr<CDeviceSelector> selector;
     std::unique_ptr<CPageBuilder> pages = std::make_unique<CPageBuilder>();
     CHidDevice probe{rig.hub.Backend()};
 };
@@ -99,16 +101,16 @@ TEST_F(SecondMouseModel, ItsPageComesUpWithItsSensorsScale) {
     EXPECT_TRUE(second.Transport().Opened());
     EXPECT_FALSE(Model("mouse")->Transport().Opened());
     const size_t entry = EntryOf(&second);
-    ASSERT_LT(entry, manager->Entries().size());
-    EXPECT_TRUE(manager->Entries()[entry]->IsVisible());
-    EXPECT_EQ(manager->CurrentDevice(), &second);
+    ASSERT_LT(entry, selector->Entries().size());
+    EXPECT_TRUE(selector->Entries()[entry]->IsVisible());
+    EXPECT_EQ(selector->CurrentDevice(), &second);
     host.AdvanceTime(500);  // the first full read
     second.StopLightingThread();
     EXPECT_EQ(second.Scale().sensor, kLinearSensor);
     // Stage 5 of the factory profile sits at position 81: linear, not three segments.
-    EXPECT_EQ(ui::Ctl(host.FindUnder(manager->PageRootOf(&second), "DPI_slider_5")).Value(), 81);
-    EXPECT_EQ(ui::Ctl(host.FindUnder(manager->PageRootOf(&second), "DPI_edit_5")).Text(), std::to_string(100 + 81 * 100));
-    EXPECT_EQ(manager->InstalledVersion(entry), 0x0110);
+    EXPECT_EQ(ui::Ctl(host.FindUnder(selector->PageRootOf(&second), "DPI_slider_5")).Value(), 81);
+    EXPECT_EQ(ui::Ctl(host.FindUnder(selector->PageRootOf(&second), "DPI_edit_5")).Text(), std::to_string(100 + 81 * 100));
+    EXPECT_EQ(selector->InstalledVersion(entry), 0x0110);
 
     // Its receiver is its twin: the cable leaving moves the device to it.
     rig.hub.Plug("mouse-s2-receiver");

@@ -118,7 +118,7 @@ protected:
     }
 
     CDeviceOptionUI* EntryOf(CVantrelUSBDevice* device) const {
-        for (const auto& entry : window->Manager()->Entries())
+        for (const auto& entry : window->Selector()->Entries())
             if (entry->Device() == device) return entry.get();
         return nullptr;
     }
