@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "devices/MouseProfiledata.h"
+#include "devices/RecordLight.h"
 #include "devices/SensitivityScale.h"
 #include "devices/VantrelUSBDevice.h"
 #include "keys/KeyCaption.h"
@@ -11,13 +12,7 @@
 namespace m470 {
 
 namespace mouse_record {
-inline constexpr size_t kActiveIndex = 0;
-inline constexpr size_t kMode = 1;
-inline constexpr size_t kBrightness = 2;
-inline constexpr size_t kSpeed = 3;  // 4 − speed
-inline constexpr size_t kDirection = 4;
-inline constexpr size_t kSevenColours = 5;
-inline constexpr size_t kRed = 6;
+using namespace record_light;  // the shared head, bytes 0-8
 inline constexpr size_t kCleared = 9;
 inline constexpr size_t kWiredReportRate = 11;
 inline constexpr size_t kActiveStage = 12;

@@ -1,7 +1,8 @@
 #pragma once
-// The lighting bytes at the head of the mouse's and the keyboard's settings
-// records: 2 brightness, 3 four minus speed, 4 direction, 5 seven-colour
-// flag, 6-8 red, green, blue (byte 1, the mode, each device maps itself).
+// The head of the mouse's and the keyboard's settings records: 0 the active
+// record's index, 1 the mode (each device maps its codes itself), then the
+// lighting bytes: 2 brightness, 3 four minus speed, 4 direction, 5
+// seven-colour flag, 6-8 red, green, blue.
 #include <algorithm>
 #include <cstdint>
 
@@ -9,6 +10,7 @@
 
 namespace m470::record_light {
 
+inline constexpr size_t kActiveIndex = 0, kMode = 1;
 inline constexpr size_t kBrightness = 2, kSpeed = 3, kDirection = 4, kSevenColours = 5, kRed = 6;
 
 // Brightness, speed, seven-colour flag and colour from the record; with

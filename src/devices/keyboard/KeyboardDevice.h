@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "devices/RecordLight.h"
 #include "devices/VantrelUSBDevice.h"
 #include "devices/keyboard/KeyboardProfiledata.h"
 #include "devices/keyboard/LogicalKeys.h"
@@ -11,13 +12,7 @@
 namespace m470 {
 
 namespace keyboard_record {
-inline constexpr size_t kActiveIndex = 0;
-inline constexpr size_t kMode = 1;
-inline constexpr size_t kBrightness = 2;
-inline constexpr size_t kSpeed = 3;  // 4 − speed
-inline constexpr size_t kDirection = 4;
-inline constexpr size_t kSevenColours = 5;
-inline constexpr size_t kRed = 6;
+using namespace record_light;  // the shared head, bytes 0-8
 inline constexpr size_t kCleared = 16;
 inline constexpr size_t kSecondaryMode = 18;  // "ZZCCLedMode"
 inline constexpr size_t kWFlag = 19;
