@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "devices/KeyAssignmentModel.h"
 #include "devices/MouseProfiledata.h"
 #include "devices/RecordLight.h"
 #include "devices/SensitivityScale.h"
@@ -45,7 +46,7 @@ inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{
     {0x14, 0x78, 0x02, "mouse_key_fire_key"}, {0xA0, 0x35, 0x00, "mouse_key_mode_cut_key"},
 }};
 
-class CVantrelMouseDevice : public CVantrelUSBDevice {
+class CVantrelMouseDevice : public CVantrelUSBDevice, public KeyAssignmentModel {
 public:
     explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                  const ProductRow& product = DefaultProduct(DeviceKind::Mouse));
@@ -86,16 +87,18 @@ public:
     // The key table was read from the device attached now.
     bool KeyTableRead() const { return keyTableRead_.Current(transport_); }
     std::string Translate(const std::string& key) const;
-    const Translator& Translation() const { return translate_; }
-    // One key's pair stored in the model and the profile document (not
-    // saved), then Keys told.
-    void StoreAssignment(size_t index, const KeyAssignmentPair& pair);
-    std::string MacroFolder() const { return DataFolder(); }
+
+    // KeyAssignmentModel
+    int KeyPanelKind() const override { return 2; }
+    const std::vector<KeyAssignmentPair>& Assignments() const override { return assignments_; }
+    void StoreAssignment(size_t index, const KeyAssignmentPair& pair) override;
+    std::string MacroFolder() const override { return DataFolder(); }
+    const Translator& Translation() const override { return translate_; }
+    int ProfileDeviceIndex() const override { return profile_.GetDeviceIndex(); }
 
     const std::array<uint8_t, kMouseButtons>& SlotMap() const { return slotMap_; }
     const std::array<uint8_t, mouse_record::kSize>& Record() const { return record_; }
     uint8_t ActiveRecordIndex() const { return activeRecord_; }
-    const std::vector<KeyAssignmentPair>& Assignments() const { return assignments_; }
     void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
     CMouseProfiledata& Document() { return profile_; }
     SensitivityScale Scale() const { return SensitivityScale::From(deviceInfo_); }

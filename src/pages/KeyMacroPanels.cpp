@@ -6,20 +6,22 @@
 namespace m470 {
 namespace {
 
-constexpr int kMouseKind = 2;
-constexpr int kKeyFunctionPage = 2;
+constexpr const char* kKeyPanelItem = "KeySetControlItem";
+constexpr const char* kMacroPanelItem = "MacroControlItem";
+constexpr int kKeyAssignmentPage = 2;  // the page's function page while keys are assigned
 constexpr const char* kRowMenuLayout = "macro_action_menu.ui";
 constexpr const char* kStopButton = "macro_btn_stopredio";
 
 }  // namespace
 
-CKeyMacroPanels::CKeyMacroPanels(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate)
+CKeyMacroPanels::CKeyMacroPanels(CDevicePage& page, KeyAssignmentModel& keys)
     : page_(page),
-      mouse_(mouse),
-      keys_(page.Host(), page.Find("KeySetControlItem").Get(), translate),
-      macros_(page.Host(), page.Find("MacroControlItem").Get(), translate) {
+      device_(page.Device()),
+      model_(keys),
+      keys_(page.Host(), page.Find(kKeyPanelItem).Get(), keys.Translation()),
+      macros_(page.Host(), page.Find(kMacroPanelItem).Get(), keys.Translation()) {
     keys_.BindControls();
-    keys_.SetMode(kMouseKind);
+    keys_.SetMode(keys.KeyPanelKind());
     keys_.SetTarget(this);
     keys_.SetWindow({[this](const std::string& key) { Notice(key); },
                      [this](const std::string& text) {
@@ -29,13 +31,19 @@ CKeyMacroPanels::CKeyMacroPanels(CDevicePage& page, CVantrelMouseDevice& mouse, 
     macros_.SetEditorHost(this);
 }
 
+bool CKeyMacroPanels::OnLayout(const CDevicePage& page) { return page.Find(kKeyPanelItem) && page.Find(kMacroPanelItem); }
+
 void CKeyMacroPanels::Reload() {
-    macros_.SetMacroFolder(mouse_.MacroFolder());
+    macros_.SetMacroFolder(model_.MacroFolder());
     macros_.LoadMacroNames();
     keys_.FillMacroList(macros_.MacroNames());
 }
 
 bool CKeyMacroPanels::Take(const ui::Notification& n) {
+    if (n.event == "click_select_end" && page_.GetFunctionPage() == kKeyAssignmentPage) {
+        MarkSelectedKey(selectedKey_);
+        return true;
+    }
     return keys_.HandleNotification(n) || macros_.HandleNotification(n);
 }
 
@@ -55,41 +63,41 @@ void CKeyMacroPanels::SetKeyCapture(bool on) {
     if (window_ != nullptr && window_->setHook) window_->setHook(hook_mode::kSingleKey, on, nullptr);
 }
 
-// ---- the mouse ----
+// ---- the device ----
 
 int CKeyMacroPanels::FunctionPage() const { return page_.GetFunctionPage(); }
 
 bool CKeyMacroPanels::ProfileReadable() const {
     JsonLoadStatus status = JsonLoadStatus::Missing;
-    LoadJson(mouse_.GetProfilePath(), &status);
+    LoadJson(device_.GetProfilePath(), &status);
     return status == JsonLoadStatus::Ok;
 }
 
-std::vector<KeyAssignmentPair> CKeyMacroPanels::KeyAssignments() const { return mouse_.Assignments(); }
+std::vector<KeyAssignmentPair> CKeyMacroPanels::KeyAssignments() const { return model_.Assignments(); }
 
 std::optional<KeyAssignmentPair> CKeyMacroPanels::SelectKey(int index) {
-    const std::vector<KeyAssignmentPair>& keys = mouse_.Assignments();
+    const std::vector<KeyAssignmentPair>& keys = model_.Assignments();
     if (index < 0 || static_cast<size_t>(index) >= keys.size()) return std::nullopt;
     selectedKey_ = index;
-    mouse_.SelectKey(index);
+    device_.SelectKey(index);
     MarkSelectedKey(index);
     return keys[static_cast<size_t>(index)];
 }
 
 void CKeyMacroPanels::StoreSelectedAssignment(const KeyAssignment& current, const KeyAssignment& defaults) {
     if (selectedKey_ < 0) return;
-    mouse_.StoreAssignment(static_cast<size_t>(selectedKey_), {current, defaults});
+    model_.StoreAssignment(static_cast<size_t>(selectedKey_), {current, defaults});
 }
 
-// The captions and default marks are the settings panel's, on Keys.
-void CKeyMacroPanels::RefreshKeyCaptions() { mouse_.Tell(DeviceChange::Keys); }
-std::vector<int> CKeyMacroPanels::CollectUsedMacros() { return mouse_.CollectUsedMacros(); }
-int CKeyMacroPanels::WriteMacros(const std::vector<int>& macros) { return mouse_.WriteMacros(macros); }
-int CKeyMacroPanels::WriteKeyAssignmentsWithMacros(int page) { return mouse_.WriteKeyAssignmentsWithMacros(page); }
-bool CKeyMacroPanels::SaveProfile() { return mouse_.SaveProfile(); }
+// The captions and default marks are the device panel's, on Keys.
+void CKeyMacroPanels::RefreshKeyCaptions() { device_.Tell(DeviceChange::Keys); }
+std::vector<int> CKeyMacroPanels::CollectUsedMacros() { return device_.CollectUsedMacros(); }
+int CKeyMacroPanels::WriteMacros(const std::vector<int>& macros) { return device_.WriteMacros(macros); }
+int CKeyMacroPanels::WriteKeyAssignmentsWithMacros(int page) { return device_.WriteKeyAssignmentsWithMacros(page); }
+bool CKeyMacroPanels::SaveProfile() { return device_.SaveProfile(); }
 void CKeyMacroPanels::RefreshKeyMarks() {
     MarkSelectedKey(-1);
-    mouse_.Tell(DeviceChange::Keys);
+    device_.Tell(DeviceChange::Keys);
 }
 
 void CKeyMacroPanels::MarkSelectedKey(int selected) {
@@ -132,14 +140,14 @@ void CKeyMacroPanels::OpenRowMenu() {
 void CKeyMacroPanels::MacrosChanged(const std::vector<std::string>& names) {
     keys_.FillMacroList(names);
     keys_.ShowCurrent();
-    mouse_.LoadPanelLists();
-    mouse_.Tell(DeviceChange::Keys);
+    device_.LoadPanelLists();
+    device_.Tell(DeviceChange::Keys);
 }
 
-std::vector<KeyAssignmentPair> CKeyMacroPanels::CurrentKeys() { return mouse_.Assignments(); }
+std::vector<KeyAssignmentPair> CKeyMacroPanels::CurrentKeys() { return model_.Assignments(); }
 
 void CKeyMacroPanels::StoreRenumberedKeys(const std::vector<KeyAssignmentPair>& keys) {
-    for (size_t i = 0; i < keys.size(); ++i) mouse_.StoreAssignment(i, keys[i]);
+    for (size_t i = 0; i < keys.size(); ++i) model_.StoreAssignment(i, keys[i]);
     keys_.SaveToDevice();
 }
 
@@ -149,11 +157,11 @@ std::vector<std::string> CKeyMacroPanels::OtherProfiles() {
     if (strip == nullptr) return paths;
     for (int i = 0; i < strip->RowCount(); ++i) {
         const std::string path = strip->GetProfileFilePath(i);
-        if (!path.empty() && path != mouse_.GetProfilePath()) paths.push_back(path);
+        if (!path.empty() && path != device_.GetProfilePath()) paths.push_back(path);
     }
     return paths;
 }
 
-int CKeyMacroPanels::DeviceIndex() { return mouse_.Document().GetDeviceIndex(); }
+int CKeyMacroPanels::DeviceIndex() { return model_.ProfileDeviceIndex(); }
 
 }  // namespace m470

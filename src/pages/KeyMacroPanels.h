@@ -1,9 +1,9 @@
 #pragma once
-// The key assignment panel and the macro editor of a mouse page: the
-// panels' mouse operations, the window's questions and capture, and the
-// notifications of both panels. The selected key is marked on the page's
-// picture; the mouse tells Keys for the rest of the marks and captions.
-#include "devices/MouseDevice.h"
+// The key assignment panel and the macro editor of a mouse or keyboard
+// page: the panels' device operations, the window's questions and capture,
+// and the notifications of both panels. The selected key is marked on the
+// page's picture; the device tells Keys for the rest of the marks and captions.
+#include "devices/KeyAssignmentModel.h"
 #include "pages/DevicePage.h"
 #include "panels/KeySetControlUI.h"
 #include "panels/MacroControlUI.h"
@@ -13,14 +13,18 @@ namespace m470 {
 
 class CKeyMacroPanels : public CPagePanel, public KeySetTarget, public MacroEditorHost {
 public:
-    // On the page's "KeySetControlItem" and "MacroControlItem".
-    CKeyMacroPanels(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate);
+    // On the page's "KeySetControlItem" and "MacroControlItem"; keys is the
+    // page's device.
+    CKeyMacroPanels(CDevicePage& page, KeyAssignmentModel& keys);
+    // The page's layout has places for both panels.
+    static bool OnLayout(const CDevicePage& page);
 
     // nullptr leaves every question unanswered (Cancel).
     void SetWindow(const PanelWindow* window) override { window_ = window; }
     // The device's folder and profile are known: names, lists, captions.
     void Reload();
-    // Both panels keep their own notifications (their rows and lists).
+    // Both panels keep their own notifications (their rows and lists); a
+    // rubber band drawn over the picture leaves the chosen key marked.
     bool Take(const ui::Notification& n) override;
     void OnCapturedKey(int mode, const CapturedKey& key) override;
     void OnCapturedButton(int mode, const CapturedButton& button) override;
@@ -66,7 +70,8 @@ private:
     void MarkSelectedKey(int selected);
 
     CDevicePage& page_;
-    CVantrelMouseDevice& mouse_;
+    CVantrelUSBDevice& device_;
+    KeyAssignmentModel& model_;
     CKeySetControlUI keys_;
     CMacroControlUI macros_;
     const PanelWindow* window_ = nullptr;

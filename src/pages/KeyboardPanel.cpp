@@ -1,6 +1,8 @@
 #include "pages/KeyboardPanel.h"
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "keys/KeyCaption.h"
 #include "platform/Text.h"
@@ -14,17 +16,18 @@ constexpr int kPollingRateChoices = 4;
 std::string Indexed(const char* prefix, int index) { return prefix + std::to_string(index); }
 int ChoiceOrZero(int value, int choices) { return value < 0 || value >= choices ? 0 : value; }
 
-// The strip's tabs on the keyboard page; the key and macro panels are not
-// bound on it yet, so their tabs stay hidden.
+// The strip's tabs on the keyboard page and the settings page of each.
+constexpr int kKeyTab = 2, kMacroTab = 3;
+constexpr int kKeySettingsPage = 2;
+constexpr int kLightingFunctionPage = 1, kKeyFunctionPage = 2;
 constexpr std::array<OptionTabPage, 4> kOptionTabPages{{
     {1, "deng_Op_tab", 0, true},
-    {2, "key_Op_tab", 2, false},
-    {3, "macro_Op_tab", 2, false},
+    {kKeyTab, "key_Op_tab", kKeySettingsPage, true},
+    {kMacroTab, "macro_Op_tab", 3, true},
     {4, "system_Op_tab", 1, true},
 }};
 constexpr SettingsPages kSettingsPages{"keyboard_device_seting_layout", "keyboard_option_layout",
                                        "keyboard_device_seting_option_", kOptionTabPages};
-constexpr const char* kKeysTabOption = "keyboard_device_seting_option_2";
 constexpr const char* kPicture = "keyboard_device_key_light";
 
 // The system tab's controls: which setting each edits.
@@ -42,6 +45,13 @@ constexpr std::array<SettingControl, 6> kSettingControls{{
     {"selectchanged", "wflag_option", KeyboardSetting::WFlag, false},
     {"selectchanged", "winlockflag_option", KeyboardSetting::WinFlag, false},
 }};
+
+// A click on one of the picture's keys, "key_" and its number.
+bool IsKeyButton(const ui::Notification& n) {
+    const std::string_view name = n.senderName;
+    return n.event == "click" && name.size() > 4 && name.starts_with("key_") &&
+           std::all_of(name.begin() + 4, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 // Options report both being chosen and being left: only the choice acts.
 bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender->Selected(); }
@@ -72,7 +82,17 @@ CKeyboardPanel::CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost
         if (const KeyAssignment f = LogicalKeyFunction(j); f.type == 0x20 && f.param1 == 0 && f.param2 == 0)
             picture_.keys[j].SetVisible(false);
     kSettingsPages.HideUnbuiltTabs(host_, page_);
-    Find(kKeysTabOption).SetVisible(false);
+}
+
+void CKeyboardPanel::HideKeyTabs() {
+    kSettingsPages.HideTab(host_, page_, kKeyTab);
+    kSettingsPages.HideTab(host_, page_, kMacroTab);
+}
+
+bool CKeyboardPanel::Take(const ui::Notification& n) {
+    const bool assigning = functionPage_ && functionPage_() == kKeyFunctionPage;
+    if (assigning && (IsKeyButton(n) || n.event == "click_select_end")) return false;
+    return CPagePanel::Take(n);
 }
 
 // ---- drawing ----
@@ -104,7 +124,10 @@ void CKeyboardPanel::ShowOptionTab(int number) {
     if (const OptionTabPage* row = kSettingsPages.BuiltTab(number)) ShowSettingsPage(row->settingsPage);
 }
 
-void CKeyboardPanel::ShowSettingsPage(int page) { kSettingsPages.Show(host_, page_, strip_, page); }
+void CKeyboardPanel::ShowSettingsPage(int page) {
+    kSettingsPages.Show(host_, page_, strip_, page);
+    if (showFunctionPage_) showFunctionPage_(page == kKeySettingsPage ? kKeyFunctionPage : kLightingFunctionPage);
+}
 
 void CKeyboardPanel::ShowKeyTexts() {
     const std::vector<KeyAssignmentPair>& assignments = keyboard_.Assignments();

@@ -2,6 +2,8 @@
 // The keyboard page's own panel: the key picture (legends, tooltips, the
 // custom colours painted by click or rubber band), the system tab's
 // settings and the settings-page switch.
+#include <functional>
+
 #include "devices/keyboard/KeyboardDevice.h"
 #include "pages/DevicePicture.h"
 #include "pages/LightControlUI.h"
@@ -18,10 +20,21 @@ public:
     CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
                    CDeviceProfileUI* strip, CLightControlUI* lights);
 
+    // On the key assignment function page the picture's keys are chosen for
+    // the key panel, not painted: their clicks are left to it.
+    bool Take(const ui::Notification& n) override;
     void Repaint(DeviceChange change) override;
     void RefreshTexts() override;
     void ShowOptionTab(int number) override;
     void ShowSettingsPage(int page);
+    // The page's function page: set as the settings page chosen needs it
+    // (2 key assignment, else 1), read to route the picture's clicks.
+    void SetFunctionPages(std::function<void(int)> show, std::function<int()> current) {
+        showFunctionPage_ = std::move(show);
+        functionPage_ = std::move(current);
+    }
+    // The page has no key and macro panels: their tabs are not offered.
+    void HideKeyTabs();
 
 private:
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
@@ -38,6 +51,8 @@ private:
     const DevicePicture& picture_;
     CDeviceProfileUI* strip_;
     CLightControlUI* lights_;
+    std::function<void(int)> showFunctionPage_;
+    std::function<int()> functionPage_;
 };
 
 }  // namespace m470

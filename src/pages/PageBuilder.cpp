@@ -20,9 +20,7 @@ void BuildMousePage(CDevicePage& page) {
     CMouseSettingsPanel& settings = page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip());
     settings.SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
     page.AddLighting();
-    if (page.Find("KeySetControlItem") && page.Find("MacroControlItem")) {
-        page.Add<CKeyMacroPanels>(page, mouse, mouse.Translation()).Reload();
-    }
+    if (CKeyMacroPanels::OnLayout(page)) page.Add<CKeyMacroPanels>(page, mouse).Reload();
     settings.ShowSettingsPage(0);
 }
 
@@ -51,8 +49,13 @@ void BuildKeyboardPage(CDevicePage& page) {
     CProfileStripPanel& strip = page.AddProfileStrip();
     // After the lighting panel: the custom group it shows follows the keyboard's.
     CLightingPanel& lighting = page.AddLighting();
-    page.Add<CKeyboardPanel>(keyboard, page.Host(), page.Root(), page.Picture(), &strip.Strip(), &lighting.Controls())
-        .ShowSettingsPage(0);
+    CKeyboardPanel& panel =
+        page.Add<CKeyboardPanel>(keyboard, page.Host(), page.Root(), page.Picture(), &strip.Strip(), &lighting.Controls());
+    panel.SetFunctionPages([&page](int kind) { page.ShowFunctionPage(kind); }, [&page] { return page.GetFunctionPage(); });
+    // After the keyboard's panel: a key clicked while keys are assigned is left to them.
+    if (CKeyMacroPanels::OnLayout(page)) page.Add<CKeyMacroPanels>(page, keyboard).Reload();
+    else panel.HideKeyTabs();
+    panel.ShowSettingsPage(0);
 }
 
 // A kind without a page of its own yet: its picture's key buttons only.

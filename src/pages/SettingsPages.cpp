@@ -13,6 +13,11 @@ void SettingsPages::HideUnbuiltTabs(ui::ControlHost& host, ui::Control* page) co
         if (!row.built) ui::Ctl(host.FindUnder(page, row.name)).SetVisible(false);
 }
 
+void SettingsPages::HideTab(ui::ControlHost& host, ui::Control* page, int number) const {
+    for (const OptionTabPage& row : tabs)
+        if (row.tab == number) ui::Ctl(host.FindUnder(page, row.name)).SetVisible(false);
+}
+
 void SettingsPages::Show(ui::ControlHost& host, ui::Control* page, CDeviceProfileUI* strip, int settingsPage) const {
     ui::Ctl stack = host.FindUnder(page, layout);
     const int count = stack ? static_cast<int>(stack.Get()->Children().size()) : 0;

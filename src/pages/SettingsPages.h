@@ -28,6 +28,8 @@ struct SettingsPages {
     // The built tab numbered number, nullptr when none is.
     const OptionTabPage* BuiltTab(int number) const;
     void HideUnbuiltTabs(ui::ControlHost& host, ui::Control* page) const;
+    // A built tab whose panel the page's layout lacks.
+    void HideTab(ui::ControlHost& host, ui::Control* page, int number) const;
     // Shows one settings page (an unknown one is page 0), its option chosen
     // and the strip's tab of it, all without raising events.
     void Show(ui::ControlHost& host, ui::Control* page, CDeviceProfileUI* strip, int settingsPage) const;

@@ -28,7 +28,11 @@ TEST(KeyboardLayout, PageHoldsEveryControlTheKeyboardUses) {
                                     {"wflag_option", ControlType::Option},
                                     {"winlockflag_option", ControlType::Option},
                                     {"DeviceProfileItem", ControlType::Container},
-                                    {"LightControlItem", ControlType::Container}};
+                                    {"LightControlItem", ControlType::Container},
+                                    {"KeySetControlItem", ControlType::Container},
+                                    {"MacroControlItem", ControlType::Container},
+                                    {"keyset_function_combo", ControlType::Combo},
+                                    {"macro_btn_starredio", ControlType::Button}};
     for (int i = 0; i < 4; ++i) {
         required.push_back({"repeat_delay_check_" + std::to_string(i), ControlType::Option});
         required.push_back({"polling_rate_option_" + std::to_string(i), ControlType::Option});

@@ -47,10 +47,12 @@ expect device_select_state[0] text Cable
 expect device_option[1] visible 1
 expect device_select_name[1] text Keyboard
 expect device_select_name[2] text Headset
-# every product has its page now: the keyboard's shows its settings tabs
+# every product has its page now: the keyboard's shows its keys, and its
+# settings are chosen on the strip's tabs only
 click device_select[1]
 wait 100
-expect keyboard_device_seting_option_1 visible 1
+expect keyboard_device_key_light visible 1
+expect keyboard_option_layout visible 0
 click device_select[0]
 wait 100
 click setbtn

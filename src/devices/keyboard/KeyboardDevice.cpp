@@ -109,6 +109,13 @@ void CVantrelKeyboardDevice::LoadProfile() {
     PublishSettings();
 }
 
+void CVantrelKeyboardDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {
+    if (index >= assignments_.size()) return;
+    assignments_[index] = pair;
+    profile_.WriteKeyList(assignments_);
+    Tell(DeviceChange::Keys);
+}
+
 void CVantrelKeyboardDevice::PruneMacroKeys() {
     LoadPanelLists();
     if (!ResetMissingMacros(assignments_, macroNames_.size())) return;

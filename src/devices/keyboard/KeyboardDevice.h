@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "devices/KeyAssignmentModel.h"
 #include "devices/RecordLight.h"
 #include "devices/VantrelUSBDevice.h"
 #include "devices/keyboard/KeyboardProfiledata.h"
@@ -35,7 +36,7 @@ inline constexpr uint32_t kColourPageSize = 512;
 // The six system settings, each a control on the system tab.
 enum class KeyboardSetting { Repeat, RepeatDelay, Key6Flag, PollingRate, WFlag, WinFlag };
 
-class CVantrelKeyboardDevice : public CVantrelUSBDevice {
+class CVantrelKeyboardDevice : public CVantrelUSBDevice, public KeyAssignmentModel {
 public:
     explicit CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                     const ProductRow& product = DefaultProduct(DeviceKind::Keyboard));
@@ -83,11 +84,17 @@ public:
     const std::array<uint8_t, keyboard_record::kSize>& Record() const { return record_; }
     uint8_t ActiveRecordIndex() const { return activeRecord_; }
     KeyboardSystemWords SystemWords() const { return system_; }
-    const std::vector<KeyAssignmentPair>& Assignments() const { return assignments_; }
     void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
     CKeyboardProfiledata& Document() { return profile_; }
     std::string Translate(const std::string& key) const;
-    const Translator& Translation() const { return translate_; }
+
+    // KeyAssignmentModel
+    int KeyPanelKind() const override { return 1; }
+    const std::vector<KeyAssignmentPair>& Assignments() const override { return assignments_; }
+    void StoreAssignment(size_t index, const KeyAssignmentPair& pair) override;
+    std::string MacroFolder() const override { return DataFolder(); }
+    const Translator& Translation() const override { return translate_; }
+    int ProfileDeviceIndex() const override { return profile_.GetDeviceIndex(); }
     int CustomGroup() const { return customGroup_; }
     // The last key reaction a notification asked for: logical key, pressed.
     std::optional<std::pair<size_t, bool>> LastKeyReaction() const;
