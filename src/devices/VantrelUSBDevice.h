@@ -124,6 +124,9 @@ public:
     virtual void SwitchCustomGroup(int group) { (void)group; }
     virtual void RedrawCustomLighting() {}
     virtual void SetCustomColour(int on, bool store) { (void)on, (void)store; }
+    // The profile was just reset to the factory values and applied: what a
+    // product writes beyond its settings then (the keyboard's colour page).
+    virtual void AfterProfileReset() {}
 
     // ---- profiles ----
     // Rows of this model's lighting-mode table.

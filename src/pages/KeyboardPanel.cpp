@@ -59,8 +59,9 @@ bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender-
 }  // namespace
 
 CKeyboardPanel::CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost& host, ui::Control* page,
-                               const DevicePicture& picture, CDeviceProfileUI* strip, CLightControlUI* lights)
-    : keyboard_(keyboard), host_(host), page_(page), picture_(picture), strip_(strip), lights_(lights) {
+                               const DevicePicture& picture, CDeviceProfileUI* strip, CLightControlUI* lights,
+                               PageContext* context)
+    : keyboard_(keyboard), host_(host), page_(page), picture_(picture), strip_(strip), lights_(lights), context_(context) {
     using N = const ui::Notification&;
     for (const SettingControl& control : kSettingControls) {
         const std::string name = control.name;
@@ -180,7 +181,9 @@ void CKeyboardPanel::ClearKeyMarks() {
 // ---- edits ----
 
 void CKeyboardPanel::OnSetting(KeyboardSetting setting, int value) {
-    keyboard_.ChangeSetting(setting, value);
+    // Kept in the profile either way; a record the keyboard did not take is told.
+    const int written = keyboard_.ChangeSetting(setting, value);
+    if (context_ != nullptr) ReportWrite(*context_, written == kResultSuccess ? 0 : -1);
     ShowSystemSettings();
 }
 

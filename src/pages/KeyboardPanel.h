@@ -7,6 +7,7 @@
 #include "devices/keyboard/KeyboardDevice.h"
 #include "pages/DevicePicture.h"
 #include "pages/LightControlUI.h"
+#include "pages/PageContext.h"
 #include "pages/PagePanel.h"
 #include "pages/SettingsPages.h"
 
@@ -15,10 +16,10 @@ namespace m470 {
 class CKeyboardPanel : public CPagePanel {
 public:
     // strip: the page's profile strip, whose tab follows the settings page;
-    // lights: its lighting panel, whose group list follows the custom group
-    // (either may be nullptr).
+    // lights: its lighting panel, whose group list follows the custom group;
+    // context: the window, told of a failed write (any may be nullptr).
     CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
-                   CDeviceProfileUI* strip, CLightControlUI* lights);
+                   CDeviceProfileUI* strip, CLightControlUI* lights, PageContext* context);
 
     // On the key assignment function page the picture's keys are chosen for
     // the key panel, not painted: their clicks are left to it.
@@ -51,6 +52,7 @@ private:
     const DevicePicture& picture_;
     CDeviceProfileUI* strip_;
     CLightControlUI* lights_;
+    PageContext* context_;
     std::function<void(int)> showFunctionPage_;
     std::function<int()> functionPage_;
 };

@@ -50,7 +50,8 @@ void BuildKeyboardPage(CDevicePage& page) {
     // After the lighting panel: the custom group it shows follows the keyboard's.
     CLightingPanel& lighting = page.AddLighting();
     CKeyboardPanel& panel =
-        page.Add<CKeyboardPanel>(keyboard, page.Host(), page.Root(), page.Picture(), &strip.Strip(), &lighting.Controls());
+        page.Add<CKeyboardPanel>(keyboard, page.Host(), page.Root(), page.Picture(), &strip.Strip(),
+                                 &lighting.Controls(), page.Context());
     panel.SetFunctionPages([&page](int kind) { page.ShowFunctionPage(kind); }, [&page] { return page.GetFunctionPage(); });
     // After the keyboard's panel: a key clicked while keys are assigned is left to them.
     if (CKeyMacroPanels::OnLayout(page)) page.Add<CKeyMacroPanels>(page, keyboard).Reload();

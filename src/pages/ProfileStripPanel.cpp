@@ -90,6 +90,7 @@ void CProfileStripPanel::OnReset() {
     if (!Confirmed("message_text_22")) return;
     strip_.ResetProfile();
     Apply();
+    page_.Device().AfterProfileReset();
 }
 
 void CProfileStripPanel::OnRename() {

@@ -334,6 +334,44 @@ TEST_F(VirtualKeyboardPage, LedPositionsPastTheLastAreSkippedOnReadAndWrite) {
     EXPECT_EQ(ProfileFile()["CustomLightMode"]["LightColorInfo"][1][1]["Red"].asInt(), 50);
 }
 
+TEST_F(VirtualKeyboardPage, AfterAResetTheGroupsColoursAreWrittenAtTheirLevels) {
+    Attach("keyboard", LinkWired);
+    ReadAll();
+    const size_t q = 43, w = 44, e = 45;
+    std::vector<KeyColour> colours(kLogicalKeyCount, KeyColour{0, 0, 0, 255});
+    colours[q] = {200, 100, 50, 128};
+    colours[w] = {255, 255, 255, 255};
+    colours[e] = {90, 90, 90, 0};
+    keyboard->Document().SetCustomColours(colours, 2);
+    keyboard->Document().SetCustomGroup(2);
+    rig.hub.Traffic().Clear();
+    keyboard->AfterProfileReset();
+    const auto sent = PagedBytes();
+    ASSERT_EQ(sent.size(), kKeySlots * 3);  // one page, n × 3 bytes
+    EXPECT_EQ(sent.begin()->first, 2 * kPageSize);
+    const auto at = [&](size_t key, size_t channel) { return sent.at(2 * kPageSize + LedPositionOfKey(key) * 3 + channel); };
+    EXPECT_EQ(std::vector<uint8_t>({at(q, 0), at(q, 1), at(q, 2)}), (std::vector<uint8_t>{100, 50, 25}));
+    EXPECT_EQ(at(w, 0), 254);  // 255 × 255 / 256
+    EXPECT_EQ(at(e, 1), 0);    // level 0: dark
+    // The profile keeps the colours as they were; the frame shows them.
+    EXPECT_EQ(keyboard->Document().GetCustomColours(2, kLogicalKeyCount)[q], (KeyColour{200, 100, 50, 128}));
+    EXPECT_EQ(keyboard->CustomGroup(), 2);
+    EXPECT_EQ(keyboard->FrameCopy()[q].red, 200);
+}
+
+TEST_F(VirtualKeyboardPage, TheSecondEffectOffersFourPresetColoursAndWritesTheChosenOne) {
+    Attach("keyboard", LinkWired);
+    ReadAll();
+    ui::Ctl combo(host.Find("light_combo_ZZCCmodeSelect"));
+    ASSERT_EQ(combo.ItemCount(), 4);
+    combo.SelectItem(2, false);
+    rig.hub.Traffic().Clear();
+    Raise("itemselect", "light_combo_ZZCCmodeSelect");
+    ASSERT_EQ(Requests(command::kWriteSettings).size(), 1u);
+    EXPECT_EQ(Memory(command::kReadSettings)[keyboard->ActiveRecordIndex() * kRecordStride + 18], 2);
+    EXPECT_EQ(ProfileFile()["LightInfo"]["ZZCCLedMode"].asInt(), 2);
+}
+
 TEST_F(VirtualKeyboardPage, NotificationsByCodeAndInterface) {
     std::vector<std::pair<int, int>> timers;
     std::mutex timersMutex;

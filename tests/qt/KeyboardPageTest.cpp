@@ -38,10 +38,10 @@ TEST(KeyboardPage, RepeatDelayAndAKeysColourReachProfileAndDeviceAndComeBack) {
 expect device_select_name[1] text Keyboard
 click device_select[1]
 wait 200
-click keyboard_device_seting_option_1
+select system_Op_tab
 select repeat_delay_check_3
 expect repeat_delay_time_label1 text Repeat delay: 1000ms
-click keyboard_device_seting_option_0
+select deng_Op_tab
 item light_combo_modeSelect 20
 wait 100
 click key_43
@@ -98,6 +98,70 @@ quit
     const test::ProgramOutcome again =
         test::RunProgram({"--script", QString::fromStdString(folder.File("again.script"))}, runtime, "keyboard");
     EXPECT_EQ(again.exitCode, 0) << again.err;
+}
+
+
+TEST(KeyboardPage, AFlagTheKeyboardDidNotTakeIsToldAndAResetWritesTheColourPage) {
+    test::TempFolder folder(false);
+    const QString runtime = QString::fromStdString(folder.Path());
+    folder.Write("fail.script", R"(wait 1200
+click device_select[1]
+wait 200
+select system_Op_tab
+virtual fail keyboard 0x06
+click 6flag_option
+expect MessageText text Writing to the device failed.
+click confirm_btn
+wait 100
+# the next write goes through
+click wflag_option
+click device_reset_btn
+click confirm_btn
+wait 200
+quit
+)");
+    const std::string log = folder.File("trace.log");
+    const test::ProgramOutcome run = test::RunProgram({"--script", QString::fromStdString(folder.File("fail.script"))}, runtime,
+                                                      "keyboard", {{"M470_DEBUG_LOG", QString::fromStdString(log)}});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Two settings records tried, the first refused; the reset then wrote
+    // the records again and the colour page of group 0 (n × 3 bytes from 0).
+    int records = 0;
+    size_t pageBytes = 0;
+    bool afterReset = false;
+    for (const auto& request : TracedRequests(log)) {
+        if (request.size() != 64) continue;
+        records += request[3] == 0x06 ? 1 : 0;
+        afterReset = afterReset || records > 2;
+        if (afterReset && request[3] == 0x0B) pageBytes += request[4];
+    }
+    EXPECT_GE(records, 3);
+    EXPECT_EQ(pageBytes, 126u * 3);
+}
+
+
+// Same mode needs a second device: the keyboard's button follows the mouse
+// coming and going while its page is shown.
+TEST(KeyboardPage, TheSameModeButtonFollowsASecondDeviceArrivingAndLeaving) {
+    test::TempFolder folder(false);
+    folder.Write("same.script", R"(wait 1200
+expect device_select_name[1] text Keyboard
+click device_select[1]
+wait 200
+item light_combo_modeSelect[1] 5
+wait 100
+expect deng_same_mode[1] visible 0
+virtual plug mouse
+wait 1500
+expect deng_same_mode[1] visible 1
+virtual unplug mouse
+wait 1500
+expect deng_same_mode[1] visible 0
+quit
+)");
+    const test::ProgramOutcome run = test::RunProgram({"--script", QString::fromStdString(folder.File("same.script"))},
+                                                      QString::fromStdString(folder.Path()), "keyboard");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
 }
 
 }  // namespace

@@ -279,22 +279,24 @@ std::vector<KeyColour> CVantrelKeyboardDevice::FrameColours() const {
     return colours;
 }
 
-std::array<uint8_t, kColourPositions * 3> CVantrelKeyboardDevice::ColourBlock() const {
+std::array<uint8_t, kColourPositions * 3> CVantrelKeyboardDevice::ColourBlock(bool levelled) const {
     std::array<uint8_t, kColourPositions * 3> block{};
     const LedFrame frame = FrameCopy();
     for (size_t i = 0; i < frame.size() && i < kLogicalKeyCount; ++i) {
         const size_t p = ledMap_[i];
         if (p >= kColourPositions) continue;  // absent (255), or past the last position
-        block[p * 3] = frame[i].red;
-        block[p * 3 + 1] = frame[i].green;
-        block[p * 3 + 2] = frame[i].blue;
+        const LedEntry& e = frame[i];
+        const auto channel = [&](uint8_t value) { return levelled ? static_cast<uint8_t>(value * e.level / 256) : value; };
+        block[p * 3] = channel(e.red);
+        block[p * 3 + 1] = channel(e.green);
+        block[p * 3 + 2] = channel(e.blue);
     }
     return block;
 }
 
-int CVantrelKeyboardDevice::SendColourBlock() {
+int CVantrelKeyboardDevice::SendColourBlock(bool levelled) {
     if (!transport_.Opened() || !KeyTablesCurrent()) return kResultNoReply;
-    const auto block = ColourBlock();
+    const auto block = ColourBlock(levelled);
     const size_t length = std::min<size_t>(deviceInfo_.KeySlotCount() * 3u, block.size());
     return transport_.WritePagedBlock(block.data(), length, static_cast<uint32_t>(customGroup_), kColourPageSize);
 }
@@ -349,7 +351,7 @@ int CVantrelKeyboardDevice::WriteColourPage(const std::vector<size_t>& keys) {
     return SendColourBlock();
 }
 
-int CVantrelKeyboardDevice::LoadCustomColours() {
+void CVantrelKeyboardDevice::FrameFromProfileColours() {
     const std::vector<KeyColour> colours = profile_.GetCustomColours(customGroup_, LedCount());
     {
         std::lock_guard lock(frameMutex_);
@@ -357,7 +359,20 @@ int CVantrelKeyboardDevice::LoadCustomColours() {
             frame_[i] = {colours[i].red, colours[i].green, colours[i].blue, colours[i].alpha};
     }
     Tell(DeviceChange::CustomColours);
+}
+
+int CVantrelKeyboardDevice::LoadCustomColours() {
+    FrameFromProfileColours();
     return WriteCustomColourPage();
+}
+
+void CVantrelKeyboardDevice::AfterProfileReset() { WriteLevelledColourPage(); }
+
+int CVantrelKeyboardDevice::WriteLevelledColourPage() {
+    customGroup_ = profile_.GetCustomGroup();
+    FrameFromProfileColours();
+    NoteFrameChanged();
+    return SendColourBlock(true);
 }
 
 void CVantrelKeyboardDevice::SwitchCustomGroup(int group) {
@@ -369,13 +384,7 @@ void CVantrelKeyboardDevice::SwitchCustomGroup(int group) {
 
 void CVantrelKeyboardDevice::RedrawCustomLighting() {
     customGroup_ = profile_.GetCustomGroup();
-    const std::vector<KeyColour> colours = profile_.GetCustomColours(customGroup_, LedCount());
-    {
-        std::lock_guard lock(frameMutex_);
-        for (size_t i = 0; i < frame_.size() && i < colours.size(); ++i)
-            frame_[i] = {colours[i].red, colours[i].green, colours[i].blue, colours[i].alpha};
-    }
-    Tell(DeviceChange::CustomColours);
+    FrameFromProfileColours();
     WriteCustomColourPage();
 }
 

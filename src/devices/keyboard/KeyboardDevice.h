@@ -74,6 +74,10 @@ public:
     // Several keys at once (a rubber band): one page write.
     int WriteColourPage(const std::vector<size_t>& keys);
     int WriteCustomColourPage();
+    // After a reset the current group's colours from the profile, each
+    // channel at its entry's level (channel × level / 256).
+    void AfterProfileReset() override;
+    int WriteLevelledColourPage();
 
     // A system setting chosen on the page: stored, saved and, for the flags
     // and the report rate, written to the device.
@@ -112,9 +116,12 @@ private:
     bool LinkUp();
     // The frame's colours in a zeroed block of every LED position; keys
     // without a position, or one past the block, are left out.
-    std::array<uint8_t, kColourPositions * 3> ColourBlock() const;
-    int SendColourBlock();
+    // levelled: each channel × the entry's level / 256.
+    std::array<uint8_t, kColourPositions * 3> ColourBlock(bool levelled) const;
+    int SendColourBlock(bool levelled = false);
     void StoreCustomColours();
+    // The current group's colours in the profile (missing ones created) as the frame.
+    void FrameFromProfileColours();
 
     Translator translate_;
     CKeyboardProfiledata profile_;
