@@ -199,7 +199,10 @@ void DeviceKeyButton::paintEvent(QPaintEvent*) {
     if (!keyUnsetHidden_ && !keyUnset_.isNull()) painter.drawPixmap(rect(), keyUnset_);
     if (!keySetHidden_ && !keySet_.isNull()) painter.drawPixmap(rect(), keySet_);
     if (!text().isEmpty()) {
-        painter.setPen(QColor(0xe6, 0xea, 0xf0));
+        // A light legend on a dark or dim cap, a dark one on a bright light.
+        const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
+        const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
+        painter.setPen(bright ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
 }

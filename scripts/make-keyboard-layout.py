@@ -6,7 +6,7 @@ their rows), the lighting, system-settings, key and macro tabs and the
 profile strip.
 Run from the project folder after changing the placement below."""
 
-U = 20          # one key unit in pixels
+U = 23          # one key unit in pixels
 GAP = 2         # between key caps
 LEFT = 8 + int(1.5 * U)  # the M-keys column sits left of the main block
 TOP = 8
@@ -62,7 +62,7 @@ def key_widget(j, legend, c, r, w, h):
              f'<property name="userData" stdset="0"><string>key_{j}</string></property>')
     if legend:
         props += (f'<property name="text"><string notr="true">{esc(legend)}</string></property>'
-                  '<property name="font"><font><pointsize>6</pointsize></font></property>')
+                  '<property name="font"><font><pointsize>7</pointsize></font></property>')
     if j in HIDDEN: props += '<property name="visible"><bool>false</bool></property>'
     return f'<widget class="DeviceKeyButton" name="key_{j}">{props}</widget>'
 
@@ -90,6 +90,7 @@ def main():
         '<property name="minimum"><number>0</number></property><property name="maximum"><number>40</number></property></widget></item>' +
         label("repeat_delay_time_label1", "Repeat_Delay_Time") +
         row("repeat_delay_layout", delays) +
+        label("repeat_input_label", "repeat_try_text") +
         '<item><widget class="QLineEdit" name="repeat_input_richedit"/></item>' +
         label("polling_rate_label", "polling_rate_text") +
         row("keyboard_polling_rate_layout", rates) +

@@ -59,6 +59,10 @@ void CKeyMacroPanels::StopCapture() {
     SetKeyCapture(false);
 }
 
+void CKeyMacroPanels::ShowOptionTab(int) {
+    MarkSelectedKey(page_.GetFunctionPage() == kKeyAssignmentPage ? selectedKey_ : -1);
+}
+
 void CKeyMacroPanels::SetKeyCapture(bool on) {
     if (window_ != nullptr && window_->setHook) window_->setHook(hook_mode::kSingleKey, on, nullptr);
 }

@@ -30,6 +30,8 @@ public:
     void OnCapturedButton(int mode, const CapturedButton& button) override;
     // Another device is chosen or the page goes: a recording stops and is saved.
     void StopCapture() override;
+    // The chosen key is marked only while keys are assigned.
+    void ShowOptionTab(int number) override;
     void RefreshTexts() override {
         keys_.RefreshTexts();
         macros_.RefreshTexts();

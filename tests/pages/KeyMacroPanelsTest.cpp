@@ -271,10 +271,13 @@ TEST_F(KeyboardPanels, KeysArePaintedOnTheLightingTabAndChosenOnTheKeysTab) {
     Notify("click_select_end", "keyboard_device_key_light");
     EXPECT_EQ(Sent(command::kWritePagedBlock), 0u);
     EXPECT_EQ(MarkedKeys(), std::vector<size_t>{kKeyW});
-    // The macros tab is the keyboard's too.
+    // The macros tab is the keyboard's too; the chosen key is marked only on the Keys tab.
     devicePage->ShowOptionTab(3);
+    EXPECT_TRUE(MarkedKeys().empty());
     EXPECT_EQ(ui::Ctl(host.Find("keyboard_device_seting_layout")).Page(), 3);
     EXPECT_EQ(devicePage->GetFunctionPage(), 1);
+    devicePage->ShowOptionTab(2);
+    EXPECT_EQ(MarkedKeys(), std::vector<size_t>{kKeyW});
 }
 
 }  // namespace
