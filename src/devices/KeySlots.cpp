@@ -54,4 +54,18 @@ bool ResetMissingMacros(std::vector<KeyAssignmentPair>& keys, size_t macroCount)
     return changed;
 }
 
+bool PruneMissingMacros(std::vector<KeyAssignmentPair>& keys, size_t macroCount, CBasicProfiledata& profile) {
+    if (!ResetMissingMacros(keys, macroCount)) return false;
+    profile.WriteKeyList(keys);
+    return true;
+}
+
+bool StoreKeyPair(std::vector<KeyAssignmentPair>& keys, size_t index, const KeyAssignmentPair& pair,
+                  CBasicProfiledata& profile) {
+    if (index >= keys.size()) return false;
+    keys[index] = pair;
+    profile.WriteKeyList(keys);
+    return true;
+}
+
 }  // namespace m470

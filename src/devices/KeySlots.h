@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "keys/KeyAssignment.h"
+#include "profiles/BasicProfiledata.h"
 
 namespace m470 {
 
@@ -34,5 +35,12 @@ void PlaceKeyFunctions(std::vector<uint8_t>& image, std::span<const uint8_t> slo
 // Keys running a macro number past the catalogue get their default
 // function back; true when any did.
 bool ResetMissingMacros(std::vector<KeyAssignmentPair>& keys, size_t macroCount);
+// The same, and the list written as the profile's key list when any did.
+bool PruneMissingMacros(std::vector<KeyAssignmentPair>& keys, size_t macroCount, CBasicProfiledata& profile);
+
+// One key's pair put into keys and the list written as the profile's key
+// list (not saved); false for a key the list lacks.
+bool StoreKeyPair(std::vector<KeyAssignmentPair>& keys, size_t index, const KeyAssignmentPair& pair,
+                  CBasicProfiledata& profile);
 
 }  // namespace m470

@@ -66,10 +66,7 @@ void CVantrelMouseDevice::PublishSettings() {
 }
 
 void CVantrelMouseDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {
-    if (index >= assignments_.size()) return;
-    assignments_[index] = pair;
-    profile_.WriteKeyList(assignments_);
-    Tell(DeviceChange::Keys);
+    if (StoreKeyPair(assignments_, index, pair, profile_)) Tell(DeviceChange::Keys);
 }
 
 bool CVantrelMouseDevice::KeyIsFactory(size_t button) const {
@@ -128,9 +125,7 @@ void CVantrelMouseDevice::LoadAssignments() {
 
 void CVantrelMouseDevice::PruneMacroKeys() {
     LoadPanelLists();
-    if (!ResetMissingMacros(assignments_, macroNames_.size())) return;
-    profile_.WriteKeyList(assignments_);
-    Tell(DeviceChange::Keys);
+    if (PruneMissingMacros(assignments_, macroNames_.size(), profile_)) Tell(DeviceChange::Keys);
 }
 
 // ---- hardware ----

@@ -110,17 +110,12 @@ void CVantrelKeyboardDevice::LoadProfile() {
 }
 
 void CVantrelKeyboardDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {
-    if (index >= assignments_.size()) return;
-    assignments_[index] = pair;
-    profile_.WriteKeyList(assignments_);
-    Tell(DeviceChange::Keys);
+    if (StoreKeyPair(assignments_, index, pair, profile_)) Tell(DeviceChange::Keys);
 }
 
 void CVantrelKeyboardDevice::PruneMacroKeys() {
     LoadPanelLists();
-    if (!ResetMissingMacros(assignments_, macroNames_.size())) return;
-    profile_.WriteKeyList(assignments_);
-    Tell(DeviceChange::Keys);
+    if (PruneMissingMacros(assignments_, macroNames_.size(), profile_)) Tell(DeviceChange::Keys);
 }
 
 // ---- hardware: keys ----
