@@ -128,6 +128,7 @@ void CKeyboardPanel::ShowOptionTab(int number) {
 void CKeyboardPanel::ShowSettingsPage(int page) {
     kSettingsPages.Show(host_, page_, strip_, page);
     if (showFunctionPage_) showFunctionPage_(page == kKeySettingsPage ? kKeyFunctionPage : kLightingFunctionPage);
+    if (keyboard_.Custom()) ShowColours();
 }
 
 void CKeyboardPanel::ShowKeyTexts() {
@@ -163,13 +164,16 @@ void CKeyboardPanel::ShowSystemSettings() {
     Find(Indexed("polling_rate_option_", ChoiceOrZero(system.PollingRate(), kPollingRateChoices))).SetSelected(true, false);
 }
 
-// The custom colours on the keys.
+// The custom colours on the keys; while keys are assigned they are dark,
+// so that the chosen key and the changed ones stand out.
 void CKeyboardPanel::ShowColours() {
+    const bool lit = !functionPage_ || functionPage_() == kLightingFunctionPage;
     const std::vector<KeyColour> colours = keyboard_.FrameColours();
     for (size_t j = 0; j < picture_.keys.size() && j < colours.size(); ++j) {
         const KeyColour& c = colours[j];
         // Lights take the LED entry's order: red in the low byte.
-        picture_.keys[j].SetLight(c.red | c.green << 8 | static_cast<uint32_t>(c.blue) << 16, 255, true);
+        const uint32_t colour = c.red | c.green << 8 | static_cast<uint32_t>(c.blue) << 16;
+        picture_.keys[j].SetLight(lit ? colour : 0, lit ? 255 : 0, lit);
     }
 }
 

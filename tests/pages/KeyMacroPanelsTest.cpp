@@ -255,14 +255,18 @@ TEST_F(KeyboardPanels, KeysArePaintedOnTheLightingTabAndChosenOnTheKeysTab) {
     light.selectItem = kCustomColourMode;
     light.red = 0x11;
     keyboard->SetLightInfo(light.Words(), light.HalfWord());
+    const uint32_t painted = light.red | light.green << 8 | static_cast<uint32_t>(light.blue) << 16;  // red low
     devicePage->ShowOptionTab(1);
     EXPECT_EQ(devicePage->GetFunctionPage(), 1);
     Notify("click", "key_" + std::to_string(kKeyQ));
     EXPECT_GT(Sent(command::kWritePagedBlock), 0u);
     EXPECT_TRUE(MarkedKeys().empty());
+    EXPECT_EQ(host.Find("key_43")->LightColour(), painted);
+    EXPECT_EQ(host.Find("key_43")->LightLevel(), 255);
 
     rig.hub.Traffic().Clear();
     devicePage->ShowOptionTab(2);
+    EXPECT_EQ(host.Find("key_43")->LightLevel(), 0);  // dark while keys are assigned
     Notify("click", "key_" + std::to_string(kKeyW));
     EXPECT_EQ(Sent(command::kWritePagedBlock), 0u);
     EXPECT_EQ(MarkedKeys(), std::vector<size_t>{kKeyW});
@@ -278,6 +282,8 @@ TEST_F(KeyboardPanels, KeysArePaintedOnTheLightingTabAndChosenOnTheKeysTab) {
     EXPECT_EQ(devicePage->GetFunctionPage(), 1);
     devicePage->ShowOptionTab(2);
     EXPECT_EQ(MarkedKeys(), std::vector<size_t>{kKeyW});
+    devicePage->ShowOptionTab(1);
+    EXPECT_EQ(host.Find("key_43")->LightColour(), painted);  // lit again on the Lighting tab
 }
 
 }  // namespace
