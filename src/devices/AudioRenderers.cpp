@@ -1,5 +1,7 @@
 #include "devices/AudioRenderers.h"
 
+#include "devices/RippleMasks.h"
+
 namespace m470 {
 namespace {
 
@@ -82,21 +84,7 @@ void LightRipples(AudioState& audio, EffectState& effect, TrailState& trail, con
     }
 }
 
-void ShiftRipples(AudioState& audio) {
-    const auto r1 = audio.r1, r2 = audio.r2, r3 = audio.r3, r4 = audio.r4;  // values from before the call
-    for (size_t k = 0; k < 6; ++k) {
-        audio.r1[k] = static_cast<uint8_t>((r1[k] >> 1) | r1[k + 1]);
-        audio.r4[k] = static_cast<uint8_t>((r4[k] << 1) | r4[k + 1]);
-    }
-    audio.r1[6] = static_cast<uint8_t>(r1[6] >> 1);
-    audio.r4[6] = static_cast<uint8_t>(r4[6] << 1);
-    for (size_t k = 1; k < 7; ++k) {
-        audio.r2[k] = static_cast<uint8_t>((r2[k] >> 1) | r2[k - 1]);
-        audio.r3[k] = static_cast<uint8_t>((r3[k] << 1) | r3[k - 1]);
-    }
-    audio.r2[0] = static_cast<uint8_t>(r2[0] >> 1);
-    audio.r3[0] = static_cast<uint8_t>(r3[0] << 1);
-}
+void ShiftRipples(AudioState& audio) { ShiftRippleMasks(audio.r1, audio.r2, audio.r3, audio.r4); }
 
 void ResetAudio(AudioState& audio) {
     audio.r1.fill(0);

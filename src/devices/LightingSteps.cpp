@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "devices/LevelDecay.h"
+
 namespace m470 {
 namespace {
 
@@ -94,23 +96,7 @@ void StepBlinkPalette(EffectState& state, const LightingState& light, LedFrame& 
 void StepOff(EffectState&, const LightingState&, LedFrame& frame) { Fill(frame, {0, 0, 0}, 0); }
 
 void DecayTrail(TrailState& trail, size_t position, int mode) {
-    if (position >= trail.levels.size()) return;
-    uint8_t& level = trail.levels[position];
-    if (level == 0) return;
-    const DecayRow* row = &kDecaySteps.back();
-    for (const DecayRow& candidate : kDecaySteps)
-        if (candidate.mode == mode) row = &candidate;
-    static constexpr std::array<uint8_t, 7> kAtLeast{144, 128, 112, 96, 80, 64, 32};
-    size_t band = 8;
-    for (size_t i = 0; i < kAtLeast.size(); ++i) {
-        if (level >= kAtLeast[i]) {
-            band = i;
-            break;
-        }
-    }
-    if (band == 8 && level > 16) band = 7;
-    const uint8_t step = row->steps[band];
-    level = level > step ? static_cast<uint8_t>(level - step) : 0;
+    if (position < trail.levels.size()) trail.levels[position] = DecayedLevel(trail.levels[position], mode);
 }
 
 void SeedTrail(TrailState& trail, size_t positions) {
