@@ -1,9 +1,13 @@
 // One step of each effect for a mouse-sized (20) and a keyboard-sized (170)
-// frame, and one build of the audio mode's stream.
+// frame, one build of the audio mode's stream, and one step of every
+// keyboard mode (and audio renderer) over its 170 keys.
 #include <benchmark/benchmark.h>
+
+#include <string>
 
 #include "devices/AudioRenderers.h"
 #include "devices/LightingSteps.h"
+#include "devices/keyboard/KeyboardAudioRenderers.h"
 
 namespace {
 
@@ -94,6 +98,60 @@ void StreamBuild(benchmark::State& s) {
         benchmark::DoNotOptimize(bytes.data());
     }
 }
+
+// One keyboard step of the mode; the audio mode is fed its 25 bands before
+// each step (the renderers use them up), the reactive modes get a key press
+// and release every 8 steps.
+void KeyboardMode(benchmark::State& s, uint8_t mode, uint8_t audioMode) {
+    m470::KeyboardEffects fx;
+    m470::ResetEffects(fx);
+    m470::SeedEffect(fx, mode);
+    const m470::LightingState light = Light(mode);
+    const m470::AudioLightInfo audio{audioMode, 0, 0, 20, 255, 0, 0, 1, 0};
+    m470::LedFrame frame(m470::kKeyboardKeys);
+    std::array<uint8_t, m470::kKeyboardKeys> keyMap{};
+    for (size_t k = 0; k < keyMap.size(); ++k) keyMap[k] = static_cast<uint8_t>(k);
+    const m470::KeyboardModeRow* row = m470::KeyboardModeOf(mode);
+    std::array<int32_t, m470::kKeyboardBands> bands{};
+    m470::BeatTotal beat;
+    uint64_t now = 0;
+    uint32_t count = 0;
+    for (auto _ : s) {
+        ++count;
+        if (mode == 29) {
+            for (size_t i = 0; i < bands.size(); ++i) bands[i] = static_cast<int32_t>((count * 37 + i * 80) % 2000);
+            m470::FeedKeyboardSpectrum(fx, bands, mode, audio, beat);
+        }
+        if (count % 8 == 0) m470::KeyReaction(fx, keyMap, mode, static_cast<uint8_t>(count / 8 % 126), count % 16 == 0);
+        m470::KeyboardScene scene{fx, light, 2, audio, frame, now += 16, m470::EffectRandom};
+        row->step(scene);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+
+// The 513-byte LED block of a keyboard frame and the bytes streamed from it.
+void KeyboardStream(benchmark::State& s) {
+    m470::LedFrame frame(m470::kKeyboardKeys, m470::LedEntry{200, 100, 50, 180});
+    std::array<uint8_t, m470::kKeyboardKeys> leds{};
+    for (size_t k = 0; k < leds.size(); ++k) leds[k] = static_cast<uint8_t>(k < 126 ? k : 255);
+    for (auto _ : s) {
+        const auto bytes = m470::KeyboardStreamBytes(m470::KeyboardLedBlock(frame, leds), 126);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+}
+
+const bool kKeyboardModesRegistered = [] {
+    for (int mode = 1; mode <= 30; ++mode) {
+        if (mode == 29 || m470::KeyboardModeOf(static_cast<uint8_t>(mode)) == nullptr) continue;
+        benchmark::RegisterBenchmark(("KeyboardMode/" + std::to_string(mode)).c_str(), KeyboardMode,
+                                     static_cast<uint8_t>(mode), uint8_t{0});
+    }
+    for (int audioMode = 0; audioMode <= 6; ++audioMode)
+        benchmark::RegisterBenchmark(("KeyboardMode/29/audio" + std::to_string(audioMode)).c_str(), KeyboardMode,
+                                     uint8_t{29}, static_cast<uint8_t>(audioMode));
+    benchmark::RegisterBenchmark("KeyboardStream/126", KeyboardStream);
+    return true;
+}();
 
 BENCHMARK(Breathing)->Arg(20)->Arg(170);
 BENCHMARK(Spectrum)->Arg(20)->Arg(170);
