@@ -250,10 +250,15 @@ void CVantrelUSBDevice::RenderLighting() {
     // Another program controls the lighting: send nothing, leave the picture.
     if (lightControlFlag_ == 0) return;
     if (windowActive_) Tell(DeviceChange::Frame);
-    if (CurrentLighting().mode != 11 || !transport_.Opened()) return;
+    if (!StreamsFrame() || !transport_.Opened()) return;
     // After a failed send the stream pauses without holding the UI thread.
     if (TickCount() < streamPausedUntilMs_) return;
-    const LedFrame frame = FrameCopy();
+    if (StreamFrame(FrameCopy()) != kResultSuccess) streamPausedUntilMs_ = TickCount() + kStreamPauseMs;
+}
+
+bool CVantrelUSBDevice::StreamsFrame() const { return CurrentLighting().mode == 11; }
+
+int CVantrelUSBDevice::StreamFrame(const LedFrame& frame) {
     // The hardware cannot run the audio effect: the frame is streamed.
     const size_t leds = transport_.ReceiverMode() ? frame.size() : deviceInfo_.KeySlotCount();
     std::vector<uint8_t> bytes;
@@ -263,8 +268,7 @@ void CVantrelUSBDevice::RenderLighting() {
         const Rgb shown = i < frame.size() ? frame[i].Shown() : Rgb{0, 0, 0};
         bytes.insert(bytes.end(), {shown.red, shown.green, shown.blue});
     }
-    if (transport_.StreamLighting(bytes.data(), bytes.size()) != kResultSuccess)
-        streamPausedUntilMs_ = TickCount() + kStreamPauseMs;
+    return transport_.StreamLighting(bytes.data(), bytes.size());
 }
 
 // ---- profile ----
@@ -467,7 +471,7 @@ std::vector<TimerRequest> CVantrelUSBDevice::OnRenderTimer() {
         return {};
     }
     const int streamMs = transport_.ReceiverMode() ? 50 : 10;
-    if (CurrentLighting().mode == 11 && lightControlFlag_ != 0) return {{kTimerRender, streamMs}};
+    if (StreamsFrame() && lightControlFlag_ != 0) return {{kTimerRender, streamMs}};
     return NextPreviewFrame(version);
 }
 
@@ -670,7 +674,7 @@ void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
 }
 
 bool CVantrelUSBDevice::FrameWanted() const {
-    return previewWanted_ || CurrentLighting().mode == 11 || LedsShowTheFrame();
+    return previewWanted_ || StreamsFrame() || LedsShowTheFrame();
 }
 
 void CVantrelUSBDevice::AdvanceLighting() {
@@ -688,9 +692,13 @@ void CVantrelUSBDevice::AdvanceLighting() {
 
 bool CVantrelUSBDevice::StillEffect(int mode) const { return mode == 2 || mode == 3; }  // static, off
 
-uint32_t CVantrelUSBDevice::TicksToNextStep() const {
+uint32_t CVantrelUSBDevice::StepDueTicks() const {
     const LightingState light = CurrentLighting();
-    const uint32_t due = DueTicks(ModeRow(light.mode), light);
+    return DueTicks(ModeRow(light.mode), light);
+}
+
+uint32_t CVantrelUSBDevice::TicksToNextStep() const {
+    const uint32_t due = StepDueTicks();
     return due > lightingTicks_ ? due - lightingTicks_ : 1;
 }
 

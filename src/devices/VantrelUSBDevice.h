@@ -280,6 +280,12 @@ protected:
     // The product's own LEDs show the host's frame (the headset): the frame
     // is computed and rendered whether or not its picture can be seen.
     virtual bool LedsShowTheFrame() const { return false; }
+    // The frame goes to the product on every render (the mouse's audio mode).
+    virtual bool StreamsFrame() const;
+    // Sends one frame to the product; the transport's result.
+    virtual int StreamFrame(const LedFrame& frame);
+    // Counted ticks from one step to the next in the current mode.
+    virtual uint32_t StepDueTicks() const;
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
     void ShowNotice(const std::string& text, bool isKey) const {
         if (noticeSink_) noticeSink_(text, isKey);
