@@ -112,6 +112,9 @@ void CKeyboardPanel::Repaint(DeviceChange change) {
             ShowColours();
             break;
         case DeviceChange::ProfileList: ClearKeyMarks(); break;
+        case DeviceChange::Frame:
+            if (!keyboard_.Custom()) ShowFrame();
+            break;
         default: break;
     }
 }
@@ -174,6 +177,19 @@ void CKeyboardPanel::ShowColours() {
         // Lights take the LED entry's order: red in the low byte.
         const uint32_t colour = c.red | c.green << 8 | static_cast<uint32_t>(c.blue) << 16;
         picture_.keys[j].SetLight(lit ? colour : 0, lit ? 255 : 0, lit);
+    }
+}
+
+// The effect's frame on the visible keys; hidden keys stay dark.
+void CKeyboardPanel::ShowFrame() {
+    const LedFrame frame = keyboard_.FrameCopy();
+    for (size_t j = 0; j < picture_.keys.size() && j < frame.size(); ++j) {
+        const ui::Control* key = picture_.keys[j].Get();
+        if (key == nullptr) continue;
+        const LedEntry& e = frame[j];
+        const bool shown = key->Visible();
+        picture_.keys[j].SetLight(shown ? e.red | e.green << 8 | static_cast<uint32_t>(e.blue) << 16 : 0, shown ? e.level : 0,
+                                  true);
     }
 }
 

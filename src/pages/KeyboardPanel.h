@@ -42,6 +42,7 @@ private:
     void ShowKeyTexts();
     void ShowSystemSettings();
     void ShowColours();
+    void ShowFrame();
     void ClearKeyMarks();
     void OnSetting(KeyboardSetting setting, int value);
     void OnRubberBand();

@@ -86,9 +86,10 @@ int CVantrelKeyboardDevice::ApplyProfile() {
     profile_.WriteLightInfo(light);
     const int result = CVantrelUSBDevice::ApplyProfile();
     customGroup_ = light.customGroup;
-    if (light.selectItem != previousMode_ || light.selectItem == kCustomColourMode) {
+    if (light.selectItem != previousMode_ || light.selectItem == kCustomColourMode) EnterLightingMode(light.selectItem);
+    {
         std::lock_guard lock(frameMutex_);
-        m470::ResetTrail(trail_);
+        RestartEffect(effects_, light.selectItem);
     }
     previousMode_ = light.selectItem;
     if (light.selectItem == kCustomColourMode) LoadCustomColours();
@@ -216,10 +217,7 @@ bool CVantrelKeyboardDevice::ReadSettingsRecord() {
     light.customGroup = r[kCustomGroup];
     SetLightInfo(light.Words(), light.HalfWord());
     customGroup_ = light.customGroup;
-    if (light.selectItem != previous || light.selectItem == kCustomColourMode) {
-        std::lock_guard lock(frameMutex_);
-        m470::ResetTrail(trail_);
-    }
+    if (light.selectItem != previous || light.selectItem == kCustomColourMode) EnterLightingMode(light.selectItem);
     system_ = WithSetting(system_, KeyboardSetting::Key6Flag, r[kKey6Flag]);
     system_ = WithSetting(system_, KeyboardSetting::WinFlag, r[kWinFlag]);
     system_ = WithSetting(system_, KeyboardSetting::WFlag, r[kWFlag]);
@@ -397,21 +395,6 @@ void CVantrelKeyboardDevice::SetCustomColour(int on, bool store) {
     Tell(DeviceChange::CustomColours);
 }
 
-// ---- lighting ----
-
-void CVantrelKeyboardDevice::LightingTick(uint32_t& ticks) {
-    // The custom colours are the frame: no step draws over them.
-    if (GetLightInfo().selectItem == kCustomColourMode) {
-        ticks = 0;
-        return;
-    }
-    CVantrelUSBDevice::LightingTick(ticks);
-}
-
-bool CVantrelKeyboardDevice::StillEffect(int mode) const {
-    return mode == kCustomColourMode || CVantrelUSBDevice::StillEffect(mode);
-}
-
 // ---- notifications ----
 
 std::optional<std::pair<size_t, bool>> CVantrelKeyboardDevice::LastKeyReaction() const {
@@ -427,13 +410,15 @@ void CVantrelKeyboardDevice::OnNotification(uint16_t code, bool receiver) {
         if (code == 0x0402) groupListReload_ = true;
         RequestSelectorTimer(kTimerReload, 50);
     } else if ((high == 0x05 || high == 0x06) && !receiver) {
-        // Press (0x05) or release (0x06) of the key in slot low.
-        for (size_t j = 0; j < kLogicalKeyCount; ++j) {
+        // Press (0x05) or release (0x06) of the key in slot low; absent keys
+        // share slot 255, which no key uses.
+        for (size_t j = 0; j < kLogicalKeyCount && low != kAbsentKey; ++j) {
             if (keyMap_[j] != low) continue;
             std::lock_guard lock(reactionMutex_);
             lastReaction_ = std::make_pair(j, high == 0x05);
             break;
         }
+        KeyReaction(effects_, keyMap_, GetLightInfo().selectItem, low, high == 0x05);
     } else if ((high == 0x10 || high == 0x11) && transport_.Opened()) {
         RunOnUiThread([this, code] {
             activeRecord_ = static_cast<uint8_t>(code & 0x0F);

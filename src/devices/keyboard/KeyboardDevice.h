@@ -2,10 +2,12 @@
 // The keyboard (kind 1), by cable (0x50C9) or through its receiver (0x50A9).
 #include <array>
 #include <optional>
+#include <span>
 
 #include "devices/KeyAssignmentModel.h"
 #include "devices/RecordLight.h"
 #include "devices/VantrelUSBDevice.h"
+#include "devices/keyboard/KeyboardLightingSteps.h"
 #include "devices/keyboard/KeyboardProfiledata.h"
 #include "devices/keyboard/LogicalKeys.h"
 #include "platform/Translator.h"
@@ -103,11 +105,19 @@ public:
     // The last key reaction a notification asked for: logical key, pressed.
     std::optional<std::pair<size_t, bool>> LastKeyReaction() const;
 
+    // Spectrum bands for the audio mode (up to 25), and the fixed values
+    // whose first three colour the keys in mode 30.
+    void FeedKeyboardSpectrum(std::span<const int32_t> bands);
+    void FeedAudioBands(const std::vector<int32_t>& bands) override;
+
 protected:
     void OnNotification(uint16_t code, bool receiver) override;
     CBasicProfiledata& Profile() override { return profile_; }
     void LightingTick(uint32_t& ticks) override;
     bool StillEffect(int mode) const override;
+    bool StreamsFrame() const override;
+    int StreamFrame(const LedFrame& frame) override;
+    uint32_t StepDueTicks() const override;
 
 private:
     bool ReadKeyTables();
@@ -120,6 +130,8 @@ private:
     std::array<uint8_t, kColourPositions * 3> ColourBlock(bool levelled) const;
     int SendColourBlock(bool levelled = false);
     void StoreCustomColours();
+    // The effect state restarts for the mode (entered, or the custom mode again).
+    void EnterLightingMode(uint8_t mode);
     // The current group's colours in the profile (missing ones created) as the frame.
     void FrameFromProfileColours();
 
@@ -135,6 +147,9 @@ private:
     int customGroup_ = 0;
     uint8_t previousMode_ = 0xFF;
     bool groupListReload_ = false;  // a 0x0402 came: reload the profile list on the next reload
+    // Written by the lighting thread under the frame lock; key reactions
+    // from the notification thread change its shared bytes only.
+    KeyboardEffects effects_;
     mutable std::mutex reactionMutex_;
     std::optional<std::pair<size_t, bool>> lastReaction_;
 };
