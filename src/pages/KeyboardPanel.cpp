@@ -104,16 +104,16 @@ void CKeyboardPanel::Repaint(DeviceChange change) {
             ShowKeyTexts();
             if (lights_ != nullptr) lights_->SelectCustomGroup(keyboard_.CustomGroup());
             ShowSystemSettings();
-            if (keyboard_.Custom()) ShowColours();
+            if (keyboard_.Custom()) ShowLights(false);
             break;
         case DeviceChange::Keys: ShowKeyTexts(); break;
         case DeviceChange::CustomColours:
             if (lights_ != nullptr) lights_->SelectCustomGroup(keyboard_.CustomGroup());
-            ShowColours();
+            ShowLights(false);
             break;
         case DeviceChange::ProfileList: ClearKeyMarks(); break;
         case DeviceChange::Frame:
-            if (!keyboard_.Custom()) ShowFrame();
+            if (!keyboard_.Custom()) ShowLights(true);
             break;
         default: break;
     }
@@ -131,7 +131,7 @@ void CKeyboardPanel::ShowOptionTab(int number) {
 void CKeyboardPanel::ShowSettingsPage(int page) {
     kSettingsPages.Show(host_, page_, strip_, page);
     if (showFunctionPage_) showFunctionPage_(page == kKeySettingsPage ? kKeyFunctionPage : kLightingFunctionPage);
-    if (keyboard_.Custom()) ShowColours();
+    ShowLights(!keyboard_.Custom());
 }
 
 void CKeyboardPanel::ShowKeyTexts() {
@@ -167,29 +167,20 @@ void CKeyboardPanel::ShowSystemSettings() {
     Find(Indexed("polling_rate_option_", ChoiceOrZero(system.PollingRate(), kPollingRateChoices))).SetSelected(true, false);
 }
 
-// The custom colours on the keys; while keys are assigned they are dark,
-// so that the chosen key and the changed ones stand out.
-void CKeyboardPanel::ShowColours() {
+// The keys lit as the frame has them: the custom colours at full level, an
+// effect at its own levels. While keys are assigned they are dark, so that
+// the chosen key and the changed ones stand out; hidden keys stay dark.
+void CKeyboardPanel::ShowLights(bool effectLevels) {
     const bool lit = !functionPage_ || functionPage_() == kLightingFunctionPage;
-    const std::vector<KeyColour> colours = keyboard_.FrameColours();
-    for (size_t j = 0; j < picture_.keys.size() && j < colours.size(); ++j) {
-        const KeyColour& c = colours[j];
-        // Lights take the LED entry's order: red in the low byte.
-        const uint32_t colour = c.red | c.green << 8 | static_cast<uint32_t>(c.blue) << 16;
-        picture_.keys[j].SetLight(lit ? colour : 0, lit ? 255 : 0, lit);
-    }
-}
-
-// The effect's frame on the visible keys; hidden keys stay dark.
-void CKeyboardPanel::ShowFrame() {
     const LedFrame frame = keyboard_.FrameCopy();
     for (size_t j = 0; j < picture_.keys.size() && j < frame.size(); ++j) {
         const ui::Control* key = picture_.keys[j].Get();
         if (key == nullptr) continue;
         const LedEntry& e = frame[j];
-        const bool shown = key->Visible();
-        picture_.keys[j].SetLight(shown ? e.red | e.green << 8 | static_cast<uint32_t>(e.blue) << 16 : 0, shown ? e.level : 0,
-                                  true);
+        const bool on = lit && (!effectLevels || key->Visible());
+        // Lights take the LED entry's order: red in the low byte.
+        const uint32_t colour = e.red | e.green << 8 | static_cast<uint32_t>(e.blue) << 16;
+        picture_.keys[j].SetLight(on ? colour : 0, on ? (effectLevels ? e.level : 255) : 0, on);
     }
 }
 

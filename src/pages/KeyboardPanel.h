@@ -41,8 +41,7 @@ private:
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
     void ShowKeyTexts();
     void ShowSystemSettings();
-    void ShowColours();
-    void ShowFrame();
+    void ShowLights(bool effectLevels);
     void ClearKeyMarks();
     void OnSetting(KeyboardSetting setting, int value);
     void OnRubberBand();

@@ -83,8 +83,15 @@ TEST_F(KeyboardLightingOnTheWire, FixedColourGoesToEachKeysLedAsSlotCountTimesTh
         expected[p * 3 + 2] = 0xF0 * 195 >> 8;
     }
     for (const auto& [offset, value] : expected) EXPECT_EQ(sent.at(offset), value) << offset;
-    // The picture shows the same keys.
+    // The picture shows the same keys, and none while keys are assigned.
     EXPECT_EQ(KeyLight(43), 0x10u | 0x80u << 8 | 0xF0u << 16);
+    EXPECT_EQ(host.Find("key_43")->LightLevel(), 195);
+    devicePage->ShowOptionTab(2);
+    EXPECT_EQ(host.Find("key_43")->LightLevel(), 0);
+    keyboard->RenderLighting();
+    EXPECT_EQ(host.Find("key_43")->LightLevel(), 0);
+    devicePage->ShowOptionTab(1);
+    EXPECT_EQ(host.Find("key_43")->LightLevel(), 195);
 }
 
 TEST_F(KeyboardLightingOnTheWire, AudioFrameIsStreamedAndOtherModesOnlyShowThePicture) {
