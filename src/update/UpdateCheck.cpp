@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -17,9 +18,11 @@ namespace {
 bool IsHex(const UpdateEntry& entry) { return entry.type != kTypeProgram; }
 
 // A JSON member as text, whether the service sent it as text or number.
+// Every whole number JSON can hold is taken, above the signed 64-bit range too.
 std::string TextOf(const Json::Value& value) {
     if (value.isString()) return value.asString();
-    if (value.isIntegral()) return std::to_string(value.asLargestInt());
+    if (value.isUInt64()) return std::to_string(value.asUInt64());
+    if (value.isInt64()) return std::to_string(value.asInt64());
     return {};
 }
 
@@ -33,6 +36,13 @@ std::optional<uint32_t> ReadNumber(const std::string& text, int base) {
 }
 
 uint32_t NumberOf(const std::string& text, int base) { return ReadNumber(text, base).value_or(0); }
+
+// A device id that does not fit one is no id (0).
+int DeviceIdOf(const Json::Value& value) {
+    if (value.isInt()) return value.asInt();
+    const uint32_t number = NumberOf(TextOf(value), 10);
+    return number <= static_cast<uint32_t>(std::numeric_limits<int>::max()) ? static_cast<int>(number) : 0;
+}
 
 }  // namespace
 
@@ -87,7 +97,7 @@ UpdateResult ReadAnswer(const UpdateEntry& entry, const char* answer, size_t len
     }
     result.url = TextOf(reply["path"]);
     result.serverVersionName = TextOf(reply["version_name"]);
-    result.deviceId = reply["device_id"].isIntegral() ? reply["device_id"].asInt() : NumberOf(TextOf(reply["device_id"]), 10);
+    result.deviceId = DeviceIdOf(reply["device_id"]);
     result.sha256 = TextOf(reply["sha256"]);
     result.newestText = hex ? "V" + version : result.serverVersionName;
     // The program keeps its dotted version label where it has one ("V0.1.0", not "V10").

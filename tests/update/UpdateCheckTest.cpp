@@ -141,6 +141,34 @@ TEST_F(UpdateAnswers, AnAnswerWithoutAReadableVersionGivesNoInformation) {
     EXPECT_EQ(Check(Mouse(0x0105)).status, item_state::kUpToDate);
 }
 
+// JSON numbers outside the ranges of int and of int64 are read or refused,
+// never fatal to the program (a service, or whatever answers in its place,
+// may send any of them).
+TEST(UpdateAnswer, NumbersBeyondTheIntegerRangesAreReadOrRefusedNotFatal) {
+    const auto read = [](const UpdateEntry& entry, const std::string& body) {
+        return ReadAnswer(entry, body.data(), body.size());
+    };
+    const UpdateResult bigId = read(Mouse(0x0105), R"({"version":"0106","device_id":3000000000})");
+    EXPECT_FALSE(bigId.failed);
+    EXPECT_EQ(bigId.status, item_state::kNeedsUpdate);
+    EXPECT_EQ(bigId.deviceId, 0);
+    EXPECT_EQ(read(Mouse(0x0105), R"({"version":"0106","device_id":"3000000000"})").deviceId, 0);
+    EXPECT_EQ(read(Mouse(0x0105), R"({"version":"0106","device_id":18446744073709551615})").deviceId, 0);
+    EXPECT_EQ(read(Mouse(0x0105), R"({"version":"0106","device_id":-7})").deviceId, -7);
+    EXPECT_EQ(read(Mouse(0x0105), R"({"version":"0106","device_id":"12"})").deviceId, 12);
+    // Above the signed 64-bit range: too large to compare, so no information.
+    const UpdateResult huge = read(Program(210), R"({"version":18446744073709551615,"version_name":"9"})");
+    EXPECT_TRUE(huge.failed);
+    EXPECT_EQ(huge.status, item_state::kNoInformation);
+    EXPECT_TRUE(read(Mouse(0x0105), R"({"version":10000000000000000000})").failed);
+    // A whole number written as a real is that number.
+    EXPECT_EQ(read(Program(210), R"({"version":211.0})").status, item_state::kNeedsUpdate);
+    EXPECT_EQ(read(Program(210), R"({"version":210.0})").status, item_state::kUpToDate);
+    const UpdateResult text = read(Mouse(0x0105), R"({"version":"0106","sha256":18446744073709551615,"path":-9223372036854775808})");
+    EXPECT_EQ(text.sha256, "18446744073709551615");
+    EXPECT_EQ(text.url, "-9223372036854775808");
+}
+
 TEST_F(UpdateAnswers, NoAnswerKeepsTheListNameAndFails) {
     HttpClient client;
     const std::string refused = "https://127.0.0.1:" + std::to_string(LoopbackServer::RefusedPort()) + "/api/";
