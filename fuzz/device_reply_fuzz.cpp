@@ -67,6 +67,7 @@ struct Rig {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     fuzz::ScratchFolder();  // profiles go to the scratch folder
     static Rig<CVantrelMouseDevice> mouse(0x222E, "mousedevice.ui");
     static Rig<CVantrelMousePadDevice> pad(0x1004, "mousepaddevice.ui");

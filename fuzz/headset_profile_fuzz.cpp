@@ -56,7 +56,9 @@ void Edit(CHeadsetAudioSettings& settings, uint8_t choice) {
     EqualiserLevels levels{};
     levels.fill(choice % 13);
     settings.SaveCustom("Fuzzed", levels);
-    for (int index = 0; index < static_cast<int>(settings.Names().size()); ++index) settings.SelectCustom(index);
+    // The first few and the last: a list of thousands would spend the run on saves.
+    const int names = static_cast<int>(settings.Names().size());
+    for (int index = 0; index < names; index = index < 3 ? index + 1 : std::max(index + 1, names - 1)) settings.SelectCustom(index);
     if (!settings.Names().empty()) settings.DeleteCustom(choice % static_cast<int>(settings.Names().size()));
     settings.SelectPreset(equaliser::kCustom);
 }
@@ -64,6 +66,7 @@ void Edit(CHeadsetAudioSettings& settings, uint8_t choice) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     fuzz::ScratchFolder();  // the device folder lies in the scratch folder
     static Headset headset;
     CVantrelHS6533Device& device = *headset.device;

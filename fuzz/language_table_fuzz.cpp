@@ -13,6 +13,7 @@
 using namespace m470;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     const std::string folder = fuzz::EmptyFolder("language");
     const std::string tablePath = folder + "table.json";
     fuzz::WriteFile(tablePath, bytes, size);

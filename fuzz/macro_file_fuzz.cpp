@@ -13,6 +13,7 @@
 using namespace m470;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     const std::string folder = fuzz::EmptyFolder("macros");
     // The same bytes serve as the catalogue and as the file of a macro.
     fuzz::WriteFile(folder + kMacroCatalogue, bytes, size);

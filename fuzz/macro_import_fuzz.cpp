@@ -31,6 +31,7 @@ bool SameEntries(const std::vector<MacroEntry>& a, const std::vector<MacroEntry>
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     const std::string folder = fuzz::EmptyFolder("library");
     const std::string outside = fuzz::EmptyFolder("outside");
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);

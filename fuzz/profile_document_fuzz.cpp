@@ -24,6 +24,7 @@ CBasicProfiledata Open(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     const std::string folder = fuzz::EmptyFolder("profile");
     const std::string path = folder + "2024_01_01_00_00_00_000.Json";
     fuzz::WriteFile(path, bytes, size);

@@ -31,6 +31,7 @@ struct Strip {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     static Strip strip;
     if (strip.root == nullptr) fuzz::Fail("skin/deviceprofile.ui is missing beside the executable");
     const std::string folder = fuzz::EmptyFolder("mouse");

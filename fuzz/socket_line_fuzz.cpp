@@ -10,6 +10,7 @@
 using namespace m470;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     const std::string line(reinterpret_cast<const char*>(bytes), size);
     const std::optional<qt::InstanceMessage> message = qt::ParseInstanceMessage(line);
     if (!message) return 0;

@@ -53,6 +53,7 @@ void CheckFileName(const std::string& name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const fuzz::OneInput run;
     // Exactly size bytes, no terminating zero: reading past the answer is caught.
     const char* answer = reinterpret_cast<const char*>(bytes);
     for (const UpdateEntry& entry : kEntries) CheckAnswer(entry, ReadAnswer(entry, answer, size));
