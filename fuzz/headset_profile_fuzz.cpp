@@ -1,5 +1,5 @@
 // A headset profile (the factory HD.Json form) from outside: the headset
-// page loads it without crashing, builds its record and shows its panels;
+// page loads it without crashing, builds its record and shows its settings;
 // after the audio edits a user makes the file is valid, reads back as the
 // same section and the same audio settings, and a second save writes the
 // same bytes.
@@ -11,6 +11,7 @@
 
 #include "FuzzSupport.h"
 #include "devices/HS6533Device.h"
+#include "pages/PageBuilder.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "ui/MemoryControlTree.h"
@@ -22,6 +23,7 @@ namespace {
 struct Headset {
     ui::MemoryControlHost host;
     std::unique_ptr<CVantrelHS6533Device> device;
+    std::unique_ptr<CDevicePage> view;  // shows what the device tells
     std::string path;
 
     Headset() {
@@ -29,8 +31,7 @@ struct Headset {
         if (page == nullptr) fuzz::Fail("the headset layout is missing beside the executable");
         // No audio library: the settings are kept in the profile all the same.
         device = std::make_unique<CVantrelHS6533Device>(nullptr, DefaultProduct(DeviceKind::Headset), "/nonexistent/libaudio.so");
-        device->SetUi(&host, page);
-        device->BindKeyButtons();
+        view = CPageBuilder::MakePage(*device, host, page, nullptr);
         // The profile strip chose the profile file: the one the page reads.
         device->LoadAssignments();
         path = device->GetProfilePath();
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     device.LoadAssignments();
     if (device.GetProfilePath() != path) fuzz::Fail("the headset read another profile file");
     device.RecordToWrite();
-    device.RefreshPanels();
+    device.PublishSettings();
     CHeadsetAudioSettings& settings = device.AudioSettings();
     Edit(settings, size > 0 ? bytes[size - 1] : 0);
     if (!device.HeadsetProfile().Save()) fuzz::Fail("a headset profile in a writable folder could not be saved");

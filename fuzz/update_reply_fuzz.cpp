@@ -38,7 +38,9 @@ void CheckAnswer(const UpdateEntry& entry, const UpdateResult& result) {
     const std::string digits = result.newestText.substr(1);
     char* end = nullptr;
     const unsigned long long newest = std::strtoull(digits.c_str(), &end, 16);
-    if (*end != '\0' || digits.size() > 8) fuzz::Fail("the newest version shown is no hex number");
+    // Leading zeros are allowed ("0106"), so only the value has to fit 32 bits.
+    if (digits.empty() || *end != '\0' || newest > 0xFFFFFFFFull || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        fuzz::Fail("the newest version shown is no 32-bit hex number");
     if ((entry.installedVersion < newest) != (result.status == kNeedsUpdate))
         fuzz::Fail("the state does not follow the versions");
 }
