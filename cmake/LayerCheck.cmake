@@ -1,6 +1,7 @@
 # Fails the build when a source folder includes a folder above it. Run as
 # cmake -DSOURCE_DIR=<src> -DSTAMP=<file> -P LayerCheck.cmake.
-# Each folder's rank; a file may include its own folder and lower ranks.
+# Each folder's rank; a file may include its own folder and lower ranks,
+# not a folder of its own rank.
 set(ranks
   platform 0
   ui 1
@@ -37,18 +38,38 @@ foreach(source IN LISTS sources)
     list(APPEND faults "${source}: folder ${folder} has no layer")
     continue()
   endif()
-  file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^#include \"[a-z_]+/")
+  # Any include line, however spaced, quoted or bracketed.
+  file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS includes)
-    string(REGEX MATCH "^#include \"([a-z_]+)/" _ "${line}")
+    if(NOT line MATCHES "^[ \t]*#[ \t]*include[ \t]*([\"<])([^\">]*)")
+      continue()
+    endif()
+    set(quoted "${CMAKE_MATCH_1}")
+    set(path "${CMAKE_MATCH_2}")
+    # Paths start at the source folder: one that climbs hides its layer.
+    if(path MATCHES "(^|/)\\.\\.(/|$)")
+      list(APPEND faults "${source}: ${line} climbs out of its folder (name the folder instead)")
+      continue()
+    endif()
+    if(NOT path MATCHES "^([^/]+)/")
+      continue()  # a header beside the file
+    endif()
     set(target "${CMAKE_MATCH_1}")
     rank_of("${target}" theirs)
-    if(theirs STREQUAL "" OR theirs GREATER own)
-      list(APPEND faults "${source}: ${line} points up (${folder} below ${target})")
+    if(theirs STREQUAL "")
+      # A system header in brackets; in quotes, a folder with no layer.
+      if(quoted STREQUAL "\"")
+        list(APPEND faults "${source}: ${line} names ${target}, which has no layer")
+      endif()
+    elseif(NOT target STREQUAL folder AND NOT theirs LESS own)
+      # Folders of one rank are peers: one including another would tie them
+      # in a cycle the link order does not show.
+      list(APPEND faults "${source}: ${line} points up or sideways (${folder} at ${own}, ${target} at ${theirs})")
     endif()
   endforeach()
 endforeach()
 if(faults)
   list(JOIN faults "\n  " text)
-  message(FATAL_ERROR "upward includes:\n  ${text}")
+  message(FATAL_ERROR "includes across the layers:\n  ${text}")
 endif()
 file(WRITE ${STAMP} "layers checked\n")
