@@ -86,16 +86,17 @@ void CVantrelMouseDevice::SetStagePosition(size_t stage, int position) {
     stages_[stage].dpiX = static_cast<uint16_t>(std::clamp(position, 0, SensitivityScale::kMaxPosition));
 }
 
-void CVantrelMouseDevice::CommitStages() {
+int CVantrelMouseDevice::CommitStages() {
     profile_.WriteStages(stages_);
-    SaveAndWrite();
+    return SaveAndWrite();
 }
 
-void CVantrelMouseDevice::CommitSystem(const SystemSettings& settings, bool write) {
+int CVantrelMouseDevice::CommitSystem(const SystemSettings& settings, bool write) {
     system_ = settings;
     profile_.WriteSystemSettings(system_);
-    if (write) SaveAndWrite();
-    else SaveProfile();
+    if (write) return SaveAndWrite();
+    SaveProfile();
+    return kResultSuccess;
 }
 
 // ---- profile ----
@@ -294,9 +295,9 @@ void CVantrelMouseDevice::OnNotification(uint16_t code, bool receiver) {
     }
 }
 
-void CVantrelMouseDevice::SaveAndWrite() {
+int CVantrelMouseDevice::SaveAndWrite() {
     SaveProfile();
-    WriteToDevice(0, 0, 1, screenWidth_, screenHeight_);
+    return WriteToDevice(0, 0, 1, screenWidth_, screenHeight_);
 }
 
 }  // namespace m470

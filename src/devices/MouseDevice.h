@@ -77,11 +77,12 @@ public:
     // Any of the six stages; the position is clamped to the scale.
     void SetStagePosition(size_t stage, int position);
     void SetActiveStage(int stage) { profile_.SetActiveStage(stage); }
-    // The stages stored in the profile, saved and written to the device.
-    void CommitStages();
+    // The stages stored in the profile, saved and written to the device; the write's result.
+    int CommitStages();
     const SystemSettings& System() const { return system_; }
     // The system values stored and saved; written too when asked (the report rate).
-    void CommitSystem(const SystemSettings& settings, bool write);
+    // The write's result (success when nothing was to be written).
+    int CommitSystem(const SystemSettings& settings, bool write);
     // The button still has its factory function.
     bool KeyIsFactory(size_t button) const;
     // The key table was read from the device attached now.
@@ -115,7 +116,7 @@ private:
     int ReadRecordBytes();
     bool LinkUp();
     std::vector<int> MacroNumbering() const;
-    void SaveAndWrite();
+    int SaveAndWrite();
 
     Translator translate_;
     CMouseProfiledata profile_;

@@ -65,8 +65,8 @@ bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender-
 }  // namespace
 
 CMouseSettingsPanel::CMouseSettingsPanel(CVantrelMouseDevice& mouse, ui::ControlHost& host, ui::Control* page,
-                                         const DevicePicture& picture, CDeviceProfileUI* strip)
-    : mouse_(mouse), host_(host), page_(page), picture_(picture), strip_(strip) {
+                                         const DevicePicture& picture, CDeviceProfileUI* strip, PageContext* context)
+    : mouse_(mouse), host_(host), page_(page), picture_(picture), strip_(strip), context_(context) {
     using N = const ui::Notification&;
     routes_.Add("selectchanged", "DPI_enable_check_", [this](N, int i) { OnStageEnabled(i); })
         .Add("selectchanged", "DPI_select_check_", [this](N n, int i) { if (Chosen(n)) OnStageSelected(i); })
@@ -186,11 +186,15 @@ void CMouseSettingsPanel::RefreshKeyInfo() {
 
 // ---- edits ----
 
+void CMouseSettingsPanel::Told(int result) const {
+    if (context_ != nullptr && result != kResultSuccess) ReportWrite(*context_, -1);
+}
+
 void CMouseSettingsPanel::OnStageEnabled(int stage) {
     if (stage < 0) return;
     const auto index = static_cast<size_t>(stage);
     if (!mouse_.SetStageEnabled(index, Find(Indexed("DPI_enable_check_", index)).Selected())) return;
-    mouse_.CommitStages();
+    Told(mouse_.CommitStages());
 }
 
 void CMouseSettingsPanel::OnStageSelected(int stage) {
@@ -202,7 +206,7 @@ void CMouseSettingsPanel::OnStageSelected(int stage) {
         ShowStageSlider(i, position);
         mouse_.SetStagePosition(i, position);
     }
-    mouse_.CommitStages();
+    Told(mouse_.CommitStages());
 }
 
 void CMouseSettingsPanel::OnReportRate(int option) {
@@ -210,7 +214,7 @@ void CMouseSettingsPanel::OnReportRate(int option) {
     Find(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
     SystemFields fields = SystemFields::Of(mouse_.System());
     (mouse_.Transport().ReceiverMode() ? fields.receiverRate : fields.wiredRate) = static_cast<uint16_t>(option);
-    mouse_.CommitSystem(fields.Settings(), true);
+    Told(mouse_.CommitSystem(fields.Settings(), true));
 }
 
 void CMouseSettingsPanel::OnStageSlider(int stage, bool final) {
@@ -220,7 +224,7 @@ void CMouseSettingsPanel::OnStageSlider(int stage, bool final) {
     Find(Indexed("DPI_edit_", index)).SetText(std::to_string(mouse_.Scale().ValueOf(position)));
     if (!final) return;
     mouse_.SetStagePosition(index, position);
-    mouse_.CommitStages();
+    Told(mouse_.CommitStages());
 }
 
 void CMouseSettingsPanel::OnStageEdit(int stage) {
@@ -229,7 +233,7 @@ void CMouseSettingsPanel::OnStageEdit(int stage) {
     const int position = mouse_.Scale().PositionOf(Find(Indexed("DPI_edit_", index)).Text());
     ShowStageSlider(index, position);
     mouse_.SetStagePosition(index, position);
-    mouse_.CommitStages();
+    Told(mouse_.CommitStages());
 }
 
 void CMouseSettingsPanel::OnMainDpiSlider(int index) {

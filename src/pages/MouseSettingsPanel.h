@@ -6,6 +6,7 @@
 #include "devices/MouseDevice.h"
 #include "pages/DevicePicture.h"
 #include "pages/DeviceProfileUI.h"
+#include "pages/PageContext.h"
 #include "pages/PagePanel.h"
 #include "pages/SettingsPages.h"
 
@@ -13,9 +14,10 @@ namespace m470 {
 
 class CMouseSettingsPanel : public CPagePanel {
 public:
-    // strip: the page's profile strip, whose tab follows the settings page (may be nullptr).
+    // strip: the page's profile strip, whose tab follows the settings page (may be nullptr);
+    // context: where a write the mouse did not take is told (may be nullptr).
     CMouseSettingsPanel(CVantrelMouseDevice& mouse, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
-                        CDeviceProfileUI* strip);
+                        CDeviceProfileUI* strip, PageContext* context = nullptr);
 
     void Repaint(DeviceChange change) override;
     void RefreshTexts() override { RefreshKeyInfo(); }
@@ -43,12 +45,15 @@ private:
     void OnMainDpiEdit(int index);
     // One of the pointer page's values edited: stored and saved, not written.
     void OnPointerValue(const ui::Notification& n);
+    // A settings write's result: one the mouse did not take is told.
+    void Told(int result) const;
 
     CVantrelMouseDevice& mouse_;
     ui::ControlHost& host_;
     ui::Control* page_;
     const DevicePicture& picture_;
     CDeviceProfileUI* strip_;
+    PageContext* context_;
     std::function<void(int)> showFunctionPage_;
 };
 

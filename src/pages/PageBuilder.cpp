@@ -17,7 +17,8 @@ void BuildMousePage(CDevicePage& page) {
     auto& mouse = static_cast<CVantrelMouseDevice&>(page.Device());
     page.SetPicture(FindMousePicture(page.Host(), page.Root(), kMouseButtons, mouse.LedCount()));
     CProfileStripPanel& strip = page.AddProfileStrip();
-    CMouseSettingsPanel& settings = page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip());
+    CMouseSettingsPanel& settings = page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip(),
+                                                                    page.Context());
     settings.SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
     page.AddLighting();
     if (CKeyMacroPanels::OnLayout(page)) page.Add<CKeyMacroPanels>(page, mouse).Reload();

@@ -278,6 +278,35 @@ expect control_light_status text Lighting control: on
     ASSERT_EQ(run.exitCode, 0) << run.errors;
 }
 
+// A settings write the mouse refuses (a stage, the selected stage, the report
+// rate) is told each time; the edit is still kept in the profile.
+TEST_F(Program, ASettingsWriteTheMouseRefusesIsTold) {
+    const RunResult run = Play(R"(wait 800
+click device_select[0]
+virtual fail mouse 0x06
+value DPI_slider_3 60
+wait 300
+expect MessageText text Writing to the device failed.
+click confirm_btn
+virtual fail mouse 0x06 drop
+click DPI_select_check_2
+wait 2500
+expect MessageText text Writing to the device failed.
+click confirm_btn
+virtual fail mouse 0x06
+click polling_rate_option_2
+wait 300
+expect MessageText text Writing to the device failed.
+click confirm_btn
+value DPI_slider_3 70
+wait 300
+expect DPI_edit_3 text 9300
+)", "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(Stage3(MouseProfile(MouseList()["profilelist"][0]["profileUUID"].asString())), 70);
+    EXPECT_EQ(SentStage3().back(), 70);  // the write after the refusals went through
+}
+
 TEST_F(Program, ConfirmationOutlivingItsDeviceChangesNothing) {
     const RunResult run = Play(R"(wait 1000
 click device_select[0]
