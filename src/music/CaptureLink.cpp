@@ -1,0 +1,100 @@
+#include "music/CaptureLink.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace m470 {
+namespace {
+
+bool FillAddress(const std::string& path, sockaddr_un& address) {
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+int NewSocket() { return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
+
+}  // namespace
+
+int ConnectLocalSocket(const std::string& path) {
+    sockaddr_un address{};
+    if (!FillAddress(path, address)) return -1;
+    const int fd = NewSocket();
+    if (fd < 0) return -1;
+    // A local connect completes at once or fails at once (EAGAIN: backlog full).
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int ListenLocalSocket(const std::string& path, std::string& error) {
+    sockaddr_un address{};
+    if (!FillAddress(path, address)) {
+        error = "socket path too long: " + path;
+        return -1;
+    }
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (!S_ISSOCK(info.st_mode) || info.st_uid != ::getuid()) {
+            error = path + " exists and is not a socket of this user";
+            return -1;
+        }
+        ::unlink(path.c_str());  // left by a copy that died: we hold the lock now
+    }
+    const int fd = NewSocket();
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 8) != 0) {
+        error = "cannot listen on " + path + ": " + std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    ::chmod(path.c_str(), 0600);
+    return fd;
+}
+
+bool WriteAll(int fd, const std::vector<uint8_t>& bytes, int timeoutMs) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (written > 0) {
+            done += static_cast<size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        pollfd wait{fd, POLLOUT, 0};
+        const int ready = ::poll(&wait, 1, timeoutMs);
+        if (ready <= 0 || (wait.revents & (POLLERR | POLLHUP)) != 0) return false;
+    }
+    return true;
+}
+
+ReadOutcome ReadFrames(int fd, FrameDecoder& decoder, std::vector<CaptureFrame>& frames) {
+    uint8_t buffer[8192];
+    // Bounded, so a peer that never stops sending cannot hold the caller:
+    // the rest is read at the next readiness.
+    for (int reads = 0; reads < 32; ++reads) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0) {
+            if (!decoder.Feed(buffer, static_cast<size_t>(got), frames)) return ReadOutcome::Broken;
+            continue;
+        }
+        if (got == 0) return ReadOutcome::Closed;
+        if (errno == EINTR) continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? ReadOutcome::Open : ReadOutcome::Closed;
+    }
+    return ReadOutcome::Open;
+}
+
+}  // namespace m470

@@ -1,0 +1,34 @@
+#pragma once
+// The music window: four colour styles, each a name and a colour of three
+// components 0-9, one of them selected. Works on a copy of the styles; the
+// opener takes them back when the window closes with 1.
+#include <functional>
+
+#include "music/MusicStyles.h"
+#include "ui/Control.h"
+
+namespace m470 {
+
+inline constexpr const char* kMusicControlMissing = "GetAudioLightInfo control is NULL";
+
+class MusicWnd {
+public:
+    MusicWnd(ui::ControlHost& host, MusicStyles styles, std::function<void(int result)> close);
+
+    // "windowinit": ranges, the selected style, its colour and the names.
+    void WindowInit();
+    void Notify(const ui::Notification& n);
+    const MusicStyles& Styles() const { return styles_; }
+
+private:
+    ui::Control* Find(const std::string& name) const;
+    void ShowStyleColour();
+    // The first selected of the four style options, 0 when none is.
+    size_t SelectedStyle() const;
+
+    ui::ControlHost& host_;
+    MusicStyles styles_;
+    std::function<void(int)> close_;
+};
+
+}  // namespace m470

@@ -1,0 +1,156 @@
+// The watcher with a stand-in capture program (the real server over a
+// tone): launched, relaunched within the watch limit after it dies, ended
+// by the window's quit with nothing left running, a failed launch told once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <mutex>
+#include <sys/wait.h>
+#include <thread>
+
+#include "music/CaptureClient.h"
+#include "music/CapturePeer.h"
+#include "music/CaptureWatcher.h"
+#include "support/TempFolder.h"
+
+namespace m470 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits generously for a condition that a running system meets quickly.
+template <typename Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
+    const auto deadline = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+bool ProcessExists(pid_t pid) { return ::kill(pid, 0) == 0; }
+
+class CaptureWatcherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* saved = std::getenv("XDG_RUNTIME_DIR");
+        if (saved) savedRuntime = saved;
+        hadRuntime = saved != nullptr;
+        ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);  // the stand-in inherits it
+    }
+    void TearDown() override {
+        if (hadRuntime) ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+        else ::unsetenv("XDG_RUNTIME_DIR");
+    }
+
+    CaptureWatcherHooks Hooks() {
+        CaptureWatcherHooks hooks;
+        hooks.launched = [this](pid_t pid) {
+            std::lock_guard guard(mutex);
+            launches.push_back({pid, Clock::now()});
+        };
+        hooks.relaunched = [this] { ++relaunches; };
+        hooks.launchFailed = [this](const std::string& why) {
+            std::lock_guard guard(mutex);
+            failures.push_back(why);
+        };
+        return hooks;
+    }
+    size_t LaunchCount() {
+        std::lock_guard guard(mutex);
+        return launches.size();
+    }
+
+    test::TempFolder folder;
+    std::string dir = folder.Path().substr(0, folder.Path().size() - 1);
+    std::string lock = CaptureLockPath(dir);
+    std::string savedRuntime;
+    bool hadRuntime = false;
+    std::mutex mutex;
+    std::vector<std::pair<pid_t, Clock::time_point>> launches;
+    std::vector<std::string> failures;
+    std::atomic<int> relaunches{0};
+};
+
+TEST_F(CaptureWatcherTest, AProgramThatDiesIsStartedAgainWithinTheWatchLimit) {
+    CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
+    ASSERT_TRUE(watcher.LaunchCapture());
+    watcher.Start();
+    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));
+    const pid_t first = launches.at(0).first;
+    ::kill(first, SIGKILL);
+    const auto died = Clock::now();
+    ASSERT_TRUE(Eventually([&] { return LaunchCount() >= 2; }));
+    const auto relaunchDelay = launches.at(1).second - died;
+    EXPECT_LE(relaunchDelay, std::chrono::milliseconds(1500));
+    EXPECT_NE(launches.at(1).first, first);
+    // The new copy serves, and the window is told to connect.
+    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock) && relaunches >= 1; }));
+    CaptureClient client(CaptureSocketPath(dir));
+    ASSERT_TRUE(Eventually([&] { return client.ConnectCapture(); }));
+    int frames = 0;
+    for (int pump = 0; pump < 100 && frames == 0 && client.Connected(); ++pump)
+        test::PumpClient(client, [&](const CaptureFrame&) { ++frames; });
+    EXPECT_GT(frames, 0);
+    // A running copy is left alone: no third launch while it holds the lock.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(LaunchCount(), 2u);
+    watcher.Stop();
+    client.DisconnectCapture();
+    EXPECT_TRUE(watcher.EndChildren(std::chrono::milliseconds(10000)));
+    EXPECT_FALSE(ProcessExists(first));
+}
+
+TEST_F(CaptureWatcherTest, QuittingTheWindowLeavesNoCaptureProcess) {
+    CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
+    watcher.Start();
+    ASSERT_TRUE(watcher.LaunchCapture());
+    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));
+    CaptureClient client(CaptureSocketPath(dir));
+    ASSERT_TRUE(Eventually([&] { return client.ConnectCapture(); }));
+    const std::vector<pid_t> children = watcher.Children();
+    ASSERT_EQ(children.size(), 1u);
+    // The window's shutdown: the watcher first, so it relaunches nothing, then quit.
+    watcher.Stop();
+    ASSERT_TRUE(client.DisconnectCapture());
+    // It ended on its own (exit, not the fallback signal) and was reaped.
+    EXPECT_TRUE(watcher.EndChildren(std::chrono::milliseconds(10000)));
+    EXPECT_FALSE(ProcessExists(children[0]));
+    EXPECT_TRUE(watcher.Children().empty());
+    EXPECT_FALSE(CaptureWatcher::LockHeld(lock));
+    EXPECT_EQ(LaunchCount(), 1u);
+}
+
+TEST_F(CaptureWatcherTest, AChildThatIgnoresQuitIsEndedAnyway) {
+    CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
+    ASSERT_TRUE(watcher.LaunchCapture());
+    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));
+    const pid_t child = watcher.Children().at(0);
+    // No quit was sent: the short wait runs out and the child is terminated.
+    EXPECT_FALSE(watcher.EndChildren(std::chrono::milliseconds(100)));
+    EXPECT_FALSE(ProcessExists(child));
+}
+
+TEST_F(CaptureWatcherTest, AFailedLaunchIsToldOncePerRun) {
+    CaptureWatcher watcher(folder.File("no-such-program"), lock, Hooks());
+    EXPECT_FALSE(watcher.LaunchCapture());
+    EXPECT_FALSE(watcher.LaunchCapture());
+    watcher.Start();
+    ASSERT_TRUE(Eventually([&] { return watcher.Launches() >= 4; }));
+    watcher.Stop();
+    std::lock_guard guard(mutex);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("no-such-program"), std::string::npos);
+    EXPECT_EQ(relaunches, 0);
+}
+
+TEST_F(CaptureWatcherTest, TheLockIsFreeWithoutTheProgram) {
+    EXPECT_FALSE(CaptureWatcher::LockHeld(lock));  // no lock file at all
+    folder.Write("M470AudioRecord.lock", "");
+    EXPECT_FALSE(CaptureWatcher::LockHeld(lock));
+}
+
+}  // namespace
+}  // namespace m470
