@@ -1,6 +1,7 @@
 // The M470 configuration tool: one window per user session.
 #include <QApplication>
 #include <QFontDatabase>
+#include <QPointer>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -109,12 +110,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     QObject::connect(&instance, &m470::qt::InstanceServer::messageReceived, &window,
-                     [&window](const m470::qt::InstanceMessage& message, QLocalSocket*) { window.HandleNamedMessage(message); });
+                     [&window](const m470::qt::InstanceMessage& message, QLocalSocket* from) {
+                         QPointer<QLocalSocket> asking(from);
+                         window.HandleNamedMessage(message, [asking](const std::string& line) {
+                             if (asking) asking->write(line.data(), static_cast<qint64>(line.size()));
+                         });
+                     });
     window.SetBroadcaster([&instance](const m470::qt::InstanceMessage& message) { instance.Broadcast(message); });
     QObject::connect(&window, &m470::qt::CMainWnd::exitRequested, &application, &QApplication::quit);
     window.show();
     window.OnWindowInit();
     window.StartDeviceManager(m470::DefaultHidBackend());
+    window.StartMusicLighting();
     instance.Broadcast({m470::qt::kLightingBroadcast, 1, 1});
 
     int exitCode = 0;

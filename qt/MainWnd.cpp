@@ -23,6 +23,9 @@
 #include <utility>
 
 #include "devices/DeviceManager.h"
+#include "devices/MouseDevice.h"
+#include "qt/MusicWindows.h"
+#include "shell/ToolQuery.h"
 #include "platform/Folders.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/AtomicFile.h"
@@ -147,6 +150,7 @@ CMainWnd::~CMainWnd() {
     if (currentPage_ != nullptr) currentPage_->SetWindow(nullptr);
     if (channel_) channel_->Shutdown();
     StopWorkers();
+    if (music_) music_->Shutdown();
 }
 
 CDevicePage* CMainWnd::PageOf(const CVantrelUSBDevice* device) const {
@@ -402,7 +406,7 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
     return 0;
 }
 
-void CMainWnd::HandleNamedMessage(const InstanceMessage& message) {
+void CMainWnd::HandleNamedMessage(const InstanceMessage& message, const std::function<void(const std::string&)>& reply) {
     if (message.name == kInstanceName) {
         DebugTrace::Printf("软件标示 %s，%lx%lx", message.name.c_str(), static_cast<long>(message.wParam),
                            static_cast<long>(message.lParam));
@@ -417,7 +421,10 @@ void CMainWnd::HandleNamedMessage(const InstanceMessage& message) {
         if (message.lParam == 0 || message.lParam == 1) SetLightingControl(message.lParam == 1);
         else TellDevicesLightingControl();
     } else if (message.name == kToolQuery) {
-        DebugTrace::Write("tool query: no tool window on this system");
+        // The asking tool gets the answer on its own connection; asked without one, nothing.
+        if (!reply) return;
+        const std::vector<ProductRow> all(kProducts.begin(), kProducts.end());
+        reply(ToolQueryAnswer(kToolQuery, manager_ ? manager_->Products() : all));
     }
 }
 
@@ -639,6 +646,8 @@ void CMainWnd::RequestExit() {
     hide();
     if (channel_) channel_->Shutdown();  // the scan thread must not wait for us while we join it
     StopWorkers();
+    // The watcher is stopped: the capture program is told to quit and none is left.
+    if (music_) music_->Shutdown();
     if (tray_ != nullptr) tray_->hide();
     emit exitRequested();
 }
@@ -670,6 +679,43 @@ void CMainWnd::mousePressEvent(QMouseEvent* event) {
 
 void CMainWnd::mouseMoveEvent(QMouseEvent* event) {
     if (event->buttons() & Qt::LeftButton) move(event->globalPosition().toPoint() - dragOffset_);
+}
+
+}  // namespace m470::qt
+
+namespace m470::qt {
+
+// ---- music lighting and the palette ----
+
+void CMainWnd::StartMusicLighting() {
+    if (music_) return;
+    music_ = std::make_unique<MusicLighting>(installFolder_, [this] { return manager_.get(); }, [this] { return Dialogs(); });
+    StartWorker(1, [this](const StopEvent& stop) { music_->Watch(stop); }, "audio-watch");
+    music_->Start();
+}
+
+void CMainWnd::OpenMusic() {
+    if (!music_) music_ = std::make_unique<MusicLighting>(installFolder_, [this] { return manager_.get(); }, [this] { return Dialogs(); });
+    music_->OpenMusic(this);
+}
+
+void CMainWnd::WindowPageContext::ResetMusicStyles() {
+    if (window_.music_) window_.music_->ResetAudioFile();
+}
+
+void CMainWnd::OpenPalette(int stage) {
+    auto* mouse = dynamic_cast<CVantrelMouseDevice*>(CurrentDevice());
+    if (mouse == nullptr || stage < 0 || static_cast<size_t>(stage) >= mouse->Stages().size()) return;
+    const DpiStage& shown = mouse->Stages()[static_cast<size_t>(stage)];
+    const uint32_t colour = 0xFF000000u | uint32_t{shown.red} << 16 | uint32_t{shown.green} << 8 | shown.blue;
+    const std::weak_ptr<const void> lifetime = mouse->Lifetime();
+    const std::optional<uint32_t> chosen = RunPaletteWindow(Dialogs(), colour);
+    // The mouse may have gone while the window was open.
+    if (!chosen || lifetime.expired() || !Holds(mouse)) return;
+    if (!mouse->SetStageColour(static_cast<size_t>(stage), *chosen & 0xFFFFFFu)) return;
+    const int written = mouse->CommitStages();
+    mouse->Tell(DeviceChange::Settings);
+    if (written != kResultSuccess) ReportWrite(pageContext_, -1);
 }
 
 }  // namespace m470::qt

@@ -23,6 +23,7 @@
 #include "qt/CaptureFilter.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
+#include "qt/MusicLighting.h"
 #include "qt/QtControlHost.h"
 #include "qt/QtMessageChannel.h"
 #include "qt/Texts.h"
@@ -71,7 +72,8 @@ public:
     void Notify(const ui::Notification& notification);
     // Numbered window messages; named ones come through HandleNamedMessage.
     intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
-    void HandleNamedMessage(const InstanceMessage& message);
+    // reply: a line back on the connection the message came on (none from a script).
+    void HandleNamedMessage(const InstanceMessage& message, const std::function<void(const std::string&)>& reply = {});
 
     // 1500 × 960 on a monitor wider than 1500 and taller than 960, else 1000 × 640.
     static QSize SizeForMonitor(QSize monitor);
@@ -115,6 +117,14 @@ public:
     CDeviceSelector* Selector() const { return selector_.get(); }
     // Creates the device manager and starts its scanning thread (worker slot 0).
     void StartDeviceManager(std::shared_ptr<HidBackend> backend);
+    // Launches the capture program and its watcher (worker slot 1); the
+    // lights of the first mouse and keyboard follow the music from then on.
+    void StartMusicLighting();
+    MusicLighting* Music() const { return music_.get(); }
+    // "music_setting_btn": the music window, modal.
+    void OpenMusic();
+    // "DPI_color_option_" + stage: the palette on the current mouse's stage colour.
+    void OpenPalette(int stage);
     bool LightingControl() const { return lightingControl_; }
     // A click on the lighting-control button: flip, tell other programs, tell the devices.
     void ToggleLightingControl();
@@ -196,6 +206,7 @@ private:
         bool Shown(const CVantrelUSBDevice& device) const override;
         void ProfileChosen(CVantrelUSBDevice& device) override;
         void SameMode(CVantrelUSBDevice& device) override;
+        void ResetMusicStyles() override;
 
     private:
         CMainWnd& window_;
@@ -213,6 +224,8 @@ private:
         void ToggleLightingControl() override { window_.ToggleLightingControl(); }
         void OpenSystemSettings(int panel) override;
         void ChooseDevice(ui::Control* entry) override;
+        void OpenMusic() override { window_.OpenMusic(); }
+        void OpenPalette(int stage) override { window_.OpenPalette(stage); }
 
     private:
         CMainWnd& window_;
@@ -220,6 +233,7 @@ private:
 
     std::unique_ptr<QtMessageChannel> channel_;
     std::unique_ptr<CDeviceManager> manager_;
+    std::unique_ptr<MusicLighting> music_;
     // After the manager: the entries go before the devices they show.
     std::unique_ptr<CDeviceSelector> selector_;
     // After the manager: the pages go before the devices they listen to.

@@ -86,6 +86,14 @@ void CVantrelMouseDevice::SetStagePosition(size_t stage, int position) {
     stages_[stage].dpiX = static_cast<uint16_t>(std::clamp(position, 0, SensitivityScale::kMaxPosition));
 }
 
+bool CVantrelMouseDevice::SetStageColour(size_t stage, uint32_t rgb) {
+    if (stage >= stages_.size()) return false;
+    stages_[stage].red = static_cast<uint8_t>(rgb >> 16);
+    stages_[stage].green = static_cast<uint8_t>(rgb >> 8);
+    stages_[stage].blue = static_cast<uint8_t>(rgb);
+    return true;
+}
+
 int CVantrelMouseDevice::CommitStages() {
     profile_.WriteStages(stages_);
     return SaveAndWrite();

@@ -77,6 +77,8 @@ public:
     // Any of the six stages; the position is clamped to the scale.
     void SetStagePosition(size_t stage, int position);
     void SetActiveStage(int stage) { profile_.SetActiveStage(stage); }
+    // The stage's colour (0xRRGGBB) in the model; false when the stage is not one of its.
+    bool SetStageColour(size_t stage, uint32_t rgb);
     // The stages stored in the profile, saved and written to the device; the write's result.
     int CommitStages();
     const SystemSettings& System() const { return system_; }

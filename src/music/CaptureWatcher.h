@@ -39,6 +39,8 @@ public:
     bool LaunchCapture();
     void Start();
     void Stop();
+    // The watch loop itself, for an owner that runs it on a worker of its own.
+    void Watch(const StopEvent& stop);
 
     // True while some process holds the lock (the program runs).
     static bool LockHeld(const std::string& lockPath);
@@ -52,7 +54,6 @@ public:
     int Launches() const { return launches_; }
 
 private:
-    void Watch(const StopEvent& stop);
     void ReapEnded();
 
     std::string program_;

@@ -25,6 +25,8 @@ public:
     virtual void ProfileChosen(CVantrelUSBDevice& device) = 0;
     // "Apply to all devices" with this device's effect.
     virtual void SameMode(CVantrelUSBDevice& device) = 0;
+    // A confirmed reset puts the factory music styles back too.
+    virtual void ResetMusicStyles() {}
 };
 
 // A write's result told to the user: 0 fine, -1 the write failed

@@ -88,6 +88,7 @@ void CProfileStripPanel::OnReset() {
     std::error_code ignored;  // a swatch file that cannot be removed must not end the reset
     std::filesystem::remove(GetAppDataFolder() + "color_option_info.config", ignored);
     if (!Confirmed("message_text_22")) return;
+    if (context_ != nullptr) context_->ResetMusicStyles();
     strip_.ResetProfile();
     Apply();
     page_.Device().AfterProfileReset();

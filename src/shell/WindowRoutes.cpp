@@ -18,7 +18,9 @@ CWindowRoutes::CWindowRoutes(ui::ControlHost& host, WindowActions& actions) : ho
         .Add("click", "windowdeviceset_", [this](N, int i) { if (i == 0 || i == 1) actions_.OpenSystemSettings(i); })
         .Add("valuechanged", {"R_light_slider", "G_light_slider", "B_light_slider"},
              [this](N n, int) { ShowColourValue(n); })
-        .Add("selectchanged", "device_select", [this](N n, int) { actions_.ChooseDevice(n.sender); });
+        .Add("selectchanged", "device_select", [this](N n, int) { actions_.ChooseDevice(n.sender); })
+        .Add("click", "music_setting_btn", [this](N, int) { actions_.OpenMusic(); })
+        .Add("click", "DPI_color_option_", [this](N, int i) { if (i >= 0) actions_.OpenPalette(i); });
 }
 
 void CWindowRoutes::ShowMaximized(bool maximized) const {

@@ -23,6 +23,10 @@ public:
     virtual void OpenSystemSettings(int panel) = 0;
     // An entry of the device selector was chosen.
     virtual void ChooseDevice(ui::Control* entry) = 0;
+    // The music window (colour styles of the audio lighting).
+    virtual void OpenMusic() = 0;
+    // The palette window on the colour of the mouse's sensitivity stage.
+    virtual void OpenPalette(int stage) = 0;
 };
 
 class CWindowRoutes {
