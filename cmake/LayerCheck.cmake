@@ -6,7 +6,7 @@ set(ranks
   platform 0
   ui 1
   audio 1
-  music 1
+  music 2
   device_link 2
   keys 3
   profiles 4
