@@ -247,6 +247,8 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     entries.translate = translate;
     entries.buildPage = [this](CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* root) {
         pages_.Build(device, host, root).SetWindow(&panelWindow_);
+        // A product that arrives while the window is minimised or hidden has no picture to draw.
+        device.SetWindowActive(isVisible() && !isMinimized());
     };
     selector_ = std::make_unique<CDeviceSelector>(std::move(entries));
     DeviceManagerUi ui;

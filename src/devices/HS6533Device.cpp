@@ -1,6 +1,5 @@
 #include "devices/HS6533Device.h"
 
-#include "devices/HeadsetLedReports.h"
 #include "platform/JsonFile.h"
 #include "profiles/Hs6533Block.h"
 
@@ -8,7 +7,6 @@ namespace m470 {
 namespace {
 
 constexpr size_t kHeadsetTrailShift = 1;
-constexpr int kHeadsetStatic = 3, kHeadsetOff = 8;  // mode indexes
 
 }  // namespace
 
@@ -35,7 +33,7 @@ int CVantrelHS6533Device::ReadFromDevice() {
     const int result = CVantrelMousePadDevice::ReadFromDevice();
     // What the sound system holds now replaces what the profile says.
     settings_.TakeReadings(audio_.ReadAudioState());
-    lastSent_.clear();
+    ForgetSentFrame();  // a headset that came back shows nothing yet
     return result;
 }
 
@@ -45,9 +43,11 @@ void CVantrelHS6533Device::PublishSettings() {
 }
 
 bool CVantrelHS6533Device::StillEffect(int mode) const {
-    if (mode != kHeadsetStatic && mode != kHeadsetOff) return false;
-    std::lock_guard lock(const_cast<std::mutex&>(perLedMutex_));
-    return !PerLedRecordsMove(perLed_);
+    {
+        std::lock_guard lock(ledsMutex_);
+        if (!ledsCurrent_) return false;
+    }
+    return CVantrelMousePadDevice::StillEffect(mode);
 }
 
 std::array<uint8_t, pad_record::kWritten> CVantrelHS6533Device::RecordToWrite() const {
@@ -56,18 +56,31 @@ std::array<uint8_t, pad_record::kWritten> CVantrelHS6533Device::RecordToWrite() 
     return OutgoingBlock(kept, modeCodes_);
 }
 
-// The picture as every device draws it, then the frame to the LEDs when it
-// changed; a refused report sends the whole frame again next time.
+// The picture as every device draws it, then the frame to the LEDs (a
+// frame set from the UI thread reaches them here).
 void CVantrelHS6533Device::RenderLighting() {
     CVantrelUSBDevice::RenderLighting();
+    SendFrameToLeds();
+}
+
+void CVantrelHS6533Device::SendFrameToLeds() {
     if (LightControlFlag() == 0 || !transport_.Opened()) return;
-    const LedFrame frame = FrameCopy();
-    if (frame == lastSent_) return;
+    const auto reports = BuildLedReports(FrameCopy());
+    std::lock_guard lock(ledsMutex_);
+    if (ledsCurrent_ && reports == ledsShow_) return;
     bool sent = true;
-    for (const HeadsetLedReport& report : BuildLedReports(frame))
+    for (const HeadsetLedReport& report : reports)
         sent = transport_.Primary().SetOutputReport(report.data(), report.size()) && sent;
-    if (sent) lastSent_ = frame;
-    else lastSent_.clear();
+    ledsShow_ = reports;
+    ledsCurrent_ = sent;
+}
+
+void CVantrelHS6533Device::ForgetSentFrame() {
+    {
+        std::lock_guard lock(ledsMutex_);
+        ledsCurrent_ = false;
+    }
+    WakeLightingThread();  // a still frame is sent again too
 }
 
 void CVantrelHS6533Device::TellDuplicateName() { ShowNotice("message_text_5", true); }

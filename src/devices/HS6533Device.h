@@ -3,10 +3,12 @@
 // LEDs like the pad's, its status block, and its audio settings through the
 // audio library (microphone, monitor, equaliser, voice changer).
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "audio/HeadsetAudio.h"
 #include "devices/HeadsetAudioSettings.h"
+#include "devices/HeadsetLedReports.h"
 #include "devices/MousePadDevice.h"
 #include "profiles/Hs6533Profiledata.h"
 
@@ -38,16 +40,26 @@ public:
 
 protected:
     bool LedsShowTheFrame() const override { return true; }
-    // Static and off stay still unless a per-LED record moves its LED.
+    void ShowFrameOnLeds() override { SendFrameToLeds(); }
+    // Still only once the LEDs took the frame: a refused report is sent
+    // again at the next step.
     bool StillEffect(int mode) const override;
     CBasicProfiledata& Profile() override { return profile_; }
 
 private:
+    // The frame's twelve reports, when their bytes differ from what the LEDs
+    // took last (the lighting thread after a step, the UI thread after the
+    // picture); a refused report sends all twelve again next time.
+    void SendFrameToLeds();
+    void ForgetSentFrame();
+
     std::string audioLibrary_;
     CHeadsetAudio audio_;
     CHs6533Profiledata profile_;
     CHeadsetAudioSettings settings_;
-    LedFrame lastSent_;  // the frame the LEDs show; empty: send the next one
+    mutable std::mutex ledsMutex_;
+    std::array<HeadsetLedReport, hs6533_leds::kReportsPerRefresh> ledsShow_{};  // what the LEDs took
+    bool ledsCurrent_ = false;  // ledsShow_ reached the LEDs
 };
 
 }  // namespace m470

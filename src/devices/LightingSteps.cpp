@@ -294,6 +294,11 @@ bool PerLedRecordsMove(const PerLedState& state) {
     });
 }
 
+bool PerLedRecordsHold(const PerLedState& state) {
+    return std::any_of(state.records.begin(), state.records.end(),
+                       [](const LightListEntry& record) { return record.mode == 1 || record.mode == 4; });
+}
+
 void RunPerLedRules(PerLedState& state, LedFrame& frame, uint64_t nowMs, uint8_t modes, bool reset) {
     const size_t count = std::min(state.records.size(), frame.size());
     if (state.leds.size() < count) state.leds.resize(count);

@@ -108,6 +108,8 @@ struct PerLedState {
 // Whether any per-LED record changes its LED from step to step (breathing
 // or cycling with its valid flag, or blinking).
 bool PerLedRecordsMove(const PerLedState& state);
+// Whether any per-LED record holds its LED at one colour (static or off).
+bool PerLedRecordsHold(const PerLedState& state);
 enum PerLedModes : uint8_t {
     kPerLedBreathing = 1 << 0,
     kPerLedStatic = 1 << 1,

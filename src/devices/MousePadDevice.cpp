@@ -8,6 +8,7 @@
 namespace m470 {
 namespace {
 constexpr uint8_t kHighestPadMode = 8;
+constexpr uint8_t kPadStatic = 3, kPadOff = 8;  // mode indexes
 constexpr int kReloadDelayMs = 500;
 }  // namespace
 
@@ -41,6 +42,7 @@ void CVantrelMousePadDevice::LoadAssignments() {
 void CVantrelMousePadDevice::PublishLighting() {
     liveMode_ = record_[pad_record::kMode];
     liveSpeed_ = record_[pad_record::kSpeed];
+    WakeLightingThread();  // the next step may be due sooner, or a still effect end
 }
 
 void CVantrelMousePadDevice::TakeLighting(const LightInfo& light) {
@@ -63,7 +65,9 @@ int CVantrelMousePadDevice::ApplyProfile() {
         std::lock_guard lock(perLedMutex_);
         std::lock_guard frameLock(frameMutex_);
         RunPerLedRules(perLed_, frame_, TickCount(), kPerLedMouseReset, true);
+        perLedToShow_ = PerLedRecordsHold(perLed_);
     }
+    WakeLightingThread();
     return result;
 }
 
@@ -140,18 +144,38 @@ void CVantrelMousePadDevice::OnNotification(uint16_t code, bool) {
     RequestSelectorTimer(kTimerReload, kReloadDelayMs);
 }
 
-uint32_t CVantrelMousePadDevice::TicksToNextStep() const { return 1; }  // its per-LED rules run every tick
-bool CVantrelMousePadDevice::StillEffect(int) const { return false; }    // per-LED effects may still move
+LightingState CVantrelMousePadDevice::LiveLighting() const {
+    LightInfo info = GetLightInfo();
+    info.selectItem = liveMode_;
+    info.speed = liveSpeed_;
+    return LightingState::From(info);
+}
+
+// The per-LED rules run on every counted tick, but between two steps only
+// moving ones change the frame, and still ones once after a profile change:
+// otherwise the thread wakes for the steps.
+uint32_t CVantrelMousePadDevice::StepDueTicks() const {
+    {
+        std::lock_guard lock(perLedMutex_);
+        if (perLedToShow_ || PerLedRecordsMove(perLed_)) return 0;
+    }
+    return kStepThreshold[LiveLighting().speed];
+}
+
+// Static and off stay still unless a per-LED record moves its LED.
+bool CVantrelMousePadDevice::StillEffect(int) const {
+    const uint8_t mode = LiveLighting().mode;
+    if (mode != kPadStatic && mode != kPadOff) return false;
+    std::lock_guard lock(perLedMutex_);
+    return !PerLedRecordsMove(perLed_);
+}
 
 void CVantrelMousePadDevice::LightingTick(uint32_t& ticks) {
     // The pad counts ticks, one per call (one 64 Hz step of the clock; it
     // waited 1 ms and slept 1 ms per tick before), and takes mode and speed
     // from its kept record. The count restarts at a step, which tells the
     // thread a still effect has drawn its frame.
-    LightInfo info = GetLightInfo();
-    info.selectItem = liveMode_;
-    info.speed = liveSpeed_;
-    const LightingState light = LightingState::From(info);
+    const LightingState light = LiveLighting();
     if (ticks >= kStepThreshold[light.speed]) {
         ticks = 0;
         std::lock_guard lock(frameMutex_);
@@ -175,6 +199,7 @@ void CVantrelMousePadDevice::LightingTick(uint32_t& ticks) {
         std::lock_guard perLedLock(perLedMutex_);
         std::lock_guard frameLock(frameMutex_);
         RunPerLedRules(perLed_, frame_, TickCount(), kPerLedAll, false);
+        perLedToShow_ = false;
     }
 }
 

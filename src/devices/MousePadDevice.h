@@ -48,12 +48,15 @@ protected:
     void OnNotification(uint16_t code, bool receiver) override;
     const char* NotificationThreadExitLine() const override { return "MS设备同步线程设定退出"; }
     void LightingTick(uint32_t& ticks) override;
-    uint32_t TicksToNextStep() const override;
+    uint32_t StepDueTicks() const override;
+    // Static and off, while no per-LED record moves (the mode is the kept record's).
     bool StillEffect(int mode) const override;
     CBasicProfiledata& Profile() override { return profile_; }
 
 private:
     void PublishLighting();
+    // The lighting record with the kept record's mode and speed.
+    LightingState LiveLighting() const;
     // The record from the pad (1 byte at 0, then 34 bytes at index × 33).
     int ReadRecord(uint8_t* index = nullptr);
     // The lighting fields of the record from a lighting record.
@@ -65,6 +68,7 @@ private:
     AttachmentMark recordRead_;
     std::atomic<uint8_t> liveMode_{0}, liveSpeed_{0};  // mode and speed for the lighting thread
     PadTrailState padTrail_;
+    bool perLedToShow_ = false;  // new per-LED records not yet run on the frame (under perLedMutex_)
 };
 
 }  // namespace m470

@@ -486,7 +486,7 @@ std::vector<TimerRequest> CVantrelUSBDevice::NextPreviewFrame(uint64_t rendered)
     previewWanted_ = shown;
     renderArmed_ = false;
     // A frame that came while this one was drawn gets the next timer.
-    if ((shown || LedsShowTheFrame()) && frameVersion_ != rendered && !renderArmed_.exchange(true)) return next;
+    if (shown && frameVersion_ != rendered && !renderArmed_.exchange(true)) return next;
     return {};
 }
 
@@ -494,7 +494,7 @@ bool CVantrelUSBDevice::PreviewShown() const { return windowActive_ && pageShown
 
 void CVantrelUSBDevice::NoteFrameChanged() {
     ++frameVersion_;
-    if (!uiInvoker_ || !(previewWanted_ || LedsShowTheFrame()) || renderArmed_.exchange(true)) return;
+    if (!uiInvoker_ || !previewWanted_ || renderArmed_.exchange(true)) return;
     // Shown at once unless the last frame was shown less than a frame time ago.
     const auto since = std::chrono::steady_clock::now() -
                        std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastRender_.load()));
@@ -658,11 +658,10 @@ void CVantrelUSBDevice::SetSynced(bool synced) {
 void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
     lastCountedTick_ = clock_->Ticks();
     lightingTicks_ = 0;
+    frameSettled_ = false;
     for (;;) {
-        bool stopped;
-        if (!transport_.Opened() || synced_ || !FrameWanted() || frameSettled_) stopped = stop.WaitForWake();
-        else stopped = stop.WaitUntil(clock_->TimeOfTick(lastCountedTick_ + TicksToNextStep()));
-        if (stopped) break;
+        const std::optional<uint64_t> next = NextLightingTick();
+        if (next ? stop.WaitUntil(clock_->TimeOfTick(*next)) : stop.WaitForWake()) break;
         frameSettled_ = false;
         if (!transport_.Opened() || synced_ || !FrameWanted()) {
             lastCountedTick_ = clock_->Ticks();  // no steps are owed for the time idled
@@ -686,8 +685,15 @@ void CVantrelUSBDevice::AdvanceLighting() {
         LightingTick(++lightingTicks_);
         stepped = stepped || lightingTicks_ == 0;  // a step restarts the count
     }
-    if (FrameCopy() != before) NoteFrameChanged();
+    const bool changed = FrameCopy() != before;
+    if (LedsShowTheFrame() && (changed || stepped)) ShowFrameOnLeds();
+    if (changed) NoteFrameChanged();
     else if (stepped) frameSettled_ = StillEffect(CurrentLighting().mode);
+}
+
+std::optional<uint64_t> CVantrelUSBDevice::NextLightingTick() const {
+    if (!transport_.Opened() || synced_ || !FrameWanted() || frameSettled_) return std::nullopt;
+    return lastCountedTick_ + TicksToNextStep();
 }
 
 bool CVantrelUSBDevice::StillEffect(int mode) const { return mode == 2 || mode == 3; }  // static, off

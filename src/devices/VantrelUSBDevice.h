@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,9 @@ public:
     // What the lighting thread does after each wait: count every tick since
     // the last counted one and run the steps they make due.
     void AdvanceLighting();
+    // The tick the lighting thread waits for next; none while it waits to be
+    // woken (nothing wants the frame, or a still effect has drawn it).
+    std::optional<uint64_t> NextLightingTick() const;
     // The picture's timer runs again (UI thread): the page was selected or
     // the window came back.
     void ShowPreview();
@@ -269,7 +273,7 @@ protected:
     // The millisecond tick count of the lighting clock (64 Hz steps).
     virtual uint64_t TickCount() const;
     // Ticks from the last counted one until the next step is due (at least 1).
-    virtual uint32_t TicksToNextStep() const;
+    uint32_t TicksToNextStep() const;
     // A step changed the frame: the picture's timer starts if it was idle.
     void NoteFrameChanged();
     // The picture can be seen: window shown and the device's page selected.
@@ -278,7 +282,8 @@ protected:
     // lighting thread then waits for a change instead of stepping.
     virtual bool StillEffect(int mode) const;
     // The product's own LEDs show the host's frame (the headset): the frame
-    // is computed and rendered whether or not its picture can be seen.
+    // is computed whether or not its picture can be seen, and the lighting
+    // thread hands it to ShowFrameOnLeds after each step.
     virtual bool LedsShowTheFrame() const { return false; }
     // The frame goes to the product on every render (the mouse's audio mode).
     virtual bool StreamsFrame() const;
@@ -286,6 +291,8 @@ protected:
     virtual int StreamFrame(const LedFrame& frame);
     // Counted ticks from one step to the next in the current mode.
     virtual uint32_t StepDueTicks() const;
+    virtual void ShowFrameOnLeds() {}
+    void WakeLightingThread() { lightingThread_.Wake(); }
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
     void ShowNotice(const std::string& text, bool isKey) const {
         if (noticeSink_) noticeSink_(text, isKey);
@@ -335,7 +342,7 @@ protected:
     std::mutex customMutex_;
     std::vector<LedEffectStep> customSteps_;
     CustomState custom_;
-    std::mutex perLedMutex_;
+    mutable std::mutex perLedMutex_;
     PerLedState perLed_;
 
 private:

@@ -132,7 +132,8 @@ bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, const std:
     if (viaControlPipe || (!report.empty() && report[0] != kCommandReportId)) {
         entry.viaControlPipe = true;
         auto* lights = dynamic_cast<LightRecordFirmware*>(firmware_.get());
-        const bool accepted = lights != nullptr && lights->AcceptOutputReport(report);
+        entry.dropped = TakeFault(kOutputReportFault).has_value();
+        const bool accepted = !entry.dropped && lights != nullptr && lights->AcceptOutputReport(report);
         log_->Add(entry);
         return accepted;
     }

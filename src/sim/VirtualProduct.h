@@ -18,8 +18,8 @@ namespace m470 {
 struct TrafficEntry {
     std::chrono::steady_clock::time_point time;
     std::string interfaceName;  // "mouse", "mouse-receiver", ...
-    Report request;
-    Report reply;
+    Report request{};  // an output report fills only its own length
+    Report reply{};
     bool viaControlPipe = false;  // output report (headset LEDs): no reply
     bool dropped = false;         // an injected fault kept the reply back
 };
@@ -43,6 +43,9 @@ enum class InterfacePart { All, Command, Notify };
 // How an injected fault answers: status 0xFE without touching memory, or
 // not at all (the exchange times out).
 enum class FaultKind { Status, Drop };
+// Faults injected under this code refuse output reports (the headset's LEDs)
+// instead of a command.
+inline constexpr uint8_t kOutputReportFault = 0xFF;
 
 struct ProductIdentity {
     std::string name;          // "mouse"
