@@ -21,6 +21,39 @@
 #include "qt/SelectPanel.h"
 
 namespace m470::qt {
+namespace {
+
+// A stack takes the size of the page it shows: a page it does not show (the
+// lighting panel's audio page on the headset, the window's no-product page)
+// must not widen or lengthen the page the window shows, where nothing
+// scrolls sideways and a scroll bar would hide a strip of the page.
+void FollowShownPageSize(QStackedWidget* stack) {
+    auto apply = [stack] {
+        for (int i = 0; i < stack->count(); ++i) {
+            QWidget* page = stack->widget(i);
+            if (!page->property("m470Policy").isValid()) page->setProperty("m470Policy", page->sizePolicy());
+            const QSizePolicy own = page->property("m470Policy").value<QSizePolicy>();
+            QSizePolicy policy = own;
+            if (i != stack->currentIndex()) {
+                policy.setHorizontalPolicy(QSizePolicy::Ignored);
+                policy.setVerticalPolicy(QSizePolicy::Ignored);
+            }
+            page->setSizePolicy(policy);
+        }
+    };
+    if (!stack->property("m470FollowsPage").toBool()) {
+        stack->setProperty("m470FollowsPage", true);
+        QObject::connect(stack, &QStackedWidget::currentChanged, stack, apply);
+    }
+    apply();
+}
+
+void FollowShownPageSizes(QWidget* root) {
+    if (auto* stack = qobject_cast<QStackedWidget*>(root)) FollowShownPageSize(stack);
+    for (QStackedWidget* stack : root->findChildren<QStackedWidget*>()) FollowShownPageSize(stack);
+}
+
+}  // namespace
 
 QtControlHost::QtControlHost() = default;
 
@@ -35,6 +68,7 @@ QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent) {
     QWidget* root = loader.load(&file, parent);
     if (root == nullptr) return nullptr;
     LoadSubLayouts(root, QFileInfo(path).absolutePath() + "/");
+    FollowShownPageSizes(root);
     if (parent == nullptr) roots_.push_back(root);
     Adopt(root);
     return root;
@@ -46,6 +80,7 @@ ui::Control* QtControlHost::LoadLayoutInto(const std::string& path, ui::Control*
     if (content == nullptr) return nullptr;
     if (auto* stack = qobject_cast<QStackedWidget*>(holder)) {
         stack->addWidget(content);
+        FollowShownPageSize(stack);
     } else if (holder != nullptr) {
         if (holder->layout() == nullptr) new QVBoxLayout(holder);
         // Keep a trailing stretch of a list of items (the selector column) last.

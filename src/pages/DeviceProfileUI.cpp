@@ -31,7 +31,8 @@ const std::vector<TabRow>& TabRows() {
         {4, {"cursor_Op_tab", "macro_Op_tab", "key_Op_tab"}, {}},
         {5, {"cursor_Op_tab", "macro_Op_tab", "system_Op_tab", "key_Op_tab"}, {}},
         {6, {}, {}},
-        {7, {"cursor_Op_tab", "macro_Op_tab", "system_Op_tab", "key_Op_tab"}, {"6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"}},
+        // Virtual surround has no setting the headset's sound system takes: no tab.
+        {7, {"cursor_Op_tab", "macro_Op_tab", "system_Op_tab", "key_Op_tab", "Virtual7.1_Op_tab"}, {"6533_voice_Op_tab", "magic_Op_tab"}},
     };
     return rows;
 }

@@ -29,9 +29,6 @@ CHeadsetAudioPanel::CHeadsetAudioPanel(CVantrelHS6533Device& headset, ui::Contro
         voice_ = std::make_unique<CMagicControlUI>(host_, voice);
         voice_->SetKind(kind);
     }
-    // Virtual surround keeps the headset's own setting and its page has
-    // nothing to change: its tab stays hidden, so the strip fits the window.
-    Find("Virtual7.1_Op_tab").SetVisible(false);
 
     using N = const ui::Notification&;
     CHeadsetAudioSettings& settings = headset_.AudioSettings();

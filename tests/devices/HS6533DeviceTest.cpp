@@ -183,6 +183,9 @@ TEST_F(VirtualHeadset, PageControlsDriveTheAudioLibraryAndTheProfile) {
 
 TEST_F(VirtualHeadset, ItsPageShowsTheTabsSettingsPagesAndRedrawsAudioWhenAudioIsTold) {
     EXPECT_FALSE(Find("Virtual7.1_Op_tab").Visible());  // nothing to change there
+    headset->Tell(DeviceChange::ProfileList);  // the strip shows the kind's tabs again
+    EXPECT_FALSE(Find("Virtual7.1_Op_tab").Visible());
+    EXPECT_TRUE(Find("6533_voice_Op_tab").Visible());
     const ui::Ctl layout = Find("hs6533_device_seting_layout");
     devicePage->ShowOptionTab(7);
     EXPECT_EQ(layout.Page(), 2);

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QListWidget>
 #include <QTimer>
@@ -19,6 +21,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include "devices/HS6533Device.h"
 #include "devices/MouseDevice.h"
 #include "pages/LightControlUI.h"
 #include "platform/Folders.h"
@@ -228,6 +231,45 @@ TEST_F(MousePage, TheLanguageMenuSwitchesTextsSetInCodeFontAndTooltips) {
     window->ApplyLanguage(1);
     EXPECT_EQ(window->findChild<QWidget*>("setbtn")->toolTip(), "Settings");
     EXPECT_EQ(window->findChild<QLabel*>("nodevice_label")->font().families().value(0), "Verdana Unicode MS");
+}
+
+// The headset alone in a window of the smallest size: its page, with the
+// longest tab (the equaliser, with its not-applied line), fits the view.
+TEST_F(Window, TheHeadsetPageFitsTheWindowWithoutScrolling) {
+    test::VirtualRig rig;
+    rig.hub.Plug("headset");
+    CVantrelHS6533Device headset(rig.hub.Backend(), DefaultProduct(DeviceKind::Headset), "/nonexistent/libosconf.so");
+    // Placed as the device manager places a new product's page.
+    auto* pages = window->findChild<QStackedWidget*>("device_switch");
+    ui::Control* root = window->Host().LoadLayoutInto(GetInstallFolder() + "skin/hs6533device.ui", window->Host().Wrap(pages));
+    ASSERT_NE(root, nullptr);
+    QWidget* page = pages->widget(pages->count() - 1);
+    pages->setCurrentWidget(page);
+    auto view = CPageBuilder::MakePage(headset, window->Host(), root, &window->Context());
+    rig.Open(headset.Transport(), "headset", LinkWired);
+    ASSERT_EQ(headset.ReadFromDevice(), kResultSuccess);
+    headset.StopLightingThread();
+    window->SetCurrentPage(view.get());
+    view->ShowOptionTab(6);
+    auto* scroll = window->findChild<QScrollArea*>("device_switch_scroll");
+    ASSERT_NE(scroll, nullptr);
+    for (int language : {1, 0}) {  // English, Chinese
+        window->ApplyLanguage(language);
+        ApplyTexts(page, window->Language());
+        QTest::qWait(50);  // the layouts settle
+        const QRect shown = scroll->viewport()->rect();
+        for (const char* name : {"hs_eq_hz_label_0", "hs_eq_hz_label_9", "hs_EQ_btn_delete", "hs_eq_not_applied_label",
+                                 "magic_Op_tab", "6533_MicIn_slider", "6533_eq_option_7"}) {
+            auto* widget = page->findChild<QWidget*>(name);
+            ASSERT_NE(widget, nullptr) << name;
+            EXPECT_TRUE(widget->isVisible()) << name;
+            const QRect place(widget->mapTo(scroll->viewport(), QPoint(0, 0)), widget->size());
+            EXPECT_TRUE(shown.contains(place)) << "language " << language << ": " << name << " at " << place.x() << ","
+                                               << place.y() << " " << place.width() << "x" << place.height();
+        }
+        EXPECT_FALSE(scroll->verticalScrollBar()->isVisible()) << "language " << language;
+    }
+    window->SetCurrentDevice(nullptr);
 }
 
 TEST_F(Window, AboutIsInTheSettingsMenuAndOkWithoutATrayEnds) {
