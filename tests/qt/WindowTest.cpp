@@ -254,9 +254,13 @@ TEST_F(Window, TheHeadsetPageFitsTheWindowWithoutScrolling) {
     auto* scroll = window->findChild<QScrollArea*>("device_switch_scroll");
     ASSERT_NE(scroll, nullptr);
     for (int language : {1, 0}) {  // English, Chinese
+        // The language chosen on the no-product page, then the headset's page shown.
+        pages->setCurrentIndex(0);
         window->ApplyLanguage(language);
         ApplyTexts(page, window->Language());
-        QTest::qWait(50);  // the layouts settle
+        QApplication::processEvents();
+        pages->setCurrentWidget(page);
+        QTest::qWait(50);
         const QRect shown = scroll->viewport()->rect();
         for (const char* name : {"hs_eq_hz_label_0", "hs_eq_hz_label_9", "hs_EQ_btn_delete", "hs_eq_not_applied_label",
                                  "magic_Op_tab", "6533_MicIn_slider", "6533_eq_option_7"}) {
