@@ -11,7 +11,7 @@ set(ranks
   keys 3
   profiles 4
   macros 5
-  update 6
+  update 6 recoil 6
   devices 7
   lighting 8
   sim 8
