@@ -3,10 +3,16 @@
 #include <array>
 #include <functional>
 
+#include "qt/AudioRecordUI.h"
+#include "qt/ChartViewUI.h"
+#include "qt/CircleProgressUI.h"
 #include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/ElidingComboBox.h"
+#include "qt/HandImgButtonUI.h"
+#include "qt/RedioMacroButtonUI.h"
 #include "qt/SelectPanel.h"
+#include "qt/WndUI.h"
 
 namespace m470::qt {
 namespace {
@@ -17,11 +23,18 @@ struct CustomClass {
 };
 
 // Layout class names of our own controls, compared without regard to case.
-const std::array<CustomClass, 4> kCustomClasses{{
+const std::array<CustomClass, 11> kCustomClasses{{
     {"ColorPalette", [](QWidget* parent) -> QWidget* { return new ColorPalette(parent); }},
     {"QComboBox", [](QWidget* parent) -> QWidget* { return new ElidingComboBox(parent); }},
     {"DeviceKeyButton", [](QWidget* parent) -> QWidget* { return new DeviceKeyButton(parent); }},
     {"SelectPanel", [](QWidget* parent) -> QWidget* { return new SelectPanel(parent); }},
+    {"RedioMacroButton", [](QWidget* parent) -> QWidget* { return new CRedioMacroButtonUI(parent); }},
+    {"HandImgButton", [](QWidget* parent) -> QWidget* { return new CHandImgButtonUI(parent); }},
+    {"HandImgSelectButton", [](QWidget* parent) -> QWidget* { return new CHandImgSelectButtonUI(parent); }},
+    {"CircleProgress", [](QWidget* parent) -> QWidget* { return new CCircleProgressUI(parent); }},
+    {"AudioRecord", [](QWidget* parent) -> QWidget* { return new CAudioRecordUI(parent); }},
+    {"ChartView", [](QWidget* parent) -> QWidget* { return new CChartViewUI(parent); }},
+    {"Wnd", [](QWidget* parent) -> QWidget* { return new CWndUI(parent); }},
 }};
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 
+#include "qt/ChartViewUI.h"
 #include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/QtControlHost.h"
@@ -216,6 +217,7 @@ void QtControl::SetRange(int minimum, int maximum) {
 int QtControl::ItemCount() const {
     if (auto* combo = As<QComboBox>(widget_)) return combo->count();
     if (auto* list = As<QListWidget>(widget_)) return list->count();
+    if (auto* chart = As<CChartViewUI>(widget_)) return static_cast<int>(chart->Items().size());
     return 0;
 }
 
@@ -227,6 +229,8 @@ void QtControl::AddItem(const std::string& text, const std::string& userData) {
     } else if (auto* list = As<QListWidget>(widget_)) {
         auto* item = new QListWidgetItem(Q(text), list);
         item->setData(Qt::UserRole, Q(userData));
+    } else if (auto* chart = As<CChartViewUI>(widget_)) {
+        chart->AddItem(Q(text), Q(userData).toDouble());  // a chart's item data is its value
     }
 }
 
@@ -247,6 +251,8 @@ void QtControl::ClearItems() {
     } else if (auto* list = As<QListWidget>(widget_)) {
         QSignalBlocker blocker(list);
         list->clear();
+    } else if (auto* chart = As<CChartViewUI>(widget_)) {
+        chart->ClearItems();
     }
 }
 

@@ -17,6 +17,7 @@
 #include "qt/ColorPalette.h"
 #include "qt/ControlLoader.h"
 #include "qt/DeviceKeyButton.h"
+#include "qt/HandImgButtonUI.h"
 #include "qt/QtControl.h"
 #include "qt/SelectPanel.h"
 
@@ -167,6 +168,11 @@ void QtControlHost::Connect(QWidget* widget, QtControl* control) {
         connect(palette, &ColorPalette::colourPicked, this, [raise] { raise("colorchanged"); });
     if (auto* panel = qobject_cast<SelectPanel*>(widget))
         connect(panel, &SelectPanel::selectionEnded, this, [raise] { raise("click_select_end"); });
+    if (auto* hand = qobject_cast<CHandImgButtonUI*>(widget)) {
+        connect(hand, &CHandImgButtonUI::deleteClicked, this, [raise] { raise("click_handdelete"); });
+        connect(hand, &CHandImgButtonUI::entered, this, [raise] { raise("msenter"); });
+        connect(hand, &CHandImgButtonUI::left, this, [raise] { raise("msleave"); });
+    }
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         if (button->isCheckable())
             connect(button, &QAbstractButton::toggled, this, [raise, control] {

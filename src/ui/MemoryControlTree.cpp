@@ -16,7 +16,7 @@ struct ClassType {
 };
 
 // Widget classes of the layouts and the control type each stands for.
-inline constexpr std::array<ClassType, 22> kClassTypes{{
+inline constexpr std::array<ClassType, 27> kClassTypes{{
     {"QWidget", ControlType::Container},
     {"QFrame", ControlType::Container},
     {"QGroupBox", ControlType::Container},
@@ -37,6 +37,11 @@ inline constexpr std::array<ClassType, 22> kClassTypes{{
     {"ColorPalette", ControlType::ColourPalette},
     {"DeviceKeyButton", ControlType::KeyButton},
     {"SelectPanel", ControlType::SelectPanel},
+    {"RedioMacroButton", ControlType::Button},
+    {"HandImgButton", ControlType::Button},
+    {"HandImgSelectButton", ControlType::Option},
+    {"CircleProgress", ControlType::Progress},
+    {"AudioRecord", ControlType::Label},
     {"QDialog", ControlType::Container},
     {"QMainWindow", ControlType::Container},
 }};
