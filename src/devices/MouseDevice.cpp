@@ -9,6 +9,8 @@
 #include "macros/MacroFiles.h"
 #include "platform/DebugTrace.h"
 #include "platform/JsonFile.h"
+#include "recoil/RecoilImage.h"
+#include "recoil/RecoilPatterns.h"
 
 namespace m470 {
 namespace {
@@ -275,11 +277,13 @@ int CVantrelMouseDevice::WriteKeyAssignments(int page, const std::vector<int>&) 
 
 int CVantrelMouseDevice::WriteMacros(const std::vector<int>& macros) { return DownloadMacros(macros); }
 
+// An image whose 16-bit lengths would wrap is not sent at all.
 int CVantrelMouseDevice::WriteRecoilPatterns() {
-    std::vector<ImageEntry> patterns;
-    for (int n = 0; n < 4; ++n)
-        patterns.push_back(EncodeEvents(LoadJson(DataFolder() + "ShootData_" + std::to_string(n) + ".Shoot")));
-    return DownloadEventImage(transport_, EventImageKind::Recoil, patterns, 0, nullptr);
+    RecoilPatterns patterns;
+    patterns.SetDataFolder(DataFolder());
+    const std::optional<std::vector<uint8_t>> image = BuildRecoilImage(patterns.DeviceEntries());
+    if (!image) return kResultWriteFailed;
+    return ConfigSequence(transport_).Framed({[&] { return transport_.WriteRecoilImage(image->data(), image->size()); }});
 }
 
 // ---- notifications ----

@@ -9,6 +9,7 @@
 #include "pages/KeyMacroPanels.h"
 #include "pages/KeyboardPanel.h"
 #include "pages/MouseSettingsPanel.h"
+#include "pages/RecoilPanel.h"
 
 namespace m470 {
 namespace {
@@ -22,6 +23,7 @@ void BuildMousePage(CDevicePage& page) {
     settings.SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
     page.AddLighting();
     if (CKeyMacroPanels::OnLayout(page)) page.Add<CKeyMacroPanels>(page, mouse).Reload();
+    if (page.Find("ShootControlItem")) page.Add<CRecoilPanel>(page, mouse, mouse.Translation());
     settings.ShowSettingsPage(0);
 }
 

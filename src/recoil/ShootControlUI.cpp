@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/JsonFile.h"
 #include "platform/Text.h"
 
 namespace m470 {
@@ -46,10 +45,25 @@ constexpr std::array<DirectionTexts, 2> kDirectionTexts{{
     {kUpOption, "mouse_move_to_up_text", "mouse_move_to_down_text"},
 }};
 
+// Options in a group report the one that lost its mark too: only the chosen one counts.
+bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender->Selected(); }
+
 }  // namespace
 
 CShootControlUI::CShootControlUI(ui::ControlHost& host, ui::Control* root, Translator translate)
-    : host_(host), root_(root), translate_(std::move(translate)) {}
+    : host_(host), root_(root), translate_(std::move(translate)) {
+    using N = const ui::Notification&;
+    routes_.Add("selectchanged", kPatternOption, [this](N n, int i) { if (Chosen(n)) { SelectPattern(i); ShowBullet(); } })
+        .Add("selectchanged", kBulletOption, [this](N n, int i) { if (Chosen(n)) SelectBullet(i); })
+        .Add("selectchanged", {kLeftOption, kUpOption}, [this](N n, int) { OnDirection(n); })
+        .Add("killfocus", {kXEdit, kYEdit, kDelayEdit}, [this](N, int) { SaveBullet(); })
+        .Add("click", kPrevious, [this](N, int) { PreviousBullet(); })
+        .Add("click", kNext, [this](N, int) { NextBullet(); })
+        .Add("click", kReset, [this](N, int) { ResetPattern(pattern_); })
+        .Add("click", kImport, [this](N, int) { OnImport(); })
+        .Add("click", kExport, [this](N, int) { OnExport(); })
+        .Add("click", kWrite, [this](N, int) { if (window_.writePatterns) window_.writePatterns(); });
+}
 
 ui::Ctl CShootControlUI::Find(const std::string& name) const {
     return root_ != nullptr ? host_.FindUnder(root_, name) : host_.Find(name);
@@ -158,48 +172,10 @@ void CShootControlUI::OnExport() {
     if (!path.empty()) ExportPattern(path);
 }
 
-bool CShootControlUI::HandleNotification(const ui::Notification& n) {
-    const std::string& name = n.senderName;
-    std::string prefix;
-    int number = 0;
-    const bool numbered = SplitIndexedName(name, prefix, number);
-    const auto is = [&](const char* wanted) { return EqualsIgnoringCase(name, wanted); };
-    // Options in a group report the one that lost its mark too: only the chosen one counts.
-    const bool nowSelected = n.sender != nullptr ? n.sender->Selected() : Find(name).Selected();
-    if (n.event == "selectchanged") {
-        if (numbered && EqualsIgnoringCase(prefix, kPatternOption)) {
-            if (nowSelected) {
-                SelectPattern(number);
-                ShowBullet();
-            }
-            return true;
-        }
-        if (numbered && EqualsIgnoringCase(prefix, kBulletOption)) {
-            if (nowSelected) SelectBullet(number);
-            return true;
-        }
-        // A direction is part of the bullet: kept at once, not only with the next edit.
-        if (is(kLeftOption) || is(kUpOption)) {
-            is(kLeftOption) ? UpdateXLabel() : UpdateYLabel();
-            SaveBullet();
-            return true;
-        }
-        return false;
-    }
-    if (n.event == "killfocus" && (is(kXEdit) || is(kYEdit) || is(kDelayEdit))) {
-        SaveBullet();
-        return true;
-    }
-    if (n.event != "click") return false;
-    if (is(kPrevious)) PreviousBullet();
-    else if (is(kNext)) NextBullet();
-    else if (is(kReset)) ResetPattern(pattern_);
-    else if (is(kImport)) OnImport();
-    else if (is(kExport)) OnExport();
-    else if (is(kWrite)) {
-        if (window_.writePatterns) window_.writePatterns();
-    } else return false;
-    return true;
+// A direction is part of the bullet: kept at once, not only with the next edit.
+void CShootControlUI::OnDirection(const ui::Notification& n) {
+    EqualsIgnoringCase(n.senderName, kLeftOption) ? UpdateXLabel() : UpdateYLabel();
+    SaveBullet();
 }
 
 }  // namespace m470

@@ -9,6 +9,7 @@
 #include "platform/Translator.h"
 #include "recoil/RecoilPatterns.h"
 #include "ui/Ctl.h"
+#include "ui/RouteTable.h"
 
 namespace m470 {
 
@@ -51,19 +52,22 @@ public:
     int CurrentPattern() const { return pattern_; }
     int CurrentBullet() const { return bullet_; }
 
-    // The panel's notifications; false when not its own.
-    bool HandleNotification(const ui::Notification& n);
+    // The panel's notifications: its route table, for the page that holds it.
+    const ui::RouteTable& Routes() const { return routes_; }
+    bool HandleNotification(const ui::Notification& n) const { return routes_.Dispatch(n); }
 
 private:
     ui::Ctl Find(const std::string& name) const;
     void ShowChart();
     void OnImport();
     void OnExport();
+    void OnDirection(const ui::Notification& n);
 
     ui::ControlHost& host_;
     ui::Control* root_;
     Translator translate_;
     ShootWindow window_;
+    ui::RouteTable routes_;
     RecoilPatterns patterns_;
     int pattern_ = 0;
     int bullet_ = -1;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "device_link/CommandCodes.h"
+#include "device_link/EventImage.h"
 #include "devices/MouseDevice.h"
 #include "pages/KeyMacroPanels.h"
 #include "pages/MouseSettingsPanel.h"
@@ -317,6 +318,73 @@ TEST_F(MousePageRoutes, AFailedWriteIsTold) {
     On("deng_light_slider").SetValue(2, false);
     ASSERT_TRUE(Raise("valuechanged", "deng_light_slider"));
     EXPECT_EQ(window.asked, (std::vector<std::string>{"notice message_text_7"}));
+}
+
+
+// The recoil panel on the mouse page: edits reach the pattern file, the save
+// button sends all four patterns in one image.
+class MouseRecoilPage : public MousePageRoutes {
+protected:
+    void Choose(const std::string& option) {
+        On(option).SetSelected(true, false);
+        ASSERT_TRUE(Raise("selectchanged", option));
+    }
+    void Type(const std::string& edit, const std::string& text) {
+        On(edit).SetText(text);
+        ASSERT_TRUE(Raise("killfocus", edit));
+    }
+    Json::Value Pattern(int n) { return LoadJson(mouse->DataFolder() + "ShootData_" + std::to_string(n) + ".Shoot"); }
+};
+
+TEST_F(MouseRecoilPage, ABulletEditedOnThePageReachesItsFileAndTheMouse) {
+    for (int n = 0; n < 4; ++n) EXPECT_EQ(Pattern(n)["Events"].size(), 180u) << "factory copy " << n;
+    Choose("shoot_gun_op_1");
+    Choose("bullet_op_2");
+    Type("bullet_x_eidt", "3");
+    Type("bullet_y_eidt", "300");  // kept as typed, sent as its low byte
+    Type("bullet_delay_eidt", "60");
+    EXPECT_EQ(Pattern(1)["Events"][15]["Button"].asInt(), 300);
+    EXPECT_TRUE(Writes(command::kWriteRecoilImage).empty());  // edits stay in the file
+    ASSERT_TRUE(Raise("click", "shootdate_save_btn"));
+    EXPECT_FALSE(Writes(command::kWriteRecoilImage).empty());
+    EXPECT_TRUE(window.asked.empty());
+    const std::vector<ImageEntry> image = rig.hub.Firmware("mouse")->RecoilImage();
+    ASSERT_EQ(image.size(), 4u);
+    ASSERT_EQ(image[1].size(), 180u);
+    EXPECT_EQ(image[1][14], (ImageEvent{5, 0, 0x84, 3}));   // 3 to the left, as the factory bullet went
+    EXPECT_EQ(image[1][15], (ImageEvent{60, 0, 0x05, 44}));  // 300 mod 256 down, then 60 ms
+    EXPECT_EQ(image[0][3], (ImageEvent{95, 0, 0x05, 2}));    // the others as the factory made them
+}
+
+TEST_F(MouseRecoilPage, AnImageTooLargeForItsLengthsSendsNothingAndIsTold) {
+    Json::Value pattern(Json::objectValue);
+    Json::Value& events = pattern["Events"] = Json::Value(Json::arrayValue);
+    Json::Value move(Json::objectValue);
+    move["Type"] = 4;
+    move["Button"] = 1;
+    move["Action"] = "down";
+    move["Delay"] = 5;
+    // With the other three patterns' 540 events: 16 + 24 + 4 × 16,374 = 65,536 bytes.
+    for (int i = 0; i < 16374 - 540; ++i) events.append(move);
+    ASSERT_TRUE(SaveJson(mouse->DataFolder() + "ShootData_2.Shoot", pattern));
+    ASSERT_TRUE(Raise("click", "shootdate_save_btn"));
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());  // not even the frame of a configuration
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"notice message_text_7"}));
+}
+
+TEST_F(MouseRecoilPage, AFileThatIsNoPatternIsRefusedWithAMessage) {
+    folder.Write("bad.shoot", "{\"Events\": \"none\"}");
+    const Json::Value before = Pattern(0);
+    window.file = folder.File("bad.shoot");
+    ASSERT_TRUE(Raise("click", "shootdate_import_btn"));
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"open", "notice recoil_import_refused"}));
+    EXPECT_EQ(Pattern(0), before);
+    // A chooser answered after the page left does nothing.
+    window.asked.clear();
+    window.onDialog = [this] { window.shown = nullptr; };
+    window.file = folder.File("bad.shoot");
+    ASSERT_TRUE(Raise("click", "shootdate_import_btn"));
+    EXPECT_EQ(window.asked, std::vector<std::string>{"open"});
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <algorithm>
 #include <array>
@@ -765,6 +766,46 @@ expect key_butt_prosave enabled 1
         if (macroTried) EXPECT_NE(request[3], 0x09);
     }
     EXPECT_TRUE(macroTried);
+}
+
+
+TEST_F(Program, ABulletEditedOnTheRecoilTabIsWrittenToTheMouseAndKeptForTheNextStart) {
+    const std::string picture = folder.File("recoil.png");
+    RunResult run = Play("wait 800\nclick device_select[0]\nselect mouse_device_seting_option_4\n"
+                         "select shoot_gun_op_1\nselect bullet_op_3\nexpect bullet_select_index text 4\n"
+                         "text bullet_y_eidt 9\nselect bullet_y_check\ntext bullet_delay_eidt 77\n"
+                         "click shootdate_save_btn\nwait 300\nscreenshot " + picture + "\n",
+                         "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    // The file: bullet 3 of pattern 1 is elements 18 to 23.
+    const Json::Value events = LoadJson(folder.File("data/M470/mouse/ShootData_1.Shoot"))["Events"];
+    ASSERT_EQ(events.size(), 180u);
+    EXPECT_EQ(events[21]["Button"].asInt(), 9);
+    EXPECT_EQ(events[21]["Action"].asString(), "down");
+    EXPECT_EQ(events[21]["Delay"].asInt(), 77);
+    EXPECT_EQ(events[23]["Action"].asString(), "down");
+    // The wire: the image put back together from its 0x17 chunks.
+    std::vector<uint8_t> image;
+    for (const auto& request : Requests()) {
+        if (request[3] != 0x17) continue;
+        const size_t at = static_cast<size_t>(request[5] | request[6] << 8);
+        if (image.size() < at + request[4]) image.resize(at + request[4]);
+        std::copy(request.begin() + 8, request.begin() + 8 + request[4], image.begin() + static_cast<long>(at));
+    }
+    ASSERT_EQ(image.size(), 2920u);  // four patterns of 180 events
+    EXPECT_EQ(image[2] | image[3] << 8, 2920);
+    const size_t pattern1 = static_cast<size_t>(image[18] | image[19] << 8);
+    EXPECT_EQ(pattern1, 748u);
+    const size_t event21 = pattern1 + 4 + 4 * 21;
+    EXPECT_EQ(std::vector<uint8_t>(image.begin() + static_cast<long>(event21), image.begin() + static_cast<long>(event21 + 4)),
+              (std::vector<uint8_t>{77, 0, 0x85, 9}));
+    EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull());
+    // The next start shows the edited bullet.
+    run = Play("wait 800\nclick device_select[0]\nselect mouse_device_seting_option_4\nselect shoot_gun_op_1\n"
+               "select bullet_op_3\nexpect bullet_y_eidt text 9\nexpect bullet_delay_eidt text 77\n"
+               "expect bullet_y_check selected 1\nexpect bullet_y_check text Move up\n",
+               "mouse");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+#include "pages/RecoilPanel.h"
+
+#include "device_link/HidTransport.h"
+#include "devices/MouseDevice.h"
+#include "pages/DevicePage.h"
+#include "platform/Folders.h"
+
+namespace m470 {
+
+CRecoilPanel::CRecoilPanel(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate)
+    : page_(page), mouse_(mouse), shoot_(page.Host(), page.Find("ShootControlItem").Get(), std::move(translate)) {
+    shoot_.SetDataFolder(mouse.DataFolder());
+    shoot_.SetDefaultFolder(GetDefaultDataFolder());
+    ShootWindow window;
+    if (PageContext* context = page.Context()) {
+        window.chooseOpenFile = [this, context](const std::string& filter) { return Chosen(context->ChooseOpenFile(filter)); };
+        window.chooseSaveFile = [this, context](const std::string& filter) { return Chosen(context->ChooseSaveFile(filter)); };
+        window.notice = [context](const std::string& key) { context->Notice(key); };
+    }
+    window.writePatterns = [this] { Write(); };
+    shoot_.SetWindow(std::move(window));
+    routes_.Append(shoot_.Routes());
+    shoot_.InitPanel();
+    shoot_.SelectPattern(0);
+    shoot_.SelectBullet(0);
+}
+
+std::string CRecoilPanel::Chosen(std::optional<std::string> path) const {
+    if (!path || page_.Context() == nullptr || !page_.Context()->Shown(mouse_)) return {};
+    return *path;
+}
+
+void CRecoilPanel::Write() {
+    const int result = mouse_.WriteRecoilPatterns();
+    if (page_.Context() != nullptr) ReportWrite(*page_.Context(), result == kResultSuccess ? 0 : -1);
+}
+
+}  // namespace m470

@@ -1,0 +1,31 @@
+#pragma once
+// The recoil patterns as a panel of the mouse page. Its controls and rules
+// are CShootControlUI's; the page gives it the mouse's folder, the window's
+// file choosers and messages, and the write of the four patterns.
+#include "pages/PageContext.h"
+#include "pages/PagePanel.h"
+#include "recoil/ShootControlUI.h"
+
+namespace m470 {
+
+class CDevicePage;
+class CVantrelMouseDevice;
+
+class CRecoilPanel : public CPagePanel {
+public:
+    CRecoilPanel(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate);
+
+    void RefreshTexts() override { shoot_.RefreshTexts(); }
+    CShootControlUI& Controls() { return shoot_; }
+
+private:
+    // A chooser's answer counts only while the mouse's page is still shown.
+    std::string Chosen(std::optional<std::string> path) const;
+    void Write();
+
+    CDevicePage& page_;
+    CVantrelMouseDevice& mouse_;
+    CShootControlUI shoot_;
+};
+
+}  // namespace m470
