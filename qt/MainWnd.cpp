@@ -34,6 +34,7 @@
 #include "pages/PageBuilder.h"
 #include "platform/FileAlerts.h"
 #include "qt/QtControl.h"
+#include "qt/SkinFrame.h"
 #include "lighting/SameMode.h"
 #include "platform/Text.h"
 #include "platform/JsonFile.h"
@@ -554,6 +555,30 @@ void CMainWnd::CloseAuxWindows() {
     for (const QPointer<QWidget>& window : auxWindows_)
         if (window) window->close();
     auxWindows_.clear();
+}
+
+// ---- background ----
+
+void CMainWnd::OpenSkinChooser() {
+    QWidget* anchor = root_ != nullptr ? root_->findChild<QWidget*>(CWindowRoutes::kSkinButton) : nullptr;
+    CSkinFrame::Hooks hooks;
+    hooks.changed = [this](const SkinChangedParam& param) { ReceiveSkin(param); };
+    // The window's own chooser: the pop-up is gone by now.
+    hooks.chooseOwnPicture = [this] {
+        if (const auto path = ChooseOpenFile(Dialogs(), "Pictures (*.png);;All files (*)")) ReceiveSkin({false, 0, *path});
+    };
+    auto* frame = new CSkinFrame(this, anchor, installFolder_ + "skin/",
+                                 QString::fromStdString(GetAppDataFolder() + kSkinIniFile), std::move(hooks));
+    ApplyTexts(frame, language_);
+    frame->show();
+}
+
+// The pages let a chosen background through; the layout's own needs none of that.
+void CMainWnd::ReceiveSkin(const SkinChangedParam& param) {
+    if (root_ == nullptr) return;
+    root_->setProperty("m470Skin", param.colourFlag || param.image != kDefaultSkinImage);
+    ApplySkin(host_, param);
+    setStyleSheet(styleSheet());  // the rules that read the property again
 }
 
 // ---- settings menu ----

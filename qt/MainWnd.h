@@ -30,6 +30,7 @@
 #include "pages/DeviceSelector.h"
 #include "pages/PageBuilder.h"
 #include "shell/Language.h"
+#include "shell/SkinChange.h"
 #include "shell/WindowRoutes.h"
 
 namespace m470 {
@@ -86,6 +87,9 @@ public:
     void ApplyLanguage(int index);
     // The settings button's menu: languages, the settings window and About.
     void ShowSettingsMenu();
+    // "skinbtn": the background chooser under it; a choice is drawn behind the pages.
+    void OpenSkinChooser();
+    void ReceiveSkin(const SkinChangedParam& param);
     // The settings window with the update list, modal; nothing while one is open.
     void OpenSettings();
     // "closebtn" and "nodevice_ok_btn": hidden to the tray, or, without a
@@ -226,6 +230,7 @@ private:
         void ChooseDevice(ui::Control* entry) override;
         void OpenMusic() override { window_.OpenMusic(); }
         void OpenPalette(int stage) override { window_.OpenPalette(stage); }
+        void OpenSkinChooser() override { window_.OpenSkinChooser(); }
 
     private:
         CMainWnd& window_;

@@ -104,7 +104,7 @@ void CSkinFrame::Click(QAbstractButton* button) {
     switch (row->action) {
         case SkinAction::Picture: {
             const QString picture = button->property("userData").toString();
-            notify({false, 0, picture});
+            notify({false, 0, picture.toStdString()});
             Record(1, picture);
             break;
         }

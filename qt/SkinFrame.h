@@ -5,21 +5,13 @@
 // SkinChangedParam; layout pictures and the reset are recorded in "main.ini".
 #include <QString>
 #include <QWidget>
-#include <cstdint>
 #include <functional>
+
+#include "shell/SkinChange.h"
 
 class QAbstractButton;
 
 namespace m470::qt {
-
-struct SkinChangedParam {
-    bool colourFlag = false;
-    uint32_t colour = 0;  // 0xAARRGGBB when colourFlag
-    QString image;        // a picture of the skin folder or a file path otherwise
-};
-
-inline constexpr const char* kSkinIniSection = "SKINIMAGE";
-inline constexpr const char* kDefaultSkinImage = "common/background.png";
 
 class CSkinFrame : public QWidget {
     Q_OBJECT

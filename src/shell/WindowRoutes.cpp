@@ -13,6 +13,7 @@ CWindowRoutes::CWindowRoutes(ui::ControlHost& host, WindowActions& actions) : ho
         .Add("click", {"maxbtn", "restorebtn"}, [this](N, int) { ShowMaximized(actions_.ToggleMaximized()); })
         .Add("click", "nodevice_ok_btn", [this](N, int) { actions_.HideWindow(); })
         .Add("click", kSettingsButton, [this](N, int) { actions_.ShowSettingsMenu(); })
+        .Add("click", kSkinButton, [this](N, int) { actions_.OpenSkinChooser(); })
         .Add("click", "control_light_status", [this](N, int) { actions_.ToggleLightingControl(); })
         // "windowdeviceset_0" the keyboard's settings, "windowdeviceset_1" the mouse's.
         .Add("click", "windowdeviceset_", [this](N, int i) { if (i == 0 || i == 1) actions_.OpenSystemSettings(i); })

@@ -27,6 +27,8 @@ public:
     virtual void OpenMusic() = 0;
     // The palette window on the colour of the mouse's sensitivity stage.
     virtual void OpenPalette(int stage) = 0;
+    // The background chooser, under the button that opens it.
+    virtual void OpenSkinChooser() = 0;
 };
 
 class CWindowRoutes {
@@ -34,6 +36,7 @@ public:
     // The window's widgets looked up by name outside the control tree.
     static constexpr const char* kTitleBar = "title_bar";
     static constexpr const char* kSettingsButton = "setbtn";
+    static constexpr const char* kSkinButton = "skinbtn";
 
     CWindowRoutes(ui::ControlHost& host, WindowActions& actions);
 

@@ -30,6 +30,9 @@
 #include "qt/MainWnd.h"
 #include "qt/QtControl.h"
 #include "qt/ScriptRunner.h"
+#include "qt/SkinFrame.h"
+#include "qt/Dialogs.h"
+#include "platform/IniFile.h"
 #include "qt/Texts.h"
 #include "qt/QtControlHost.h"
 #include "ui/Ctl.h"
@@ -181,9 +184,10 @@ TEST_F(MousePage, OptionTabsShowTheirPanelAndUnbuiltOnesAreHidden) {
     On<QAbstractButton>("system_Op_tab")->click();
     EXPECT_EQ(SettingsPage(), 0);
     // Title-bar buttons without an action are not offered.
-    for (const char* name : {"gamemodebtn", "cloudbtn", "smarteyesbtn", "skinbtn"})
+    for (const char* name : {"gamemodebtn", "cloudbtn", "smarteyesbtn"})
         EXPECT_TRUE(window->findChild<QWidget*>(name)->isHidden()) << name;
     EXPECT_FALSE(window->findChild<QWidget*>("setbtn")->isHidden());
+    EXPECT_FALSE(window->findChild<QWidget*>("skinbtn")->isHidden());  // the background chooser
 }
 
 TEST_F(MousePage, ALongProfileNameIsElidedWithItsWholeTextAsTooltip) {
@@ -336,6 +340,55 @@ TEST_F(Window, AFloodOfGameEventsIsTakenAsItsLastOne) {
     EXPECT_GE(settingsWrites, 1u);
     EXPECT_LE(settingsWrites, 4u);
     window->SetCurrentDevice(nullptr);
+}
+
+
+// How much of the widget's area shows nearly this colour in its window.
+double ShareOfColour(QWidget* widget, QColor colour) {
+    QWidget* top = widget->window();
+    const QImage picture = top->grab(QRect(widget->mapTo(top, QPoint(0, 0)), widget->size())).toImage();
+    int near = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor seen = picture.pixelColor(x, y);
+            near += std::abs(seen.red() - colour.red()) + std::abs(seen.green() - colour.green()) +
+                            std::abs(seen.blue() - colour.blue()) < 30 ? 1 : 0;
+        }
+    return static_cast<double>(near) / std::max(1, picture.width() * picture.height());
+}
+
+CSkinFrame* OpenSkinPopup() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* frame = qobject_cast<CSkinFrame*>(widget); frame && frame->isVisible()) return frame;
+    return nullptr;
+}
+
+TEST_F(MousePage, TheChosenBackgroundShowsBehindThePagesAndPicturesAreRecorded) {
+    auto* pages = window->findChild<QWidget*>("device_switch");
+    ASSERT_NE(pages, nullptr);
+    EXPECT_LT(ShareOfColour(pages, Qt::red), 0.01);
+    ASSERT_EQ(Play({"click skinbtn"}), 0);
+    CSkinFrame* frame = OpenSkinPopup();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_NE(frame->findChild<QAbstractButton*>("skin_image")->text(), "skin_image_text");  // in the language
+    QTest::mouseClick(frame->findChild<QAbstractButton*>("skin_image_btn_0"), Qt::LeftButton);
+    EXPECT_EQ(ReadIniValue(GetAppDataFolder() + "main.ini", "SKINIMAGE", "IMAGE"), "background/bg_1.png");
+    EXPECT_EQ(ReadIniValue(GetAppDataFolder() + "main.ini", "SKINIMAGE", "FLAGS"), "1");
+    // A picture of the user's own, its name full of characters a style sheet would choke on.
+    QImage red(64, 64, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const std::string own = folder.File("my \"red\" (1); x.png");
+    ASSERT_TRUE(red.save(QString::fromStdString(own)));
+    SetNextFileChoice(own);
+    QTest::mouseClick(frame->findChild<QAbstractButton*>("skin_Custom"), Qt::LeftButton);
+    QTest::qWait(50);  // the pop-up goes, then the window asks for the file
+    EXPECT_EQ(OpenSkinPopup(), nullptr);
+    EXPECT_GT(ShareOfColour(pages, Qt::red), 0.3);  // through the page's containers
+    EXPECT_EQ(ReadIniValue(GetAppDataFolder() + "main.ini", "SKINIMAGE", "IMAGE"), "background/bg_1.png");  // own pictures are not recorded
+    // The layout's own background again: the pages are opaque as before.
+    window->ReceiveSkin({false, 0, kDefaultSkinImage});
+    QApplication::processEvents();
+    EXPECT_LT(ShareOfColour(pages, Qt::red), 0.01);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/Folders.h"
 #include "platform/Text.h"
 #include "support/VirtualPage.h"
+#include "shell/SkinChange.h"
 #include "shell/WindowRoutes.h"
 #include "ui/Ctl.h"
 #include "ui/MemoryControlTree.h"
@@ -30,6 +31,7 @@ struct RecordingWindow : WindowActions {
     void ChooseDevice(ui::Control* entry) override { calls.push_back("device " + (entry ? entry->Name() : "none")); }
     void OpenMusic() override { calls.push_back("music"); }
     void OpenPalette(int stage) override { calls.push_back("palette " + std::to_string(stage)); }
+    void OpenSkinChooser() override { calls.push_back("skin"); }
     std::vector<std::string> calls;
     bool maximized = false;
 };
@@ -50,12 +52,12 @@ protected:
 };
 
 TEST_F(WindowControls, EachButtonOfTheLayoutAsksItsActionAndMaximisingSwapsTheButtons) {
-    for (const char* name : {"closebtn", "minbtn", "maxbtn", "restorebtn", "nodevice_ok_btn", "setbtn", "control_light_status"}) {
+    for (const char* name : {"closebtn", "minbtn", "maxbtn", "restorebtn", "nodevice_ok_btn", "setbtn", "control_light_status", "skinbtn"}) {
         ASSERT_TRUE(Find(name)) << name << " is not on the layout";
         EXPECT_TRUE(Send("click", name)) << name;
     }
     EXPECT_EQ(window.calls,
-              (std::vector<std::string>{"close", "minimize", "maximize", "restore", "hide", "menu", "lighting"}));
+              (std::vector<std::string>{"close", "minimize", "maximize", "restore", "hide", "menu", "lighting", "skin"}));
     EXPECT_TRUE(Find("maxbtn").Visible());  // restored again
     EXPECT_FALSE(Find("restorebtn").Visible());
     window.calls.clear();
@@ -164,6 +166,19 @@ TEST_F(WindowControls, TheMusicButtonAndAStageColourOpenTheirWindows) {
     EXPECT_TRUE(routes.Route({"click", mouse.Find("DPI_color_option_5"), "DPI_color_option_5", 0, 0}));
     EXPECT_TRUE(Send("click", "DPI_color_option_0"));
     EXPECT_EQ(window.calls, (std::vector<std::string>{"music", "palette 5", "palette 0"}));
+}
+
+TEST_F(WindowControls, AChosenColourClearsThePictureAndAPictureTheColour) {
+    ui::Ctl root = Find("root");
+    root.SetBkImage("background/bg_1.png");
+    ASSERT_TRUE(ApplySkin(host, {true, 0xFF3A1C14, "ignored.png"}));
+    EXPECT_EQ(root.BkColour(), 0xFF3A1C14u);
+    EXPECT_EQ(root.Get()->BkImage(), "");
+    ASSERT_TRUE(ApplySkin(host, {false, 0xFF00FF00, "background/bg_2.png"}));
+    EXPECT_EQ(root.BkColour(), 0u);
+    EXPECT_EQ(root.Get()->BkImage(), "background/bg_2.png");
+    ui::MemoryControlHost empty;  // no "root": nothing to change
+    EXPECT_FALSE(ApplySkin(empty, {true, 1, ""}));
 }
 
 }  // namespace
