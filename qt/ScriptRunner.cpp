@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QPainter>
+#include <QPixmap>
 #include <QComboBox>
 #include <QCursor>
 #include <QFile>
@@ -341,7 +343,14 @@ bool SaveScreenshot(QWidget* widget, const QString& path) {
     // Pending layouts only: running the event loop here would let the next
     // script lines (and device replies) act before the picture is taken.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    return widget->grab().save(path);
+    QPixmap picture = widget->grab();
+    // Pop-ups open over the window (menus, the background chooser) are part of what the user sees.
+    QPainter painter(&picture);
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top != widget && top->isVisible() && top->windowType() == Qt::Popup)
+            painter.drawPixmap(widget->mapFromGlobal(top->mapToGlobal(QPoint(0, 0))), top->grab());
+    painter.end();
+    return picture.save(path);
 }
 
 }  // namespace m470::qt
