@@ -17,7 +17,7 @@ constexpr int kBarTextHeight = 16;
 CChartViewUI::CChartViewUI(QWidget* parent) : QWidget(parent) {}
 
 void CChartViewUI::AddItem(const QString& name, double value, QColor colour) {
-    if (!colour.isValid()) colour = QColor::fromRgba(kItemColours[items_.size() % kItemColours.size()]);
+    if (!colour.isValid()) colour = barColour_.isValid() ? barColour_ : QColor::fromRgba(kItemColours[items_.size() % kItemColours.size()]);
     items_.push_back({name, std::max(0.0, value), colour});
     update();
 }

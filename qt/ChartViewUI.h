@@ -18,6 +18,7 @@ class CChartViewUI : public QWidget {
     Q_PROPERTY(int pillarimagewidth READ PillarImageWidth WRITE SetPillarImageWidth)
     Q_PROPERTY(bool showhtml READ ShowHtml WRITE SetShowHtml)
     Q_PROPERTY(bool showtext READ ShowText WRITE SetShowText)
+    Q_PROPERTY(QString barcolor READ BarColour WRITE SetBarColour)
 
 public:
     struct Item {
@@ -28,7 +29,7 @@ public:
 
     explicit CChartViewUI(QWidget* parent = nullptr);
 
-    // An invalid colour takes the next one of the chart's own set.
+    // An invalid colour takes the bar colour, or without one the next of the chart's own set.
     void AddItem(const QString& name, double value, QColor colour = {});
     void ClearItems();
     const std::vector<Item>& Items() const { return items_; }
@@ -48,6 +49,8 @@ public:
     void SetShowHtml(bool show);
     bool ShowText() const { return showText_; }
     void SetShowText(bool show);
+    QString BarColour() const { return barColour_.isValid() ? barColour_.name() : QString(); }
+    void SetBarColour(const QString& name) { barColour_ = QColor(name); }
 
     // Where each bar is drawn (bars view), in item order.
     std::vector<QRect> BarRects() const;
@@ -64,6 +67,7 @@ private:
     QString view_ = "pie";
     QString shadowPath_, pillarPath_;
     QPixmap shadow_, pillar_;
+    QColor barColour_;
     int shadowHeight_ = 0, pillarWidth_ = 20;
     bool showHtml_ = false, showText_ = false;
 };

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QComboBox>
@@ -344,10 +345,11 @@ bool SaveScreenshot(QWidget* widget, const QString& path) {
     // script lines (and device replies) act before the picture is taken.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QPixmap picture = widget->grab();
-    // Pop-ups open over the window (menus, the background chooser) are part of what the user sees.
+    // Pop-up windows open over it (the background chooser) are part of what the user sees;
+    // menus are left out, as a triggered entry leaves its menu open in scripts.
     QPainter painter(&picture);
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (top != widget && top->isVisible() && top->windowType() == Qt::Popup)
+        if (top != widget && top->isVisible() && top->windowType() == Qt::Popup && qobject_cast<QMenu*>(top) == nullptr)
             painter.drawPixmap(widget->mapFromGlobal(top->mapToGlobal(QPoint(0, 0))), top->grab());
     painter.end();
     return picture.save(path);

@@ -285,8 +285,11 @@ TEST(Charts, APieAndBarsShowTheirItems) {
     chart.ClearItems();
     chart.AddItem("low", 1, QColor(255, 0, 0));
     chart.AddItem("high", 2, QColor(0, 0, 255));
+    chart.SetBarColour("#00ff00");
+    chart.AddItem("third", 1);  // no colour of its own: the bar colour
+    EXPECT_EQ(chart.Items().back().colour, QColor(0, 255, 0));
     const std::vector<QRect> bars = chart.BarRects();
-    ASSERT_EQ(bars.size(), 2u);
+    ASSERT_EQ(bars.size(), 3u);
     EXPECT_EQ(bars[1].height(), 100);
     EXPECT_EQ(bars[0].height(), 50);
     drawn = Drawn(chart);

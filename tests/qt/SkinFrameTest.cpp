@@ -55,7 +55,7 @@ TEST_F(SkinPopup, ItOpensUnderTheAnchorWithTheirRightEdgesAligned) {
     const QPoint anchorBottomRight = anchor->mapToGlobal(QPoint(anchor->width(), anchor->height()));
     EXPECT_EQ(frame->geometry().right() + 1, anchorBottomRight.x());
     EXPECT_EQ(frame->geometry().top(), anchorBottomRight.y());
-    EXPECT_EQ(frame->size(), QSize(312, 236));  // the layout's own size
+    EXPECT_EQ(frame->size(), QSize(380, 236));  // the layout's own size
     EXPECT_TRUE(frame->windowFlags().testFlag(Qt::Popup));
     EXPECT_FALSE(Button("skin_image_btn_0")->icon().isNull());  // the picture shows on its button
 }
