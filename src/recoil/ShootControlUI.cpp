@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/JsonFile.h"
 #include "platform/Text.h"
 
 namespace m470 {
@@ -106,8 +107,9 @@ void CShootControlUI::ShowChart() {
     ui::Ctl chart = Find(kPatternChart + std::to_string(pattern_));
     if (!chart) return;
     chart.ClearItems();
+    const Json::Value pattern = LoadJson(patterns_.PatternPath(pattern_));  // read once for all bars
     for (int b = 0; b < kRecoilBulletCount; ++b) {
-        const Bullet bullet = patterns_.LoadBullet(pattern_, b);
+        const Bullet bullet = ReadBullet(pattern, b);
         chart.AddItem(std::to_string(b + 1), std::to_string(bullet.up ? 0 : std::max(bullet.y, 0)));
     }
 }
