@@ -117,6 +117,7 @@ void MusicLighting::HandleFrame(const CaptureFrame& frame) {
     const CaptureDelivery delivery = HandleCaptureFrame(spectrum_, frame, present);
     if (manager == nullptr) return;
     if (delivery.spectrum.mouse && !manager->Mice().empty()) manager->Mice().front()->FeedAudioSpectrum(*delivery.spectrum.mouse, kMouseBands);
+    if (delivery.spectrum.keyboard && !manager->Keyboards().empty()) manager->Keyboards().front()->FeedKeyboardSpectrum(*delivery.spectrum.keyboard);
     if (delivery.keyboardBands && !manager->Keyboards().empty())
         manager->Keyboards().front()->FeedAudioBands({delivery.keyboardBands->begin(), delivery.keyboardBands->end()});
 }

@@ -406,6 +406,7 @@ void CVantrelUSBDevice::RunOnUiThread(std::function<void()> work) {
 }
 
 void CVantrelUSBDevice::RequestSelectorTimer(int id, int delayMs) {
+    std::lock_guard lock(timerRequesterMutex_);
     if (timerRequester_) timerRequester_(id, delayMs);
 }
 

@@ -194,7 +194,12 @@ public:
     void SetUiInvoker(UiInvoker invoker) { uiInvoker_ = std::move(invoker); }
     // Asks the selector entry to start one of its timers.
     using TimerRequester = std::function<void(int id, int delayMs)>;
-    void SetTimerRequester(TimerRequester requester) { timerRequester_ = std::move(requester); }
+    // Device threads call the requester; setting it waits for a call in flight,
+    // so whoever clears it may go away afterwards.
+    void SetTimerRequester(TimerRequester requester) {
+        std::lock_guard lock(timerRequesterMutex_);
+        timerRequester_ = std::move(requester);
+    }
     // The primary screen's size, taken once at start-up.
     void SetScreenSize(int width, int height) {
         screenWidth_ = width;
@@ -379,6 +384,7 @@ private:
     std::shared_ptr<SharedRippleFeed> rippleFeed_ = std::make_shared<SharedRippleFeed>();
     UiInvoker uiInvoker_;
     TimerRequester timerRequester_;
+    std::mutex timerRequesterMutex_;
     bool hasPowerPanel_ = false;
     bool powerPollingSuppressed_ = false;
     size_t keyButtonCount_ = 0;

@@ -10,6 +10,9 @@ namespace m470 {
 CDeviceSelector::~CDeviceSelector() {
     for (const Listener& listener : listeners_)
         if (!listener.lifetime.expired()) listener.device->RemoveChangeListener(listener.id);
+    // A device that outlives the selector must not reach it from its threads.
+    for (const Requester& requester : requesters_)
+        if (!requester.lifetime.expired()) requester.device->SetTimerRequester(nullptr);
 }
 
 ui::Control* CDeviceSelector::PageRootOf(const CVantrelUSBDevice* device) const {
@@ -78,6 +81,7 @@ void CDeviceSelector::Created(CVantrelUSBDevice& device, const ProductRow& row, 
             if (ui_.invoker) ui_.invoker([entry, id, delayMs] { entry->StartTimer(id, delayMs); });
             else entry->StartTimer(id, delayMs);
         });
+        requesters_.push_back({&device, device.Lifetime()});
     }
     if (ui_.buildPage && host != nullptr) ui_.buildPage(device, *host, pageControl);
 }

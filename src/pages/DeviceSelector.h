@@ -80,6 +80,11 @@ private:
         int id;
     };
     std::vector<Listener> listeners_;
+    struct Requester {
+        CVantrelUSBDevice* device;
+        std::weak_ptr<const void> lifetime;
+    };
+    std::vector<Requester> requesters_;
 };
 
 }  // namespace m470

@@ -544,3 +544,23 @@ TEST_F(Manager, TheEntrySaysHowItIsLinkedAndItsFirmware) {
 
 }  // namespace
 }  // namespace m470
+
+namespace m470 {
+namespace {
+// The pages go before the devices when the window closes: a device thread that
+// asks for an entry timer afterwards must not reach the selector that is gone.
+TEST_F(Manager, ADeviceOutlivingTheSelectorNoLongerAsksItForTimers) {
+    rig.hub.Plug("mousepad");
+    Scan();
+    ASSERT_EQ(manager->Pads().size(), 1u);
+    pages.reset();
+    selector.reset();
+    ASSERT_TRUE(rig.hub.Notify("mousepad", 0x0401));  // the pad asks for a reload timer
+    // Time for the notification thread to run its request; a request that
+    // reached the selector would touch freed memory (the sanitizer build stops).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(manager->Pads().size(), 1u);
+}
+
+}  // namespace
+}  // namespace m470
