@@ -730,19 +730,8 @@ void CMainWnd::WindowPageContext::ResetMusicStyles() {
     if (window_.music_) window_.music_->ResetAudioFile();
 }
 
-void CMainWnd::OpenPalette(int stage) {
-    auto* mouse = dynamic_cast<CVantrelMouseDevice*>(CurrentDevice());
-    if (mouse == nullptr || stage < 0 || static_cast<size_t>(stage) >= mouse->Stages().size()) return;
-    const DpiStage& shown = mouse->Stages()[static_cast<size_t>(stage)];
-    const uint32_t colour = 0xFF000000u | uint32_t{shown.red} << 16 | uint32_t{shown.green} << 8 | shown.blue;
-    const std::weak_ptr<const void> lifetime = mouse->Lifetime();
-    const std::optional<uint32_t> chosen = RunPaletteWindow(Dialogs(), colour);
-    // The mouse may have gone while the window was open.
-    if (!chosen || lifetime.expired() || !Holds(mouse)) return;
-    if (!mouse->SetStageColour(static_cast<size_t>(stage), *chosen & 0xFFFFFFu)) return;
-    const int written = mouse->CommitStages();
-    mouse->Tell(DeviceChange::Settings);
-    if (written != kResultSuccess) ReportWrite(pageContext_, -1);
+std::optional<uint32_t> CMainWnd::WindowPageContext::ChoosePaletteColour(uint32_t argb) {
+    return RunPaletteWindow(window_.Dialogs(), argb);
 }
 
 }  // namespace m470::qt

@@ -128,7 +128,6 @@ public:
     // "music_setting_btn": the music window, modal.
     void OpenMusic();
     // "DPI_color_option_" + stage: the palette on the current mouse's stage colour.
-    void OpenPalette(int stage);
     bool LightingControl() const { return lightingControl_; }
     // A click on the lighting-control button: flip, tell other programs, tell the devices.
     void ToggleLightingControl();
@@ -211,6 +210,7 @@ private:
         void ProfileChosen(CVantrelUSBDevice& device) override;
         void SameMode(CVantrelUSBDevice& device) override;
         void ResetMusicStyles() override;
+        std::optional<uint32_t> ChoosePaletteColour(uint32_t argb) override;
 
     private:
         CMainWnd& window_;
@@ -229,7 +229,6 @@ private:
         void OpenSystemSettings(int panel) override;
         void ChooseDevice(ui::Control* entry) override;
         void OpenMusic() override { window_.OpenMusic(); }
-        void OpenPalette(int stage) override { window_.OpenPalette(stage); }
         void OpenSkinChooser() override { window_.OpenSkinChooser(); }
 
     private:

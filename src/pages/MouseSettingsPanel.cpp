@@ -76,7 +76,8 @@ CMouseSettingsPanel::CMouseSettingsPanel(CVantrelMouseDevice& mouse, ui::Control
         .Add("selectchanged", "mouse_device_seting_option_", [this](N n, int i) { if (Chosen(n)) ShowSettingsPage(i); })
         .Add("movevaluechanged", "kestro_DPI_slider_", [this](N, int i) { OnMainDpiSlider(i); })
         .Add("killfocus", "kestro_DPI_edit_", [this](N, int i) { OnMainDpiEdit(i); })
-        .Add("killfocus", "DPI_edit_", [this](N, int i) { OnStageEdit(i); });
+        .Add("killfocus", "DPI_edit_", [this](N, int i) { OnStageEdit(i); })
+        .Add("click", "DPI_color_option_", [this](N, int i) { OnStageColour(i); });
     for (const PointerControl& control : kPointerControls)
         routes_.Add(control.event, control.name, [this](N n, int) { OnPointerValue(n); });
     for (const ui::Ctl& led : picture_.leds) led.SetLight(0xFFFFFF, 255, true);
@@ -185,6 +186,18 @@ void CMouseSettingsPanel::RefreshKeyInfo() {
 }
 
 // ---- edits ----
+
+void CMouseSettingsPanel::OnStageColour(int stage) {
+    if (context_ == nullptr || stage < 0 || static_cast<size_t>(stage) >= mouse_.Stages().size()) return;
+    const DpiStage& shown = mouse_.Stages()[static_cast<size_t>(stage)];
+    const uint32_t colour = 0xFF000000u | uint32_t{shown.red} << 16 | uint32_t{shown.green} << 8 | shown.blue;
+    const std::optional<uint32_t> chosen = context_->ChoosePaletteColour(colour);
+    // The page may have left while the window was open.
+    if (!chosen || !context_->Shown(mouse_)) return;
+    if (!mouse_.SetStageColour(static_cast<size_t>(stage), *chosen & 0xFFFFFFu)) return;
+    Told(mouse_.CommitStages());
+    mouse_.Tell(DeviceChange::Settings);
+}
 
 void CMouseSettingsPanel::Told(int result) const {
     if (context_ != nullptr && result != kResultSuccess) ReportWrite(*context_, -1);

@@ -43,6 +43,8 @@ private:
     void OnStageEdit(int stage);
     void OnMainDpiSlider(int index);
     void OnMainDpiEdit(int index);
+    // A stage's colour chosen in the palette window: kept, saved and written.
+    void OnStageColour(int stage);
     // One of the pointer page's values edited: stored and saved, not written.
     void OnPointerValue(const ui::Notification& n);
     // A settings write's result: one the mouse did not take is told.

@@ -2,6 +2,7 @@
 // What a device page needs of the window it sits in: its dialogs, whether
 // the page is still the one shown after a dialog, and the window-wide
 // operations a page control starts.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,9 @@ public:
     virtual void SameMode(CVantrelUSBDevice& device) = 0;
     // A confirmed reset puts the factory music styles back too.
     virtual void ResetMusicStyles() {}
+    // The palette window, opened on an 0xAARRGGBB colour: the chosen one, or
+    // nothing when closed.
+    virtual std::optional<uint32_t> ChoosePaletteColour(uint32_t argb) { (void)argb; return std::nullopt; }
 };
 
 // A write's result told to the user: 0 fine, -1 the write failed

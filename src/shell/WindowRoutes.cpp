@@ -20,8 +20,8 @@ CWindowRoutes::CWindowRoutes(ui::ControlHost& host, WindowActions& actions) : ho
         .Add("valuechanged", {"R_light_slider", "G_light_slider", "B_light_slider"},
              [this](N n, int) { ShowColourValue(n); })
         .Add("selectchanged", "device_select", [this](N n, int) { actions_.ChooseDevice(n.sender); })
-        .Add("click", "music_setting_btn", [this](N, int) { actions_.OpenMusic(); })
-        .Add("click", "DPI_color_option_", [this](N, int i) { if (i >= 0) actions_.OpenPalette(i); });
+        .Add("click", "music_setting_btn", [this](N, int) { actions_.OpenMusic(); });
+
 }
 
 void CWindowRoutes::ShowMaximized(bool maximized) const {

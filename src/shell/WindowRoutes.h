@@ -26,7 +26,6 @@ public:
     // The music window (colour styles of the audio lighting).
     virtual void OpenMusic() = 0;
     // The palette window on the colour of the mouse's sensitivity stage.
-    virtual void OpenPalette(int stage) = 0;
     // The background chooser, under the button that opens it.
     virtual void OpenSkinChooser() = 0;
 };

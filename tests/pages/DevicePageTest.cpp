@@ -45,8 +45,15 @@ public:
     void ProfileChosen(CVantrelUSBDevice&) override { asked.push_back("profile chosen"); }
     void SameMode(CVantrelUSBDevice&) override { asked.push_back("same mode"); }
 
+    std::optional<uint32_t> ChoosePaletteColour(uint32_t argb) override {
+        asked.push_back("palette " + std::to_string(argb));
+        if (onDialog) onDialog();
+        return colour;
+    }
+
     bool confirm = true;
     std::optional<std::string> file;
+    std::optional<uint32_t> colour;
     const CVantrelUSBDevice* shown = nullptr;
     std::function<void()> onDialog;  // e.g. the page leaves while the dialog is open
     std::vector<std::string> asked;
@@ -320,6 +327,30 @@ TEST_F(MousePageRoutes, AFailedWriteIsTold) {
     EXPECT_EQ(window.asked, (std::vector<std::string>{"notice message_text_7"}));
 }
 
+TEST_F(MousePageRoutes, AStageColourChosenInThePaletteReachesTheProfileAndTheMouse) {
+    const DpiStage before = mouse->Stages().at(1);
+    window.colour = 0xFF102030u;
+    ASSERT_TRUE(Raise("click", "DPI_color_option_1"));
+    const uint32_t shown = 0xFF000000u | uint32_t{before.red} << 16 | uint32_t{before.green} << 8 | before.blue;
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"palette " + std::to_string(shown)}));
+    EXPECT_EQ(mouse->Stages()[1].red, 0x10);
+    EXPECT_EQ(mouse->Stages()[1].green, 0x20);
+    EXPECT_EQ(mouse->Stages()[1].blue, 0x30);
+    const Json::Value stage = LoadJson(mouse->GetProfilePath())["Device"][0]["DPIStages"]["StageDPIs"][1];
+    EXPECT_EQ(stage["StageColorR"].asInt(), 0x10);
+    EXPECT_EQ(stage["StageColorB"].asInt(), 0x30);
+    EXPECT_FALSE(Writes(command::kWriteSettings).empty());
+
+    // Closed, or the page gone meanwhile: nothing changes, nothing is sent.
+    rig.hub.Traffic().Clear();
+    window.colour.reset();
+    ASSERT_TRUE(Raise("click", "DPI_color_option_2"));
+    window.colour = 0xFFFFFFFFu;
+    window.onDialog = [this] { window.shown = nullptr; };
+    ASSERT_TRUE(Raise("click", "DPI_color_option_2"));
+    EXPECT_NE(mouse->Stages()[2].red, 0xFF);
+    EXPECT_TRUE(Writes(command::kWriteSettings).empty());
+}
 
 // The recoil panel on the mouse page: edits reach the pattern file, the save
 // button sends all four patterns in one image.
