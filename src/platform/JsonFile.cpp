@@ -89,12 +89,14 @@ bool HoldsOnlyCleanText(const Json::Value& value) {
 
 }  // namespace
 
+// Comments are read past, not kept: a kept comment can land on another member
+// of a repeated key and the document written back then differs from the one read.
 Json::Value ParseJson(std::string_view text, bool* ok) {
     Json::Value root;
     bool parsed = false;
     try {
         Json::Reader reader;
-        parsed = IsValidUtf8(text) && reader.parse(text.data(), text.data() + text.size(), root, true) &&
+        parsed = IsValidUtf8(text) && reader.parse(text.data(), text.data() + text.size(), root, /*collectComments=*/false) &&
                  HoldsOnlyCleanText(root);
     } catch (const std::exception&) {
         parsed = false;  // the reader throws past its nesting limit

@@ -15,6 +15,19 @@
 namespace m470 {
 namespace {
 
+// A comment beside a repeated key, written back and read again, gave another
+// document: what is rewritten must hold what was read.
+TEST(JsonFile, ADocumentWithCommentsAndARepeatedKeyReadsBackTheSame) {
+    bool ok = false;
+    const Json::Value document = ParseJson("//\n{\"\":[],\"\":// \n\"\"}", &ok);
+    ASSERT_TRUE(ok);
+    bool again = false;
+    const Json::Value reread = ParseJson(StyledJson(document), &again);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(reread, document);
+    EXPECT_EQ(StyledJson(document).find("//"), std::string::npos);
+}
+
 TEST(JsonFile, LoadsLenientlyAndTracesEveryOpen) {
     test::TempFolder folder;
     folder.Write("comments.json", "// factory data\n{ \"a\": 1, /* inline */ \"b\": [true] }\n");
