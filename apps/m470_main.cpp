@@ -14,6 +14,7 @@
 #include "platform/DebugTrace.h"
 #include "audio/AudioLibrary.h"
 #include "platform/Folders.h"
+#include "platform/ProductLock.h"
 #include "qt/InstanceChannel.h"
 #include "qt/MainWnd.h"
 #include "qt/ScriptRunner.h"
@@ -21,6 +22,8 @@
 #include "sim/VirtualDeviceHub.h"
 
 namespace {
+
+constexpr int kProductLockWaitMs = 15000;
 
 // The program's own fonts; a missing one is skipped.
 void LoadPrivateFonts(const std::string& installFolder) {
@@ -81,6 +84,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "m470: %s\n", instance.LastError().c_str());
             return 1;
     }
+    // An m470ctl run that opened the products itself finishes first.
+    m470::ProductLock products;
+    if (std::string why; !products.Acquire(kProductLockWaitMs, &why)) {
+        std::fprintf(stderr, "m470: %s\n", why.c_str());
+        return 1;
+    }
 
     std::string selection;
     if (const char* chosen = std::getenv("M470_VIRTUAL"); chosen != nullptr && *chosen != '\0') selection = chosen;
@@ -115,6 +124,12 @@ int main(int argc, char** argv) {
                          window.HandleNamedMessage(message, [asking](const std::string& line) {
                              if (asking) asking->write(line.data(), static_cast<qint64>(line.size()));
                          });
+                     });
+    QObject::connect(&instance, &m470::qt::InstanceServer::controlRequest, &window,
+                     [&window](const std::vector<std::string>& words, QLocalSocket* from) {
+                         QPointer<QLocalSocket> asking(from);
+                         const std::string line = window.HandleControlRequest(words);
+                         if (asking) asking->write(line.data(), static_cast<qint64>(line.size()));
                      });
     window.SetBroadcaster([&instance](const m470::qt::InstanceMessage& message) { instance.Broadcast(message); });
     QObject::connect(&window, &m470::qt::CMainWnd::exitRequested, &application, &QApplication::quit);

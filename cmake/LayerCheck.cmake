@@ -17,7 +17,8 @@ set(ranks
   sim 8
   panels 8
   pages 9
-  shell 10)
+  shell 10
+  ctl 11)
 
 function(rank_of folder out)
   list(FIND ranks "${folder}" at)

@@ -8,8 +8,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "ctl/CtlProtocol.h"
 #include "platform/DebugTrace.h"
-#include "platform/PrivateFolder.h"
+#include "platform/InstanceSocket.h"
 #include "shell/CommandLine.h"
 
 namespace m470::qt {
@@ -50,38 +51,10 @@ std::optional<InstanceMessage> ParseInstanceMessage(const std::string& line) {
     return message;
 }
 
-namespace {
+// The rule lives in the core, which m470ctl shares.
+std::string RuntimeFolderNotice() { return m470::RuntimeFolderNotice(); }
 
-// A relative runtime folder would put the socket wherever the program was
-// started from; it is ignored like an unset one.
-bool UsableRuntimeFolder(const QString& folder) {
-    return !folder.isEmpty() && QDir::isAbsolutePath(folder) && QDir(folder).exists();
-}
-
-QString RuntimeFolder() { return QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR")); }
-
-}  // namespace
-
-std::string RuntimeFolderNotice() {
-    const QString folder = RuntimeFolder();
-    if (folder.isEmpty() || UsableRuntimeFolder(folder)) return {};
-    const std::string why = QDir::isAbsolutePath(folder) ? "does not exist" : "is not an absolute path";
-    return "XDG_RUNTIME_DIR \"" + folder.toStdString() + "\" " + why + "; it is ignored and the socket goes into " +
-           QDir::tempPath().toStdString() + "/" + kInstanceName + "-" + std::to_string(::getuid());
-}
-
-QString InstanceSocketPath(std::string* error) {
-    const QString runtime = RuntimeFolder();
-    if (UsableRuntimeFolder(runtime)) return runtime + "/" + kInstanceName;
-    // The shared temporary folder: only inside a folder no one else can enter.
-    const QString folder = QDir::tempPath() + "/" + kInstanceName + "-" + QString::number(::getuid());
-    std::string why;
-    if (!EnsurePrivateFolder(folder.toStdString(), why)) {
-        if (error != nullptr) *error = why;
-        return {};
-    }
-    return folder + "/" + kInstanceName;
-}
+QString InstanceSocketPath(std::string* error) { return QString::fromLocal8Bit(m470::InstanceSocketPath(error)); }
 
 void RaiseDescriptorLimit() {
     struct rlimit limit {};
@@ -209,7 +182,9 @@ void InstanceServer::OnReadable(QLocalSocket* socket) {
         // Cut at the limit: what follows is the rest of that line, not a line of its own.
         tooLong = !raw.endsWith('\n');
         if (tooLong) break;
-        if (auto message = ParseInstanceMessage(raw.trimmed().toStdString())) emit messageReceived(*message, socket);
+        const std::string line = raw.trimmed().toStdString();
+        if (auto words = ctl::ParseRequest(line)) emit controlRequest(*words, socket);
+        else if (auto message = ParseInstanceMessage(line)) emit messageReceived(*message, socket);
         if (socket->state() != QLocalSocket::ConnectedState) return;
     }
     if (tooLong || socket->bytesAvailable() > kMaxLineBytes) {

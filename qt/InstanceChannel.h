@@ -71,6 +71,8 @@ public:
 
 signals:
     void messageReceived(const m470::qt::InstanceMessage& message, QLocalSocket* from);
+    // An m470ctl request: its words; the reply line goes back on from.
+    void controlRequest(const std::vector<std::string>& words, QLocalSocket* from);
 
 private:
     struct Connection {

@@ -431,6 +431,17 @@ void CMainWnd::HandleNamedMessage(const InstanceMessage& message, const std::fun
     }
 }
 
+bool CMainWnd::ControlTarget::Reachable(const CVantrelUSBDevice* device) const {
+    return window_.selector_ && window_.selector_->Reachable(device);
+}
+
+std::string CMainWnd::HandleControlRequest(const std::vector<std::string>& words) {
+    if (english_.Size() == 0) english_.Load(installFolder_.toStdString() + "skin/lang/en.json");
+    const ctl::Reply reply = ctl::CtlExecutor(controlTarget_, english_).Run(words);
+    // A request's edits show on the pages as a user's would; its messages went back to it.
+    return ctl::FormatReply(reply);
+}
+
 void CMainWnd::SetLightingControl(bool on) {
     lightingControl_ = on;
     windowRoutes_.ShowLightingControl(on);

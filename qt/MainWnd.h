@@ -29,6 +29,8 @@
 #include "qt/Texts.h"
 #include "pages/DeviceSelector.h"
 #include "pages/PageBuilder.h"
+#include "pages/PageContextSwitch.h"
+#include "ctl/CtlExecutor.h"
 #include "shell/Language.h"
 #include "shell/SkinChange.h"
 #include "shell/WindowRoutes.h"
@@ -75,6 +77,8 @@ public:
     intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam);
     // reply: a line back on the connection the message came on (none from a script).
     void HandleNamedMessage(const InstanceMessage& message, const std::function<void(const std::string&)>& reply = {});
+    // An m470ctl request, carried out on the pages as if typed there; the reply line.
+    std::string HandleControlRequest(const std::vector<std::string>& words);
 
     // 1500 × 960 on a monitor wider than 1500 and taller than 960, else 1000 × 640.
     static QSize SizeForMonitor(QSize monitor);
@@ -242,7 +246,23 @@ private:
     std::unique_ptr<CDeviceSelector> selector_;
     // After the manager: the pages go before the devices they listen to.
     WindowPageContext pageContext_{*this};
-    CPageBuilder pages_{&pageContext_};
+    // The pages ask the window, or an m470ctl request while one runs.
+    PageContextSwitch pageContexts_{&pageContext_};
+    CPageBuilder pages_{&pageContexts_};
+    // m470ctl's view of the window's products and pages.
+    class ControlTarget : public ctl::CtlTarget {
+    public:
+        explicit ControlTarget(CMainWnd& window) : window_(window) {}
+        std::vector<CVantrelUSBDevice*> Devices() const override { return window_.Devices(); }
+        CDevicePage* PageOf(const CVantrelUSBDevice* device) const override { return window_.PageOf(device); }
+        bool Reachable(const CVantrelUSBDevice* device) const override;
+        PageContextSwitch& PageContexts() override { return window_.pageContexts_; }
+
+    private:
+        CMainWnd& window_;
+    };
+    ControlTarget controlTarget_{*this};
+    LanguageTable english_;
     WindowControlActions windowActions_{*this};
     CWindowRoutes windowRoutes_{host_, windowActions_};
     bool lightingControl_ = true;

@@ -530,6 +530,7 @@ std::vector<TimerRequest> CVantrelUSBDevice::OnFirstReadTimer(SelectorState& ent
         SendToOwner(ui::kMsgLink, modelIndex_, 1);
     }
     ReadFromDevice();
+    firstRead_.Set(transport_);
     entry.linkRetries = 0;
     std::vector<TimerRequest> next{{kTimerRender, 5}};
     renderArmed_ = true;

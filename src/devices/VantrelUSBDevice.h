@@ -249,6 +249,8 @@ public:
     // Each returns the timers to start next.
     std::vector<TimerRequest> OnRenderTimer();
     std::vector<TimerRequest> OnFirstReadTimer(SelectorState& entry);
+    // The first read of the product attached now has run: its page shows what it holds.
+    bool FirstReadDone() const { return firstRead_.Current(transport_); }
     std::vector<TimerRequest> OnReloadTimer();
     std::vector<TimerRequest> OnPowerTimer();
     std::vector<TimerRequest> OnLinkWatchTimer(SelectorState& entry);
@@ -359,6 +361,7 @@ private:
     // Someone needs the frame: the picture is shown or the frame is streamed.
     bool FrameWanted() const;
 
+    AttachmentMark firstRead_;
     KnownInterface identity_{};
     size_t identityRow_ = 0;
     std::string identityPath_;

@@ -76,6 +76,7 @@ void CDevicePage::RefreshTexts() {
 }
 
 void CDevicePage::SetWindow(const PanelWindow* window) {
+    window_ = window;
     for (const auto& panel : panels_) panel->SetWindow(window);
 }
 

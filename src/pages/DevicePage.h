@@ -61,6 +61,7 @@ public:
     void RefreshTexts();
     // The window's services for the panels that ask questions or capture input.
     void SetWindow(const PanelWindow* window);
+    const PanelWindow* Window() const { return window_; }
     // Captured input for this page while it is shown; a capture ends when
     // another device is chosen or the page goes (a recording is saved).
     void OnCapturedKey(int mode, const CapturedKey& key);
@@ -84,6 +85,7 @@ private:
     int listener_ = 0;
     std::weak_ptr<const void> deviceLifetime_;
     int functionPage_ = 1;
+    const PanelWindow* window_ = nullptr;
 };
 
 }  // namespace m470

@@ -1,0 +1,344 @@
+#include "ctl/CtlExecutor.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ctl/CtlKeys.h"
+#include "ctl/CtlSettings.h"
+#include "devices/MouseDevice.h"
+#include "pages/DeviceProfileUI.h"
+#include "platform/FileAlerts.h"
+#include "platform/JsonFile.h"
+#include "platform/Text.h"
+#include "Version.h"
+
+namespace m470::ctl {
+namespace {
+
+constexpr const char* kProfileCombo = "device_profile_combo";
+constexpr const char* kProfileNameEdit = "device_profile_name_edit";
+
+// The strip's button of each profile action that is one click.
+struct ProfileButton {
+    const char* action;
+    const char* button;
+};
+constexpr std::array<ProfileButton, 7> kProfileButtons{{
+    {"new", "device_add_btn"},
+    {"copy", "device_copy_btn"},
+    {"rename", "device_profile_edit_save_btn"},
+    {"delete", "device_sub_btn"},
+    {"reset", "device_reset_btn"},
+    {"export", "device_export_btn"},
+    {"import", "device_import_btn"},
+}};
+
+// The request's answers to what a page asks, and what the page said.
+class RequestContext : public PageContext {
+public:
+    RequestContext(CDevicePage* page, PageContext* base, const LanguageTable& english)
+        : page_(page), base_(base), english_(english) {
+        panelWindow_.ask = [](const std::string&) { return true; };
+        panelWindow_.notice = [this](const std::string& key) { Notice(key); };
+        panelWindow_.plainNotice = [this](const std::string& text) { messages.push_back(text); };
+        panelWindow_.chooseOpenFile = [this](const std::string&) { return file.value_or(""); };
+        panelWindow_.chooseSaveFile = [this](const std::string&) { return file.value_or(""); };
+    }
+
+    bool Confirm(const std::string&) override { return true; }
+    void Notice(const std::string& textKey) override { messages.push_back(english_.Text(textKey)); }
+    void NoticeNumber(const std::string& textKey, int number) override {
+        messages.push_back(FormatWithNumber(english_.Text(textKey), number));
+    }
+    std::optional<std::string> ChooseOpenFile(const std::string&) override { return file; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return file; }
+    bool Shown(const CVantrelUSBDevice& device) const override { return page_ != nullptr && &page_->Device() == &device; }
+    // A request applies the chosen profile at once; the window waits for a second quick choice.
+    void ProfileChosen(CVantrelUSBDevice& device) override {
+        if (page_ != nullptr && &page_->Device() == &device) ReportWrite(*this, page_->ApplyChosenProfile());
+    }
+    void SameMode(CVantrelUSBDevice&) override {}
+    void ResetMusicStyles() override {
+        if (base_ != nullptr) base_->ResetMusicStyles();
+    }
+    const PanelWindow* Window() const { return &panelWindow_; }
+
+    std::optional<std::string> file;
+    std::vector<std::string> messages;
+
+private:
+    CDevicePage* page_;
+    PageContext* base_;
+    const LanguageTable& english_;
+    PanelWindow panelWindow_;
+};
+
+// For the length of one request the pages answer to it, then to their window again.
+class Redirection {
+public:
+    Redirection(PageContextSwitch& contexts, CDevicePage* page, RequestContext& request)
+        : contexts_(contexts), page_(page), previousWindow_(page != nullptr ? page->Window() : nullptr) {
+        contexts_.Redirect(&request);
+        if (page_ != nullptr) page_->SetWindow(request.Window());
+    }
+    ~Redirection() {
+        contexts_.Redirect(nullptr);
+        if (page_ != nullptr) page_->SetWindow(previousWindow_);
+    }
+    Redirection(const Redirection&) = delete;
+    Redirection& operator=(const Redirection&) = delete;
+
+private:
+    PageContextSwitch& contexts_;
+    CDevicePage* page_;
+    const PanelWindow* previousWindow_;
+};
+
+Reply Usage(std::string why) { return {kExitUsage, {}, "m470ctl: " + why + "\n"}; }
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+// What the request's messages and a failed save make of a finished change.
+Reply Outcome(std::string out, RequestContext& request, const LanguageTable& english) {
+    if (TakeFileAlert()) request.messages.push_back(english.Text("message_text_7"));
+    if (request.messages.empty()) return {kExitDone, std::move(out), {}};
+    std::vector<std::string> lines;
+    for (const std::string& message : request.messages) lines.push_back("m470ctl: " + message);
+    return {kExitRefused, std::move(out), Joined(lines)};
+}
+
+std::string Padded(std::string text, size_t width) {
+    if (text.size() < width) text.resize(width, ' ');
+    return text + " ";
+}
+
+std::string FirmwareText(uint16_t version) {
+    if (version == 0) return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%x.%02x", version >> 8, version & 0xFF);
+    return text;
+}
+
+std::string CurrentProfileName(const CDevicePage* page) {
+    const CDeviceProfileUI* strip = page != nullptr ? page->ProfileStrip() : nullptr;
+    if (strip == nullptr) return {};
+    const int selected = strip->GetCurSel();
+    return selected < 0 ? std::string() : JsonText(Member(Element(strip->GetProfileList(), static_cast<Json::ArrayIndex>(selected)), "profilename"));
+}
+
+// A profile's row by name (any case) or by its number from 1.
+std::optional<int> ProfileRow(const Json::Value& list, const std::string& typed) {
+    for (Json::ArrayIndex i = 0; i < list.size(); ++i)
+        if (EqualsIgnoringCase(JsonText(Member(list[i], "profilename")), typed)) return static_cast<int>(i);
+    int number = 0;
+    if (std::sscanf(typed.c_str(), "%d", &number) == 1 && std::to_string(number) == typed && number >= 1 &&
+        number <= static_cast<int>(list.size()))
+        return number - 1;
+    return std::nullopt;
+}
+
+}  // namespace
+
+Reply CtlExecutor::Run(const std::vector<std::string>& words) {
+    const ParsedCommand parsed = ParseCommand(words);
+    if (!parsed.command) return Usage(parsed.error + "\nTry m470ctl --help.");
+    return Execute(*parsed.command);
+}
+
+std::string CtlExecutor::ProductWordOf(const CVantrelUSBDevice* device) const {
+    size_t ordinal = 0;
+    for (const CVantrelUSBDevice* other : target_.Devices()) {
+        if (other == device) break;
+        if (ProductBit(other->Kind()) == ProductBit(device->Kind()) && target_.Reachable(other)) ++ordinal;
+    }
+    return ProductWord(device->Kind(), ordinal);
+}
+
+std::optional<CtlExecutor::Found> CtlExecutor::FindProduct(const Command& command, Reply& reply) const {
+    size_t ordinal = 0;
+    for (CVantrelUSBDevice* device : target_.Devices()) {
+        if (ProductBit(device->Kind()) != ProductBit(command.kind) || !target_.Reachable(device)) continue;
+        if (ordinal++ != command.ordinal) continue;
+        // Just plugged: what its page shows is not the product's yet.
+        if (!device->FirstReadDone()) {
+            reply = {kExitRefused, {}, "m470ctl: the " + command.product + " is still being read; try again in a moment\n"};
+            return std::nullopt;
+        }
+        CDevicePage* page = target_.PageOf(device);
+        if (page != nullptr) return Found{device, page};
+    }
+    reply = {kExitRefused, {}, "m470ctl: no " + command.product + " is connected\n"};
+    return std::nullopt;
+}
+
+Reply CtlExecutor::Execute(const Command& command) {
+    switch (command.verb) {
+        case Verb::Help: return Help(command);
+        case Verb::Version: return {kExitDone, std::string("m470ctl ") + kVersion + "\n", {}};
+        case Verb::List: return List(command);
+        default: break;
+    }
+    Reply missing;
+    const auto found = FindProduct(command, missing);
+    if (!found) return missing;
+    if (command.verb == Verb::Get) return Get(command, *found);
+    if (command.verb == Verb::Set) return Set(command, *found);
+    return Profile(command, *found);
+}
+
+Reply CtlExecutor::Help(const Command& command) const {
+    if (command.helpTopic.empty()) return {kExitDone, UsageText(), {}};
+    if (command.helpTopic == "keys") {
+        std::string text;
+        for (const auto& [title, target] : {std::pair{"Mouse buttons", CaptionTarget::Mouse}, std::pair{"Keyboard keys", CaptionTarget::Keyboard}}) {
+            text += std::string(title) + " take:\n";
+            for (const NamedFunction& function : AssignableFunctions(target, {}))
+                text += "  " + (english_.Has(function.key) ? english_.Text(function.key) : function.key) + "\n";
+        }
+        return {kExitDone, text + "and the names of the product's macros.\n", {}};
+    }
+    const std::string text = TopicText(command.helpTopic);
+    if (text.empty()) return Usage("no help on \"" + command.helpTopic + "\" (a product, keys or profile)");
+    return {kExitDone, text, {}};
+}
+
+Reply CtlExecutor::List(const Command& command) {
+    Json::Value products(Json::arrayValue);
+    std::string text = Padded("PRODUCT", 9) + Padded("NAME", 18) + Padded("LINK", 9) + Padded("BATTERY", 8) +
+                       Padded("FIRMWARE", 9) + "PROFILE\n";
+    for (CVantrelUSBDevice* device : target_.Devices()) {
+        if (!target_.Reachable(device) || !device->FirstReadDone()) continue;
+        Json::Value entry(Json::objectValue);
+        entry["product"] = ProductWordOf(device);
+        entry["name"] = english_.Text(device->DeviceName() + "_device_name_text");
+        entry["link"] = device->Transport().ReceiverMode() ? "receiver" : "cable";
+        const bool battery = device->HasPowerPanel();
+        entry["battery"] = battery ? Json::Value(device->PowerStatus()[0]) : Json::Value();
+        entry["firmware"] = FirmwareText(device->Transport().InstalledVersion());
+        entry["profile"] = CurrentProfileName(target_.PageOf(device));
+        text += Padded(entry["product"].asString(), 9) + Padded(entry["name"].asString(), 18) +
+                Padded(entry["link"].asString(), 9) + Padded(battery ? std::to_string(device->PowerStatus()[0]) + "%" : "-", 8) +
+                Padded(entry["firmware"].asString(), 9) + entry["profile"].asString() + "\n";
+        products.append(entry);
+    }
+    if (command.json) return {kExitDone, StyledJson(products) + "\n", {}};
+    return {kExitDone, products.empty() ? "no product is connected\n" : text, {}};
+}
+
+Reply CtlExecutor::Get(const Command& command, const Found& found) {
+    Json::Value values(Json::objectValue);
+    std::string text;
+    const auto add = [&](const SettingRow& row, const std::string& index) {
+        const SettingResult result = ReadSetting(row, *found.page, index, english_);
+        if (!result.ok) return false;
+        if (index.empty()) values[row.name] = result.value;
+        else values[row.name][index] = result.value;
+        text += std::string(row.name) + (index.empty() ? "" : " " + index) + " " + result.value + "\n";
+        return true;
+    };
+    if (!command.setting.empty()) {
+        const SettingRow* row = FindSetting(command.setting, command.kind);
+        const SettingResult result = ReadSetting(*row, *found.page, command.index, english_);
+        if (!result.ok) return Usage(result.error);
+        if (!command.json) return {kExitDone, result.value + "\n", {}};
+        Json::Value answer(Json::objectValue);
+        answer["product"] = command.product;
+        answer["setting"] = row->name;
+        if (!command.index.empty()) answer["index"] = command.index;
+        answer["value"] = result.value;
+        return {kExitDone, StyledJson(answer) + "\n", {}};
+    }
+    for (const SettingRow* row : SettingsOf(command.kind)) {
+        if (row->index == SettingIndex::Stage) {
+            for (int stage = 1; stage <= 6; ++stage) add(*row, std::to_string(stage));
+        } else if (row->index == SettingIndex::Key) {
+            // The keyboard's keys are too many for a summary; ask for one.
+            if (ProductBit(command.kind) == kMouseBit)
+                for (size_t button = 1; button <= kMouseLogicalButtons.size(); ++button) add(*row, std::to_string(button));
+        } else {
+            add(*row, {});
+        }
+    }
+    return {kExitDone, command.json ? StyledJson(values) + "\n" : text, {}};
+}
+
+Reply CtlExecutor::Set(const Command& command, const Found& found) {
+    const SettingRow* row = FindSetting(command.setting, command.kind);
+    RequestContext request(found.page, target_.PageContexts().Current(), english_);
+    SettingResult result;
+    {
+        Redirection redirection(target_.PageContexts(), found.page, request);
+        result = WriteSetting(*row, *found.page, command.index, command.value, english_);
+    }
+    if (!result.ok) return Usage(result.error);
+    std::string out = result.value + "\n";
+    if (command.json) {
+        Json::Value answer(Json::objectValue);
+        answer["product"] = command.product;
+        answer["setting"] = row->name;
+        if (!command.index.empty()) answer["index"] = command.index;
+        answer["value"] = result.value;
+        out = StyledJson(answer) + "\n";
+    }
+    return Outcome(out, request, english_);
+}
+
+Reply CtlExecutor::ProfileList(const Command& command, const Found& found) {
+    const CDeviceProfileUI* strip = found.page->ProfileStrip();
+    const Json::Value list = strip->GetProfileList();
+    const int current = strip->GetCurSel();
+    Json::Value answer(Json::arrayValue);
+    std::string text;
+    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+        Json::Value entry(Json::objectValue);
+        entry["number"] = static_cast<int>(i) + 1;
+        entry["name"] = JsonText(Member(list[i], "profilename"));
+        entry["current"] = static_cast<int>(i) == current;
+        entry["program"] = JsonInteger(Member(list[i], "profileislink")) != 0 ? JsonText(Member(list[i], "profilelinkmame")) : "";
+        text += std::string(entry["current"].asBool() ? "* " : "  ") + std::to_string(i + 1) + " " + entry["name"].asString() +
+                (entry["program"].asString().empty() ? "" : "  (" + entry["program"].asString() + ")") + "\n";
+        answer.append(entry);
+    }
+    return {kExitDone, command.json ? StyledJson(answer) + "\n" : text, {}};
+}
+
+Reply CtlExecutor::Profile(const Command& command, const Found& found) {
+    CDevicePage& page = *found.page;
+    const CDeviceProfileUI* strip = page.ProfileStrip();
+    if (strip == nullptr) return {kExitRefused, {}, "m470ctl: the " + command.product + " keeps no profiles\n"};
+    if (command.action == "list") return ProfileList(command, found);
+    const Json::Value before = strip->GetProfileList();
+    if (command.action == "delete" && before.size() <= 1)
+        return {kExitRefused, {}, "m470ctl: the last profile cannot be deleted\n"};
+    std::optional<int> row;
+    if (command.action == "use" && !(row = ProfileRow(before, command.argument)))
+        return Usage("the " + command.product + " has no profile \"" + command.argument + "\"");
+
+    RequestContext request(&page, target_.PageContexts().Current(), english_);
+    {
+        Redirection redirection(target_.PageContexts(), &page, request);
+        if (command.action == "use") {
+            page.Find(kProfileCombo).SelectItem(*row, false);
+            page.Route({"itemselect", page.Find(kProfileCombo).Get(), kProfileCombo, 0, 0});
+        } else {
+            if (command.action == "rename") page.Find(kProfileNameEdit).SetText(command.argument);
+            if (command.action == "export" || command.action == "import") request.file = command.argument;
+            const auto button = std::find_if(kProfileButtons.begin(), kProfileButtons.end(),
+                                             [&](const ProfileButton& b) { return command.action == b.action; });
+            page.Route({"click", page.Find(button->button).Get(), button->button, 0, 0});
+        }
+    }
+    const Json::Value after = strip->GetProfileList();
+    const bool added = after.size() > before.size();
+    if (!added && (command.action == "new" || command.action == "copy" || command.action == "import") && request.messages.empty())
+        request.messages.push_back(command.action == "import" ? english_.Text("profile_import_refused")
+                                                               : "no profile was added (a product keeps at most 50)");
+    const std::string shown = added ? JsonText(Member(after[after.size() - 1], "profilename")) : CurrentProfileName(&page);
+    return Outcome(command.json ? StyledJson(Json::Value(shown)) + "\n" : shown + "\n", request, english_);
+}
+
+}  // namespace m470::ctl

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The bash completion of m470ctl, as bash runs it on a TAB: the words typed,
+# the candidates offered. Usage: CompletionTest.sh COMPLETION_FILE M470CTL
+set -u
+source "$1"
+ctl=$2
+failures=0
+
+# complete WORDS... : the candidates for the last word, one line, sorted.
+complete_line() {
+    COMP_WORDS=("$ctl" "$@")
+    COMP_CWORD=$#
+    COMPREPLY=()
+    _m470ctl
+    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ' | sed 's/ $//'
+}
+
+expect() {
+    local want=$1
+    shift
+    local got
+    got=$(complete_line "$@")
+    if [[ $got != "$want" ]]; then
+        echo "FAILED: m470ctl $* <TAB>: got '$got', want '$want'"
+        failures=$((failures + 1))
+    fi
+}
+
+expect "headset help keyboard list mouse mousepad" ""
+expect "mouse mousepad" "mou"
+expect "get profile set" "mouse" ""
+expect "direction double-click dpi" "mouse" "set" "d"
+expect "direction double-click dpi" "--json" "mouse" "get" "d"
+expect "repeat-delay repeat-rate report-rate" "keyboard" "set" "re"
+expect "mic mic-volume mode monitor monitor-volume" "headset" "set" "m"
+expect "delete" "mouse" "profile" "d"
+expect "export" "mouse" "profile" "ex"
+expect "off on" "keyboard" "set" "win-lock" ""
+expect "left right" "mousepad" "set" "direction" ""
+expect "--help --json --version --virtual" "--"
+expect "keyboard keys" "help" "k"
+
+if ((failures > 0)); then
+    echo "$failures completion cases failed"
+    exit 1
+fi
+echo "completion: all cases passed"

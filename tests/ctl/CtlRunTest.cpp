@@ -1,0 +1,136 @@
+// A whole m470ctl run: to the window when one listens (its words as typed,
+// files made absolute), to the products itself when none does, and a clear
+// refusal when a window takes the request and says nothing, or another
+// M470 program holds the products.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+#include "ctl/CtlExecutor.h"
+#include "ctl/CtlRun.h"
+#include "platform/InstanceSocket.h"
+#include "platform/ProductLock.h"
+#include "sim/VirtualDeviceHub.h"
+#include "support/TempFolder.h"
+
+namespace m470::ctl {
+namespace {
+
+// A window that takes one connection, reads one line and answers as told.
+class FakeWindow {
+public:
+    explicit FakeWindow(std::string answer) : answer_(std::move(answer)) {
+        const std::string path = InstanceSocketPath();
+        listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(listener_, 4), 0);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~FakeWindow() {
+        thread_.join();
+        ::close(listener_);
+        ::unlink(InstanceSocketPath().c_str());
+    }
+    std::string Received() {
+        thread_.join();
+        thread_ = std::thread([] {});
+        return received_;
+    }
+
+private:
+    void Serve() {
+        const int connection = ::accept(listener_, nullptr, nullptr);
+        if (connection < 0) return;
+        char c = 0;
+        while (::read(connection, &c, 1) == 1 && c != '\n') received_ += c;
+        // What a window broadcasts to every listener comes first; the reply after it.
+        const std::string lines = "{4695579F-999A-41d4-9FAF-EFFCE93EBF16} 1 1\n" + answer_;
+        if (!answer_.empty()) {
+            EXPECT_EQ(::write(connection, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+        }
+        ::close(connection);
+    }
+
+    std::string answer_, received_;
+    int listener_ = -1;
+    std::thread thread_;
+};
+
+class CtlRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string runtime = folder.File("run");
+        std::filesystem::create_directories(runtime);
+        ::chmod(runtime.c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        settings.workingFolder = "/home/someone/games";
+        settings.answerMs = 5000;
+        settings.lockMs = 200;
+        hub.PlugAll({"mouse"});
+        settings.backend = hub.Backend();
+    }
+
+    test::TempFolder folder;
+    VirtualDeviceHub hub;
+    RunSettings settings;
+};
+
+TEST_F(CtlRun, AWindowThatListensGetsTheRequestAndItsAnswerIsTheRunsAnswer) {
+    const Reply answer{kExitRefused, "", "m470ctl: Writing to the device failed.\n"};
+    FakeWindow window(FormatReply(answer));
+    hub.Traffic().Clear();
+    const Reply reply = RunCommandLine({"mouse", "profile", "export", "best/aim.json"}, settings);
+    EXPECT_EQ(reply, answer);
+    EXPECT_EQ(ParseRequest(window.Received()),
+              (std::vector<std::string>{"mouse", "profile", "export", "/home/someone/games/best/aim.json"}));
+    EXPECT_TRUE(hub.Traffic().Entries().empty()) << "m470ctl itself opened nothing";
+}
+
+TEST_F(CtlRun, AWindowThatClosesWithoutAnAnswerIsARefusal) {
+    FakeWindow window("");
+    const Reply reply = RunCommandLine({"mouse", "get", "stage"}, settings);
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("closed the connection"), std::string::npos) << reply.err;
+}
+
+TEST_F(CtlRun, WithoutAWindowTheRunOpensTheProductsUnderTheLock) {
+    hub.Traffic().Clear();
+    Reply reply = RunCommandLine({"mouse", "get", "stage"}, settings);
+    EXPECT_EQ(reply.exitCode, kExitDone) << reply.err;
+    EXPECT_EQ(reply.out, "2\n");
+    EXPECT_FALSE(hub.Traffic().Entries().empty()) << "the mouse was read";
+
+    // Another M470 program holds the products: told, and nothing is sent.
+    ProductLock holder;
+    ASSERT_TRUE(holder.Acquire(0));
+    hub.Traffic().Clear();
+    reply = RunCommandLine({"mouse", "get", "stage"}, settings);
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("in use by another M470 program"), std::string::npos) << reply.err;
+    EXPECT_TRUE(hub.Traffic().Entries().empty());
+    holder.Release();
+    EXPECT_EQ(RunCommandLine({"mouse", "get", "stage"}, settings).exitCode, kExitDone);
+}
+
+TEST_F(CtlRun, UsageAndHelpNeedNoProducts) {
+    hub.Traffic().Clear();
+    Reply reply = RunCommandLine({"mouse", "set", "dpi"}, settings);
+    EXPECT_EQ(reply.exitCode, kExitUsage);
+    EXPECT_NE(reply.err.find("Try m470ctl --help"), std::string::npos);
+    reply = RunCommandLine({"--help"}, settings);
+    EXPECT_EQ(reply.exitCode, kExitDone);
+    EXPECT_NE(reply.out.find("Exit status"), std::string::npos);
+    EXPECT_TRUE(hub.Traffic().Entries().empty());
+}
+
+}  // namespace
+}  // namespace m470::ctl

@@ -1,0 +1,335 @@
+// m470ctl against the virtual products: a change made from the command
+// line sends the bytes and writes the files a user's edit in the window
+// does; a refusal, a bad value and a missing product are told with their
+// exit status and leave the wire and the files alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sys/stat.h>
+
+#include "ctl/CtlExecutor.h"
+#include "ctl/HeadlessSession.h"
+#include "device_link/CommandCodes.h"
+#include "platform/Folders.h"
+#include "platform/JsonFile.h"
+#include "sim/VirtualDeviceHub.h"
+#include "support/TempFolder.h"
+
+namespace m470::ctl {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+using Requests = std::vector<std::vector<uint8_t>>;
+
+Files FilesUnder(const std::string& folder) {
+    Files files;
+    if (!fs::exists(folder)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = test::TempFolder::ReadFile(entry.path().string());
+    return files;
+}
+
+Requests RequestsOf(const VirtualDeviceHub& hub) {
+    Requests requests;
+    for (const TrafficEntry& entry : const_cast<VirtualDeviceHub&>(hub).Traffic().Entries())
+        requests.emplace_back(entry.request.begin(), entry.request.end());
+    return requests;
+}
+
+bool Sends(const Requests& requests, uint8_t command) {
+    return std::any_of(requests.begin(), requests.end(), [command](const auto& r) { return r.size() > 3 && r[3] == command; });
+}
+
+class CtlSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(english.Load(GetInstallFolder() + "skin/lang/en.json"));
+        runtime = folder.File("run");
+        fs::create_directories(runtime);
+        ::chmod(runtime.c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    // Points the user's data at a folder of its own.
+    void UseDataFolder(const std::string& name) { ::setenv("XDG_DATA_HOME", folder.File(name).c_str(), 1); }
+    std::string DataOf(const std::string& name) { return folder.File(name) + "/M470"; }
+
+    // A session on fresh virtual products; the traffic of its start is cleared.
+    std::unique_ptr<HeadlessSession> Start(VirtualDeviceHub& hub) {
+        auto session = std::make_unique<HeadlessSession>(hub.Backend(), english);
+        EXPECT_TRUE(session->Start());
+        hub.Traffic().Clear();
+        return session;
+    }
+    Reply Run(HeadlessSession& session, const std::vector<std::string>& words) {
+        return CtlExecutor(session, english).Run(words);
+    }
+    CDevicePage* PageOfKind(HeadlessSession& session, DeviceKind kind) {
+        for (CVantrelUSBDevice* device : session.Devices())
+            if (device->Kind() == kind && session.Reachable(device)) return session.PageOf(device);
+        return nullptr;
+    }
+
+    test::TempFolder folder;
+    std::string runtime;
+    LanguageTable english;
+};
+
+// What a user does on the page in the window, control by control.
+void UserRaises(CDevicePage& page, const std::string& event, const std::string& name) {
+    page.Route({event, page.Find(name).Get(), name, 0, 0});
+}
+void UserChoosesOption(CDevicePage& page, const std::string& prefix, int chosen) {
+    for (int i = 0; page.Find(prefix + std::to_string(i)); ++i) page.Find(prefix + std::to_string(i)).SetSelected(i == chosen, false);
+    UserRaises(page, "selectchanged", prefix + std::to_string(chosen));
+}
+
+struct SameChange {
+    std::vector<std::string> words;
+    DeviceKind kind;
+    std::function<void(CDevicePage&)> user;
+};
+
+TEST_F(CtlSession, AChangeSendsTheBytesAndWritesTheFilesOfTheSameEditInTheWindow) {
+    const std::vector<SameChange> changes{
+        {{"mouse", "set", "dpi", "2", "1600"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("DPI_edit_1").SetText("1600");
+             UserRaises(page, "killfocus", "DPI_edit_1");
+         }},
+        {{"mouse", "set", "report-rate", "500"}, DeviceKind::Mouse,
+         [](CDevicePage& page) { UserChoosesOption(page, "polling_rate_option_", 2); }},
+        {{"mouse", "set", "stage", "4"}, DeviceKind::Mouse,
+         [](CDevicePage& page) { UserChoosesOption(page, "DPI_select_check_", 3); }},
+        {{"mouse", "set", "brightness", "1"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("deng_light_slider").SetValue(1, false);
+             UserRaises(page, "valuechanged", "deng_light_slider");
+         }},
+        {{"mouse", "set", "colour", "00ff80"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("deng_Color_Pallet").SetBkColour(0xFF00FF80);
+             UserRaises(page, "colorchanged", "deng_Color_Pallet");
+         }},
+        {{"mouse", "set", "mode", "static"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("light_combo_modeSelect").SelectItem(2, false);
+             UserRaises(page, "itemselect", "light_combo_modeSelect");
+         }},
+        {{"mouse", "set", "speed", "4"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("deng_speed_slider").SetValue(4, false);
+             UserRaises(page, "valuechanged", "deng_speed_slider");
+         }},
+        {{"mouse", "set", "stage-enabled", "5", "off"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("DPI_enable_check_4").SetSelected(false, false);
+             UserRaises(page, "selectchanged", "DPI_enable_check_4");
+         }},
+        {{"mouse", "set", "pointer-speed", "15"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("pointer_speed_slider").SetValue(15, false);
+             UserRaises(page, "valuechanged", "pointer_speed_slider");
+         }},
+        {{"keyboard", "set", "repeat-rate", "30"}, DeviceKind::Keyboard,
+         [](CDevicePage& page) {
+             page.Find("repeat_rate_slider").SetValue(30, false);
+             UserRaises(page, "valuechanged", "repeat_rate_slider");
+         }},
+        {{"keyboard", "set", "direction", "left"}, DeviceKind::Keyboard,
+         [](CDevicePage& page) {
+             page.Find("deng_FXL_check").SetSelected(true, false);
+             UserRaises(page, "selectchanged", "deng_FXL_check");
+         }},
+        {{"keyboard", "set", "repeat-delay", "750"}, DeviceKind::Keyboard,
+         [](CDevicePage& page) { UserChoosesOption(page, "repeat_delay_check_", 2); }},
+        {{"keyboard", "set", "win-lock", "on"}, DeviceKind::Keyboard,
+         [](CDevicePage& page) {
+             page.Find("winlockflag_option").SetSelected(true, false);
+             UserRaises(page, "selectchanged", "winlockflag_option");
+         }},
+    };
+    // Both runs start from the same files (the profile ids are in them).
+    UseDataFolder("base");
+    {
+        VirtualDeviceHub hub;
+        hub.PlugAll({"mouse", "keyboard"});
+        Start(hub);
+    }
+    for (const SameChange& change : changes) {
+        const std::string name = change.words[0] + " " + change.words[2];
+        fs::remove_all(folder.File("ctl"));
+        fs::remove_all(folder.File("user"));
+        fs::copy(folder.File("base"), folder.File("ctl"), fs::copy_options::recursive);
+        fs::copy(folder.File("base"), folder.File("user"), fs::copy_options::recursive);
+
+        UseDataFolder("ctl");
+        VirtualDeviceHub ctlHub;
+        ctlHub.PlugAll({"mouse", "keyboard"});
+        auto ctlSession = Start(ctlHub);
+        const Reply reply = Run(*ctlSession, change.words);
+        EXPECT_EQ(reply.exitCode, kExitDone) << name << ": " << reply.err;
+        const Requests ctlRequests = RequestsOf(ctlHub);
+        ctlSession.reset();
+
+        UseDataFolder("user");
+        VirtualDeviceHub userHub;
+        userHub.PlugAll({"mouse", "keyboard"});
+        auto userSession = Start(userHub);
+        CDevicePage* page = PageOfKind(*userSession, change.kind);
+        ASSERT_NE(page, nullptr) << name;
+        change.user(*page);
+        const Requests userRequests = RequestsOf(userHub);
+        userSession.reset();
+
+        EXPECT_EQ(ctlRequests, userRequests) << name;
+        EXPECT_NE(FilesUnder(DataOf("user")), FilesUnder(DataOf("base"))) << name << ": the edit was not saved";
+        EXPECT_EQ(FilesUnder(DataOf("ctl")), FilesUnder(DataOf("user"))) << name;
+    }
+}
+
+TEST_F(CtlSession, AKeyFunctionGoesIntoTheProfileAndTheKeyTable) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard"});
+    auto session = Start(hub);
+    Reply reply = Run(*session, {"mouse", "set", "key", "forward", "Page_Up"});
+    ASSERT_EQ(reply.exitCode, kExitDone) << reply.err;
+    EXPECT_EQ(reply.out, "Page Up\n");
+    EXPECT_TRUE(Sends(RequestsOf(hub), command::kWriteKeyTable));
+    EXPECT_EQ(Run(*session, {"mouse", "get", "key", "4"}).out, "Page Up\n");  // Forward is the fourth button
+    CDevicePage* mouse = PageOfKind(*session, DeviceKind::Mouse);
+    const Json::Value profile = LoadJson(mouse->Device().GetProfilePath());
+    // Page Up: keyboard key (0x20), no modifier, usage 0x4B.
+    EXPECT_EQ(JsonInteger(Member(Element(Member(Element(Member(profile, "Device"), 0), "KeyList"), 3), "Assignment")), 0x20004B);
+
+    hub.Traffic().Clear();
+    reply = Run(*session, {"keyboard", "set", "key", "Caps Lock", "esc"});
+    EXPECT_EQ(reply.exitCode, kExitDone) << reply.err;
+    EXPECT_TRUE(Sends(RequestsOf(hub), command::kWriteKeyTable));
+    EXPECT_EQ(Run(*session, {"keyboard", "get", "key", "caplk"}).out, "Esc\n");
+    // The keyboard offers no sensitivity functions.
+    EXPECT_EQ(Run(*session, {"keyboard", "set", "key", "A", "DPI +"}).exitCode, kExitUsage);
+}
+
+TEST_F(CtlSession, BadValuesSendNothingAndChangeNoFile) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard"});
+    auto session = Start(hub);
+    const Files before = FilesUnder(DataOf("data"));
+    const std::vector<std::vector<std::string>> refused{
+        {"mouse", "set", "dpi", "7", "800"},       {"mouse", "set", "dpi", "2", "-5"},
+        {"mouse", "set", "report-rate", "300"},    {"mouse", "set", "mode", "disco"},
+        {"mouse", "set", "colour", "12345"},       {"mouse", "set", "colour", "GG0000"},
+        {"mouse", "set", "brightness", "9"},       {"mouse", "set", "pointer-precision", "maybe"},
+        {"mouse", "set", "stage-enabled", "2", "off"},  // the active stage stays in the cycle
+        {"mouse", "set", "key", "13", "A"},        {"keyboard", "set", "key", "A", "no such function"},
+        {"mouse", "profile", "use", "nobody"},     {"mouse", "get", "dpi", "0"},
+    };
+    for (const auto& words : refused) {
+        const Reply reply = Run(*session, words);
+        EXPECT_EQ(reply.exitCode, kExitUsage) << words[2] << " " << words.back();
+        EXPECT_FALSE(reply.err.empty());
+    }
+    EXPECT_TRUE(RequestsOf(hub).empty());
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+}
+
+TEST_F(CtlSession, ARefusedWriteIsExitOneWithTheWindowsMessage) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse"});
+    auto session = Start(hub);
+    ASSERT_TRUE(hub.InjectFault("mouse", command::kWriteSettings, 1));
+    const Reply reply = Run(*session, {"mouse", "set", "report-rate", "250"});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("Writing to the device failed."), std::string::npos) << reply.err;
+    // The next one goes through.
+    EXPECT_EQ(Run(*session, {"mouse", "set", "report-rate", "125"}).exitCode, kExitDone);
+}
+
+TEST_F(CtlSession, AProductNotConnectedIsTold) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse"});
+    auto session = Start(hub);
+    Reply reply = Run(*session, {"keyboard", "get"});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("no keyboard is connected"), std::string::npos);
+    EXPECT_EQ(Run(*session, {"mouse2", "get", "stage"}).exitCode, kExitRefused);
+    EXPECT_EQ(Run(*session, {"mouse", "get", "stage"}).exitCode, kExitDone);
+    // Unplugged while the session runs: the product is gone for the next command.
+    hub.Unplug("mouse");
+    session->Run(200);
+    EXPECT_EQ(Run(*session, {"mouse", "get", "stage"}).exitCode, kExitRefused);
+}
+
+TEST_F(CtlSession, ListTellsLinkBatteryFirmwareAndTheCurrentProfile) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard"});
+    ASSERT_EQ(hub.RunCommand("battery mouse 57 0"), "");
+    auto session = Start(hub);
+    const Reply reply = Run(*session, {"--json", "list"});
+    ASSERT_EQ(reply.exitCode, kExitDone);
+    bool ok = false;
+    const Json::Value list = ParseJson(reply.out, &ok);
+    ASSERT_TRUE(ok) << reply.out;
+    ASSERT_EQ(list.size(), 2u);
+    const Json::Value& mouse = list[0u]["product"] == "mouse" ? list[0u] : list[1u];
+    EXPECT_EQ(mouse["battery"].asInt(), 57);
+    EXPECT_EQ(mouse["link"].asString(), "cable");
+    EXPECT_EQ(mouse["profile"].asString(), "profile1");
+    EXPECT_NE(mouse["firmware"].asString(), "-");
+    const Json::Value& keyboard = list[0u]["product"] == "keyboard" ? list[0u] : list[1u];
+    EXPECT_TRUE(keyboard["battery"].isNull());
+}
+
+TEST_F(CtlSession, ProfilesAreManagedAsTheStripDoes) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse"});
+    auto session = Start(hub);
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "new"}).out, "profile2\n");
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "use", "PROFILE2"}).exitCode, kExitDone);
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "list"}).out, "  1 profile1\n* 2 profile2\n");
+    hub.Traffic().Clear();
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "use", "1"}).exitCode, kExitDone);
+    EXPECT_TRUE(Sends(RequestsOf(hub), command::kWriteSettings)) << "a profile made current is written to the mouse";
+
+    // A name in use is refused with the window's message; nothing changes.
+    const Files before = FilesUnder(DataOf("data"));
+    Reply reply = Run(*session, {"mouse", "profile", "rename", "Profile2"});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("A profile with this name exists already."), std::string::npos) << reply.err;
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "rename", "Work"}).out, "Work\n");
+
+    // Export writes the current profile as it is; import adds it under its file's name.
+    const std::string exported = folder.File("Saved Work.json");
+    ASSERT_EQ(Run(*session, {"mouse", "profile", "export", exported}).exitCode, kExitDone);
+    const std::string current = PageOfKind(*session, DeviceKind::Mouse)->Device().GetProfilePath();
+    EXPECT_EQ(test::TempFolder::ReadFile(exported), test::TempFolder::ReadFile(current));
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "import", exported}).out, "Saved Work\n");
+    folder.Write("broken.json", "{ not json");
+    reply = Run(*session, {"mouse", "profile", "import", folder.File("broken.json")});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_EQ(Run(*session, {"--json", "mouse", "profile", "list"}).out.find("broken"), std::string::npos);
+    reply = Run(*session, {"mouse", "profile", "export", folder.File("no such folder/x.json")});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("could not be exported"), std::string::npos) << reply.err;
+
+    // Down to one profile, the last is kept.
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "delete"}).exitCode, kExitDone);
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "delete"}).exitCode, kExitDone);
+    reply = Run(*session, {"mouse", "profile", "delete"});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_EQ(Member(LoadJson(DataOf("data") + "/mouse/ProfileList.ini"), "profilelist").size(), 1u);
+}
+
+}  // namespace
+}  // namespace m470::ctl
