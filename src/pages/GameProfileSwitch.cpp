@@ -1,0 +1,48 @@
+#include "pages/GameProfileSwitch.h"
+
+#include "platform/JsonFile.h"
+
+namespace m470 {
+namespace {
+
+// A page's device by a name that stays its own: its profile folder.
+std::string DeviceKey(const CDevicePage& page) { return page.Device().DataFolder(); }
+
+DeviceProfiles ProfilesOf(const CDevicePage& page) {
+    const CDeviceProfileUI& strip = *page.ProfileStrip();
+    DeviceProfiles device{DeviceKey(page), strip.GetCurrentUuid(), {}};
+    const Json::Value list = strip.GetProfileList();
+    for (const Json::Value& entry : list)
+        device.profiles.push_back({JsonText(Member(entry, "profileUUID")), CDeviceProfileUI::LinkOf(entry)});
+    return device;
+}
+
+}  // namespace
+
+std::vector<GameProfileNotice> CGameProfileSwitch::Check(const std::vector<CDevicePage*>& pages) {
+    return Apply(pages, processes_.List(), foreground_.ForegroundPid());
+}
+
+std::vector<GameProfileNotice> CGameProfileSwitch::Release(const std::vector<CDevicePage*>& pages) { return Apply(pages, {}, std::nullopt); }
+
+std::vector<GameProfileNotice> CGameProfileSwitch::Apply(const std::vector<CDevicePage*>& pages, const std::vector<ProcessInfo>& processes,
+                                                         std::optional<int> foregroundPid) {
+    std::vector<CDevicePage*> withStrip;
+    std::vector<DeviceProfiles> devices;
+    for (CDevicePage* page : pages) {
+        if (page == nullptr || page->ProfileStripPanel() == nullptr) continue;
+        withStrip.push_back(page);
+        devices.push_back(ProfilesOf(*page));
+    }
+    std::vector<GameProfileNotice> notices;
+    for (const ProfileSwitch& decided : watcher_.Decide(devices, processes, foregroundPid)) {
+        for (CDevicePage* page : withStrip) {
+            if (DeviceKey(*page) != decided.device || !page->ProfileStripPanel()->SwitchTo(decided.uuid)) continue;
+            CDeviceProfileUI& strip = *page->ProfileStrip();
+            notices.push_back({&page->Device(), strip.RowText(strip.GetCurSel()), decided.program});
+        }
+    }
+    return notices;
+}
+
+}  // namespace m470
