@@ -13,13 +13,10 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "support/LayoutCheck.h"
-#include "support/ScriptedContext.h"
-#include "support/VirtualPage.h"
+#include "support/VirtualMousePage.h"
 
 namespace m470 {
 namespace {
-
-using test::ScriptedContext;
 
 TEST(DevicePage, FunctionPagesByKind) {
     ui::MemoryControlHost host;
@@ -57,22 +54,8 @@ TEST(DevicePage, FunctionPagesByKind) {
 
 
 // A mouse page on the in-memory tree, against the virtual mouse.
-class MousePageRoutes : public test::VirtualPageTest {
+class MousePageRoutes : public test::VirtualMousePageTest {
 protected:
-    void SetUp() override {
-        context = &window;
-        mouse = MakeDevice<CVantrelMouseDevice>("mousedevice.ui");
-        window.shown = mouse.get();
-        rig.hub.Plug("mouse");
-        rig.Open(mouse->Transport(), "mouse", LinkWired);
-        ASSERT_EQ(mouse->ReadFromDevice(), kResultSuccess);
-        mouse->StopLightingThread();
-        rig.hub.Traffic().Clear();
-    }
-    void TearDown() override {
-        devicePage.reset();
-        mouse.reset();
-    }
     bool Raise(const std::string& event, const std::string& name) {
         return devicePage->Route({event, host.FindUnder(page, name), name, 0, 0});
     }
@@ -90,8 +73,6 @@ protected:
         return uuids;
     }
 
-    ScriptedContext window;
-    std::unique_ptr<CVantrelMouseDevice> mouse;
 };
 
 TEST_F(MousePageRoutes, ANotificationOfThePageWritesTheDeviceThroughItsPanel) {

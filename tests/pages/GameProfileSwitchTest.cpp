@@ -6,8 +6,7 @@
 #include "devices/MouseDevice.h"
 #include "pages/GameProfileSwitch.h"
 #include "platform/JsonFile.h"
-#include "support/ScriptedContext.h"
-#include "support/VirtualPage.h"
+#include "support/VirtualMousePage.h"
 
 namespace m470 {
 namespace {
@@ -29,16 +28,10 @@ public:
 
 // The mouse's page against the virtual mouse, with three profiles: the
 // second linked to "racer", the third to "/opt/shooter/shooter".
-class GameProfilePage : public test::VirtualPageTest {
+class GameProfilePage : public test::VirtualMousePageTest {
 protected:
     void SetUp() override {
-        context = &window;
-        mouse = MakeDevice<CVantrelMouseDevice>("mousedevice.ui");
-        window.shown = mouse.get();
-        rig.hub.Plug("mouse");
-        rig.Open(mouse->Transport(), "mouse", LinkWired);
-        ASSERT_EQ(mouse->ReadFromDevice(), kResultSuccess);
-        mouse->StopLightingThread();
+        VirtualMousePageTest::SetUp();
         CDeviceProfileUI& strip = Strip();
         ASSERT_TRUE(strip.NewProfile());
         ASSERT_TRUE(strip.LinkCurrent("racer"));
@@ -46,10 +39,6 @@ protected:
         ASSERT_TRUE(strip.LinkCurrent("/opt/shooter/shooter"));
         Choose(0);
         rig.hub.Traffic().Clear();
-    }
-    void TearDown() override {
-        devicePage.reset();
-        mouse.reset();
     }
     CDeviceProfileUI& Strip() { return *devicePage->ProfileStrip(); }
     void Choose(int row) { ASSERT_TRUE(devicePage->ProfileStripPanel()->SwitchTo(Uuid(row))); }
@@ -71,8 +60,6 @@ protected:
     }
     std::vector<GameProfileNotice> Look() { return games.Check({devicePage.get()}); }
 
-    test::ScriptedContext window;
-    std::unique_ptr<CVantrelMouseDevice> mouse;
     FakeProcesses processes;
     FakeForeground foreground;
     CGameProfileSwitch games{processes, foreground};
