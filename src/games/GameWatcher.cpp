@@ -35,6 +35,14 @@ CGameWatcher::Winner CGameWatcher::Pick(const DeviceProfiles& device, const std:
     return winner;
 }
 
+bool CGameWatcher::Watching(const std::vector<DeviceProfiles>& devices) const {
+    if (!held_.empty()) return true;
+    for (const DeviceProfiles& device : devices)
+        for (const ProfileLinkRow& row : device.profiles)
+            if (!row.program.empty()) return true;
+    return false;
+}
+
 std::vector<ProfileSwitch> CGameWatcher::Decide(const std::vector<DeviceProfiles>& devices, const std::vector<ProcessInfo>& processes,
                                                 std::optional<int> foregroundPid) {
     std::vector<ProfileSwitch> switches;

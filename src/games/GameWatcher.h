@@ -38,6 +38,9 @@ public:
     // One look at the processes; the switches to make now, at most one per device.
     std::vector<ProfileSwitch> Decide(const std::vector<DeviceProfiles>& devices, const std::vector<ProcessInfo>& processes,
                                       std::optional<int> foregroundPid);
+    // Whether a look can switch anything: a device has a linked profile, or
+    // a linked program held a profile until now.
+    bool Watching(const std::vector<DeviceProfiles>& devices) const;
     // Whether a linked program holds the device's profile now.
     bool Holding(const std::string& device) const { return held_.count(device) != 0; }
 

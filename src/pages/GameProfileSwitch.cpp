@@ -19,24 +19,32 @@ DeviceProfiles ProfilesOf(const CDevicePage& page) {
 
 }  // namespace
 
-std::vector<GameProfileNotice> CGameProfileSwitch::Check(const std::vector<CDevicePage*>& pages) {
-    return Apply(pages, processes_.List(), foreground_.ForegroundPid());
-}
-
-std::vector<GameProfileNotice> CGameProfileSwitch::Release(const std::vector<CDevicePage*>& pages) { return Apply(pages, {}, std::nullopt); }
-
-std::vector<GameProfileNotice> CGameProfileSwitch::Apply(const std::vector<CDevicePage*>& pages, const std::vector<ProcessInfo>& processes,
-                                                         std::optional<int> foregroundPid) {
-    std::vector<CDevicePage*> withStrip;
-    std::vector<DeviceProfiles> devices;
+CGameProfileSwitch::Linked CGameProfileSwitch::Collect(const std::vector<CDevicePage*>& pages) {
+    Linked linked;
     for (CDevicePage* page : pages) {
         if (page == nullptr || page->ProfileStripPanel() == nullptr) continue;
-        withStrip.push_back(page);
-        devices.push_back(ProfilesOf(*page));
+        linked.pages.push_back(page);
+        linked.devices.push_back(ProfilesOf(*page));
     }
+    return linked;
+}
+
+std::vector<GameProfileNotice> CGameProfileSwitch::Check(const std::vector<CDevicePage*>& pages) {
+    const Linked linked = Collect(pages);
+    // Without a link and with nothing to give back, the processes need no reading.
+    if (!watcher_.Watching(linked.devices)) return {};
+    return Apply(linked, processes_.List(), foreground_.ForegroundPid());
+}
+
+std::vector<GameProfileNotice> CGameProfileSwitch::Release(const std::vector<CDevicePage*>& pages) {
+    return Apply(Collect(pages), {}, std::nullopt);
+}
+
+std::vector<GameProfileNotice> CGameProfileSwitch::Apply(const Linked& linked, const std::vector<ProcessInfo>& processes,
+                                                         std::optional<int> foregroundPid) {
     std::vector<GameProfileNotice> notices;
-    for (const ProfileSwitch& decided : watcher_.Decide(devices, processes, foregroundPid)) {
-        for (CDevicePage* page : withStrip) {
+    for (const ProfileSwitch& decided : watcher_.Decide(linked.devices, processes, foregroundPid)) {
+        for (CDevicePage* page : linked.pages) {
             if (DeviceKey(*page) != decided.device || !page->ProfileStripPanel()->SwitchTo(decided.uuid)) continue;
             CDeviceProfileUI& strip = *page->ProfileStrip();
             notices.push_back({&page->Device(), strip.RowText(strip.GetCurSel()), decided.program});

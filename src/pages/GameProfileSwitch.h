@@ -28,8 +28,13 @@ public:
     std::vector<GameProfileNotice> Release(const std::vector<CDevicePage*>& pages);
 
 private:
-    std::vector<GameProfileNotice> Apply(const std::vector<CDevicePage*>& pages, const std::vector<ProcessInfo>& processes,
-                                         std::optional<int> foregroundPid);
+    // The pages with a profile strip and their devices' links, in one order.
+    struct Linked {
+        std::vector<CDevicePage*> pages;
+        std::vector<DeviceProfiles> devices;
+    };
+    static Linked Collect(const std::vector<CDevicePage*>& pages);
+    std::vector<GameProfileNotice> Apply(const Linked& linked, const std::vector<ProcessInfo>& processes, std::optional<int> foregroundPid);
 
     ProcessTable& processes_;
     ForegroundSource& foreground_;

@@ -48,6 +48,7 @@ TEST_F(GameWatcherTest, ALinkedProgramStartingSwitchesAndItsEndRestores) {
     EXPECT_EQ(ended[0].uuid, "plain");
     EXPECT_EQ(ended[0].reason, SwitchReason::ProgramsEnded);
     EXPECT_FALSE(watcher.Holding("mouse"));
+    EXPECT_TRUE(watcher.Watching({mouse}));  // it has links
 }
 
 TEST_F(GameWatcherTest, TheProgramInFrontWinsOverTheOneStartedLast) {
@@ -123,6 +124,7 @@ TEST_F(GameWatcherTest, EachDeviceFollowsItsOwnLinksAndRestoresItsOwnProfile) {
 
 TEST_F(GameWatcherTest, AnOlderListWithoutLinksNeverSwitches) {
     mouse.profiles = {{"plain", ""}, {"race", ""}};
+    EXPECT_FALSE(watcher.Watching({mouse}));
     Start(20, "/usr/games/racer");
     EXPECT_TRUE(Look().empty());
     EXPECT_FALSE(watcher.Holding("mouse"));

@@ -4,6 +4,7 @@
 
 #include "device_link/CommandCodes.h"
 #include "devices/MouseDevice.h"
+#include "games/ProgramMatch.h"
 #include "pages/GameProfileSwitch.h"
 #include "platform/JsonFile.h"
 #include "support/VirtualMousePage.h"
@@ -13,11 +14,15 @@ namespace {
 
 class FakeProcesses : public ProcessTable {
 public:
-    std::vector<ProcessInfo> List() override { return running; }
+    std::vector<ProcessInfo> List() override {
+        ++lists;
+        return running;
+    }
     void Start(int pid, const std::string& exe) { running.push_back({pid, ++clock, exe, ProgramBaseName(exe), exe, {}}); }
     void End(int pid) { std::erase_if(running, [pid](const ProcessInfo& p) { return p.pid == pid; }); }
     std::vector<ProcessInfo> running;
     uint64_t clock = 100;
+    int lists = 0;
 };
 
 class FakeForeground : public ForegroundSource {
@@ -161,6 +166,18 @@ TEST_F(GameProfilePage, TheMenuLinksAChosenPathOrATypedNameAndUnlinks) {
     Choose(1);  // the racer's profile shows its link
     EXPECT_EQ(On("device_link_program").Text(), "racer");
     EXPECT_TRUE(On("device_link_label").Visible());
+}
+
+TEST_F(GameProfilePage, WithoutLinksTheProcessesAreNotRead) {
+    Look();
+    EXPECT_EQ(processes.lists, 1);
+    for (int row : {1, 2}) {
+        Choose(row);
+        ASSERT_TRUE(Strip().LinkCurrent(""));
+    }
+    processes.Start(40, "/usr/games/racer");
+    EXPECT_TRUE(Look().empty());
+    EXPECT_EQ(processes.lists, 1);
 }
 
 }  // namespace
