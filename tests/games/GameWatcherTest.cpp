@@ -65,6 +65,13 @@ TEST_F(GameWatcherTest, TheProgramInFrontWinsOverTheOneStartedLast) {
     EXPECT_EQ(Look().at(0).uuid, "plain");
 }
 
+TEST_F(GameWatcherTest, TheProgramInFrontWinsWhateverTheOrderOfRowsAndStarts) {
+    // The shooter's row comes last and it started first: only being in front makes it win.
+    const ProcessInfo shooter = Start(30, "/opt/shooter/bin/shooter");
+    Start(20, "/usr/games/racer");
+    EXPECT_EQ(Look(shooter.pid).at(0).uuid, "shoot");
+}
+
 TEST_F(GameWatcherTest, TwoStartingTogetherTheLastStartedWinsAndThePidBreaksATie) {
     ProcessInfo first = Start(50, "/opt/shooter/bin/shooter");
     ProcessInfo second = Start(40, "/usr/games/racer");
