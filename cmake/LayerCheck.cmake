@@ -16,6 +16,7 @@ set(ranks
   lighting 8
   sim 8
   panels 8
+  games 8
   pages 9
   shell 10
   ctl 11)

@@ -35,12 +35,15 @@ QDialog* LoadDialog(const DialogContext& context, const char* file) {
     return dialog;
 }
 
+// The scripted answer waiting for the next chooser, if any.
+std::optional<std::optional<std::string>> TakeNextChoice() {
+    std::optional<std::optional<std::string>> answer = std::move(gNextChoice);
+    gNextChoice.reset();
+    return answer;
+}
+
 std::optional<std::string> Choose(const DialogContext& context, const QString& filter, bool save) {
-    if (gNextChoice) {
-        std::optional<std::string> answer = *gNextChoice;
-        gNextChoice.reset();
-        return answer;
-    }
+    if (auto answer = TakeNextChoice()) return *answer;
     const QString path = save ? QFileDialog::getSaveFileName(context.owner, {}, {}, filter)
                               : QFileDialog::getOpenFileName(context.owner, {}, {}, filter);
     if (path.isEmpty()) return std::nullopt;
@@ -82,6 +85,16 @@ std::optional<std::string> ChooseOpenFile(const DialogContext& context, const QS
 
 std::optional<std::string> ChooseSaveFile(const DialogContext& context, const QString& filter) {
     return Choose(context, filter, true);
+}
+
+std::optional<std::string> ChooseProgram(const DialogContext& context) {
+    if (auto answer = TakeNextChoice()) return *answer;
+    QFileDialog dialog(context.owner, {}, "/usr/bin");
+    // Any name is taken: one typed that is no file there names a program.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
 }
 
 void SetNextFileChoice(std::optional<std::string> answer) { gNextChoice = std::move(answer); }

@@ -33,6 +33,9 @@ int MessageBoxDpi(int dpi);
 // nullopt when cancelled.
 std::optional<std::string> ChooseOpenFile(const DialogContext& context, const QString& filter);
 std::optional<std::string> ChooseSaveFile(const DialogContext& context, const QString& filter);
+// An executable, starting in /usr/bin; a name typed is returned as a path in
+// the folder shown.
+std::optional<std::string> ChooseProgram(const DialogContext& context);
 // For scripted runs: the answer of the next file chooser ("" = cancel).
 void SetNextFileChoice(std::optional<std::string> answer);
 

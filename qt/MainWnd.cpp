@@ -70,6 +70,7 @@ CMainWnd::CMainWnd(QString installFolder, QWidget* parent)
     host_.SetLanguage(&language_);
     gameLighting_ = CGameLighting([this](int result) { ReportWrite(pageContext_, result); });
     SetUpPanelWindow();
+    CreateGameProfiles();
 }
 
 void CMainWnd::SetUpPanelWindow() {
@@ -267,6 +268,7 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     OnDeviceSetChanged();
     StartWorker(0, [this](const StopEvent& stop) { manager_->RunScanThread(stop); }, "m470-scan");
     StartWorker(2, [this](const StopEvent& stop) { lightSync_.Run(stop); }, "m470-sync");
+    gameProfiles_->Start();
 }
 
 bool CMainWnd::InitWindow() {
@@ -501,6 +503,7 @@ void CMainWnd::HandleTimer(int id) {
             menu->setAttribute(Qt::WA_DeleteOnClose);
             menu->addAction(QString::fromStdString(Text("tray_show")), this, [this] { ShowMainWindow(); });
             menu->addAction(QString::fromStdString(Text("tray_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
+            gameProfiles_->AddMenuEntry(menu);
             menu->addSeparator();
             menu->addAction(QString::fromStdString(Text("tray_exit")), this, [this] { RequestExit(); });
             menu->popup(QCursor::pos());
@@ -613,6 +616,7 @@ void CMainWnd::ShowSettingsMenu() {
     }
     QAction* settings = menu->addAction(QString::fromStdString(Text("setting_menu_update")), this, [this] { OpenSettings(); });
     settings->setObjectName("setwnd_menu");
+    gameProfiles_->AddMenuEntry(menu);
     QAction* about = menu->addAction(QString::fromStdString(Text("setting_menu_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
     about->setObjectName("about_menu");
     QWidget* anchor = root_ != nullptr ? root_->findChild<QWidget*>(CWindowRoutes::kSettingsButton) : nullptr;
@@ -722,6 +726,27 @@ void CMainWnd::mouseMoveEvent(QMouseEvent* event) {
 }  // namespace m470::qt
 
 namespace m470::qt {
+
+// ---- profiles that follow the running program ----
+
+void CMainWnd::CreateGameProfiles() {
+    GameProfiles::Window window;
+    window.pages = [this] { return ReachablePages(); };
+    window.notify = [this](const std::string& text) {
+        if (tray_ != nullptr)
+            tray_->showMessage(QString::fromStdString(Text("game_profiles_menu")), QString::fromStdString(text), QSystemTrayIcon::Information, 4000);
+    };
+    window.translate = [this](std::string_view key) { return Text(std::string(key)); };
+    gameProfiles_ = std::make_unique<GameProfiles>(registry_, std::move(window));
+}
+
+std::vector<CDevicePage*> CMainWnd::ReachablePages() const {
+    std::vector<CDevicePage*> pages;
+    for (const auto& page : pages_.Pages())
+        if (selector_ == nullptr || selector_->Reachable(&page->Device())) pages.push_back(page.get());
+    if (currentPage_ != nullptr && std::find(pages.begin(), pages.end(), currentPage_) == pages.end()) pages.push_back(currentPage_);
+    return pages;
+}
 
 // ---- music lighting and the palette ----
 

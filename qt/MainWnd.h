@@ -22,6 +22,7 @@
 #include "panels/PanelWindow.h"
 #include "qt/CaptureFilter.h"
 #include "qt/Dialogs.h"
+#include "qt/GameProfiles.h"
 #include "qt/InstanceChannel.h"
 #include "qt/MusicLighting.h"
 #include "qt/QtControlHost.h"
@@ -148,6 +149,9 @@ public:
     bool ExitRequested() const { return exitRequested_; }
     void RequestExit();
 
+    // Profiles that follow the running program; the looks start with the device manager.
+    GameProfiles& Games() { return *gameProfiles_; }
+
     // The one input-capture owner; its filter takes keys and buttons while a mode is set.
     CDeviceHook& Hook() { return hook_; }
 
@@ -180,6 +184,9 @@ private:
     void SetLightingControl(bool on);
     void TellDevicesLightingControl();
     void CreateTray();
+    void CreateGameProfiles();
+    // The pages of the devices that can be reached now, and a page a test shows.
+    std::vector<CDevicePage*> ReachablePages() const;
     std::string LanguageDisplayName(const LanguageEntry& entry) const;
     void ApplyFontFamily(bool chinese);
 
@@ -210,6 +217,7 @@ private:
         void NoticeNumber(const std::string& textKey, int number) override;
         std::optional<std::string> ChooseOpenFile(const std::string& filter) override;
         std::optional<std::string> ChooseSaveFile(const std::string& filter) override;
+        std::optional<std::string> ChooseProgram() override { return qt::ChooseProgram(window_.Dialogs()); }
         bool Shown(const CVantrelUSBDevice& device) const override;
         void ProfileChosen(CVantrelUSBDevice& device) override;
         void SameMode(CVantrelUSBDevice& device) override;
@@ -272,6 +280,7 @@ private:
     std::optional<InstanceMessage> pendingGameEvent_;
     CVantrelUSBDevice* profileChoiceDevice_ = nullptr;
     CGameLighting gameLighting_;
+    std::unique_ptr<GameProfiles> gameProfiles_;
     bool showingFileAlert_ = false;
     QPoint dragOffset_;
     QPointer<QWidget> setWnd_;

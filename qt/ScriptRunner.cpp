@@ -230,6 +230,11 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         window_.HandleNamedMessage(*message);
         return {};
     }
+    if (action == "games") {
+        // The profile watcher's look, now rather than at its next 2 s.
+        window_.Games().LookNow();
+        return {};
+    }
     if (action == "choose") {
         const std::string answer = Rest(words);
         SetNextFileChoice(answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer));

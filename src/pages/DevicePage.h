@@ -42,6 +42,7 @@ public:
 
     // The page's panels in the order they were added; nullptr without them.
     CDeviceProfileUI* ProfileStrip() const { return strip_ != nullptr ? &strip_->Strip() : nullptr; }
+    CProfileStripPanel* ProfileStripPanel() const { return strip_; }
     CLightingPanel* Lighting() const { return lighting_; }
     CLightControlUI* LightPanel() const { return lighting_ != nullptr ? &lighting_->Controls() : nullptr; }
     template <class Panel>

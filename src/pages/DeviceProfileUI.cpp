@@ -6,6 +6,7 @@
 #include <set>
 #include <system_error>
 
+#include "games/ProgramMatch.h"
 #include "platform/DebugTrace.h"
 #include "platform/Text.h"
 #include "platform/JsonFile.h"
@@ -186,6 +187,44 @@ void CDeviceProfileUI::SelectProfile(int index, bool notify) {
     const std::string uuid = JsonText(Member(list_["profilelist"][index], "profileUUID"));
     currentUuid_ = IsSafeFileId(uuid) ? uuid : std::string();
     WriteList();
+    ShowLink();
+}
+
+int CDeviceProfileUI::RowOf(const std::string& uuid) const {
+    const Json::Value list = GetProfileList();
+    for (Json::ArrayIndex row = 0; row < list.size(); ++row)
+        if (JsonText(Member(list[row], "profileUUID")) == uuid) return static_cast<int>(row);
+    return -1;
+}
+
+std::string CDeviceProfileUI::LinkedProgram(int row) const {
+    if (row < 0) return {};
+    return LinkOf(Element(GetProfileList(), static_cast<Json::ArrayIndex>(row)));
+}
+
+std::string CDeviceProfileUI::LinkOf(const Json::Value& entry) {
+    return JsonInteger(Member(entry, "profileislink")) != 0 ? JsonText(Member(entry, "profilelinkmame")) : std::string();
+}
+
+bool CDeviceProfileUI::LinkCurrent(const std::string& program) {
+    const int selected = GetCurSel();
+    list_ = ReadList();
+    if (selected < 0 || selected >= static_cast<int>(list_["profilelist"].size())) return false;
+    Json::Value& entry = list_["profilelist"][selected];
+    entry["profileislink"] = program.empty() ? 0 : 1;
+    entry["profilelinkmame"] = program;
+    const bool written = WriteList();
+    ShowLink();
+    return written;
+}
+
+void CDeviceProfileUI::ShowLink() {
+    const std::string program = LinkedProgram(GetCurSel());
+    // The program's own name fits the row; its whole path is in the tooltip.
+    ui::Ctl shown = Find("device_link_program");
+    shown.SetText(ProgramBaseName(program));
+    if (ui::Control* control = shown.Get()) control->SetToolTip({}, program);
+    for (const char* name : {"device_link_label", "device_link_program", "device_unlink_btn"}) Find(name).SetVisible(!program.empty());
 }
 
 int CDeviceProfileUI::GetCurSel() const {

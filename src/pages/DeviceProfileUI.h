@@ -53,6 +53,15 @@ public:
     bool IsImportable(const std::string& path) const;
     static std::string WithJsonExtension(const std::string& path);
     int RowCount() const { return Find("device_profile_combo").ItemCount(); }
+    // The row of the profile with this identifier; -1 when none.
+    int RowOf(const std::string& uuid) const;
+
+    // The program a row's profile is linked to ("profileislink" 1 with its
+    // "profilelinkmame"); empty when not linked, as in lists of older versions.
+    std::string LinkedProgram(int row) const;
+    static std::string LinkOf(const Json::Value& entry);
+    // Links the profile now chosen to program; an empty one unlinks it.
+    bool LinkCurrent(const std::string& program);
     std::string RowText(int row) const { return Find("device_profile_combo").ItemText(row); }
 
 private:
@@ -72,6 +81,8 @@ private:
     // Appends an entry (and a row) and writes the list; returns the new identifier.
     std::string AppendEntry(const std::string& name);
     void WriteProfileFile(Json::Value document, const std::string& name, const std::string& uuid);
+    // The link of the profile now chosen, beside the strip's buttons.
+    void ShowLink();
 
     ui::ControlHost& host_;
     ui::Control* root_;

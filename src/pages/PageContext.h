@@ -20,6 +20,8 @@ public:
     virtual void NoticeNumber(const std::string& textKey, int number) = 0;
     virtual std::optional<std::string> ChooseOpenFile(const std::string& filter) = 0;
     virtual std::optional<std::string> ChooseSaveFile(const std::string& filter) = 0;
+    // A program to link a profile to: a chosen executable's path, or a name typed.
+    virtual std::optional<std::string> ChooseProgram() { return ChooseOpenFile("Programs(*)"); }
     // Whether the device's page is still the one shown.
     virtual bool Shown(const CVantrelUSBDevice& device) const = 0;
     // A profile was chosen in the strip's list: applied a little later.

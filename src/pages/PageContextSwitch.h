@@ -28,6 +28,9 @@ public:
     std::optional<std::string> ChooseSaveFile(const std::string& filter) override {
         return Current() != nullptr ? Current()->ChooseSaveFile(filter) : std::nullopt;
     }
+    std::optional<std::string> ChooseProgram() override {
+        return Current() != nullptr ? Current()->ChooseProgram() : std::nullopt;
+    }
     bool Shown(const CVantrelUSBDevice& device) const override { return Current() != nullptr && Current()->Shown(device); }
     void ProfileChosen(CVantrelUSBDevice& device) override {
         if (Current() != nullptr) Current()->ProfileChosen(device);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "games/ProgramMatch.h"
 #include "pages/DevicePage.h"
 #include "platform/Folders.h"
 #include "platform/Text.h"
@@ -36,6 +37,8 @@ CProfileStripPanel::CProfileStripPanel(CDevicePage& page, ui::ControlHost& host,
         .Add("click", "device_export_btn", [this](N, int) { OnExport(); })
         .Add("click", "device_reset_btn", [this](N, int) { OnReset(); })
         .Add("click", "device_profile_edit_save_btn", [this](N, int) { OnRename(); })
+        .Add("click", "device_link_btn", [this](N, int) { OnLink(); })
+        .Add("click", "device_unlink_btn", [this](N, int) { OnUnlink(); })
         .Add("click", "profile_fun_spread_btn", [this](N, int) { strip_.ShowProfileMenu(!strip_.IsProfileMenuVisible()); })
         .Add("itemselect", "device_profile_combo", [this](N, int) { OnProfileChosen(); });
     for (const char* name : kOptionTabNames) routes_.Add("selectchanged", name, [this](N n, int) { OnOptionTab(n); });
@@ -101,6 +104,28 @@ void CProfileStripPanel::OnRename() {
     if (context_ == nullptr) return;
     if (result == RenameResult::NameUsed) context_->Notice("message_text_5");
     if (result == RenameResult::Blank) context_->Notice("message_text_25");
+}
+
+// A chosen file is linked by its path; a name typed into the chooser that is
+// no file there is linked as a program's name.
+void CProfileStripPanel::OnLink() {
+    if (context_ == nullptr || strip_.GetCurSel() < 0) return;
+    const auto chosen = Chosen(context_->ChooseProgram());
+    if (!chosen || chosen->empty()) return;
+    std::error_code error;
+    const bool isFile = std::filesystem::is_regular_file(*chosen, error);
+    const std::string program = isFile ? *chosen : ProgramBaseName(*chosen);
+    if (!program.empty()) strip_.LinkCurrent(program);
+}
+
+void CProfileStripPanel::OnUnlink() { strip_.LinkCurrent({}); }
+
+bool CProfileStripPanel::SwitchTo(const std::string& uuid) {
+    const int row = strip_.RowOf(uuid);
+    if (row < 0) return false;
+    strip_.SelectProfile(row, false);
+    Apply();
+    return true;
 }
 
 void CProfileStripPanel::OnOptionTab(const ui::Notification& n) {

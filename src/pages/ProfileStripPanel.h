@@ -17,6 +17,9 @@ public:
     CDeviceProfileUI& Strip() { return strip_; }
     // The device's list of profiles changed: read again, its current one the device's.
     void Repaint(DeviceChange change) override;
+    // The profile with this identifier chosen and applied as a choice in the
+    // list is (same files, same writes), without the wait; false when none has it.
+    bool SwitchTo(const std::string& uuid);
 
 private:
     // A handler after a dialog acts only while its page is still the one shown.
@@ -31,6 +34,8 @@ private:
     void OnExport();
     void OnReset();
     void OnRename();
+    void OnLink();
+    void OnUnlink();
     void OnOptionTab(const ui::Notification& n);
     void OnProfileChosen();
 

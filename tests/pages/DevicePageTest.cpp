@@ -13,51 +13,10 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "support/LayoutCheck.h"
-#include "support/VirtualPage.h"
+#include "support/VirtualMousePage.h"
 
 namespace m470 {
 namespace {
-
-// The window's side of a page, scripted: each answer is taken in turn; what
-// the page asked is recorded.
-class ScriptedContext : public PageContext {
-public:
-    bool Confirm(const std::string& textKey) override {
-        asked.push_back("confirm " + textKey);
-        if (onDialog) onDialog();
-        return confirm;
-    }
-    void Notice(const std::string& textKey) override { asked.push_back("notice " + textKey); }
-    void NoticeNumber(const std::string& textKey, int number) override {
-        asked.push_back("notice " + textKey + " " + std::to_string(number));
-    }
-    std::optional<std::string> ChooseOpenFile(const std::string&) override {
-        asked.push_back("open");
-        if (onDialog) onDialog();
-        return file;
-    }
-    std::optional<std::string> ChooseSaveFile(const std::string&) override {
-        asked.push_back("save");
-        if (onDialog) onDialog();
-        return file;
-    }
-    bool Shown(const CVantrelUSBDevice& device) const override { return shown == &device; }
-    void ProfileChosen(CVantrelUSBDevice&) override { asked.push_back("profile chosen"); }
-    void SameMode(CVantrelUSBDevice&) override { asked.push_back("same mode"); }
-
-    std::optional<uint32_t> ChoosePaletteColour(uint32_t argb) override {
-        asked.push_back("palette " + std::to_string(argb));
-        if (onDialog) onDialog();
-        return colour;
-    }
-
-    bool confirm = true;
-    std::optional<std::string> file;
-    std::optional<uint32_t> colour;
-    const CVantrelUSBDevice* shown = nullptr;
-    std::function<void()> onDialog;  // e.g. the page leaves while the dialog is open
-    std::vector<std::string> asked;
-};
 
 TEST(DevicePage, FunctionPagesByKind) {
     ui::MemoryControlHost host;
@@ -95,22 +54,8 @@ TEST(DevicePage, FunctionPagesByKind) {
 
 
 // A mouse page on the in-memory tree, against the virtual mouse.
-class MousePageRoutes : public test::VirtualPageTest {
+class MousePageRoutes : public test::VirtualMousePageTest {
 protected:
-    void SetUp() override {
-        context = &window;
-        mouse = MakeDevice<CVantrelMouseDevice>("mousedevice.ui");
-        window.shown = mouse.get();
-        rig.hub.Plug("mouse");
-        rig.Open(mouse->Transport(), "mouse", LinkWired);
-        ASSERT_EQ(mouse->ReadFromDevice(), kResultSuccess);
-        mouse->StopLightingThread();
-        rig.hub.Traffic().Clear();
-    }
-    void TearDown() override {
-        devicePage.reset();
-        mouse.reset();
-    }
     bool Raise(const std::string& event, const std::string& name) {
         return devicePage->Route({event, host.FindUnder(page, name), name, 0, 0});
     }
@@ -128,8 +73,6 @@ protected:
         return uuids;
     }
 
-    ScriptedContext window;
-    std::unique_ptr<CVantrelMouseDevice> mouse;
 };
 
 TEST_F(MousePageRoutes, ANotificationOfThePageWritesTheDeviceThroughItsPanel) {

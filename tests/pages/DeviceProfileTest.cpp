@@ -330,5 +330,57 @@ TEST_F(ProfileStrip, TabsSelectOneAtATime) {
     EXPECT_TRUE(strip->IsProfileMenuVisible());
 }
 
+// A link belongs to its profile: every operation of the strip keeps it in the
+// list file, and new, copied and imported profiles start unlinked.
+TEST_F(ProfileStrip, ALinkSurvivesEveryOperationAndNewEntriesStartUnlinked) {
+    strip->InitProfiles();
+    ASSERT_TRUE(strip->LinkCurrent("/usr/games/racer"));
+    const auto Link = [this](int row) {
+        const Json::Value entry = List()["profilelist"][row];
+        return entry["profileislink"].asString() + " " + entry["profilelinkmame"].asString();
+    };
+    EXPECT_EQ(Link(0), "1 /usr/games/racer");
+    ASSERT_EQ(strip->RenameProfile("racing"), RenameResult::Renamed);
+    ASSERT_TRUE(strip->NewProfile());  // row 1, chosen
+    ASSERT_TRUE(strip->CopyProfile());  // row 2, a copy of row 1
+    strip->SelectProfile(0, false);
+    ASSERT_TRUE(strip->CopyProfile());  // row 3, a copy of the linked row
+    folder.Write("import/abc.json", R"({"profilename": "x", "profileUUID": "y", "profileislink": 1, "profilelinkmame": "z"})");
+    ASSERT_TRUE(strip->ImportProfile(folder.File("import/abc.json")));  // row 4
+    strip->SelectProfile(1, false);
+    strip->DeleteProfile();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"racing", "profile1 copy", "racing copy", "abc"}));
+    EXPECT_EQ(Link(0), "1 /usr/games/racer");
+    for (int row = 1; row < 4; ++row) EXPECT_EQ(Link(row), "0 ") << row;
+    // A second start reads it back, and the strip shows it with the profile.
+    CDeviceProfileUI again(host, root);
+    again.SetFolders(Folder(), GetDefaultProfilePath("mouse"));
+    again.InitProfiles();
+    EXPECT_EQ(again.GetCurSel(), 0);
+    EXPECT_EQ(again.LinkedProgram(0), "/usr/games/racer");
+    EXPECT_EQ(ui::Ctl(host.Find("device_link_program")).Text(), "racer");
+    EXPECT_TRUE(ui::Ctl(host.Find("device_unlink_btn")).Visible());
+    ASSERT_TRUE(again.LinkCurrent(""));
+    EXPECT_EQ(Link(0), "0 ");
+    EXPECT_FALSE(ui::Ctl(host.Find("device_unlink_btn")).Visible());
+}
+
+// Lists of older versions: both members 0 and empty, or no members at all;
+// they stay as written and link nothing.
+TEST_F(ProfileStrip, AListOfAnOlderVersionLinksNothingAndKeepsItsForm) {
+    folder.Write("data/M470/mouse/ProfileList.ini", R"({"profilelist": [
+        {"profilename": "a", "profileUUID": "2024_01_01_00_00_00_001", "profileislink": 0, "profilelinkmame": ""},
+        {"profilename": "b", "profileUUID": "2024_01_01_00_00_00_002", "profileislink": 0, "profilelinkmame": "old"},
+        {"profilename": "c", "profileUUID": "2024_01_01_00_00_00_003"}], "profileselect": 2})");
+    strip->InitProfiles();
+    for (int row = 0; row < 3; ++row) EXPECT_EQ(strip->LinkedProgram(row), "") << row;
+    EXPECT_FALSE(ui::Ctl(host.Find("device_unlink_btn")).Visible());
+    strip->SelectProfile(1, false);
+    const Json::Value list = List();
+    EXPECT_EQ(list["profilelist"][1]["profilelinkmame"].asString(), "old");
+    EXPECT_FALSE(list["profilelist"][2].isMember("profileislink"));
+    EXPECT_EQ(list["profileselect"].asInt(), 1);
+}
+
 }  // namespace
 }  // namespace m470

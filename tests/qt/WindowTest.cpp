@@ -1,5 +1,6 @@
 // What the window shows: pictures, tabs, menus, the battery panel, the
 // selector entries and the pictures scripts take.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -18,6 +19,8 @@
 #include <QTimer>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
@@ -38,6 +41,8 @@
 #include "ui/Ctl.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
+
+#include <filesystem>
 
 namespace m470::qt {
 namespace {
@@ -342,6 +347,47 @@ TEST_F(Window, AFloodOfGameEventsIsTakenAsItsLastOne) {
     window->SetCurrentDevice(nullptr);
 }
 
+
+// A real program linked to the second profile: the window's look switches
+// the mouse to it while it runs and back when it ends; turned off in the
+// settings menu, the choice is kept and nothing switches.
+TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
+    const std::string game = folder.File("m470-test-game");
+    std::filesystem::copy_file(QStandardPaths::findExecutable("sleep").toStdString(), game);
+    CDeviceProfileUI& strip = *view->ProfileStrip();
+    ASSERT_TRUE(strip.NewProfile());
+    ASSERT_TRUE(strip.LinkCurrent(game));
+    ASSERT_TRUE(view->ProfileStripPanel()->SwitchTo(strip.GetProfileList()[0]["profileUUID"].asString()));
+    auto* combo = On<QComboBox>("device_profile_combo");
+    ASSERT_EQ(combo->currentIndex(), 0);
+    window->Games().LookNow();
+    EXPECT_EQ(combo->currentIndex(), 0);
+
+    QProcess running;
+    running.start(QString::fromStdString(game), {"60"});
+    ASSERT_TRUE(running.waitForStarted());
+    rig.hub.Traffic().Clear();
+    window->Games().LookNow();
+    EXPECT_EQ(combo->currentIndex(), 1);
+    EXPECT_EQ(mouse.ProfileName(), strip.GetProfileList()[1]["profileUUID"].asString());
+    EXPECT_FALSE(rig.hub.Traffic().Entries().empty());
+    EXPECT_THAT(window->Games().LastNotice(), ::testing::EndsWith(": profile “profile2” for m470-test-game"));
+    running.kill();
+    ASSERT_TRUE(running.waitForFinished());
+    window->Games().LookNow();
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_THAT(window->Games().LastNotice(), ::testing::EndsWith(": back to profile “profile1”"));
+
+    ASSERT_EQ(Play({"click setbtn", "trigger game_profiles_menu"}), 0);
+    EXPECT_FALSE(window->Games().On());
+    EXPECT_EQ(LoadJson(folder.File("config/M470/registry.json"))["GameProfiles"].asString(), "0");
+    running.start(QString::fromStdString(game), {"60"});
+    ASSERT_TRUE(running.waitForStarted());
+    window->Games().LookNow();
+    EXPECT_EQ(combo->currentIndex(), 0);
+    running.kill();
+    running.waitForFinished();
+}
 
 // How much of the widget's area shows nearly this colour in its window.
 double ShareOfColour(QWidget* widget, QColor colour) {

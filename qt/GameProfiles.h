@@ -1,0 +1,59 @@
+#pragma once
+// The window's side of profiles that follow the running program: a look at
+// the processes every 2 s on a timer, the switches through the pages, a tray
+// notification of each, and the user's on/off choice kept in registry.json.
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "games/ForegroundSource.h"
+#include "games/ProcessTable.h"
+#include "pages/GameProfileSwitch.h"
+#include "platform/Registry.h"
+#include "platform/Translator.h"
+
+class QMenu;
+
+namespace m470::qt {
+
+inline constexpr int kGameProfileLookMs = 2000;
+inline constexpr const char* kGameProfilesValue = "GameProfiles";
+
+class GameProfiles : public QObject {
+    Q_OBJECT
+
+public:
+    struct Window {
+        std::function<std::vector<CDevicePage*>()> pages;  // the pages of the devices that can be reached
+        std::function<void(const std::string& text)> notify;
+        Translator translate;
+    };
+    GameProfiles(RegistryStore& registry, Window window, QObject* parent = nullptr);
+
+    // Starts the looks when the user has not turned them off.
+    void Start();
+    bool On() const;
+    // Kept in the registry file; turning off gives back every profile a program holds.
+    void SetOn(bool on);
+    // One look now, as the timer takes it.
+    void LookNow();
+    // A checkable "game_profiles_menu" entry that turns the feature on and off.
+    void AddMenuEntry(QMenu* menu);
+    const std::string& LastNotice() const { return lastNotice_; }
+
+private:
+    void Tell(const std::vector<GameProfileNotice>& notices);
+
+    RegistryStore& registry_;
+    Window window_;
+    ProcProcessTable processes_;
+    std::unique_ptr<ForegroundSource> foreground_ = MakeDesktopForeground();
+    CGameProfileSwitch switch_{processes_, *foreground_};
+    QTimer timer_;
+    std::string lastNotice_;
+};
+
+}  // namespace m470::qt
