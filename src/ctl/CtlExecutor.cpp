@@ -197,7 +197,7 @@ Reply CtlExecutor::Help(const Command& command) const {
         for (const auto& [title, target] : {std::pair{"Mouse buttons", CaptionTarget::Mouse}, std::pair{"Keyboard keys", CaptionTarget::Keyboard}}) {
             text += std::string(title) + " take:\n";
             for (const NamedFunction& function : AssignableFunctions(target, {}))
-                text += "  " + (english_.Has(function.key) ? english_.Text(function.key) : function.key) + "\n";
+                text += "  " + EnglishCaption(function.function, target, {}, english_) + "\n";
         }
         return {kExitDone, text + "and the names of the product's macros.\n", {}};
     }
