@@ -253,11 +253,7 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
         device.SetWindowActive(isVisible() && !isMinimized());
     };
     selector_ = std::make_unique<CDeviceSelector>(std::move(entries));
-    DeviceManagerUi ui;
-    ui.owner = channel_.get();
-    ui.views = selector_.get();
-    ui.invoker = invoker;
-    ui.translate = translate;
+    DeviceManagerUi ui = selector_->ManagerUi();
     ui.notice = [this](const std::string& text, bool isKey) {
         ShowMessage(Dialogs(), "", text, dpi_, isKey, kButtonsConfirm);
     };

@@ -52,12 +52,7 @@ bool HeadlessSession::Start() {
     };
     selector_ = std::make_unique<CDeviceSelector>(std::move(entries));
 
-    DeviceManagerUi ui;
-    ui.owner = channel_.get();
-    ui.views = selector_.get();
-    ui.invoker = invoker;
-    ui.translate = translate;
-    manager_ = std::make_unique<CDeviceManager>(ui, backend_);
+    manager_ = std::make_unique<CDeviceManager>(selector_->ManagerUi(), backend_);
     host_.SetNotifyCallback([this](const ui::Notification& n) {
         if (n.event == "timer") selector_->OnEntryTimer(n.sender, static_cast<int>(n.wParam));
     });

@@ -86,6 +86,15 @@ void CDeviceSelector::Created(CVantrelUSBDevice& device, const ProductRow& row, 
     if (ui_.buildPage && host != nullptr) ui_.buildPage(device, *host, pageControl);
 }
 
+DeviceManagerUi CDeviceSelector::ManagerUi() {
+    DeviceManagerUi ui;
+    ui.owner = ui_.owner;
+    ui.views = this;
+    ui.invoker = ui_.invoker;
+    ui.translate = ui_.translate;
+    return ui;
+}
+
 void CDeviceSelector::Recognised(const ProductRow& row, size_t model) {
     ui::ControlHost* host = ui_.host;
     if (host == nullptr) return;

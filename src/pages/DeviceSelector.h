@@ -33,6 +33,10 @@ public:
     CDeviceSelector(const CDeviceSelector&) = delete;
     CDeviceSelector& operator=(const CDeviceSelector&) = delete;
 
+    // The device manager's side of the window this selector shows: the same
+    // owner, UI-thread invoker and texts, with this selector as its views.
+    DeviceManagerUi ManagerUi();
+
     void Created(CVantrelUSBDevice& device, const ProductRow& row, size_t model) override;
     void Recognised(const ProductRow& row, size_t model) override;
     void RecognisedLink(size_t model, const char* linkText) override;

@@ -12,6 +12,7 @@
 #include "ctl/CtlExecutor.h"
 #include "ctl/HeadlessSession.h"
 #include "device_link/CommandCodes.h"
+#include "music/MusicStyles.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "sim/VirtualDeviceHub.h"
@@ -91,6 +92,24 @@ struct SameChange {
     std::vector<std::string> words;
     DeviceKind kind;
     std::function<void(CDevicePage&)> user;
+    bool asks = false;  // the window asks first, and the user confirms
+};
+
+// The window's answers when the user confirms: the page is the one shown,
+// and a reset puts the music styles back as the window's reset does.
+class Confirming : public PageContext {
+public:
+    bool Confirm(const std::string&) override { return true; }
+    void Notice(const std::string&) override {}
+    void NoticeNumber(const std::string&, int) override {}
+    std::optional<std::string> ChooseOpenFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return std::nullopt; }
+    bool Shown(const CVantrelUSBDevice&) const override { return true; }
+    void ProfileChosen(CVantrelUSBDevice&) override {}
+    void SameMode(CVantrelUSBDevice&) override {}
+    void ResetMusicStyles() override {
+        AudioDocument(GetAppDataFolder() + kAudioFileName, GetDefaultDataFolder() + kAudioFileName).ResetAudioFile();
+    }
 };
 
 TEST_F(CtlSession, AChangeSendsTheBytesAndWritesTheFilesOfTheSameEditInTheWindow) {
@@ -146,18 +165,25 @@ TEST_F(CtlSession, AChangeSendsTheBytesAndWritesTheFilesOfTheSameEditInTheWindow
          }},
         {{"keyboard", "set", "repeat-delay", "750"}, DeviceKind::Keyboard,
          [](CDevicePage& page) { UserChoosesOption(page, "repeat_delay_check_", 2); }},
+        {{"mouse", "profile", "reset"}, DeviceKind::Mouse,
+         [](CDevicePage& page) { UserRaises(page, "click", "device_reset_btn"); }, true},
+        {{"keyboard", "profile", "reset"}, DeviceKind::Keyboard,
+         [](CDevicePage& page) { UserRaises(page, "click", "device_reset_btn"); }, true},
         {{"keyboard", "set", "win-lock", "on"}, DeviceKind::Keyboard,
          [](CDevicePage& page) {
              page.Find("winlockflag_option").SetSelected(true, false);
              UserRaises(page, "selectchanged", "winlockflag_option");
          }},
     };
-    // Both runs start from the same files (the profile ids are in them).
+    // Both runs start from the same files (the profile ids are in them),
+    // away from the factory settings so that a reset changes something.
     UseDataFolder("base");
     {
         VirtualDeviceHub hub;
         hub.PlugAll({"mouse", "keyboard"});
-        Start(hub);
+        auto session = Start(hub);
+        ASSERT_EQ(Run(*session, {"mouse", "set", "dpi", "3", "2000"}).exitCode, kExitDone);
+        ASSERT_EQ(Run(*session, {"keyboard", "set", "repeat-rate", "10"}).exitCode, kExitDone);
     }
     for (const SameChange& change : changes) {
         const std::string name = change.words[0] + " " + change.words[2];
@@ -181,7 +207,10 @@ TEST_F(CtlSession, AChangeSendsTheBytesAndWritesTheFilesOfTheSameEditInTheWindow
         auto userSession = Start(userHub);
         CDevicePage* page = PageOfKind(*userSession, change.kind);
         ASSERT_NE(page, nullptr) << name;
+        Confirming confirming;
+        if (change.asks) userSession->PageContexts().Redirect(&confirming);
         change.user(*page);
+        userSession->PageContexts().Redirect(nullptr);
         const Requests userRequests = RequestsOf(userHub);
         userSession.reset();
 
