@@ -434,6 +434,9 @@ bool CMainWnd::ControlTarget::Reachable(const CVantrelUSBDevice* device) const {
 }
 
 std::string CMainWnd::HandleControlRequest(const std::vector<std::string>& words) {
+    // A dialog waits for the user: what it was opened for must find the pages as it left them.
+    if (QApplication::activeModalWidget() != nullptr)
+        return ctl::FormatReply({ctl::kExitRefused, {}, "m470ctl: the M470 window waits for an answer in a dialog; try again when it is closed\n"});
     if (english_.Size() == 0) english_.Load(installFolder_.toStdString() + "skin/lang/en.json");
     const ctl::Reply reply = ctl::CtlExecutor(controlTarget_, english_).Run(words);
     // A request's edits show on the pages as a user's would; its messages went back to it.

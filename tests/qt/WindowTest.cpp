@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -30,6 +31,7 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "qt/ElidingComboBox.h"
+#include "ctl/CtlProtocol.h"
 #include "qt/MainWnd.h"
 #include "qt/QtControl.h"
 #include "qt/ScriptRunner.h"
@@ -435,6 +437,29 @@ TEST_F(MousePage, TheChosenBackgroundShowsBehindThePagesAndPicturesAreRecorded) 
     window->ReceiveSkin({false, 0, kDefaultSkinImage});
     QApplication::processEvents();
     EXPECT_LT(ShareOfColour(pages, Qt::red), 0.01);
+}
+
+// An m470ctl request while a dialog of the window waits for the user is
+// refused: the dialog's handler finds the page as it left it.
+TEST_F(MousePage, AControlRequestWaitsUntilNoDialogIsOpen) {
+    const auto exitOf = [this](const std::vector<std::string>& words) {
+        const std::string line = window->HandleControlRequest(words);
+        const auto reply = ctl::ParseReply(line.substr(0, line.size() - 1));
+        return reply ? reply->exitCode : -1;
+    };
+    QDialog dialog(window.get());
+    dialog.setModal(true);
+    dialog.show();
+    QApplication::processEvents();
+    ASSERT_NE(QApplication::activeModalWidget(), nullptr);
+    rig.hub.Traffic().Clear();
+    const std::string line = window->HandleControlRequest({"mouse", "set", "report-rate", "500"});
+    EXPECT_NE(line.find("waits for an answer in a dialog"), std::string::npos) << line;
+    EXPECT_EQ(exitOf({"list"}), 1);
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());
+    dialog.close();
+    QApplication::processEvents();
+    EXPECT_EQ(exitOf({"--version"}), 0);
 }
 
 }  // namespace
