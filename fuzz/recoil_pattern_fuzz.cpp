@@ -138,11 +138,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const Json::Value before = LoadJson(patterns.PatternPath(0));
     if (!patterns.SaveBullet(0, bullet, typed)) fuzz::Fail("a bullet could not be saved");
     const Json::Value after = LoadJson(patterns.PatternPath(0));
-    for (int b = 0; b < kRecoilBulletCount; ++b) {
-        const Bullet expected = b == bullet ? typed : ReadBullet(before, b);
-        if (ReadBullet(after, b) != expected || patterns.LoadBullet(0, b) != expected)
+    for (int b = 0; b < kRecoilBulletCount; ++b)
+        if (ReadBullet(after, b) != (b == bullet ? typed : ReadBullet(before, b)))
             fuzz::Fail(b == bullet ? "the saved bullet reads back different" : "saving a bullet changed another");
-    }
+    // As the page reads it; each call reads the whole file, so only the saved bullet.
+    if (patterns.LoadBullet(0, bullet) != typed) fuzz::Fail("the saved bullet loads different");
     if (!KeepsOtherMembers(before, after, false)) fuzz::Fail("saving a bullet lost a member of the pattern");
     const Json::Value& oldEvents = Member(before, "Events");
     for (Json::ArrayIndex i = 0; i < static_cast<Json::ArrayIndex>(kEventsPerBullet); ++i) {
