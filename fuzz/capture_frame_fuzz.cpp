@@ -64,7 +64,8 @@ void CheckDecoder(const uint8_t* stream, size_t size, size_t step, const Walk& w
         const bool fed = decoder.Feed(read.data(), read.size(), frames);
         if (!open && (fed || frames.size() != before)) fuzz::Fail("a broken decoder took more bytes");
         open = fed;
-        if (open && decoder.Pending() >= kFrameHeaderBytes + kMaxFrameData) fuzz::Fail("the decoder holds more than one frame");
+        if (open && decoder.Pending() >= kFrameHeaderBytes + kMaxFrameData)
+            fuzz::Fail("the decoder holds more than one frame");
     }
     if (frames != walk.frames) fuzz::Fail("the decoder gave other frames than the stream holds");
     if (open == walk.broken || decoder.Broken() != walk.broken) fuzz::Fail("a bad header did not break the decoder");
@@ -90,6 +91,22 @@ int Listener() {
     return fd;
 }
 
+// What one frame gives the devices: only to those present, band values the frame's own.
+void CheckDelivery(const CaptureFrame& frame, const CaptureDelivery& delivery, PresentPaths present) {
+    if (delivery.keyboardBands) {
+        if (frame.parameter != kBandData || present.keyboards == 0) fuzz::Fail("bands went to no keyboard");
+        for (size_t i = 0; i < kBandValues; ++i) {
+            const bool held = 4 * i + 4 <= frame.data.size();
+            if ((*delivery.keyboardBands)[i] != (held ? static_cast<int32_t>(Word(&frame.data[4 * i])) : 0))
+                fuzz::Fail("a band value is not the frame's");
+        }
+    }
+    if ((delivery.spectrum.keyboard && present.keyboards == 0) || (delivery.spectrum.mouse && present.mice == 0))
+        fuzz::Fail("a spectrum went to no device");
+    for (int32_t band : delivery.spectrum.keyboard.value_or(std::array<int32_t, kKeyboardGroups>{}))
+        if (band < 0) fuzz::Fail("a negative keyboard band");
+}
+
 void CheckWindow(const uint8_t* stream, size_t size, uint8_t paths, const Walk& walk) {
     const int listener = Listener();
     CaptureClient client(fuzz::ScratchFolder() + "capture");
@@ -98,8 +115,10 @@ void CheckWindow(const uint8_t* stream, size_t size, uint8_t paths, const Walk& 
     if (peer < 0) fuzz::Fail("the connection was not accepted");
     // What the window sent first: register, open, start.
     uint8_t hello[3 * kFrameHeaderBytes];
-    if (::recv(peer, hello, sizeof hello, MSG_DONTWAIT) != static_cast<ssize_t>(sizeof hello)) fuzz::Fail("the window did not register");
-    if (size > 0 && ::send(peer, stream, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size)) fuzz::Fail("the stream did not fit the socket");
+    if (::recv(peer, hello, sizeof hello, MSG_DONTWAIT) != static_cast<ssize_t>(sizeof hello))
+        fuzz::Fail("the window did not register");
+    if (size > 0 && ::send(peer, stream, size, MSG_NOSIGNAL) != static_cast<ssize_t>(size))
+        fuzz::Fail("the stream did not fit the socket");
     ::close(peer);
 
     SpectrumState state;
@@ -108,18 +127,7 @@ void CheckWindow(const uint8_t* stream, size_t size, uint8_t paths, const Walk& 
     for (int reads = 0; client.Connected() && reads < 64; ++reads)
         client.ReadAvailable([&](const CaptureFrame& frame) {
             handed.push_back(frame);
-            const CaptureDelivery delivery = HandleCaptureFrame(state, frame, present);
-            if (delivery.keyboardBands) {
-                if (frame.parameter != kBandData || present.keyboards == 0) fuzz::Fail("bands went to no keyboard");
-                for (size_t i = 0; i < kBandValues; ++i) {
-                    const int32_t expected = 4 * i + 4 <= frame.data.size() ? static_cast<int32_t>(Word(&frame.data[4 * i])) : 0;
-                    if ((*delivery.keyboardBands)[i] != expected) fuzz::Fail("a band value is not the frame's");
-                }
-            }
-            for (int32_t band : delivery.spectrum.keyboard.value_or(std::array<int32_t, kKeyboardGroups>{}))
-                if (band < 0) fuzz::Fail("a negative keyboard band");
-            if ((delivery.spectrum.keyboard && present.keyboards == 0) || (delivery.spectrum.mouse && present.mice == 0))
-                fuzz::Fail("a spectrum went to no device");
+            CheckDelivery(frame, HandleCaptureFrame(state, frame, present), present);
         });
     if (client.Connected()) fuzz::Fail("the window kept a connection its peer hung up");
     std::vector<CaptureFrame> expected;

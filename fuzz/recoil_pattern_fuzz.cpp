@@ -108,17 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
     RecoilPatterns patterns(user, FactoryFolder());
     if (patterns.RestoreMissing() != (pattern ? 3 : 4)) fuzz::Fail("start restored the wrong patterns");
-    const std::string found = fuzz::ReadFile(patterns.PatternPath(1));
-    if (pattern ? found != input : LoadJson(patterns.PatternPath(1)) != LoadJson(FactoryFolder() + RecoilPatternFileName(1)))
-        fuzz::Fail("a pattern found at start was not kept, or a damaged one not restored");
+    const Json::Value factory = LoadJson(FactoryFolder() + RecoilPatternFileName(1));
+    const bool kept = pattern ? fuzz::ReadFile(patterns.PatternPath(1)) == input
+                              : LoadJson(patterns.PatternPath(1)) == factory;
+    if (!kept) fuzz::Fail("a pattern found at start was not kept, or a damaged one not restored");
 
     for (int n = 0; n < kRecoilPatternCount; ++n) {
         const std::string before = fuzz::ReadFile(patterns.PatternPath(n));
         const RecoilImportResult result = patterns.Import(n, importPath);
         if (result != (pattern ? RecoilImportResult::Imported : RecoilImportResult::Refused))
             fuzz::Fail("the import took a file that is no pattern, or refused one that is");
-        if (!pattern && fuzz::ReadFile(patterns.PatternPath(n)) != before) fuzz::Fail("a refused import changed the pattern");
-        if (pattern && LoadJson(patterns.PatternPath(n)) != given) fuzz::Fail("the imported pattern reads back different");
+        if (!pattern && fuzz::ReadFile(patterns.PatternPath(n)) != before)
+            fuzz::Fail("a refused import changed the pattern");
+        if (pattern && LoadJson(patterns.PatternPath(n)) != given)
+            fuzz::Fail("the imported pattern reads back different");
     }
 
     const std::string exportPath = outside + "export.shoot";
@@ -132,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     typed.delay = ParseBulletNumber(input);
     typed.left = (size & 1) != 0;
     typed.up = (size & 2) != 0;
-    if (typed.x != WordAt(input, 0) || typed.y != WordAt(input, 4)) fuzz::Fail("a number does not read back as written");
+    if (typed.x != WordAt(input, 0) || typed.y != WordAt(input, 4))
+        fuzz::Fail("a number does not read back as written");
     const int bullet = static_cast<int>(size % kRecoilBulletCount);
 
     const Json::Value before = LoadJson(patterns.PatternPath(0));
