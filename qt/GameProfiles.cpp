@@ -36,6 +36,11 @@ void GameProfiles::SetOn(bool on) {
     Tell(switch_.Release(window_.pages()));
 }
 
+void GameProfiles::Stop() {
+    timer_.stop();
+    switch_.Release(window_.pages());
+}
+
 void GameProfiles::LookNow() {
     if (On()) Tell(switch_.Check(window_.pages()));
 }

@@ -40,6 +40,9 @@ public:
     void SetOn(bool on);
     // One look now, as the timer takes it.
     void LookNow();
+    // The window closes: the looks end and every profile a program holds is
+    // given back, so the next start does not keep a game's profile for good.
+    void Stop();
     // A checkable "game_profiles_menu" entry that turns the feature on and off.
     void AddMenuEntry(QMenu* menu);
     const std::string& LastNotice() const { return lastNotice_; }

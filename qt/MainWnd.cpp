@@ -685,6 +685,7 @@ void CMainWnd::RequestExit() {
     CloseAuxWindows();
     DebugTrace::Write("退出测试");
     hide();
+    if (gameProfiles_) gameProfiles_->Stop();  // while the devices can still be written
     if (channel_) channel_->Shutdown();  // the scan thread must not wait for us while we join it
     StopWorkers();
     // The watcher is stopped: the capture program is told to quit and none is left.

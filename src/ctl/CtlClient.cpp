@@ -57,7 +57,10 @@ WindowAnswer AskWindow(const std::string& path, const std::vector<std::string>& 
         if (errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR) return {};
         return Failure("cannot reach the running M470 on " + path + ": " + std::strerror(errno));
     }
-    if (!WriteAll(socket.Get(), FormatRequest(words))) return Failure("the running M470 did not take the request");
+    const std::string request = FormatRequest(words);
+    if (request.size() > kMaxRequestBytes)
+        return {Delivery::TooLong, {}, "the command is longer than the window takes (" + std::to_string(kMaxRequestBytes) + " bytes)"};
+    if (!WriteAll(socket.Get(), request)) return Failure("the running M470 did not take the request");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string line;
     char buffer[4096];

@@ -12,6 +12,7 @@ enum class Delivery {
     NoWindow,  // no window listens: m470ctl opens the products itself
     Answered,  // reply holds the window's answer
     Failed,    // a window is there but the request did not get through; why says so
+    TooLong,   // a window is there, and the request is longer than it takes
 };
 
 struct WindowAnswer {

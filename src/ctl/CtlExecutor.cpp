@@ -1,6 +1,7 @@
 #include "ctl/CtlExecutor.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 
 #include "ctl/CtlKeys.h"
@@ -17,6 +18,10 @@ namespace {
 
 constexpr const char* kProfileCombo = "device_profile_combo";
 constexpr const char* kProfileNameEdit = "device_profile_name_edit";
+// The window says "Writing to the device failed." for a failed save too; a
+// script is told which it was.
+constexpr const char* kSaveFailed = "a file could not be saved (is the disk full, or the folder read-only?)";
+constexpr Json::ArrayIndex kMaxProfiles = 50;
 
 // The strip's button of each profile action that is one click.
 struct ProfileButton {
@@ -103,12 +108,12 @@ std::string Joined(const std::vector<std::string>& lines) {
 }
 
 // What the request's messages and a failed save make of a finished change.
-Reply Outcome(std::string out, RequestContext& request, const LanguageTable& english) {
-    if (TakeFileAlert()) request.messages.push_back(english.Text("message_text_7"));
+Reply Outcome(std::string out, RequestContext& request) {
+    if (TakeFileAlert()) request.messages.push_back(kSaveFailed);
     if (request.messages.empty()) return {kExitDone, std::move(out), {}};
     std::vector<std::string> lines;
     for (const std::string& message : request.messages) lines.push_back("m470ctl: " + message);
-    return {kExitRefused, std::move(out), Joined(lines)};
+    return {kExitRefused, {}, Joined(lines)};
 }
 
 std::string Padded(std::string text, size_t width) {
@@ -196,8 +201,12 @@ Reply CtlExecutor::Help(const Command& command) const {
         std::string text;
         for (const auto& [title, target] : {std::pair{"Mouse buttons", CaptionTarget::Mouse}, std::pair{"Keyboard keys", CaptionTarget::Keyboard}}) {
             text += std::string(title) + " take:\n";
-            for (const NamedFunction& function : AssignableFunctions(target, {}))
-                text += "  " + EnglishCaption(function.function, target, {}, english_) + "\n";
+            std::vector<std::string> names;
+            for (const NamedFunction& function : AssignableFunctions(target, {})) {
+                const std::string name = FunctionName(function.key, english_);
+                if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+            }
+            for (const std::string& name : names) text += "  " + name + "\n";
         }
         return {kExitDone, text + "and the names of the product's macros.\n", {}};
     }
@@ -274,6 +283,7 @@ Reply CtlExecutor::Set(const Command& command, const Found& found) {
         Redirection redirection(target_.PageContexts(), found.page, request);
         result = WriteSetting(*row, *found.page, command.index, command.value, english_);
     }
+    if (!result.ok && result.refused) return {kExitRefused, {}, "m470ctl: " + result.error + "\n"};
     if (!result.ok) return Usage(result.error);
     std::string out = result.value + "\n";
     if (command.json) {
@@ -284,7 +294,7 @@ Reply CtlExecutor::Set(const Command& command, const Found& found) {
         answer["value"] = result.value;
         out = StyledJson(answer) + "\n";
     }
-    return Outcome(out, request, english_);
+    return Outcome(out, request);
 }
 
 Reply CtlExecutor::ProfileList(const Command& command, const Found& found) {
@@ -317,6 +327,10 @@ Reply CtlExecutor::Profile(const Command& command, const Found& found) {
     std::optional<int> row;
     if (command.action == "use" && !(row = ProfileRow(before, command.argument)))
         return Usage("the " + command.product + " has no profile \"" + command.argument + "\"");
+    const bool adds = command.action == "new" || command.action == "copy" || command.action == "import";
+    if (adds && before.size() >= kMaxProfiles) return {kExitRefused, {}, "m470ctl: a product keeps at most 50 profiles\n"};
+    if ((command.action == "export" || command.action == "import") && std::filesystem::is_directory(command.argument))
+        return Usage(command.argument + " is a folder; name a file");
 
     RequestContext request(&page, target_.PageContexts().Current(), english_);
     {
@@ -334,11 +348,12 @@ Reply CtlExecutor::Profile(const Command& command, const Found& found) {
     }
     const Json::Value after = strip->GetProfileList();
     const bool added = after.size() > before.size();
-    if (!added && (command.action == "new" || command.action == "copy" || command.action == "import") && request.messages.empty())
-        request.messages.push_back(command.action == "import" ? english_.Text("profile_import_refused")
-                                                               : "no profile was added (a product keeps at most 50)");
-    const std::string shown = added ? JsonText(Member(after[after.size() - 1], "profilename")) : CurrentProfileName(&page);
-    return Outcome(command.json ? StyledJson(Json::Value(shown)) + "\n" : shown + "\n", request, english_);
+    if (!added && adds && request.messages.empty())
+        request.messages.push_back(command.action == "import" ? english_.Text("profile_import_refused") : "no profile was added");
+    // What the action made: the new profile's name, the file written, or the current profile's name.
+    std::string shown = added ? JsonText(Member(after[after.size() - 1], "profilename")) : CurrentProfileName(&page);
+    if (command.action == "export") shown = CDeviceProfileUI::WithJsonExtension(command.argument);
+    return Outcome(command.json ? StyledJson(Json::Value(shown)) + "\n" : shown + "\n", request);
 }
 
 }  // namespace m470::ctl

@@ -60,6 +60,10 @@ std::vector<NamedFunction> AssignableFunctions(CaptionTarget target, const std::
     return all;
 }
 
+std::string FunctionName(const std::string& key, const LanguageTable& english) {
+    return english.Has(key) ? english.Text(key) : WithoutPrefix(key);
+}
+
 bool NamesKey(const std::string& typed, const std::string& key, const LanguageTable& english) {
     return SameName(typed, key) || SameName(typed, WithoutPrefix(key)) || (english.Has(key) && SameName(typed, english.Text(key)));
 }

@@ -33,6 +33,9 @@ std::optional<KeyAssignment> FindFunction(const std::string& typed, CaptionTarge
 std::optional<size_t> FindKeySlot(const std::string& typed, const std::vector<KeyAssignmentPair>& slots,
                                   const std::vector<std::string>& slotNames, CaptionTarget target,
                                   const LanguageTable& english);
+// How help names a function: its English text, else its language key
+// without the prefix (both are taken back by FindFunction).
+std::string FunctionName(const std::string& key, const LanguageTable& english);
 // Whether typed names the language key or its English text.
 bool NamesKey(const std::string& typed, const std::string& key, const LanguageTable& english);
 

@@ -12,6 +12,8 @@
 namespace m470::ctl {
 
 inline constexpr const char* kRequestWord = "m470ctl";
+// The longest request line the window's socket takes, its line end included.
+inline constexpr size_t kMaxRequestBytes = 4096;
 // A reply longer than this is cut (the window answers; m470ctl reads).
 inline constexpr size_t kMaxReplyBytes = 1024 * 1024;
 

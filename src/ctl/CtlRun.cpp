@@ -16,10 +16,14 @@ namespace {
 
 Reply Refused(const std::string& why) { return {kExitRefused, {}, "m470ctl: " + why + "\n"}; }
 
+// The command line's choice first, then the environment's.
 std::optional<std::string> VirtualSelection(const Command& command) {
+    if (command.virtualSelection) return command.virtualSelection;
     if (const char* chosen = std::getenv("M470_VIRTUAL"); chosen != nullptr && *chosen != '\0') return std::string(chosen);
-    return command.virtualSelection;
+    return std::nullopt;
 }
+
+bool LoadEnglish(LanguageTable& english) { return english.Load(GetInstallFolder() + "skin/lang/en.json"); }
 
 // The products and pages of a run without a window.
 Reply RunDirect(const Command& command, const RunSettings& settings) {
@@ -39,7 +43,7 @@ Reply RunDirect(const Command& command, const RunSettings& settings) {
         }
     }
     LanguageTable english;
-    if (!english.Load(GetInstallFolder() + "skin/lang/en.json")) return Refused("the language table is missing beside m470ctl");
+    if (!LoadEnglish(english)) return Refused("the language table is missing beside m470ctl");
     HeadlessSession session(backend, english);
     if (!session.Start()) return Refused("the layouts are missing beside m470ctl (" + GetInstallFolder() + "skin/)");
     CtlExecutor executor(session, english);
@@ -53,7 +57,8 @@ Reply RunCommandLine(const std::vector<std::string>& words, const RunSettings& s
     if (!parsed.command) return {kExitUsage, {}, "m470ctl: " + parsed.error + "\nTry m470ctl --help.\n"};
     const Command& command = *parsed.command;
     if (command.verb == Verb::Help || command.verb == Verb::Version) {
-        LanguageTable none;
+        LanguageTable english;
+        LoadEnglish(english);  // the key functions' names; without it their language keys
         struct NoProducts : CtlTarget {
             std::vector<CVantrelUSBDevice*> Devices() const override { return {}; }
             CDevicePage* PageOf(const CVantrelUSBDevice*) const override { return nullptr; }
@@ -61,7 +66,7 @@ Reply RunCommandLine(const std::vector<std::string>& words, const RunSettings& s
             PageContextSwitch& PageContexts() override { return contexts; }
             PageContextSwitch contexts{nullptr};
         } nothing;
-        return CtlExecutor(nothing, none).Execute(command);
+        return CtlExecutor(nothing, english).Execute(command);
     }
     std::string error;
     const std::string socket = InstanceSocketPath(&error);
@@ -69,6 +74,7 @@ Reply RunCommandLine(const std::vector<std::string>& words, const RunSettings& s
     const WindowAnswer answer = AskWindow(socket, request, settings.answerMs);
     if (answer.delivery == Delivery::Answered) return answer.reply;
     if (answer.delivery == Delivery::Failed) return Refused(answer.why);
+    if (answer.delivery == Delivery::TooLong) return {kExitUsage, {}, "m470ctl: " + answer.why + "\n"};
     // No window: this run holds the products until it ends.
     ProductLock lock;
     if (!lock.Acquire(settings.lockMs, &error)) return Refused(error);

@@ -9,6 +9,7 @@
 #include "devices/MouseDevice.h"
 #include "pages/DevicePage.h"
 #include "pages/KeyMacroPanels.h"
+#include "panels/KeySetControlUI.h"
 
 namespace m470::ctl {
 namespace {
@@ -16,12 +17,13 @@ namespace {
 constexpr uint8_t kMouseOnly = kMouseBit, kKeyboardOnly = kKeyboardBit, kKeyed = kMouseBit | kKeyboardBit;
 constexpr int kStages = 6;
 constexpr const char* kKeyWriteButton = "key_butt_prosave";
+constexpr const char* kStageSwitchPrefix = "DPI_enable_check_";
 
 }  // namespace
 
 const std::array<SettingRow, 25> kSettings{{
     {"dpi", kMouseOnly, SettingIndex::Stage, SettingControl::StageEdit, "DPI_edit_", "STAGE(1-6) DPI", "sensitivity of a stage"},
-    {"stage-enabled", kMouseOnly, SettingIndex::Stage, SettingControl::StageCheck, "DPI_enable_check_", "STAGE(1-6) on|off", "whether the stage is in the cycle"},
+    {"stage-enabled", kMouseOnly, SettingIndex::Stage, SettingControl::StageCheck, kStageSwitchPrefix, "STAGE(1-6) on|off", "whether the stage is in the cycle"},
     {"stage", kMouseOnly, SettingIndex::None, SettingControl::ActiveStage, "DPI_select_check_", "1-6", "the active sensitivity stage"},
     {"report-rate", kKeyed, SettingIndex::None, SettingControl::Options, "polling_rate_option_", "HZ", "report rate"},
     {"pointer-speed", kMouseOnly, SettingIndex::None, SettingControl::Slider, "pointer_speed_slider", "1-20", "pointer speed"},
@@ -75,6 +77,7 @@ std::vector<const SettingRow*> SettingsOf(DeviceKind kind) {
 namespace {
 
 SettingResult Fail(std::string why) { return {false, {}, std::move(why)}; }
+SettingResult Refusal(std::string why) { return {false, {}, std::move(why), true}; }
 SettingResult Value(std::string value) { return {true, std::move(value), {}}; }
 
 std::optional<int> WholeNumber(const std::string& text) {
@@ -282,6 +285,13 @@ SettingResult PutKey(CDevicePage& page, const std::string& index, const std::str
     auto function = FindFunction(value, TargetOf(page), page.Device().MacroNames(), english);
     if (!function) return Fail("no function \"" + value + "\" (see m470ctl help keys)");
     function->code = static_cast<uint16_t>(target->slot);
+    // The window's own rules for choosing a key: its profile can be read, and
+    // the mouse keeps a left button.
+    if (!target->panels->ProfileReadable()) return Refusal("the profile file cannot be read; the key is left as it is");
+    const KeyAssignment left{0, 0x10, 0x01, 0x00, 0};
+    const bool staysLeft = function->type == left.type && function->param1 == left.param1 && function->param2 == left.param2;
+    if (TargetOf(page) == CaptionTarget::Mouse && !staysLeft && IsLastLeftButton(target->model->Assignments(), static_cast<int>(target->slot)))
+        return Refusal(english.Text("message_text_6"));
     const KeyAssignment defaults = target->model->Assignments()[target->slot].defaults;
     if (!target->panels->SelectKey(static_cast<int>(target->slot))) return Fail("the key cannot be chosen");
     target->panels->StoreSelectedAssignment(*function, defaults);
@@ -315,6 +325,9 @@ SettingResult PutControl(const SettingRow& row, CDevicePage& page, const std::st
         case SettingControl::ActiveStage: {
             const auto stage = StageOf(value);
             if (!stage) return Fail("the stage is a number from 1 to 6");
+            // The page keeps the active stage in the cycle.
+            if (!page.Find(Indexed(kStageSwitchPrefix, *stage)).Selected())
+                return Refusal("stage " + value + " is switched off; switch it on first (stage-enabled " + value + " on)");
             page.Find(Indexed(row.controlName, *stage)).SetSelected(true, false);
             Raise(page, "selectchanged", Indexed(row.controlName, *stage));
             return Value({});
@@ -334,6 +347,7 @@ SettingResult PutControl(const SettingRow& row, CDevicePage& page, const std::st
         case SettingControl::Colour: {
             const auto rgb = ParseColour(value);
             if (!rgb) return Fail("the colour is six hex digits, RRGGBB");
+            if (!page.Find(row.controlName).Enabled()) return Fail("colour does not apply now (see the lighting mode)");
             page.Find(row.controlName).SetBkColour(0xFF000000u | *rgb);
             Raise(page, "colorchanged", row.controlName);
             return Value({});

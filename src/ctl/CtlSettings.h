@@ -60,6 +60,7 @@ struct SettingResult {
     bool ok = false;
     std::string value;  // ok: the setting's value as the page shows it now
     std::string error;  // not ok: the value or index is no good (usage, exit 2)
+    bool refused = false;  // not ok: the page's own rule says no (exit 1)
 };
 
 // The value as the page shows it; index as typed (a stage 1-6, a key name).

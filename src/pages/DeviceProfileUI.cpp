@@ -334,8 +334,9 @@ RenameResult CDeviceProfileUI::RenameProfile(const std::string& wanted) {
 
 bool CDeviceProfileUI::IsImportable(const std::string& path) const {
     const Json::Value document = LoadJson(path);
+    const Json::Value factory = LoadJson(defaultPath_);
     return document.isObject() && Member(document, "profilename").isString() && Member(document, "profileUUID").isString() &&
-           MatchesFactoryTypes(document, LoadJson(defaultPath_));
+           MatchesFactoryTypes(document, factory) && SameProductSection(document, factory);
 }
 
 bool CDeviceProfileUI::ImportProfile(const std::string& path) {

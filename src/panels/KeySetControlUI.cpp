@@ -102,6 +102,18 @@ bool SameFunction(const KeyAssignment& a, const KeyAssignment& b) {
     return a.type == b.type && a.param1 == b.param1 && a.param2 == b.param2;
 }
 
+}  // namespace
+
+bool IsLastLeftButton(const std::vector<KeyAssignmentPair>& keys, int index) {
+    const KeyAssignment left{0, 0x10, 0x01, 0x00, 0};
+    int lefts = 0;
+    for (const KeyAssignmentPair& pair : keys) lefts += SameFunction(pair.current, left) ? 1 : 0;
+    return lefts == 1 && index >= 0 && static_cast<size_t>(index) < keys.size() &&
+           SameFunction(keys[static_cast<size_t>(index)].current, left);
+}
+
+namespace {
+
 // KeyTable modifier rows 0-7 show as option 1-4 (left and right twins alike).
 int OptionOfModifierRow(int row) { return (row + 1) % 5 + (row + 1) / 5; }
 uint8_t BitOfOption(int option) { return option >= 1 && option <= 4 ? static_cast<uint8_t>(1u << (option - 1)) : 0; }
@@ -398,18 +410,9 @@ std::pair<KeyAssignment, KeyAssignment> CKeySetControlUI::GetAssignment() {
 
 void CKeySetControlUI::KeyClicked(int index) {
     if (target_ == nullptr || target_->FunctionPage() != 2 || !target_->ProfileReadable()) return;
-    if (mode_ == kMouseKind) {
-        const std::vector<KeyAssignmentPair> keys = target_->KeyAssignments();
-        const KeyAssignment left{0, 0x10, 0x01, 0x00, 0};
-        int lefts = 0;
-        for (const KeyAssignmentPair& pair : keys) lefts += SameFunction(pair.current, left) ? 1 : 0;
-        const bool clickedLeft = index >= 0 && static_cast<size_t>(index) < keys.size() &&
-                                 SameFunction(keys[static_cast<size_t>(index)].current, left);
-        if (clickedLeft && lefts == 1) {
-            // The last left button cannot be given away: the mouse could no longer click.
-            if (window_.notice) window_.notice("message_text_6");
-            return;
-        }
+    if (mode_ == kMouseKind && IsLastLeftButton(target_->KeyAssignments(), index)) {
+        if (window_.notice) window_.notice("message_text_6");
+        return;
     }
     const std::optional<KeyAssignmentPair> pair = target_->SelectKey(index);
     if (!pair) return;

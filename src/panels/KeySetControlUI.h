@@ -50,6 +50,10 @@ struct KeySetWindow {
     std::function<void(bool capture)> keyCapture;            // the key field took or lost the focus
 };
 
+// Slot index holds the mouse's last left button: it cannot be given another
+// function, or the mouse could no longer click.
+bool IsLastLeftButton(const std::vector<KeyAssignmentPair>& keys, int index);
+
 class CKeySetControlUI {
 public:
     CKeySetControlUI(ui::ControlHost& host, ui::Control* root, Translator translate);

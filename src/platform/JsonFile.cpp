@@ -32,6 +32,8 @@ std::string readjsonFile(const std::string& path, uint64_t maxBytes, JsonLoadSta
     int error = 0;
     if (::stat(path.c_str(), &info) != 0)
         error = errno;
+    else if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        error = EINVAL;  // a pipe or a device: opening one may wait for a writer for ever
     else if (static_cast<uint64_t>(info.st_size) > maxBytes)
         error = EFBIG;
     else if ((file = std::fopen(path.c_str(), "rb")) == nullptr)

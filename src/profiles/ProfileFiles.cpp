@@ -60,6 +60,17 @@ bool MatchesFactoryTypes(const Json::Value& candidate, const Json::Value& factor
     return true;
 }
 
+bool SameProductSection(const Json::Value& candidate, const Json::Value& factory) {
+    const Json::Value& mine = Element(Member(candidate, "Device"), 0);
+    const Json::Value& theirs = Element(Member(factory, "Device"), 0);
+    if (!mine.isObject() || !theirs.isObject()) return true;  // the shapes are MatchesFactoryTypes' to judge
+    for (const std::string& name : mine.getMemberNames())
+        if (!theirs.isMember(name)) return false;
+    const Json::Value& keys = Member(mine, "KeyList");
+    const Json::Value& factoryKeys = Member(theirs, "KeyList");
+    return !keys.isArray() || !factoryKeys.isArray() || factoryKeys.empty() || keys.size() == factoryKeys.size();
+}
+
 bool TimestampIdBefore(std::string_view a, std::string_view b) { return TimestampParts(a) < TimestampParts(b); }
 
 std::vector<FoundProfile> FindProfileFiles(const std::string& folder) {

@@ -17,6 +17,11 @@ std::string CapProfileName(std::string_view name);
 // as absent); arrays are checked element by element against the factory's
 // element at the same position, or its first.
 bool MatchesFactoryTypes(const Json::Value& candidate, const Json::Value& factory);
+// The candidate's device section could be this product's: every member it
+// holds is one of the factory profile's (another product's records are
+// not), and a key list holds as many keys as the factory's. Missing members
+// are fine: the first load completes them.
+bool SameProductSection(const Json::Value& candidate, const Json::Value& factory);
 
 struct FoundProfile {
     std::string uuid;

@@ -12,11 +12,11 @@ complete_line() {
     COMP_CWORD=$#
     COMPREPLY=()
     _m470ctl
-    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ' | sed 's/ $//'
+    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' '|' | sed 's/|$//'
 }
 
 expect() {
-    local want=$1
+    local want=${1// /|}
     shift
     local got
     got=$(complete_line "$@")
@@ -39,6 +39,19 @@ expect "off on" "keyboard" "set" "win-lock" ""
 expect "left right" "mousepad" "set" "direction" ""
 expect "--help --json --version --virtual" "--"
 expect "keyboard keys" "help" "k"
+
+# bash splits "--virtual=LIST" at "=".
+expect "get profile set" "--virtual" "=" "mouse" "mouse" ""
+expect "dpi" "--virtual" "=" "mouse,keyboard" "mouse" "set" "dp"
+# File names with spaces are one candidate each.
+scratch=$(mktemp -d)
+mkdir "$scratch/my dir"
+touch "$scratch/my file.json"
+cd "$scratch" || exit 1
+got=$(complete_line "mouse" "profile" "import" "my")
+[[ $got == "my dir|my file.json" ]] || { echo "FAILED: import my<TAB>: got '$got'"; failures=$((failures + 1)); }
+cd - >/dev/null || exit 1
+rm -rf "$scratch"
 
 if ((failures > 0)); then
     echo "$failures completion cases failed"

@@ -54,8 +54,9 @@ private:
         while (::read(connection, &c, 1) == 1 && c != '\n') received_ += c;
         // What a window broadcasts to every listener comes first; the reply after it.
         const std::string lines = "{4695579F-999A-41d4-9FAF-EFFCE93EBF16} 1 1\n" + answer_;
-        if (!answer_.empty()) {
-            EXPECT_EQ(::write(connection, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+        // A client that sent nothing went away: no answer to give.
+        if (!answer_.empty() && !received_.empty()) {
+            EXPECT_EQ(::send(connection, lines.data(), lines.size(), MSG_NOSIGNAL), static_cast<ssize_t>(lines.size()));
         }
         ::close(connection);
     }
@@ -121,6 +122,21 @@ TEST_F(CtlRun, WithoutAWindowTheRunOpensTheProductsUnderTheLock) {
     EXPECT_EQ(RunCommandLine({"mouse", "get", "stage"}, settings).exitCode, kExitDone);
 }
 
+TEST_F(CtlRun, ACommandLongerThanTheWindowTakesIsBadUsageWhenAWindowRuns) {
+    const std::vector<std::string> longName{"mouse", "profile", "rename", std::string(5000, 'y')};
+    {
+        FakeWindow window(FormatReply({kExitDone, "", ""}));
+        const Reply reply = RunCommandLine(longName, settings);
+        EXPECT_EQ(reply.exitCode, kExitUsage);
+        EXPECT_NE(reply.err.find("longer than the window takes"), std::string::npos) << reply.err;
+        EXPECT_TRUE(window.Received().empty()) << "nothing of it was sent";
+    }
+    // A run of its own takes it, and cuts the name as the strip does.
+    const Reply reply = RunCommandLine(longName, settings);
+    EXPECT_EQ(reply.exitCode, kExitDone) << reply.err;
+    EXPECT_EQ(reply.out, std::string(64, 'y') + "\n");
+}
+
 TEST_F(CtlRun, UsageAndHelpNeedNoProducts) {
     hub.Traffic().Clear();
     Reply reply = RunCommandLine({"mouse", "set", "dpi"}, settings);
@@ -129,6 +145,13 @@ TEST_F(CtlRun, UsageAndHelpNeedNoProducts) {
     reply = RunCommandLine({"--help"}, settings);
     EXPECT_EQ(reply.exitCode, kExitDone);
     EXPECT_NE(reply.out.find("Exit status"), std::string::npos);
+    // The function names are those a set takes: English, no language keys, each once.
+    reply = RunCommandLine({"help", "keys"}, settings);
+    EXPECT_NE(reply.out.find("  Page Up\n"), std::string::npos);
+    EXPECT_EQ(reply.out.find("keyboard_key_"), std::string::npos);
+    EXPECT_EQ(reply.out.find("关闭"), std::string::npos);
+    const std::string keyboardPart = reply.out.substr(reply.out.find("Keyboard keys take:"));
+    EXPECT_EQ(keyboardPart.find("  Gun 1\n"), std::string::npos) << "recoil functions are the mouse's";
     EXPECT_TRUE(hub.Traffic().Entries().empty());
 }
 

@@ -244,6 +244,55 @@ TEST_F(CtlSession, AKeyFunctionGoesIntoTheProfileAndTheKeyTable) {
     EXPECT_EQ(Run(*session, {"keyboard", "set", "key", "A", "DPI +"}).exitCode, kExitUsage);
 }
 
+TEST_F(CtlSession, TheWindowsRulesHoldOnTheCommandLineToo) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse"});
+    auto session = Start(hub);
+    const Files before = FilesUnder(DataOf("data"));
+    // The mouse keeps a left button.
+    Reply reply = Run(*session, {"mouse", "set", "key", "1", "Page Up"});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("This is the last left button"), std::string::npos) << reply.err;
+    EXPECT_TRUE(reply.out.empty());
+    // A stage out of the cycle is not made the active one.
+    ASSERT_EQ(Run(*session, {"mouse", "set", "stage-enabled", "5", "off"}).exitCode, kExitDone);
+    hub.Traffic().Clear();
+    const Files offFive = FilesUnder(DataOf("data"));
+    EXPECT_NE(offFive, before);
+    reply = Run(*session, {"mouse", "set", "stage", "5"});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("stage 5 is switched off"), std::string::npos) << reply.err;
+    EXPECT_EQ(Run(*session, {"mouse", "get", "stage"}).out, "2\n");
+    EXPECT_TRUE(RequestsOf(hub).empty());
+    EXPECT_EQ(FilesUnder(DataOf("data")), offFive);
+    // Once the left function is on a second button, the first may go.
+    ASSERT_EQ(Run(*session, {"mouse", "set", "key", "5", "Left Button"}).exitCode, kExitDone);
+    EXPECT_EQ(Run(*session, {"mouse", "set", "key", "1", "Page Up"}).exitCode, kExitDone);
+}
+
+TEST_F(CtlSession, AProfileOfAnotherProductIsNotImported) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard"});
+    auto session = Start(hub);
+    const std::string mouseFile = folder.File("mouse.json"), keyboardFile = folder.File("keys.json");
+    ASSERT_EQ(Run(*session, {"mouse", "profile", "export", mouseFile}).out, mouseFile + "\n");
+    ASSERT_EQ(Run(*session, {"keyboard", "profile", "export", keyboardFile}).exitCode, kExitDone);
+    const Files before = FilesUnder(DataOf("data"));
+    Reply reply = Run(*session, {"keyboard", "profile", "import", mouseFile});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_NE(reply.err.find("not a profile of this device"), std::string::npos) << reply.err;
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "import", keyboardFile}).exitCode, kExitRefused);
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+    // Its own exports come back.
+    EXPECT_EQ(Run(*session, {"keyboard", "profile", "import", keyboardFile}).out, "keys\n");
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "import", mouseFile}).out, "mouse\n");
+    // A folder is no file to export to or import from.
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "export", folder.Path()}).exitCode, kExitUsage);
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "import", folder.Path()}).exitCode, kExitUsage);
+}
+
 TEST_F(CtlSession, BadValuesSendNothingAndChangeNoFile) {
     UseDataFolder("data");
     VirtualDeviceHub hub;

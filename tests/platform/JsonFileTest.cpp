@@ -63,6 +63,26 @@ TEST(JsonFile, RefusesFilesLargerThanTheCap) {
     EXPECT_TRUE(readjsonFile(folder.File("big.json")).empty());
 }
 
+// A pipe (an import chosen by name from the command line) would hold the
+// reader, and the window's whole UI thread, until something writes to it.
+TEST(JsonFile, PipesAndDevicesAreRefusedWithoutWaiting) {
+    test::TempFolder folder;
+    ASSERT_EQ(::mkfifo(folder.File("pipe.json").c_str(), 0600), 0);
+    JsonLoadStatus status = JsonLoadStatus::Ok;
+    const pid_t watchdog = ::fork();
+    if (watchdog == 0) {
+        ::alarm(5);  // a blocked open ends the child, and the test with it
+        JsonLoadStatus childStatus = JsonLoadStatus::Ok;
+        LoadJson(folder.File("pipe.json"), &childStatus);
+        ::_exit(childStatus == JsonLoadStatus::Unreadable ? 0 : 1);
+    }
+    int wait = 0;
+    ASSERT_EQ(::waitpid(watchdog, &wait, 0), watchdog);
+    EXPECT_TRUE(WIFEXITED(wait) && WEXITSTATUS(wait) == 0) << "the pipe was waited on or not refused";
+    EXPECT_TRUE(LoadJson("/dev/zero", &status).isNull());
+    EXPECT_EQ(status, JsonLoadStatus::Unreadable);
+}
+
 TEST(JsonFile, SavesStyledWithOneLineEndAndRoundTrips) {
     test::TempFolder folder;
     Json::Value document;

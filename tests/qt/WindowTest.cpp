@@ -391,6 +391,29 @@ TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
     running.waitForFinished();
 }
 
+// The window closing while a game runs gives the profile before it back:
+// the next start, with no game running, must not keep the game's for good.
+TEST_F(MousePage, ClosingTheWindowWhileAGameRunsGivesTheProfileBack) {
+    const std::string game = folder.File("m470-test-game");
+    std::filesystem::copy_file(QStandardPaths::findExecutable("sleep").toStdString(), game);
+    CDeviceProfileUI& strip = *view->ProfileStrip();
+    ASSERT_TRUE(strip.NewProfile());
+    ASSERT_TRUE(strip.LinkCurrent(game));
+    ASSERT_TRUE(view->ProfileStripPanel()->SwitchTo(strip.GetProfileList()[0]["profileUUID"].asString()));
+    QProcess running;
+    running.start(QString::fromStdString(game), {"60"});
+    ASSERT_TRUE(running.waitForStarted());
+    window->Games().LookNow();
+    ASSERT_EQ(LoadJson(strip.GetProfileFilePath(0).substr(0, strip.GetProfileFilePath(0).rfind('/') + 1) + "ProfileList.ini")["profileselect"].asInt(), 1);
+    rig.hub.Traffic().Clear();
+    window->RequestExit();
+    EXPECT_EQ(mouse.ProfileName(), strip.GetProfileList()[0]["profileUUID"].asString());
+    EXPECT_EQ(LoadJson(strip.GetProfileFilePath(0).substr(0, strip.GetProfileFilePath(0).rfind('/') + 1) + "ProfileList.ini")["profileselect"].asInt(), 0);
+    EXPECT_FALSE(rig.hub.Traffic().Entries().empty()) << "the profile given back is written to the mouse";
+    running.kill();
+    running.waitForFinished();
+}
+
 // How much of the widget's area shows nearly this colour in its window.
 double ShareOfColour(QWidget* widget, QColor colour) {
     QWidget* top = widget->window();
