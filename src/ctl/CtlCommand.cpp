@@ -1,5 +1,6 @@
 #include "ctl/CtlCommand.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <filesystem>
@@ -94,6 +95,10 @@ ParsedCommand ParseProductVerb(Command command, const std::vector<std::string>& 
                          (action->argument != nullptr ? std::string(" ") + action->argument : ""));
         if (action->argument != nullptr) command.argument = words[3];
         if (action->argument != nullptr && command.argument.empty()) return Wrong(std::string(action->argument) + " is empty");
+        // A name is one line of text, as the window's name field takes it.
+        if (action->argument != nullptr && std::any_of(command.argument.begin(), command.argument.end(),
+                                                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+            return Wrong(std::string(action->argument) + " holds a line break or another control character");
         return {command, {}};
     }
     return Wrong("no action \"" + verb + "\" (get, set or profile)");

@@ -62,6 +62,8 @@ TEST(CtlCommand, BadUsageIsToldWithWhatWouldBeRight) {
         {{"mouse", "profile"}, "profile what?"},
         {{"mouse", "profile", "export"}, "usage: m470ctl mouse profile export FILE"},
         {{"mouse", "profile", "import", ""}, "FILE is empty"},
+        {{"mouse", "profile", "rename", "two\nlines"}, "NAME holds a line break"},
+        {{"mouse", "profile", "use", "tab\there"}, "holds a line break or another control character"},
         {{"mouse", "profile", "list", "x"}, "usage: m470ctl mouse profile list"},
         {{"--colour", "list"}, "unknown option --colour"},
         {{"list", "all"}, "list takes nothing more"},
