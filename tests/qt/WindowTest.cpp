@@ -353,13 +353,20 @@ TEST_F(Window, AFloodOfGameEventsIsTakenAsItsLastOne) {
 // A real program linked to the second profile: the window's look switches
 // the mouse to it while it runs and back when it ends; turned off in the
 // settings menu, the choice is kept and nothing switches.
-TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
+// A copy of sleep as the game, its profile the second, the first one shown.
+std::string LinkAGame(const test::TempFolder& folder, CDevicePage& view) {
     const std::string game = folder.File("m470-test-game");
     std::filesystem::copy_file(QStandardPaths::findExecutable("sleep").toStdString(), game);
+    CDeviceProfileUI& strip = *view.ProfileStrip();
+    EXPECT_TRUE(strip.NewProfile());
+    EXPECT_TRUE(strip.LinkCurrent(game));
+    EXPECT_TRUE(view.ProfileStripPanel()->SwitchTo(strip.GetProfileList()[0]["profileUUID"].asString()));
+    return game;
+}
+
+TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
+    const std::string game = LinkAGame(folder, *view);
     CDeviceProfileUI& strip = *view->ProfileStrip();
-    ASSERT_TRUE(strip.NewProfile());
-    ASSERT_TRUE(strip.LinkCurrent(game));
-    ASSERT_TRUE(view->ProfileStripPanel()->SwitchTo(strip.GetProfileList()[0]["profileUUID"].asString()));
     auto* combo = On<QComboBox>("device_profile_combo");
     ASSERT_EQ(combo->currentIndex(), 0);
     window->Games().LookNow();
@@ -394,12 +401,8 @@ TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
 // The window closing while a game runs gives the profile before it back:
 // the next start, with no game running, must not keep the game's for good.
 TEST_F(MousePage, ClosingTheWindowWhileAGameRunsGivesTheProfileBack) {
-    const std::string game = folder.File("m470-test-game");
-    std::filesystem::copy_file(QStandardPaths::findExecutable("sleep").toStdString(), game);
+    const std::string game = LinkAGame(folder, *view);
     CDeviceProfileUI& strip = *view->ProfileStrip();
-    ASSERT_TRUE(strip.NewProfile());
-    ASSERT_TRUE(strip.LinkCurrent(game));
-    ASSERT_TRUE(view->ProfileStripPanel()->SwitchTo(strip.GetProfileList()[0]["profileUUID"].asString()));
     QProcess running;
     running.start(QString::fromStdString(game), {"60"});
     ASSERT_TRUE(running.waitForStarted());
