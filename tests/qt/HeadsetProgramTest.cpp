@@ -30,7 +30,7 @@ TEST(HeadsetProgram, PresetAndMicrophoneVolumeReachTheLibraryAndTheProfileAndSur
     const std::vector<std::pair<QString, QString>> library{
         {"M470_FAKE_OSCONF_LOG", QString::fromStdString(folder.File("osconf.log"))},
         {"M470_FAKE_OSCONF_STATE", QString::fromStdString(folder.File("osconf.state"))}};
-    folder.Write("first.script", R"(wait 600
+    folder.Write("first.script", R"(wait 1500
 expect device_select_name[1] text Headset
 click device_select[1]
 wait 100
@@ -68,7 +68,7 @@ expect hs_eq_not_applied_label visible 0
     EXPECT_EQ(device["SystemSetStages"]["MicInValue"].asInt(), 37);
     EXPECT_EQ(device["EQHzValueInfo"][5].size(), 10u);
 
-    folder.Write("second.script", R"(wait 600
+    folder.Write("second.script", R"(wait 1500
 click device_select[1]
 wait 100
 click 6533_voice_Op_tab
@@ -93,7 +93,8 @@ expect magic_option_layout enabled 1
 TEST(HeadsetProgram, WithoutItsLibraryThePageStillWorksAndSaysTheEqualiserIsNotApplied) {
     test::TempFolder folder(false);
     // An install folder without the library: a copy of the program beside skin and data only.
-    folder.Write("run.script", R"(wait 600
+    // The headset is found, attached and read within the first wait, under a sanitizer and a loaded machine too.
+    folder.Write("run.script", R"(wait 1500
 click device_select[1]
 wait 100
 click 6533_voice_Op_tab
