@@ -146,6 +146,17 @@ std::optional<int> ProfileRow(const Json::Value& list, const std::string& typed)
     return std::nullopt;
 }
 
+// One setting's value as a get or a set prints it: the value, or with --json what it is of.
+std::string SettingAnswer(const Command& command, const SettingRow& row, const std::string& value) {
+    if (!command.json) return value + "\n";
+    Json::Value answer(Json::objectValue);
+    answer["product"] = command.product;
+    answer["setting"] = row.name;
+    if (!command.index.empty()) answer["index"] = command.index;
+    answer["value"] = value;
+    return StyledJson(answer) + "\n";
+}
+
 }  // namespace
 
 Reply CtlExecutor::Run(const std::vector<std::string>& words) {
@@ -253,13 +264,7 @@ Reply CtlExecutor::Get(const Command& command, const Found& found) {
         const SettingRow* row = FindSetting(command.setting, command.kind);
         const SettingResult result = ReadSetting(*row, *found.page, command.index, english_);
         if (!result.ok) return Usage(result.error);
-        if (!command.json) return {kExitDone, result.value + "\n", {}};
-        Json::Value answer(Json::objectValue);
-        answer["product"] = command.product;
-        answer["setting"] = row->name;
-        if (!command.index.empty()) answer["index"] = command.index;
-        answer["value"] = result.value;
-        return {kExitDone, StyledJson(answer) + "\n", {}};
+        return {kExitDone, SettingAnswer(command, *row, result.value), {}};
     }
     for (const SettingRow* row : SettingsOf(command.kind)) {
         if (row->index == SettingIndex::Stage) {
@@ -285,16 +290,7 @@ Reply CtlExecutor::Set(const Command& command, const Found& found) {
     }
     if (!result.ok && result.refused) return {kExitRefused, {}, "m470ctl: " + result.error + "\n"};
     if (!result.ok) return Usage(result.error);
-    std::string out = result.value + "\n";
-    if (command.json) {
-        Json::Value answer(Json::objectValue);
-        answer["product"] = command.product;
-        answer["setting"] = row->name;
-        if (!command.index.empty()) answer["index"] = command.index;
-        answer["value"] = result.value;
-        out = StyledJson(answer) + "\n";
-    }
-    return Outcome(out, request);
+    return Outcome(SettingAnswer(command, *row, result.value), request);
 }
 
 Reply CtlExecutor::ProfileList(const Command& command, const Found& found) {
