@@ -1,5 +1,5 @@
 # Entry points of the README. Each sets everything up first (packages, configure, build).
-.PHONY: run test build bench clean asan-configure asan-build asan-test fuzz-build fuzz fuzz-smoke soak tsan
+.PHONY: run test build package bench clean asan-configure asan-build asan-test fuzz-build fuzz fuzz-smoke soak tsan
 
 # The sanitizer builds use the Debian clang; -O1 keeps the run fast and the reports readable.
 CLANG ?= clang++-14
@@ -23,8 +23,11 @@ CTEST = QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 build:
 	bash scripts/setup
 
-run: build
-	./build/bin/m470 $(ARGS)
+# Only what the window needs (build-run/: no tests, benchmarks or clang);
+# with no product plugged in, the window starts on the virtual products.
+run:
+	bash scripts/setup run
+	bash scripts/run-window $(ARGS)
 
 # What CI runs: the whole suite, the soak run (label soak) included, then
 # the suite again under ASan+UBSan, then every fuzz target for 10 s on its
@@ -62,8 +65,12 @@ tsan: build
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -j2 -LE soak
 
+# The Debian package of build/ (stripped, dependencies from the binaries), in build/.
+package: build
+	cd build && cpack
+
 bench: build
 	for b in build/bin/bench_*; do $$b; done
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-run build-asan build-tsan

@@ -118,6 +118,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "m470: the main window layout is missing (%sskin/mainwindow.ui)\n", installFolder.c_str());
         return 1;
     }
+    if (hub) window.MarkVirtualProducts();
     QObject::connect(&instance, &m470::qt::InstanceServer::messageReceived, &window,
                      [&window](const m470::qt::InstanceMessage& message, QLocalSocket* from) {
                          QPointer<QLocalSocket> asking(from);

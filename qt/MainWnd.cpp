@@ -630,6 +630,13 @@ std::string CMainWnd::LanguageDisplayName(const LanguageEntry& entry) const {
 
 // ---- language ----
 
+void CMainWnd::MarkVirtualProducts() {
+    auto* title = findChild<QLabel*>("title_label");
+    if (title == nullptr) return;
+    title->setProperty("textKey", "title_virtual_text");  // the key a language switch translates
+    ApplyTexts(title, language_);
+}
+
 void CMainWnd::ApplyLanguage(int index) {
     const std::vector<LanguageEntry> list = languageChoice_.List();
     if (list.empty()) return;  // the table loaded at start stays in force

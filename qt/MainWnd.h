@@ -90,6 +90,8 @@ public:
     void CloseAuxWindows();
 
     void ApplyLanguage(int index);
+    // The title says that the products are virtual ones, in every language.
+    void MarkVirtualProducts();
     // The settings button's menu: languages, the settings window and About.
     void ShowSettingsMenu();
     // "skinbtn": the background chooser under it; a choice is drawn behind the pages.

@@ -606,9 +606,11 @@ click closebtn
 }
 
 // With no update service configured the window says so, asks nothing and
-// still offers the language choice, which switches every window at once.
+// still offers the language choice, which switches every window at once
+// (the title, which says the products are virtual, included).
 TEST_F(Program, WithoutAnUpdateServiceTheSettingsWindowSaysSoAndSwitchesTheLanguage) {
     const RunResult run = Play(R"(wait 1000
+expect title_label text M470 Control Center (virtual products)
 click setbtn
 trigger setwnd_menu
 wait 300
@@ -619,6 +621,7 @@ expect update_fw_and_ap visible 0
 item Language_combox_info 0
 expect Update_Status_text text 未配置更新服务
 expect setwnd_title_label text 设置
+expect title_label text M470 控制中心（虚拟设备）
 expect update_status_text[1] text 暂无信息
 # asked again while it is open: still one window, closed by one click
 click setbtn
