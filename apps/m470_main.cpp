@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     application.setApplicationName("M470");
+    application.setDesktopFileName(m470::kAppId);
     application.setQuitOnLastWindowClosed(false);
     if (const std::string notice = m470::qt::RuntimeFolderNotice(); !notice.empty())
         std::fprintf(stderr, "m470: %s\n", notice.c_str());

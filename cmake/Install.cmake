@@ -4,7 +4,6 @@
 # rule, the desktop file, AppStream metadata, icons, manual pages.
 # `cmake --install build --strip` and the package install stripped binaries.
 include(GNUInstallDirs)
-set(M470_APP_ID io.github.m470.M470)
 set(M470_HOMEPAGE https://github.com/m470/m470)
 set(M470_CONTACT "The M470 developers <m470@example.org>")
 set(M470_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
