@@ -82,7 +82,18 @@ struct HidrawTestbed::Node {
     std::thread pump;
 
     std::mutex mutex;
+    // Per opener that has read at least once: its unread reports. The
+    // terminal's readiness is one for all openers, so an opener that never
+    // reads (one that only looked at the ioctls) must not keep it rung;
+    // an opener that writes a request reads from then on.
     std::map<UMockdevIoctlClient*, std::deque<std::vector<uint8_t>>> queues;
+
+    std::deque<std::vector<uint8_t>>& QueueOf(UMockdevIoctlClient* client) {
+        auto found = queues.find(client);
+        if (found == queues.end())  // the client is held until seen closed
+            found = queues.emplace(static_cast<UMockdevIoctlClient*>(g_object_ref(client)), std::deque<std::vector<uint8_t>>()).first;
+        return found->second;
+    }
     bool gone = false, bellLit = false;
     std::optional<uint8_t> vanishOn;
 
@@ -215,13 +226,14 @@ gboolean AnswerRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer da
         umockdev_ioctl_client_complete(client, -1, ENODEV);
         return TRUE;
     }
-    const auto found = node->queues.find(client);
-    if (found == node->queues.end() || found->second.empty()) {
+    auto& queue = node->QueueOf(client);
+    if (queue.empty()) {
+        node->RingLocked();  // rung for an opener that has closed since: silence it
         umockdev_ioctl_client_complete(client, -1, EAGAIN);
         return TRUE;
     }
-    std::vector<uint8_t> report = std::move(found->second.front());
-    found->second.pop_front();
+    std::vector<uint8_t> report = std::move(queue.front());
+    queue.pop_front();
     node->RingLocked();
     const size_t length = std::min<size_t>(report.size(), static_cast<size_t>(buffer->data_len));
     umockdev_ioctl_data_update(buffer, 0, report.data(), static_cast<gint>(length));
@@ -240,6 +252,7 @@ gboolean AnswerWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer d
             umockdev_ioctl_client_complete(client, -1, ENODEV);
             return TRUE;
         }
+        node->QueueOf(client);
         vanish = node->vanishOn && report.size() > 3 && report[3] == *node->vanishOn;
         if (vanish) node->vanishOn.reset();
     }
@@ -253,14 +266,6 @@ gboolean AnswerWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer d
                        node->firmware->WriteReport(report.data(), report.size(), -1, -1) == HidIoResult::Ok;
     umockdev_ioctl_client_complete(client, taken ? static_cast<glong>(report.size()) : -1, taken ? 0 : EPIPE);
     return TRUE;
-}
-
-void ClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
-    auto* node = static_cast<Node*>(data);
-    {
-        std::lock_guard lock(node->mutex);
-        node->queues[static_cast<UMockdevIoctlClient*>(g_object_ref(client))];  // held until seen closed
-    }
 }
 
 }  // namespace
@@ -343,7 +348,6 @@ std::unique_ptr<Node> HidrawTestbed::AddNode(const std::string& interfacePath, c
     g_signal_connect(node->handler, "handle-ioctl", G_CALLBACK(AnswerIoctl), node.get());
     g_signal_connect(node->handler, "handle-read", G_CALLBACK(AnswerRead), node.get());
     g_signal_connect(node->handler, "handle-write", G_CALLBACK(AnswerWrite), node.get());
-    g_signal_connect(node->handler, "client-connected", G_CALLBACK(ClientConnected), node.get());
     if (!umockdev_testbed_attach_ioctl(testbed_, node->devnode.c_str(), node->handler, &error))
         Fail("cannot answer the ioctls of " + node->devnode);
 
