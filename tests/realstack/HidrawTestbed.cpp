@@ -96,6 +96,7 @@ struct HidrawTestbed::Node {
     }
     bool gone = false, bellLit = false;
     std::optional<uint8_t> vanishOn;
+    unsigned vanishAfter = 0;
 
     ~Node() {
         StopPump();
@@ -253,7 +254,7 @@ gboolean AnswerWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer d
             return TRUE;
         }
         node->QueueOf(client);
-        vanish = node->vanishOn && report.size() > 3 && report[3] == *node->vanishOn;
+        vanish = node->vanishOn && report.size() > 3 && report[3] == *node->vanishOn && node->vanishAfter-- == 0;
         if (vanish) node->vanishOn.reset();
     }
     if (vanish) {
@@ -454,12 +455,13 @@ void HidrawTestbed::RefuseOpen(const std::string& name) {
     if (::chmod(::ptsname(found->second->vendor->master), 0) != 0) Fail("cannot lock " + name + "'s node");
 }
 
-void HidrawTestbed::VanishOnCommand(const std::string& name, uint8_t command) {
+void HidrawTestbed::VanishOnCommand(const std::string& name, uint8_t command, unsigned after) {
     std::lock_guard lock(mutex_);
     auto found = plugged_.find(name);
     if (found == plugged_.end()) Fail(name + " is not plugged");
     std::lock_guard nodeLock(found->second->vendor->mutex);
     found->second->vendor->vanishOn = command;
+    found->second->vendor->vanishAfter = after;
 }
 
 std::string HidrawTestbed::VendorNode(const std::string& name) const {

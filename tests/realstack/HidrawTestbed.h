@@ -55,9 +55,10 @@ public:
     // Its vendor interface's node refuses to be opened (mode 000, no rule
     // gave the user access).
     void RefuseOpen(const std::string& name);
-    // The next request with this command code written to the product's
-    // vendor node is taken, and the product is pulled before it answers.
-    void VanishOnCommand(const std::string& name, uint8_t command);
+    // After `after` of them, the next request with this command code written
+    // to the product's vendor node is taken, and the product is pulled
+    // before it answers.
+    void VanishOnCommand(const std::string& name, uint8_t command, unsigned after = 0);
 
     std::string VendorNode(const std::string& name) const;
     std::string BootNode(const std::string& name) const;

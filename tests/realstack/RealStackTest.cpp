@@ -115,32 +115,42 @@ TEST_F(RealStack, TheProgramFindsEachProductOnceWithItsLinkAndFirmwareAndSkipsAn
         << run.out;
 }
 
+// A command of m470ctl in this process, on the in-process virtual mouse:
+// the traffic and memory the same command leaves without hidraw between.
+struct ReferenceRun {
+    explicit ReferenceRun(const std::vector<std::string>& command) {
+        hub.Plug("mouse");
+        ::mkdir(folder.File("runtime").c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", folder.File("runtime").c_str(), 1);
+        ctl::RunSettings settings;
+        settings.backend = hub.Backend();
+        settings.workingFolder = folder.Path();
+        reply = ctl::RunCommandLine(command, settings);
+    }
+    VirtualDeviceHub hub;
+    TempFolder folder;
+    ctl::Reply reply;
+};
+
+bool IsSettingsWrite(const std::vector<uint8_t>& request) { return request[3] == 0x06; }
+
 TEST_F(RealStack, TheFirstReadAndASettingsWriteCrossTheNodeByteForByte) {
     testbed_.Plug("mouse");
     const std::vector<std::string> command{"mouse", "set", "dpi", "2", "1600"};
     const ChildOutcome run = Ctl(command);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-
-    // The same command in this process, on the in-process virtual mouse.
-    VirtualDeviceHub reference;
-    reference.Plug("mouse");
-    TempFolder referenceFolder;
-    ::mkdir(referenceFolder.File("runtime").c_str(), 0700);
-    ::setenv("XDG_RUNTIME_DIR", referenceFolder.File("runtime").c_str(), 1);
-    ctl::RunSettings settings;
-    settings.backend = reference.Backend();
-    settings.workingFolder = referenceFolder.Path();
-    const ctl::Reply reply = ctl::RunCommandLine(command, settings);
-    ASSERT_EQ(reply.exitCode, 0) << reply.err;
-    EXPECT_EQ(run.out, reply.out);
+    ReferenceRun reference(command);
+    ASSERT_EQ(reference.reply.exitCode, 0) << reference.reply.err;
+    EXPECT_EQ(run.out, reference.reply.out);
 
     const auto sent = Requests(hub_.Traffic().Entries(), "mouse");
-    EXPECT_EQ(sent, Requests(reference.Traffic().Entries(), "mouse"));
-    // The settings write (command 0x06) among them, and the firmware's
-    // settings memory left as the virtual run leaves it, changed by the write.
-    EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [](const std::vector<uint8_t>& r) { return r[3] == 0x06; }));
+    EXPECT_EQ(sent, Requests(reference.hub.Traffic().Entries(), "mouse"));
+    // The settings write among them, and the firmware's settings memory
+    // (read with command 0x05) left as the virtual run leaves it, changed
+    // by the write.
+    EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), IsSettingsWrite));
     const std::vector<uint8_t> settingsMemory = hub_.Firmware("mouse")->Area(0x05);
-    EXPECT_EQ(settingsMemory, reference.Firmware("mouse")->Area(0x05));
+    EXPECT_EQ(settingsMemory, reference.hub.Firmware("mouse")->Area(0x05));
     EXPECT_NE(settingsMemory, VirtualDeviceHub().Firmware("mouse")->Area(0x05));
 }
 
@@ -170,8 +180,15 @@ TEST_F(RealStack, ANodeThatRefusesToOpenLeavesItsProductOutAndTheOthersWork) {
 
 TEST_F(RealStack, ANodeThatVanishesInTheMiddleOfAnExchangeFailsTheWriteWithoutHanging) {
     testbed_.Plug("mouse");
-    testbed_.VanishOnCommand("mouse", 0x06);  // the settings write goes out, the answer never comes
-    const ChildOutcome run = Ctl({"mouse", "set", "dpi", "2", "1600"});
+    const std::vector<std::string> command{"mouse", "set", "dpi", "2", "1600"};
+    // The command's own settings write is its last one: it goes out, the
+    // mouse is pulled before it answers.
+    ReferenceRun reference(command);
+    const auto writes = Requests(reference.hub.Traffic().Entries(), "mouse");
+    const auto count = std::count_if(writes.begin(), writes.end(), IsSettingsWrite);
+    ASSERT_GT(count, 0);
+    testbed_.VanishOnCommand("mouse", 0x06, static_cast<unsigned>(count - 1));
+    const ChildOutcome run = Ctl(command);
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("Writing to the device failed."), std::string::npos) << run.err;
