@@ -476,14 +476,4 @@ std::string HidrawTestbed::BootNode(const std::string& name) const {
     return found == plugged_.end() || !found->second->boot ? std::string() : found->second->boot->devnode;
 }
 
-size_t HidrawTestbed::Openers(const std::string& devnode) const {
-    std::lock_guard lock(mutex_);
-    for (const auto& [name, plugged] : plugged_) {
-        if (plugged->vendor->devnode != devnode) continue;
-        std::lock_guard nodeLock(plugged->vendor->mutex);
-        return plugged->vendor->queues.size();
-    }
-    return 0;
-}
-
 }  // namespace m470::test

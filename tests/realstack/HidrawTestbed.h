@@ -62,8 +62,6 @@ public:
 
     std::string VendorNode(const std::string& name) const;
     std::string BootNode(const std::string& name) const;
-    // Reports each opener of the node still has to read.
-    size_t Openers(const std::string& node) const;
 
     struct Node;
 
