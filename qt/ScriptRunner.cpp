@@ -21,6 +21,7 @@
 #include <QTextStream>
 #include <QPointer>
 #include <QTimer>
+#include <chrono>
 #include <optional>
 #include <sstream>
 
@@ -160,6 +161,34 @@ QWidget* ScriptRunner::FindWidget(const std::string& fullName) const {
     return hiddenOnShownPage != nullptr ? hiddenOnShownPage : hidden;
 }
 
+// "expect"'s check: empty when it holds, else what the control shows.
+std::string ScriptRunner::Unmet(QWidget* widget, const std::string& name, const std::string& argument) const {
+    std::istringstream parts(argument);
+    std::string what;
+    parts >> what;
+    const std::string expected = Rest(parts);
+    if (what != "text" && what != "value" && what != "selected" && what != "visible" && what != "enabled")
+        return "expect takes text, value, selected, visible or enabled";
+    const std::string actual = ValueOf(widget, what);
+    if (actual != expected) return name + " " + what + " is \"" + actual + "\", expected \"" + expected + "\"";
+    return {};
+}
+
+// "expect" that waits for what it expects (a product found, read or gone),
+// looking again every kAwaitStepMs; it fails only after kAwaitLimit.
+std::string ScriptRunner::Await(QWidget* widget, const std::string& name, const std::string& argument, int& waitMs) {
+    const std::string unmet = widget == nullptr ? "unknown control \"" + name + "\"" : Unmet(widget, name, argument);
+    const auto now = std::chrono::steady_clock::now();
+    if (unmet.empty() || (awaitingSince_ && now - *awaitingSince_ >= kAwaitLimit)) {
+        awaitingSince_.reset();
+        return unmet.empty() ? unmet : unmet + " after " + std::to_string(kAwaitLimit.count()) + " s";
+    }
+    if (!awaitingSince_) awaitingSince_ = now;
+    repeat_ = true;
+    waitMs = kAwaitStepMs;
+    return {};
+}
+
 void ScriptRunner::Step() {
     while (!done_ && next_ < lines_.size()) {
         const size_t number = next_ + 1;
@@ -196,6 +225,10 @@ void ScriptRunner::Step() {
             done_ = true;
             emit finished(0);
             return;
+        }
+        if (repeat_) {
+            repeat_ = false;
+            --next_;
         }
         next->start(waitMs);
         return;
@@ -277,8 +310,9 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
     }
     words >> name;
     QWidget* widget = FindWidget(name);
-    if (widget == nullptr) return "unknown control \"" + name + "\"";
     const std::string argument = Rest(words);
+    if (action == "await") return Await(widget, name, argument, waitMs);
+    if (widget == nullptr) return "unknown control \"" + name + "\"";
     auto* button = qobject_cast<QAbstractButton*>(widget);
     auto* slider = qobject_cast<QAbstractSlider*>(widget);
     auto* edit = qobject_cast<QLineEdit*>(widget);
@@ -330,14 +364,7 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         QApplication::sendEvent(widget, &press);
         QApplication::sendEvent(widget, &release);
     } else if (action == "expect") {
-        std::istringstream parts(argument);
-        std::string what;
-        parts >> what;
-        const std::string expected = Rest(parts);
-        if (what != "text" && what != "value" && what != "selected" && what != "visible" && what != "enabled")
-            return "expect takes text, value, selected, visible or enabled";
-        const std::string actual = ValueOf(widget, what);
-        if (actual != expected) return name + " " + what + " is \"" + actual + "\", expected \"" + expected + "\"";
+        return Unmet(widget, name, argument);
     } else {
         return "unknown action \"" + action + "\"";
     }

@@ -4,6 +4,8 @@
 // the program. One action per line, "#" starts a comment.
 #include <QObject>
 #include <QString>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,10 @@ private:
     // Empty on success, else what failed; waitMs receives a pause after the line.
     std::string Run(const std::string& line, int& waitMs, bool& quit);
     QWidget* FindWidget(const std::string& name) const;
+    std::string Unmet(QWidget* widget, const std::string& name, const std::string& argument) const;
+    std::string Await(QWidget* widget, const std::string& name, const std::string& argument, int& waitMs);
+    static constexpr int kAwaitStepMs = 50;
+    static constexpr std::chrono::seconds kAwaitLimit{60};
 
     CMainWnd& window_;
     VirtualDeviceHub* hub_;
@@ -47,6 +53,8 @@ private:
     size_t next_ = 0;
     std::string lastError_;
     bool done_ = false;
+    bool repeat_ = false;  // the line runs again (an await not yet met)
+    std::optional<std::chrono::steady_clock::time_point> awaitingSince_;
 };
 
 // Saves a picture of the widget; false when it could not be written.
