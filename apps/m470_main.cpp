@@ -79,7 +79,11 @@ int main(int argc, char** argv) {
         case m470::qt::ListenResult::Listening:
             break;
         case m470::qt::ListenResult::OtherCopy:
-            m470::qt::SendToRunningInstance({m470::qt::kInstanceName, 0, 1});
+            // The copy was checked to be this user's; a refused hand-over is said, not hidden.
+            if (std::string why; !m470::qt::SendToRunningInstance({m470::qt::kInstanceName, 0, 1}, 1000, &why)) {
+                std::fprintf(stderr, "m470: the running copy was not reached: %s\n", why.c_str());
+                return 1;
+            }
             return 0;
         case m470::qt::ListenResult::Failed:
             std::fprintf(stderr, "m470: %s\n", instance.LastError().c_str());
@@ -121,17 +125,17 @@ int main(int argc, char** argv) {
     }
     if (hub) window.MarkVirtualProducts();
     QObject::connect(&instance, &m470::qt::InstanceServer::messageReceived, &window,
-                     [&window](const m470::qt::InstanceMessage& message, QLocalSocket* from) {
+                     [&window, &instance](const m470::qt::InstanceMessage& message, QLocalSocket* from) {
                          QPointer<QLocalSocket> asking(from);
-                         window.HandleNamedMessage(message, [asking](const std::string& line) {
-                             if (asking) asking->write(line.data(), static_cast<qint64>(line.size()));
+                         window.HandleNamedMessage(message, [asking, &instance](const std::string& line) {
+                             if (asking) instance.Reply(asking, line);
                          });
                      });
     QObject::connect(&instance, &m470::qt::InstanceServer::controlRequest, &window,
-                     [&window](const std::vector<std::string>& words, QLocalSocket* from) {
+                     [&window, &instance](const std::vector<std::string>& words, QLocalSocket* from) {
                          QPointer<QLocalSocket> asking(from);
                          const std::string line = window.HandleControlRequest(words);
-                         if (asking) asking->write(line.data(), static_cast<qint64>(line.size()));
+                         if (asking) instance.Reply(asking, line);
                      });
     window.SetBroadcaster([&instance](const m470::qt::InstanceMessage& message) { instance.Broadcast(message); });
     QObject::connect(&window, &m470::qt::CMainWnd::exitRequested, &application, &QApplication::quit);

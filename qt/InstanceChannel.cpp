@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -85,7 +86,12 @@ ListenResult InstanceServer::Listen() {
     // is at the path, a running copy's included.
     QLocalSocket probe;
     probe.connectToServer(path_);
-    if (probe.waitForConnected(300)) return ListenResult::OtherCopy;
+    if (probe.waitForConnected(300)) {
+        // Only a copy of this user's is one to hand over to.
+        if (PeerIsThisUser(static_cast<int>(probe.socketDescriptor()), &lastError_)) return ListenResult::OtherCopy;
+        lastError_ = path_.toStdString() + ": " + lastError_;
+        return ListenResult::Failed;
+    }
     if (Exists(path_)) {
         // Nobody answers: a stale socket of a copy that died, if it is ours.
         if (!IsOwnSocket(path_)) {
@@ -94,12 +100,18 @@ ListenResult InstanceServer::Listen() {
         }
         QLocalServer::removeServer(path_);
     }
-    if (!server_.listen(path_)) {
+    if (!Relisten()) {
         lastError_ = "cannot listen on " + path_.toStdString() + ": " + server_.errorString().toStdString();
         return ListenResult::Failed;
     }
     health_.start();
     return ListenResult::Listening;
+}
+
+bool InstanceServer::Relisten() {
+    if (!server_.listen(path_)) return false;
+    listening_ = IdentityOf(path_.toStdString());
+    return true;
 }
 
 void InstanceServer::Close() {
@@ -115,16 +127,34 @@ void InstanceServer::Close() {
 // used up); listen again as soon as it can.
 void InstanceServer::CheckHealth() {
     if (closed_) return;
-    if (!server_.isListening()) {
-        if (IsOwnSocket(path_)) QLocalServer::removeServer(path_);
-        if (server_.listen(path_)) DebugTrace::Write("instance socket: listening again");
-    }
+    ListenAgainWhenLost();
     // A line begun and never finished holds a connection: let it go.
     std::vector<QLocalSocket*> stalled;
     for (const Connection& connection : connections_)
         if (connection.socket && connection.socket->bytesAvailable() > 0 && connection.lastActivity.elapsed() > kIdleMs)
             stalled.push_back(connection.socket);
     for (QLocalSocket* socket : stalled) Drop(socket);
+}
+
+// Checked on the health timer: a look at one path a second costs nothing.
+void InstanceServer::ListenAgainWhenLost() {
+    const bool replaced = server_.isListening() && IdentityOf(path_.toStdString()) != listening_;
+    if (server_.isListening() && !replaced) return;
+    if (replaced) {
+        DebugTrace::Write("instance socket: its path holds another file now; making it again");
+        server_.close();
+    }
+    // The folder is ours (it is checked before use): whatever now sits at
+    // our socket's name is removed, another user's socket too.
+    if (Exists(path_)) QLocalServer::removeServer(path_);
+    if (Relisten()) {
+        DebugTrace::Write("instance socket: listening again");
+        return;
+    }
+    if (!replaced) return;  // tried again on the next tick; tell once
+    lastError_ = "the socket " + path_.toStdString() + " was taken away and cannot be made again: " +
+                 server_.errorString().toStdString() + "; m470ctl and a second start cannot reach this window";
+    std::fprintf(stderr, "m470: %s\n", lastError_.c_str());
 }
 
 InstanceServer::Connection* InstanceServer::Find(QLocalSocket* socket) {
@@ -145,25 +175,21 @@ void InstanceServer::Drop(QLocalSocket* socket) {
     socket->deleteLater();
 }
 
-bool InstanceServer::MakeRoom() {
+// Idle holders must not lock out the client that has something to say.
+void InstanceServer::MakeRoom() {
     Forget(nullptr);
-    if (connections_.size() < kMaxConnections) return true;
+    if (connections_.size() < kMaxConnections) return;
     auto oldest = std::max_element(connections_.begin(), connections_.end(), [](const Connection& a, const Connection& b) {
         return a.lastActivity.elapsed() < b.lastActivity.elapsed();
     });
-    if (oldest == connections_.end() || oldest->lastActivity.elapsed() < kIdleMs) return false;
+    DebugTrace::Write("instance socket: connection table full, the longest-idle connection dropped");
     Drop(oldest->socket);
-    return true;
 }
 
 void InstanceServer::OnConnection() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
         socket->setParent(this);
-        if (!MakeRoom()) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
+        MakeRoom();
         connections_.push_back({socket, {}});
         connections_.back().lastActivity.start();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadable(socket); });
@@ -194,9 +220,19 @@ void InstanceServer::OnReadable(QLocalSocket* socket) {
 }
 
 void InstanceServer::Broadcast(const InstanceMessage& message) {
-    const QByteArray line = QByteArray::fromStdString(FormatInstanceMessage(message));
+    const std::string line = FormatInstanceMessage(message);
+    std::vector<QLocalSocket*> listeners;
     for (const Connection& connection : connections_)
-        if (connection.socket && connection.socket->state() == QLocalSocket::ConnectedState) connection.socket->write(line);
+        if (connection.socket) listeners.push_back(connection.socket);
+    for (QLocalSocket* socket : listeners) Reply(socket, line);
+}
+
+void InstanceServer::Reply(QLocalSocket* to, const std::string& line) {
+    if (to == nullptr || to->state() != QLocalSocket::ConnectedState) return;
+    to->write(line.data(), static_cast<qint64>(line.size()));
+    if (to->bytesToWrite() <= kMaxUnsentBytes) return;
+    DebugTrace::Write("instance socket: a client left 64 KiB of replies unread, connection dropped");
+    Drop(to);
 }
 
 bool SendToRunningInstance(const InstanceMessage& message, int timeoutMs, std::string* why) {
@@ -210,12 +246,14 @@ bool SendToRunningInstance(const InstanceMessage& message, int timeoutMs, std::s
     QLocalSocket socket;
     socket.connectToServer(path);
     if (!socket.waitForConnected(timeoutMs)) return fail("no running M470 answers on " + path.toStdString());
+    if (std::string stranger; !PeerIsThisUser(static_cast<int>(socket.socketDescriptor()), &stranger))
+        return fail(path.toStdString() + ": " + stranger);
     socket.write(QByteArray::fromStdString(FormatInstanceMessage(message)));
     if (!socket.waitForBytesWritten(timeoutMs)) return fail("the running M470 does not take the message");
     // A full server accepts and closes at once; the kernel took the line
     // all the same, so only the close tells.
     if (socket.waitForDisconnected(kRefusalWaitMs) || socket.state() != QLocalSocket::ConnectedState)
-        return fail("the running M470 refused the connection (it holds too many); the message was not delivered");
+        return fail("the running M470 refused the connection; the message was not delivered");
     socket.disconnectFromServer();
     return true;
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/InstanceSocket.h"
+
 namespace m470::qt {
 
 inline constexpr const char* kInstanceName = "M470";
@@ -27,7 +29,10 @@ inline constexpr const char* kToolQuery = "{4695579F-999A-41d4-9FAF-EFFCE93EBF18
 inline constexpr size_t kMaxConnections = 32;
 inline constexpr qint64 kMaxLineBytes = 4096;
 inline constexpr int kIdleMs = 5000;        // a half-sent line this old is dropped
-inline constexpr int kListenCheckMs = 1000;  // how often a lost listening socket is looked for
+inline constexpr int kListenCheckMs = 1000;  // how often a lost or replaced listening socket is looked for
+// Replies a client has not read yet: a client that asks and never reads
+// must not make the window hold its answers without end.
+inline constexpr qint64 kMaxUnsentBytes = 64 * 1024;
 
 struct InstanceMessage {
     std::string name;
@@ -66,6 +71,9 @@ public:
     size_t ConnectionCount() const { return connections_.size(); }
     void Close();
     void Broadcast(const InstanceMessage& message);
+    // Writes line to a client; one that leaves more than kMaxUnsentBytes
+    // unread is closed instead. A client gone already is skipped.
+    void Reply(QLocalSocket* to, const std::string& line);
     // For tests: the listening socket goes away as it does when accepting fails.
     void DropListeningSocket() { server_.close(); }
 
@@ -84,20 +92,25 @@ private:
     void Forget(QLocalSocket* socket);
     void Drop(QLocalSocket* socket);
     Connection* Find(QLocalSocket* socket);
-    // Makes room for one more: the longest-idle connection past kIdleMs goes.
-    bool MakeRoom();
+    // Makes room for one more: the longest-idle connection goes.
+    void MakeRoom();
     void CheckHealth();
+    // The listening socket is gone, or its path now holds another file
+    // (someone removed it and put their own there): listen there again.
+    void ListenAgainWhenLost();
+    bool Relisten();
 
     QLocalServer server_;
     QTimer health_;
     std::vector<Connection> connections_;
     std::string lastError_;
     QString path_;
+    FileIdentity listening_;
     bool closed_ = false;
 };
 
 // A connection the running copy closes within this time after the line was
-// written was refused (it holds too many connections, or the line).
+// written was refused (the line, or the connection's unread replies).
 inline constexpr int kRefusalWaitMs = 200;
 
 // Delivers one message to the running copy; false, with why set, when none

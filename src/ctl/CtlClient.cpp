@@ -8,6 +8,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/InstanceSocket.h"
+
 namespace m470::ctl {
 namespace {
 
@@ -57,6 +59,7 @@ WindowAnswer AskWindow(const std::string& path, const std::vector<std::string>& 
         if (errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR) return {};
         return Failure("cannot reach the running M470 on " + path + ": " + std::strerror(errno));
     }
+    if (std::string why; !PeerIsThisUser(socket.Get(), &why)) return Failure(path + ": " + why);
     const std::string request = FormatRequest(words);
     if (request.size() > kMaxRequestBytes)
         return {Delivery::TooLong, {}, "the command is longer than the window takes (" + std::to_string(kMaxRequestBytes) + " bytes)"};

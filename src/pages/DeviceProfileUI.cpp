@@ -72,11 +72,11 @@ std::string CDeviceProfileUI::GetProfileFilePath(int index) const {
     return IsSafeFileId(uuid) ? folder_ + uuid + ".Json" : std::string();
 }
 
-void CDeviceProfileUI::WriteProfileFile(Json::Value document, const std::string& name, const std::string& uuid) {
+bool CDeviceProfileUI::WriteProfileFile(Json::Value document, const std::string& name, const std::string& uuid) {
     if (!document.isObject()) document = Json::Value(Json::objectValue);
     document["profilename"] = name;
     document["profileUUID"] = uuid;
-    SaveJson(folder_ + uuid + ".Json", document);
+    return SaveJson(folder_ + uuid + ".Json", document);
 }
 
 bool CDeviceProfileUI::WriteList() { return listWritable_ && SaveJson(ListPath(), list_); }
@@ -262,14 +262,23 @@ std::string CDeviceProfileUI::AppendEntry(const std::string& name) {
     return uuid;
 }
 
+bool CDeviceProfileUI::AddRow(const std::string& name, const Json::Value& document) {
+    const std::string uuid = AppendEntry(name);
+    if (!WriteProfileFile(document, name, uuid)) {
+        if (ui::Control* combo = Find("device_profile_combo").Get()) combo->RemoveItem(RowCount() - 1);
+        list_ = ReadList();
+        return false;
+    }
+    WriteList();
+    return true;
+}
+
 bool CDeviceProfileUI::NewProfile() {
     if (!Find("device_profile_combo") || RowCount() >= kMaxProfiles) return false;
     int n = 1;
     while (NameTaken("profile" + std::to_string(n))) ++n;
     const std::string name = "profile" + std::to_string(n);
-    const std::string uuid = AppendEntry(name);
-    WriteProfileFile(LoadJson(defaultPath_), name, uuid);
-    WriteList();
+    if (!AddRow(name, LoadJson(defaultPath_))) return false;
     SelectProfile(RowCount() - 1, false);
     return true;
 }
@@ -284,10 +293,7 @@ bool CDeviceProfileUI::CopyProfile() {
         return grown;
     });
     const std::string sourcePath = GetProfileFilePath(source);
-    const std::string uuid = AppendEntry(name);
-    WriteProfileFile(sourcePath.empty() ? Json::Value() : LoadJson(sourcePath), name, uuid);
-    WriteList();
-    return true;
+    return AddRow(name, sourcePath.empty() ? Json::Value() : LoadJson(sourcePath));
 }
 
 void CDeviceProfileUI::DeleteProfile() {
@@ -352,9 +358,7 @@ bool CDeviceProfileUI::ImportProfile(const std::string& path) {
         }
         return grown;
     });
-    const std::string uuid = AppendEntry(name);
-    WriteProfileFile(document, name, uuid);
-    WriteList();
+    if (!AddRow(name, document)) return false;
     SelectProfile(RowCount() - 1, false);
     return true;
 }

@@ -34,7 +34,8 @@ public:
     Json::Value GetProfileList() const;
     std::string GetProfileFilePath(int index) const;
 
-    // New, copy and import add nothing (false) at kMaxProfiles rows. A new or
+    // New, copy and import add nothing (false) at kMaxProfiles rows, or when the
+    // profile file cannot be written (the list then keeps no entry for it). A new or
     // imported profile becomes the chosen one (combo, "profileselect" and
     // GetCurrentUuid); the caller applies it to the device.
     bool NewProfile();
@@ -80,7 +81,10 @@ private:
     std::string FreeName(const std::string& base, const std::function<std::string(int)>& grow) const;
     // Appends an entry (and a row) and writes the list; returns the new identifier.
     std::string AppendEntry(const std::string& name);
-    void WriteProfileFile(Json::Value document, const std::string& name, const std::string& uuid);
+    bool WriteProfileFile(Json::Value document, const std::string& name, const std::string& uuid);
+    // A new last row named name holding document: the profile file is written
+    // before the list, and without it the row is taken back (false).
+    bool AddRow(const std::string& name, const Json::Value& document);
     // The link of the profile now chosen, beside the strip's buttons.
     void ShowLink();
 

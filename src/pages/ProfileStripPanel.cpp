@@ -7,6 +7,7 @@
 #include "games/ProgramMatch.h"
 #include "pages/DevicePage.h"
 #include "platform/Folders.h"
+#include "platform/JsonFile.h"
 #include "platform/Text.h"
 
 namespace m470 {
@@ -73,10 +74,17 @@ void CProfileStripPanel::OnDelete() {
     Apply();
 }
 
+// One message for a path that names no file, and nothing read or written there.
+bool CProfileStripPanel::FileTarget(const std::string& path) {
+    if (IsFileOrAbsent(path)) return true;
+    context_->Notice("profile_path_not_a_file");
+    return false;
+}
+
 void CProfileStripPanel::OnImport() {
     if (context_ == nullptr || strip_.GetCurSel() < 0) return;
     const auto path = Chosen(context_->ChooseOpenFile(kProfileFilter));
-    if (!path) return;
+    if (!path || !FileTarget(*path)) return;
     if (strip_.IsImportable(*path) && strip_.ImportProfile(*path)) Apply();
     else context_->Notice("profile_import_refused");
 }
@@ -84,7 +92,8 @@ void CProfileStripPanel::OnImport() {
 void CProfileStripPanel::OnExport() {
     if (context_ == nullptr || strip_.GetCurSel() < 0) return;
     const auto path = Chosen(context_->ChooseSaveFile(kProfileFilter));
-    if (path && !strip_.ExportProfile(*path)) context_->Notice("profile_export_failed");
+    if (!path || !FileTarget(*path) || !FileTarget(CDeviceProfileUI::WithJsonExtension(*path))) return;
+    if (!strip_.ExportProfile(*path)) context_->Notice("profile_export_failed");
 }
 
 void CProfileStripPanel::OnReset() {

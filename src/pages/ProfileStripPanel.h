@@ -32,6 +32,7 @@ private:
     void OnDelete();
     void OnImport();
     void OnExport();
+    bool FileTarget(const std::string& path);
     void OnReset();
     void OnRename();
     void OnLink();

@@ -201,6 +201,12 @@ std::string StyledJson(const Json::Value& document) {
     return text;
 }
 
+bool IsFileOrAbsent(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) return S_ISREG(info.st_mode);
+    return errno == ENOENT;
+}
+
 bool SaveJson(const std::string& path, const Json::Value& document) {
     bool ok = WriteFileAtomically(path, StyledJson(document));
     if (!ok) {

@@ -34,6 +34,11 @@ bool IsSafeFileId(std::string_view id);
 // written; the old file is then untouched and the failure is reported to the
 // user (platform/FileAlerts.h).
 bool SaveJson(const std::string& path, const Json::Value& document);
+// A path a document the user named may be read from or written to: nothing
+// there yet, or a regular file (through links). A device, a pipe, a socket or
+// a folder is not: reading one never ends or gives no document, and writing
+// "beside" one is not what the user asked for.
+bool IsFileOrAbsent(const std::string& path);
 std::string StyledJson(const Json::Value& document);
 
 // Local time as "%d_%02d_%02d_%02d_%02d_%02d_%03d" (year, month, day, hour,

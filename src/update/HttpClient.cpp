@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -37,14 +38,46 @@ using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 
 bool IsSuccess(long status) { return status >= 200 && status <= 299; }
 
+// What is watched while a transfer runs: the abort flag and, for a
+// download, the deadline that grows with the declared size.
+struct TransferWatch {
+    const std::atomic<bool>* abort = nullptr;
+    HttpLimits limits;
+    bool download = false;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    HttpFailure late = HttpFailure::None;
+};
+
+// The milliseconds a download of total bytes may take.
+uint64_t DownloadAllowanceMs(const HttpLimits& limits, uint64_t total) {
+    return static_cast<uint64_t>(std::max(0L, limits.requestDeadlineMs)) +
+           total * 1000 / std::max<uint64_t>(1, limits.minDownloadBytesPerSecond);
+}
+
 // Called by libcurl at least once a second, also while nothing arrives.
-int AbortCheck(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* abort = static_cast<const std::atomic<bool>*>(flag);
-    return abort != nullptr && abort->load() ? 1 : 0;
+int WatchTransfer(void* context, curl_off_t downloadTotal, curl_off_t, curl_off_t, curl_off_t) {
+    auto& watch = *static_cast<TransferWatch*>(context);
+    if (watch.abort != nullptr && watch.abort->load()) return 1;
+    if (!watch.download) return 0;  // a request has libcurl's own deadline
+    const uint64_t total = downloadTotal > 0 ? static_cast<uint64_t>(downloadTotal) : 0;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - watch.started);
+    if (static_cast<uint64_t>(elapsed.count()) <= DownloadAllowanceMs(watch.limits, total)) return 0;
+    watch.late = total > 0 ? HttpFailure::TooSlow : HttpFailure::Deadline;
+    return 1;
+}
+
+// What the window is told about a failed transfer.
+HttpFailure FailureOf(CURLcode result, const TransferWatch& watch) {
+    if (watch.late != HttpFailure::None) return watch.late;
+    if (result == CURLE_OPERATION_TIMEDOUT) return HttpFailure::Deadline;
+    if (result == CURLE_FILESIZE_EXCEEDED) return HttpFailure::TooLarge;
+    return result == CURLE_OK ? HttpFailure::None : HttpFailure::Other;
 }
 
 // Settings both calls share: timeouts, verification, the abort check.
-void CommonOptions(CURL* curl, const HttpSettings& settings) {
+void CommonOptions(CURL* curl, const HttpSettings& settings, TransferWatch& watch) {
+    watch.abort = settings.abort;
+    watch.limits = settings.limits;
     curl_easy_setopt(curl, CURLOPT_USERAGENT, settings.userAgent.c_str());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -54,8 +87,8 @@ void CommonOptions(CURL* curl, const HttpSettings& settings) {
     if (!settings.extraCaFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.extraCaFile.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, AbortCheck);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, settings.abort);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
     // The first attempt goes direct; proxies come only after it failed.
     curl_easy_setopt(curl, CURLOPT_PROXY, "");
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
@@ -102,11 +135,13 @@ struct DownloadState {
     int fd;
     const DownloadProgress* progress;
     EVP_MD_CTX* digest;
+    uint64_t maxBytes;
     uint64_t total = 0;
     uint64_t received = 0;
     uint64_t reported = 0;
     bool started = false;
     bool refused = false;
+    HttpFailure failure = HttpFailure::Other;
 };
 
 // The first body bytes decide: a non-2xx answer or an unknown size stops here.
@@ -116,9 +151,10 @@ bool StartBody(DownloadState& state) {
     curl_easy_getinfo(state.curl, CURLINFO_RESPONSE_CODE, &status);
     curl_off_t length = -1;
     curl_easy_getinfo(state.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    if (!IsSuccess(status) || length <= 0) {
+    if (!IsSuccess(status) || length <= 0 || static_cast<uint64_t>(length) > state.maxBytes) {
         DebugTrace::Printf("update: download refused (status %ld, length %lld)", status, static_cast<long long>(length));
         state.refused = true;
+        if (IsSuccess(status)) state.failure = length <= 0 ? HttpFailure::SizeUnknown : HttpFailure::TooLarge;
         return false;
     }
     state.total = static_cast<uint64_t>(length);
@@ -141,7 +177,8 @@ size_t WriteDownload(char* chunk, size_t size, size_t count, void* context) {
     const size_t length = size * count;
     if (!state.started && !StartBody(state)) return 0;
     if (state.received + length > state.total) {
-        state.refused = true;  // more than announced
+        state.refused = true;  // more than declared: the declared size is all that is taken
+        state.failure = HttpFailure::SizeUnknown;
         return 0;
     }
     if (!WriteAll(state.fd, chunk, length)) return 0;
@@ -197,7 +234,9 @@ int HttpClient::HttpRequest(std::string_view method, const std::string& url, con
         lastError_ = CURLE_FAILED_INIT;
         return -1;
     }
-    CommonOptions(curl.get(), settings_);
+    TransferWatch watch;
+    CommonOptions(curl.get(), settings_, watch);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, settings_.limits.requestDeadlineMs);
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
     const std::string length = "Content-Length: " + std::to_string(bodyLength);
@@ -216,6 +255,7 @@ int HttpClient::HttpRequest(std::string_view method, const std::string& url, con
     const CURLcode result = PerformWithProxyFallback(curl.get(), url);
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &lastStatus_);
     lastError_ = result;
+    lastFailure_ = FailureOf(result, watch);
     if (result != CURLE_OK && NothingSent(curl.get())) {
         DebugTrace::Printf("update: request to %s not sent: %s", url.c_str(), curl_easy_strerror(result));
         const size_t text = std::min(kNoLinkServer.size(), responseSize - 1);
@@ -229,6 +269,7 @@ int HttpClient::HttpRequest(std::string_view method, const std::string& url, con
 
 DownloadOutcome HttpClient::DownloadFile(const std::string& url, int fd, const DownloadProgress& progress) {
     DownloadOutcome outcome;
+    outcome.failure = lastFailure_ = HttpFailure::Other;
     CurlHandle curl(curl_easy_init());
     std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> digest(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!curl || !digest || url.rfind("https://", 0) != 0 || EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr) != 1) {
@@ -236,13 +277,16 @@ DownloadOutcome HttpClient::DownloadFile(const std::string& url, int fd, const D
         progress(0, 0);
         return outcome;
     }
-    CommonOptions(curl.get(), settings_);
+    TransferWatch watch;
+    watch.download = true;
+    CommonOptions(curl.get(), settings_, watch);
+    curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings_.limits.maxDownloadBytes));
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "https");
     curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "https");
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
-    DownloadState state{curl.get(), fd, &progress, digest.get()};
+    DownloadState state{curl.get(), fd, &progress, digest.get(), settings_.limits.maxDownloadBytes};
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteDownload);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &state);
     const CURLcode result = PerformWithProxyFallback(curl.get(), url);
@@ -254,6 +298,9 @@ DownloadOutcome HttpClient::DownloadFile(const std::string& url, int fd, const D
     outcome.received = state.received;
     outcome.total = state.total;
     outcome.complete = result == CURLE_OK && !state.refused && state.total > 0 && state.received == state.total;
+    outcome.failure = outcome.complete ? HttpFailure::None : state.refused ? state.failure : FailureOf(result, watch);
+    if (outcome.failure == HttpFailure::None && !outcome.complete) outcome.failure = HttpFailure::Other;
+    lastFailure_ = outcome.failure;
     if (!outcome.complete) {
         DebugTrace::Printf("update: download of %s failed after %llu bytes: %s", url.c_str(),
                            static_cast<unsigned long long>(state.received), curl_easy_strerror(result));

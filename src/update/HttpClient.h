@@ -15,6 +15,27 @@ namespace m470 {
 // The text a request leaves in the buffer when nothing could be sent.
 inline constexpr std::string_view kNoLinkServer = "NO_LINK_SERVER";
 
+// How long and how much: a service that trickles its answer or sends a
+// file without end must not hold the check or fill the disk.
+struct HttpLimits {
+    // Everything one request may take, from connecting to the last byte;
+    // a download may take this plus its size at the minimum rate.
+    long requestDeadlineMs = 30000;
+    uint64_t minDownloadBytesPerSecond = 16 * 1024;
+    // No download is taken above this, whatever size the service declares.
+    uint64_t maxDownloadBytes = uint64_t{1} << 30;
+};
+
+// Why a request or a download failed, where the window has a text of its own for it.
+enum class HttpFailure {
+    None,
+    Deadline,      // the whole request took longer than its deadline
+    TooSlow,       // the download fell behind its deadline for its size
+    TooLarge,      // the declared size is above the maximum
+    SizeUnknown,   // the download declared no size (or more bytes came than declared)
+    Other,         // anything else: refused, unreachable, a bad answer
+};
+
 struct HttpSettings {
     std::string userAgent = "WinHTTP Client/1.0";
     long connectTimeoutMs = 60000;
@@ -25,6 +46,7 @@ struct HttpSettings {
     std::string extraCaFile;
     // Raised by another thread: the transfer stops within a second.
     const std::atomic<bool>* abort = nullptr;
+    HttpLimits limits;
 };
 
 // (total bytes, bytes received so far); a total of 0 tells a failed download.
@@ -36,6 +58,7 @@ struct DownloadOutcome {
     uint64_t total = 0;
     long status = 0;         // the HTTP status of the answer, 0 without one
     std::string sha256;      // lower-case hex of what was written
+    HttpFailure failure = HttpFailure::None;
 };
 
 class HttpClient {
@@ -51,14 +74,17 @@ public:
                     size_t responseSize);
 
     // Streams an https URL into fd. Progress comes in 1024-byte steps and at
-    // the end; a refused address, a non-2xx answer, an unknown size, an early
-    // close or an abort end with progress (0, received).
+    // the end; a refused address, a non-2xx answer, an unknown size or one
+    // above the maximum, an early close, a missed deadline or an abort end
+    // with progress (0, received). Never more than the declared size is written.
     DownloadOutcome DownloadFile(const std::string& url, int fd, const DownloadProgress& progress);
 
     // The libcurl code of the last failure (or 3 / 87 above), 0 after success.
     uint32_t LastError() const { return lastError_; }
     // The HTTP status of the last request's answer, 0 without one.
     long LastStatus() const { return lastStatus_; }
+    // Why the last request or download failed; None after success.
+    HttpFailure LastFailure() const { return lastFailure_; }
 
     // The proxy the usual variables name for url (https_proxy, http_proxy,
     // all_proxy, in either case); empty when none does.
@@ -68,6 +94,7 @@ private:
     HttpSettings settings_;
     uint32_t lastError_ = 0;
     long lastStatus_ = 0;
+    HttpFailure lastFailure_ = HttpFailure::None;
 };
 
 }  // namespace m470

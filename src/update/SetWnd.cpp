@@ -37,6 +37,26 @@ constexpr std::array<ItemStateRow, 9> kItemStates{{
     {"UpdateFailText", false, false, Box::Enabled},
 }};
 
+struct FailureTextRow {
+    HttpFailure failure;
+    const char* textKey;
+};
+
+// A failed check (state 0) or download (state 8) says why, where the reason is one of these.
+constexpr std::array<FailureTextRow, 4> kFailureTexts{{
+    {HttpFailure::Deadline, "UpdateNoAnswerInTimeText"},
+    {HttpFailure::TooSlow, "DownloadTooSlowText"},
+    {HttpFailure::TooLarge, "DownloadTooLargeText"},
+    {HttpFailure::SizeUnknown, "DownloadSizeUnknownText"},
+}};
+
+const char* StatusTextKey(const UpdateResult& result, const char* stateKey) {
+    if (result.status != kFailed && result.status != kNoInformation) return stateKey;
+    for (const FailureTextRow& row : kFailureTexts)
+        if (row.failure == result.failure) return row.textKey;
+    return stateKey;
+}
+
 struct WindowStateRow {
     const char* textKey;
     bool withDate;
@@ -103,6 +123,7 @@ HttpSettings CSetWnd::ClientSettings() const {
     HttpSettings settings;
     settings.extraCaFile = options_.settings.caFile;
     settings.abort = &abort_;
+    settings.limits = options_.limits;
     return settings;
 }
 
@@ -204,7 +225,7 @@ void CSetWnd::ShowItem(size_t index) {
     FindInItem(index, "OldRev").SetText(item.result.installedText);
     // Empty, not hidden, when up to date: the columns stay in line.
     FindInItem(index, "updateRev").SetText(status != kUpToDate ? item.result.newestText : std::string());
-    FindInItem(index, "update_status_text").SetText(row.textKey);
+    FindInItem(index, "update_status_text").SetText(StatusTextKey(item.result, row.textKey));
     ui::Ctl percent = FindInItem(index, "update_progress_value");
     percent.SetText(std::to_string(item.percent) + "%");
     percent.SetVisible(row.progress);
@@ -371,15 +392,15 @@ void CSetWnd::RunDownloads(const StopEvent& stop) {
                 item.result.status = kDownloading;
                 item.percent = 0;
             });
-            const int status = DownloadItem(client, *k);
+            const DownloadStatus status = DownloadItem(client, *k);
             if (stop.IsSet()) return;
-            Change(*k, [status](Item& item) { item.result.status = status; });
+            Change(*k, [status](Item& item) { item.result.status = status.status; item.result.failure = status.failure; });
             install_.Wake();
         }
     }
 }
 
-int CSetWnd::DownloadItem(HttpClient& client, size_t index) {
+CSetWnd::DownloadStatus CSetWnd::DownloadItem(HttpClient& client, size_t index) {
     UpdateResult result;
     std::string fileName;
     {
@@ -390,7 +411,7 @@ int CSetWnd::DownloadItem(HttpClient& client, size_t index) {
     const int fd = folder_.OpenForWriting(fileName);
     if (fd < 0) {
         DebugTrace::Printf("update: cannot write %s in the download folder", fileName.c_str());
-        return kFailed;
+        return {kFailed, HttpFailure::Other};
     }
     const std::string path = folder_.Path() + fileName;
     int shown = -1;
@@ -411,9 +432,9 @@ int CSetWnd::DownloadItem(HttpClient& client, size_t index) {
     ::close(fd);
     if (!usable) {
         ::unlink(path.c_str());
-        return kFailed;
+        return {kFailed, outcome.failure};
     }
-    return kDownloaded;
+    return {kDownloaded, HttpFailure::None};
 }
 
 void CSetWnd::RunInstalls(const StopEvent& stop) {

@@ -51,6 +51,7 @@ struct SetWndOptions {
     int languageIndex = 0;
     std::chrono::milliseconds betweenDownloads{4000};
     std::chrono::milliseconds beforeInstall{1000};
+    HttpLimits limits;  // deadlines and the size cap of the service's transfers
     Translator translate;
 };
 
@@ -113,7 +114,11 @@ private:
     void RunCheck(const StopEvent& stop);
     void RunDownloads(const StopEvent& stop);
     void RunInstalls(const StopEvent& stop);
-    int DownloadItem(HttpClient& client, size_t index);
+    struct DownloadStatus {
+        int status;
+        HttpFailure failure;
+    };
+    DownloadStatus DownloadItem(HttpClient& client, size_t index);
     std::optional<size_t> NextSelected(int status) const;
     void Change(size_t index, const std::function<void(Item&)>& change);
     void Post(std::function<void()> work);

@@ -114,7 +114,8 @@ UpdateResult CheckForUpdate(HttpClient& client, const std::string& serviceBase, 
     const int length = client.HttpRequest("POST", serviceBase + "updates", body.c_str(), body.size() + 1, answer.data(),
                                           answer.size());
     UpdateResult result;
-    if (length <= 0) {
+    // A transfer that failed part way (its deadline passed) left a piece of an answer: no answer.
+    if (length <= 0 || client.LastFailure() != HttpFailure::None) {
         result = Placeholder(entry);
         result.failed = true;
     } else if (client.LastStatus() < 200 || client.LastStatus() > 299) {
@@ -125,6 +126,7 @@ UpdateResult CheckForUpdate(HttpClient& client, const std::string& serviceBase, 
         result = ReadAnswer(entry, answer.data(), static_cast<size_t>(length));
     }
     result.name = entry.listName;
+    if (result.failed) result.failure = client.LastFailure();
     return result;
 }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace m470 {
+#include "update/HttpClient.h"
 
-class HttpClient;
+namespace m470 {
 
 // Row type: 0 the program, 1 a mouse-class product, 2 a keyboard-class
 // product; a product's versions are written in hexadecimal.
@@ -43,6 +43,7 @@ struct UpdateResult {
     std::string name, installedText, serverVersionName, newestText, url, localFile;
     std::string sha256;  // lower-case hex the file must have, empty when the answer named none
     bool failed = false; // no answer, not JSON, or not a 2xx answer
+    HttpFailure failure = HttpFailure::None;  // why the check or the download failed, where known
 };
 
 // brand _ type _ firmware id _ device name _ flag; "NULL" for a product not connected.

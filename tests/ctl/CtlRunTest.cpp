@@ -17,6 +17,7 @@
 #include "platform/InstanceSocket.h"
 #include "platform/ProductLock.h"
 #include "sim/VirtualDeviceHub.h"
+#include "support/Squatter.h"
 #include "support/TempFolder.h"
 
 namespace m470::ctl {
@@ -120,6 +121,33 @@ TEST_F(CtlRun, WithoutAWindowTheRunOpensTheProductsUnderTheLock) {
     EXPECT_TRUE(hub.Traffic().Entries().empty());
     holder.Release();
     EXPECT_EQ(RunCommandLine({"mouse", "get", "stage"}, settings).exitCode, kExitDone);
+}
+
+// Another user moves into a runtime folder open to everyone and answers in
+// the window's place. The open folder is passed over; and once it is closed
+// again with the stranger's socket inside, the stranger gets no word and its
+// answer is not taken as the window's.
+TEST_F(CtlRun, AnotherUsersSocketGetsNoRequestAndItsAnswerIsNotBelieved) {
+    if (const std::string why = test::Squatter::SkipReason(); !why.empty()) GTEST_SKIP() << why;
+    ::setenv("TMPDIR", folder.Path().c_str(), 1);
+    const std::string runtime = folder.File("run");
+    ::chmod(folder.Path().c_str(), 0755);
+    ::chmod(runtime.c_str(), 0777);
+    test::Squatter squatter;
+    ASSERT_TRUE(squatter.Start(M470_SOCKET_SQUATTER, folder.Path(), runtime + "/M470", FormatReply({kExitDone, "1600\n", ""})));
+
+    EXPECT_NE(RuntimeFolderNotice().find("may be written by other users (mode 777)"), std::string::npos) << RuntimeFolderNotice();
+    Reply reply = RunCommandLine({"mouse", "get", "stage"}, settings);
+    EXPECT_EQ(reply.exitCode, kExitDone) << reply.err;
+    EXPECT_EQ(reply.out, "2\n") << "the mouse itself answered, not the stranger";
+
+    ::chmod(runtime.c_str(), 0700);
+    ASSERT_EQ(InstanceSocketPath(), runtime + "/M470");
+    reply = RunCommandLine({"mouse", "get", "stage"}, settings);
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_EQ(reply.out, "");
+    EXPECT_NE(reply.err.find("held by another user (uid 65534"), std::string::npos) << reply.err;
+    ::unsetenv("TMPDIR");
 }
 
 TEST_F(CtlRun, ACommandLongerThanTheWindowTakesIsBadUsageWhenAWindowRuns) {

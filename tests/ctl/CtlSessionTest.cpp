@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include "ctl/CtlExecutor.h"
 #include "ctl/HeadlessSession.h"
@@ -291,6 +294,62 @@ TEST_F(CtlSession, AProfileOfAnotherProductIsNotImported) {
     // A folder is no file to export to or import from.
     EXPECT_EQ(Run(*session, {"mouse", "profile", "export", folder.Path()}).exitCode, kExitUsage);
     EXPECT_EQ(Run(*session, {"mouse", "profile", "import", folder.Path()}).exitCode, kExitUsage);
+}
+
+// A device or a pipe named as the file: refused with one message, nothing
+// read from it and nothing written beside it.
+TEST_F(CtlSession, ImportAndExportTakeOnlyARegularFile) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse"});
+    auto session = Start(hub);
+    const std::string pipe = folder.File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const Files before = FilesUnder(DataOf("data"));
+    const std::string refusal = "m470ctl: " + english.Text("profile_path_not_a_file") + "\n";
+    for (const std::string& path : {std::string("/dev/zero"), pipe}) {
+        const Reply reply = Run(*session, {"mouse", "profile", "import", path});
+        EXPECT_EQ(reply.exitCode, kExitRefused) << path;
+        EXPECT_EQ(reply.err, refusal) << path;
+    }
+    const Reply reply = Run(*session, {"mouse", "profile", "export", pipe});
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_EQ(reply.err, refusal);
+    EXPECT_FALSE(fs::exists(pipe + ".json"));
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+    // ".json" goes only onto a name without an extension.
+    fs::create_directories(folder.File("aim.v2"));
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "export", folder.File("aim.v2/best")}).out, folder.File("aim.v2/best.json") + "\n");
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "export", folder.File("best.profile")}).out, folder.File("best.profile") + "\n");
+    EXPECT_TRUE(fs::is_regular_file(folder.File("best.profile")));
+}
+
+// Past a file-size limit a new profile's file cannot be written: the list
+// gains no entry without its file, and the run says the save failed.
+TEST_F(CtlSession, AProfileWhoseFileCannotBeWrittenIsNotListed) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse"});
+    auto session = Start(hub);
+    const std::string mouseFolder = DataOf("data") + "/mouse/";
+    const std::string listBefore = test::TempFolder::ReadFile(mouseFolder + "ProfileList.ini");
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;  // the list fits, a mouse profile does not
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Reply reply = Run(*session, {"mouse", "profile", "new"});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(reply.exitCode, kExitRefused);
+    EXPECT_EQ(test::TempFolder::ReadFile(mouseFolder + "ProfileList.ini"), listBefore);
+    const Json::Value list = LoadJson(mouseFolder + "ProfileList.ini");
+    for (const Json::Value& entry : list["profilelist"])
+        EXPECT_TRUE(fs::exists(mouseFolder + entry["profileUUID"].asString() + ".Json")) << entry["profilename"].asString();
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "list"}).out, "* 1 profile1\n");
+    // With room again the same command adds it.
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "new"}).out, "profile2\n");
 }
 
 TEST_F(CtlSession, BadValuesSendNothingAndChangeNoFile) {

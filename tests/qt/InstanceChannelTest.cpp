@@ -9,8 +9,14 @@
 #include <dirent.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
+#include <atomic>
+#include <thread>
+
+#include "ctl/CtlProtocol.h"
 #include "qt/InstanceChannel.h"
 #include "support/TempFolder.h"
 
@@ -178,6 +184,66 @@ TEST_F(InstanceSocket, WithoutARuntimeFolderTheSocketLivesInAPrivateFolder) {
     EXPECT_NE(refused.LastError().find("open to other users"), std::string::npos) << refused.LastError();
     if (savedTmp) ::setenv("TMPDIR", savedTmp->c_str(), 1);
     else ::unsetenv("TMPDIR");
+}
+
+// A client that asks and never reads: the window's unsent replies to it stay
+// under the bound, the connection is closed past it, and others are served.
+TEST_F(InstanceSocket, UnreadRepliesEndTheConnectionAt64KiB) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    const std::string answer = ctl::FormatReply({0, std::string(500, 'a'), ""});  // about what a "get" answers
+    qint64 mostUnsent = 0;
+    size_t requests = 0;
+    QObject::connect(&server, &InstanceServer::controlRequest, [&](const std::vector<std::string>&, QLocalSocket* from) {
+        ++requests;
+        mostUnsent = std::max(mostUnsent, from->bytesToWrite());
+        server.Reply(from, answer);
+    });
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", InstanceSocketPath().toLocal8Bit().constData());
+    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::atomic<bool> sent{false};
+    std::thread asker([&] {
+        const std::string request = ctl::FormatRequest({"mouse", "get"});
+        for (int i = 0; i < 20000; ++i)
+            if (::send(client, request.data(), request.size(), MSG_NOSIGNAL) < 0) break;  // closed by the window
+        sent = true;
+    });
+    for (int i = 0; i < 1500 && (!sent || server.ConnectionCount() > 0); ++i) QTest::qWait(20);
+    asker.join();
+    EXPECT_EQ(server.ConnectionCount(), 0u) << "the connection was closed";
+    EXPECT_LE(mostUnsent, kMaxUnsentBytes);
+    EXPECT_GT(requests, static_cast<size_t>(kMaxUnsentBytes) / answer.size()) << "the bound, not a lost line, ended it";
+    // What the client can still read ends: the window holds nothing more for it.
+    const timeval patience{5, 0};  // a window that kept the connection would leave recv waiting
+    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char buffer[65536];
+    size_t unread = 0;
+    for (ssize_t got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) unread += static_cast<size_t>(got);
+    ::close(client);
+    EXPECT_LT(unread, 20000 * answer.size());
+    EXPECT_TRUE(Arrives({"Game_Start", 0, 3}, 1000));
+}
+
+// The socket file replaced under a running window (removed and made again by
+// someone): on its next check the window makes its own again.
+TEST_F(InstanceSocket, ASocketReplacedUnderTheWindowIsMadeAgain) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    const std::string path = InstanceSocketPath().toStdString();
+    ::unlink(path.c_str());
+    const int impostor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(impostor, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(impostor, 4), 0);
+    const FileIdentity planted = IdentityOf(path);
+    for (int i = 0; i < 250 && IdentityOf(path) == planted; ++i) QTest::qWait(20);
+    ::close(impostor);
+    EXPECT_NE(IdentityOf(path), planted);
+    EXPECT_TRUE(server.IsListening());
+    EXPECT_TRUE(Arrives({"Game_End", 1, 2}, 1000));
 }
 
 }  // namespace

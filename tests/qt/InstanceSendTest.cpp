@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "qt/InstanceChannel.h"
+#include "support/Squatter.h"
 #include "support/TempFolder.h"
 
 namespace m470::qt {
@@ -53,6 +54,15 @@ protected:
         return sent.get();
     }
 
+    // The other user moves into the runtime folder while it is open for a moment.
+    bool Squat(test::Squatter& squatter) {
+        ::chmod(folder.Path().c_str(), 0755);
+        ::chmod(runtimeFolder.c_str(), 0777);
+        const bool started = squatter.Start(M470_SOCKET_SQUATTER, folder.Path(), runtimeFolder + "/M470", "forged 0 0");
+        ::chmod(runtimeFolder.c_str(), 0700);
+        return started;
+    }
+
     std::optional<std::string> savedRuntime = Environment("XDG_RUNTIME_DIR");
     std::optional<std::string> savedTmp = Environment("TMPDIR");
     test::TempFolder folder{false};
@@ -61,7 +71,7 @@ protected:
     std::vector<InstanceMessage> received;
 };
 
-TEST_F(InstanceSend, AFullServerIsAFailedSendAndAFreedOneTakesTheMessage) {
+TEST_F(InstanceSend, AFullServerDropsItsLongestIdleConnectionForANewOne) {
     ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
     std::string why;
     EXPECT_TRUE(Send({"Game_Start", 0, 3}, why)) << why;
@@ -76,16 +86,15 @@ TEST_F(InstanceSend, AFullServerIsAFailedSendAndAFreedOneTakesTheMessage) {
     }
     QTest::qWait(200);
     ASSERT_EQ(server.ConnectionCount(), kMaxConnections);
+    // The first holder has been idle longest: it goes, the sender gets through.
     received.clear();
-    EXPECT_FALSE(Send({"Game_Kill", 0, 4}, why));
-    EXPECT_NE(why.find("refused"), std::string::npos) << why;
-    EXPECT_TRUE(received.empty());
-
-    holders.clear();
-    QTest::qWait(200);
     EXPECT_TRUE(Send({"Game_Kill", 0, 4}, why)) << why;
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].name, "Game_Kill");
+    for (int i = 0; i < 100 && holders.front()->state() == QLocalSocket::ConnectedState; ++i) QTest::qWait(20);
+    EXPECT_EQ(holders.front()->state(), QLocalSocket::UnconnectedState);
+    for (size_t i = 1; i < holders.size(); ++i) EXPECT_EQ(holders[i]->state(), QLocalSocket::ConnectedState) << i;
+    holders.clear();
 
     server.Close();
     EXPECT_FALSE(Send({"Game_End", 0, 1}, why));
@@ -117,6 +126,55 @@ TEST_F(InstanceSend, ARelativeRuntimeFolderCountsAsNone) {
     ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
     EXPECT_EQ(InstanceSocketPath().toStdString(), runtimeFolder + "/M470");
     EXPECT_EQ(RuntimeFolderNotice(), "");
+}
+
+// A runtime folder others may write into, or of another user, lets a
+// stranger replace the socket: it is passed over, and the start says why.
+TEST_F(InstanceSend, ARuntimeFolderOthersMayWriteIntoIsPassedOver) {
+    const std::string privateSocket = folder.File("M470-" + std::to_string(::getuid())) + "/M470";
+    ::chmod(runtimeFolder.c_str(), 0777);
+    EXPECT_EQ(InstanceSocketPath().toStdString(), privateSocket);
+    EXPECT_NE(RuntimeFolderNotice().find("may be written by other users (mode 777)"), std::string::npos) << RuntimeFolderNotice();
+    ::chmod(runtimeFolder.c_str(), 0775);
+    EXPECT_EQ(InstanceSocketPath().toStdString(), privateSocket);
+    ::chmod(runtimeFolder.c_str(), 0755);  // readable is fine: nobody else can put a file there
+    EXPECT_EQ(InstanceSocketPath().toStdString(), runtimeFolder + "/M470");
+    EXPECT_EQ(RuntimeFolderNotice(), "");
+    if (::geteuid() == 0 && ::chown(runtimeFolder.c_str(), test::Squatter::kOtherUser, test::Squatter::kOtherUser) == 0) {
+        EXPECT_EQ(InstanceSocketPath().toStdString(), privateSocket);
+        EXPECT_NE(RuntimeFolderNotice().find("belongs to another user (uid 65534)"), std::string::npos) << RuntimeFolderNotice();
+        EXPECT_EQ(::chown(runtimeFolder.c_str(), 0, 0), 0);
+    }
+}
+
+// Another user's socket where the running copy's should be: a new start
+// does not hand over to it, and a message is not sent to it.
+TEST_F(InstanceSend, AnotherUsersSocketIsNoRunningCopy) {
+    if (const std::string why = test::Squatter::SkipReason(); !why.empty()) GTEST_SKIP() << why;
+    test::Squatter squatter;
+    ASSERT_TRUE(Squat(squatter));
+    EXPECT_EQ(server.Listen(), ListenResult::Failed);
+    EXPECT_NE(server.LastError().find("held by another user (uid 65534"), std::string::npos) << server.LastError();
+    std::string why;
+    EXPECT_FALSE(SendToRunningInstance({"M470", 0, 1}, 1000, &why));
+    EXPECT_NE(why.find("held by another user (uid 65534"), std::string::npos) << why;
+}
+
+// The stranger replaces the running window's socket: the window notices on
+// its next check and makes its own again; senders reach it once more.
+TEST_F(InstanceSend, TheWindowTakesBackASocketAnotherUserReplaced) {
+    if (const std::string why = test::Squatter::SkipReason(); !why.empty()) GTEST_SKIP() << why;
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    test::Squatter squatter;
+    ASSERT_TRUE(Squat(squatter));
+    const std::string path = runtimeFolder + "/M470";
+    for (int i = 0; i < 250 && test::Squatter::Listening(path); ++i) QTest::qWait(20);
+    EXPECT_FALSE(test::Squatter::Listening(path));
+    EXPECT_TRUE(server.IsListening());
+    std::string why;
+    EXPECT_TRUE(Send({"Game_Start", 0, 3}, why)) << why;
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], (InstanceMessage{"Game_Start", 0, 3}));
 }
 
 }  // namespace

@@ -60,6 +60,26 @@ void LoopbackServer::On(const std::string& method, const std::string& pattern, A
                                           });
             return;
         }
+        if (answer.trickleMs > 0) {
+            const std::string body = answer.body;
+            const auto pause = std::chrono::milliseconds(answer.trickleMs);
+            response.set_content_provider(body.size(), answer.contentType, [state, body, pause](size_t offset, size_t, httplib::DataSink& sink) {
+                std::this_thread::sleep_for(pause);
+                if (state->released || offset >= body.size()) return false;
+                sink.write(body.data() + offset, 1);
+                return true;
+            });
+            return;
+        }
+        if (answer.declared != std::string::npos) {
+            const std::string body = answer.body;
+            response.set_content_provider(answer.declared, answer.contentType, [body](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset > 0) return false;
+                sink.write(body.data(), body.size());
+                return true;
+            });
+            return;
+        }
         if (answer.closeAfter < answer.body.size()) {
             const std::string body = answer.body;
             const size_t sent = answer.closeAfter;

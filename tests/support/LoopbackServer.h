@@ -27,6 +27,9 @@ struct Answer {
     size_t closeAfter = std::string::npos;
     std::string redirect;  // a Location to send with status 302
     bool stall = false;    // announces the body and sends nothing until Release or Stop
+    int trickleMs = 0;     // sends the body one byte at a time, this far apart (until Release or Stop)
+    // Announces this many bytes instead of the body's size and sends the whole body.
+    size_t declared = std::string::npos;
 };
 
 using AnswerFor = std::function<Answer(const SeenRequest&)>;

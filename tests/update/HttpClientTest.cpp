@@ -32,10 +32,11 @@ std::string Bytes(size_t count) {
     return bytes;
 }
 
-HttpClient TrustingClient(const std::atomic<bool>* abort = nullptr) {
+HttpClient TrustingClient(const std::atomic<bool>* abort = nullptr, HttpLimits limits = {}) {
     HttpSettings settings;
     settings.extraCaFile = TlsFixture("ca.pem");
     settings.abort = abort;
+    settings.limits = limits;
     return HttpClient(settings);
 }
 
@@ -240,6 +241,70 @@ TEST_F(Http, ProxiesFromTheEnvironmentOnlyAfterADirectAttemptFailed) {
     EXPECT_EQ(HttpClient::ProxyFromEnvironment("https://example.invalid/"), "");
     ::setenv("HTTPS_PROXY", "http://proxy.invalid:3128", 1);
     EXPECT_EQ(HttpClient::ProxyFromEnvironment("https://example.invalid/"), "http://proxy.invalid:3128");
+}
+
+// A service that trickles its answer one byte at a time is cut off at the
+// request's deadline, and the failure says so (its own text in the window).
+TEST_F(Http, ATricklingAnswerEndsAtTheRequestDeadline) {
+    LoopbackServer server(false);
+    server.On("POST", "/api/updates", [](const test::SeenRequest&) {
+        test::Answer answer{200, R"({"version":"0106","path":"https://example.invalid/fw.exe"})", "application/json"};
+        answer.trickleMs = 100;
+        return answer;
+    });
+    server.Start();
+    HttpLimits limits;
+    limits.requestDeadlineMs = 600;
+    HttpClient client = TrustingClient(nullptr, limits);
+    char answer[256];
+    client.HttpRequest("POST", server.Base() + "api/updates", "a", 1, answer, sizeof answer);
+    EXPECT_EQ(client.LastError(), static_cast<uint32_t>(CURLE_OPERATION_TIMEDOUT));
+    EXPECT_EQ(client.LastFailure(), HttpFailure::Deadline);
+    EXPECT_LT(std::string(answer).size(), 56u) << "cut before the whole answer came";
+    server.Stop();
+}
+
+// The download's size decides its deadline (the request's plus the size at
+// the minimum rate) and is capped: above the maximum nothing is fetched, and
+// no more than declared is ever written.
+TEST_F(Http, ADownloadIsBoundByItsDeclaredSizeAndAMinimumRate) {
+    LoopbackServer server(true);
+    server.On("GET", "/slow.bin", [](const test::SeenRequest&) {
+        test::Answer answer{200, Bytes(4000)};
+        answer.trickleMs = 20;
+        return answer;
+    });
+    server.On("GET", "/big.bin", [](const test::SeenRequest&) { return test::Answer{200, Bytes(5000)}; });
+    server.On("GET", "/more.bin", [](const test::SeenRequest&) {
+        test::Answer answer{200, Bytes(9000)};
+        answer.declared = 3000;
+        return answer;
+    });
+    server.Start();
+    HttpLimits limits;
+    limits.requestDeadlineMs = 300;
+    limits.minDownloadBytesPerSecond = 8000;  // 4000 bytes: 300 + 500 ms, where the trickle needs 80 s
+    limits.maxDownloadBytes = 4096;
+    HttpClient client = TrustingClient(nullptr, limits);
+    Calls calls;
+    std::string content;
+    const DownloadOutcome slow = Download(client, server.Base() + "slow.bin", calls, &content);
+    server.Release();
+    EXPECT_FALSE(slow.complete);
+    EXPECT_EQ(slow.failure, HttpFailure::TooSlow);
+    EXPECT_LT(content.size(), 4000u);
+
+    calls.clear();
+    const DownloadOutcome big = Download(client, server.Base() + "big.bin", calls, &content);
+    EXPECT_FALSE(big.complete);
+    EXPECT_EQ(big.failure, HttpFailure::TooLarge);
+    EXPECT_EQ(content, "") << "nothing of it was written";
+    EXPECT_EQ(calls, (Calls{{0, 0}}));
+
+    const DownloadOutcome more = Download(client, server.Base() + "more.bin", calls, &content);
+    EXPECT_EQ(content, Bytes(3000)) << "the declared size is all that is taken";
+    EXPECT_EQ(more.received, 3000u);
+    server.Stop();
 }
 
 }  // namespace

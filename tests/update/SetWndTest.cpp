@@ -82,6 +82,7 @@ protected:
         options.languages = {"English", "中文"};
         options.betweenDownloads = 20ms;
         options.beforeInstall = 20ms;
+        options.limits = limits;
         options.translate = [](std::string_view key) { return "<" + std::string(key) + ">"; };
         SetWndServices services;
         services.post = queue.Invoker();
@@ -108,6 +109,8 @@ protected:
     std::string Installer(int code) const {
         return "#!/bin/sh\necho ran >> '" + folder.File("runs") + "'\nexit " + std::to_string(code) + "\n";
     }
+
+    HttpLimits limits;
 
     bool PumpUntil(const std::function<bool()>& done) {
         for (int i = 0; i < 1500; ++i) {
@@ -255,6 +258,36 @@ TEST_F(SettingsWindow, UpToDateShowsTheLastCheckAndNoAnswerSaysSo) {
     EXPECT_EQ(Find("Update_Status_text").Text(), "NoUpdateInfoText");
     EXPECT_EQ(window->ItemStatus(0), item_state::kNoInformation);
     EXPECT_EQ(InItem(0, "update_status_text").Text(), "LessUpdateText");
+}
+
+// A service that trickles one item's answer: that item ends at the deadline
+// and says so, and the next item is still asked. A download above the size
+// cap is not fetched, and says why.
+TEST_F(SettingsWindow, ASlowOrOversizedServiceEndsAndEachFailureSaysWhy) {
+    const std::string installer = Installer(0);
+    OfferMouse(installer, Sha256Hex(installer));
+    {
+        std::lock_guard lock(mutex);
+        answers["_M470_1&version=105"].trickleMs = 100;
+        answers["_ALL_M470_1"] = {200, R"({"version":"211","version_name":"2.1.1","path":"https://127.0.0.1/none"})",
+                                  "application/json"};
+    }
+    limits.requestDeadlineMs = 500;
+    Open(Service());
+    ASSERT_TRUE(Checked());
+    EXPECT_EQ(window->ItemStatus(0), item_state::kNoInformation);
+    EXPECT_EQ(InItem(0, "update_status_text").Text(), "UpdateNoAnswerInTimeText");
+    EXPECT_EQ(window->ItemStatus(1), item_state::kNeedsUpdate) << "the program was asked after the mouse";
+    EXPECT_EQ(InItem(1, "update_status_text").Text(), "NeedUpdateText");
+
+    OfferMouse(installer, Sha256Hex(installer));
+    limits.maxDownloadBytes = installer.size() - 1;
+    Reopen(Service());
+    ASSERT_TRUE(UpdateToTheEnd());
+    EXPECT_EQ(window->ItemStatus(0), item_state::kFailed);
+    EXPECT_EQ(InItem(0, "update_status_text").Text(), "DownloadTooLargeText");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("runs")));
+    EXPECT_FALSE(std::filesystem::exists(window->ItemResult(0).localFile));
 }
 
 TEST_F(SettingsWindow, TheDownloadedInstallerRunsOnceFromAPrivateFolder) {
