@@ -65,9 +65,11 @@ tsan: build
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -j2 -LE soak
 
-# The Debian package of build/ (stripped, dependencies from the binaries), in build/.
-package: build
-	cd build && cpack
+# The Debian package of build-run/ (the programs only: stripped, dependencies
+# from the binaries), in build-run/.
+package:
+	bash scripts/setup run
+	cd build-run && cpack
 
 bench: build
 	for b in build/bin/bench_*; do $$b; done

@@ -9,7 +9,9 @@ set(M470_CONTACT "The M470 developers <m470@example.org>")
 set(M470_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 set(M470_PACKAGING_IN ${CMAKE_SOURCE_DIR}/packaging)
 set(M470_DEBIAN_VERSION ${PROJECT_VERSION}-1)  # the release, Debian revision 1
-set(M470_PRIVATE_DIR ${CMAKE_INSTALL_LIBDIR}/m470)
+# lib/m470, never the multiarch library folder: the program's own files,
+# which the launchers in bin/ reach by a relative link.
+set(M470_PRIVATE_DIR lib/m470)
 
 m470_generate_metainfo(${CMAKE_SOURCE_DIR}/src/devices/Products.h
                        ${M470_PACKAGING_IN}/${M470_APP_ID}.metainfo.xml.in ${M470_PACKAGING_OUT}/${M470_APP_ID}.metainfo.xml)
