@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QLabel>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
@@ -160,6 +161,18 @@ QWidget* QtControlHost::WidgetOf(ui::Control* control) const {
     return qtControl != nullptr ? qtControl->Widget() : nullptr;
 }
 
+// A slider whose layout names a "valueLabel" shows its value there, with its "valueSuffix".
+void QtControlHost::ShowValueBeside(QAbstractSlider* slider) {
+    const QString name = slider->property("valueLabel").toString();
+    QLabel* label = name.isEmpty() || slider->parentWidget() == nullptr ? nullptr
+                                                                        : slider->parentWidget()->findChild<QLabel*>(name);
+    if (label == nullptr) return;
+    const QString suffix = slider->property("valueSuffix").toString();
+    const auto show = [label, suffix](int value) { label->setText(QString::number(value) + suffix); };
+    connect(slider, &QAbstractSlider::valueChanged, label, show);
+    show(slider->value());
+}
+
 // The toolkit's signals as the contract's notifications.
 void QtControlHost::Connect(QWidget* widget, QtControl* control) {
     const auto raise = [this, control](const char* event, intptr_t wParam = 0) { SendNotify(control, event, wParam); };
@@ -185,6 +198,7 @@ void QtControlHost::Connect(QWidget* widget, QtControl* control) {
             raise(slider->isSliderDown() ? "movevaluechanged" : "valuechanged");
         });
         connect(slider, &QAbstractSlider::sliderReleased, this, [raise] { raise("valuechanged"); });
+        ShowValueBeside(slider);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         connect(combo, &QComboBox::currentIndexChanged, this, [raise](int index) { raise("itemselect", index); });
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
