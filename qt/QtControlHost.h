@@ -53,6 +53,7 @@ protected:
 
 private:
     void ShowValueBeside(QAbstractSlider* slider);
+    void ShowSliderValue(QAbstractSlider* slider);
     void Connect(QWidget* widget, QtControl* control);
     void LoadSubLayouts(QWidget* root, const QString& folder);
 
