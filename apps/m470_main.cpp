@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
                      });
     window.SetBroadcaster([&instance](const m470::qt::InstanceMessage& message) { instance.Broadcast(message); });
     QObject::connect(&window, &m470::qt::CMainWnd::exitRequested, &application, &QApplication::quit);
+    window.FitToMonitor();  // inside the screen from its first frame
     window.show();
     window.OnWindowInit();
     window.StartDeviceManager(m470::DefaultHidBackend());

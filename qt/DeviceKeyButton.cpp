@@ -1,5 +1,7 @@
 #include "qt/DeviceKeyButton.h"
 
+#include <algorithm>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -203,8 +205,22 @@ void DeviceKeyButton::paintEvent(QPaintEvent*) {
         const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
         const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
         painter.setPen(bright ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
+        painter.setFont(LegendFont());
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
+}
+
+void DeviceKeyButton::SetLegendPointSize(qreal points) {
+    legendPointSize_ = std::max(points, kLegendPointSize);
+    update();
+}
+
+QFont DeviceKeyButton::LegendFont() const {
+    QFont legend = font();
+    legend.setPointSizeF(legendPointSize_);
+    // Keycap legends set a little tighter, so "F10" fits a one-unit key at 9 pt.
+    legend.setLetterSpacing(QFont::PercentageSpacing, 85);
+    return legend;
 }
 
 void DeviceKeyButton::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -30,6 +30,10 @@ public:
     void SetKeyUnsetHidden(bool hidden);
     void SetMarked(bool marked);
     bool Marked() const { return marked_; }
+    // The legend's size; it grows with the picture, never below kLegendPointSize.
+    static constexpr qreal kLegendPointSize = 9;
+    void SetLegendPointSize(qreal points);
+    QFont LegendFont() const;
 
     QString LightImage() const { return lightImage_; }
     void SetLightImage(const QString& path);
@@ -57,6 +61,7 @@ protected:
 
 private:
     bool PaintedByPanel() const;
+    qreal legendPointSize_ = kLegendPointSize;
     QPixmap RenderBase(const QSize& size, int capState, bool framed) const;
 
     QString lightImage_, keySetImage_, keyUnsetImage_;

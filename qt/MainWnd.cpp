@@ -26,6 +26,7 @@
 #include "devices/MouseDevice.h"
 #include "qt/MusicWindows.h"
 #include "shell/ToolQuery.h"
+#include "shell/WindowPlacement.h"
 #include "platform/Folders.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/AtomicFile.h"
@@ -541,18 +542,38 @@ int CMainWnd::DpiForMonitor(QSize monitor) { return monitor.width() > 1500 && mo
 
 void CMainWnd::FitToMonitor() {
     QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-    FitToMonitor(screen != nullptr ? screen->size() : QSize(1000, 640));
+    if (screen == nullptr) return;
+    // The first fit takes last time's place; later ones keep the window where the user left it.
+    std::optional<WindowRect> kept;
+    if (placed_) kept = WindowRect{x(), y(), width(), height()};
+    else if (const auto text = registry_.Read(kWindowPlaceValue)) kept = ParseWindowRect(*text);
+    FitToArea(screen->availableGeometry(), kept);
 }
 
-void CMainWnd::FitToMonitor(QSize monitor) {
+void CMainWnd::FitToMonitor(QSize monitor) { FitToArea(QRect(QPoint(0, 0), monitor), std::nullopt); }
+
+void CMainWnd::FitToArea(const QRect& available, const std::optional<WindowRect>& kept) {
     const bool wasVisible = isVisible() && !isMinimized();
-    dpi_ = DpiForMonitor(monitor);
-    resize(SizeForMonitor(monitor));
-    if (QScreen* screen = this->screen()) move(screen->geometry().center() - rect().center());
+    dpi_ = DpiForMonitor(available.size());
+    const QSize preferred = SizeForMonitor(available.size());
+    // On a screen smaller than the minimum the screen wins: the window stays whole on it.
+    setMinimumSize(kMinimumSize.boundedTo(available.size()));
+    const WindowRect place = PlaceWindow({available.x(), available.y(), available.width(), available.height()},
+                                         {kMinimumSize.width(), kMinimumSize.height()},
+                                         {preferred.width(), preferred.height()}, kept);
+    setGeometry(place.x, place.y, place.width, place.height);
+    placed_ = true;
     if (wasVisible) show();
 }
 
+void CMainWnd::KeepPlace() {
+    if (!placed_ || isMaximized() || isMinimized()) return;
+    registry_.Write(kWindowPlaceValue, FormatWindowRect({x(), y(), width(), height()}));
+}
+
 void CMainWnd::ShowMainWindow() {
+    // Whole on its screen whenever it comes up, also after the screen changed.
+    if (!isMaximized()) FitToMonitor();
     bool connected = false;
     for (CVantrelUSBDevice* device : Devices()) {
         device->SetWindowActive(true);
@@ -688,6 +709,7 @@ void CMainWnd::StopWorkers() {
 }
 
 void CMainWnd::RequestExit() {
+    if (isVisible()) KeepPlace();
     exitRequested_ = true;
     CloseAuxWindows();
     DebugTrace::Write("退出测试");
@@ -702,6 +724,7 @@ void CMainWnd::RequestExit() {
 }
 
 void CMainWnd::HideWindow() {
+    KeepPlace();
     CloseAuxWindows();
     hide();
     for (CVantrelUSBDevice* device : Devices()) device->SetWindowActive(false);

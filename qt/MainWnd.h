@@ -34,6 +34,7 @@
 #include "ctl/CtlExecutor.h"
 #include "shell/Language.h"
 #include "shell/SkinChange.h"
+#include "shell/WindowPlacement.h"
 #include "shell/WindowRoutes.h"
 
 namespace m470 {
@@ -81,11 +82,18 @@ public:
     // An m470ctl request, carried out on the pages as if typed there; the reply line.
     std::string HandleControlRequest(const std::vector<std::string>& words);
 
+    // The smallest window at which every page shows its controls whole.
+    static constexpr QSize kMinimumSize{940, 520};
     // 1500 × 960 on a monitor wider than 1500 and taller than 960, else 1000 × 640.
     static QSize SizeForMonitor(QSize monitor);
     static int DpiForMonitor(QSize monitor);
+    // Inside the free area of the window's screen: last time's place at the
+    // first fit, the current one later, moved and shrunk onto the screen.
     void FitToMonitor();
+    // The preferred size for a monitor of that size, centred on it.
     void FitToMonitor(QSize monitor);
+    // The place kept for the next start ("WINDOW_PLACE" in the registry file).
+    void KeepPlace();
     void ShowMainWindow();
     void CloseAuxWindows();
 
@@ -173,6 +181,7 @@ protected:
     void OpenLayoutMenu(const std::string& layout, std::function<void(const std::string&)> chosen);
 
 private:
+    void FitToArea(const QRect& available, const std::optional<WindowRect>& kept);
     void StartTimer(int id, int delayMs);
     void OnTimer(int id);
     void HandleTimer(int id);
@@ -285,6 +294,7 @@ private:
     std::unique_ptr<GameProfiles> gameProfiles_;
     bool showingFileAlert_ = false;
     QPoint dragOffset_;
+    bool placed_ = false;
     QPointer<QWidget> setWnd_;
     PanelWindow panelWindow_;
     // Declared before the hook, which removes its capture when it goes.

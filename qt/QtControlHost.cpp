@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QLabel>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
@@ -160,6 +161,22 @@ QWidget* QtControlHost::WidgetOf(ui::Control* control) const {
     return qtControl != nullptr ? qtControl->Widget() : nullptr;
 }
 
+// A slider whose layout names a "valueLabel" shows its value there, with its
+// "valueSuffix"; values set without signals show at the slider's next paint.
+void QtControlHost::ShowValueBeside(QAbstractSlider* slider) {
+    if (slider->property("valueLabel").toString().isEmpty()) return;
+    connect(slider, &QAbstractSlider::valueChanged, this, [this, slider] { ShowSliderValue(slider); });
+    slider->installEventFilter(this);
+    ShowSliderValue(slider);
+}
+
+void QtControlHost::ShowSliderValue(QAbstractSlider* slider) {
+    const QString name = slider->property("valueLabel").toString();
+    QLabel* label = slider->parentWidget() == nullptr ? nullptr : slider->parentWidget()->findChild<QLabel*>(name);
+    const QString text = QString::number(slider->value()) + slider->property("valueSuffix").toString();
+    if (label != nullptr && label->text() != text) label->setText(text);
+}
+
 // The toolkit's signals as the contract's notifications.
 void QtControlHost::Connect(QWidget* widget, QtControl* control) {
     const auto raise = [this, control](const char* event, intptr_t wParam = 0) { SendNotify(control, event, wParam); };
@@ -185,6 +202,7 @@ void QtControlHost::Connect(QWidget* widget, QtControl* control) {
             raise(slider->isSliderDown() ? "movevaluechanged" : "valuechanged");
         });
         connect(slider, &QAbstractSlider::sliderReleased, this, [raise] { raise("valuechanged"); });
+        ShowValueBeside(slider);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         connect(combo, &QComboBox::currentIndexChanged, this, [raise](int index) { raise("itemselect", index); });
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
@@ -206,6 +224,10 @@ void QtControlHost::Connect(QWidget* widget, QtControl* control) {
 }
 
 bool QtControlHost::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint) {
+        if (auto* slider = qobject_cast<QAbstractSlider*>(watched)) ShowSliderValue(slider);
+        return false;
+    }
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
         auto found = controls_.find(qobject_cast<QWidget*>(watched));
         if (found != controls_.end()) SendNotify(found->second.get(), event->type() == QEvent::FocusIn ? "setfocus" : "killfocus");

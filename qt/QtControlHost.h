@@ -14,6 +14,7 @@
 class QButtonGroup;
 class QTimer;
 class QWidget;
+class QAbstractSlider;
 
 namespace m470::qt {
 
@@ -51,6 +52,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ShowValueBeside(QAbstractSlider* slider);
+    void ShowSliderValue(QAbstractSlider* slider);
     void Connect(QWidget* widget, QtControl* control);
     void LoadSubLayouts(QWidget* root, const QString& folder);
 

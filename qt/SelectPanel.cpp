@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QStyleOption>
 
+#include <algorithm>
+
 #include "qt/DeviceKeyButton.h"
 
 namespace m470::qt {
@@ -26,6 +28,31 @@ void SelectPanel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) scaled_ = QPixmap();
 }
 
+void SelectPanel::RememberWrittenPlaces() {
+    written_ = minimumSize().isEmpty() ? size() : minimumSize();
+    for (DeviceKeyButton* button : findChildren<DeviceKeyButton*>(Qt::FindDirectChildrenOnly))
+        places_.push_back({button, button->geometry()});
+}
+
+QRectF SelectPanel::PictureArea() const {
+    if (written_.isEmpty()) return rect();
+    const qreal scale = std::min(width() / qreal(written_.width()), height() / qreal(written_.height()));
+    const QSizeF shown = QSizeF(written_) * scale;
+    return {QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown};
+}
+
+void SelectPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (written_.isEmpty()) RememberWrittenPlaces();
+    const QRectF area = PictureArea();
+    const qreal scale = area.width() / written_.width();
+    for (const WrittenPlace& written : places_) {
+        const QRectF place(area.topLeft() + QPointF(written.place.topLeft()) * scale, QSizeF(written.place.size()) * scale);
+        written.button->setGeometry(place.toRect());
+        written.button->SetLegendPointSize(DeviceKeyButton::kLegendPointSize * scale);
+    }
+}
+
 // The picture at the panel's size over the panel's background colour.
 const QPixmap& SelectPanel::ScaledPicture() {
     const qreal ratio = devicePixelRatioF();
@@ -35,7 +62,9 @@ const QPixmap& SelectPanel::ScaledPicture() {
         scaled_.setDevicePixelRatio(ratio);
         scaled_.fill(palette().color(backgroundRole()));
         QPainter painter(&scaled_);
-        painter.drawPixmap(rect(), picture_.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        const QRectF area = PictureArea();
+        painter.drawPixmap(area.toRect(), picture_.scaled((area.size() * ratio).toSize(), Qt::IgnoreAspectRatio,
+                                                          Qt::SmoothTransformation));
         ++scalings_;
     }
     return scaled_;

@@ -6,8 +6,11 @@
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
+#include <vector>
 
 namespace m470::qt {
+
+class DeviceKeyButton;
 
 class SelectPanel : public QWidget {
     Q_OBJECT
@@ -31,13 +34,25 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // The picture and its buttons grow with the panel, keeping their shape.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     const QPixmap& ScaledPicture();
+    // Where the picture as written (its minimum size) lies at the panel's size now.
+    QRectF PictureArea() const;
+    void RememberWrittenPlaces();
 
     QString pictureImage_;
     QPixmap picture_, scaled_;
     int scalings_ = 0;
+    // The size the picture was written for, and each button's place and legend size in it.
+    QSize written_;
+    struct WrittenPlace {
+        DeviceKeyButton* button;
+        QRect place;
+    };
+    std::vector<WrittenPlace> places_;
     QPoint anchor_;
     QRect selection_;
     bool armed_ = false;

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Writes skin/keyboarddevice.ui: the keyboard page with its picture of the
 keys placed as on the keyboard (function row, main block, navigation block,
-numpad, the M-keys column on the left, the international keys at the end of
-their rows), the lighting, system-settings, key and macro tabs and the
+numpad, the M-keys column on the left, the international keys in a row of
+their own under the main block), the lighting, system-settings, key and macro tabs and the
 profile strip.
 Run from the project folder after changing the placement below."""
 
-U = 23          # one key unit in pixels
+U = 25          # one key unit in pixels at the smallest size (legends of 9 pt fit)
 GAP = 2         # between key caps
 LEFT = 8 + int(1.5 * U)  # the M-keys column sits left of the main block
 TOP = 8
@@ -28,25 +28,29 @@ KEYS = [
     *[(43 + i, "QWERTYUIOP"[i], 1.5 + i, 2, 1, 1) for i in range(10)],
     (53, "[", 11.5, 2, 1, 1), (54, "]", 12.5, 2, 1, 1), (55, "\\", 13.5, 2, 1.5, 1),
     (56, "Del", 15.5, 2, 1, 1), (57, "End", 16.5, 2, 1, 1), (58, "PD", 17.5, 2, 1, 1),
-    (59, "7", 19, 2, 1, 1), (60, "8", 20, 2, 1, 1), (61, "9", 21, 2, 1, 1), (62, "K", 24, 2, 1, 1),
+    (59, "7", 19, 2, 1, 1), (60, "8", 20, 2, 1, 1), (61, "9", 21, 2, 1, 1),
     (63, "Cap", 0, 3, 1.75, 1),
     *[(64 + i, "ASDFGHJKL"[i], 1.75 + i, 3, 1, 1) for i in range(9)],
     (73, ";", 10.75, 3, 1, 1), (74, "'", 11.75, 3, 1, 1), (75, "Ent", 12.75, 3, 2.25, 1),
     (76, "4", 19, 3, 1, 1), (77, "5", 20, 3, 1, 1), (78, "6", 21, 3, 1, 1),
-    (79, "K", 24, 3, 1, 1), (80, "K", 25, 3, 1, 1), (81, "K", 26, 3, 1, 1), (82, "K", 27, 3, 1, 1),
-    (83, "K", 28, 3, 1, 1),
     (84, "⇧", 0, 4, 2.25, 1),
     *[(85 + i, "ZXCVBNM"[i], 2.25 + i, 4, 1, 1) for i in range(7)],
     (92, ",", 9.25, 4, 1, 1), (93, ".", 10.25, 4, 1, 1), (94, "/", 11.25, 4, 1, 1), (95, "⇧", 12.25, 4, 2.75, 1),
     (96, "↑", 16.5, 4, 1, 1), (97, "1", 19, 4, 1, 1), (98, "2", 20, 4, 1, 1), (99, "3", 21, 4, 1, 1),
-    (100, "K", 24, 4, 1, 1), (101, "K", 25, 4, 1, 1), (102, "K", 26, 4, 1, 1), (103, "K", 27, 4, 1, 1),
-    (104, "", 28, 4, 1, 1),
+    (104, "", 23, 6, 1, 1),
     (105, "Ctl", 0, 5, 1.25, 1), (106, "⊞", 1.25, 5, 1.25, 1), (107, "Alt", 2.5, 5, 1.25, 1),
     (108, "", 3.75, 5, 6.25, 1), (109, "Alt", 10, 5, 1, 1), (125, "⊞", 11, 5, 1, 1), (110, "Fn", 12, 5, 1, 1),
     (111, "≡", 13, 5, 1, 1), (112, "Ctl", 14, 5, 1, 1),
     (113, "←", 15.5, 5, 1, 1), (114, "↓", 16.5, 5, 1, 1), (115, "→", 17.5, 5, 1, 1),
     (116, "0", 19, 5, 2, 1), (117, ".", 21, 5, 1, 1), (118, "Ent", 22, 4, 1, 2), (119, "+", 22, 2, 1, 2),
     *[(120 + i, f"M{i + 1}", -1.5, 1 + i, 1, 1) for i in range(5)],
+    # The keys of ISO, Japanese, Korean and Brazilian boards (their key
+    # position numbers): ISO #~ by Enter (42), ISO \| by left Shift (45),
+    # ろ (56), ¥ (14), 無変換 (131), 変換 (132), かな (133), 한/영 (150),
+    # 한자 (151) and the Brazilian keypad's comma (107).
+    (62, "#~", 0, 6, 1, 1), (102, "\\|", 1, 6, 1, 1), (100, "ろ", 2, 6, 1, 1), (101, "¥", 3, 6, 1, 1),
+    (80, "無変換", 4, 6, 1.75, 1), (79, "変換", 5.75, 6, 1.25, 1), (83, "かな", 7, 6, 1.25, 1),
+    (82, "한/영", 8.25, 6, 1.5, 1), (81, "한자", 9.75, 6, 1.25, 1), (103, "Num ,", 19, 6, 1.5, 1),
 ]
 HIDDEN = {18, 19, 20, 104}  # rows without a key on this keyboard
 
@@ -61,8 +65,7 @@ def key_widget(j, legend, c, r, w, h):
     props = (f'<property name="geometry"><rect><x>{x}</x><y>{y}</y><width>{width}</width><height>{height}</height></rect></property>'
              f'<property name="userData" stdset="0"><string>key_{j}</string></property>')
     if legend:
-        props += (f'<property name="text"><string notr="true">{esc(legend)}</string></property>'
-                  '<property name="font"><font><pointsize>7</pointsize></font></property>')
+        props += f'<property name="text"><string notr="true">{esc(legend)}</string></property>'
     if j in HIDDEN: props += '<property name="visible"><bool>false</bool></property>'
     return f'<widget class="DeviceKeyButton" name="key_{j}">{props}</widget>'
 
@@ -101,7 +104,7 @@ def main():
 <!-- Written by scripts/make-keyboard-layout.py -->
 <ui version="4.0">
  <class>KeyboardDevicePage</class>
- <widget class="QWidget" name="keyboard_device_page"><layout class="QVBoxLayout" name="keyboard_device_page_box"><item><widget class="QWidget" name="DeviceProfileItem"><property name="layoutFile" stdset="0"><string>deviceprofile.ui</string></property></widget></item><item><widget class="QWidget" name="keyboard_picture_area"><layout class="QHBoxLayout" name="keyboard_picture_area_box"><property name="topMargin"><number>0</number></property><property name="bottomMargin"><number>0</number></property><item><widget class="SelectPanel" name="keyboard_device_key_light"><property name="minimumSize"><size><width>{width}</width><height>{height}</height></size></property><property name="maximumSize"><size><width>{width}</width><height>{height}</height></size></property>{keys}</widget></item></layout></widget></item><item><widget class="QWidget" name="keyboard_option_layout"><property name="visible"><bool>false</bool></property><layout class="QHBoxLayout" name="keyboard_option_layout_box">{option("keyboard_device_seting_option_0", "keyboard_tab_light")}{option("keyboard_device_seting_option_1", "keyboard_tab_system")}{option("keyboard_device_seting_option_2", "keyboard_tab_keys")}{option("keyboard_device_seting_option_3", "keyboard_tab_macros")}<item><spacer name="keyboard_option_end"><property name="orientation"><enum>Qt::Horizontal</enum></property></spacer></item></layout></widget></item><item><widget class="QStackedWidget" name="keyboard_device_seting_layout"><widget class="QWidget" name="keyboard_page_light"><layout class="QVBoxLayout" name="keyboard_page_light_box"><item><widget class="QWidget" name="LightControlItem"><property name="layoutFile" stdset="0"><string>lightcontrol.ui</string></property></widget></item></layout></widget><widget class="QWidget" name="keyboard_page_system"><layout class="QVBoxLayout" name="keyboard_page_system_box">{system}</layout></widget><widget class="QWidget" name="keyboard_page_keys"><layout class="QVBoxLayout" name="keyboard_page_keys_box"><item><widget class="QWidget" name="KeySetControlItem"><property name="layoutFile" stdset="0"><string>keysetcontrol.ui</string></property></widget></item></layout></widget><widget class="QWidget" name="keyboard_page_macros"><layout class="QVBoxLayout" name="keyboard_page_macros_box"><item><widget class="QWidget" name="MacroControlItem"><property name="layoutFile" stdset="0"><string>macrocontrol.ui</string></property></widget></item></layout></widget></widget></item><item><widget class="QStackedWidget" name="device_function_switch"><widget class="QWidget" name="device_function_page_0"></widget><widget class="QWidget" name="device_function_page_1"></widget><widget class="QWidget" name="device_function_page_2"></widget><widget class="QWidget" name="device_function_page_3"></widget></widget></item><item><widget class="QStackedWidget" name="device_key_function_switch"><widget class="QWidget" name="device_key_function_page_0"></widget><widget class="QWidget" name="device_key_function_page_1"></widget><widget class="QWidget" name="device_key_function_page_2"></widget></widget></item></layout></widget>
+ <widget class="QWidget" name="keyboard_device_page"><layout class="QVBoxLayout" name="keyboard_device_page_box"><item><widget class="QWidget" name="DeviceProfileItem"><property name="layoutFile" stdset="0"><string>deviceprofile.ui</string></property></widget></item><item><widget class="QWidget" name="keyboard_picture_area"><layout class="QHBoxLayout" name="keyboard_picture_area_box"><property name="topMargin"><number>0</number></property><property name="bottomMargin"><number>0</number></property><item><widget class="SelectPanel" name="keyboard_device_key_light"><property name="minimumSize"><size><width>{width}</width><height>{height}</height></size></property><property name="sizePolicy"><sizepolicy hsizetype="Expanding" vsizetype="Expanding"><horstretch>0</horstretch><verstretch>0</verstretch></sizepolicy></property>{keys}</widget></item></layout></widget></item><item><widget class="QWidget" name="keyboard_option_layout"><property name="visible"><bool>false</bool></property><layout class="QHBoxLayout" name="keyboard_option_layout_box">{option("keyboard_device_seting_option_0", "keyboard_tab_light")}{option("keyboard_device_seting_option_1", "keyboard_tab_system")}{option("keyboard_device_seting_option_2", "keyboard_tab_keys")}{option("keyboard_device_seting_option_3", "keyboard_tab_macros")}<item><spacer name="keyboard_option_end"><property name="orientation"><enum>Qt::Horizontal</enum></property></spacer></item></layout></widget></item><item><widget class="QStackedWidget" name="keyboard_device_seting_layout"><widget class="QWidget" name="keyboard_page_light"><layout class="QVBoxLayout" name="keyboard_page_light_box"><item><widget class="QWidget" name="LightControlItem"><property name="layoutFile" stdset="0"><string>lightcontrol.ui</string></property></widget></item></layout></widget><widget class="QWidget" name="keyboard_page_system"><layout class="QVBoxLayout" name="keyboard_page_system_box">{system}</layout></widget><widget class="QWidget" name="keyboard_page_keys"><layout class="QVBoxLayout" name="keyboard_page_keys_box"><item><widget class="QWidget" name="KeySetControlItem"><property name="layoutFile" stdset="0"><string>keysetcontrol.ui</string></property></widget></item></layout></widget><widget class="QWidget" name="keyboard_page_macros"><layout class="QVBoxLayout" name="keyboard_page_macros_box"><item><widget class="QWidget" name="MacroControlItem"><property name="layoutFile" stdset="0"><string>macrocontrol.ui</string></property></widget></item></layout></widget></widget></item><item><widget class="QStackedWidget" name="device_function_switch"><widget class="QWidget" name="device_function_page_0"></widget><widget class="QWidget" name="device_function_page_1"></widget><widget class="QWidget" name="device_function_page_2"></widget><widget class="QWidget" name="device_function_page_3"></widget></widget></item><item><widget class="QStackedWidget" name="device_key_function_switch"><widget class="QWidget" name="device_key_function_page_0"></widget><widget class="QWidget" name="device_key_function_page_1"></widget><widget class="QWidget" name="device_key_function_page_2"></widget></widget></item></layout></widget>
 </ui>
 '''
     open("skin/keyboarddevice.ui", "w", encoding="utf-8").write(page)

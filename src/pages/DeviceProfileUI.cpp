@@ -15,8 +15,9 @@
 namespace m470 {
 namespace {
 
-constexpr std::array<const char*, 8> kOptionTabs{"deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
-                                                 "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"};
+constexpr std::array<const char*, 9> kOptionTabs{"deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
+                                                 "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab",
+                                                 "recoil_Op_tab"};
 
 // Tabs a device kind hides, and the headset's own tabs it shows.
 struct TabRow {
@@ -27,11 +28,11 @@ struct TabRow {
 const std::vector<TabRow>& TabRows() {
     static const std::vector<TabRow> rows{
         {1, {"cursor_Op_tab"}, {}},
-        {2, {}, {}},
+        {2, {}, {"recoil_Op_tab"}},
         {3, {"cursor_Op_tab", "macro_Op_tab", "system_Op_tab", "key_Op_tab"}, {}},
         {4, {"cursor_Op_tab", "macro_Op_tab", "key_Op_tab"}, {}},
         {5, {"cursor_Op_tab", "macro_Op_tab", "system_Op_tab", "key_Op_tab"}, {}},
-        {6, {}, {}},
+        {6, {}, {"recoil_Op_tab"}},
         // Virtual surround has no setting the headset's sound system takes: no tab.
         {7, {"cursor_Op_tab", "macro_Op_tab", "system_Op_tab", "key_Op_tab", "Virtual7.1_Op_tab"}, {"6533_voice_Op_tab", "magic_Op_tab"}},
     };

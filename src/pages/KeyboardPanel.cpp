@@ -18,10 +18,10 @@ int ChoiceOrZero(int value, int choices) { return value < 0 || value >= choices 
 
 // The strip's tabs on the keyboard page and the settings page of each.
 constexpr int kKeyTab = 2, kMacroTab = 3;
-constexpr int kKeySettingsPage = 2;
+constexpr int kLightingSettingsPage = 0, kKeySettingsPage = 2;
 constexpr int kLightingFunctionPage = 1, kKeyFunctionPage = 2;
 constexpr std::array<OptionTabPage, 4> kOptionTabPages{{
-    {1, "deng_Op_tab", 0, true},
+    {1, "deng_Op_tab", kLightingSettingsPage, true},
     {kKeyTab, "key_Op_tab", kKeySettingsPage, true},
     {kMacroTab, "macro_Op_tab", 3, true},
     {4, "system_Op_tab", 1, true},
@@ -129,6 +129,7 @@ void CKeyboardPanel::ShowOptionTab(int number) {
 }
 
 void CKeyboardPanel::ShowSettingsPage(int page) {
+    settingsPage_ = page;
     kSettingsPages.Show(host_, page_, strip_, page);
     if (showFunctionPage_) showFunctionPage_(page == kKeySettingsPage ? kKeyFunctionPage : kLightingFunctionPage);
     ShowLights(!keyboard_.Custom());
@@ -167,11 +168,11 @@ void CKeyboardPanel::ShowSystemSettings() {
     Find(Indexed("polling_rate_option_", ChoiceOrZero(system.PollingRate(), kPollingRateChoices))).SetSelected(true, false);
 }
 
-// The keys lit as the frame has them: the custom colours at full level, an
-// effect at its own levels. While keys are assigned they are dark, so that
-// the chosen key and the changed ones stand out; hidden keys stay dark.
+// The keys lit as the frame has them, on the lighting tab only: the custom
+// colours at full level, an effect at its own levels. On the other tabs they
+// are dark, so that the chosen key and the changed ones stand out; hidden keys stay dark.
 void CKeyboardPanel::ShowLights(bool effectLevels) {
-    const bool lit = !functionPage_ || functionPage_() == kLightingFunctionPage;
+    const bool lit = settingsPage_ == kLightingSettingsPage && (!functionPage_ || functionPage_() == kLightingFunctionPage);
     const LedFrame frame = keyboard_.FrameCopy();
     for (size_t j = 0; j < picture_.keys.size() && j < frame.size(); ++j) {
         const ui::Control* key = picture_.keys[j].Get();

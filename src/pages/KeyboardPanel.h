@@ -55,6 +55,7 @@ private:
     PageContext* context_;
     std::function<void(int)> showFunctionPage_;
     std::function<int()> functionPage_;
+    int settingsPage_ = 0;  // the settings page shown: the picture is lit on the lighting page only
 };
 
 }  // namespace m470

@@ -34,12 +34,13 @@ struct SystemFields {
 
 // The strip's option tabs on the mouse page and the settings page of each.
 constexpr int kKeySettingsPage = 2;
-constexpr std::array<OptionTabPage, 5> kOptionTabPages{{
+constexpr std::array<OptionTabPage, 6> kOptionTabPages{{
     {1, "deng_Op_tab", 3, true},
     {2, "key_Op_tab", 2, true},
     {3, "macro_Op_tab", 5, true},
     {4, "system_Op_tab", 0, true},
     {5, "cursor_Op_tab", 1, true},
+    {9, "recoil_Op_tab", 4, true},
 }};
 constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_option_layout", "mouse_device_seting_option_",
                                        kOptionTabPages};
@@ -164,7 +165,7 @@ void CMouseSettingsPanel::ShowKeyInfo(size_t index, const std::string& caption) 
         rows->AddItem({}, {});
         rows->SetItemVisible(rows->ItemCount() - 1, false);
     }
-    rows->SetItemText(static_cast<int>(index), title + "  —  " + caption);
+    rows->SetItemText(static_cast<int>(index), title + ": " + caption);
     rows->SetItemVisible(static_cast<int>(index), button.Visible());
 }
 

@@ -15,9 +15,10 @@ namespace {
 
 constexpr const char* kProfileFilter = "Profile Files(*.json)";
 
-// The strip's option tabs, numbered 1 to 8 as the strip numbers them.
-constexpr std::array<const char*, 8> kOptionTabNames{"deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
-                                                     "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab"};
+// The strip's option tabs, numbered 1 to 9 as the strip numbers them.
+constexpr std::array<const char*, 9> kOptionTabNames{"deng_Op_tab",   "key_Op_tab",        "macro_Op_tab", "system_Op_tab",
+                                                     "cursor_Op_tab", "6533_voice_Op_tab", "magic_Op_tab", "Virtual7.1_Op_tab",
+                                                     "recoil_Op_tab"};
 
 }  // namespace
 

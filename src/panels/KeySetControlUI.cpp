@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "keys/KeyCaption.h"
 #include "keys/KeyTables.h"
 #include "platform/JsonFile.h"
 #include "platform/Text.h"
@@ -19,6 +20,7 @@ constexpr uint8_t kRightCtrl = 0x10;
 
 // Controls of the panel, written once here.
 constexpr const char* kLayout = "keyset_layout";
+constexpr const char* kTitle = "keyset_title";
 constexpr const char* kFunctionCombo = "keyset_function_combo";
 constexpr const char* kFunctionPages = "function_switch_tablayout";
 constexpr const char* kSaveButton = "key_butt_keysave";
@@ -418,6 +420,14 @@ void CKeySetControlUI::KeyClicked(int index) {
     if (!pair) return;
     Find(kLayout).SetVisible(true);
     SetAssignment(pair->current, pair->defaults);
+    ShowEditedKey(pair->defaults);
+}
+
+// The title names the button being edited by its factory function ("Key assignment: Left Button").
+void CKeySetControlUI::ShowEditedKey(const KeyAssignment& defaults) {
+    const std::optional<std::string> name =
+        KeyCaption(defaults, {}, translate_, mode_ == kMouseKind ? CaptionTarget::Mouse : CaptionTarget::Keyboard);
+    Find(kTitle).SetText(translate_("keyset_title_text") + (name && !name->empty() ? ": " + *name : std::string()));
 }
 
 void CKeySetControlUI::FunctionChanged() {

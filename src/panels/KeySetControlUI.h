@@ -105,6 +105,7 @@ public:
 private:
     ui::Ctl Find(const std::string& name) const;
     void ShowKind(int kind);
+    void ShowEditedKey(const KeyAssignment& defaults);
     std::optional<KeyAssignment> Build(int kind) const;
     int ShowRecord(const KeyAssignment& record);
     int ShowKeyboardKey(const KeyAssignment& record);

@@ -113,7 +113,7 @@ TEST_F(VirtualMousePage, FirstFullReadWired) {
     EXPECT_EQ(ProfileFile()["LightInfo"]["Light"].asInt(), 3);
     ui::Control* list = host.Find("device_setkeyinfo_list");
     ASSERT_EQ(list->ItemCount(), 12);
-    EXPECT_EQ(list->ItemText(0), "mouse_key_left  —  mouse_key_left");
+    EXPECT_EQ(list->ItemText(0), "mouse_key_left: mouse_key_left");
     EXPECT_EQ(host.Find("key_10")->ToolTipText(), "mouse_key_fire_key");
 }
 

@@ -774,7 +774,7 @@ expect key_butt_prosave enabled 1
 
 TEST_F(Program, ABulletEditedOnTheRecoilTabIsWrittenToTheMouseAndKeptForTheNextStart) {
     const std::string picture = folder.File("recoil.png");
-    RunResult run = Play("wait 800\nclick device_select[0]\nselect mouse_device_seting_option_4\n"
+    RunResult run = Play("wait 800\nclick device_select[0]\nselect recoil_Op_tab\n"
                          "select shoot_gun_op_1\nselect bullet_op_3\nexpect bullet_select_index text 4\n"
                          "text bullet_y_eidt 9\nselect bullet_y_check\ntext bullet_delay_eidt 77\n"
                          "click shootdate_save_btn\nwait 300\nscreenshot " + picture + "\n",
@@ -804,7 +804,7 @@ TEST_F(Program, ABulletEditedOnTheRecoilTabIsWrittenToTheMouseAndKeptForTheNextS
               (std::vector<uint8_t>{77, 0, 0x85, 9}));
     EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull());
     // The next start shows the edited bullet.
-    run = Play("wait 800\nclick device_select[0]\nselect mouse_device_seting_option_4\nselect shoot_gun_op_1\n"
+    run = Play("wait 800\nclick device_select[0]\nselect recoil_Op_tab\nselect shoot_gun_op_1\n"
                "select bullet_op_3\nexpect bullet_y_eidt text 9\nexpect bullet_delay_eidt text 77\n"
                "expect bullet_y_check selected 1\nexpect bullet_y_check text Move up\n",
                "mouse");
