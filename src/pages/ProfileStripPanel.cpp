@@ -84,7 +84,8 @@ void CProfileStripPanel::OnImport() {
 void CProfileStripPanel::OnExport() {
     if (context_ == nullptr || strip_.GetCurSel() < 0) return;
     const auto path = Chosen(context_->ChooseSaveFile(kProfileFilter));
-    if (path && !strip_.ExportProfile(*path)) context_->Notice("profile_export_failed");
+    // A failed write is told by the file alert, with its reason.
+    if (path && strip_.ExportProfile(*path) == ExportResult::NoSource) context_->Notice("profile_export_failed");
 }
 
 void CProfileStripPanel::OnReset() {

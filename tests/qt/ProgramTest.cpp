@@ -492,7 +492,8 @@ TEST_F(Program, AProfileThatCannotBeReadIsToldOnceAndKept) {
     folder.Write("data/M470/mouse/ProfileList.ini", list);
     folder.Write("data/M470/mouse/2024_01_01_00_00_00_000.Json/in-the-way", "x");  // a folder where the file should be
     const RunResult run = Play(R"(wait 1200
-expect MessageText text Writing to the device failed.
+expect MessageText text “)" + folder.File("data/M470/mouse/2024_01_01_00_00_00_000.Json") +
+                                   R"(” exists but cannot be read. It is kept as it is and not written.
 click confirm_btn
 click device_select[0]
 value DPI_slider_3 60
@@ -518,11 +519,13 @@ TEST_F(Program, AFileSizeLimitFailsTheSaveAndIsTold) {
     const std::string before = folder.Read("data/M470/mouse/" + uuid + ".Json");
     ASSERT_GT(before.size(), 4096u);
     fileSizeLimit = 4096;  // the list fits, the profile does not
+    // The device took the edit: the message tells the file and why, not a device failure.
     const RunResult run = Play(R"(wait 800
 click device_select[0]
 value DPI_slider_3 60
 wait 300
-expect MessageText text Writing to the device failed.
+expect MessageText text “)" + folder.File("data/M470/mouse/" + uuid + ".Json") +
+                                   R"(” could not be saved: the file would be larger than the system allows.
 click confirm_btn
 )", "mouse");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
