@@ -516,6 +516,11 @@ TEST_F(Program, AFileSizeLimitFailsTheSaveAndIsTold) {
     folder.Write("data/M470/mouse/" + uuid + ".Json", StyledJson(profile));
     folder.Write("data/M470/mouse/ProfileList.ini", R"({"profilelist": [{"profilename": "mine", "profileUUID": ")" + uuid +
                                                         R"(", "profileislink": 0, "profilelinkmame": ""}], "profileselect": 0})");
+    // The recoil patterns are there already: the first file the limit stops is the profile.
+    for (int n = 0; n < 4; ++n) {
+        const std::string name = "ShootData_" + std::to_string(n) + ".Shoot";
+        folder.Write("data/M470/mouse/" + name, test::TempFolder::ReadFile(GetDefaultDataFolder() + name));
+    }
     const std::string before = folder.Read("data/M470/mouse/" + uuid + ".Json");
     ASSERT_GT(before.size(), 4096u);
     fileSizeLimit = 4096;  // the list fits, the profile does not
