@@ -333,9 +333,12 @@ void CMainWnd::Notify(const ui::Notification& n) {
 }
 
 void CMainWnd::ShowFileAlert() {
-    if (showingFileAlert_ || !TakeFileAlert()) return;
+    if (showingFileAlert_) return;
+    const std::optional<FileAlert> alert = TakeFileAlert();
+    if (!alert) return;
     showingFileAlert_ = true;  // a failure while the box is open is told by this box
-    ShowMessage(Dialogs(), "", "message_text_7", dpi_, true, kButtonsConfirm);
+    const std::string text = FileAlertText(*alert, [this](std::string_view key) { return language_.Text(std::string(key)); });
+    ShowMessage(Dialogs(), "", text, dpi_, false, kButtonsConfirm);
     TakeFileAlert();
     showingFileAlert_ = false;
 }

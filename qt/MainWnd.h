@@ -187,7 +187,7 @@ private:
     void HandleTimer(int id);
     void DispatchNotification(const ui::Notification& n);
     bool FromOtherWindow(const ui::Notification& n) const;
-    // File trouble reported by the core during a handler: "message_text_7", once.
+    // File trouble reported by the core during a handler: the first, with its reason, once.
     void ShowFileAlert();
     // Device objects live until the window closes; this says one is still known.
     bool Holds(CVantrelUSBDevice* device) const;

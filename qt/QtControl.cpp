@@ -393,6 +393,7 @@ void QtControl::SetToolTip(const std::string& title, const std::string& text) {
     if (!widget_) return;
     static const LanguageTable kNoLanguage;
     widget_->setToolTip(ToolTipOf(title, text, host_.Language() != nullptr ? *host_.Language() : kNoLanguage));
+    NameByToolTip(widget_);
 }
 
 void QtControl::SetLight(uint32_t colour, uint8_t level, bool on) {

@@ -1,9 +1,12 @@
 #include "qt/Texts.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 
 namespace m470::qt {
 namespace {
@@ -53,7 +56,51 @@ void TranslateToolTip(QWidget* widget, const LanguageTable& table) {
     if (key.isValid()) widget->setToolTip(QString::fromStdString(table.Text(key.toString().toStdString())));
 }
 
+bool ShowsWords(QWidget* widget) {
+    QString text;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
+// The layout under root that holds widget as one of its own items, and where.
+QLayout* LayoutHolding(QLayout* layout, QWidget* widget, int& index) {
+    if (layout == nullptr) return nullptr;
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget() == widget) {
+            index = i;
+            return layout;
+        }
+        if (QLayout* inner = LayoutHolding(item->layout(), widget, index)) return inner;
+    }
+    return nullptr;
+}
+
+// A label right before a field in its layout names that field, as a buddy
+// set in Designer would: a screen reader reads it for the slider or edit.
+void LinkLabelToField(QLabel* label) {
+    if (label->buddy() != nullptr || label->parentWidget() == nullptr) return;
+    int index = -1;
+    QLayout* layout = LayoutHolding(label->parentWidget()->layout(), label, index);
+    if (layout == nullptr || index + 1 >= layout->count()) return;
+    QWidget* next = layout->itemAt(index + 1)->widget();
+    if (next == nullptr || qobject_cast<QAbstractButton*>(next) != nullptr || qobject_cast<QLabel*>(next) != nullptr) return;
+    if (next->focusPolicy() & Qt::TabFocus) label->setBuddy(next);
+}
+
 }  // namespace
+
+void NameByToolTip(QWidget* widget) {
+    const bool ours = widget->property("m470NamedByToolTip").toBool();
+    if (!ours && !widget->accessibleName().isEmpty()) return;  // a name of its own
+    if (ShowsWords(widget) || widget->toolTip().isEmpty()) {
+        if (ours) widget->setAccessibleName({});
+        widget->setProperty("m470NamedByToolTip", false);
+        return;
+    }
+    widget->setAccessibleName(widget->toolTip());
+    widget->setProperty("m470NamedByToolTip", true);
+}
 
 QString ToolTipOf(const std::string& title, const std::string& text, const LanguageTable& table) {
     const std::string shownTitle = table.Text(title), shownText = table.Text(text);
@@ -66,10 +113,12 @@ void ApplyTexts(QWidget* root, const LanguageTable& table) {
     widgets.prepend(root);
     for (QWidget* widget : widgets) {
         Translate<QLabel>(widget, table, &QLabel::text, &QLabel::setText);
+        if (auto* label = qobject_cast<QLabel*>(widget)) LinkLabelToField(label);
         Translate<QAbstractButton>(widget, table, &QAbstractButton::text, &QAbstractButton::setText);
         Translate<QGroupBox>(widget, table, &QGroupBox::title, &QGroupBox::setTitle);
         if (auto* combo = qobject_cast<QComboBox*>(widget)) TranslateItems(combo, table);
         TranslateToolTip(widget, table);
+        NameByToolTip(widget);
         if (widget->isWindow()) {
             const QVariant stored = widget->property("titleKey");
             QString key = stored.isValid() ? stored.toString() : widget->windowTitle();

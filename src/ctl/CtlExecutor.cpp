@@ -18,9 +18,6 @@ namespace {
 
 constexpr const char* kProfileCombo = "device_profile_combo";
 constexpr const char* kProfileNameEdit = "device_profile_name_edit";
-// The window says "Writing to the device failed." for a failed save too; a
-// script is told which it was.
-constexpr const char* kSaveFailed = "a file could not be saved (is the disk full, or the folder read-only?)";
 constexpr Json::ArrayIndex kMaxProfiles = 50;
 
 // The strip's button of each profile action that is one click.
@@ -52,6 +49,9 @@ public:
 
     bool Confirm(const std::string&) override { return true; }
     void Notice(const std::string& textKey) override { messages.push_back(english_.Text(textKey)); }
+    std::string FileText(const FileAlert& alert) const {
+        return FileAlertText(alert, [this](std::string_view key) { return english_.Text(std::string(key)); });
+    }
     void NoticeNumber(const std::string& textKey, int number) override {
         messages.push_back(FormatWithNumber(english_.Text(textKey), number));
     }
@@ -109,7 +109,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 // What the request's messages and a failed save make of a finished change.
 Reply Outcome(std::string out, RequestContext& request) {
-    if (TakeFileAlert()) request.messages.push_back(kSaveFailed);
+    if (const std::optional<FileAlert> alert = TakeFileAlert()) request.messages.push_back(request.FileText(*alert));
     if (request.messages.empty()) return {kExitDone, std::move(out), {}};
     std::vector<std::string> lines;
     for (const std::string& message : request.messages) lines.push_back("m470ctl: " + message);

@@ -83,6 +83,6 @@ void CVantrelHS6533Device::ForgetSentFrame() {
     WakeLightingThread();  // a still frame is sent again too
 }
 
-void CVantrelHS6533Device::TellDuplicateName() { ShowNotice("message_text_5", true); }
+void CVantrelHS6533Device::TellDuplicateName() { ShowNotice("hs_eq_name_taken_text", true); }
 
 }  // namespace m470

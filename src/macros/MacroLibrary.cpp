@@ -1,10 +1,7 @@
 #include "macros/MacroLibrary.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "platform/AtomicFile.h"
 #include "platform/DebugTrace.h"
 #include "platform/JsonFile.h"
 #include "platform/Text.h"
@@ -20,21 +17,15 @@ bool IsMacroKey(const KeyAssignment& key) {
            key.type == static_cast<uint8_t>(AssignmentType::MacroRepeat);
 }
 
-// The whole file when it is a regular file within the limit.
-std::optional<std::string> ReadBoundedFile(const std::string& path) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::is_regular_file(status)) return std::nullopt;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxMacroFileBytes) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string content(static_cast<size_t>(size), '\0');
-    in.read(content.data(), static_cast<std::streamsize>(size));
-    // The file may have grown or shrunk since: take what was there, within the limit.
-    content.resize(static_cast<size_t>(in.gcount()));
-    if (in.peek() != std::char_traits<char>::eof()) return std::nullopt;
-    return content;
+// The whole file when it is a regular file within the limit; else the
+// language key of why it is refused.
+std::optional<std::string> ReadBoundedFile(const std::string& path, std::string* refusal = nullptr) {
+    JsonLoadStatus status = JsonLoadStatus::Ok;
+    std::string content = readjsonFile(path, kMaxMacroFileBytes, &status);
+    if (status == JsonLoadStatus::Ok || status == JsonLoadStatus::Empty) return content;
+    if (refusal != nullptr)
+        *refusal = status == JsonLoadStatus::TooLarge ? "macro_import_too_large_text" : "macro_import_unreadable_text";
+    return std::nullopt;
 }
 
 }  // namespace
@@ -124,31 +115,33 @@ std::string CMacroLibrary::Add() {
     return AppendEntry(name, NewGuid()) ? name : std::string();
 }
 
-std::string CMacroLibrary::Import(const std::string& path) {
-    if (folder_.empty() || entries_.size() >= kMaxMacros) return {};
-    const std::optional<std::string> content = ReadBoundedFile(path);
+MacroImport CMacroLibrary::Import(const std::string& path) {
+    if (folder_.empty()) return {};
+    if (entries_.size() >= kMaxMacros) return {{}, "macro_library_full_text"};
+    MacroImport refused;
+    const std::optional<std::string> content = ReadBoundedFile(path, &refused.refusal);
     if (!content) {
         DebugTrace::Write("macro import refused (no regular file within the size limit): " + path);
-        return {};
+        return refused;
     }
     std::string name = FileTitle(path);
     if (IsBlank(name)) name = "macro";
     for (int n = 1; NameTaken(name); ++n) name += "_" + std::to_string(n);
     const std::string guid = NewGuid();
-    if (!WriteFileAtomically(folder_ + guid + ".mac", *content)) return {};
+    if (!SaveFile(folder_ + guid + ".mac", *content)) return {};
     if (!AppendEntry(name, guid)) {
         std::error_code ignored;
         std::filesystem::remove(folder_ + guid + ".mac", ignored);
         return {};
     }
-    return name;
+    return {name, {}};
 }
 
-bool CMacroLibrary::Export(int index, const std::string& path) const {
+ExportResult CMacroLibrary::Export(int index, const std::string& path) const {
     const std::string source = MacroPath(index);
-    if (source.empty()) return false;
-    const std::optional<std::string> content = ReadBoundedFile(source);
-    return content && WriteFileAtomically(path, *content);
+    const std::optional<std::string> content = source.empty() ? std::nullopt : ReadBoundedFile(source);
+    if (!content) return ExportResult::NoSource;
+    return SaveFile(path, *content) ? ExportResult::Exported : ExportResult::WriteFailed;
 }
 
 MacroRenameResult CMacroLibrary::Rename(int index, const std::string& name) {

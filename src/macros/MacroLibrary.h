@@ -11,6 +11,7 @@
 #include "keys/KeyAssignment.h"
 #include "macros/MacroEvent.h"
 #include "macros/MacroFiles.h"
+#include "platform/FileAlerts.h"
 
 namespace m470 {
 
@@ -18,6 +19,14 @@ namespace m470 {
 inline constexpr uint64_t kMaxMacroFileBytes = 16u * 1024u * 1024u;
 
 enum class MacroRenameResult { NoSelection, Blank, NameUsed, Renamed };
+
+// An import's new macro name, or why there is none: refusal is the language
+// key of what the user is told (empty when imported, or when the copy could
+// not be saved: the file alert tells that).
+struct MacroImport {
+    std::string name;
+    std::string refusal;
+};
 
 // Keys that ran macro `deleted` take their default; later macros move down
 // one. True when any key changed.
@@ -45,11 +54,11 @@ public:
     // The new macro's name ("macro_N", smallest free N), or empty at 50.
     std::string Add();
     // A copy of the file under its title, with "_1", "_2"... appended while
-    // the name is taken; empty at 50, or for a path that is no regular file
+    // the name is taken; no name at 50, or for a path that is no regular file
     // of at most kMaxMacroFileBytes, or when it cannot be copied.
-    std::string Import(const std::string& path);
-    // Byte for byte; false without a file to copy or when it cannot be written.
-    bool Export(int index, const std::string& path) const;
+    MacroImport Import(const std::string& path);
+    // Byte for byte.
+    ExportResult Export(int index, const std::string& path) const;
     MacroRenameResult Rename(int index, const std::string& name);
 
     std::vector<MacroEvent> LoadEvents(int index) const;

@@ -371,12 +371,13 @@ std::string CDeviceProfileUI::WithJsonExtension(const std::string& path) {
     return dot != std::string::npos && dot > nameStart ? path : path + ".json";
 }
 
-bool CDeviceProfileUI::ExportProfile(const std::string& path) {
+ExportResult CDeviceProfileUI::ExportProfile(const std::string& path) {
     const int selected = GetCurSel();
-    if (selected < 0) return false;
+    if (selected < 0) return ExportResult::NoSource;
     const std::string source = GetProfileFilePath(selected);
     const Json::Value document = source.empty() ? Json::Value() : LoadJson(source);
-    return document.isObject() && SaveJson(WithJsonExtension(path), document);
+    if (!document.isObject()) return ExportResult::NoSource;
+    return SaveJson(WithJsonExtension(path), document) ? ExportResult::Exported : ExportResult::WriteFailed;
 }
 
 void CDeviceProfileUI::ResetProfile() {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device_link/KnownInterface.h"
+#include "platform/FileAlerts.h"
 #include "ui/Ctl.h"
 
 namespace m470 {
@@ -45,7 +46,7 @@ public:
     RenameResult RenameProfile(const std::string& name);
     bool ImportProfile(const std::string& path);
     // False when nothing was written; adds ".json" to a name without extension.
-    bool ExportProfile(const std::string& path);
+    ExportResult ExportProfile(const std::string& path);
     void ResetProfile();
     void SelectTab(int number);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <optional>
 
 #include "keys/KeyCaption.h"
 #include "platform/Text.h"
@@ -45,20 +47,23 @@ constexpr std::array<OptionTabPage, 6> kOptionTabPages{{
 constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_option_layout", "mouse_device_seting_option_",
                                        kOptionTabPages};
 
-// The pointer page's controls: which system value each edits.
+// The pointer page's controls: which system value each edits, and the
+// desktop's setting it is applied to (none: kept in the profile only).
 struct PointerControl {
     const char* event;
     const char* name;
     uint16_t SystemFields::*field;
     bool check;  // a check box (0 or 1), else a slider's value
+    std::optional<PointerValue> desktop;
 };
 constexpr std::array<PointerControl, 5> kPointerControls{{
-    {"selectchanged", "pointer_precision_check", &SystemFields::precision, true},
-    {"selectchanged", "scrolls_page_check", &SystemFields::scrollPage, true},
-    {"valuechanged", "scroll_speed_slider", &SystemFields::wheelLines, false},
-    {"valuechanged", "pointer_speed_slider", &SystemFields::speed, false},
-    {"valuechanged", "double_click_slider", &SystemFields::doubleClick, false},
+    {"selectchanged", "pointer_precision_check", &SystemFields::precision, true, PointerValue::Precision},
+    {"selectchanged", "scrolls_page_check", &SystemFields::scrollPage, true, std::nullopt},
+    {"valuechanged", "scroll_speed_slider", &SystemFields::wheelLines, false, std::nullopt},
+    {"valuechanged", "pointer_speed_slider", &SystemFields::speed, false, PointerValue::Speed},
+    {"valuechanged", "double_click_slider", &SystemFields::doubleClick, false, PointerValue::DoubleClick},
 }};
+constexpr const char* kPointerDesktopLabel = "pointer_desktop_label";
 
 // Options report both being chosen and being left: only the choice acts.
 bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender->Selected(); }
@@ -122,8 +127,26 @@ void CMouseSettingsPanel::ShowKeys() {
     for (size_t i = 0; i < CVantrelMouseDevice::kMaxStages; ++i) Find(Indexed("DPI_slider_", i)).SetRange(0, SensitivityScale::kMaxPosition);
 }
 
+// The desktop's pointer values, read once when the page first shows its
+// values: what the user set in the desktop's own settings is kept.
+void CMouseSettingsPanel::ReadDesktopPointer() {
+    desktopRead_ = true;
+    SystemFields fields = SystemFields::Of(mouse_.System());
+    const SystemFields before = fields;
+    for (const DesktopPointerReading& reading : desktop_.Read())
+        for (const PointerControl& control : kPointerControls)
+            if (control.desktop == reading.value) fields.*control.field = static_cast<uint16_t>(reading.position);
+    ShowDesktopLabel();
+    if (std::memcmp(&before, &fields, sizeof fields) != 0) mouse_.CommitSystem(fields.Settings(), false);
+}
+
+void CMouseSettingsPanel::ShowDesktopLabel() {
+    Find(kPointerDesktopLabel).SetText(mouse_.Translate(desktop_.Applies() ? "pointer_desktop_text" : "pointer_profile_only_text"));
+}
+
 // The stored pointer values on the pointer page, without raising events.
 void CMouseSettingsPanel::ShowSystemSettings() {
+    if (!desktopRead_) ReadDesktopPointer();
     const SystemFields fields = SystemFields::Of(mouse_.System());
     Find("pointer_speed_slider").SetValue(fields.speed, false);
     Find("pointer_precision_check").SetSelected(fields.precision != 0, false);
@@ -268,6 +291,7 @@ void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
         if (!EqualsIgnoringCase(n.senderName, control.name)) continue;
         const ui::Ctl sender = Find(control.name);
         fields.*control.field = static_cast<uint16_t>(control.check ? (sender.Selected() ? 1 : 0) : sender.Value());
+        if (control.desktop) desktop_.Apply(*control.desktop, fields.*control.field);
     }
     // The scroll page and the lines per notch go together: a chosen speed
     // leaves page scrolling, a page choice keeps the speed shown.

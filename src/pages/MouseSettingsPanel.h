@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "devices/MouseDevice.h"
+#include "pages/DesktopPointer.h"
 #include "pages/DevicePicture.h"
 #include "pages/DeviceProfileUI.h"
 #include "pages/PageContext.h"
@@ -20,7 +21,10 @@ public:
                         CDeviceProfileUI* strip, PageContext* context = nullptr);
 
     void Repaint(DeviceChange change) override;
-    void RefreshTexts() override { RefreshKeyInfo(); }
+    void RefreshTexts() override {
+        RefreshKeyInfo();
+        ShowDesktopLabel();
+    }
     void ShowOptionTab(int number) override;
     // The page's function switches, as a tab asks for them (kind 2 on the buttons tab).
     void SetFunctionPageSwitch(std::function<void(int kind)> show) { showFunctionPage_ = std::move(show); }
@@ -35,6 +39,9 @@ private:
     void ShowSettings();
     void ShowKeys();
     void ShowSystemSettings();
+    void ReadDesktopPointer();
+    // Whether the pointer values reach the desktop or stay in the profile.
+    void ShowDesktopLabel();
 
     void OnStageEnabled(int stage);
     void OnStageSelected(int stage);
@@ -57,6 +64,8 @@ private:
     CDeviceProfileUI* strip_;
     PageContext* context_;
     std::function<void(int)> showFunctionPage_;
+    CDesktopPointer desktop_ = CDesktopPointer::ForSession();
+    bool desktopRead_ = false;
 };
 
 }  // namespace m470

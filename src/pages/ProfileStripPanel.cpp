@@ -94,7 +94,8 @@ void CProfileStripPanel::OnExport() {
     if (context_ == nullptr || strip_.GetCurSel() < 0) return;
     const auto path = Chosen(context_->ChooseSaveFile(kProfileFilter));
     if (!path || !FileTarget(*path) || !FileTarget(CDeviceProfileUI::WithJsonExtension(*path))) return;
-    if (!strip_.ExportProfile(*path)) context_->Notice("profile_export_failed");
+    // A failed write is told by the file alert, with its reason.
+    if (strip_.ExportProfile(*path) == ExportResult::NoSource) context_->Notice("profile_export_failed");
 }
 
 void CProfileStripPanel::OnReset() {

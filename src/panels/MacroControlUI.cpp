@@ -166,7 +166,10 @@ void CMacroControlUI::AddMacro() {
 void CMacroControlUI::ImportMacro() {
     if (editorHost_ == nullptr) return;
     const std::string path = editorHost_->ChooseOpenFile(kMacroFileFilter);
-    if (path.empty() || library_.Import(path).empty()) return;
+    if (path.empty()) return;
+    const MacroImport imported = library_.Import(path);
+    if (!imported.refusal.empty()) editorHost_->Notice(imported.refusal);
+    if (imported.name.empty()) return;
     ShowNames();
     SelectMacro(static_cast<int>(library_.Count()) - 1);
     editorHost_->MacrosChanged(library_.Names());
@@ -177,7 +180,7 @@ void CMacroControlUI::ExportMacro() {
     if (index < 0 || editorHost_ == nullptr) return;
     const std::string path = editorHost_->ChooseSaveFile(kMacroFileFilter);
     if (path.empty()) return;
-    if (!library_.Export(index, path)) editorHost_->Notice("message_text_7");
+    if (library_.Export(index, path) == ExportResult::NoSource) editorHost_->Notice("macro_export_failed_text");
 }
 
 void CMacroControlUI::DeleteMacro() {

@@ -52,7 +52,10 @@ std::string TemporaryNameFor(const std::string& path) {
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::string_view content) {
-    if (path.empty()) return false;
+    if (path.empty()) {
+        errno = ENOENT;
+        return false;
+    }
     const std::string temporary = TemporaryNameFor(path);
     mode_t mode = 0666;
     struct stat existing {};
@@ -61,12 +64,18 @@ bool WriteFileAtomically(const std::string& path, std::string_view content) {
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) {
         SyncFolderOf(path);
         return true;
     }
+    if (ok) error = errno;  // the rename failed
     ::unlink(temporary.c_str());
+    errno = error;  // the caller tells why the save failed, not what the clean-up met
     return false;
 }
 

@@ -207,14 +207,7 @@ bool IsFileOrAbsent(const std::string& path) {
     return errno == ENOENT;
 }
 
-bool SaveJson(const std::string& path, const Json::Value& document) {
-    bool ok = WriteFileAtomically(path, StyledJson(document));
-    if (!ok) {
-        DebugTrace::Printf("SaveJson: could not write %s (errno %d)", path.c_str(), errno);
-        ReportSaveFailure(path);
-    }
-    return ok;
-}
+bool SaveJson(const std::string& path, const Json::Value& document) { return SaveFile(path, StyledJson(document)); }
 
 std::string FormatTimestampId(int year, int month, int day, int hour, int minute, int second, int millisecond) {
     char text[64];

@@ -68,12 +68,13 @@ Json::ArrayIndex FirstEvent(int bullet) { return static_cast<Json::ArrayIndex>(b
 bool ValidPattern(int pattern) { return pattern >= 0 && pattern < kRecoilPatternCount; }
 
 // A file worth importing: regular, within the limit, a pattern document.
-std::optional<Json::Value> ReadImportable(const std::string& path) {
+std::optional<Json::Value> ReadImportable(const std::string& path, bool& tooLarge) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (error || !std::filesystem::is_regular_file(status)) return std::nullopt;
     const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxRecoilImportBytes) return std::nullopt;
+    tooLarge = !error && size > kMaxRecoilImportBytes;
+    if (error || tooLarge) return std::nullopt;
     Json::Value document = LoadJson(path);
     if (!IsRecoilPatternDocument(document)) return std::nullopt;
     return document;
@@ -165,18 +166,20 @@ bool RecoilPatterns::Reset(int pattern) {
 
 RecoilImportResult RecoilPatterns::Import(int pattern, const std::string& path) {
     if (path.empty() || !ValidPattern(pattern)) return RecoilImportResult::Nothing;
-    const std::optional<Json::Value> document = ReadImportable(path);
+    bool tooLarge = false;
+    const std::optional<Json::Value> document = ReadImportable(path, tooLarge);
     if (!document) {
         DebugTrace::Write("recoil import refused (no pattern document within the size limit): " + path);
-        return RecoilImportResult::Refused;
+        return tooLarge ? RecoilImportResult::TooLarge : RecoilImportResult::Refused;
     }
     return SaveJson(PatternPath(pattern), *document) ? RecoilImportResult::Imported : RecoilImportResult::WriteFailed;
 }
 
-bool RecoilPatterns::Export(int pattern, const std::string& path) const {
-    if (path.empty() || !ValidPattern(pattern)) return false;
+ExportResult RecoilPatterns::Export(int pattern, const std::string& path) const {
+    if (path.empty() || !ValidPattern(pattern)) return ExportResult::NoSource;
     const Json::Value document = LoadJson(PatternPath(pattern));
-    return IsRecoilPatternDocument(document) && SaveJson(path, document);
+    if (!IsRecoilPatternDocument(document)) return ExportResult::NoSource;
+    return SaveJson(path, document) ? ExportResult::Exported : ExportResult::WriteFailed;
 }
 
 std::vector<ImageEntry> RecoilPatterns::DeviceEntries() const {

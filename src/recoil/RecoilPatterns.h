@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device_link/EventImage.h"
+#include "platform/FileAlerts.h"
 
 namespace m470 {
 
@@ -19,8 +20,9 @@ inline constexpr int kRecoilBulletCount = 30;
 inline constexpr int kEventsPerBullet = 6;
 // Regular files up to this size are imported; anything else is refused.
 inline constexpr uint64_t kMaxRecoilImportBytes = 16u * 1024u * 1024u;
-// The language text shown when an import is refused.
+// The language texts shown when an import is refused.
 inline constexpr const char* kRecoilImportRefused = "recoil_import_refused";
+inline constexpr const char* kRecoilImportTooLarge = "recoil_import_too_large";
 
 // One shot: the pointer moves x to the left (or right), then y up (or down),
 // and the next shot follows delay ms later. Values are kept as typed; the
@@ -48,7 +50,7 @@ void WriteBullet(Json::Value& document, int bullet, const Bullet& value);
 // beyond the int range the value stops at its end.
 int ParseBulletNumber(std::string_view text);
 
-enum class RecoilImportResult { Nothing, Imported, Refused, WriteFailed };
+enum class RecoilImportResult { Nothing, Imported, Refused, TooLarge, WriteFailed };
 
 class RecoilPatterns {
 public:
@@ -72,11 +74,10 @@ public:
     bool Reset(int pattern);
     // Nothing for an empty path; a path that is not a regular file of at most
     // kMaxRecoilImportBytes, not JSON, or whose "Events" is not an array is
-    // refused and the pattern stays as it was.
+    // refused (TooLarge past the size) and the pattern stays as it was.
     RecoilImportResult Import(int pattern, const std::string& path);
-    // False for an empty path, a pattern file that is not a pattern document,
-    // or a failed write.
-    bool Export(int pattern, const std::string& path) const;
+    // NoSource for an empty path or a pattern file that is not a pattern document.
+    ExportResult Export(int pattern, const std::string& path) const;
 
     // The four patterns in device form, entry n = pattern n, all elements of
     // each "Events" array in order; an unreadable file gives no events.

@@ -72,6 +72,9 @@ ui::Ctl CShootControlUI::Find(const std::string& name) const {
 
 void CShootControlUI::InitPanel() {
     allFound_ = std::all_of(kLookedUp.begin(), kLookedUp.end(), [this](const char* name) { return bool(Find(name)); });
+    // The arrows show no words: their tooltips name them for screen readers too.
+    if (ui::Control* previous = Find(kPrevious).Get()) previous->SetToolTip({}, "recoil_previous_bullet_tip");
+    if (ui::Control* next = Find(kNext).Get()) next->SetToolTip({}, "recoil_next_bullet_tip");
     patterns_.RestoreMissing();
 }
 
@@ -136,15 +139,17 @@ bool CShootControlUI::ResetPattern(int pattern) {
 RecoilImportResult CShootControlUI::ImportPattern(const std::string& path) {
     const RecoilImportResult result = patterns_.Import(pattern_, path);
     if (result == RecoilImportResult::Refused && window_.notice) window_.notice(kRecoilImportRefused);
+    if (result == RecoilImportResult::TooLarge && window_.notice) window_.notice(kRecoilImportTooLarge);
     if (result == RecoilImportResult::Imported) SelectBullet(bullet_);
     return result;
 }
 
 bool CShootControlUI::ExportPattern(const std::string& path) {
     if (path.empty()) return false;
-    const bool exported = patterns_.Export(pattern_, path);
-    if (!exported && window_.notice) window_.notice(kExportFailed);
-    return exported;
+    const ExportResult exported = patterns_.Export(pattern_, path);
+    // A failed write is told by the file alert, with its reason.
+    if (exported == ExportResult::NoSource && window_.notice) window_.notice(kExportFailed);
+    return exported == ExportResult::Exported;
 }
 
 void CShootControlUI::UpdateXLabel() {

@@ -170,14 +170,14 @@ TEST_F(VirtualHeadset, PageControlsDriveTheAudioLibraryAndTheProfile) {
     EXPECT_EQ(saved["SystemSetStages"]["EqType"].asInt(), 3);
     EXPECT_EQ(saved["SystemSetStages"]["MicInValue"].asInt(), 37);
 
-    // A duplicate custom name is told with the profile-name message.
+    // A duplicate custom name is told with its own message, not the profile one.
     std::vector<std::pair<std::string, bool>> notices;
     headset->SetNoticeSink([&](const std::string& text, bool isKey) { notices.push_back({text, isKey}); });
     Find("custom_eq_name_edit").SetText("Mine");
     EXPECT_TRUE(Audio({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
     Find("custom_eq_name_edit").SetText("MINE");
     EXPECT_TRUE(Audio({"click", Find("hs_EQ_btn_save").Get(), "hs_EQ_btn_save", 0, 0}));
-    EXPECT_EQ(notices, (std::vector<std::pair<std::string, bool>>{{"message_text_5", true}}));
+    EXPECT_EQ(notices, (std::vector<std::pair<std::string, bool>>{{"hs_eq_name_taken_text", true}}));
     EXPECT_FALSE(Audio({"click", nullptr, "deng_same_mode", 0, 0}));
 }
 

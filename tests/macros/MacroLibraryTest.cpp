@@ -49,7 +49,7 @@ TEST_F(MacroLibraryTest, FiftyMacrosAreTheLimitForAddAndImport) {
     const std::string before = temp.Read("macro.config");
     temp.Write("outside/Combo.mac", "{}");
     EXPECT_EQ(library.Add(), "");
-    EXPECT_EQ(library.Import(temp.File("outside/Combo.mac")), "");
+    EXPECT_EQ(library.Import(temp.File("outside/Combo.mac")).name, "");
     EXPECT_EQ(temp.Read("macro.config"), before);
     EXPECT_EQ(library.Count(), 50u);
 }
@@ -58,8 +58,8 @@ TEST_F(MacroLibraryTest, ImportCopiesTheFileUnderItsTitleWithGrowingSuffixes) {
     const std::string content = "{\"Events\":[{\"Type\":10,\"Button\":4,\"Action\":\"down\",\"Delay\":\"7\"}],\"Guid\":\"x\"}";
     temp.Write("outside/Combo.mac", content);
     WriteCatalogue({{"Combo", "a"}});
-    EXPECT_EQ(library.Import(temp.File("outside/Combo.mac")), "Combo_1");
-    EXPECT_EQ(library.Import(temp.File("outside/Combo.mac")), "Combo_1_2");
+    EXPECT_EQ(library.Import(temp.File("outside/Combo.mac")).name, "Combo_1");
+    EXPECT_EQ(library.Import(temp.File("outside/Combo.mac")).name, "Combo_1_2");
     const std::string guid = library.Entries()[1].guid;
     EXPECT_EQ(temp.Read(guid + ".mac"), content);  // byte for byte, its own members kept
     ASSERT_EQ(library.LoadEvents(1).size(), 1u);
@@ -68,15 +68,15 @@ TEST_F(MacroLibraryTest, ImportCopiesTheFileUnderItsTitleWithGrowingSuffixes) {
 
 TEST_F(MacroLibraryTest, ImportRefusesWhatIsNoRegularFileWithinTheLimit) {
     std::filesystem::create_directories(temp.File("folder.mac"));
-    EXPECT_EQ(library.Import(temp.File("folder.mac")), "");
-    EXPECT_EQ(library.Import("/dev/zero"), "");
-    EXPECT_EQ(library.Import(temp.File("missing.mac")), "");
+    EXPECT_EQ(library.Import(temp.File("folder.mac")).name, "");
+    EXPECT_EQ(library.Import("/dev/zero").name, "");
+    EXPECT_EQ(library.Import(temp.File("missing.mac")).name, "");
     temp.Write("outside/Big.mac", std::string(kMaxMacroFileBytes + 1, ' '));
-    EXPECT_EQ(library.Import(temp.File("outside/Big.mac")), "");
+    EXPECT_EQ(library.Import(temp.File("outside/Big.mac")).name, "");
     EXPECT_EQ(library.Count(), 0u);
     EXPECT_FALSE(std::filesystem::exists(temp.File("macro.config")));
     temp.Write("outside/Edge.mac", std::string(kMaxMacroFileBytes, ' '));
-    EXPECT_EQ(library.Import(temp.File("outside/Edge.mac")), "Edge");
+    EXPECT_EQ(library.Import(temp.File("outside/Edge.mac")).name, "Edge");
 }
 
 TEST_F(MacroLibraryTest, AnIdThatCouldLeaveTheFolderCountsAsNoFile) {
@@ -85,7 +85,7 @@ TEST_F(MacroLibraryTest, AnIdThatCouldLeaveTheFolderCountsAsNoFile) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(library.LoadEvents(i).empty()) << i;
         EXPECT_FALSE(library.SaveEvents(i, {MacroEvent{10, 4, true, 1}})) << i;
-        EXPECT_FALSE(library.Export(i, temp.File("out.mac"))) << i;
+        EXPECT_EQ(library.Export(i, temp.File("out.mac")), ExportResult::NoSource) << i;
     }
     EXPECT_FALSE(std::filesystem::exists(temp.File("out.mac")));
 }
@@ -103,7 +103,7 @@ TEST_F(MacroLibraryTest, SaveWritesTheEventsWithSaturatedDelaysAndExportCopiesTh
     EXPECT_EQ(file["Events"][0]["Delay"].asString(), "300");
     EXPECT_EQ(file["Events"][0]["Action"].asString(), "down");
     EXPECT_EQ(file["Events"][1]["Delay"].asString(), "65535");
-    ASSERT_TRUE(library.Export(0, temp.File("copy.mac")));
+    ASSERT_EQ(library.Export(0, temp.File("copy.mac")), ExportResult::Exported);
     EXPECT_EQ(temp.Read("copy.mac"), temp.Read("g1.mac"));
 }
 

@@ -123,9 +123,9 @@ TEST_F(ProfileStrip, CopiesAndImportsGetSuffixes) {
     EXPECT_FALSE(strip->IsImportable(folder.File("import/missing.json")));
 
     strip->SelectProfile(0, false);
-    EXPECT_FALSE(strip->ExportProfile(folder.File("export/out.json")));  // no such folder
+    EXPECT_EQ(strip->ExportProfile(folder.File("export/out.json")), ExportResult::WriteFailed);  // no such folder
     std::filesystem::create_directories(folder.File("export"));
-    EXPECT_TRUE(strip->ExportProfile(folder.File("export/out.json")));
+    EXPECT_EQ(strip->ExportProfile(folder.File("export/out.json")), ExportResult::Exported);
     EXPECT_EQ(LoadJson(folder.File("export/out.json"))["profilename"].asString(), "abc");
 }
 
@@ -228,7 +228,7 @@ TEST_F(ProfileStrip, ImportsOfTheWrongShapeAreRefused) {
     EXPECT_EQ(CDeviceProfileUI::WithJsonExtension("/home/u.d/mine"), "/home/u.d/mine.json");
     EXPECT_EQ(CDeviceProfileUI::WithJsonExtension("/home/u/mine.txt"), "/home/u/mine.txt");
     std::filesystem::create_directories(folder.File("export"));
-    EXPECT_TRUE(strip->ExportProfile(folder.File("export/out")));
+    EXPECT_EQ(strip->ExportProfile(folder.File("export/out")), ExportResult::Exported);
     EXPECT_EQ(LoadJson(folder.File("export/out.json"))["profilename"].asString(), "profile1");
 }
 

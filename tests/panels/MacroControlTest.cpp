@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <deque>
 #include <optional>
 
 #include "macros/MouseEventTable.h"
 #include "panels/MacroControlUI.h"
+#include "macros/MacroLibrary.h"
+#include "platform/FileAlerts.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "support/TempFolder.h"
@@ -244,6 +247,36 @@ TEST_F(MacroEditor, RenameImportAndExportThroughTheButtons) {
     fake.openPath.clear();
     Click("macro_btn_import");  // cancelled
     EXPECT_EQ(editor->Library().Count(), 3u);
+}
+
+// Every refusal says why; a failed export is a file that could not be saved,
+// told once by the file alert with its reason, never a device failure.
+TEST_F(MacroEditor, RefusedImportsAndFailedExportsSayWhy) {
+    TakeFileAlert();
+    temp.Write("out/big.mac", std::string(kMaxMacroFileBytes + 1, ' '));
+    fake.openPath = temp.File("out/big.mac");
+    Click("macro_btn_import");
+    fake.openPath = temp.File("out");  // a folder
+    Click("macro_btn_import");
+    EXPECT_EQ(fake.notices, (std::vector<std::string>{"macro_import_too_large_text", "macro_import_unreadable_text"}));
+    EXPECT_EQ(editor->Library().Count(), 0u);
+
+    fake.notices.clear();
+    Click("macro_btn_name_add");
+    editor->SaveMacroEvents();
+    temp.Write("out/file", "x");
+    fake.savePath = temp.File("out/file/jump.mac");  // its folder is a file
+    Click("macro_btn_export");
+    EXPECT_TRUE(fake.notices.empty());
+    const std::optional<FileAlert> alert = TakeFileAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->path, temp.File("out/file/jump.mac"));
+    EXPECT_EQ(alert->error, ENOTDIR);
+
+    for (int i = 1; i < 50; ++i) Click("macro_btn_name_add");
+    fake.openPath = temp.File("out/file");
+    Click("macro_btn_import");
+    EXPECT_EQ(fake.notices, std::vector<std::string>{"macro_library_full_text"});
 }
 
 }  // namespace

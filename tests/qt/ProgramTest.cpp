@@ -492,7 +492,8 @@ TEST_F(Program, AProfileThatCannotBeReadIsToldOnceAndKept) {
     folder.Write("data/M470/mouse/ProfileList.ini", list);
     folder.Write("data/M470/mouse/2024_01_01_00_00_00_000.Json/in-the-way", "x");  // a folder where the file should be
     const RunResult run = Play(R"(wait 1200
-expect MessageText text Writing to the device failed.
+expect MessageText text “)" + folder.File("data/M470/mouse/2024_01_01_00_00_00_000.Json") +
+                                   R"(” exists but cannot be read. It is kept as it is and not written.
 click confirm_btn
 click device_select[0]
 value DPI_slider_3 60
@@ -515,14 +516,21 @@ TEST_F(Program, AFileSizeLimitFailsTheSaveAndIsTold) {
     folder.Write("data/M470/mouse/" + uuid + ".Json", StyledJson(profile));
     folder.Write("data/M470/mouse/ProfileList.ini", R"({"profilelist": [{"profilename": "mine", "profileUUID": ")" + uuid +
                                                         R"(", "profileislink": 0, "profilelinkmame": ""}], "profileselect": 0})");
+    // The recoil patterns are there already: the first file the limit stops is the profile.
+    for (int n = 0; n < 4; ++n) {
+        const std::string name = "ShootData_" + std::to_string(n) + ".Shoot";
+        folder.Write("data/M470/mouse/" + name, test::TempFolder::ReadFile(GetDefaultDataFolder() + name));
+    }
     const std::string before = folder.Read("data/M470/mouse/" + uuid + ".Json");
     ASSERT_GT(before.size(), 4096u);
     fileSizeLimit = 4096;  // the list fits, the profile does not
+    // The device took the edit: the message tells the file and why, not a device failure.
     const RunResult run = Play(R"(wait 800
 click device_select[0]
 value DPI_slider_3 60
 wait 300
-expect MessageText text Writing to the device failed.
+expect MessageText text “)" + folder.File("data/M470/mouse/" + uuid + ".Json") +
+                                   R"(” could not be saved: the file would be larger than the system allows.
 click confirm_btn
 )", "mouse");
     ASSERT_EQ(run.exitCode, 0) << run.errors;

@@ -199,7 +199,7 @@ TEST_F(MainWindow, AFailedSaveIsToldOnce) {
     answer();
     page->findChild<QSlider*>("DPI_slider_3")->setValue(44);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0], "Writing to the device failed.");
+    EXPECT_EQ(told[0].toStdString(), "“" + mouse.GetProfilePath() + "” could not be saved: the folder does not exist.");
     EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[14 + 9 * 3 + 2], 44);  // the device has it; the file does not
     window->SetCurrentDevice(nullptr);
 }

@@ -110,13 +110,13 @@ TEST_F(RecoilFiles, BulletTextsReadTheirLeadingNumber) {
 TEST_F(RecoilFiles, ResetAndExportImportRoundTrip) {
     ASSERT_EQ(patterns.RestoreMissing(), 4);
     ASSERT_TRUE(patterns.SaveBullet(0, 0, Bullet{9, 9, 9, false, false}));
-    ASSERT_TRUE(patterns.Export(0, temp.File("out.shoot")));
+    ASSERT_EQ(patterns.Export(0, temp.File("out.shoot")), ExportResult::Exported);
     ASSERT_TRUE(patterns.Reset(0));
     EXPECT_EQ(Pattern(0), LoadJson(temp.File("factory/ShootData_0.Shoot")));
     EXPECT_EQ(patterns.Import(0, temp.File("out.shoot")), RecoilImportResult::Imported);
     EXPECT_EQ(patterns.LoadBullet(0, 0), (Bullet{9, 9, 9, false, false}));
     EXPECT_EQ(patterns.Import(0, ""), RecoilImportResult::Nothing);
-    EXPECT_FALSE(patterns.Export(0, ""));
+    EXPECT_EQ(patterns.Export(0, ""), ExportResult::NoSource);
     // A factory file that is not a pattern leaves the user's pattern alone.
     temp.Write("factory/ShootData_0.Shoot", "[1, 2]");
     EXPECT_FALSE(patterns.Reset(0));

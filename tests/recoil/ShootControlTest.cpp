@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <optional>
 
+#include "platform/FileAlerts.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "recoil/ShootControlUI.h"
@@ -165,10 +168,27 @@ TEST_F(ShootPanel, ResetImportExportAndWriteGoThroughTheirButtons) {
     host.Click(host.Find("shootdate_import_btn"));
     host.Click(host.Find("shootdate_export_btn"));
     EXPECT_EQ(notices.size(), 1u);
-    // An export into a folder that does not exist says so.
+    // A file past the size limit is told as too large, not as damaged.
+    temp.Write("big.shoot", std::string(kMaxRecoilImportBytes + 1, ' '));
+    openAnswer = temp.File("big.shoot");
+    host.Click(host.Find("shootdate_import_btn"));
+    EXPECT_EQ(notices.back(), "recoil_import_too_large");
+    EXPECT_EQ(Pattern(0), before);
+    // An export into a folder that does not exist is a file that could not
+    // be saved: told once, by the file alert with its reason.
+    notices.clear();
+    TakeFileAlert();
     saveAnswer = temp.File("no/such/folder/x.shoot");
     host.Click(host.Find("shootdate_export_btn"));
-    EXPECT_EQ(notices.back(), "recoil_export_failed");
+    EXPECT_TRUE(notices.empty());
+    const std::optional<FileAlert> alert = TakeFileAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->error, ENOENT);
+    // A pattern file that is no pattern: nothing to export, said by the panel.
+    temp.Write("mouse/ShootData_0.Shoot", "[]");
+    saveAnswer = temp.File("x.shoot");
+    host.Click(host.Find("shootdate_export_btn"));
+    EXPECT_EQ(notices, std::vector<std::string>{"recoil_export_failed"});
     EXPECT_EQ(writes, 0);
     host.Click(host.Find("shootdate_save_btn"));
     EXPECT_EQ(writes, 1);
