@@ -74,15 +74,14 @@ TEST_F(InstanceSend, AFullServerIsAFailedSendAndAFreedOneTakesTheMessage) {
         holders.back()->connectToServer(InstanceSocketPath());
         holders.back()->waitForConnected(500);
     }
-    QTest::qWait(200);
-    ASSERT_EQ(server.ConnectionCount(), kMaxConnections);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ConnectionCount() == kMaxConnections; }, 30000));
     received.clear();
     EXPECT_FALSE(Send({"Game_Kill", 0, 4}, why));
     EXPECT_NE(why.find("refused"), std::string::npos) << why;
     EXPECT_TRUE(received.empty());
 
     holders.clear();
-    QTest::qWait(200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ConnectionCount() == 0; }, 30000));
     EXPECT_TRUE(Send({"Game_Kill", 0, 4}, why)) << why;
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].name, "Game_Kill");
