@@ -27,11 +27,18 @@
 #include "macros/MouseEventTable.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
+#include "devices/VantrelUSBDevice.h"
+#include "panels/DeviceOption.h"
+#include "pages/DeviceSelector.h"
 #include "qt/MainWnd.h"
 #include "sim/VirtualDeviceHub.h"
 
 namespace m470::qt {
 namespace {
+
+// "until" looks again at this pace, and fails as "expect" does after the limit.
+constexpr int kUntilStepMs = 50;
+constexpr auto kUntilLimit = std::chrono::seconds(30);
 
 bool ParseInt(const std::string& text, int& value) {
     try {
@@ -219,6 +226,20 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         words >> amount;
         return ParseInt(amount, waitMs) && waitMs >= 0 ? std::string() : "wait takes milliseconds";
     }
+    if (action == "until") {
+        // The expectation of the rest of the line, looked at again until it
+        // holds: a program that is slow under load is not a failure.
+        const std::string error = Run("expect " + Rest(words), waitMs, quit);
+        const auto now = std::chrono::steady_clock::now();
+        if (error.empty() || (untilSince_ && now - *untilSince_ > kUntilLimit)) {
+            untilSince_.reset();
+            return error;
+        }
+        if (!untilSince_) untilSince_ = now;
+        --next_;  // the same line again
+        waitMs = kUntilStepMs;
+        return {};
+    }
     if (action == "virtual") {
         if (hub_ == nullptr) return "no virtual devices in this run (start with --virtual or M470_VIRTUAL)";
         return hub_->RunCommand(Rest(words));
@@ -334,14 +355,23 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         std::string what;
         parts >> what;
         const std::string expected = Rest(parts);
-        if (what != "text" && what != "value" && what != "selected" && what != "visible" && what != "enabled")
-            return "expect takes text, value, selected, visible or enabled";
-        const std::string actual = ValueOf(widget, what);
+        if (what != "text" && what != "value" && what != "selected" && what != "visible" && what != "enabled" && what != "read")
+            return "expect takes text, value, selected, visible, enabled or read";
+        const std::string actual = what == "read" ? EntryRead(widget) : ValueOf(widget, what);
         if (actual != expected) return name + " " + what + " is \"" + actual + "\", expected \"" + expected + "\"";
     } else {
         return "unknown action \"" + action + "\"";
     }
     return {};
+}
+
+std::string ScriptRunner::EntryRead(QWidget* widget) const {
+    for (const auto& entry : window_.Selector()->Entries()) {
+        const QWidget* root = window_.Host().WidgetOf(entry->Root());
+        if (root == nullptr || (root != widget && !root->isAncestorOf(widget))) continue;
+        return entry->Device() != nullptr && entry->Device()->FirstReadDone() ? "1" : "0";
+    }
+    return "no product entry";
 }
 
 bool SaveScreenshot(QWidget* widget, const QString& path) {

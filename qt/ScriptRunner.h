@@ -4,6 +4,8 @@
 // the program. One action per line, "#" starts a comment.
 #include <QObject>
 #include <QString>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,8 @@ private:
     // Empty on success, else what failed; waitMs receives a pause after the line.
     std::string Run(const std::string& line, int& waitMs, bool& quit);
     QWidget* FindWidget(const std::string& name) const;
+    // "1" when the product of the selector entry holding widget has been read.
+    std::string EntryRead(QWidget* widget) const;
 
     CMainWnd& window_;
     VirtualDeviceHub* hub_;
@@ -47,6 +51,8 @@ private:
     size_t next_ = 0;
     std::string lastError_;
     bool done_ = false;
+    // When the "until" line now playing was first looked at.
+    std::optional<std::chrono::steady_clock::time_point> untilSince_;
 };
 
 // Saves a picture of the widget; false when it could not be written.
