@@ -21,18 +21,24 @@
 #include <QTextStream>
 #include <QPointer>
 #include <QTimer>
-#include <chrono>
 #include <optional>
 #include <sstream>
 
 #include "macros/MouseEventTable.h"
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
+#include "devices/VantrelUSBDevice.h"
+#include "panels/DeviceOption.h"
+#include "pages/DeviceSelector.h"
 #include "qt/MainWnd.h"
 #include "sim/VirtualDeviceHub.h"
 
 namespace m470::qt {
 namespace {
+
+// "until" looks again at this pace, and fails as "expect" does after the limit.
+constexpr int kUntilStepMs = 50;
+constexpr auto kUntilLimit = std::chrono::seconds(60);
 
 bool ParseInt(const std::string& text, int& value) {
     try {
@@ -161,34 +167,6 @@ QWidget* ScriptRunner::FindWidget(const std::string& fullName) const {
     return hiddenOnShownPage != nullptr ? hiddenOnShownPage : hidden;
 }
 
-// "expect"'s check: empty when it holds, else what the control shows.
-std::string ScriptRunner::Unmet(QWidget* widget, const std::string& name, const std::string& argument) const {
-    std::istringstream parts(argument);
-    std::string what;
-    parts >> what;
-    const std::string expected = Rest(parts);
-    if (what != "text" && what != "value" && what != "selected" && what != "visible" && what != "enabled")
-        return "expect takes text, value, selected, visible or enabled";
-    const std::string actual = ValueOf(widget, what);
-    if (actual != expected) return name + " " + what + " is \"" + actual + "\", expected \"" + expected + "\"";
-    return {};
-}
-
-// "expect" that waits for what it expects (a product found, read or gone),
-// looking again every kAwaitStepMs; it fails only after kAwaitLimit.
-std::string ScriptRunner::Await(QWidget* widget, const std::string& name, const std::string& argument, int& waitMs) {
-    const std::string unmet = widget == nullptr ? "unknown control \"" + name + "\"" : Unmet(widget, name, argument);
-    const auto now = std::chrono::steady_clock::now();
-    if (unmet.empty() || (awaitingSince_ && now - *awaitingSince_ >= kAwaitLimit)) {
-        awaitingSince_.reset();
-        return unmet.empty() ? unmet : unmet + " after " + std::to_string(kAwaitLimit.count()) + " s";
-    }
-    if (!awaitingSince_) awaitingSince_ = now;
-    repeat_ = true;
-    waitMs = kAwaitStepMs;
-    return {};
-}
-
 void ScriptRunner::Step() {
     while (!done_ && next_ < lines_.size()) {
         const size_t number = next_ + 1;
@@ -226,10 +204,6 @@ void ScriptRunner::Step() {
             emit finished(0);
             return;
         }
-        if (repeat_) {
-            repeat_ = false;
-            --next_;
-        }
         next->start(waitMs);
         return;
     }
@@ -251,6 +225,20 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         std::string amount;
         words >> amount;
         return ParseInt(amount, waitMs) && waitMs >= 0 ? std::string() : "wait takes milliseconds";
+    }
+    if (action == "until") {
+        // The expectation of the rest of the line, looked at again until it
+        // holds: a program that is slow under load is not a failure.
+        const std::string error = Run("expect " + Rest(words), waitMs, quit);
+        const auto now = std::chrono::steady_clock::now();
+        if (error.empty() || (untilSince_ && now - *untilSince_ > kUntilLimit)) {
+            untilSince_.reset();
+            return error;
+        }
+        if (!untilSince_) untilSince_ = now;
+        --next_;  // the same line again
+        waitMs = kUntilStepMs;
+        return {};
     }
     if (action == "virtual") {
         if (hub_ == nullptr) return "no virtual devices in this run (start with --virtual or M470_VIRTUAL)";
@@ -310,9 +298,8 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
     }
     words >> name;
     QWidget* widget = FindWidget(name);
-    const std::string argument = Rest(words);
-    if (action == "await") return Await(widget, name, argument, waitMs);
     if (widget == nullptr) return "unknown control \"" + name + "\"";
+    const std::string argument = Rest(words);
     auto* button = qobject_cast<QAbstractButton*>(widget);
     auto* slider = qobject_cast<QAbstractSlider*>(widget);
     auto* edit = qobject_cast<QLineEdit*>(widget);
@@ -364,11 +351,27 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         QApplication::sendEvent(widget, &press);
         QApplication::sendEvent(widget, &release);
     } else if (action == "expect") {
-        return Unmet(widget, name, argument);
+        std::istringstream parts(argument);
+        std::string what;
+        parts >> what;
+        const std::string expected = Rest(parts);
+        if (what != "text" && what != "value" && what != "selected" && what != "visible" && what != "enabled" && what != "read")
+            return "expect takes text, value, selected, visible, enabled or read";
+        const std::string actual = what == "read" ? EntryRead(widget) : ValueOf(widget, what);
+        if (actual != expected) return name + " " + what + " is \"" + actual + "\", expected \"" + expected + "\"";
     } else {
         return "unknown action \"" + action + "\"";
     }
     return {};
+}
+
+std::string ScriptRunner::EntryRead(QWidget* widget) const {
+    for (const auto& entry : window_.Selector()->Entries()) {
+        const QWidget* root = window_.Host().WidgetOf(entry->Root());
+        if (root == nullptr || (root != widget && !root->isAncestorOf(widget))) continue;
+        return entry->Device() != nullptr && entry->Device()->FirstReadDone() ? "1" : "0";
+    }
+    return "no product entry";
 }
 
 bool SaveScreenshot(QWidget* widget, const QString& path) {

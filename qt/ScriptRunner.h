@@ -42,10 +42,8 @@ private:
     // Empty on success, else what failed; waitMs receives a pause after the line.
     std::string Run(const std::string& line, int& waitMs, bool& quit);
     QWidget* FindWidget(const std::string& name) const;
-    std::string Unmet(QWidget* widget, const std::string& name, const std::string& argument) const;
-    std::string Await(QWidget* widget, const std::string& name, const std::string& argument, int& waitMs);
-    static constexpr int kAwaitStepMs = 50;
-    static constexpr std::chrono::seconds kAwaitLimit{60};
+    // "1" when the product of the selector entry holding widget has been read.
+    std::string EntryRead(QWidget* widget) const;
 
     CMainWnd& window_;
     VirtualDeviceHub* hub_;
@@ -53,8 +51,8 @@ private:
     size_t next_ = 0;
     std::string lastError_;
     bool done_ = false;
-    bool repeat_ = false;  // the line runs again (an await not yet met)
-    std::optional<std::chrono::steady_clock::time_point> awaitingSince_;
+    // When the "until" line now playing was first looked at.
+    std::optional<std::chrono::steady_clock::time_point> untilSince_;
 };
 
 // Saves a picture of the widget; false when it could not be written.

@@ -7,6 +7,7 @@
 #include "pages/DevicePage.h"
 #include "platform/DebugTrace.h"
 #include "ui/MemoryControlTree.h"
+#include "support/Eventually.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
@@ -82,11 +83,11 @@ TEST(DeviceBase, NotificationThreadDecodesCodesAndStopsFromABlockedRead) {
     ASSERT_TRUE(device.OpenNotify(rig.PathOf("mouse", 3), false));
     ASSERT_TRUE(device.OpenNotify(rig.PathOf("mouse-receiver", 3), true));
     ASSERT_TRUE(rig.hub.Notify("mouse-receiver", 0x1123));
-    for (int i = 0; i < 200 && device.notifications == 0; ++i) std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(test::Eventually([&] { return device.notifications > 0; }));
     EXPECT_EQ(device.lastCode, 0x1123);
     EXPECT_TRUE(device.lastFromReceiver);
     ASSERT_TRUE(rig.hub.Notify("mouse", 0x0403));
-    for (int i = 0; i < 200 && device.notifications < 2; ++i) std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(test::Eventually([&] { return device.notifications >= 2; }));
     EXPECT_EQ(device.lastCode, 0x0403);
     EXPECT_FALSE(device.lastFromReceiver);
 
@@ -226,7 +227,7 @@ TEST(DeviceBase, LightingThreadStepsWhileOpenAndStopsCleanly) {
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(device.FrameCopy()[0], LedEntry{});  // not opened: idles
     rig.Open(device.Transport(), "mouse", LinkWired);
-    for (int i = 0; i < 200 && device.FrameCopy()[0].level == 0; ++i) std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(test::Eventually([&] { return device.FrameCopy()[0].level != 0; }));
     EXPECT_EQ(device.FrameCopy()[0], (LedEntry{200, 0, 0, 195}));
     DebugTrace::Clear();
     device.StopLightingThread();

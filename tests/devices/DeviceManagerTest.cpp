@@ -12,6 +12,7 @@
 #include "ui/MemoryControlTree.h"
 #include "sim/ProductDescriptors.h"
 #include "sim/ProductFirmware.h"
+#include "support/Eventually.h"
 #include "support/SelectorRig.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
@@ -396,11 +397,7 @@ public:
     std::vector<std::pair<uint32_t, intptr_t>> sent;
 };
 
-template <typename Condition>
-bool Eventually(Condition condition) {
-    for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(10ms);
-    return condition();
-}
+using test::Eventually;
 
 // What the manager tells its views, with no window and no control at all.
 struct RecordingViews : DeviceViews {

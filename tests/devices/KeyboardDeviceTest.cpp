@@ -8,6 +8,7 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "sim/ProductFirmware.h"
+#include "support/Eventually.h"
 #include "support/LayoutCheck.h"
 #include "support/UiQueue.h"
 #include "support/VirtualPage.h"
@@ -385,10 +386,10 @@ TEST_F(VirtualKeyboardPage, NotificationsByCodeAndInterface) {
     test::UiQueue ui;
     keyboard->SetUiInvoker(ui.Invoker());
     const auto waitFor = [&](const auto& done) {
-        for (int i = 0; i < 400 && !done(); ++i) {
+        test::Eventually([&] {
             ui.Pump();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+            return done();
+        });
     };
     // Key presses count only from the cable's interface.
     ASSERT_TRUE(keyboard->OpenNotify(rig.PathOf("keyboard-receiver", 3), true));

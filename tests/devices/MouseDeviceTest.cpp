@@ -8,6 +8,7 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "sim/ProductFirmware.h"
+#include "support/Eventually.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
 #include "support/UiQueue.h"
@@ -378,7 +379,7 @@ TEST_F(VirtualMousePage, NotificationsSwitchRecordAndStage) {
     mouse->SetUiInvoker(ui.Invoker());
     ASSERT_TRUE(mouse->OpenNotify(rig.PathOf("mouse", 3), false));
     ASSERT_TRUE(rig.hub.Notify("mouse", 0x1123));
-    for (int i = 0; i < 200 && ui.Pump() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(test::Eventually([&] { return ui.Pump() != 0; }));
     mouse->CloseNotify(false);
     EXPECT_EQ(mouse->ActiveRecordIndex(), 3);
     EXPECT_EQ(mouse->Document().GetActiveStage(), 2);
@@ -407,7 +408,7 @@ TEST_F(VirtualMousePage, ReactionOnlyFromTheWiredInterfaceAndReloadOnRequest) {
     ASSERT_TRUE(mouse->OpenNotify(rig.PathOf("mouse-receiver", 3), true));
     ASSERT_TRUE(rig.hub.Notify("mouse-receiver", 0x0403));
     ASSERT_TRUE(rig.hub.Notify("mouse-receiver", 0x0402));
-    for (int i = 0; i < 200 && timerCount() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(test::Eventually([&] { return timerCount() != 0; }));
     mouse->CloseNotify(true);
     EXPECT_EQ(timers, (std::vector<std::pair<int, int>>{{kTimerReload, 50}}));
     mouse->StartLightingThread();
@@ -415,11 +416,7 @@ TEST_F(VirtualMousePage, ReactionOnlyFromTheWiredInterfaceAndReloadOnRequest) {
     for (const LedEntry& led : mouse->FrameCopy()) EXPECT_EQ(led.level, 0);  // not armed through the receiver
     ASSERT_TRUE(mouse->OpenNotify(rig.PathOf("mouse", 3), false));
     ASSERT_TRUE(rig.hub.Notify("mouse", 0x0403));
-    bool lit = false;
-    for (int i = 0; i < 200 && !lit; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        lit = mouse->FrameCopy()[0].level > 0;
-    }
+    const bool lit = test::Eventually([&] { return mouse->FrameCopy()[0].level > 0; });
     mouse->StopLightingThread();
     EXPECT_TRUE(lit);
 }

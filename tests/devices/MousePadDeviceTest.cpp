@@ -6,6 +6,7 @@
 #include "devices/MousePadDevice.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
+#include "support/Eventually.h"
 #include "support/LayoutCheck.h"
 #include "support/TempFolder.h"
 #include "support/VirtualPage.h"
@@ -93,13 +94,10 @@ TEST_F(VirtualPad, OnlyTheSyncNotificationRequestsAReload) {
     ASSERT_TRUE(pad->OpenNotify(rig.PathOf("mousepad", 3), false));
     ASSERT_TRUE(rig.hub.Notify("mousepad", 0x0402));
     ASSERT_TRUE(rig.hub.Notify("mousepad", 0x0401));
-    for (int i = 0; i < 200; ++i) {
-        {
-            std::lock_guard lock(timersMutex);
-            if (!timers.empty()) break;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
+    EXPECT_TRUE(test::Eventually([&] {
+        std::lock_guard lock(timersMutex);
+        return !timers.empty();
+    }));
     pad->CloseNotify(false);
     EXPECT_EQ(timers, (std::vector<std::pair<int, int>>{{kTimerReload, 500}}));
 }
@@ -145,11 +143,7 @@ TEST_F(VirtualPad, NoRecordWriteBeforeARecordWasRead) {
 TEST_F(VirtualPad, LightingThreadPreviewsTheStaticMode) {
     SetProfileLight(3, 4);
     pad->ReadFromDevice();
-    bool lit = false;
-    for (int i = 0; i < 200 && !lit; ++i) {
-        std::this_thread::sleep_for(5ms);
-        lit = pad->FrameCopy()[14].level == 195;
-    }
+    const bool lit = test::Eventually([&] { return pad->FrameCopy()[14].level == 195; });
     pad->StopLightingThread();
     EXPECT_TRUE(lit);
     EXPECT_EQ(pad->FrameCopy()[0].green, 128);

@@ -12,6 +12,7 @@
 #include "music/CaptureClient.h"
 #include "music/CapturePeer.h"
 #include "music/CaptureWatcher.h"
+#include "support/Eventually.h"
 #include "support/TempFolder.h"
 
 namespace m470 {
@@ -19,18 +20,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits generously for a condition that a running system meets quickly.
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using test::Eventually;
 
 bool ProcessExists(pid_t pid) { return ::kill(pid, 0) == 0; }
+
+// A test that stops early (a failed assertion) leaves no stand-in running.
+struct ChildrenEnded {
+    CaptureWatcher& watcher;
+    ~ChildrenEnded() {
+        watcher.Stop();
+        watcher.EndChildren(std::chrono::milliseconds(0));
+    }
+};
 
 class CaptureWatcherTest : public ::testing::Test {
 protected:
@@ -76,6 +77,7 @@ protected:
 
 TEST_F(CaptureWatcherTest, AProgramThatDiesIsStartedAgainWithinTheWatchLimit) {
     CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
+    ChildrenEnded ended{watcher};
     ASSERT_TRUE(watcher.LaunchCapture());
     watcher.Start();
     ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));
@@ -105,6 +107,7 @@ TEST_F(CaptureWatcherTest, AProgramThatDiesIsStartedAgainWithinTheWatchLimit) {
 
 TEST_F(CaptureWatcherTest, QuittingTheWindowLeavesNoCaptureProcess) {
     CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
+    ChildrenEnded ended{watcher};
     watcher.Start();
     ASSERT_TRUE(watcher.LaunchCapture());
     ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));
@@ -125,6 +128,7 @@ TEST_F(CaptureWatcherTest, QuittingTheWindowLeavesNoCaptureProcess) {
 
 TEST_F(CaptureWatcherTest, AChildThatIgnoresQuitIsEndedAnyway) {
     CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
+    ChildrenEnded ended{watcher};
     ASSERT_TRUE(watcher.LaunchCapture());
     ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));
     const pid_t child = watcher.Children().at(0);

@@ -12,6 +12,7 @@
 
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 namespace m470 {
@@ -32,7 +33,7 @@ protected:
         std::string out, err;
     };
     Outcome Ctl(const QStringList& arguments, const QProcessEnvironment& extra = {}) {
-        QProcess ctl;
+        test::TestProcess ctl;
         QProcessEnvironment env = environment;
         env.remove("M470_VIRTUAL");  // a window holds the products: no virtual ones of m470ctl's own
         for (const QString& key : extra.keys()) env.insert(key, extra.value(key));
@@ -52,14 +53,13 @@ protected:
 
 TEST_F(CtlWindow, ARequestIsCarriedOutByTheRunningWindowOnItsPage) {
     // The window shows the mouse page and, after m470ctl's change, checks what its controls show.
-    folder.Write("check.script", R"(wait 1200
+    folder.Write("check.script", R"(until device_select[0] read 1
 click device_select[0]
-wait 4000
-expect DPI_edit_1 text 1600
-expect polling_rate_option_1 selected 1
+until DPI_edit_1 text 1600
+until polling_rate_option_1 selected 1
 quit
 )");
-    QProcess window;
+    test::TestProcess window;
     QProcessEnvironment windowEnvironment = environment;
     windowEnvironment.insert("M470_VIRTUAL", "mouse");
     window.setProcessEnvironment(windowEnvironment);
@@ -69,13 +69,20 @@ quit
 
     // Until the window has found its mouse.
     Outcome list;
-    for (int tries = 0; tries < 50; ++tries) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (list.out.find("profile1") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
         list = Ctl({"list"});
-        if (list.out.find("mouse") != std::string::npos) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (list.out.find("profile1") == std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_NE(list.out.find("profile1"), std::string::npos) << list.out << list.err;
 
+    // Refusals first: the window quits once it shows the two changes below.
+    const Outcome keyboard = Ctl({"keyboard", "get"});
+    EXPECT_EQ(keyboard.exitCode, 1);
+    EXPECT_NE(keyboard.err.find("no keyboard is connected"), std::string::npos) << keyboard.err;
+    const Outcome wrong = Ctl({"mouse", "set", "report-rate", "333"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.err.find("125, 250, 500, 1000, 2000"), std::string::npos) << wrong.err;
     // M470_VIRTUAL would give m470ctl a keyboard of its own: the window's products count.
     const Outcome dpi = Ctl({"mouse", "set", "dpi", "2", "1600"}, [] {
         QProcessEnvironment virtualKeyboard;
@@ -88,14 +95,8 @@ quit
     EXPECT_EQ(rate.exitCode, 0) << rate.err;
     bool ok = false;
     EXPECT_EQ(ParseJson(rate.out, &ok)["value"].asString(), "250") << rate.out;
-    const Outcome keyboard = Ctl({"keyboard", "get"});
-    EXPECT_EQ(keyboard.exitCode, 1);
-    EXPECT_NE(keyboard.err.find("no keyboard is connected"), std::string::npos) << keyboard.err;
-    const Outcome wrong = Ctl({"mouse", "set", "report-rate", "333"});
-    EXPECT_EQ(wrong.exitCode, 2);
-    EXPECT_NE(wrong.err.find("125, 250, 500, 1000, 2000"), std::string::npos) << wrong.err;
 
-    ASSERT_TRUE(window.waitForFinished(20000));
+    ASSERT_TRUE(window.waitForFinished(45000));
     EXPECT_EQ(window.exitCode(), 0) << window.readAllStandardError().toStdString();
 
     // The window saved the changes as its own edits, and as m470ctl does on its own.

@@ -30,11 +30,9 @@ TEST(HeadsetProgram, PresetAndMicrophoneVolumeReachTheLibraryAndTheProfileAndSur
     const std::vector<std::pair<QString, QString>> library{
         {"M470_FAKE_OSCONF_LOG", QString::fromStdString(folder.File("osconf.log"))},
         {"M470_FAKE_OSCONF_STATE", QString::fromStdString(folder.File("osconf.state"))}};
-    folder.Write("first.script", R"(wait 1500
-expect device_select_name[1] text Headset
+    folder.Write("first.script", R"(until device_select[1] read 1
 click device_select[1]
-wait 100
-expect hs6533_device_key_light visible 1
+until hs6533_device_key_light visible 1
 click 6533_voice_Op_tab
 expect Voice6533ControlItem visible 1
 click 6533_eq_option_5
@@ -68,12 +66,12 @@ expect hs_eq_not_applied_label visible 0
     EXPECT_EQ(device["SystemSetStages"]["MicInValue"].asInt(), 37);
     EXPECT_EQ(device["EQHzValueInfo"][5].size(), 10u);
 
-    folder.Write("second.script", R"(wait 1500
+    folder.Write("second.script", R"(until device_select[1] read 1
 click device_select[1]
-wait 100
+until hs6533_device_key_light visible 1
 click 6533_voice_Op_tab
-expect 6533_eq_option_5 selected 1
-expect 6533_MicIn_slider value 37
+until 6533_eq_option_5 selected 1
+until 6533_MicIn_slider value 37
 expect hs_mic_value_label text 37
 expect 6533_eq_hz_slider_1 value 0
 click magic_Op_tab
@@ -93,10 +91,9 @@ expect magic_option_layout enabled 1
 TEST(HeadsetProgram, WithoutItsLibraryThePageStillWorksAndSaysTheEqualiserIsNotApplied) {
     test::TempFolder folder(false);
     // An install folder without the library: a copy of the program beside skin and data only.
-    // The headset is found, attached and read within the first wait, under a sanitizer and a loaded machine too.
-    folder.Write("run.script", R"(wait 1500
+    folder.Write("run.script", R"(until device_select[1] read 1
 click device_select[1]
-wait 100
+until hs6533_device_key_light visible 1
 click 6533_voice_Op_tab
 click 6533_eq_option_3
 wait 100

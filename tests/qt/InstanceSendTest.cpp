@@ -84,14 +84,13 @@ TEST_F(InstanceSend, AFullServerDropsItsLongestIdleConnectionForANewOne) {
         holders.back()->connectToServer(InstanceSocketPath());
         holders.back()->waitForConnected(500);
     }
-    QTest::qWait(200);
-    ASSERT_EQ(server.ConnectionCount(), kMaxConnections);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ConnectionCount() == kMaxConnections; }, 30000));
     // The first holder has been idle longest: it goes, the sender gets through.
     received.clear();
     EXPECT_TRUE(Send({"Game_Kill", 0, 4}, why)) << why;
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].name, "Game_Kill");
-    for (int i = 0; i < 100 && holders.front()->state() == QLocalSocket::ConnectedState; ++i) QTest::qWait(20);
+    QTest::qWaitFor([&] { return holders.front()->state() != QLocalSocket::ConnectedState; }, 30000);
     EXPECT_EQ(holders.front()->state(), QLocalSocket::UnconnectedState);
     for (size_t i = 1; i < holders.size(); ++i) EXPECT_EQ(holders[i]->state(), QLocalSocket::ConnectedState) << i;
     holders.clear();

@@ -34,10 +34,10 @@ std::vector<std::vector<uint8_t>> TracedRequests(const std::string& path) {
 TEST(KeyboardPage, RepeatDelayAndAKeysColourReachProfileAndDeviceAndComeBack) {
     test::TempFolder folder(false);
     const QString runtime = QString::fromStdString(folder.Path());
-    folder.Write("change.script", R"(wait 1200
-expect device_select_name[1] text Keyboard
+    folder.Write("change.script", R"(until device_select_name[1] text Keyboard
+until device_select[1] read 1
 click device_select[1]
-wait 200
+until keyboard_device_key_light visible 1
 select system_Op_tab
 select repeat_delay_check_3
 expect repeat_delay_time_label1 text Repeat delay: 1000ms
@@ -50,11 +50,10 @@ wait 100
 virtual unplug keyboard
 wait 300
 virtual plug keyboard
-wait 1500
+until device_select[1] read 1
 click device_select[1]
-wait 200
-expect light_combo_modeSelect value 20
-expect repeat_delay_check_3 selected 1
+until light_combo_modeSelect value 20
+until repeat_delay_check_3 selected 1
 quit
 )");
     const std::string log = folder.File("trace.log");
@@ -88,10 +87,10 @@ quit
     EXPECT_TRUE(painted);
 
     // A second start shows the delay kept in the profile.
-    folder.Write("again.script", R"(wait 1200
+    folder.Write("again.script", R"(until device_select_name[1] text Keyboard
+until device_select[1] read 1
 click device_select[1]
-wait 200
-expect repeat_delay_check_3 selected 1
+until repeat_delay_check_3 selected 1
 expect repeat_delay_time_label1 text Repeat delay: 1000ms
 quit
 )");
@@ -104,9 +103,10 @@ quit
 TEST(KeyboardPage, AFlagTheKeyboardDidNotTakeIsToldAndAResetWritesTheColourPage) {
     test::TempFolder folder(false);
     const QString runtime = QString::fromStdString(folder.Path());
-    folder.Write("fail.script", R"(wait 1200
+    folder.Write("fail.script", R"(until device_select_name[1] text Keyboard
+until device_select[1] read 1
 click device_select[1]
-wait 200
+until keyboard_device_key_light visible 1
 select system_Op_tab
 virtual fail keyboard 0x06
 click 6flag_option
@@ -144,19 +144,17 @@ quit
 // coming and going while its page is shown.
 TEST(KeyboardPage, TheSameModeButtonFollowsASecondDeviceArrivingAndLeaving) {
     test::TempFolder folder(false);
-    folder.Write("same.script", R"(wait 1200
-expect device_select_name[1] text Keyboard
+    folder.Write("same.script", R"(until device_select_name[1] text Keyboard
+until device_select[1] read 1
 click device_select[1]
-wait 200
+until keyboard_device_key_light visible 1
 item light_combo_modeSelect[1] 5
 wait 100
 expect deng_same_mode[1] visible 0
 virtual plug mouse
-wait 1500
-expect deng_same_mode[1] visible 1
+until deng_same_mode[1] visible 1
 virtual unplug mouse
-wait 1500
-expect deng_same_mode[1] visible 0
+until deng_same_mode[1] visible 0
 quit
 )");
     const test::ProgramOutcome run = test::RunProgram({"--script", QString::fromStdString(folder.File("same.script"))},

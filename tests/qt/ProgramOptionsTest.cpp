@@ -41,24 +41,20 @@ TEST(ProgramOptions, ASocketThatCannotBeMadeIsReportedNotTakenForASecondCopy) {
 
 TEST(ProgramOptions, ProductsAreListedWithTheirPagesAndEntriesFollowTheLanguage) {
     test::TempFolder folder(false);
-    folder.Write("run.script", R"(wait 1200
-expect device_select_name[0] text Gaming Mouse
-expect device_select_state[0] text Cable
-expect device_option[1] visible 1
-expect device_select_name[1] text Keyboard
-expect device_select_name[2] text Headset
+    folder.Write("run.script", R"(until device_select_name[0] text Gaming Mouse
+until device_select_state[0] text Cable
+until device_option[1] visible 1
+until device_select_name[1] text Keyboard
+until device_select_name[2] text Headset
 # every product has its page now: the keyboard's shows its keys, and its
 # settings are chosen on the strip's tabs only
 click device_select[1]
-wait 100
-expect keyboard_device_key_light visible 1
+until keyboard_device_key_light visible 1
 expect keyboard_option_layout visible 0
 click device_select[0]
-wait 100
 click setbtn
 trigger language_0
-wait 100
-expect device_select_name[0] text 游戏鼠标
+until device_select_name[0] text 游戏鼠标
 expect device_select_state[0] text 有线
 expect device_select_name[2] text 耳机
 )");

@@ -15,6 +15,7 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "support/LoopbackServer.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 namespace m470 {
@@ -49,15 +50,13 @@ protected:
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("M470_DEBUG_LOG", QString::fromStdString(folder.File("trace.log")));
         environment.insert("M470_VIRTUAL", QString::fromStdString(virtualDevices));
-        QProcess program;
+        const rlim_t limit = fileSizeLimit;
+        test::TestProcess program([limit] {
+            if (limit == 0) return;
+            const struct rlimit size {limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+        });
         program.setProcessEnvironment(environment);
-        if (fileSizeLimit > 0) {
-            const rlim_t limit = fileSizeLimit;
-            program.setChildProcessModifier([limit] {
-                const struct rlimit size {limit, limit};
-                ::setrlimit(RLIMIT_FSIZE, &size);
-            });
-        }
         program.start(QString::fromStdString(GetInstallFolder() + "m470"), {"--script", QString::fromStdString(folder.File("run.script"))});
         RunResult run;
         if (!program.waitForFinished(30000)) {

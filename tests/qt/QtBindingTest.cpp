@@ -93,11 +93,24 @@ TEST_F(QtBinding, EditsReportFocusAndTyping) {
 
 TEST_F(QtBinding, TimersAreOneShotAndRestartable) {
     ui::Control* slider = host.Find("DPI_slider_3");
+    ui::Control* mark = host.Find("DPI_edit_3");
+    // Qt fires due timers in the order of their due times: once the later
+    // mark has fired, so has every shorter timer that was still running.
+    const auto untilMark = [&] {
+        return QTest::qWaitFor([&] { return !seen.empty() && seen.back() == "timer:DPI_edit_3"; }, 30000);
+    };
     host.SetTimer(slider, 1000, 5);
     host.SetTimer(slider, 1001, 1);
     host.KillTimer(slider, 1001);
-    QTest::qWait(40);
-    EXPECT_EQ(seen, (std::vector<std::string>{"timer:DPI_slider_3"}));
+    host.SetTimer(mark, 7, 40);
+    ASSERT_TRUE(untilMark());
+    // Once: the killed timer stays quiet and the other does not come back.
+    EXPECT_EQ(seen, (std::vector<std::string>{"timer:DPI_slider_3", "timer:DPI_edit_3"}));
+    seen.clear();
+    host.SetTimer(slider, 1000, 5);  // started again after it fired
+    host.SetTimer(mark, 7, 40);
+    ASSERT_TRUE(untilMark());
+    EXPECT_EQ(seen, (std::vector<std::string>{"timer:DPI_slider_3", "timer:DPI_edit_3"}));
 }
 
 TEST_F(QtBinding, KeyButtonsDrawTheirLightAndThePanelSelectsByRubberBand) {

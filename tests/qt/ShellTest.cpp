@@ -20,6 +20,7 @@
 #include "qt/MainWnd.h"
 #include "qt/ScriptRunner.h"
 #include "support/LayoutCheck.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 
@@ -159,15 +160,15 @@ TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
     mouse.StoreLightInfo(light);
     window->SetCurrentPage(view.get());
     window->HandleNamedMessage({"Game_Start", 0, 3});
-    QTest::qWait(kGameBatchMs + 50);  // game events are taken in batches
-    EXPECT_EQ(mouse.GetLightInfo().selectItem, 3);
+    // Game events are taken in batches.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mouse.GetLightInfo().selectItem == 3; }, 30000));
     EXPECT_EQ(mouse.GetLightInfo().oldLedmode, 2);
     EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[1], 3);
     window->HandleNamedMessage({"Game_Start", 0, 12});  // past the mouse's twelve modes: refused
     QTest::qWait(kGameBatchMs + 50);
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 3);
-    QTest::qWait(5100);
-    EXPECT_EQ(mouse.GetLightInfo().selectItem, 2);
+    // The game's effect ends after its 5 s.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mouse.GetLightInfo().selectItem == 2; }, 30000));
     EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[1], 2);
     EXPECT_EQ(page->findChild<QComboBox*>("light_combo_modeSelect")->currentIndex(), 2);
     window->SetCurrentDevice(nullptr);
@@ -243,12 +244,12 @@ TEST(SingleInstance, SecondCopyExitsAndRaisesTheFirst) {
     environment.insert("XDG_RUNTIME_DIR", runtime);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("M470_DEBUG_LOG", log);
-    QProcess first;
+    test::TestProcess first;
     first.setProcessEnvironment(environment);
     first.start(program, {"--script", QString::fromStdString(folder.File("wait.script"))});
     ASSERT_TRUE(first.waitForStarted());
     for (int i = 0; i < 100 && !QFile::exists(runtime + "/M470"); ++i) QTest::qWait(20);
-    QProcess second;
+    test::TestProcess second;
     QProcessEnvironment quiet = environment;
     quiet.remove("M470_DEBUG_LOG");
     second.setProcessEnvironment(quiet);

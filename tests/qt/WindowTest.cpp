@@ -455,9 +455,9 @@ TEST_F(MousePage, TheChosenBackgroundShowsBehindThePagesAndPicturesAreRecorded) 
     ASSERT_TRUE(red.save(QString::fromStdString(own)));
     SetNextFileChoice(own);
     QTest::mouseClick(frame->findChild<QAbstractButton*>("skin_Custom"), Qt::LeftButton);
-    QTest::qWait(50);  // the pop-up goes, then the window asks for the file
+    // The pop-up goes, then the window asks for the file and shows it through the page's containers.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ShareOfColour(pages, Qt::red) > 0.3; }, 30000));
     EXPECT_EQ(OpenSkinPopup(), nullptr);
-    EXPECT_GT(ShareOfColour(pages, Qt::red), 0.3);  // through the page's containers
     EXPECT_EQ(ReadIniValue(GetAppDataFolder() + "main.ini", "SKINIMAGE", "IMAGE"), "background/bg_1.png");  // own pictures are not recorded
     // The layout's own background again: the pages are opaque as before.
     window->ReceiveSkin({false, 0, kDefaultSkinImage});

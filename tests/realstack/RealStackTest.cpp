@@ -212,10 +212,10 @@ TEST_P(RealStackHotPlug, AMouseThatComesWhileTheWindowRunsIsReadAndItsLossIsSeen
     if (!CanMakePrivateRun()) GTEST_SKIP() << "needs root: the window gets a /run of its own";
     testbed_.Plug("mousepad");
     const std::string arrived = folder_.File("arrived.png");
-    folder_.Write("run.script", "await device_option[0] visible 1\n"
-                                "await DPI_edit_5 text 13100\n"
+    folder_.Write("run.script", "until device_option[0] visible 1\n"
+                                "until DPI_edit_5 text 13100\n"
                                 "screenshot " + arrived + "\n"
-                                "await device_option[0] visible 0\n"
+                                "until device_option[0] visible 0\n"
                                 "quit\n");
     ChildOptions options;
     options.daemon = GetParam();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Folders.h"
+#include "support/ChildProcess.h"
 
 namespace m470::test {
 
@@ -29,11 +30,11 @@ inline ProgramOutcome RunProgram(const QStringList& arguments, const QString& ru
     environment.insert("XDG_DATA_HOME", runtimeFolder + "/data");
     environment.insert("XDG_CONFIG_HOME", runtimeFolder + "/config");
     for (const auto& [name, value] : environmentValues) environment.insert(name, value);
-    QProcess program;
+    TestProcess program;
     program.setProcessEnvironment(environment);
     program.start(QString::fromStdString(GetInstallFolder() + "m470"), arguments);
     ProgramOutcome outcome;
-    if (!program.waitForFinished(10000)) {
+    if (!program.waitForFinished(45000)) {
         program.kill();
         program.waitForFinished();
         return outcome;
