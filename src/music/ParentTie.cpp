@@ -19,6 +19,8 @@ bool TieToParent(int argc, const char* const* argv) {
         const pid_t parent = static_cast<pid_t>(std::stol(text));
         // The signal comes when the thread that started us ends; a parent
         // that ended before this line is found by the check after it.
+        // That end is a normal end of ours: the lock goes with the process.
+        std::signal(SIGTERM, [](int) { ::_exit(0); });
         if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) return false;
         return parent > 0 && ::getppid() == parent;
     }

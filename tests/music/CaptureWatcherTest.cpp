@@ -189,9 +189,9 @@ TEST_F(CaptureWatcherTest, TheProgramEndsWithTheProcessThatStartedItHoweverThatE
     CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
     ASSERT_TRUE(watcher.LaunchCapture());
     const pid_t child = watcher.Children().at(0);
+    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));  // started: its command line is its own
     const std::string cmdline = test::TempFolder::ReadFile("/proc/" + std::to_string(child) + "/cmdline");
     EXPECT_NE(cmdline.find(std::string("--parent") + '\0' + std::to_string(::getpid()) + '\0'), std::string::npos);
-    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));
     ::kill(child, SIGKILL);
     watcher.EndChildren(std::chrono::milliseconds(10000));  // reaps it
 

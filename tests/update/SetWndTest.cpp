@@ -439,6 +439,7 @@ TEST_F(SettingsWindow, StartWithTheSessionWritesAndRemovesTheAutostartEntry) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("config/autostart/io.github.m470.M470.desktop")));
     EXPECT_TRUE(told.empty());
 
+    std::filesystem::remove_all(folder.File("config/autostart"));
     folder.Write("config/autostart", "a file where the folder should be");
     host.Click(Find("autostart_check").Get());
     EXPECT_FALSE(Find("autostart_check").Selected());
