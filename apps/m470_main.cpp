@@ -140,7 +140,10 @@ int main(int argc, char** argv) {
     window.SetBroadcaster([&instance](const m470::qt::InstanceMessage& message) { instance.Broadcast(message); });
     QObject::connect(&window, &m470::qt::CMainWnd::exitRequested, &application, &QApplication::quit);
     window.FitToMonitor();  // inside the screen from its first frame
-    window.show();
+    // --tray (the session's autostart): hidden until the tray icon is used;
+    // without a tray the window shows, or there would be no way to it.
+    window.StartInTray(options.tray);
+    if (!window.StartsHidden()) window.show();
     window.OnWindowInit();
     window.StartDeviceManager(m470::DefaultHidBackend());
     window.StartMusicLighting();

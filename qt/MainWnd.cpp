@@ -30,6 +30,7 @@
 #include "platform/Folders.h"
 #include "devices/VantrelUSBDevice.h"
 #include "platform/AtomicFile.h"
+#include "platform/Autostart.h"
 #include "platform/DebugTrace.h"
 #include "Version.h"
 #include "pages/PageBuilder.h"
@@ -400,8 +401,11 @@ intptr_t CMainWnd::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lPa
             if (selector_) selector_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
             OnDeviceSetChanged();  // the same-mode count changes with the link
             break;
+        case kMsgAccessChanged:
+            if (manager_) manager_->OnAccessChanged();
+            break;
         case kMsgFirstScanDone:
-            ShowMainWindow();  // after the first scan, with the products found so far
+            if (!startHidden_) ShowMainWindow();  // after the first scan, with the products found so far
             break;
         default:
             break;  // 0x0C14, 0x0D00, 0x0D01 and 0x0D02: nothing to do here
@@ -507,6 +511,7 @@ void CMainWnd::HandleTimer(int id) {
             menu->addAction(QString::fromStdString(Text("tray_show")), this, [this] { ShowMainWindow(); });
             menu->addAction(QString::fromStdString(Text("tray_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
             gameProfiles_->AddMenuEntry(menu);
+            AddAutostartEntry(menu);
             menu->addSeparator();
             menu->addAction(QString::fromStdString(Text("tray_exit")), this, [this] { RequestExit(); });
             menu->popup(QCursor::pos());
@@ -648,8 +653,8 @@ void CMainWnd::ShowSettingsMenu() {
 
 // A language's own name for itself, from the language table keys.
 std::string CMainWnd::LanguageDisplayName(const LanguageEntry& entry) const {
-    const std::string key = entry.id == 2052 ? "language_name_chinese" : "language_name_english";
-    return entry.id == 2052 || entry.id == kDefaultLanguageId ? Text(key) : entry.name;
+    const std::string key = entry.id == kChineseLanguageId ? "language_name_chinese" : "language_name_english";
+    return entry.id == kChineseLanguageId || entry.id == kDefaultLanguageId ? Text(key) : entry.name;
 }
 
 // ---- language ----
@@ -668,7 +673,7 @@ void CMainWnd::ApplyLanguage(int index) {
     if (index != languageIndex_) {
         if (auto family = FontFamilyFor(index, languageIndex_)) {
             fontFamily_ = *family;
-            ApplyFontFamily(list[static_cast<size_t>(index)].id == 2052);
+            ApplyFontFamily(list[static_cast<size_t>(index)].id == kChineseLanguageId);
         }
     }
     const LanguageEntry& entry = list[static_cast<size_t>(index)];
@@ -711,6 +716,17 @@ void CMainWnd::StopWorkers() {
     }
 }
 
+// "Start with the session", ticked while the autostart entry exists.
+void CMainWnd::AddAutostartEntry(QMenu* menu) {
+    QAction* action = menu->addAction(QString::fromStdString(Text("autostart_text")));
+    action->setCheckable(true);
+    action->setChecked(AutostartEnabled());
+    connect(action, &QAction::toggled, this, [this](bool on) {
+        if (!SetAutostart(on, QCoreApplication::applicationFilePath().toStdString()))
+            ShowMessage(Dialogs(), "", "autostart_failed_text", dpi_, true, kButtonsConfirm);
+    });
+}
+
 void CMainWnd::RequestExit() {
     if (isVisible()) KeepPlace();
     exitRequested_ = true;
@@ -726,13 +742,18 @@ void CMainWnd::RequestExit() {
     emit exitRequested();
 }
 
+bool CMainWnd::TrayUsable() const {
+    return tray_ != nullptr && tray_->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void CMainWnd::HideWindow() {
     KeepPlace();
     CloseAuxWindows();
     hide();
     for (CVantrelUSBDevice* device : Devices()) device->SetWindowActive(false);
-    // Without a tray there is no way back to a hidden window: closing ends the program.
-    if (tray_ == nullptr) RequestExit();
+    // Without a tray there is no way back to a hidden window: closing ends the
+    // program, also when the tray went away after start (its panel ended).
+    if (!TrayUsable()) RequestExit();
 }
 
 void CMainWnd::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 // The one top-level window: builds its layout, routes every notification and
 // window message to the operation that owns it, keeps the tray icon, fits
 // itself to the monitor and owns the worker table.
+#include <QMenu>
 #include <QPointer>
 #include <QSize>
 #include <QSystemTrayIcon>
@@ -107,9 +108,15 @@ public:
     void ReceiveSkin(const SkinChangedParam& param);
     // The settings window with the update list, modal; nothing while one is open.
     void OpenSettings();
-    // "closebtn" and "nodevice_ok_btn": hidden to the tray, or, without a
-    // tray to come back from, the end of the program.
+    // "closebtn": hidden to the tray, or, without a tray to come back from
+    // (none at start, or gone since), the end of the program.
     void HideWindow();
+    // A tray icon shown in a tray that is there now.
+    bool TrayUsable() const;
+    // Start hidden in the tray (after InitWindow); ignored without a tray.
+    void StartInTray(bool inTray) { startHidden_ = inTray && TrayUsable(); }
+    bool StartsHidden() const { return startHidden_; }
+    void AddAutostartEntry(QMenu* menu);
     int LanguageIndex() const { return languageIndex_; }
     const LanguageTable& Language() const { return language_; }
     std::string Text(const std::string& key) const { return language_.Text(key); }
@@ -246,7 +253,6 @@ private:
         void CloseWindow() override { window_.close(); }
         void MinimizeWindow() override { window_.showMinimized(); }
         bool ToggleMaximized() override;
-        void HideWindow() override { window_.HideWindow(); }
         void ShowSettingsMenu() override { window_.ShowSettingsMenu(); }
         void ToggleLightingControl() override { window_.ToggleLightingControl(); }
         void OpenSystemSettings(int panel) override;
@@ -276,6 +282,9 @@ private:
         CDevicePage* PageOf(const CVantrelUSBDevice* device) const override { return window_.PageOf(device); }
         bool Reachable(const CVantrelUSBDevice* device) const override;
         PageContextSwitch& PageContexts() override { return window_.pageContexts_; }
+        std::vector<RefusedNode> Refused() const override {
+            return window_.manager_ ? window_.manager_->Refused() : std::vector<RefusedNode>{};
+        }
 
     private:
         CMainWnd& window_;
@@ -287,6 +296,7 @@ private:
     bool lightingControl_ = true;
     std::function<void(const InstanceMessage&)> broadcast_;
     bool exitRequested_ = false;
+    bool startHidden_ = false;
     std::function<void()> profileChoice_;
     std::optional<InstanceMessage> pendingGameEvent_;
     CVantrelUSBDevice* profileChoiceDevice_ = nullptr;

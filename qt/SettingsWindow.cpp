@@ -1,5 +1,6 @@
 // The settings window on real widgets: its own control host, so its
 // notifications go to it alone; its workers reach it through queued calls.
+#include <QCoreApplication>
 #include <QDialog>
 #include <QMetaObject>
 #include <QPointer>
@@ -38,6 +39,7 @@ void CMainWnd::OpenSettings() {
     options.itemLayout = installFolder_.toStdString() + "skin/updatelistitem.ui";
     for (const LanguageEntry& entry : languageChoice_.List()) options.languages.push_back(LanguageDisplayName(entry));
     options.languageIndex = languageIndex_;
+    options.executable = QCoreApplication::applicationFilePath().toStdString();
     options.translate = [this](std::string_view key) { return Text(std::string(key)); };
 
     CSetWnd* shown = nullptr;

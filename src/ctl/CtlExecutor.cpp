@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <cstdio>
+#include <sstream>
 
 #include "ctl/CtlKeys.h"
 #include "ctl/CtlSettings.h"
@@ -116,6 +117,14 @@ Reply Outcome(std::string out, RequestContext& request) {
     return {kExitRefused, {}, Joined(lines)};
 }
 
+// The products found but not opened, as error lines with the fix.
+std::string RefusalLines(const std::vector<RefusedNode>& refused, const LanguageTable& english) {
+    std::vector<std::string> lines;
+    std::istringstream report(RefusalReport(refused, [&english](std::string_view key) { return english.Text(std::string(key)); }));
+    for (std::string line; std::getline(report, line);) lines.push_back("m470ctl: " + line);
+    return Joined(lines);
+}
+
 std::string Padded(std::string text, size_t width) {
     if (text.size() < width) text.resize(width, ' ');
     return text + " ";
@@ -187,7 +196,10 @@ std::optional<CtlExecutor::Found> CtlExecutor::FindProduct(const Command& comman
         CDevicePage* page = target_.PageOf(device);
         if (page != nullptr) return Found{device, page};
     }
-    reply = {kExitRefused, {}, "m470ctl: no " + command.product + " is connected\n"};
+    std::vector<RefusedNode> refused = target_.Refused();
+    std::erase_if(refused, [&command](const RefusedNode& node) { return ProductBit(node.kind) != ProductBit(command.kind); });
+    const std::string why = refused.empty() ? "m470ctl: no " + command.product + " is connected\n" : RefusalLines(refused, english_);
+    reply = {kExitRefused, {}, why};
     return std::nullopt;
 }
 
@@ -245,8 +257,12 @@ Reply CtlExecutor::List(const Command& command) {
                 Padded(entry["firmware"].asString(), 9) + entry["profile"].asString() + "\n";
         products.append(entry);
     }
-    if (command.json) return {kExitDone, StyledJson(products) + "\n", {}};
-    return {kExitDone, products.empty() ? "no product is connected\n" : text, {}};
+    const std::vector<RefusedNode> refused = target_.Refused();
+    // A product that could not be opened fails the listing: it is there, but not usable.
+    const int code = refused.empty() ? kExitDone : kExitRefused;
+    const std::string errors = refused.empty() ? std::string() : RefusalLines(refused, english_);
+    if (command.json) return {code, StyledJson(products) + "\n", errors};
+    return {code, products.empty() ? "no product is connected\n" : text, errors};
 }
 
 Reply CtlExecutor::Get(const Command& command, const Found& found) {

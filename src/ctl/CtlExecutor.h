@@ -12,6 +12,7 @@
 
 #include "ctl/CtlCommand.h"
 #include "ctl/CtlProtocol.h"
+#include "devices/AccessRefusal.h"
 #include "pages/DevicePage.h"
 #include "pages/PageContextSwitch.h"
 #include "shell/Language.h"
@@ -29,6 +30,8 @@ public:
     virtual bool Reachable(const CVantrelUSBDevice* device) const = 0;
     // What the pages ask goes here; the executor redirects it per request.
     virtual PageContextSwitch& PageContexts() = 0;
+    // Products found whose nodes the user may not open.
+    virtual std::vector<RefusedNode> Refused() const { return {}; }
 };
 
 inline constexpr int kExitDone = 0, kExitRefused = 1, kExitUsage = 2;

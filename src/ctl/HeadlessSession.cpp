@@ -79,6 +79,7 @@ intptr_t HeadlessSession::HandleMessage(uint32_t message, intptr_t wParam, intpt
     if (message == ui::kMsgInterfaceArrived) manager_->OnArrival(static_cast<size_t>(wParam));
     if (message == ui::kMsgInterfaceLost) manager_->OnLoss(static_cast<size_t>(wParam));
     if (message == ui::kMsgLink) selector_->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
+    if (message == kMsgAccessChanged) manager_->OnAccessChanged();
     if (message == kMsgHandedWork) RunHandedWork();
     return 0;
 }

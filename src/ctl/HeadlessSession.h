@@ -36,6 +36,7 @@ public:
     CDevicePage* PageOf(const CVantrelUSBDevice* device) const override;
     bool Reachable(const CVantrelUSBDevice* device) const override;
     PageContextSwitch& PageContexts() override { return contexts_; }
+    std::vector<RefusedNode> Refused() const override { return manager_ ? manager_->Refused() : std::vector<RefusedNode>{}; }
 
     ui::MemoryControlHost& Host() { return host_; }
     CDeviceManager* Manager() const { return manager_.get(); }

@@ -46,6 +46,12 @@ bool HidBackend::Present(const std::string& path) {
     return false;
 }
 
+std::unique_ptr<HidNode> HidBackend::OpenWithError(const std::string& path, bool read, bool write, int& error) {
+    std::unique_ptr<HidNode> node = Open(path, read, write);
+    error = node ? 0 : EIO;
+    return node;
+}
+
 std::shared_ptr<HidBackend> DefaultHidBackend() {
     std::lock_guard lock(gBackendMutex);
     if (!gBackend) gBackend = std::make_shared<HidrawBackend>();

@@ -43,6 +43,9 @@ public:
     virtual std::vector<std::string> EnumerateInterfaces() = 0;
     // nullptr when the node behind the path cannot be opened.
     virtual std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) = 0;
+    // Open, and why not: error is 0 when the node opened, else the errno of
+    // the refusal (EACCES, EPERM: the user may not open the node) or EIO.
+    virtual std::unique_ptr<HidNode> OpenWithError(const std::string& path, bool read, bool write, int& error);
     // Whether the interface behind a path is still there (the presence probe).
     virtual bool Present(const std::string& path);
     // Moves on whenever interfaces may have come or gone, so a scan can skip

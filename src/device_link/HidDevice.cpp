@@ -1,6 +1,7 @@
 #include "device_link/HidDevice.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -86,13 +87,14 @@ void CHidDevice::FreePaths() {
 
 bool CHidDevice::Open(const std::string& path, bool read, bool write, bool overlapped, bool exclusive) {
     Close();
+    openError_ = ENAMETOOLONG;
     if (path.size() > kMaxDevicePathLength) return false;
     openedForRead_ = read;
     openedForWrite_ = write;
     openedOverlapped_ = overlapped;
     openedExclusive_ = exclusive;
     path_ = path;
-    std::shared_ptr<HidNode> node = backend_->Open(path, read, write);
+    std::shared_ptr<HidNode> node = backend_->OpenWithError(path, read, write, openError_);
     if (!node) return false;
     bool filled = false;
     try {
@@ -103,6 +105,7 @@ bool CHidDevice::Open(const std::string& path, bool read, bool write, bool overl
     if (!filled) {
         DebugTrace::Printf("HID: %s skipped: its report descriptor (%zu bytes) is refused", path.c_str(),
                            node->Info().reportDescriptor.size());
+        openError_ = EINVAL;
         return false;
     }
     std::lock_guard lock(nodeMutex_);

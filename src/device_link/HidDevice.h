@@ -73,6 +73,10 @@ public:
     // Safe from another thread: a pending read or write is woken and fails.
     void Close();
     bool IsOpen() const;
+    // Why the last Open failed: the errno of the node's refusal (EACCES and
+    // EPERM: the user may not open it), EINVAL for a descriptor refused here;
+    // 0 after a successful Open.
+    int OpenError() const { return openError_; }
 
     // One report; nonzero on success. timeoutMs = kInfinite waits without limit.
     // Only input reports whose IDs belong to this collection are returned.
@@ -121,6 +125,7 @@ private:
     std::vector<uint8_t> inputReport_, outputReport_, featureReport_;
     std::vector<HidDataItem> inputItems_;
     uint16_t interfaceNumber_ = 0, collectionNumber_ = 0;
+    int openError_ = 0;
     // Separate abort events per direction so Close wakes both transfers.
     int readAbortFd_ = -1, writeAbortFd_ = -1;
     std::atomic<bool> readPending_{false}, writePending_{false};

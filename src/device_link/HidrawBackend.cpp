@@ -174,9 +174,15 @@ std::vector<std::string> HidrawBackend::EnumerateInterfaces() {
 }
 
 std::unique_ptr<HidNode> HidrawBackend::Open(const std::string& path, bool read, bool write) {
+    int error = 0;
+    return OpenWithError(path, read, write, error);
+}
+
+std::unique_ptr<HidNode> HidrawBackend::OpenWithError(const std::string& path, bool read, bool write, int& error) {
     const std::string node = NodeOfInterfacePath(path);
     const int flags = (read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
     const int fd = ::open(node.c_str(), flags);
+    error = fd < 0 ? errno : EIO;  // EIO stands for a node that opened but would not describe itself
     if (fd < 0) return nullptr;
     HidNodeInfo info;
     hidraw_devinfo devinfo {};
@@ -209,6 +215,7 @@ std::unique_ptr<HidNode> HidrawBackend::Open(const std::string& path, bool read,
             udev_unref(context);
         }
     }
+    error = 0;
     return std::make_unique<HidrawNode>(fd, std::move(info));
 }
 

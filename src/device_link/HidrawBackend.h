@@ -29,6 +29,7 @@ class HidrawBackend : public HidBackend {
 public:
     std::vector<std::string> EnumerateInterfaces() override;
     std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override;
+    std::unique_ptr<HidNode> OpenWithError(const std::string& path, bool read, bool write, int& error) override;
     // The node still exists and still belongs to the same product.
     bool Present(const std::string& path) override;
     // Counts udev "add"/"remove" events of hidraw nodes.

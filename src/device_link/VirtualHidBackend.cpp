@@ -1,6 +1,7 @@
 #include "device_link/VirtualHidBackend.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -197,6 +198,16 @@ bool VirtualHidInterface::Plugged() const {
     return plugged_;
 }
 
+void VirtualHidInterface::SetOpenError(int error) {
+    std::lock_guard lock(mutex_);
+    openError_ = error;
+}
+
+int VirtualHidInterface::OpenError() const {
+    std::lock_guard lock(mutex_);
+    return openError_;
+}
+
 size_t VirtualHidInterface::OpenCount() const {
     std::lock_guard lock(mutex_);
     return readers_.size();
@@ -284,13 +295,22 @@ std::vector<std::string> VirtualHidBackend::EnumerateInterfaces() {
     return paths;
 }
 
-std::unique_ptr<HidNode> VirtualHidBackend::Open(const std::string& path, bool read, bool) {
+std::unique_ptr<HidNode> VirtualHidBackend::Open(const std::string& path, bool read, bool write) {
+    int error = 0;
+    return OpenWithError(path, read, write, error);
+}
+
+std::unique_ptr<HidNode> VirtualHidBackend::OpenWithError(const std::string& path, bool read, bool, int& error) {
     const std::string node = NodeOfInterfacePath(path);
     std::lock_guard lock(mutex_);
     const size_t collection = ParseCollectionNumber(path);
-    for (const auto& interface : interfaces_)
-        if (interface->Node() == node && interface->CollectionPresent(collection))
-            return std::make_unique<VirtualHidNode>(interface, read, collection);
+    error = ENOENT;
+    for (const auto& interface : interfaces_) {
+        if (interface->Node() != node || !interface->CollectionPresent(collection)) continue;
+        error = interface->OpenError();
+        if (error == 0) return std::make_unique<VirtualHidNode>(interface, read, collection);
+        return nullptr;
+    }
     return nullptr;
 }
 

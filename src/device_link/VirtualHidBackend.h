@@ -49,6 +49,10 @@ public:
     // present a node's collections in any order.
     void SetCollectionPresent(size_t collection, bool present);
     bool CollectionPresent(size_t collection) const;
+    // Opens of the node fail with this errno (EACCES: a node whose access
+    // rule is missing); 0 opens it again.
+    void SetOpenError(int error);
+    int OpenError() const;
 
     // Used by the node objects.
     struct Reader;
@@ -62,6 +66,7 @@ private:
     size_t collectionCount_ = 1;
     mutable std::mutex mutex_;
     bool plugged_ = true;
+    int openError_ = 0;
     std::vector<bool> collectionPresent_;
     VirtualWriteHandler handler_;
     std::vector<std::shared_ptr<Reader>> readers_;
@@ -75,6 +80,7 @@ public:
 
     std::vector<std::string> EnumerateInterfaces() override;
     std::unique_ptr<HidNode> Open(const std::string& path, bool read, bool write) override;
+    std::unique_ptr<HidNode> OpenWithError(const std::string& path, bool read, bool write, int& error) override;
     bool Present(const std::string& path) override;
     VirtualHidBackend();
     ~VirtualHidBackend() override;

@@ -1,6 +1,8 @@
 #include "devices/DeviceManager.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "devices/HS6533Device.h"
@@ -65,6 +67,7 @@ DeviceSlot CDeviceManager::Slot(size_t index) const {
 }
 
 void CDeviceManager::CreateStartupDevices() {
+    OnAccessChanged();  // what the no-device page says it looks for
     // Each mouse from the slot of its cable's command interface.
     for (size_t s = 0; s < interfaces_.size(); ++s)
         if (interfaces_[s].kind == DeviceKind::Mouse && interfaces_[s].role == InterfaceRole::Command) AddDevice(s);
@@ -91,6 +94,7 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
         lastEnumerationMs_ = now;
         retryPending_ = false;
         probe.EnumeratePaths();
+        std::vector<RefusedNode> refused;
         while (const char* candidate = probe.NextPath()) {
             const std::string path = candidate;
             const auto row = MatchPath(path, interfaces_);
@@ -114,6 +118,8 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
             CHidDevice identifying(backend_);
             if (!identifying.Open(path, true, false, true, false)) {
                 retryPending_ = true;  // e.g. its access rule is not applied yet
+                if (IsPermissionRefusal(identifying.OpenError()))
+                    AddRefusal(refused, interfaces_[*row], path, identifying.OpenError());
                 continue;
             }
             const auto capability =
@@ -137,6 +143,7 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
             if (taken) Send(ui::kMsgInterfaceArrived, *taken);
         }
         probe.FreePaths();
+        NoteRefusals(std::move(refused));
         if (!firstPassDone_ && ui_.owner != nullptr) ui_.owner->Post(kMsgFirstScanDone, 0, 0);
         firstPassDone_ = true;
     }
@@ -155,6 +162,39 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
         }
         Send(ui::kMsgInterfaceLost, s);
     }
+}
+
+void CDeviceManager::AddRefusal(std::vector<RefusedNode>& refused, const KnownInterface& row, const std::string& path,
+                                int error) const {
+    const std::string node = NodeOfInterfacePath(path);
+    for (const RefusedNode& listed : refused)
+        if (listed.node == node) return;  // one line per node, whatever its collections
+    for (const ProductRow& product : products_)
+        if (product.vendorId == row.vendorId &&
+            (product.productId == row.productId || (product.receiverProductId != 0 && product.receiverProductId == row.productId)))
+            refused.push_back({product.name, row.kind, node, error});
+}
+
+void CDeviceManager::NoteRefusals(std::vector<RefusedNode> refused) {
+    {
+        std::lock_guard lock(slotsMutex_);
+        if (refused == refused_) return;
+        for (const RefusedNode& node : refused)
+            if (std::find(refused_.begin(), refused_.end(), node) == refused_.end())
+                DebugTrace::Write(RefusalText(node, ui_.translate) + " (" + std::strerror(node.error) + ") " +
+                                  RefusalFixText(ui_.translate));
+        refused_ = std::move(refused);
+    }
+    if (ui_.owner != nullptr) ui_.owner->Send(kMsgAccessChanged, 0, 0);
+}
+
+std::vector<RefusedNode> CDeviceManager::Refused() const {
+    std::lock_guard lock(slotsMutex_);
+    return refused_;
+}
+
+void CDeviceManager::OnAccessChanged() {
+    if (ui_.views != nullptr) ui_.views->LookingFor(products_, Refused());
 }
 
 int CDeviceManager::ScanWaitMs() const {

@@ -12,6 +12,7 @@
 
 #include "device_link/HidDevice.h"
 #include "device_link/KnownInterface.h"
+#include "devices/AccessRefusal.h"
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
@@ -48,6 +49,9 @@ public:
     virtual void Detached(CVantrelUSBDevice& device) = 0;
     // Its link moved to the receiver (true) or back to the cable.
     virtual void LinkSwitched(CVantrelUSBDevice& device, bool toReceiver) = 0;
+    // What the manager looks for, and the products it found but may not
+    // open; told at start and whenever the refusals change.
+    virtual void LookingFor(const std::vector<ProductRow>& products, const std::vector<RefusedNode>& refused) {}
 };
 
 // The owner window's side of the device manager.
@@ -65,6 +69,7 @@ struct DeviceManagerUi {
 };
 
 inline constexpr uint32_t kMsgFirstScanDone = 0x0C20;  // posted once after the first scan
+inline constexpr uint32_t kMsgAccessChanged = 0x0C21;  // sent when the refused nodes changed: OnAccessChanged
 
 class CDeviceManager {
 public:
@@ -89,6 +94,12 @@ public:
     void OnArrival(size_t slot);
     void OnLoss(size_t slot);
     bool TwinPresent(size_t slot) const;
+    // Tells the views the refused nodes (after kMsgAccessChanged).
+    void OnAccessChanged();
+
+    // Products found at the last enumeration whose nodes the user may not
+    // open, one entry per node.
+    std::vector<RefusedNode> Refused() const;
 
     // Every device object, in the order they were created; Mice(), Pads() and Keyboards()
     // are the devices of that kind.
@@ -129,6 +140,9 @@ private:
     void SwitchLink(size_t slot);
     void Send(uint32_t message, size_t slot);
     void Report(DeviceEvent event, CVantrelUSBDevice& device) const;
+    void AddRefusal(std::vector<RefusedNode>& refused, const KnownInterface& row, const std::string& path, int error) const;
+    // Keeps the refusals of an enumeration; a change is traced and sent.
+    void NoteRefusals(std::vector<RefusedNode> refused);
 
     DeviceManagerUi ui_;
     std::shared_ptr<HidBackend> backend_;
@@ -136,6 +150,7 @@ private:
     std::vector<ProductRow> products_;
     std::vector<KnownInterface> interfaces_;  // one slot per row
     std::vector<DeviceSlot> slots_;
+    std::vector<RefusedNode> refused_;  // under slotsMutex_
     uint64_t lastChange_ = 0;
     uint64_t lastEnumerationMs_ = 0;
     bool firstPassDone_ = false;

@@ -14,6 +14,9 @@
 namespace m470 {
 
 inline constexpr const char* kCaptureName = "M470AudioRecord";
+// The window starts the capture program with "--parent <its pid>": the
+// program ends with that process, however it ends.
+inline constexpr const char* kParentOption = "--parent";
 
 enum class FrameKind : uint32_t { Command = 1, Data = 2 };
 

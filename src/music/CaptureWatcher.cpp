@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "music/CaptureProtocol.h"
 #include "platform/DebugTrace.h"
 
 extern char** environ;
@@ -44,7 +45,10 @@ bool CaptureWatcher::LaunchCapture() {
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    char* argv[] = {const_cast<char*>(program_.c_str()), nullptr};
+    // The program ends with this process (and with the thread that starts it:
+    // the UI thread, or the watcher's, which both last until the window ends).
+    std::string parent = std::to_string(::getpid());
+    char* argv[] = {const_cast<char*>(program_.c_str()), const_cast<char*>(kParentOption), parent.data(), nullptr};
     pid_t pid = -1;
     const int result = ::posix_spawn(&pid, program_.c_str(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "pages/NoDevicePage.h"
 #include "platform/DebugTrace.h"
 
 namespace m470 {
@@ -273,6 +274,13 @@ void CDeviceSelector::RefreshTexts() {
         if (ui_.translate) entries_[i]->SetName(EntryName(productNames_[i]));
         if (entries_[i]->IsVisible()) ShowLink(*entries_[i]);
     }
+    if (ui_.host != nullptr && !lookedFor_.empty()) ShowNoDevicePage(*ui_.host, lookedFor_, refused_, ui_.translate);
+}
+
+void CDeviceSelector::LookingFor(const std::vector<ProductRow>& products, const std::vector<RefusedNode>& refused) {
+    lookedFor_ = products;
+    refused_ = refused;
+    if (ui_.host != nullptr) ShowNoDevicePage(*ui_.host, lookedFor_, refused_, ui_.translate);
 }
 
 uint16_t CDeviceSelector::InstalledVersion(size_t index) const {

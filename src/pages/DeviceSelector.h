@@ -43,6 +43,8 @@ public:
     void Attached(CVantrelUSBDevice& device, bool receiver) override;
     void Detached(CVantrelUSBDevice& device) override;
     void LinkSwitched(CVantrelUSBDevice& device, bool toReceiver) override;
+    // Fills the no-device page.
+    void LookingFor(const std::vector<ProductRow>& products, const std::vector<RefusedNode>& refused) override;
 
     // Owner window handlers (UI thread).
     void OnLinkMessage(int modelIndex, bool up);
@@ -89,6 +91,9 @@ private:
         std::weak_ptr<const void> lifetime;
     };
     std::vector<Requester> requesters_;
+    // What the no-device page tells, kept for a language switch.
+    std::vector<ProductRow> lookedFor_;
+    std::vector<RefusedNode> refused_;
 };
 
 }  // namespace m470

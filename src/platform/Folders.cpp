@@ -94,6 +94,8 @@ std::string GetTempFolder() {
     return folder;
 }
 
+std::string GetAutostartFolder() { return WithSlash(XdgFolder("XDG_CONFIG_HOME", ".config")) + "autostart/"; }
+
 std::string GetConfigFolder() {
     std::string folder = WithSlash(XdgFolder("XDG_CONFIG_HOME", ".config")) + "M470/";
     EnsureFolder(folder);

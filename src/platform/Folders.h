@@ -19,6 +19,8 @@ std::string GetDefaultProfilePath(const std::string& deviceFolderName);
 std::string GetTempFolder();
 // $XDG_CONFIG_HOME/M470/ (~/.config/M470/), created when missing.
 std::string GetConfigFolder();
+// $XDG_CONFIG_HOME/autostart/: the session starts the entries in it; not created here.
+std::string GetAutostartFolder();
 
 // The install folder is normally found from /proc/self/exe; tests and tools
 // may point it elsewhere. An empty path restores the default.

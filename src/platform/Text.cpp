@@ -137,6 +137,15 @@ std::string FormatWithNumber(std::string_view text, long long number) {
     return result;
 }
 
+std::string FillPlaceholders(std::string text, const std::vector<std::string>& values) {
+    for (size_t i = values.size(); i-- > 0;) {  // "%10" before "%1"
+        const std::string mark = "%" + std::to_string(i + 1);
+        for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + values[i].size()))
+            text.replace(at, mark.size(), values[i]);
+    }
+    return text;
+}
+
 bool IsValidUtf8(std::string_view text) {
     static constexpr std::string_view kEncodedReplacement = "\xEF\xBF\xBD";
     for (size_t pos = 0; pos < text.size();) {

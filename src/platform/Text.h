@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace m470 {
 
@@ -25,5 +26,8 @@ uint32_t ParseArgbText(std::string_view text);
 // A translated text with one number in it: the first "%d" becomes the
 // number; nothing else in the text is read as a format (a "%s" stays as it is).
 std::string FormatWithNumber(std::string_view text, long long number);
+// A translated text with named places: "%1", "%2"... become the values, in
+// order; nothing else is read as a format.
+std::string FillPlaceholders(std::string text, const std::vector<std::string>& values);
 
 }  // namespace m470

@@ -76,6 +76,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--help" || argument == "-h") line.help = true;
         else if (argument == "--version") line.version = true;
         else if (argument == "--virtual") line.wantVirtual = true;
+        else if (argument == "--tray") line.tray = true;
         else if (argument == "--script") {
             if (!TakeValue(arguments, i, line.script)) line.error = "--script needs a file";
         } else if (argument == "--screenshot") {
@@ -90,11 +91,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 const char* UsageText() {
-    return "usage: m470 [--virtual] [--script FILE] [--screenshot FILE.png]\n"
+    return "usage: m470 [--virtual] [--tray] [--script FILE] [--screenshot FILE.png]\n"
            "       m470 --send NAME [WPARAM [LPARAM]]   send one message to the running copy\n"
            "       m470 --version | --help\n"
            "\n"
            "  --virtual          run against the virtual products (or set M470_VIRTUAL)\n"
+           "  --tray             start hidden in the system tray (shown when there is no tray)\n"
            "  --script FILE      play the UI actions of FILE, then exit\n"
            "  --screenshot FILE  save a picture of the window when the run ends\n"
            "  --send NAME ...    e.g. --send Game_Start 0 3; numbers are decimal\n";

@@ -11,6 +11,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool wantVirtual = false;
+    bool tray = false;  // start hidden in the tray, when there is one
     std::string script, screenshot;
     // --send NAME [WPARAM [LPARAM]]
     std::optional<std::string> sendName;

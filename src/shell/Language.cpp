@@ -1,6 +1,8 @@
 #include "shell/Language.h"
 
 #include <array>
+#include <cstdlib>
+#include <string_view>
 
 #include "platform/DebugTrace.h"
 #include "platform/JsonFile.h"
@@ -58,8 +60,17 @@ std::optional<std::string> FontFamilyFor(int index, int previousIndex) {
     return std::nullopt;
 }
 
+int LocaleLanguageId(const EnvironmentLookup& environment) {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = environment(name);
+        if (value == nullptr || *value == '\0') continue;
+        return std::string_view(value).substr(0, 2) == "zh" ? kChineseLanguageId : kDefaultLanguageId;
+    }
+    return kDefaultLanguageId;
+}
+
 int LanguageChoice::ReadLanguageChoice() const {
-    const int id = registry_.ReadInt("LANGUAGE").value_or(kDefaultLanguageId);
+    const int id = registry_.ReadInt("LANGUAGE").value_or(LocaleLanguageId([](const char* name) { return std::getenv(name); }));
     const std::vector<LanguageEntry> list = List();
     for (size_t i = 0; i < list.size(); ++i)
         if (list[i].id == id) return static_cast<int>(i);

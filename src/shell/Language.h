@@ -1,6 +1,7 @@
 #pragma once
 // Which language table is in force, the user's choice between runs, and the
 // font family that suits a language.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,7 +17,14 @@ struct LanguageEntry {
     std::string file;
 };
 
-inline constexpr int kDefaultLanguageId = 520;  // English, when nothing was chosen
+inline constexpr int kDefaultLanguageId = 520;  // English
+inline constexpr int kChineseLanguageId = 2052;  // Simplified Chinese
+
+// The language of a start before the user chose one: the locale's, from the
+// first of LC_ALL, LC_MESSAGES and LANG that is set and not empty; "zh..."
+// gives Simplified Chinese, anything else English.
+using EnvironmentLookup = std::function<const char*(const char* name)>;
+int LocaleLanguageId(const EnvironmentLookup& environment);
 
 // "Language.config" of the default data folder; empty when unreadable.
 std::vector<LanguageEntry> LoadLanguageList(const std::string& path);
@@ -41,8 +49,8 @@ std::optional<std::string> FontFamilyFor(int index, int previousIndex);
 class LanguageChoice {
 public:
     LanguageChoice(RegistryStore& registry, std::string listPath) : registry_(registry), listPath_(std::move(listPath)) {}
-    // The index of the stored identifier (520 when none is stored), 0 when
-    // it is not in the list.
+    // The index of the stored identifier (the locale's language when none
+    // is stored), 0 when it is not in the list.
     int ReadLanguageChoice() const;
     bool StoreLanguageId(int id);
     std::vector<LanguageEntry> List() const { return LoadLanguageList(listPath_); }

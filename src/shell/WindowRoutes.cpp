@@ -11,7 +11,6 @@ CWindowRoutes::CWindowRoutes(ui::ControlHost& host, WindowActions& actions) : ho
     routes_.Add("click", "closebtn", [this](N, int) { actions_.CloseWindow(); })
         .Add("click", "minbtn", [this](N, int) { actions_.MinimizeWindow(); })
         .Add("click", {"maxbtn", "restorebtn"}, [this](N, int) { ShowMaximized(actions_.ToggleMaximized()); })
-        .Add("click", "nodevice_ok_btn", [this](N, int) { actions_.HideWindow(); })
         .Add("click", kSettingsButton, [this](N, int) { actions_.ShowSettingsMenu(); })
         .Add("click", kSkinButton, [this](N, int) { actions_.OpenSkinChooser(); })
         .Add("click", "control_light_status", [this](N, int) { actions_.ToggleLightingControl(); })

@@ -16,7 +16,6 @@ public:
     virtual void MinimizeWindow() = 0;
     // Maximised becomes normal and back; true when maximised now.
     virtual bool ToggleMaximized() = 0;
-    virtual void HideWindow() = 0;
     virtual void ShowSettingsMenu() = 0;
     virtual void ToggleLightingControl() = 0;
     // The system's own settings: 0 the keyboard's, 1 the mouse's.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <vector>
 #include <sstream>
 
@@ -149,6 +150,13 @@ bool VirtualDeviceHub::SetBattery(const std::string& product, uint8_t level, uin
     return true;
 }
 
+bool VirtualDeviceHub::SetAccess(const std::string& target, bool denied) {
+    const auto resolved = Resolve(target);
+    if (!resolved) return false;
+    resolved->product->SetOpenError(resolved->receiver, denied ? EACCES : 0);
+    return true;
+}
+
 void VirtualDeviceHub::UseRealisticLatency() {
     SetLatency(std::chrono::microseconds(1000), std::chrono::microseconds(8000));
 }
@@ -227,7 +235,11 @@ std::string VirtualDeviceHub::RunCommand(const std::string& line) {
         return {};
     }
     if (action == "fail") return RunFail(line);
-    return "unknown virtual action \"" + action + "\" (plug, unplug, power, notify, battery, fail)";
+    if (action == "deny" || action == "allow") {
+        if (!SetAccess(target, action == "deny")) return "unknown virtual interface \"" + target + "\"" + known;
+        return {};
+    }
+    return "unknown virtual action \"" + action + "\" (plug, unplug, power, notify, battery, fail, deny, allow)";
 }
 
 }  // namespace m470

@@ -57,6 +57,9 @@ public:
     // name: the interface whose notification collection sends the code.
     bool Notify(const std::string& name, uint16_t code);
     bool SetBattery(const std::string& product, uint8_t level, uint8_t state);
+    // target: an interface name; its node refuses opens for lack of
+    // permission (denied) or opens again.
+    bool SetAccess(const std::string& target, bool denied);
     // The next count requests with that command code to the product (by
     // name or by one of its interfaces) fail as kind says.
     bool InjectFault(const std::string& product, uint8_t command, unsigned count = 1, FaultKind kind = FaultKind::Status);
@@ -69,7 +72,7 @@ public:
 
     // One control line: "plug mouse:command", "unplug mouse", "power mouse
     // off", "notify mouse 0x1123", "battery mouse 57 1", "fail mouse 0x07 2
-    // drop". Returns an empty
+    // drop", "deny mouse" (opens refused: EACCES), "allow mouse". Returns an empty
     // string on success, else the error.
     std::string RunCommand(const std::string& line);
 

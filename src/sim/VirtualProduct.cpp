@@ -14,6 +14,7 @@ constexpr size_t kConsumerCollection = 3;
 
 struct VirtualProduct::Link {
     std::shared_ptr<VirtualHidInterface> interface;
+    int openError = 0;  // kept for the node of the next plug
 };
 
 void TrafficLog::Add(TrafficEntry entry) {
@@ -72,6 +73,7 @@ void VirtualProduct::Plug(bool receiver, InterfacePart part) {
         spec.interfaceNumber = identity_.interfaceNumber;
         spec.reportDescriptor = identity_.singleCollection ? HeadsetDescriptor() : InterfaceOneDescriptor();
         link.interface = backend_->Plug(spec);
+        link.interface->SetOpenError(link.openError);
         link.interface->SetWriteHandler([this, receiver](VirtualHidInterface& from, const std::vector<uint8_t>& report,
                                                          bool viaControlPipe) {
             return Handle(receiver, from, report, viaControlPipe);
@@ -83,6 +85,17 @@ void VirtualProduct::Plug(bool receiver, InterfacePart part) {
     for (size_t collection : CollectionsOf(part, identity_.singleCollection))
         link.interface->SetCollectionPresent(collection, true);
     backend_->NoteChange();
+}
+
+void VirtualProduct::SetOpenError(bool receiver, int error) {
+    if (receiver && identity_.receiverName.empty()) return;
+    {
+        std::lock_guard lock(mutex_);
+        Link& link = LinkOf(receiver);
+        link.openError = error;
+        if (link.interface) link.interface->SetOpenError(error);
+    }
+    backend_->NoteChange();  // as udev tells a node whose access changed
 }
 
 void VirtualProduct::Unplug(bool receiver, InterfacePart part) {

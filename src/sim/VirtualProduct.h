@@ -67,6 +67,9 @@ public:
     void Plug(bool receiver, InterfacePart part);
     void Unplug(bool receiver, InterfacePart part);
     bool Plugged(bool receiver, InterfacePart part) const;
+    // Opens of the cable's (or receiver's) node fail with this errno, now and
+    // after a replug: EACCES stands for a node without its access rule.
+    void SetOpenError(bool receiver, int error);
     // The product behind its receiver switched on or off (default on).
     void SetPower(bool on);
     bool Powered() const;

@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "platform/Autostart.h"
 #include "platform/DebugTrace.h"
 #include "platform/Text.h"
 #include "update/Installer.h"
@@ -94,6 +95,7 @@ const CSetWnd::Route CSetWnd::kRoutes[] = {
     {"click", "update_OK_btn", &CSetWnd::OnStartUpdate},
     {"selectchanged", "check_name_select", &CSetWnd::OnItemSelected},
     {"itemselect", "Language_combox_info", &CSetWnd::OnLanguage},
+    {"click", "autostart_check", &CSetWnd::OnAutostart},
 };
 
 CSetWnd::CSetWnd(ui::ControlHost& host, ui::Control* root, SetWndOptions options, SetWndServices services)
@@ -146,6 +148,7 @@ void CSetWnd::Open(std::vector<UpdateEntry> entries) {
     combo.ClearItems();
     for (const std::string& language : options_.languages) combo.AddItem(language);
     combo.SelectItem(options_.languageIndex, false);
+    Find("autostart_check").SetSelected(AutostartEnabled(), false);
     Find("get_update_tab_layout").SetPage(0);
     lastCheckDate_ = ReadLastCheckDate(options_.dataFolder);
     if (lastCheckDate_.empty()) {
@@ -341,6 +344,14 @@ void CSetWnd::OnItemSelected(const ui::Notification& n) {
 void CSetWnd::OnLanguage(const ui::Notification& n) {
     const int index = ui::Ctl(n.sender).SelectedItem();
     if (index >= 0 && services_.switchLanguage) services_.switchLanguage(index);
+}
+
+// The box shows what the autostart folder holds, also after a failed write.
+void CSetWnd::OnAutostart(const ui::Notification& n) {
+    const bool wanted = ui::Ctl(n.sender).Selected();
+    if (!SetAutostart(wanted, options_.executable) && services_.tell)
+        services_.tell(options_.translate ? options_.translate("autostart_failed_text") : "autostart_failed_text");
+    ui::Ctl(n.sender).SetSelected(AutostartEnabled(), false);
 }
 
 // ---- workers ----

@@ -48,6 +48,8 @@ struct SetWndOptions {
     std::string dataFolder;  // holds "updatetime.config"
     std::string itemLayout;  // the list item's layout file
     std::vector<std::string> languages;
+    // The program "Start with the session" starts (in the tray).
+    std::string executable;
     int languageIndex = 0;
     std::chrono::milliseconds betweenDownloads{4000};
     std::chrono::milliseconds beforeInstall{1000};
@@ -109,6 +111,7 @@ private:
     void OnStartUpdate(const ui::Notification&);
     void OnItemSelected(const ui::Notification&);
     void OnLanguage(const ui::Notification&);
+    void OnAutostart(const ui::Notification&);
 
     // Workers.
     void RunCheck(const StopEvent& stop);

@@ -150,6 +150,23 @@ TEST_F(CtlRun, AnotherUsersSocketGetsNoRequestAndItsAnswerIsNotBelieved) {
     ::unsetenv("TMPDIR");
 }
 
+// A run of its own on a mouse whose node it may not open: exit 1, the node
+// and the fix on the error stream, nothing sent.
+TEST_F(CtlRun, AProductWhoseNodeIsRefusedFailsTheRunWithItsNodeAndTheFix) {
+    ASSERT_EQ(hub.RunCommand("unplug mouse"), "");
+    ASSERT_EQ(hub.RunCommand("deny mouse"), "");
+    ASSERT_EQ(hub.RunCommand("plug mouse"), "");
+    hub.Traffic().Clear();
+    for (const std::vector<std::string>& words : {std::vector<std::string>{"list"}, {"mouse", "get", "stage"}}) {
+        const Reply reply = RunCommandLine(words, settings);
+        EXPECT_EQ(reply.exitCode, kExitRefused) << words[0];
+        EXPECT_EQ(reply.err.rfind("m470ctl: Gaming Mouse found at /virtual/hidraw", 0), 0u) << reply.err;
+        EXPECT_NE(reply.err.find(", but permission to open it was refused.\n"), std::string::npos) << reply.err;
+        EXPECT_NE(reply.err.find("/usr/lib/udev/rules.d/60-m470.rules"), std::string::npos) << reply.err;
+    }
+    EXPECT_TRUE(hub.Traffic().Entries().empty());
+}
+
 TEST_F(CtlRun, ACommandLongerThanTheWindowTakesIsBadUsageWhenAWindowRuns) {
     const std::vector<std::string> longName{"mouse", "profile", "rename", std::string(5000, 'y')};
     {

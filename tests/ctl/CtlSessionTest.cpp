@@ -16,6 +16,8 @@
 #include "ctl/HeadlessSession.h"
 #include "device_link/CommandCodes.h"
 #include "music/MusicStyles.h"
+#include "pages/NoDevicePage.h"
+#include "platform/DebugTrace.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "sim/VirtualDeviceHub.h"
@@ -466,6 +468,54 @@ TEST_F(CtlSession, ProfilesAreManagedAsTheStripDoes) {
     reply = Run(*session, {"mouse", "profile", "delete"});
     EXPECT_EQ(reply.exitCode, kExitRefused);
     EXPECT_EQ(Member(LoadJson(DataOf("data") + "/mouse/ProfileList.ini"), "profilelist").size(), 1u);
+}
+
+// A product whose node the user may not open (no udev rule yet) is named
+// with its node and the fix: on the no-device page, in m470ctl's answers
+// (exit 1) and in the trace; once the node opens, all is as usual.
+TEST_F(CtlSession, AProductWhoseNodeIsRefusedIsToldWithItsNodeAndTheFix) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    ASSERT_EQ(hub.RunCommand("deny mouse"), "");
+    hub.PlugAll({"mouse"});
+    DebugTrace::Clear();
+    auto session = Start(hub);
+    const std::string refusal = "Gaming Mouse found at /virtual/hidraw0, but permission to open it was refused.";
+    const std::string fix = "Install the udev rule /usr/lib/udev/rules.d/60-m470.rules (the package installs it; from a "
+                            "build, copy packaging/60-m470.rules of the build folder there), then unplug and replug the product.";
+    EXPECT_TRUE(hub.Traffic().Entries().empty());
+    EXPECT_TRUE(DebugTrace::Contains(refusal)) << "told once in the trace, with the fix";
+
+    // The window's page: what it looks for, the refusal and its fix, the virtual products.
+    ui::MemoryControlHost& host = session->Host();
+    EXPECT_TRUE(ui::Ctl(host.Find("No_device_Link")).Visible());
+    EXPECT_EQ(ui::Ctl(host.Find("nodevice_hint_label")).Text(),
+              "Looking for a product of the M470 family: Keyboard, Gaming Mouse, RGB Mousepad, Headset, by USB cable or "
+              "through its receiver.");
+    EXPECT_TRUE(ui::Ctl(host.Find("nodevice_refused_label")).Visible());
+    EXPECT_EQ(ui::Ctl(host.Find("nodevice_refused_label")).Text(), refusal + "\n" + fix);
+    LanguageTable chinese;
+    ASSERT_TRUE(chinese.Load(GetInstallFolder() + "skin/lang/zh.json"));
+    ShowNoDevicePage(host, session->Manager()->Products(), session->Refused(),
+                     [&chinese](std::string_view key) { return chinese.Text(std::string(key)); });
+    EXPECT_EQ(ui::Ctl(host.Find("nodevice_refused_label")).Text().rfind("已找到游戏鼠标（/virtual/hidraw0），但打开它的权限被拒绝。\n请安装 udev 规则 /usr/lib/udev/rules.d/60-m470.rules", 0), 0u)
+        << ui::Ctl(host.Find("nodevice_refused_label")).Text();
+
+    // m470ctl: the listing and a command for that product fail with the same words.
+    const std::string told = "m470ctl: " + refusal + "\nm470ctl: " + fix + "\n";
+    EXPECT_EQ(Run(*session, {"list"}), (Reply{kExitRefused, "no product is connected\n", told}));
+    EXPECT_EQ(Run(*session, {"mouse", "get", "stage"}), (Reply{kExitRefused, "", told}));
+    EXPECT_EQ(Run(*session, {"keyboard", "get", "repeat-rate"}).err, "m470ctl: no keyboard is connected\n");
+    EXPECT_TRUE(hub.Traffic().Entries().empty());
+
+    // The rule applied: the next look opens the mouse, and nothing is refused.
+    session.reset();
+    ASSERT_EQ(hub.RunCommand("allow mouse"), "");
+    session = Start(hub);
+    EXPECT_TRUE(session->Refused().empty());
+    EXPECT_FALSE(ui::Ctl(session->Host().Find("nodevice_refused_label")).Visible());
+    EXPECT_EQ(Run(*session, {"list"}).exitCode, kExitDone);
+    EXPECT_EQ(Run(*session, {"mouse", "get", "stage"}).out, "2\n");
 }
 
 }  // namespace

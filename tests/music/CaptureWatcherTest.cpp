@@ -6,14 +6,19 @@
 #include <atomic>
 #include <csignal>
 #include <mutex>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "music/CaptureClient.h"
 #include "music/CapturePeer.h"
 #include "music/CaptureWatcher.h"
 #include "support/Eventually.h"
 #include "support/TempFolder.h"
+
+extern char** environ;
 
 namespace m470 {
 namespace {
@@ -32,6 +37,31 @@ struct ChildrenEnded {
         watcher.EndChildren(std::chrono::milliseconds(0));
     }
 };
+
+// Ended: no such process, or a zombie its new parent has not reaped yet.
+bool ProcessEnded(pid_t pid) {
+    const std::string stat = test::TempFolder::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    return stat.empty() || close == std::string::npos || stat.compare(close, 3, ") Z") == 0;
+}
+
+// Runs command under /bin/sh; returns its pid and fills out with the first line it prints.
+pid_t SpawnShell(const std::string& command, std::string& out) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    pid_t pid = -1;
+    const int result = ::posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    char c = 0;
+    while (result == 0 && ::read(pipeFds[0], &c, 1) == 1 && c != '\n') out += c;
+    ::close(pipeFds[0]);
+    return result == 0 ? pid : -1;
+}
 
 class CaptureWatcherTest : public ::testing::Test {
 protected:
@@ -153,6 +183,41 @@ TEST_F(CaptureWatcherTest, AFailedLaunchIsToldOncePerRun) {
 TEST_F(CaptureWatcherTest, TheLockIsFreeWithoutTheProgram) {
     EXPECT_FALSE(CaptureWatcher::LockHeld(lock));  // no lock file at all
     folder.Write("M470AudioRecord.lock", "");
+    EXPECT_FALSE(CaptureWatcher::LockHeld(lock));
+}
+
+// The program is tied to the process that started it: a parent killed with
+// SIGKILL (no quit command ever comes) takes it along, and a parent that is
+// gone before the program starts makes it end at once, without the lock.
+TEST_F(CaptureWatcherTest, TheProgramEndsWithTheProcessThatStartedItHoweverThatEnds) {
+    CaptureWatcher watcher(M470_CAPTURE_STUB, lock, Hooks());
+    ASSERT_TRUE(watcher.LaunchCapture());
+    const pid_t child = watcher.Children().at(0);
+    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); }));  // started: its command line is its own
+    const std::string cmdline = test::TempFolder::ReadFile("/proc/" + std::to_string(child) + "/cmdline");
+    EXPECT_NE(cmdline.find(std::string("--parent") + '\0' + std::to_string(::getpid()) + '\0'), std::string::npos);
+    ::kill(child, SIGKILL);
+    watcher.EndChildren(std::chrono::milliseconds(10000));  // reaps it
+
+    // A shell stands in for a window: it starts the program tied to itself and is killed.
+    std::string printed;
+    const pid_t shell = SpawnShell(std::string("'") + M470_CAPTURE_STUB + "' --parent $$ & echo $!; exec sleep 600", printed);
+    ASSERT_GT(shell, 0);
+    const pid_t tied = static_cast<pid_t>(std::stol(printed));
+    ASSERT_TRUE(Eventually([&] { return CaptureWatcher::LockHeld(lock); })) << "the program runs and holds its lock";
+    ASSERT_FALSE(ProcessEnded(tied));
+    ::kill(shell, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(shell, &status, 0), shell);
+    EXPECT_TRUE(Eventually([&] { return ProcessEnded(tied); })) << "left running after its parent was killed";
+    EXPECT_TRUE(Eventually([&] { return !CaptureWatcher::LockHeld(lock); }));
+
+    // Started for a parent that is not its parent (that one is gone): it ends at once.
+    printed.clear();
+    const pid_t orphaned = SpawnShell(std::string("'") + M470_CAPTURE_STUB + "' --parent 1; echo $?", printed);
+    ASSERT_GT(orphaned, 0);
+    ASSERT_EQ(::waitpid(orphaned, &status, 0), orphaned);
+    EXPECT_EQ(printed, "1");
     EXPECT_FALSE(CaptureWatcher::LockHeld(lock));
 }
 

@@ -11,6 +11,10 @@
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // A window's first language follows the locale: the tests expect English.
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    ::setenv("LANG", "C.UTF-8", 1);
     std::string screens;
     if (std::string(std::getenv("QT_QPA_PLATFORM")) == "offscreen") {
         char path[] = "/tmp/m470-offscreen-XXXXXX";

@@ -21,6 +21,7 @@
 #include "qt/ScriptRunner.h"
 #include "support/LayoutCheck.h"
 #include "support/ChildProcess.h"
+#include "support/ProgramRun.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 
@@ -39,14 +40,15 @@ TEST(ShellLayouts, WindowsHoldEveryNameTheyUse) {
                                  {"cloudbtn", ControlType::Button}, {"smarteyesbtn", ControlType::Button},
                                  {"setbtn", ControlType::Button}, {"device_select_layout", ControlType::Container},
                                  {"device_switch", ControlType::Tabs}, {"device_power_switch", ControlType::Tabs},
-                                 {"No_device_Link", ControlType::Container}, {"nodevice_ok_btn", ControlType::Button},
+                                 {"No_device_Link", ControlType::Container}, {"nodevice_refused_label", ControlType::Label},
                                  {"setting_progress", ControlType::Progress}, {"control_light_status", ControlType::Button}}));
     EXPECT_TRUE(test::LayoutHas(Skin("msgwnd.ui"), {{"MessageTitle", ControlType::Label}, {"MessageText", ControlType::Label},
                                                     {"confirm_btn", ControlType::Button}, {"cancel_btn", ControlType::Button},
                                                     {"closebtn", ControlType::Button}}));
     EXPECT_TRUE(test::LayoutHas(Skin("aboutwnd.ui"), {{"text_test", ControlType::Label},
                                                       {"software_ver_label", ControlType::Label},
-                                                      {"homepage_btn", ControlType::Button}}));
+                                                      {"about_licence_label", ControlType::Label},
+                                                      {"about_credits_label", ControlType::Label}}));
     // Every layout of the skin loads with Qt's own loader too.
     for (const char* file : {"mainwindow.ui", "msgwnd.ui", "aboutwnd.ui", "mousedevice.ui", "mousepaddevice.ui"}) {
         QtControlHost host;
@@ -93,6 +95,28 @@ TEST_F(MainWindow, LanguageSwitchChangesTheTextsAndIsRemembered) {
     EXPECT_EQ(LanguageChoice(*std::make_unique<RegistryStore>(), GetDefaultDataFolder() + "Language.config").ReadLanguageChoice(), 1);
 }
 
+// A first start under a Chinese locale shows Chinese and keeps that
+// language; a later start under another locale keeps what was stored.
+TEST(FirstStart, TheLanguageFollowsTheLocaleUntilOneIsStored) {
+    test::TempFolder folder(false);
+    const QString runtime = QString::fromStdString(folder.Path());
+    folder.Write("chinese.script", "expect nodevice_label text 未检测到设备\n");
+    auto run = test::RunProgram({"--script", QString::fromStdString(folder.File("chinese.script"))}, runtime, {},
+                                {{"LANG", "zh_CN.UTF-8"}});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string registry = folder.File("config/M470/registry.json");
+    EXPECT_NE(test::TempFolder::ReadFile(registry).find("\"LANGUAGE\" : \"2052\""), std::string::npos)
+        << test::TempFolder::ReadFile(registry);
+    run = test::RunProgram({"--script", QString::fromStdString(folder.File("chinese.script"))}, runtime);
+    EXPECT_EQ(run.exitCode, 0) << "stored: the English locale of this start changes nothing. " << run.err;
+
+    test::TempFolder english(false);
+    english.Write("english.script", "expect nodevice_label text No device connected\n");
+    run = test::RunProgram({"--script", QString::fromStdString(english.File("english.script"))},
+                           QString::fromStdString(english.Path()), {}, {{"LC_MESSAGES", "en_GB.UTF-8"}, {"LANG", "zh_CN.UTF-8"}});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+}
+
 TEST_F(MainWindow, IndexedNamesRouteToTheCurrentDevice) {
     test::VirtualRig rig;
     rig.hub.Plug("mouse");
@@ -132,15 +156,15 @@ TEST_F(MainWindow, MessageBoxConfirmGivesOneAndCloseGivesZero) {
 TEST_F(MainWindow, ScriptsActThroughTheWidgetsAndNameTheFailingLine) {
     window->show();
     ScriptRunner runner(*window, nullptr);
-    runner.SetLines({"# a comment", "expect nodevice_label text No device connected", "expect nodevice_ok_btn enabled 1",
-                     "click nodevice_ok_btn", "expect nodevice_ok_btn visible 0", "click no_such_control"});
+    runner.SetLines({"# a comment", "expect nodevice_label text No device connected", "expect closebtn enabled 1",
+                     "click closebtn", "expect closebtn visible 0", "click no_such_control"});
     int code = -1;
     QObject::connect(&runner, &ScriptRunner::finished, [&](int result) { code = result; });
     runner.Start();
     for (int i = 0; i < 100 && code < 0; ++i) QTest::qWait(10);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(runner.LastError(), "script line 6: unknown control \"no_such_control\"");
-    EXPECT_FALSE(window->isVisible());  // "nodevice_ok_btn" hid the window
+    EXPECT_FALSE(window->isVisible());  // "closebtn" hid the window
 }
 
 TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {

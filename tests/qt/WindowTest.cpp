@@ -305,7 +305,7 @@ TEST_F(Window, AboutIsInTheSettingsMenuAndOkWithoutATrayEnds) {
     menu->close();
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());  // offscreen: no tray
     QSignalSpy ended(window.get(), &CMainWnd::exitRequested);
-    window->findChild<QAbstractButton*>("nodevice_ok_btn")->click();
+    window->findChild<QAbstractButton*>("closebtn")->click();
     EXPECT_EQ(ended.count(), 1);  // no invisible process left behind
 }
 

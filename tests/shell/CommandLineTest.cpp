@@ -39,6 +39,8 @@ TEST(CommandLine, UnknownOptionsAreErrorsAndHelpIsUsage) {
     const CommandLine run = ParseCommandLine({"--virtual", "-platform", "offscreen", "--script", "a", "--screenshot", "b.png"});
     EXPECT_TRUE(run.error.empty()) << run.error;
     EXPECT_TRUE(run.wantVirtual);
+    EXPECT_FALSE(run.tray);
+    EXPECT_TRUE(ParseCommandLine({"--tray"}).tray);
     EXPECT_EQ(run.script, "a");
     EXPECT_EQ(run.screenshot, "b.png");
     EXPECT_NE(std::string(UsageText()).find("--send NAME"), std::string::npos);

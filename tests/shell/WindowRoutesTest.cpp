@@ -24,7 +24,6 @@ struct RecordingWindow : WindowActions {
         calls.push_back(maximized ? "maximize" : "restore");
         return maximized;
     }
-    void HideWindow() override { calls.push_back("hide"); }
     void ShowSettingsMenu() override { calls.push_back("menu"); }
     void ToggleLightingControl() override { calls.push_back("lighting"); }
     void OpenSystemSettings(int panel) override { calls.push_back("system " + std::to_string(panel)); }
@@ -51,12 +50,12 @@ protected:
 };
 
 TEST_F(WindowControls, EachButtonOfTheLayoutAsksItsActionAndMaximisingSwapsTheButtons) {
-    for (const char* name : {"closebtn", "minbtn", "maxbtn", "restorebtn", "nodevice_ok_btn", "setbtn", "control_light_status", "skinbtn"}) {
+    for (const char* name : {"closebtn", "minbtn", "maxbtn", "restorebtn", "setbtn", "control_light_status", "skinbtn"}) {
         ASSERT_TRUE(Find(name)) << name << " is not on the layout";
         EXPECT_TRUE(Send("click", name)) << name;
     }
     EXPECT_EQ(window.calls,
-              (std::vector<std::string>{"close", "minimize", "maximize", "restore", "hide", "menu", "lighting", "skin"}));
+              (std::vector<std::string>{"close", "minimize", "maximize", "restore", "menu", "lighting", "skin"}));
     EXPECT_TRUE(Find("maxbtn").Visible());  // restored again
     EXPECT_FALSE(Find("restorebtn").Visible());
     window.calls.clear();

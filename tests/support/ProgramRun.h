@@ -19,9 +19,10 @@ struct ProgramOutcome {
     std::string out, err;
 };
 
-inline ProgramOutcome RunProgram(const QStringList& arguments, const QString& runtimeFolder,
-                                 const QString& virtualDevices = {},
-                                 const std::vector<std::pair<QString, QString>>& environmentValues = {}) {
+// Starts the program without waiting for it.
+inline void StartProgram(QProcess& program, const QStringList& arguments, const QString& runtimeFolder,
+                         const QString& virtualDevices = {},
+                         const std::vector<std::pair<QString, QString>>& environmentValues = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", runtimeFolder);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -29,10 +30,19 @@ inline ProgramOutcome RunProgram(const QStringList& arguments, const QString& ru
     if (!virtualDevices.isEmpty()) environment.insert("M470_VIRTUAL", virtualDevices);
     environment.insert("XDG_DATA_HOME", runtimeFolder + "/data");
     environment.insert("XDG_CONFIG_HOME", runtimeFolder + "/config");
+    // The first start's language follows the locale: English unless a test says otherwise.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES"}) environment.remove(name);
+    environment.insert("LANG", "C.UTF-8");
     for (const auto& [name, value] : environmentValues) environment.insert(name, value);
-    TestProcess program;
     program.setProcessEnvironment(environment);
     program.start(QString::fromStdString(GetInstallFolder() + "m470"), arguments);
+}
+
+inline ProgramOutcome RunProgram(const QStringList& arguments, const QString& runtimeFolder,
+                                 const QString& virtualDevices = {},
+                                 const std::vector<std::pair<QString, QString>>& environmentValues = {}) {
+    TestProcess program;
+    StartProgram(program, arguments, runtimeFolder, virtualDevices, environmentValues);
     ProgramOutcome outcome;
     if (!program.waitForFinished(45000)) {
         program.kill();

@@ -84,6 +84,7 @@ protected:
         options.beforeInstall = 20ms;
         options.limits = limits;
         options.translate = [](std::string_view key) { return "<" + std::string(key) + ">"; };
+        options.executable = "/opt/m470/m470";
         SetWndServices services;
         services.post = queue.Invoker();
         services.switchLanguage = [this](int index) { languages.push_back(index); };
@@ -449,6 +450,35 @@ TEST_F(SettingsWindow, TheLanguageComboAsksForTheLanguage) {
     EXPECT_TRUE(languages.empty());  // filling it is no choice
     combo.SelectItem(1);
     EXPECT_EQ(languages, (std::vector<int>{1}));
+}
+
+// "Start with the session": the box writes and removes the autostart entry
+// and shows what the folder holds, also after a write that failed.
+TEST_F(SettingsWindow, StartWithTheSessionWritesAndRemovesTheAutostartEntry) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedConfig = saved != nullptr ? saved : "";
+    ::setenv("XDG_CONFIG_HOME", folder.File("config").c_str(), 1);
+    Open(UpdateSettings{});
+    ui::Ctl box = Find("autostart_check");
+    ASSERT_TRUE(box);
+    EXPECT_FALSE(box.Selected());
+    host.Click(box.Get());
+    EXPECT_TRUE(box.Selected());
+    const std::string entry = test::TempFolder::ReadFile(folder.File("config/autostart/io.github.m470.M470.desktop"));
+    EXPECT_NE(entry.find("\nExec=/opt/m470/m470 --tray\n"), std::string::npos) << entry;
+    Reopen(UpdateSettings{});
+    EXPECT_TRUE(Find("autostart_check").Selected()) << "the box shows the entry that is there";
+    host.Click(Find("autostart_check").Get());
+    EXPECT_FALSE(std::filesystem::exists(folder.File("config/autostart/io.github.m470.M470.desktop")));
+    EXPECT_TRUE(told.empty());
+
+    std::filesystem::remove_all(folder.File("config/autostart"));
+    folder.Write("config/autostart", "a file where the folder should be");
+    host.Click(Find("autostart_check").Get());
+    EXPECT_FALSE(Find("autostart_check").Selected());
+    EXPECT_EQ(told, std::vector<std::string>{"<autostart_failed_text>"});
+    if (saved != nullptr) ::setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    else ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <memory>
 
 #include "music/CaptureServer.h"
+#include "music/ParentTie.h"
 #include "support/SineSource.h"
 
-int main() {
+int main(int argc, char** argv) {
+    if (!m470::TieToParent(argc, argv)) return 1;
     std::string why;
     const std::string folder = m470::CaptureFolder(&why);
     if (folder.empty()) {
