@@ -394,7 +394,8 @@ TEST_F(Program, ImportRefusedAndExportFailedAreTold) {
                                    "\nclick device_import_btn\nexpect MessageText text "
                                    "This file is not a profile of this device, or it is damaged; it was not imported.\n"
                                    "click confirm_btn\nchoose " + folder.File("no/such/folder/out") +
-                                   "\nclick device_export_btn\nexpect MessageText text The profile could not be exported.\n"
+                                   "\nclick device_export_btn\nexpect MessageText text \u201c" + folder.File("no/such/folder/out.json") +
+                                   "\u201d could not be saved: the folder does not exist.\n"
                                    "click confirm_btn\nchoose " + folder.File("out") + "\nclick device_export_btn\nwait 100\n",
                                "mouse");
     ASSERT_EQ(run.exitCode, 0) << run.errors;

@@ -137,8 +137,10 @@ TEST_F(RecoilFiles, BadImportsAreRefusedAndChangeNothing) {
         big << "{\"Events\": [" << std::string(kMaxRecoilImportBytes, ' ') << "]}";
     }
     for (const char* name : {"events_object.shoot", "events_text.shoot", "not_json.shoot", "array.shoot", "folder.shoot",
-                             "pipe.shoot", "big.shoot", "missing.shoot"})
+                             "pipe.shoot", "missing.shoot"})
         EXPECT_EQ(patterns.Import(2, temp.File(name)), RecoilImportResult::Refused) << name;
+    // Too large is told as such, not as "not a pattern".
+    EXPECT_EQ(patterns.Import(2, temp.File("big.shoot")), RecoilImportResult::TooLarge);
     EXPECT_EQ(temp.Read("user/ShootData_2.Shoot"), before);
     EXPECT_STREQ(kRecoilImportRefused, "recoil_import_refused");
 }
