@@ -9,6 +9,7 @@
 #include "desktop/X11Server.h"
 #include "pages/GameProfileSwitch.h"
 #include "platform/JsonFile.h"
+#include "support/Eventually.h"
 #include "support/VirtualMousePage.h"
 
 namespace m470 {
@@ -45,9 +46,15 @@ protected:
         EXPECT_EQ(mouse->ProfileName(), Uuid(row));
         return row;
     }
+    // Returns once the copy runs as itself: between fork and exec /proc shows
+    // the test, and a loaded machine can keep a child there for a while.
     std::unique_ptr<test::ChildProcess> Run(const char* name) {
-        return std::make_unique<test::ChildProcess>(std::vector<std::string>{folder.File(name), "600"},
-                                                    std::vector<std::string>{}, "/dev/null");
+        auto child = std::make_unique<test::ChildProcess>(std::vector<std::string>{folder.File(name), "600"},
+                                                          std::vector<std::string>{}, "/dev/null");
+        const std::string exe = "/proc/" + std::to_string(child->Pid()) + "/exe";
+        std::error_code error;
+        EXPECT_TRUE(test::Eventually([&] { return std::filesystem::read_symlink(exe, error) == folder.File(name); })) << name;
+        return child;
     }
     bool WritesSettings() {
         bool written = false;
