@@ -25,12 +25,13 @@ void CVoice6533ControlUI::ShowPreset(int preset) {
 
 void CVoice6533ControlUI::EnableCustom(bool enabled) { Find("custom_eq_option_layout").SetEnabled(enabled); }
 
-// A band level is a step of the headset's equaliser, half a decibel.
+// A band level is a step of the headset's equaliser, half a decibel. The
+// unit is in the equaliser's title: ten values with it are wider than the page.
 std::string BandLevelText(int level) {
-    if (level == 0) return "0 dB";
+    if (level == 0) return "0";
     const int tenths = level * 5;
     const int whole = std::abs(tenths) / 10;
-    return std::string(level > 0 ? "+" : "\u2212") + std::to_string(whole) + "." + std::to_string(std::abs(tenths) % 10) + " dB";
+    return std::string(level > 0 ? "+" : "\u2212") + std::to_string(whole) + "." + std::to_string(std::abs(tenths) % 10);
 }
 
 void CVoice6533ControlUI::SetBand(int band, int level) {

@@ -10,7 +10,7 @@
 
 namespace m470 {
 
-// "+4.5 dB", "0 dB", "−3.0 dB": a band level (half-decibel steps) as shown.
+// "+4.5", "0", "−3.0": a band level (half-decibel steps) in dB, as shown.
 std::string BandLevelText(int level);
 
 class CVoice6533ControlUI {
@@ -24,7 +24,7 @@ public:
     void ShowPreset(int preset);
     int CurrentPreset() const { return preset_; }
     void EnableCustom(bool enabled);
-    // The slider and its label above, in dB.
+    // The slider and its label above (dB).
     void SetBand(int band, int level);
     // The label only: the slider is where the user moved it.
     void ShowBandLevel(int band, int level);
