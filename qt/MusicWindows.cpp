@@ -40,9 +40,15 @@ std::optional<MusicStyles> RunMusicWindow(const DialogContext& context, const Mu
     QDialog* dialog = LoadOwnDialog(host, context, "music.ui");
     if (dialog == nullptr) return std::nullopt;
     QPointer<QDialog> guard(dialog);
-    MusicWnd window(host, styles, [guard](int result) {
-        if (guard) guard->done(result);
-    });
+    const Translator translate = [&context](std::string_view key) {
+        return context.language != nullptr ? context.language->Text(std::string(key)) : std::string(key);
+    };
+    MusicWnd window(
+        host, styles,
+        [guard](int result) {
+            if (guard) guard->done(result);
+        },
+        translate);
     host.SetNotifyCallback([&window](const ui::Notification& n) { window.Notify(n); });
     dialog->resize(kMusicWindowSize);
     window.WindowInit();

@@ -35,23 +35,6 @@ const std::vector<ProfileAction> kProfileActions{
     {"import", "FILE", true, "add the profile in FILE"},
 };
 
-bool ParseProduct(const std::string& word, Command& command) {
-    for (const ProductName& name : kProductNames) {
-        const std::string base = name.word;
-        if (word.rfind(base, 0) != 0) continue;
-        const std::string rest = word.substr(base.size());
-        size_t number = 1;
-        if (!rest.empty()) {
-            const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
-            if (error != std::errc() || end != rest.data() + rest.size() || number < 1 || number > 16) continue;
-        }
-        command.kind = name.kind;
-        command.ordinal = number - 1;
-        command.product = word;
-        return true;
-    }
-    return false;
-}
 
 ParsedCommand Wrong(std::string why) { return {std::nullopt, std::move(why)}; }
 
@@ -106,6 +89,24 @@ ParsedCommand ParseProductVerb(Command command, const std::vector<std::string>& 
 
 }  // namespace
 
+bool ParseProduct(const std::string& word, Command& command) {
+    for (const ProductName& name : kProductNames) {
+        const std::string base = name.word;
+        if (word.rfind(base, 0) != 0) continue;
+        const std::string rest = word.substr(base.size());
+        size_t number = 1;
+        if (!rest.empty()) {
+            const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
+            if (error != std::errc() || end != rest.data() + rest.size() || number < 1 || number > 16) continue;
+        }
+        command.kind = name.kind;
+        command.ordinal = number - 1;
+        command.product = word;
+        return true;
+    }
+    return false;
+}
+
 const std::vector<ProfileAction>& ProfileActions() { return kProfileActions; }
 
 const ProfileAction* FindProfileAction(const std::string& name) {
@@ -139,6 +140,9 @@ ParsedCommand ParseCommand(const std::vector<std::string>& words) {
     if (rest[0] == "help") {
         command.verb = Verb::Help;
         if (rest.size() > 1) command.helpTopic = rest[1];
+        // help PRODUCT SETTING: the values a setting takes (the lighting modes)
+        if (rest.size() > 2) command.setting = rest[2];
+        if (rest.size() > 3) return Wrong("help takes a topic and a setting at most");
         return {command, {}};
     }
     if (rest[0] == "list") {
@@ -156,6 +160,7 @@ std::vector<std::string> RequestWords(const Command& command, const std::string&
         case Verb::Help:
             words.push_back("help");
             if (!command.helpTopic.empty()) words.push_back(command.helpTopic);
+            if (!command.setting.empty()) words.push_back(command.setting);
             return words;
         case Verb::Version: words.push_back("--version"); return words;
         case Verb::List: words.push_back("list"); return words;
@@ -204,6 +209,7 @@ std::string UsageText() {
         "  PRODUCT set SETTING [INDEX] VALUE change a setting (saved and written to the product)\n"
         "  PRODUCT profile ACTION [ARG]      manage the product's profiles\n"
         "  help [PRODUCT|keys|profile]       this text, a product's settings, the key functions, the profile actions\n"
+        "  help PRODUCT mode                the product's lighting modes, one a line\n"
         "\n"
         "PRODUCT is mouse, keyboard, mousepad or headset; mouse2 is the second mouse.\n"
         "\n"

@@ -51,6 +51,9 @@ struct ProfileAction {
 const std::vector<ProfileAction>& ProfileActions();
 const ProfileAction* FindProfileAction(const std::string& name);
 
+// "mouse", "mouse2", ...: the product's kind and ordinal into command.
+bool ParseProduct(const std::string& word, Command& command);
+
 std::string UsageText();
 // "help PRODUCT": the product's settings, one a line, name first (the shell
 // completion reads the names); "help profile": the actions. Empty for

@@ -233,8 +233,23 @@ Reply CtlExecutor::Help(const Command& command) const {
         }
         return {kExitDone, text + "and the names of the product's macros.\n", {}};
     }
+    if (!command.setting.empty()) return ModeHelp(command);
     const std::string text = TopicText(command.helpTopic);
     if (text.empty()) return Usage("no help on \"" + command.helpTopic + "\" (a product, keys or profile)");
+    return {kExitDone, text, {}};
+}
+
+// The names "set mode" takes, as the product's mode list offers them.
+Reply CtlExecutor::ModeHelp(const Command& command) const {
+    Command product;
+    if (command.setting != "mode" || !ParseProduct(command.helpTopic, product))
+        return Usage("no help on \"" + command.helpTopic + " " + command.setting + "\" (PRODUCT mode)");
+    const auto row = std::find_if(kProducts.begin(), kProducts.end(), [&](const ProductRow& p) { return p.kind == product.kind; });
+    const auto modes = row != kProducts.end() ? ReadLightModes(row->lightRow) : std::nullopt;
+    if (!modes) return {kExitRefused, {}, "m470ctl: the lighting modes are missing beside m470ctl\n"};
+    std::string text;
+    for (const LightModeRow& mode : *modes)
+        if (mode.visible) text += english_.Text(mode.name) + "\n";
     return {kExitDone, text, {}};
 }
 

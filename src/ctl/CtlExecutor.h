@@ -51,6 +51,7 @@ private:
     };
     std::optional<Found> FindProduct(const Command& command, Reply& reply) const;
     Reply Help(const Command& command) const;
+    Reply ModeHelp(const Command& command) const;
     Reply List(const Command& command);
     Reply Get(const Command& command, const Found& found);
     Reply Set(const Command& command, const Found& found);

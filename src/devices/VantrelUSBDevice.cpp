@@ -420,18 +420,27 @@ int CVantrelUSBDevice::ModeIndexOfCode(uint8_t code) const {
     return -1;
 }
 
-void CVantrelUSBDevice::LoadModeList() {
+std::optional<std::vector<LightModeRow>> ReadLightModes(int lightRow) {
     const Json::Value document = LoadJson(GetDefaultDataFolder() + "default_light.json");
     const Json::Value& modes =
-        Element(Member(document, "DefaultLightName"), static_cast<Json::ArrayIndex>(std::max(modelLightIndex_, 0)));
-    if (!modes.isArray()) return;  // the lists stay as they were
+        Element(Member(document, "DefaultLightName"), static_cast<Json::ArrayIndex>(std::max(lightRow, 0)));
+    if (!modes.isArray()) return std::nullopt;
+    std::vector<LightModeRow> rows;
+    for (const Json::Value& mode : modes)
+        rows.push_back({JsonText(Member(mode, "LightName")), JsonBool(Member(mode, "visible")), JsonByte(Member(mode, "value"))});
+    return rows;
+}
+
+void CVantrelUSBDevice::LoadModeList() {
+    const auto modes = ReadLightModes(modelLightIndex_);
+    if (!modes) return;  // the lists stay as they were
     modeNames_.clear();
     modeVisible_.clear();
     modeCodes_.clear();
-    for (const Json::Value& mode : modes) {
-        modeNames_.push_back(JsonText(Member(mode, "LightName")));
-        modeVisible_.push_back(JsonBool(Member(mode, "visible")));
-        modeCodes_.push_back(JsonByte(Member(mode, "value")));
+    for (const LightModeRow& mode : *modes) {
+        modeNames_.push_back(mode.name);
+        modeVisible_.push_back(mode.visible);
+        modeCodes_.push_back(mode.code);
     }
 }
 

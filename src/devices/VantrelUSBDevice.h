@@ -26,6 +26,16 @@
 
 namespace m470 {
 
+// One lighting mode of a product's row in default_light.json: its language
+// key, whether the product offers it, its code on the wire.
+struct LightModeRow {
+    std::string name;
+    bool visible = false;
+    uint8_t code = 0;
+};
+// The mode rows of one product row; nullopt when the file has no such row.
+std::optional<std::vector<LightModeRow>> ReadLightModes(int lightRow);
+
 // What the selector entry of a device knows and what a timer asks it to do.
 struct SelectorState {
     bool shown = false;

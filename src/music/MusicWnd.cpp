@@ -10,6 +10,8 @@ namespace m470 {
 namespace {
 
 constexpr std::array<const char*, 3> kSliders{"audio_r_slider", "audio_g_slider", "audio_b_slider"};
+constexpr std::array<const char*, 3> kValueLabels{"audio_r_value", "audio_g_value", "audio_b_value"};
+constexpr const char* kFactoryName = "music_factory_style_";  // + 1 … 4
 constexpr const char* kStyleOption = "audio_select_tab";  // + 1 … 4
 constexpr const char* kNameEdit = "audio_edit_name";      // + 1 … 4
 
@@ -26,8 +28,8 @@ int StyleOf(const std::string& name, const char* prefix) {
 
 }  // namespace
 
-MusicWnd::MusicWnd(ui::ControlHost& host, MusicStyles styles, std::function<void(int)> close)
-    : host_(host), styles_(std::move(styles)), close_(std::move(close)) {
+MusicWnd::MusicWnd(ui::ControlHost& host, MusicStyles styles, std::function<void(int)> close, Translator translate)
+    : host_(host), styles_(std::move(styles)), close_(std::move(close)), translate_(std::move(translate)) {
     styles_.style = static_cast<uint8_t>(std::min<size_t>(styles_.style, kMusicStyleCount - 1));
 }
 
@@ -41,12 +43,24 @@ void MusicWnd::WindowInit() {
     for (const char* slider : kSliders) ui::Ctl(Find(slider)).SetRange(0, kMaxStyleComponent);
     ui::Ctl(Find(Numbered(kStyleOption, styles_.style + 1u))).SetSelected(true, false);
     ShowStyleColour();
-    for (size_t s = 0; s < kMusicStyleCount; ++s) ui::Ctl(host_.Find(Numbered(kNameEdit, s + 1))).SetText(styles_.names[s]);
+    for (size_t s = 0; s < kMusicStyleCount; ++s) ui::Ctl(host_.Find(Numbered(kNameEdit, s + 1))).SetText(ShownName(s));
+}
+
+std::string MusicWnd::ShownName(size_t style) const {
+    if (!translate_ || styles_.names[style] != DefaultStyleName(style)) return styles_.names[style];
+    return translate_(Numbered(kFactoryName, style + 1));
 }
 
 void MusicWnd::ShowStyleColour() {
     const auto& colour = styles_.colours[styles_.style];
-    for (size_t c = 0; c < kSliders.size(); ++c) ui::Ctl(Find(kSliders[c])).SetValue(colour[c], false);
+    for (size_t c = 0; c < kSliders.size(); ++c) {
+        ui::Ctl(Find(kSliders[c])).SetValue(colour[c], false);
+        ShowComponent(c, colour[c]);
+    }
+}
+
+void MusicWnd::ShowComponent(size_t component, int value) const {
+    ui::Ctl(host_.Find(kValueLabels[component])).SetText(std::to_string(value));
 }
 
 size_t MusicWnd::SelectedStyle() const {
@@ -67,17 +81,23 @@ void MusicWnd::Notify(const ui::Notification& n) {
         const auto slider = std::find(kSliders.begin(), kSliders.end(), n.senderName);
         if (slider == kSliders.end()) return;
         const int value = std::clamp(ui::Ctl(n.sender).Value(), 0, static_cast<int>(kMaxStyleComponent));
-        styles_.colours[SelectedStyle()][static_cast<size_t>(slider - kSliders.begin())] = static_cast<uint8_t>(value);
+        const auto component = static_cast<size_t>(slider - kSliders.begin());
+        styles_.colours[SelectedStyle()][component] = static_cast<uint8_t>(value);
+        ShowComponent(component, value);
         return;
     }
     if (n.event == "killfocus" && StyleOf(n.senderName, kNameEdit) >= 0) {
         const int style = StyleOf(n.senderName, kNameEdit);
-        std::string name = ui::Ctl(n.sender).Text();
-        if (name.empty()) {
-            name = DefaultStyleName(static_cast<size_t>(style));
-            ui::Ctl(n.sender).SetText(name);
+        const auto index = static_cast<size_t>(style);
+        const std::string typed = ui::Ctl(n.sender).Text();
+        // An emptied name is the factory one again; a factory name left as
+        // shown keeps the file's own.
+        if (typed.empty() || typed == ShownName(index)) {
+            if (typed.empty()) styles_.names[index] = DefaultStyleName(index);
+            ui::Ctl(n.sender).SetText(ShownName(index));
+            return;
         }
-        styles_.names[static_cast<size_t>(style)] = name;
+        styles_.names[index] = typed;
         return;
     }
     if (n.event == "click" && n.senderName == "okbtn") close_(1);

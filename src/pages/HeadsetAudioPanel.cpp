@@ -41,7 +41,11 @@ CHeadsetAudioPanel::CHeadsetAudioPanel(CVantrelHS6533Device& headset, ui::Contro
         .Add("selectchanged", "6533_eq_option_", [&settings](N n, int i) { if (Chosen(n)) settings.SelectPreset(i); })
         .Add("valuechanged", "6533_MicIn_slider", [&settings](N n, int) { settings.SetMicLevel(ValueOf(n)); })
         .Add("valuechanged", "6533_MicMoniter_slider", [&settings](N n, int) { settings.SetMonitorLevel(ValueOf(n)); })
-        .Add("valuechanged", "6533_eq_hz_slider_", [&settings](N n, int i) { settings.MoveBand(i, ValueOf(n)); })
+        .Add("valuechanged", "6533_eq_hz_slider_",
+             [this, &settings](N n, int i) {
+                 if (audio_) audio_->ShowBandLevel(i, ValueOf(n));
+                 settings.MoveBand(i, ValueOf(n));
+             })
         .Add("itemselect", "custom_eq_name_combo",
              [this, &settings](N n, int) {
                  settings.SelectCustom(audio_ ? audio_->GetSelectedName() : static_cast<int>(n.wParam));

@@ -1,10 +1,13 @@
 #include "panels/Voice6533ControlUI.h"
 
+#include <cstdlib>
+
 namespace m470 {
 namespace {
 
 constexpr const char* kPresetOption = "6533_eq_option_";
 constexpr const char* kBandSlider = "6533_eq_hz_slider_";
+constexpr const char* kBandLevelLabel = "hs_eq_db_label_";
 constexpr const char* kNameList = "custom_eq_name_combo";
 constexpr const char* kNameEdit = "custom_eq_name_edit";
 
@@ -22,7 +25,21 @@ void CVoice6533ControlUI::ShowPreset(int preset) {
 
 void CVoice6533ControlUI::EnableCustom(bool enabled) { Find("custom_eq_option_layout").SetEnabled(enabled); }
 
-void CVoice6533ControlUI::SetBand(int band, int level) { Find(kBandSlider + std::to_string(band)).SetValue(level, false); }
+// A band level is a step of the headset's equaliser, half a decibel. The
+// unit is in the equaliser's title: ten values with it are wider than the page.
+std::string BandLevelText(int level) {
+    if (level == 0) return "0";
+    const int tenths = level * 5;
+    const int whole = std::abs(tenths) / 10;
+    return std::string(level > 0 ? "+" : "\u2212") + std::to_string(whole) + "." + std::to_string(std::abs(tenths) % 10);
+}
+
+void CVoice6533ControlUI::SetBand(int band, int level) {
+    Find(kBandSlider + std::to_string(band)).SetValue(level, false);
+    ShowBandLevel(band, level);
+}
+
+void CVoice6533ControlUI::ShowBandLevel(int band, int level) { Find(kBandLevelLabel + std::to_string(band)).SetText(BandLevelText(level)); }
 
 int CVoice6533ControlUI::GetBand(int band) const {
     const ui::Ctl slider = Find(kBandSlider + std::to_string(band));

@@ -10,6 +10,9 @@
 
 namespace m470 {
 
+// "+4.5", "0", "−3.0": a band level (half-decibel steps) in dB, as shown.
+std::string BandLevelText(int level);
+
 class CVoice6533ControlUI {
 public:
     CVoice6533ControlUI(ui::ControlHost& host, ui::Control* root) : controls_(host, root) {}
@@ -21,7 +24,10 @@ public:
     void ShowPreset(int preset);
     int CurrentPreset() const { return preset_; }
     void EnableCustom(bool enabled);
+    // The slider and its label above (dB).
     void SetBand(int band, int level);
+    // The label only: the slider is where the user moved it.
+    void ShowBandLevel(int band, int level);
     int GetBand(int band) const;  // -1 when the slider is missing
     EqualiserLevels GetBands() const;
     void ShowMicOn(bool on);

@@ -40,6 +40,20 @@ expect "left right" "mousepad" "set" "direction" ""
 expect "--help --json --version --virtual" "--"
 expect "keyboard keys" "help" "k"
 
+# Lighting modes by name, as m470ctl offers them; a name with spaces is one
+# candidate, whether typed as it reads or escaped.
+for typed in Column 'Column\ '; do
+    got=$(complete_line "keyboard" "set" "mode" "$typed")
+    [[ $got == 'Column\ breathing|Column\ pulse|Column\ wave' ]] ||
+        { echo "FAILED: keyboard set mode $typed<TAB>: got '$got'"; failures=$((failures + 1)); }
+done
+expect "" "mouse" "set" "mode" "Column"
+got=$(complete_line "keyboard" "set" "mode" "")
+modes=$("$ctl" help keyboard mode | wc -l)
+[[ $modes -ge 20 && $(tr '|' '\n' <<<"$got" | wc -l) -eq $modes ]] ||
+    { echo "FAILED: keyboard set mode <TAB>: got '$got' for $modes modes"; failures=$((failures + 1)); }
+[[ $got != *Effect* && $got != *light_mode* ]] || { echo "FAILED: modes are unnamed: '$got'"; failures=$((failures + 1)); }
+
 # bash splits "--virtual=LIST" at "=".
 expect "get profile set" "--virtual" "=" "mouse" "mouse" ""
 expect "dpi" "--virtual" "=" "mouse,keyboard" "mouse" "set" "dp"

@@ -67,6 +67,7 @@ TEST(CtlCommand, BadUsageIsToldWithWhatWouldBeRight) {
         {{"mouse", "profile", "list", "x"}, "usage: m470ctl mouse profile list"},
         {{"--colour", "list"}, "unknown option --colour"},
         {{"list", "all"}, "list takes nothing more"},
+        {{"help", "keyboard", "mode", "x"}, "help takes a topic and a setting at most"},
     };
     for (const Case& c : cases) {
         const ParsedCommand parsed = ParseCommand(c.words);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <condition_variable>
 #include <mutex>
 
@@ -166,6 +167,18 @@ TEST_F(VirtualHeadset, PageControlsDriveTheAudioLibraryAndTheProfile) {
     EXPECT_EQ(writes[1], "write 1 EQ_Slider1 10");
     EXPECT_EQ(writes[11], "write 2 VolumeScalarControl 0.37 -1");
     EXPECT_EQ(Find("6533_eq_hz_slider_0").Value(), 10);
+    // Each band says its level in dB (half-decibel steps) and its frequency.
+    const std::array<const char*, 10> preset3{"+5.0",         "+2.0",         "0",  "\u22121.5", "\u22122.0",
+                                              "\u22121.5", "\u22121.0", "\u22120.5", "0", "0"};
+    for (size_t band = 0; band < preset3.size(); ++band)
+        EXPECT_EQ(Find(("hs_eq_db_label_" + std::to_string(band)).c_str()).Text(), preset3[band]) << band;
+    EXPECT_EQ(Find("hs_eq_hz_label_0").Text(), "31 Hz");
+    EXPECT_EQ(Find("hs_eq_hz_label_9").Text(), "16 kHz");
+    ui::Ctl band7 = Find("6533_eq_hz_slider_7");
+    band7.SetValue(19, false);
+    EXPECT_TRUE(Audio({"valuechanged", band7.Get(), "6533_eq_hz_slider_7", 0, 0}));
+    EXPECT_EQ(Find("hs_eq_db_label_7").Text(), "+9.5");
+    EXPECT_EQ(fake->Writes().back(), "write 1 EQ_Slider8 19");
     const Json::Value saved = LoadJson(headset->GetProfilePath())["Device"][0];
     EXPECT_EQ(saved["SystemSetStages"]["EqType"].asInt(), 3);
     EXPECT_EQ(saved["SystemSetStages"]["MicInValue"].asInt(), 37);

@@ -7,6 +7,7 @@
 #include "platform/DebugTrace.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
+#include "shell/Language.h"
 #include "support/TempFolder.h"
 #include "ui/Ctl.h"
 #include "ui/MemoryControlTree.h"
@@ -57,10 +58,44 @@ TEST_F(MusicWindow, SlidersChangeTheSelectedStyleOnly) {
     Find("audio_g_slider").SetValue(9);
     Find("audio_b_slider").SetValue(0);
     EXPECT_EQ(window->Styles().colours[1], (std::array<uint8_t, 3>{1, 9, 0}));
+    // Each slider says its value beside it, moved or shown for a style.
+    EXPECT_EQ(Find("audio_r_value").Text(), "1");
+    EXPECT_EQ(Find("audio_g_value").Text(), "9");
+    EXPECT_EQ(Find("audio_b_value").Text(), "0");
     EXPECT_EQ(window->Styles().colours[2], SomeStyles().colours[2]);
     // Back to the third style: its own colour shows again.
     Find("audio_select_tab3").SetSelected(true);
     EXPECT_EQ(Find("audio_g_slider").Value(), 3);
+    EXPECT_EQ(Find("audio_g_value").Text(), "3");
+    EXPECT_EQ(Find("audio_b_value").Text(), "7");
+}
+
+// The factory names are shown in the window's language; the styles handed
+// back keep the file's own names unless the user typed another.
+TEST(MusicWindowNames, FactoryNamesShowTranslatedAndTheFileKeepsThem) {
+    for (const auto& [file, shown] : {std::pair{"en.json", "Group 1"}, std::pair{"zh.json", "第一组"}}) {
+        LanguageTable language;
+        ASSERT_TRUE(language.Load(GetInstallFolder() + "skin/lang/" + file));
+        ui::MemoryControlHost host;
+        ASSERT_NE(host.LoadLayout(GetInstallFolder() + "skin/music.ui"), nullptr);
+        MusicStyles styles = SomeStyles();
+        for (size_t s : {0u, 2u}) styles.names[s] = DefaultStyleName(s);
+        MusicWnd window(host, styles, [](int) {}, [&language](std::string_view key) { return language.Text(std::string(key)); });
+        host.SetNotifyCallback([&window](const ui::Notification& n) { window.Notify(n); });
+        window.WindowInit();
+        EXPECT_EQ(host.Find("audio_edit_name1")->Text(), shown) << file;
+        EXPECT_EQ(host.Find("audio_edit_name2")->Text(), "style 1");
+        host.SendNotify(host.Find("audio_edit_name1"), "killfocus");  // left as shown
+        EXPECT_EQ(window.Styles().names[0], "第一组");
+        host.Find("audio_edit_name3")->SetText("Bass");
+        host.SendNotify(host.Find("audio_edit_name3"), "killfocus");
+        EXPECT_EQ(window.Styles().names[2], "Bass");
+        host.Find("audio_edit_name2")->SetText("");
+        host.SendNotify(host.Find("audio_edit_name2"), "killfocus");
+        EXPECT_EQ(window.Styles().names[1], "第二组");
+        EXPECT_EQ(host.Find("audio_edit_name2")->Text(), language.Text("music_factory_style_2"));
+        EXPECT_NE(language.Text("music_factory_style_2"), "music_factory_style_2");
+    }
 }
 
 TEST_F(MusicWindow, AClearedNameFallsBackToItsDefault) {

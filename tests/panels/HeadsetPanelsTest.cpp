@@ -21,7 +21,10 @@ TEST(HeadsetLayouts, PanelsHaveEveryControlTheyUse) {
                                  {"custom_eq_name_edit", ControlType::Edit},        {"hs_EQ_btn_save", ControlType::Button},
                                  {"hs_EQ_btn_delete", ControlType::Button},         {"hs_eq_not_applied_label", ControlType::Label}};
     for (int n = 1; n <= 13; ++n) voice.emplace_back("6533_eq_option_" + std::to_string(n), ControlType::Option);
-    for (int i = 0; i < 10; ++i) voice.emplace_back("6533_eq_hz_slider_" + std::to_string(i), ControlType::Slider);
+    for (int i = 0; i < 10; ++i) {
+        voice.emplace_back("6533_eq_hz_slider_" + std::to_string(i), ControlType::Slider);
+        voice.emplace_back("hs_eq_db_label_" + std::to_string(i), ControlType::Label);
+    }
     EXPECT_TRUE(test::LayoutHas(GetInstallFolder() + "skin/voice6533control.ui", voice));
     test::RequiredControls magic{{"magic_enable_option", ControlType::Option}, {"magic_option_layout", ControlType::Container}};
     for (int n = 1; n <= 4; ++n) magic.emplace_back("magic_option_" + std::to_string(n), ControlType::Option);
