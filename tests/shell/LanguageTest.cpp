@@ -23,7 +23,9 @@ TEST(Language, TheFirstStartFollowsTheLocalesFirstSetVariable) {
         {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "zh_SG"}}, 2052},
         {{{"LANG", "z"}}, 520},
     };
-    for (const auto& [environment, expected] : cases) {
+    for (const auto& testCase : cases) {
+        const Environment& environment = testCase.first;
+        const int expected = testCase.second;
         const int id = LocaleLanguageId([&environment](const char* name) -> const char* {
             const auto found = environment.find(name);
             return found == environment.end() ? nullptr : found->second.c_str();
