@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     }
 
     const std::string exportPath = outside + "export.shoot";
-    if (!patterns.Export(0, exportPath) || fuzz::ReadFile(exportPath) != fuzz::ReadFile(patterns.PatternPath(0)))
+    if (patterns.Export(0, exportPath) != ExportResult::Exported ||
+        fuzz::ReadFile(exportPath) != fuzz::ReadFile(patterns.PatternPath(0)))
         fuzz::Fail("the export differs from the pattern file");
 
     // A bullet typed into the page: numbers as the edit fields read them.
