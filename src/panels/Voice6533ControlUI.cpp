@@ -29,9 +29,9 @@ void CVoice6533ControlUI::EnableCustom(bool enabled) { Find("custom_eq_option_la
 // unit is in the equaliser's title: ten values with it are wider than the page.
 std::string BandLevelText(int level) {
     if (level == 0) return "0";
-    const int tenths = level * 5;
-    const int whole = std::abs(tenths) / 10;
-    return std::string(level > 0 ? "+" : "\u2212") + std::to_string(whole) + "." + std::to_string(std::abs(tenths) % 10);
+    // Wide enough for any level a profile file holds.
+    const long long tenths = std::llabs(static_cast<long long>(level) * 5);
+    return std::string(level > 0 ? "+" : "\u2212") + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
 void CVoice6533ControlUI::SetBand(int band, int level) {
