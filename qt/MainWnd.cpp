@@ -664,6 +664,8 @@ void CMainWnd::MarkVirtualProducts() {
     if (title == nullptr) return;
     title->setProperty("textKey", "title_virtual_text");  // the key a language switch translates
     ApplyTexts(title, language_);
+    // The no-device page would tell how to start on virtual products: it runs on them already.
+    if (auto* hint = findChild<QLabel*>("nodevice_virtual_label")) hint->hide();
 }
 
 void CMainWnd::ApplyLanguage(int index) {

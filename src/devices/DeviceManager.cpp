@@ -80,6 +80,9 @@ void CDeviceManager::Send(uint32_t message, size_t slot) {
 }
 
 void CDeviceManager::ScanPass(CHidDevice& probe) {
+    // Losses first: a product replugged since the last pass has a new node,
+    // and its slot must be free before the enumeration looks for it.
+    NoteLosses();
     bool anyFree = false;
     {
         std::lock_guard lock(slotsMutex_);
@@ -147,6 +150,9 @@ void CDeviceManager::ScanPass(CHidDevice& probe) {
         if (!firstPassDone_ && ui_.owner != nullptr) ui_.owner->Post(kMsgFirstScanDone, 0, 0);
         firstPassDone_ = true;
     }
+}
+
+void CDeviceManager::NoteLosses() {
     for (size_t s = 0; s < slots_.size(); ++s) {
         std::string path;
         {

@@ -112,6 +112,7 @@ public:
     const std::vector<ProductRow>& Products() const { return products_; }
 
 private:
+    void NoteLosses();
     // The device's class follows from its kind (AddDevice makes one class per kind).
     template <class Device>
     std::vector<Device*> OfKind(DeviceKind kind) const {

@@ -65,6 +65,7 @@ protected:
     ui::QueuedMessageChannel channel{[this](uint32_t message, intptr_t wParam, intptr_t lParam) -> intptr_t {
         if (message == ui::kMsgInterfaceArrived) manager->OnArrival(static_cast<size_t>(wParam));
         if (message == ui::kMsgInterfaceLost) manager->OnLoss(static_cast<size_t>(wParam));
+        if (message == kMsgAccessChanged) manager->OnAccessChanged();
         if (message == ui::kMsgLink) {
             links.push_back({wParam, lParam});
             selector->OnLinkMessage(static_cast<int>(wParam), lParam != 0);
@@ -107,6 +108,33 @@ TEST_F(Manager, TheMouseExistsFromStartUpAndShowsWhenPlugged) {
     EXPECT_FALSE(Mouse().NotifyOpen(false));
     EXPECT_TRUE(ui::Ctl(host.Find("No_device_Link")).Visible());
     EXPECT_EQ(selector->InstalledVersion(0), 0);
+}
+
+// A product that leaves and comes back between two passes (a USB reset, a
+// quick replug) is on a new node while the pass still holds the old one: the
+// same pass finds it again, or tells that its new node is refused.
+TEST_F(Manager, AReplugBetweenTwoPassesIsFoundInTheNextPass) {
+    rig.hub.Plug("mouse");
+    Scan();
+    const std::string before = manager->Slot(4).path;
+    ASSERT_TRUE(MouseEntry().IsVisible());
+    rig.hub.Unplug("mouse");
+    rig.hub.Plug("mouse");
+    Scan();
+    EXPECT_TRUE(MouseEntry().IsVisible());
+    EXPECT_TRUE(manager->Slot(4).present);
+    EXPECT_NE(manager->Slot(4).path, before);
+    EXPECT_TRUE(Mouse().Transport().Opened());
+
+    ASSERT_EQ(rig.hub.RunCommand("deny mouse"), "");
+    rig.hub.Unplug("mouse");
+    rig.hub.Plug("mouse");
+    Scan();
+    EXPECT_FALSE(MouseEntry().IsVisible());
+    // One node, then the fix (untranslated here: the keys of both lines).
+    EXPECT_EQ(ui::Ctl(host.Find("nodevice_refused_label")).Text(), "access_refused_text\naccess_refused_fix");
+    EXPECT_TRUE(ui::Ctl(host.Find("nodevice_refused_label")).Visible());
+    Mouse().StopLightingThread();
 }
 
 TEST_F(Manager, ReportsCreatedAttachedAndDetachedDevices) {

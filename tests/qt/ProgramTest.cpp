@@ -165,6 +165,29 @@ wait 200
     EXPECT_EQ(commands, (std::vector<uint8_t>{0x01, 0x06, 0x06, 0x02}));
 }
 
+// A node the user may not open: the page names the product, its node and the
+// fix, and forgets it once the node opens again.
+TEST_F(Program, ARefusedNodeIsNamedOnTheNoDevicePageUntilItOpens) {
+    const RunResult run = Play(R"(until device_select[0] read 1
+virtual deny mouse
+virtual unplug mouse
+virtual plug mouse
+until nodevice_refused_label visible 1
+expect No_device_Link visible 1
+expect nodevice_virtual_label visible 0
+virtual allow mouse
+virtual unplug mouse
+virtual plug mouse
+until device_select[0] read 1
+expect nodevice_refused_label visible 0
+)", "mouse");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    const std::string trace = folder.Read("trace.log");
+    EXPECT_NE(trace.find("Gaming Mouse found at /virtual/hidraw"), std::string::npos);
+    EXPECT_NE(trace.find(", but permission to open it was refused. (Permission denied) Install the udev rule"),
+              std::string::npos);
+}
+
 TEST_F(Program, ReceiverLinkDecidesWhetherTheEntryShows) {
     const RunResult run = Play(R"(virtual power mouse off
 virtual battery mouse 57 1
