@@ -51,7 +51,7 @@ public:
     virtual void LinkSwitched(CVantrelUSBDevice& device, bool toReceiver) = 0;
     // What the manager looks for, and the products it found but may not
     // open; told at start and whenever the refusals change.
-    virtual void LookingFor(const std::vector<ProductRow>& products, const std::vector<RefusedNode>& refused) {}
+    virtual void LookingFor(const std::vector<ProductRow>& products, const std::vector<RefusedNode>& refused) = 0;
 };
 
 // The owner window's side of the device manager.

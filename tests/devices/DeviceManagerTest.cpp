@@ -446,6 +446,9 @@ struct RecordingViews : DeviceViews {
         seen.push_back(std::string("switched to ") + (toReceiver ? "receiver" : "cable") +
                        (device.Transport().ReceiverMode() == toReceiver ? "" : " (transport disagrees)"));
     }
+    void LookingFor(const std::vector<ProductRow>&, const std::vector<RefusedNode>& refused) override {
+        if (!refused.empty()) seen.push_back("refused " + refused.front().node);
+    }
     std::vector<std::string> seen;
 };
 
