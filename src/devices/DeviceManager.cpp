@@ -80,15 +80,16 @@ void CDeviceManager::Send(uint32_t message, size_t slot) {
 }
 
 void CDeviceManager::ScanPass(CHidDevice& probe) {
-    // Losses first: a product replugged since the last pass has a new node,
-    // and its slot must be free before the enumeration looks for it.
+    // The backend's news first (it may learn of removals from them), then the
+    // losses: a product replugged since the last pass has a new node, and its
+    // slot must be free before the enumeration looks for it.
+    const uint64_t change = backend_->ChangeCount();
     NoteLosses();
     bool anyFree = false;
     {
         std::lock_guard lock(slotsMutex_);
         for (const DeviceSlot& slot : slots_) anyFree = anyFree || slot.Free();
     }
-    const uint64_t change = backend_->ChangeCount();
     const uint64_t now = NowMs();
     // Enumerate only while a slot is free, and then only when interfaces may
     // have changed (or now and then, to retry probes that failed).
