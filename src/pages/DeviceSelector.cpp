@@ -199,6 +199,7 @@ void CDeviceSelector::ShowEntry(size_t index, bool shown, bool select) {
     if (host != nullptr) {
         const bool anyShown = AnyEntryShown();
         ui::Ctl(host->Find("No_device_Link")).SetVisible(!anyShown);
+        ShowRefusalBanner(*host, refused_, !anyShown);
         if (!anyShown) {
             ui::Ctl(host->Find("device_power_switch")).SetPage(0);
             ui::Ctl(host->Find("device_switch")).SetPage(0);
@@ -280,7 +281,9 @@ void CDeviceSelector::RefreshTexts() {
 void CDeviceSelector::LookingFor(const std::vector<ProductRow>& products, const std::vector<RefusedNode>& refused) {
     lookedFor_ = products;
     refused_ = refused;
-    if (ui_.host != nullptr) ShowNoDevicePage(*ui_.host, lookedFor_, refused_, ui_.translate);
+    if (ui_.host == nullptr) return;
+    ShowNoDevicePage(*ui_.host, lookedFor_, refused_, ui_.translate);
+    ShowRefusalBanner(*ui_.host, refused_, !AnyEntryShown());
 }
 
 uint16_t CDeviceSelector::InstalledVersion(size_t index) const {

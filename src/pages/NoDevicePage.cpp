@@ -28,9 +28,15 @@ void ShowNoDevicePage(ui::ControlHost& host, const std::vector<ProductRow>& prod
                       const std::vector<RefusedNode>& refused, const Translator& translate) {
     ui::Ctl(host.Find("nodevice_hint_label"))
         .SetText(FillPlaceholders(Translated(translate, "nodevice_hint"), {ProductNames(products, translate)}));
+    const std::string report = RefusalReport(refused, translate);
     const ui::Ctl refusals = host.Find("nodevice_refused_label");
-    refusals.SetText(RefusalReport(refused, translate));
+    refusals.SetText(report);
     refusals.SetVisible(!refused.empty());
+    ui::Ctl(host.Find("access_refused_banner")).SetText(report);
+}
+
+void ShowRefusalBanner(ui::ControlHost& host, const std::vector<RefusedNode>& refused, bool pageShown) {
+    ui::Ctl(host.Find("access_refused_banner")).SetVisible(!refused.empty() && !pageShown);
 }
 
 }  // namespace m470

@@ -12,5 +12,8 @@ namespace m470 {
 
 void ShowNoDevicePage(ui::ControlHost& host, const std::vector<ProductRow>& products,
                       const std::vector<RefusedNode>& refused, const Translator& translate);
+// While other products are shown, the refused ones are told in the window's
+// banner instead: a product the user may not open must not just be missing.
+void ShowRefusalBanner(ui::ControlHost& host, const std::vector<RefusedNode>& refused, bool pageShown);
 
 }  // namespace m470

@@ -134,7 +134,23 @@ TEST_F(Manager, AReplugBetweenTwoPassesIsFoundInTheNextPass) {
     // One node, then the fix (untranslated here: the keys of both lines).
     EXPECT_EQ(ui::Ctl(host.Find("nodevice_refused_label")).Text(), "access_refused_text\naccess_refused_fix");
     EXPECT_TRUE(ui::Ctl(host.Find("nodevice_refused_label")).Visible());
+    EXPECT_FALSE(ui::Ctl(host.Find("access_refused_banner")).Visible()) << "the page tells it";
+
+    // Beside a product that works, the banner over the pages tells it; it
+    // goes when the node opens again.
+    rig.hub.Plug("mousepad");
+    Scan();
+    EXPECT_FALSE(ui::Ctl(host.Find("No_device_Link")).Visible());
+    EXPECT_TRUE(ui::Ctl(host.Find("access_refused_banner")).Visible());
+    EXPECT_EQ(ui::Ctl(host.Find("access_refused_banner")).Text(), "access_refused_text\naccess_refused_fix");
+    ASSERT_EQ(rig.hub.RunCommand("allow mouse"), "");
+    rig.hub.Unplug("mouse");
+    rig.hub.Plug("mouse");
+    Scan();
+    EXPECT_TRUE(MouseEntry().IsVisible());
+    EXPECT_FALSE(ui::Ctl(host.Find("access_refused_banner")).Visible());
     Mouse().StopLightingThread();
+    for (CVantrelMousePadDevice* pad : manager->Pads()) pad->StopLightingThread();
 }
 
 TEST_F(Manager, ReportsCreatedAttachedAndDetachedDevices) {

@@ -180,6 +180,13 @@ virtual unplug mouse
 virtual plug mouse
 until device_select[0] read 1
 expect nodevice_refused_label visible 0
+virtual plug mousepad
+until device_select[1] read 1
+virtual deny mouse
+virtual unplug mouse
+virtual plug mouse
+until access_refused_banner visible 1
+expect No_device_Link visible 0
 )", "mouse");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     const std::string trace = folder.Read("trace.log");
