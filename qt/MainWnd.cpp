@@ -285,6 +285,9 @@ bool CMainWnd::InitWindow() {
     setWindowIcon(AppIcon());
     CreateTray();
     language_.Load(installFolder_.toStdString() + "skin/lang/zh.json");  // the table in force until the choice is read
+    // The window itself holds the focus until the user tabs or clicks: else
+    // the first title button would wear the focus ring from the start.
+    setFocus(Qt::OtherFocusReason);
     return true;
 }
 
