@@ -1,11 +1,13 @@
 #include "devices/Products.h"
 
+#include <iterator>
+
 namespace m470 {
 
 std::vector<KnownInterface> InterfacesOf(std::span<const ProductRow> products) {
     std::vector<KnownInterface> rows;
     rows.reserve(InterfaceCount(products));
-    ForEachInterface(products, [&](const KnownInterface& row) { rows.push_back(row); });
+    WriteInterfaceRows(products, std::back_inserter(rows));
     return rows;
 }
 

@@ -51,32 +51,41 @@ constexpr size_t InterfaceCount(const ProductRow& product) {
 
 // The interface rows of the products, in row order; per product the cable's
 // command and notification rows, then the receiver's. A cable row and the
-// receiver row of the same collection are each other's twin.
-template <class Emit>
-constexpr void ForEachInterface(std::span<const ProductRow> products, Emit emit) {
+// receiver row of the same collection are each other's twin. `first` is the
+// product's first row, `link` 0 the cable and 1 the receiver, `c` 0 the
+// command collection and 1 the notification collection.
+constexpr KnownInterface InterfaceRow(const ProductRow& product, size_t first, size_t link, size_t c) {
+    const size_t perLink = product.singleCollection ? 1 : 2;
+    const bool twins = product.receiverProductId != 0;
+    const bool command = c == 0;
+    KnownInterface row{};
+    row.vendorId = product.vendorId;
+    row.productId = link == 0 ? product.productId : product.receiverProductId;
+    row.interfaceNumber = product.interfaceNumber;
+    row.collectionNumber = product.singleCollection ? 0 : command ? kCommandCollection : kNotificationCollection;
+    row.kind = link == 0 ? product.kind : product.receiverKind;
+    row.role = command ? InterfaceRole::Command : InterfaceRole::Notification;
+    row.usagePage = command ? product.commandUsagePage : kNotificationUsagePage;
+    row.usage = command ? product.commandUsage : kNotificationUsage;
+    row.hasTwin = twins;
+    row.twinRow = twins ? static_cast<uint8_t>(first + (link == 0 ? perLink : 0) + c) : 0;
+    return row;
+}
+
+// Writes the rows of every product from `out` on; returns the end. (A loop
+// rather than a callback: GCC warns of "no effect" on a callback evaluated
+// while the table is built at compile time.)
+template <class Out>
+constexpr Out WriteInterfaceRows(std::span<const ProductRow> products, Out out) {
     size_t first = 0;
     for (const ProductRow& product : products) {
+        const size_t links = product.receiverProductId != 0 ? 2 : 1;
         const size_t perLink = product.singleCollection ? 1 : 2;
-        const bool twins = product.receiverProductId != 0;
-        for (size_t link = 0; link < (twins ? 2u : 1u); ++link) {
-            for (size_t c = 0; c < perLink; ++c) {
-                const bool command = c == 0;
-                KnownInterface row{};
-                row.vendorId = product.vendorId;
-                row.productId = link == 0 ? product.productId : product.receiverProductId;
-                row.interfaceNumber = product.interfaceNumber;
-                row.collectionNumber = product.singleCollection ? 0 : command ? kCommandCollection : kNotificationCollection;
-                row.kind = link == 0 ? product.kind : product.receiverKind;
-                row.role = command ? InterfaceRole::Command : InterfaceRole::Notification;
-                row.usagePage = command ? product.commandUsagePage : kNotificationUsagePage;
-                row.usage = command ? product.commandUsage : kNotificationUsage;
-                row.hasTwin = twins;
-                row.twinRow = twins ? static_cast<uint8_t>(first + (link == 0 ? perLink : 0) + c) : 0;
-                emit(row);
-            }
-        }
+        for (size_t link = 0; link < links; ++link)
+            for (size_t c = 0; c < perLink; ++c) *out++ = InterfaceRow(product, first, link, c);
         first += InterfaceCount(product);
     }
+    return out;
 }
 
 constexpr size_t InterfaceCount(std::span<const ProductRow> products) {
@@ -87,8 +96,7 @@ constexpr size_t InterfaceCount(std::span<const ProductRow> products) {
 
 inline constexpr auto kKnownInterfaces = [] {
     std::array<KnownInterface, InterfaceCount(kProducts)> table{};
-    size_t next = 0;
-    ForEachInterface(kProducts, [&](const KnownInterface& row) { table[next++] = row; });
+    WriteInterfaceRows(kProducts, table.begin());
     return table;
 }();
 
