@@ -39,7 +39,7 @@ const std::vector<ProfileAction> kProfileActions{
 ParsedCommand Wrong(std::string why) { return {std::nullopt, std::move(why)}; }
 
 ParsedCommand ParseProductVerb(Command command, const std::vector<std::string>& words) {
-    if (!ParseProduct(words[0], command)) return Wrong("no product \"" + words[0] + "\" (mouse, keyboard, mousepad or headset)");
+    if (!ParseProduct(words[0], command)) return Wrong("no product \"" + words[0] + "\" (mouse, keyboard, mousepad (or pad) or headset)");
     if (words.size() < 2) return Wrong("what about the " + words[0] + "? get, set or profile");
     const std::string& verb = words[1];
     if (verb == "get") {
@@ -211,7 +211,7 @@ std::string UsageText() {
         "  help [PRODUCT|keys|profile]       this text, a product's settings, the key functions, the profile actions\n"
         "  help PRODUCT mode                the product's lighting modes, one a line\n"
         "\n"
-        "PRODUCT is mouse, keyboard, mousepad or headset; mouse2 is the second mouse.\n"
+        "PRODUCT is mouse, keyboard, mousepad (or pad) or headset; mouse2 is the second mouse.\n"
         "\n"
         "Settings:\n";
     for (const SettingRow& row : kSettings) {

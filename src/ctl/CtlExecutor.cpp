@@ -163,7 +163,7 @@ std::string SettingAnswer(const Command& command, const SettingRow& row, const s
     answer["setting"] = row.name;
     if (!command.index.empty()) answer["index"] = command.index;
     answer["value"] = value;
-    return StyledJson(answer) + "\n";
+    return StyledJson(answer);
 }
 
 }  // namespace
@@ -276,8 +276,10 @@ Reply CtlExecutor::List(const Command& command) {
     // A product that could not be opened fails the listing: it is there, but not usable.
     const int code = refused.empty() ? kExitDone : kExitRefused;
     const std::string errors = refused.empty() ? std::string() : RefusalLines(refused, english_);
-    if (command.json) return {code, StyledJson(products) + "\n", errors};
-    return {code, products.empty() ? "no product is connected\n" : text, errors};
+    if (command.json) return {code, StyledJson(products), errors};
+    // Nothing usable but something refused: the refusal alone says what is there.
+    if (products.empty()) return {code, refused.empty() ? "no product is connected\n" : std::string(), errors};
+    return {code, text, errors};
 }
 
 Reply CtlExecutor::Get(const Command& command, const Found& found) {
@@ -308,7 +310,7 @@ Reply CtlExecutor::Get(const Command& command, const Found& found) {
             add(*row, {});
         }
     }
-    return {kExitDone, command.json ? StyledJson(values) + "\n" : text, {}};
+    return {kExitDone, command.json ? StyledJson(values) : text, {}};
 }
 
 Reply CtlExecutor::Set(const Command& command, const Found& found) {
@@ -340,7 +342,7 @@ Reply CtlExecutor::ProfileList(const Command& command, const Found& found) {
                 (entry["program"].asString().empty() ? "" : "  (" + entry["program"].asString() + ")") + "\n";
         answer.append(entry);
     }
-    return {kExitDone, command.json ? StyledJson(answer) + "\n" : text, {}};
+    return {kExitDone, command.json ? StyledJson(answer) : text, {}};
 }
 
 Reply CtlExecutor::Profile(const Command& command, const Found& found) {
@@ -380,7 +382,7 @@ Reply CtlExecutor::Profile(const Command& command, const Found& found) {
     // What the action made: the new profile's name, the file written, or the current profile's name.
     std::string shown = added ? JsonText(Member(after[after.size() - 1], "profilename")) : CurrentProfileName(&page);
     if (command.action == "export") shown = CDeviceProfileUI::WithJsonExtension(command.argument);
-    return Outcome(command.json ? StyledJson(Json::Value(shown)) + "\n" : shown + "\n", request);
+    return Outcome(command.json ? StyledJson(Json::Value(shown)) : shown + "\n", request);
 }
 
 }  // namespace m470::ctl

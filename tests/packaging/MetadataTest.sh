@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # The desktop file and the AppStream metadata pass their validators and agree
 # with each other, with the icons and with the udev rule.
-# usage: MetadataTest.sh DESKTOP METAINFO UDEV_RULE ICON_FOLDER
+# usage: MetadataTest.sh DESKTOP METAINFO UDEV_RULE ICON_FOLDER VERSION
 set -euo pipefail
-desktop=$1 metainfo=$2 rule=$3 icons=$4
+desktop=$1 metainfo=$2 rule=$3 icons=$4 version=$5
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 desktop-file-validate "$desktop" || fail "desktop-file-validate refused $desktop"
 appstreamcli validate --no-net --pedantic "$metainfo" || fail "appstreamcli refused $metainfo"
 
 id=$(sed -n 's:.*<id>\(.*\)</id>.*:\1:p' "$metainfo")
+# Each release keeps its own notes and date: a new version needs its own entry, newest first.
+newest=$(sed -n 's:.*<release version="\([^"]*\)".*:\1:p' "$metainfo" | head -n1)
+[ "$newest" = "$version" ] || fail "the newest release of the metainfo is \"$newest\", the program is $version: add its entry"
 [ "$(basename "$desktop")" = "$id.desktop" ] || fail "the desktop file is not named $id.desktop"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" || fail "no launchable $id.desktop"
 grep -qx "Icon=$id" "$desktop" || fail "the desktop file's icon is not $id"

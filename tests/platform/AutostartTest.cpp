@@ -33,8 +33,9 @@ TEST_F(Autostart, TheEntryStartsTheProgramInTheTrayAndGoesAwayAgain) {
     ASSERT_TRUE(SetAutostart(true, "/usr/bin/m470"));
     EXPECT_TRUE(AutostartEnabled());
     EXPECT_EQ(Entry(),
-              "[Desktop Entry]\nType=Application\nName=M470\n"
-              "Comment=Settings and lighting of M470 mice, keyboards, mousepads and headsets\n"
+              "[Desktop Entry]\nType=Application\nName=M470 Control Center\nName[zh_CN]=M470 控制中心\n"
+              "Comment=Configure M470 mice, keyboards, mousepads and headsets\n"
+              "Comment[zh_CN]=设置 M470 鼠标、键盘、鼠标垫和耳机\n"
               "Exec=/usr/bin/m470 --tray\nIcon=io.github.m470.M470\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
     // The desktop's own validator takes it (desktop-file-utils is set up with the project).
     if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
@@ -45,6 +46,22 @@ TEST_F(Autostart, TheEntryStartsTheProgramInTheTrayAndGoesAwayAgain) {
     EXPECT_FALSE(AutostartEnabled());
     EXPECT_FALSE(std::filesystem::exists(AutostartEntryPath()));
     EXPECT_TRUE(SetAutostart(false, "/usr/bin/m470")) << "removing what is not there is no failure";
+}
+
+// Installed, the program lives beside its data and the PATH holds a link to
+// it: the entry names the link, and a program the PATH does not lead to keeps its path.
+TEST_F(Autostart, TheEntryNamesTheProgramAsThePathFindsIt) {
+    folder.Write("lib/m470/m470", "program");
+    std::filesystem::create_directories(folder.File("bin"));
+    std::filesystem::create_symlink(folder.File("lib/m470/m470"), folder.File("bin/m470"));
+    const std::string savedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    ::setenv("PATH", ("/nowhere::" + folder.File("bin")).c_str(), 1);
+    ASSERT_TRUE(SetAutostart(true, folder.File("lib/m470/m470")));
+    EXPECT_NE(Entry().find("\nExec=m470 --tray\n"), std::string::npos) << Entry();
+    folder.Write("other/m470", "another build");
+    ASSERT_TRUE(SetAutostart(true, folder.File("other/m470")));
+    EXPECT_NE(Entry().find("\nExec=" + folder.File("other/m470") + " --tray\n"), std::string::npos) << Entry();
+    ::setenv("PATH", savedPath.c_str(), 1);
 }
 
 TEST_F(Autostart, APathWithReservedCharactersIsQuotedAndOneThatCannotBeHeldIsRefused) {
