@@ -1,6 +1,9 @@
 #include "platform/Autostart.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +35,30 @@ std::string ExecArgument(const std::string& argument) {
     return value;
 }
 
+// The program's name when the PATH finds this very program under it (the
+// package's launcher): the entry then outlives a move of the files behind it.
+std::string Launcher(const std::string& executable) {
+    const char* path = std::getenv("PATH");
+    const std::string name = executable.substr(executable.find_last_of('/') + 1);
+    char* own = ::realpath(executable.c_str(), nullptr);
+    if (own == nullptr || path == nullptr || name.empty()) {
+        std::free(own);
+        return executable;
+    }
+    std::string found;
+    std::string folders = path;
+    for (size_t start = 0; start <= folders.size() && found.empty();) {
+        const size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string candidate = folders.substr(start, end - start) + "/" + name;
+        char* resolved = end > start ? ::realpath(candidate.c_str(), nullptr) : nullptr;
+        if (resolved != nullptr && std::string(resolved) == own) found = name;
+        std::free(resolved);
+        start = end + 1;
+    }
+    std::free(own);
+    return found.empty() ? executable : found;
+}
+
 }  // namespace
 
 std::string AutostartEntryPath() { return GetAutostartFolder() + kDesktopId + ".desktop"; }
@@ -43,12 +70,15 @@ bool AutostartEnabled() {
 
 std::string AutostartEntryText(const std::string& executable) {
     if (executable.empty() || executable.find_first_of("\r\n") != std::string::npos) return {};
+    // The names of the menu's entry, so the session lists it as the same program.
     return std::string("[Desktop Entry]\n"
                        "Type=Application\n"
-                       "Name=M470\n"
-                       "Comment=Settings and lighting of M470 mice, keyboards, mousepads and headsets\n"
+                       "Name=M470 Control Center\n"
+                       "Name[zh_CN]=M470 控制中心\n"
+                       "Comment=Configure M470 mice, keyboards, mousepads and headsets\n"
+                       "Comment[zh_CN]=设置 M470 鼠标、键盘、鼠标垫和耳机\n"
                        "Exec=") +
-           ExecArgument(executable) + " " + kTrayOption + "\n" +
+           ExecArgument(Launcher(executable)) + " " + kTrayOption + "\n" +
            "Icon=" + kDesktopId + "\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
