@@ -133,11 +133,26 @@ void CMouseSettingsPanel::ReadDesktopPointer() {
     desktopRead_ = true;
     SystemFields fields = SystemFields::Of(mouse_.System());
     const SystemFields before = fields;
-    for (const DesktopPointerReading& reading : desktop_.Read())
+    for (const DesktopPointerReading& reading : desktop_.Read()) {
+        onDesktop_[static_cast<size_t>(reading.value)] = reading.position;
         for (const PointerControl& control : kPointerControls)
             if (control.desktop == reading.value) fields.*control.field = static_cast<uint16_t>(reading.position);
+    }
     ShowDesktopLabel();
     if (std::memcmp(&before, &fields, sizeof fields) != 0) mouse_.CommitSystem(fields.Settings(), false);
+}
+
+void CMouseSettingsPanel::PushToDesktop(const SystemSettings& system) {
+    if (!desktop_.Applies()) return;
+    const SystemFields fields = SystemFields::Of(system);
+    for (const PointerControl& control : kPointerControls) {
+        if (!control.desktop) continue;
+        std::optional<int>& held = onDesktop_[static_cast<size_t>(*control.desktop)];
+        const int value = fields.*control.field;
+        if (held == value) continue;
+        desktop_.Apply(*control.desktop, value);
+        held = value;
+    }
 }
 
 void CMouseSettingsPanel::ShowDesktopLabel() {
@@ -148,6 +163,7 @@ void CMouseSettingsPanel::ShowDesktopLabel() {
 void CMouseSettingsPanel::ShowSystemSettings() {
     if (!desktopRead_) ReadDesktopPointer();
     const SystemFields fields = SystemFields::Of(mouse_.System());
+    PushToDesktop(mouse_.System());
     Find("pointer_speed_slider").SetValue(fields.speed, false);
     Find("pointer_precision_check").SetSelected(fields.precision != 0, false);
     Find("scrolls_page_check").SetSelected(fields.scrollPage != 0, false);
@@ -291,7 +307,6 @@ void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
         if (!EqualsIgnoringCase(n.senderName, control.name)) continue;
         const ui::Ctl sender = Find(control.name);
         fields.*control.field = static_cast<uint16_t>(control.check ? (sender.Selected() ? 1 : 0) : sender.Value());
-        if (control.desktop) desktop_.Apply(*control.desktop, fields.*control.field);
     }
     // The scroll page and the lines per notch go together: a chosen speed
     // leaves page scrolling, a page choice keeps the speed shown.
@@ -301,6 +316,7 @@ void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
     }
     if (EqualsIgnoringCase(n.senderName, "scrolls_page_check")) fields.wheelLines = static_cast<uint16_t>(Find("scroll_speed_slider").Value());
     mouse_.CommitSystem(fields.Settings(), false);
+    PushToDesktop(mouse_.System());
 }
 
 }  // namespace m470
