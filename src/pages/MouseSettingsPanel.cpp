@@ -39,13 +39,13 @@ constexpr int kKeySettingsPage = 2;
 constexpr std::array<OptionTabPage, 6> kOptionTabPages{{
     {1, "deng_Op_tab", 3, true},
     {2, "key_Op_tab", 2, true},
-    {3, "macro_Op_tab", 5, true},
+    {3, "macro_Op_tab", 5, true, false},
     {4, "system_Op_tab", 0, true},
-    {5, "cursor_Op_tab", 1, true},
-    {9, "recoil_Op_tab", 4, true},
+    {5, "cursor_Op_tab", 1, true, false},
+    {9, "recoil_Op_tab", 4, true, false},
 }};
 constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_option_layout", "mouse_device_seting_option_",
-                                       kOptionTabPages};
+                                       kOptionTabPages, "mouse_picture_area"};
 
 // The pointer page's controls: which system value each edits, and the
 // desktop's setting it is applied to (none: kept in the profile only).
