@@ -325,7 +325,7 @@ ui::Control* QtControl::ItemEdit(int index, const std::string& name) {
         box->addWidget(new QLabel("ms", row));
         list->setItemWidget(item, row);
         row->ensurePolished();  // the window's style gives the edit its height
-        item->setSizeHint(row->sizeHint());
+        item->setSizeHint(row->sizeHint() + QSize(0, 4));  // the row's own padding
         host_.Adopt(row);
     }
     return host_.Wrap(row->findChild<QLineEdit*>(Q(name)));
