@@ -33,6 +33,7 @@
 #include "audio/AudioLibrary.h"
 #include "platform/Folders.h"
 #include "platform/Registry.h"
+#include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/MainWnd.h"
 #include "shell/WindowPlacement.h"
@@ -49,7 +50,7 @@ bool IsControl(const QWidget* widget) {
     return qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QAbstractSlider*>(widget) ||
            qobject_cast<const QComboBox*>(widget) || qobject_cast<const QLineEdit*>(widget) ||
            qobject_cast<const QAbstractItemView*>(widget) || qobject_cast<const QProgressBar*>(widget) ||
-           qobject_cast<const QAbstractSpinBox*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const ColorPalette*>(widget) ||
            (qobject_cast<const QLabel*>(widget) && !static_cast<const QLabel*>(widget)->text().isEmpty());
 }
 
