@@ -8,7 +8,8 @@
 namespace m470::qt {
 
 ColorPalette::ColorPalette(QWidget* parent) : QWidget(parent) {
-    setMinimumSize(180, 110);
+    // Low enough for the lighting tab to fit a window at its minimum size; it grows with the page.
+    setMinimumSize(180, 64);
     setCursor(Qt::CrossCursor);
 }
 

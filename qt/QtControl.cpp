@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHash>
 #include <QIcon>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -240,6 +242,7 @@ void QtControl::RemoveItem(int index) {
         combo->removeItem(index);
     } else if (auto* list = As<QListWidget>(widget_)) {
         QSignalBlocker blocker(list);
+        ForgetRowEdits(index);
         delete list->takeItem(index);
     }
 }
@@ -250,6 +253,7 @@ void QtControl::ClearItems() {
         combo->clear();
     } else if (auto* list = As<QListWidget>(widget_)) {
         QSignalBlocker blocker(list);
+        ForgetRowEdits(-1);
         list->clear();
     } else if (auto* chart = As<CChartViewUI>(widget_)) {
         chart->ClearItems();
@@ -294,6 +298,47 @@ void QtControl::SetItemVisible(int index, bool visible) {
         if (auto* view = qobject_cast<QListView*>(combo->view())) view->setRowHidden(index, !visible);
     } else if (auto* list = As<QListWidget>(widget_); list && list->item(index)) {
         list->item(index)->setHidden(!visible);
+    }
+}
+
+// A row's edit sits right in the row, over the row's text, with its unit;
+// the row grows to the edit's height.
+ui::Control* QtControl::ItemEdit(int index, const std::string& name) {
+    auto* list = As<QListWidget>(widget_);
+    QListWidgetItem* item = list != nullptr ? list->item(index) : nullptr;
+    if (item == nullptr) return nullptr;
+    QWidget* row = list->itemWidget(item);
+    if (row == nullptr) {
+        row = new QWidget;
+        // Lets the row's own text and its selection show through, beside the edit.
+        row->setObjectName("qt_row");
+        row->setStyleSheet("#qt_row { background: transparent; }");
+        auto* box = new QHBoxLayout(row);
+        box->setContentsMargins(0, 1, 4, 1);
+        box->addStretch(1);
+        auto* edit = new QLineEdit(row);
+        edit->setObjectName(Q(name));
+        edit->setMaxLength(6);
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
+        edit->setFixedSize(edit->fontMetrics().horizontalAdvance("0000000") + 12, edit->fontMetrics().height() + 8);
+        box->addWidget(edit);
+        box->addWidget(new QLabel("ms", row));
+        list->setItemWidget(item, row);
+        row->ensurePolished();  // the window's style gives the edit its height
+        item->setSizeHint(row->sizeHint() + QSize(0, 4));  // the row's own padding
+        host_.Adopt(row);
+    }
+    return host_.Wrap(row->findChild<QLineEdit*>(Q(name)));
+}
+
+// Row edits that go with their rows tell nothing more: a focused edit loses
+// its focus while it is taken apart, when its row is already gone.
+void QtControl::ForgetRowEdits(int index) {
+    auto* list = As<QListWidget>(widget_);
+    for (int row = index < 0 ? 0 : index; row < (index < 0 ? list->count() : index + 1); ++row) {
+        QWidget* holder = list->item(row) != nullptr ? list->itemWidget(list->item(row)) : nullptr;
+        if (holder == nullptr) continue;
+        for (QLineEdit* edit : holder->findChildren<QLineEdit*>()) edit->removeEventFilter(&host_);
     }
 }
 

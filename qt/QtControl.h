@@ -53,6 +53,7 @@ public:
     std::optional<ListItem> Item(int index) const override;
     void SetItemText(int index, const std::string& text) override;
     void SetItemVisible(int index, bool visible) override;
+    ui::Control* ItemEdit(int index, const std::string& name) override;
 
     int Page() const override;
     void SetPage(int page) override;
@@ -86,6 +87,7 @@ private:
     QString Shown(const std::string& text) const;
     void ApplyStyle();
     void ApplyButtonIcon();
+    void ForgetRowEdits(int index);
 
 public:
     // Re-picks the pictures of an option (and of its group) after a change.

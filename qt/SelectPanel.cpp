@@ -29,7 +29,7 @@ void SelectPanel::changeEvent(QEvent* event) {
 }
 
 void SelectPanel::RememberWrittenPlaces() {
-    written_ = minimumSize().isEmpty() ? size() : minimumSize();
+    written_ = !writtenSize_.isEmpty() ? writtenSize_ : minimumSize().isEmpty() ? size() : minimumSize();
     for (DeviceKeyButton* button : findChildren<DeviceKeyButton*>(Qt::FindDirectChildrenOnly))
         places_.push_back({button, button->geometry()});
 }

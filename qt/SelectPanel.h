@@ -15,6 +15,9 @@ class DeviceKeyButton;
 class SelectPanel : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString pictureimage READ PictureImage WRITE SetPictureImage)
+    // The size the picture and its buttons were written for (their places are
+    // in it); without it, the minimum size. A layout prefers it and may give less.
+    Q_PROPERTY(QSize writtenSize READ WrittenSize WRITE SetWrittenSize)
 
 public:
     explicit SelectPanel(QWidget* parent = nullptr);
@@ -24,6 +27,9 @@ public:
     void SetPictureImage(const QString& path);
     // How often the picture was scaled (once per size while it stays).
     int PictureScalings() const { return scalings_; }
+    QSize WrittenSize() const { return writtenSize_; }
+    void SetWrittenSize(const QSize& size) { writtenSize_ = size; }
+    QSize sizeHint() const override { return writtenSize_.isEmpty() ? QWidget::sizeHint() : writtenSize_; }
 
 signals:
     void selectionEnded();
@@ -39,7 +45,7 @@ protected:
 
 private:
     const QPixmap& ScaledPicture();
-    // Where the picture as written (its minimum size) lies at the panel's size now.
+    // Where the picture as written lies at the panel's size now.
     QRectF PictureArea() const;
     void RememberWrittenPlaces();
 
@@ -47,7 +53,7 @@ private:
     QPixmap picture_, scaled_;
     int scalings_ = 0;
     // The size the picture was written for, and each button's place and legend size in it.
-    QSize written_;
+    QSize written_, writtenSize_;
     struct WrittenPlace {
         DeviceKeyButton* button;
         QRect place;

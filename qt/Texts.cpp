@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -78,7 +79,7 @@ QLayout* LayoutHolding(QLayout* layout, QWidget* widget, int& index) {
 
 // A label right before a field in its layout names that field, as a buddy
 // set in Designer would: a screen reader reads it for the slider or edit.
-void LinkLabelToField(QLabel* label) {
+void FindFieldOf(QLabel* label) {
     if (label->buddy() != nullptr || label->parentWidget() == nullptr) return;
     int index = -1;
     QLayout* layout = LayoutHolding(label->parentWidget()->layout(), label, index);
@@ -86,6 +87,15 @@ void LinkLabelToField(QLabel* label) {
     QWidget* next = layout->itemAt(index + 1)->widget();
     if (next == nullptr || qobject_cast<QAbstractButton*>(next) != nullptr || qobject_cast<QLabel*>(next) != nullptr) return;
     if (next->focusPolicy() & Qt::TabFocus) label->setBuddy(next);
+}
+
+// Lists read no buddy: the label's words become their name, in the language shown.
+void LinkLabelToField(QLabel* label) {
+    FindFieldOf(label);
+    auto* view = qobject_cast<QAbstractItemView*>(label->buddy());
+    if (view == nullptr || (!view->accessibleName().isEmpty() && !view->property("m470NamedByLabel").toBool())) return;
+    view->setAccessibleName(label->text());
+    view->setProperty("m470NamedByLabel", true);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ inline constexpr int kResultDeviceAbsent = -101; // the receiver answered 0xAA
 inline constexpr int kResultRejected = -102;     // status 0xFF
 inline constexpr int kResultFailed = -103;       // status 0xFE
 inline constexpr int kResultRefusedPage = -201;
+inline constexpr int kResultTooLarge = -202;     // nothing sent: the image would not fit its format
 
 inline constexpr int LinkWired = 1;
 inline constexpr int LinkReceiver = 2;

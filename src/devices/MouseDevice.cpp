@@ -282,7 +282,7 @@ int CVantrelMouseDevice::WriteRecoilPatterns() {
     RecoilPatterns patterns;
     patterns.SetDataFolder(DataFolder());
     const std::optional<std::vector<uint8_t>> image = BuildRecoilImage(patterns.DeviceEntries());
-    if (!image) return kResultWriteFailed;
+    if (!image) return kResultTooLarge;
     return ConfigSequence(transport_).Framed({[&] { return transport_.WriteRecoilImage(image->data(), image->size()); }});
 }
 

@@ -66,8 +66,8 @@ public:
     int WriteAllSettings() override;
 
     bool ReadSettingsRecord();
-    // The four pattern files as one image (0x17); nothing is sent and -1
-    // returned when the image would exceed 65,535 bytes.
+    // The four pattern files as one image (0x17); nothing is sent and
+    // kResultTooLarge returned when the image would exceed 65,535 bytes.
     int WriteRecoilPatterns();
 
     // ---- the settings model, as the page edits it ----

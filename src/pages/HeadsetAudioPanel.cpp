@@ -5,12 +5,14 @@
 namespace m470 {
 namespace {
 
-// Option tab (as the profile strip numbers them) → page of "hs6533_device_seting_layout".
+// Option tab (as the profile strip numbers them) → page of "hs6533_device_seting_layout",
+// and whether the headset's picture shows with it (only its lighting uses it).
 struct HeadsetTabPage {
     int tab;
     int page;
+    bool picture;
 };
-constexpr std::array<HeadsetTabPage, 4> kHeadsetTabPages{{{1, 0}, {6, 1}, {7, 2}, {8, 3}}};
+constexpr std::array<HeadsetTabPage, 4> kHeadsetTabPages{{{1, 0, true}, {6, 1, false}, {7, 2, false}, {8, 3, false}}};
 
 // Options report both being chosen and being left: only the choice acts.
 bool Chosen(const ui::Notification& n) { return n.sender != nullptr && n.sender->Selected(); }
@@ -70,8 +72,11 @@ void CHeadsetAudioPanel::ShowAudio() {
 }
 
 void CHeadsetAudioPanel::ShowOptionTab(int number) {
-    for (const HeadsetTabPage& row : kHeadsetTabPages)
-        if (row.tab == number) Find("hs6533_device_seting_layout").SetPage(row.page);
+    for (const HeadsetTabPage& row : kHeadsetTabPages) {
+        if (row.tab != number) continue;
+        Find("hs6533_device_seting_layout").SetPage(row.page);
+        Find("hs6533_picture_area").SetVisible(row.picture);
+    }
 }
 
 }  // namespace m470

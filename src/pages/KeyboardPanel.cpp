@@ -23,11 +23,11 @@ constexpr int kLightingFunctionPage = 1, kKeyFunctionPage = 2;
 constexpr std::array<OptionTabPage, 4> kOptionTabPages{{
     {1, "deng_Op_tab", kLightingSettingsPage, true},
     {kKeyTab, "key_Op_tab", kKeySettingsPage, true},
-    {kMacroTab, "macro_Op_tab", 3, true},
-    {4, "system_Op_tab", 1, true},
+    {kMacroTab, "macro_Op_tab", 3, true, false},
+    {4, "system_Op_tab", 1, true, false},
 }};
 constexpr SettingsPages kSettingsPages{"keyboard_device_seting_layout", "keyboard_option_layout",
-                                       "keyboard_device_seting_option_", kOptionTabPages};
+                                       "keyboard_device_seting_option_", kOptionTabPages, "keyboard_picture_area"};
 constexpr const char* kPicture = "keyboard_device_key_light";
 
 // The system tab's controls: which setting each edits.

@@ -39,13 +39,13 @@ constexpr int kKeySettingsPage = 2;
 constexpr std::array<OptionTabPage, 6> kOptionTabPages{{
     {1, "deng_Op_tab", 3, true},
     {2, "key_Op_tab", 2, true},
-    {3, "macro_Op_tab", 5, true},
+    {3, "macro_Op_tab", 5, true, false},
     {4, "system_Op_tab", 0, true},
-    {5, "cursor_Op_tab", 1, true},
-    {9, "recoil_Op_tab", 4, true},
+    {5, "cursor_Op_tab", 1, true, false},
+    {9, "recoil_Op_tab", 4, true, false},
 }};
 constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_option_layout", "mouse_device_seting_option_",
-                                       kOptionTabPages};
+                                       kOptionTabPages, "mouse_picture_area"};
 
 // The pointer page's controls: which system value each edits, and the
 // desktop's setting it is applied to (none: kept in the profile only).
@@ -133,11 +133,26 @@ void CMouseSettingsPanel::ReadDesktopPointer() {
     desktopRead_ = true;
     SystemFields fields = SystemFields::Of(mouse_.System());
     const SystemFields before = fields;
-    for (const DesktopPointerReading& reading : desktop_.Read())
+    for (const DesktopPointerReading& reading : desktop_.Read()) {
+        onDesktop_[static_cast<size_t>(reading.value)] = reading.position;
         for (const PointerControl& control : kPointerControls)
             if (control.desktop == reading.value) fields.*control.field = static_cast<uint16_t>(reading.position);
+    }
     ShowDesktopLabel();
     if (std::memcmp(&before, &fields, sizeof fields) != 0) mouse_.CommitSystem(fields.Settings(), false);
+}
+
+void CMouseSettingsPanel::PushToDesktop(const SystemSettings& system) {
+    if (!desktop_.Applies()) return;
+    const SystemFields fields = SystemFields::Of(system);
+    for (const PointerControl& control : kPointerControls) {
+        if (!control.desktop) continue;
+        std::optional<int>& held = onDesktop_[static_cast<size_t>(*control.desktop)];
+        const int value = fields.*control.field;
+        if (held == value) continue;
+        desktop_.Apply(*control.desktop, value);
+        held = value;
+    }
 }
 
 void CMouseSettingsPanel::ShowDesktopLabel() {
@@ -148,6 +163,7 @@ void CMouseSettingsPanel::ShowDesktopLabel() {
 void CMouseSettingsPanel::ShowSystemSettings() {
     if (!desktopRead_) ReadDesktopPointer();
     const SystemFields fields = SystemFields::Of(mouse_.System());
+    PushToDesktop(mouse_.System());
     Find("pointer_speed_slider").SetValue(fields.speed, false);
     Find("pointer_precision_check").SetSelected(fields.precision != 0, false);
     Find("scrolls_page_check").SetSelected(fields.scrollPage != 0, false);
@@ -291,7 +307,6 @@ void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
         if (!EqualsIgnoringCase(n.senderName, control.name)) continue;
         const ui::Ctl sender = Find(control.name);
         fields.*control.field = static_cast<uint16_t>(control.check ? (sender.Selected() ? 1 : 0) : sender.Value());
-        if (control.desktop) desktop_.Apply(*control.desktop, fields.*control.field);
     }
     // The scroll page and the lines per notch go together: a chosen speed
     // leaves page scrolling, a page choice keeps the speed shown.
@@ -301,6 +316,7 @@ void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
     }
     if (EqualsIgnoringCase(n.senderName, "scrolls_page_check")) fields.wheelLines = static_cast<uint16_t>(Find("scroll_speed_slider").Value());
     mouse_.CommitSystem(fields.Settings(), false);
+    PushToDesktop(mouse_.System());
 }
 
 }  // namespace m470

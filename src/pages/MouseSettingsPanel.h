@@ -1,7 +1,9 @@
 #pragma once
 // The mouse page's own panels: sensitivity stages, report rate, pointer and
 // scrolling values, the key rows and the settings-page switch.
+#include <array>
 #include <functional>
+#include <optional>
 
 #include "devices/MouseDevice.h"
 #include "pages/DesktopPointer.h"
@@ -40,6 +42,9 @@ private:
     void ShowKeys();
     void ShowSystemSettings();
     void ReadDesktopPointer();
+    // The pointer values the desktop does not hold yet (a profile switch, an
+    // edit) are set there.
+    void PushToDesktop(const SystemSettings& system);
     // Whether the pointer values reach the desktop or stay in the profile.
     void ShowDesktopLabel();
 
@@ -66,6 +71,8 @@ private:
     std::function<void(int)> showFunctionPage_;
     CDesktopPointer desktop_ = CDesktopPointer::ForSession();
     bool desktopRead_ = false;
+    // What the desktop holds of each pointer value, as read or last set.
+    std::array<std::optional<int>, 3> onDesktop_;
 };
 
 }  // namespace m470

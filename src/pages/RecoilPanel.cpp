@@ -30,9 +30,12 @@ std::string CRecoilPanel::Chosen(std::optional<std::string> path) const {
     return *path;
 }
 
+// Patterns too long for one image are the user's to shorten, not a device fault.
 void CRecoilPanel::Write() {
     const int result = mouse_.WriteRecoilPatterns();
-    if (page_.Context() != nullptr) ReportWrite(*page_.Context(), result == kResultSuccess ? 0 : -1);
+    if (page_.Context() == nullptr) return;
+    if (result == kResultTooLarge) page_.Context()->Notice("recoil_image_too_large_text");
+    else ReportWrite(*page_.Context(), result == kResultSuccess ? 0 : -1);
 }
 
 }  // namespace m470

@@ -23,6 +23,9 @@ void SettingsPages::Show(ui::ControlHost& host, ui::Control* page, CDeviceProfil
     const int count = stack ? static_cast<int>(stack.Get()->Children().size()) : 0;
     if (settingsPage < 0 || settingsPage >= count) settingsPage = 0;
     stack.SetPage(settingsPage);
+    for (const OptionTabPage& tab : tabs)
+        if (tab.built && tab.settingsPage == settingsPage && pictureArea != nullptr)
+            ui::Ctl(host.FindUnder(page, pictureArea)).SetVisible(tab.picture);
     ui::Ctl row = host.FindUnder(page, options);
     if (!row) return;
     const std::string wanted = optionPrefix + std::to_string(settingsPage);

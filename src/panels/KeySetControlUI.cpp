@@ -20,6 +20,7 @@ constexpr uint8_t kRightCtrl = 0x10;
 
 // Controls of the panel, written once here.
 constexpr const char* kLayout = "keyset_layout";
+constexpr const char* kPickHint = "keyset_hint";
 constexpr const char* kTitle = "keyset_title";
 constexpr const char* kFunctionCombo = "keyset_function_combo";
 constexpr const char* kFunctionPages = "function_switch_tablayout";
@@ -246,11 +247,11 @@ void CKeySetControlUI::SetAssignment(const KeyAssignment& current, const KeyAssi
 
 void CKeySetControlUI::ShowKind(int kind) {
     const int item = ItemOfKind(kind);
-    if (kind < 0 || item < 0) {
-        Find(kLayout).SetVisible(false);
-        return;
-    }
-    Find(kLayout).SetVisible(true);
+    // The hint to pick a key gives its place to the assignment once one is picked.
+    const bool shown = kind >= 0 && item >= 0;
+    Find(kLayout).SetVisible(shown);
+    Find(kPickHint).SetVisible(!shown);
+    if (!shown) return;
     Find(kFunctionCombo).SelectItem(item, false);
     Find(kFunctionPages).SetPage(kind);
 }

@@ -16,7 +16,7 @@ constexpr const char* kRowList = "macro_action_list";
 constexpr const char* kRowArea = "macro_action_layout";
 constexpr const char* kMoveArea = "mouse_move_layout";
 constexpr const char* kNameColumn = "macro_name_tab";
-constexpr const char* kDelayField = "macro_tab_macrodelay_edit";
+constexpr const char* kRowDelay = "macro_delay";  // the delay edit of each row
 constexpr const char* kConstantField = "macro_fixed_time_edit";
 constexpr const char* kConstantOption = "macro_check_time";
 constexpr const char* kStartButton = "macro_btn_starredio";
@@ -150,7 +150,7 @@ void CMacroControlUI::ShowSelectedMacro() {
 }
 
 void CMacroControlUI::SaveMacroEvents() {
-    StoreSelectedDelay();
+    StoreRowDelays();
     library_.SaveEvents(SelectedMacro(), rows_.events);  // no macro chosen: nothing is written
 }
 
@@ -234,16 +234,20 @@ std::string CMacroControlUI::RowText(const MacroEvent& event) const {
         }
         default: break;
     }
-    return name + "   " + action + "   " + std::to_string(event.delay) + " ms";
+    return name + "   " + action;
 }
 
 void CMacroControlUI::ShowRows() {
     ui::Ctl list = Find(kRowList);
     list.ClearItems();
-    for (const MacroEvent& event : rows_.events) list.AddItem(RowText(event), StyledJson(MacroEventObject(event)));
+    for (size_t i = 0; i < rows_.events.size(); ++i) {
+        const MacroEvent& event = rows_.events[i];
+        list.AddItem(RowText(event), StyledJson(MacroEventObject(event)));
+        ui::Ctl delay = list.ItemEdit(static_cast<int>(i), kRowDelay);
+        delay.SetText(std::to_string(event.delay));
+        delay.SetToolTip("", "macro_delay_tip");
+    }
     list.SelectItem(rows_.selected, false);
-    const bool row = rows_.selected >= 0 && static_cast<size_t>(rows_.selected) < rows_.events.size();
-    Find(kDelayField).SetText(row ? std::to_string(rows_.events[static_cast<size_t>(rows_.selected)].delay) : std::string());
 }
 
 void CMacroControlUI::RowsChanged() {
@@ -256,15 +260,24 @@ void CMacroControlUI::SelectRow(int row) {
     ShowRows();
 }
 
-void CMacroControlUI::StoreSelectedDelay() {
-    const int row = rows_.selected;
-    if (row < 0 || static_cast<size_t>(row) >= rows_.events.size()) return;
-    ui::Ctl field = Find(kDelayField);
-    if (!field) return;
-    const uint16_t delay = DelayOfText(field.Text());
-    rows_.events[static_cast<size_t>(row)].delay = delay;
-    field.SetText(std::to_string(delay));
-    if (ui::Control* list = Find(kRowList).Get()) list->SetItemText(row, RowText(rows_.events[static_cast<size_t>(row)]));
+// A delay beyond the largest is stored as the largest, one that is no
+// number is not stored; either way the field shows what the row keeps and
+// the user is told once.
+void CMacroControlUI::StoreRowDelays() {
+    const ui::Ctl list = Find(kRowList);
+    bool refused = false;
+    for (size_t i = 0; i < rows_.events.size(); ++i) {
+        const ui::Ctl field = list.ItemEdit(static_cast<int>(i), kRowDelay);
+        if (!field) continue;
+        const std::string text = field.Text();
+        uint16_t& delay = rows_.events[i].delay;
+        if (text == std::to_string(delay)) continue;
+        const bool number = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
+        if (number) delay = DelayOfText(text);
+        refused = refused || !number || std::stoul(text) > kMaxMacroDelay;
+        field.SetText(std::to_string(delay));
+    }
+    if (refused && editorHost_ != nullptr) editorHost_->Notice("macro_delay_range_text");
 }
 
 void CMacroControlUI::MoveSelected(int to) {
@@ -310,6 +323,7 @@ void CMacroControlUI::DeleteAllRows() {
 }
 
 void CMacroControlUI::InsertMouseEvent(uint16_t message, int subtype) {
+    StoreRowDelays();
     MacroEvent event;
     if (message == mouse_message::kMove) {
         if (subtype < 0 || subtype >= static_cast<int>(kMoveInsertions.size())) return;
@@ -346,7 +360,7 @@ uint16_t CMacroControlUI::ConstantFromField() {
 }
 
 void CMacroControlUI::SetRecordingControls(bool recording) {
-    for (const char* name : {kNameColumn, kDelayField, kRowList}) Find(name).SetEnabled(!recording);
+    for (const char* name : {kNameColumn, kRowList}) Find(name).SetEnabled(!recording);
     Find(kStartButton).SetVisible(!recording);
     Find(kStopButton).SetVisible(recording);
 }
@@ -354,6 +368,7 @@ void CMacroControlUI::SetRecordingControls(bool recording) {
 void CMacroControlUI::StartRecording(RecordTiming timing, int mode) {
     // Recording into no macro would be lost: its rows are saved to the macro's file.
     if (SelectedMacro() < 0 || recorder_.Recording()) return;
+    StoreRowDelays();
     recorder_.Start(timing, timing == RecordTiming::Constant ? ConstantFromField() : recorder_.ConstantDelay());
     recordMode_ = mode;
     SetRecordingControls(true);
@@ -426,7 +441,7 @@ bool CMacroControlUI::HandleNotification(const ui::Notification& n) {
         return true;
     }
     if (n.event == "itemselect" && n.senderName == kRowList) {
-        StoreSelectedDelay();
+        StoreRowDelays();
         SelectRow(static_cast<int>(n.wParam));
         return true;
     }
@@ -435,7 +450,7 @@ bool CMacroControlUI::HandleNotification(const ui::Notification& n) {
         if (editorHost_ != nullptr) editorHost_->OpenRowMenu();
         return true;
     }
-    if (n.event == "killfocus" && n.senderName == kDelayField) {
+    if (n.event == "killfocus" && n.senderName == kRowDelay) {
         SaveMacroEvents();
         return true;
     }
@@ -456,6 +471,7 @@ bool CMacroControlUI::HandleNotification(const ui::Notification& n) {
     }
     for (const Click& click : kClicks) {
         if (n.senderName != click.name) continue;
+        StoreRowDelays();  // a delay typed but not yet left is kept when the rows change
         (this->*click.operation)();
         return true;
     }

@@ -73,7 +73,8 @@ public:
     // message: mouse_message::k...; subtype: the move (0 left ... 3 down) or
     // the extra button (0 forward, 1 back).
     void InsertMouseEvent(uint16_t message, int subtype);
-    void StoreSelectedDelay();
+    // The rows' delay fields into the rows.
+    void StoreRowDelays();
 
     void StartRecording(RecordTiming timing, int mode);
     void StopRecording();

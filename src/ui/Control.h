@@ -74,6 +74,9 @@ public:
     bool ItemVisible(int index) const { return Item(index).value_or(ListItem{{}, {}, false}).visible; }
     virtual void SetItemText(int index, const std::string& text) = 0;
     virtual void SetItemVisible(int index, bool visible) = 0;
+    // The edit field inside a row of a list (named name), made the first time
+    // it is asked for; it goes with its row. nullptr outside a list's rows.
+    virtual Control* ItemEdit(int index, const std::string& name) = 0;
 
     virtual int Page() const = 0;
     virtual void SetPage(int page) = 0;

@@ -34,6 +34,8 @@ public:
     void SelectItem(int index, bool raiseEvent = true) const { if (control_) control_->SelectItem(index, raiseEvent); }
     std::string ItemText(int index) const { return control_ ? control_->ItemText(index) : std::string(); }
     void SetItemVisible(int index, bool visible) const { if (control_) control_->SetItemVisible(index, visible); }
+    Ctl ItemEdit(int index, const std::string& name) const { return control_ ? control_->ItemEdit(index, name) : nullptr; }
+    void SetToolTip(const std::string& title, const std::string& text) const { if (control_) control_->SetToolTip(title, text); }
     int Page() const { return control_ ? control_->Page() : -1; }
     void SetPage(int page) const { if (control_) control_->SetPage(page); }
     uint32_t BkColour() const { return control_ ? control_->BkColour() : 0; }

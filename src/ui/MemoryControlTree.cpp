@@ -130,16 +130,21 @@ void MemoryControl::SetRange(int minimum, int maximum) {
     value_ = ClampValue(value_, minimum_, maximum_);
 }
 
-void MemoryControl::AddItem(const std::string& text, const std::string& userData) { items_.push_back({text, userData}); }
+void MemoryControl::AddItem(const std::string& text, const std::string& userData) {
+    items_.push_back({text, userData});
+    itemEdits_.emplace_back();
+}
 
 void MemoryControl::RemoveItem(int index) {
     if (index < 0 || index >= ItemCount()) return;
     items_.erase(items_.begin() + index);
+    itemEdits_.erase(itemEdits_.begin() + index);
     if (selectedItem_ >= ItemCount()) selectedItem_ = ItemCount() - 1;
 }
 
 void MemoryControl::ClearItems() {
     items_.clear();
+    itemEdits_.clear();
     selectedItem_ = -1;
 }
 
@@ -162,6 +167,13 @@ void MemoryControl::SetItemText(int index, const std::string& text) {
 
 void MemoryControl::SetItemVisible(int index, bool visible) {
     if (index >= 0 && index < ItemCount()) items_[static_cast<size_t>(index)].visible = visible;
+}
+
+Control* MemoryControl::ItemEdit(int index, const std::string& name) {
+    if (type_ != ControlType::List || index < 0 || index >= ItemCount()) return nullptr;
+    std::unique_ptr<MemoryControl>& edit = itemEdits_[static_cast<size_t>(index)];
+    if (!edit) edit = std::make_unique<MemoryControl>(host_, "QLineEdit", name, this);
+    return edit.get();
 }
 
 void MemoryControl::SetPage(int page) {

@@ -53,6 +53,7 @@ public:
     std::optional<ListItem> Item(int index) const override;
     void SetItemText(int index, const std::string& text) override;
     void SetItemVisible(int index, bool visible) override;
+    Control* ItemEdit(int index, const std::string& name) override;
 
     int Page() const override { return page_; }
     void SetPage(int page) override;
@@ -95,6 +96,7 @@ private:
     bool visible_ = true, enabled_ = true, selected_ = false;
     int value_ = 0, minimum_ = 0, maximum_ = 99;
     std::vector<ListItem> items_;
+    std::vector<std::unique_ptr<MemoryControl>> itemEdits_;  // one per item, made when asked for
     int selectedItem_ = -1;
     int page_ = 0;
     bool isPageContainer_ = false;

@@ -82,6 +82,39 @@ TEST_F(GnomePointer, TheDesktopsValuesAreReadBackAndEditsReachIt) {
     EXPECT_EQ(mouse->System().WheelScrollLines(), 7);                    // no desktop key: the profile only
 }
 
+// A profile chosen in the strip takes its pointer values to the desktop, as an edit would.
+TEST_F(GnomePointer, AProfileSwitchTakesTheChosenProfilesValuesToTheDesktop) {
+    const auto raise = [this](const std::string& event, const std::string& name) {
+        return devicePage->Route({event, On(name).Get(), name, 0, 0});
+    };
+    ASSERT_TRUE(raise("click", "device_add_btn"));  // the new profile is the one shown
+    ASSERT_EQ(On("device_profile_combo").ItemCount(), 2);
+    On("pointer_speed_slider").SetValue(1, false);
+    ASSERT_TRUE(raise("valuechanged", "pointer_speed_slider"));
+    On("double_click_slider").SetValue(1, false);
+    ASSERT_TRUE(raise("valuechanged", "double_click_slider"));
+    On("pointer_precision_check").SetSelected(true, false);
+    ASSERT_TRUE(raise("selectchanged", "pointer_precision_check"));
+    std::string keyfile = Keyfile();
+    EXPECT_NE(keyfile.find("speed=-1"), std::string::npos) << keyfile;
+    EXPECT_NE(keyfile.find("double-click=900"), std::string::npos) << keyfile;
+
+    On("device_profile_combo").SelectItem(0, false);
+    ASSERT_TRUE(raise("itemselect", "device_profile_combo"));
+    EXPECT_EQ(On("pointer_speed_slider").Value(), 15);
+    keyfile = Keyfile();
+    EXPECT_NE(keyfile.find("speed=0.5"), std::string::npos) << keyfile;
+    EXPECT_NE(keyfile.find("accel-profile='flat'"), std::string::npos) << keyfile;
+    EXPECT_NE(keyfile.find("double-click=400"), std::string::npos) << keyfile;
+
+    On("device_profile_combo").SelectItem(1, false);
+    ASSERT_TRUE(raise("itemselect", "device_profile_combo"));
+    keyfile = Keyfile();
+    EXPECT_NE(keyfile.find("speed=-1"), std::string::npos) << keyfile;
+    EXPECT_NE(keyfile.find("accel-profile='adaptive'"), std::string::npos) << keyfile;
+    EXPECT_NE(keyfile.find("double-click=900"), std::string::npos) << keyfile;
+}
+
 class OtherDesktopPointer : public GnomePointer {
 protected:
     OtherDesktopPointer() { desktop = "KDE"; }

@@ -343,7 +343,7 @@ TEST_F(MouseRecoilPage, AnImageTooLargeForItsLengthsSendsNothingAndIsTold) {
     ASSERT_TRUE(SaveJson(mouse->DataFolder() + "ShootData_2.Shoot", pattern));
     ASSERT_TRUE(Raise("click", "shootdate_save_btn"));
     EXPECT_TRUE(rig.hub.Traffic().Entries().empty());  // not even the frame of a configuration
-    EXPECT_EQ(window.asked, (std::vector<std::string>{"notice message_text_7"}));
+    EXPECT_EQ(window.asked, (std::vector<std::string>{"notice recoil_image_too_large_text"}));
 }
 
 TEST_F(MouseRecoilPage, AFileThatIsNoPatternIsRefusedWithAMessage) {

@@ -103,6 +103,36 @@ TEST_F(MousePanels, DeletingTheUsedMacroGivesTheButtonItsDefaultAndWritesIt) {
     EXPECT_EQ(ui::Ctl(host.Find("keyset_macro_combo")).ItemCount(), 0);
 }
 
+// Each row has its own delay field; leaving it saves that row's delay, and
+// the mouse gets the macro with it. A delay out of range is told and the
+// row keeps what its field then shows.
+TEST_F(MousePanels, ARowsOwnDelayIsSavedOnLeavingAndReachesTheMouse) {
+    MacroOnButtonFive(3);
+    devicePage->ShowOptionTab(3);
+    Panels().Macros().SelectMacro(0);
+    const ui::Ctl rows(host.Find("macro_action_list"));
+    const auto leave = [&](int row, const std::string& text) {
+        const ui::Ctl field = rows.ItemEdit(row, "macro_delay");
+        field.SetText(text);
+        EXPECT_TRUE(devicePage->Route({"killfocus", field.Get(), "macro_delay", 0, 0}));
+        return field.Text();
+    };
+    EXPECT_EQ(leave(1, "300"), "300");
+    EXPECT_TRUE(told.empty());
+    const std::vector<MacroEvent> saved = Panels().Macros().Library().LoadEvents(0);
+    EXPECT_EQ(saved, (std::vector<MacroEvent>{{10, 4, true, 5}, {10, 4, true, 300}, {10, 4, true, 5}}));
+    EXPECT_EQ(leave(2, "70000"), "65535");
+    EXPECT_EQ(leave(0, "5x"), "5");
+    EXPECT_EQ(told, (std::vector<std::string>{"macro_delay_range_text", "macro_delay_range_text"}));
+    Notify("click", "key_butt_prosave");
+    const auto image = rig.hub.Firmware("mouse")->MacroImage();
+    ASSERT_EQ(image.size(), 1u);
+    ASSERT_EQ(image[0].size(), 3u);
+    EXPECT_EQ(image[0][0], (ImageEvent{5, 0, 0x8A, 4}));
+    EXPECT_EQ(image[0][1], (ImageEvent{44, 1, 0x8A, 4}));
+    EXPECT_EQ(image[0][2], (ImageEvent{255, 255, 0x8A, 4}));
+}
+
 TEST_F(MousePanels, StoppingTheCaptureEndsARecordingAndSavesIt) {
     CMacroLibrary& library = Panels().Macros().Library();
     ASSERT_FALSE(library.Add().empty());

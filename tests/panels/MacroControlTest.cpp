@@ -55,6 +55,7 @@ public:
         host.SetNotifyCallback([this](const ui::Notification& n) { editor->HandleNotification(n); });
     }
     ui::Ctl Find(const std::string& name) { return host.FindUnder(root, name); }
+    ui::Ctl RowDelay(int row) { return Find("macro_action_list").ItemEdit(row, "macro_delay"); }
     void Click(const std::string& name) { host.Click(Find(name).Get()); }
     Json::Value File(int macro) { return LoadJson(editor->Library().MacroPath(macro)); }
     std::vector<MacroEvent> Saved(int macro) { return editor->Library().LoadEvents(macro); }
@@ -100,7 +101,8 @@ TEST_F(MacroEditor, ClickFromTheRowMenuInsertsPressAndReleaseAfterTheSelectedRow
     EXPECT_EQ(saved[1], (MacroEvent{1, 0x01, true, 50}));
     EXPECT_EQ(saved[2], (MacroEvent{1, 0x01, false, 50}));
     EXPECT_EQ(editor->Rows().selected, 2);
-    EXPECT_EQ(Find("macro_action_list").ItemText(1), "mouse_key_left   macro_press_text   50 ms");
+    EXPECT_EQ(Find("macro_action_list").ItemText(1), "mouse_key_left   macro_press_text");
+    EXPECT_EQ(RowDelay(1).Text(), "50");
     ASSERT_TRUE(editor->MenuItem("back_up"));
     EXPECT_EQ(Saved(0)[3], (MacroEvent{1, 0x08, false, 50}));
     EXPECT_FALSE(editor->MenuItem("no_such_entry"));
@@ -116,7 +118,7 @@ TEST_F(MacroEditor, MoveInsertionTakesTheDistanceModulo256) {
     ASSERT_EQ(Saved(0).size(), 1u);
     EXPECT_EQ(Saved(0)[0], (MacroEvent{4, 44, true, 50}));
     EXPECT_EQ(File(0)["Events"][0]["Action"].asString(), "down");
-    EXPECT_EQ(Find("macro_action_list").ItemText(0), "mouse_move_to_left_text   44   50 ms");
+    EXPECT_EQ(Find("macro_action_list").ItemText(0), "mouse_move_to_left_text   44");
     EXPECT_EQ(editor->Rows().selected, -1);  // an insertion into an empty list selects nothing
     Find("mouse_y_down_edit").SetText("7");
     Click("macro_inset_movedownkey_btn");
@@ -130,7 +132,9 @@ TEST_F(MacroEditor, RowMovesAtTheEndsChangeNothingAndDelaysSaturate) {
     file["Events"][2]["Delay"] = "70000";
     ASSERT_TRUE(SaveJson(editor->Library().MacroPath(0), file));
     Click("macro_btn_cancel");  // reloads the rows from the file
-    EXPECT_EQ(Find("macro_action_list").ItemText(2), "keyboard_key_C   macro_press_text   65535 ms");
+    EXPECT_EQ(Find("macro_action_list").ItemText(2), "keyboard_key_C   macro_press_text");
+    EXPECT_EQ(RowDelay(2).Text(), "65535");
+    EXPECT_EQ(RowDelay(2).Get()->ToolTipText(), "macro_delay_tip");
     editor->SelectRow(0);
     Click("macro_btn_up");
     editor->SelectRow(2);
@@ -142,16 +146,26 @@ TEST_F(MacroEditor, RowMovesAtTheEndsChangeNothingAndDelaysSaturate) {
     EXPECT_EQ(editor->Rows().selected, 0);
     Click("macro_btn_downbottom");
     EXPECT_EQ(Saved(0)[2].button, 6);
-    // The delay field of the selected row, stored when it loses the focus.
-    Find("macro_tab_macrodelay_edit").SetText("99999");
-    host.SendNotify(Find("macro_tab_macrodelay_edit").Get(), "killfocus");
-    EXPECT_EQ(Saved(0)[2].delay, 65535);
-    EXPECT_EQ(Find("macro_tab_macrodelay_edit").Text(), "65535");
+    // Each row's own delay field, stored when it loses the focus: beyond the
+    // largest it is the largest, no number keeps the row's delay; both told.
+    RowDelay(0).SetText("99999");
+    host.SendNotify(RowDelay(0).Get(), "killfocus");
+    EXPECT_EQ(Saved(0)[0].delay, 65535);
+    EXPECT_EQ(RowDelay(0).Text(), "65535");
+    EXPECT_EQ(fake.notices, std::vector<std::string>{"macro_delay_range_text"});
+    RowDelay(1).SetText("");
+    host.SendNotify(RowDelay(1).Get(), "killfocus");
+    EXPECT_EQ(Saved(0)[1].delay, 2);
+    EXPECT_EQ(RowDelay(1).Text(), "2");
+    EXPECT_EQ(fake.notices.size(), 2u);
+    // A delay typed and not yet left is kept when a row goes.
+    RowDelay(0).SetText("12");
     Find("macro_action_list").SelectItem(1);
-    Find("macro_tab_macrodelay_edit").SetText("12");
+    EXPECT_EQ(RowDelay(0).Text(), "12");
     Click("macro_btn_delete");
     ASSERT_EQ(Saved(0).size(), 2u);
-    EXPECT_EQ(Saved(0)[0].button, 4);
+    EXPECT_EQ(Saved(0)[0], (MacroEvent{10, 4, true, 12}));
+    EXPECT_EQ(fake.notices.size(), 2u);
     Click("macro_btn_deleteall");
     EXPECT_TRUE(Saved(0).empty());
 }

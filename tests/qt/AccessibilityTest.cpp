@@ -1,6 +1,6 @@
-// Keyboard and screen-reader use of every page: each button Tab reaches that
-// shows only a symbol has a name and a tooltip, and Tab goes through the
-// controls of a layout in the layout's order.
+// Keyboard and screen-reader use of every page: every control Tab reaches
+// has a name in words (one that shows only a symbol a tooltip too), and Tab
+// goes through the controls of a layout in the layout's order.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLayout>
+#include <QListWidget>
 #include <QRadioButton>
 #include <QTest>
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <map>
 
 #include "platform/Folders.h"
+#include "qt/DeviceKeyButton.h"
 #include "qt/MainWnd.h"
 #include "qt/ScriptRunner.h"
 #include "sim/VirtualDeviceHub.h"
@@ -67,6 +69,10 @@ protected:
         window->resize(1000, 640);
         window->show();
         window->OnWindowInit();
+        // A macro with rows, so the macro editor shows each row's delay field.
+        folder.Write("data/M470/mouse/macro.config", R"({"MacroInfo": [{"MacroName": "m", "Guid": "g0"}]})");
+        folder.Write("data/M470/mouse/g0.mac", R"({"Events": [{"Type": 10, "Button": 4, "Action": "down", "Delay": 30},
+                                                             {"Type": 10, "Button": 4, "Action": "up", "Delay": 40}]})");
         for (const char* product : {"mouse", "keyboard", "mousepad"}) ASSERT_TRUE(hub.Plug(product));
         window->StartDeviceManager(hub.Backend());
     }
@@ -83,17 +89,19 @@ protected:
         return code;
     }
 
-    // Every glyph button Tab reaches now that says nothing, and every pair
+    // Every control Tab reaches now that says nothing, and every pair
     // of controls of one layout that Tab takes against the layout's order.
     void CheckChain(const std::string& where) {
         QApplication::processEvents();
         std::map<QWidget*, int> lastIndex;
         for (QWidget* widget : TabChain(window.get())) {
             ++reached;
+            rowDelays += widget->objectName() == "macro_delay" ? 1 : 0;
+            EXPECT_TRUE(HasWords(SpokenName(widget)))
+                << where << ": " << Described(widget) << " is called \"" << SpokenName(widget).toStdString() << "\"";
             if (ShowsOnlyAGlyph(widget)) {
                 ++glyphs;
-                EXPECT_TRUE(HasWords(SpokenName(widget)) && !widget->toolTip().isEmpty())
-                    << where << ": " << Described(widget) << " is called \"" << SpokenName(widget).toStdString() << "\"";
+                EXPECT_FALSE(widget->toolTip().isEmpty()) << where << ": " << Described(widget) << " has no tooltip";
             }
             QWidget* parent = widget->parentWidget();
             const int index = parent != nullptr && parent->layout() != nullptr ? parent->layout()->indexOf(widget) : -1;
@@ -104,13 +112,13 @@ protected:
         }
     }
 
-    int reached = 0, glyphs = 0;
+    int reached = 0, glyphs = 0, rowDelays = 0;
     test::TempFolder folder;
     VirtualDeviceHub hub;
     std::unique_ptr<CMainWnd> window;
 };
 
-TEST_F(Accessibility, EveryGlyphButtonTabReachesSaysWhatItIsAndTabFollowsTheLayout) {
+TEST_F(Accessibility, EveryControlTabReachesSaysWhatItIsAndTabFollowsTheLayout) {
     ASSERT_EQ(Play({"wait 1500"}), 0);
     const int entries = static_cast<int>(window->Selector()->Entries().size());
     ASSERT_EQ(entries, 3);
@@ -124,10 +132,24 @@ TEST_F(Accessibility, EveryGlyphButtonTabReachesSaysWhatItIsAndTabFollowsTheLayo
                 tabs.push_back(tab);
         for (QRadioButton* tab : tabs) {
             tab->click();
-            CheckChain("page " + std::to_string(entry) + ", tab " + tab->objectName().toStdString());
+            const std::string where = "page " + std::to_string(entry) + ", tab " + tab->objectName().toStdString();
+            CheckChain(where);
+            // The panels that show more once something is chosen: a key's assignment (not
+            // the left button's, which stays), a macro's rows.
+            QWidget* more = nullptr;
+            for (QWidget* widget : TabChain(window.get()))
+                if ((tab->objectName() == "key_Op_tab" && widget->objectName() == "key_3" && qobject_cast<DeviceKeyButton*>(widget)) ||
+                    (tab->objectName() == "macro_Op_tab" && widget->objectName() == "macro_name_list")) {
+                    more = widget;
+                    break;
+                }
+            if (auto* button = qobject_cast<QAbstractButton*>(more)) button->click();
+            if (auto* list = qobject_cast<QListWidget*>(more); list != nullptr && list->count() > 0) list->setCurrentRow(0);
+            if (more != nullptr) CheckChain(where + ", chosen");
         }
     }
     EXPECT_GT(reached, 100);
+    EXPECT_GE(rowDelays, 2);  // the mouse's macro rows were walked
     EXPECT_GT(glyphs, 20);  // the profile strip's and the macro editor's at least
 }
 

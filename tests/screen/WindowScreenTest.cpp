@@ -1,6 +1,6 @@
 // The window on a real X server (Xvfb, started here) at a given screen size
 // and scale factor: it lies inside the screen, and at its minimum size every
-// page shows its controls whole, none over another.
+// page shows its controls whole, none over another, all without scrolling.
 //   m470_screen_tests WIDTHxHEIGHT SCALE [gtest options]
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -32,6 +33,7 @@
 #include "audio/AudioLibrary.h"
 #include "platform/Folders.h"
 #include "platform/Registry.h"
+#include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/MainWnd.h"
 #include "shell/WindowPlacement.h"
@@ -48,7 +50,7 @@ bool IsControl(const QWidget* widget) {
     return qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QAbstractSlider*>(widget) ||
            qobject_cast<const QComboBox*>(widget) || qobject_cast<const QLineEdit*>(widget) ||
            qobject_cast<const QAbstractItemView*>(widget) || qobject_cast<const QProgressBar*>(widget) ||
-           qobject_cast<const QAbstractSpinBox*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const ColorPalette*>(widget) ||
            (qobject_cast<const QLabel*>(widget) && !static_cast<const QLabel*>(widget)->text().isEmpty());
 }
 
@@ -126,6 +128,24 @@ std::vector<std::string> LayoutFaults(QWidget* window, QWidget* page) {
         for (size_t j = i + 1; j < controls.size(); ++j)
             if (OnWindow(controls[i], window).intersects(OnWindow(controls[j], window)))
                 faults.push_back("overlap: " + Describe(controls[i], window) + " and " + Describe(controls[j], window));
+    return faults;
+}
+
+// Every control the page shows without scrolling it: inside the page area
+// at rest, and none under the status bar.
+std::vector<std::string> ReachFaults(QWidget* window, QWidget* page) {
+    auto* scroll = window->findChild<QScrollArea*>("device_switch_scroll");
+    const QWidget* status = window->findChild<QWidget*>("status_bar");
+    if (scroll == nullptr || status == nullptr) return {"no page area or status bar"};
+    scroll->verticalScrollBar()->setValue(0);
+    const QRect area = OnWindow(scroll->viewport(), window), bar = OnWindow(status, window);
+    std::vector<std::string> faults;
+    for (const QWidget* widget : page->findChildren<QWidget*>()) {
+        if (!widget->isVisible() || !IsControl(widget) || InsideAControl(widget, page)) continue;
+        const QRect place = OnWindow(widget, window);
+        if (!area.contains(place)) faults.push_back("reached only by scrolling: " + Describe(widget, window));
+        else if (place.intersects(bar)) faults.push_back("under the status bar: " + Describe(widget, window));
+    }
     return faults;
 }
 
@@ -214,7 +234,15 @@ TEST_F(WindowOnScreen, AtTheMinimumSizeEveryTabOfEveryPageShowsItsControlsWholeA
             for (QAbstractButton* tab : tabs) {
                 tab->click();
                 Settle();
-                for (const std::string& fault : LayoutFaults(window.get(), page))
+                // The Keys tab shows its assignment panel, buttons and all, once a key
+                // is chosen (not the left button: that one stays as it is, and says so).
+                if (auto* key = page->findChild<DeviceKeyButton*>("key_3"); key != nullptr && tab->objectName() == "key_Op_tab") {
+                    key->click();
+                    Settle();
+                }
+                std::vector<std::string> faults = LayoutFaults(window.get(), page);
+                for (std::string& fault : ReachFaults(window.get(), page)) faults.push_back(std::move(fault));
+                for (const std::string& fault : faults)
                     ADD_FAILURE() << page->objectName().toStdString() << ", tab " << tab->objectName().toStdString() << ", "
                                   << gScreen.toStdString() << (language == 0 ? ", Chinese" : ", English") << ": " << fault;
             }

@@ -53,7 +53,8 @@ TEST(RefusalTexts, EveryRefusalHasItsOwnSentenceInBothLanguages) {
         "file_save_failed_text",       "file_unreadable_text",         "file_reason_unknown",
         "macro_import_too_large_text", "macro_import_unreadable_text", "macro_library_full_text",
         "macro_export_failed_text",    "hs_eq_name_taken_text",        "recoil_import_too_large",
-        "recoil_import_refused",       "recoil_export_failed",
+        "recoil_import_refused",       "recoil_export_failed",         "recoil_image_too_large_text",
+        "macro_delay_range_text",
     };
     for (int error : {ENOSPC, EDQUOT, EFBIG, EACCES, EPERM, EROFS, ENOENT, ENOTDIR, EISDIR, EIO}) {
         keys.push_back(FileErrorReasonKey(error));
