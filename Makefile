@@ -63,7 +63,7 @@ soak: build
 tsan: build
 	cmake -S . -B build-tsan $(SANITIZER_CMAKE_ARGS) -DM470_SANITIZE=thread
 	cmake --build build-tsan -j$(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -j2 -LE soak
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan.supp $(CTEST) -j2 -LE soak
 
 # The Debian package of build-run/ (the programs only: stripped, dependencies
 # from the binaries), in build-run/.

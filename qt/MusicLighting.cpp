@@ -97,7 +97,15 @@ void MusicLighting::Shutdown() {
 
 void MusicLighting::ConnectCapture() {
     notifier_.reset();
-    if (!client_.ConnectCapture()) return;
+    if (!client_.ConnectCapture()) {
+        // Once the first look of the window failed, nothing else would
+        // connect while the program runs: only a relaunch does.
+        if (started_ && !shutDown_)
+            QTimer::singleShot(kConnectRetryMs, this, [this] {
+                if (!client_.Connected() && !shutDown_) ConnectCapture();
+            });
+        return;
+    }
     SendStyle();
     notifier_ = std::make_unique<QSocketNotifier>(client_.Fd(), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { OnReadable(); });

@@ -22,6 +22,9 @@ namespace m470::qt {
 
 inline constexpr const char* kCaptureProgram = "m470-audiorecord";
 inline constexpr int kConnectDelayMs = 100;
+// A program that is not listening yet (slow to start on a loaded machine) is
+// tried again this often until it answers.
+inline constexpr int kConnectRetryMs = 500;
 inline constexpr auto kCaptureQuitWait = std::chrono::milliseconds(1500);
 
 class MusicLighting : public QObject {

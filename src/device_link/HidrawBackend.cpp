@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -154,7 +155,13 @@ std::vector<HidrawUdevRecord> HidrawBackend::ReadUdevRecords() {
 std::vector<std::string> HidrawBackend::EnumerateInterfaces() {
     std::vector<std::string> paths;
     std::map<std::string, CachedNode> fresh;
+    std::set<std::string> removed;
+    {
+        std::lock_guard lock(monitorMutex_);
+        removed = removedNodes_;
+    }
     for (const HidrawUdevRecord& record : ReadUdevRecords()) {
+        if (removed.count(record.devnode) != 0) continue;  // its files may outlive the "remove"
         CachedNode node;
         {
             std::lock_guard lock(cacheMutex_);
@@ -226,6 +233,10 @@ HidrawBackend::~HidrawBackend() {
 
 bool HidrawBackend::Present(const std::string& path) {
     const std::string node = NodeOfInterfacePath(path);
+    {
+        std::lock_guard lock(monitorMutex_);
+        if (removedNodes_.count(node) != 0) return false;
+    }
     struct stat status {};
     if (::stat(node.c_str(), &status) != 0) return false;
     // A node number can be reused by another device: the ids must still match.
@@ -270,6 +281,12 @@ uint64_t HidrawBackend::ChangeCount() {
         udev_device* device = udev_monitor_receive_device(monitor_);
         if (device == nullptr) break;
         ++changes_;
+        const char* action = udev_device_get_action(device);
+        const char* node = udev_device_get_devnode(device);
+        if (action != nullptr && node != nullptr) {
+            if (std::strcmp(action, "remove") == 0) removedNodes_.insert(node);
+            else if (std::strcmp(action, "add") == 0) removedNodes_.erase(node);
+        }
         udev_device_unref(device);
     }
     return changes_;

@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "device_link/HidBackend.h"
 
@@ -32,7 +33,8 @@ public:
     std::unique_ptr<HidNode> OpenWithError(const std::string& path, bool read, bool write, int& error) override;
     // The node still exists and still belongs to the same product.
     bool Present(const std::string& path) override;
-    // Counts udev "add"/"remove" events of hidraw nodes.
+    // Counts udev "add"/"remove" events of hidraw nodes and notes the nodes
+    // removed.
     uint64_t ChangeCount() override;
     // The udev monitor's descriptor.
     int ChangeFd() override;
@@ -57,6 +59,10 @@ private:
     ::udev* monitorContext_ = nullptr;
     ::udev_monitor* monitor_ = nullptr;
     uint64_t changes_ = 1;
+    // Nodes the monitor reported removed and not added again since: gone,
+    // even while their file is still there (the daemon's event can come
+    // before the node's file is deleted).
+    std::set<std::string> removedNodes_;
     std::map<std::string, CachedNode> cache_;
 };
 

@@ -79,6 +79,7 @@ void CaptureWatcher::ReapEnded() {
 void CaptureWatcher::Watch(const StopEvent& stop) {
     for (;;) {
         if (stop.WaitFor(kWatchInterval)) break;
+        ++looks_;
         ReapEnded();
         if (LockHeld(lock_)) continue;
         if (!LaunchCapture()) continue;

@@ -52,6 +52,8 @@ public:
     std::vector<pid_t> Children() const;
     // Launches made so far (by the watcher and by LaunchCapture).
     int Launches() const { return launches_; }
+    // Looks the watcher has taken so far (counted as each one begins).
+    int Looks() const { return looks_; }
 
 private:
     void ReapEnded();
@@ -63,6 +65,7 @@ private:
     mutable std::mutex childrenMutex_;
     std::vector<pid_t> children_;
     std::atomic<int> launches_{0};
+    std::atomic<int> looks_{0};
     std::atomic<bool> failureTold_{false};
 };
 

@@ -2,7 +2,6 @@
 
 #include <map>
 #include <optional>
-#include <thread>
 
 #include "device_link/CommandCodes.h"
 #include "devices/MouseDevice.h"
@@ -14,6 +13,7 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "ui/MemoryControlTree.h"
+#include "support/Eventually.h"
 #include "support/TempFolder.h"
 #include "support/VirtualRig.h"
 
@@ -349,13 +349,12 @@ TEST_F(LightEdits, ThePreviewFollowsTheChosenEffect) {
     ui::Control* led = host.FindUnder(padPage, "light_0");
     ASSERT_NE(led, nullptr);
     std::vector<uint32_t> seen;
-    for (int i = 0; i < 50 && seen.size() < 3; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(test::Eventually([&] {
         pad->OnRenderTimer();
         if (seen.empty() || seen.back() != led->LightColour()) seen.push_back(led->LightColour());
-    }
+        return seen.size() >= 3;
+    })) << "the picture should move through the colour wheel";
     pad->StopLightingThread();
-    EXPECT_GE(seen.size(), 3u) << "the picture should move through the colour wheel";
     EXPECT_GT(led->LightLevel(), 0);
 }
 

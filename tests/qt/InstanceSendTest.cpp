@@ -50,8 +50,11 @@ protected:
     bool Send(const InstanceMessage& message, std::string& why) {
         auto sent = std::async(std::launch::async, [&] { return SendToRunningInstance(message, 1000, &why); });
         while (sent.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) QTest::qWait(10);
-        QTest::qWait(50);
-        return sent.get();
+        const size_t before = received.size();
+        const bool delivered = sent.get();
+        // A message the sender handed over is taken in this thread's events.
+        if (delivered) QTest::qWaitFor([&] { return received.size() > before; }, 30000);
+        return delivered;
     }
 
     // The other user moves into the runtime folder while it is open for a moment.
@@ -167,8 +170,7 @@ TEST_F(InstanceSend, TheWindowTakesBackASocketAnotherUserReplaced) {
     test::Squatter squatter;
     ASSERT_TRUE(Squat(squatter));
     const std::string path = runtimeFolder + "/M470";
-    for (int i = 0; i < 250 && test::Squatter::Listening(path); ++i) QTest::qWait(20);
-    EXPECT_FALSE(test::Squatter::Listening(path));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !test::Squatter::Listening(path); }, 30000));
     EXPECT_TRUE(server.IsListening());
     std::string why;
     EXPECT_TRUE(Send({"Game_Start", 0, 3}, why)) << why;

@@ -161,7 +161,7 @@ TEST_F(MainWindow, ScriptsActThroughTheWidgetsAndNameTheFailingLine) {
     int code = -1;
     QObject::connect(&runner, &ScriptRunner::finished, [&](int result) { code = result; });
     runner.Start();
-    for (int i = 0; i < 100 && code < 0; ++i) QTest::qWait(10);
+    QTest::qWaitFor([&] { return code >= 0; }, 30000);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(runner.LastError(), "script line 6: unknown control \"no_such_control\"");
     EXPECT_FALSE(window->isVisible());  // "closebtn" hid the window
@@ -272,7 +272,7 @@ TEST(SingleInstance, SecondCopyExitsAndRaisesTheFirst) {
     first.setProcessEnvironment(environment);
     first.start(program, {"--script", QString::fromStdString(folder.File("wait.script"))});
     ASSERT_TRUE(first.waitForStarted());
-    for (int i = 0; i < 100 && !QFile::exists(runtime + "/M470"); ++i) QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(runtime + "/M470"); }, 30000));
     test::TestProcess second;
     QProcessEnvironment quiet = environment;
     quiet.remove("M470_DEBUG_LOG");

@@ -94,8 +94,7 @@ TEST_F(SkinPopup, AnOwnPictureIsChosenFromTheOwnerAfterThePopupHasGone) {
     EXPECT_FALSE(chooserRan);  // not from inside the pop-up's click
     EXPECT_FALSE(frame->isVisible());
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QTest::qWait(20);
-    EXPECT_TRUE(chooserRan);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return chooserRan; }, 30000));
     EXPECT_TRUE(frameGoneWhenChooserRan);
     EXPECT_TRUE(changes.empty());
     EXPECT_EQ(temp.Read("main.ini"), "[Window]\nLeft=3\n");

@@ -121,7 +121,7 @@ protected:
         int code = -1;
         QObject::connect(&runner, &ScriptRunner::finished, [&](int result) { code = result; });
         runner.Start();
-        for (int i = 0; i < 300 && code < 0; ++i) QTest::qWait(10);
+        QTest::qWaitFor([&] { return code >= 0; }, 30000);
         return code;
     }
     test::TempFolder folder;
@@ -139,11 +139,10 @@ TEST_F(Window, AScreenshotShowsTheStateTheLineBeforeLeft) {
     const QRect area(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
     const QImage taken = QImage(QString::fromStdString(picture)).copy(area);
     ASSERT_FALSE(taken.isNull());
-    QTest::qWait(50);
-    EXPECT_GT(DifferentPixels(taken, bar->grab().toImage()), 0);  // the click came after the picture
+    // The click came after the picture; clicked back, the button's old text takes its place again.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return DifferentPixels(taken, bar->grab().toImage()) > 0; }, 30000));
     ASSERT_EQ(Play({"click control_light_status"}), 0);
-    QTest::qWait(50);  // the button's new text takes its place
-    EXPECT_EQ(DifferentPixels(taken, bar->grab().toImage()), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return DifferentPixels(taken, bar->grab().toImage()) == 0; }, 30000));
 }
 
 // A mouse with its page in the window, read from the virtual mouse.
@@ -340,12 +339,15 @@ TEST_F(Window, AFloodOfGameEventsIsTakenAsItsLastOne) {
     window->SetCurrentDevice(&mouse);
     rig.hub.Traffic().Clear();
     for (int i = 0; i < 1000; ++i) window->HandleNamedMessage({"Game_Start", 0, 1 + i % 3});
-    QTest::qWait(kGameBatchMs + 100);
+    const auto settingsWrites = [&] {
+        size_t writes = 0;
+        for (const TrafficEntry& entry : rig.hub.Traffic().Entries())
+            writes += entry.request[3] == 0x06 && entry.request[5] == 0 && entry.request[6] == 0 ? 1 : 0;
+        return writes;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settingsWrites() >= 1; }, 30000));
     EXPECT_EQ(mouse.GetLightInfo().selectItem, 1 + 999 % 3);
-    size_t settingsWrites = 0;
-    for (const TrafficEntry& entry : rig.hub.Traffic().Entries()) settingsWrites += entry.request[3] == 0x06 && entry.request[5] == 0 && entry.request[6] == 0 ? 1 : 0;
-    EXPECT_GE(settingsWrites, 1u);
-    EXPECT_LE(settingsWrites, 4u);
+    EXPECT_LE(settingsWrites(), 4u);
     window->SetCurrentDevice(nullptr);
 }
 

@@ -408,12 +408,12 @@ std::string HidrawTestbed::Plug(const std::string& name) {
     return node;
 }
 
-void HidrawTestbed::Unplug(const std::string& name) {
+void HidrawTestbed::Unplug(const std::string& name, Files files) {
     std::lock_guard lock(mutex_);
-    PullLocked(name);
+    PullLocked(name, files);
 }
 
-void HidrawTestbed::PullLocked(const std::string& name) {
+void HidrawTestbed::PullLocked(const std::string& name, Files files) {
     auto found = plugged_.find(name);
     if (found == plugged_.end()) return;
     std::unique_ptr<Plugged> plugged = std::move(found->second);
@@ -435,12 +435,13 @@ void HidrawTestbed::PullLocked(const std::string& name) {
     for (const std::string& device : gone) umockdev_testbed_uevent(testbed_, device.c_str(), "remove");
     gchar* root = umockdev_testbed_get_root_dir(testbed_);
     for (Node* node : {plugged->vendor.get(), plugged->boot.get()}) {
-        if (node == nullptr) continue;
+        if (node == nullptr || files == Files::Kept) continue;
         std::error_code ignored;
         std::filesystem::remove(std::string(root) + node->devnode, ignored);
         std::filesystem::remove(std::string(root) + "/sys/dev/char/" + node->devnum, ignored);
     }
-    for (const std::string& device : gone) umockdev_testbed_remove_device(testbed_, device.c_str());
+    for (const std::string& device : gone)
+        if (files == Files::Deleted) umockdev_testbed_remove_device(testbed_, device.c_str());
     g_free(root);
     const UsbProduct& product = Find(name);
     if (product.emulator != nullptr) hub_.Unplug(product.emulator);

@@ -49,9 +49,12 @@ public:
     // The product's USB device, interfaces and hidraw nodes appear, then
     // udev is told ("add"). Returns its vendor interface's node.
     std::string Plug(const std::string& name);
-    // "remove" is told, then the nodes and devices go; files still open on
-    // them fail from now on, as on a pulled cable.
-    void Unplug(const std::string& name);
+    // "remove" is told, then the nodes and devices go (Kept: their files
+    // stay, as a program may find them between the event and their
+    // deletion); files still open on them fail from now on, as on a pulled
+    // cable.
+    enum class Files { Deleted, Kept };
+    void Unplug(const std::string& name, Files files = Files::Deleted);
     // Its vendor interface's node refuses to be opened (mode 000, no rule
     // gave the user access).
     void RefuseOpen(const std::string& name);
@@ -70,7 +73,7 @@ private:
     const UsbProduct& Find(const std::string& name) const;
     std::unique_ptr<Node> AddNode(const std::string& interfacePath, const UsbProduct& product,
                                   const std::vector<uint8_t>& descriptor, const char* emulator);
-    void PullLocked(const std::string& name);
+    void PullLocked(const std::string& name, Files files);
 
     VirtualDeviceHub& hub_;
     _UMockdevTestbed* testbed_;

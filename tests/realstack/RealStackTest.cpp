@@ -228,7 +228,11 @@ TEST_P(RealStackHotPlug, AMouseThatComesWhileTheWindowRunsIsReadAndItsLossIsSeen
     const bool padOpened = WaitFor([&] { return ended || !Requests(hub_.Traffic().Entries(), "mousepad").empty(); });
     testbed_.Plug("mouse");
     const bool mouseShown = WaitFor([&] { return ended || ::access(arrived.c_str(), F_OK) == 0; });
-    testbed_.Unplug("mouse");
+    // The daemon's "remove" alone tells the loss: the files stay, as they
+    // may for a moment after the event (a program that went by the files
+    // would keep the mouse for good). Without the daemon the scan finds the
+    // files gone.
+    testbed_.Unplug("mouse", GetParam() == UdevDaemon::Running ? HidrawTestbed::Files::Kept : HidrawTestbed::Files::Deleted);
     window.join();
     EXPECT_TRUE(padOpened && mouseShown);
     EXPECT_EQ(run.exitCode, 0) << run.err;

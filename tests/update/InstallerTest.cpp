@@ -6,9 +6,9 @@
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "platform/StoppableThread.h"
+#include "support/Eventually.h"
 #include "support/TempFolder.h"
 #include "update/Installer.h"
 
@@ -40,13 +40,12 @@ TEST(Installer, AStopLeavesTheInstallerToFinishAndItIsReapedAfterwards) {
     const size_t before = LeftInstallerCount();
     EXPECT_EQ(RunInstaller(Script(folder, "slow", "sleep 0.3\ntouch '" + done + "'\n"), stop), InstallOutcome::Stopped);
     EXPECT_EQ(LeftInstallerCount(), before + 1);
-    for (int i = 0; i < 500 && !std::filesystem::exists(done); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(std::filesystem::exists(done));  // it ran to its end although nobody waited
-    for (int i = 0; i < 100 && LeftInstallerCount() > before; ++i) {
+    // It ran to its end although nobody waited, and is reaped once ended.
+    ASSERT_TRUE(test::Eventually([&] { return std::filesystem::exists(done); }));
+    EXPECT_TRUE(test::Eventually([&] {
         ReapLeftInstallers();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(LeftInstallerCount(), before);
+        return LeftInstallerCount() == before;
+    }));
 }
 
 }  // namespace

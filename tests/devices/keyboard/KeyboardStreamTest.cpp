@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <thread>
 
 #include "device_link/CommandCodes.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "sim/ProductFirmware.h"
+#include "support/Eventually.h"
 #include "support/UiQueue.h"
 #include "support/VirtualPage.h"
 
@@ -126,10 +126,10 @@ TEST_F(KeyboardLightingOnTheWire, AKeyPressedOnTheKeyboardLightsItInTheFadeMode)
     keyboard->SetUiInvoker(ui.Invoker());
     ASSERT_TRUE(keyboard->OpenNotify(rig.PathOf("keyboard", 3), false));
     ASSERT_TRUE(rig.hub.Notify("keyboard", static_cast<uint16_t>(0x0500 | SlotOfKey(43))));
-    for (int i = 0; i < 400 && !keyboard->LastKeyReaction().has_value(); ++i) {
+    EXPECT_TRUE(test::Eventually([&] {
         ui.Pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        return keyboard->LastKeyReaction().has_value();
+    }));
     keyboard->CloseNotify(false);
     Step();
     EXPECT_EQ(keyboard->FrameCopy()[43].level, 254);
