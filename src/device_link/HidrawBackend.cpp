@@ -159,6 +159,8 @@ std::vector<std::string> HidrawBackend::EnumerateInterfaces() {
     {
         std::lock_guard lock(monitorMutex_);
         removed = removedNodes_;
+        // What is listed now is whatever holds the node now.
+        replacedNodes_.clear();
     }
     for (const HidrawUdevRecord& record : ReadUdevRecords()) {
         if (removed.count(record.devnode) != 0) continue;  // its files may outlive the "remove"
@@ -231,11 +233,26 @@ HidrawBackend::~HidrawBackend() {
     if (monitorContext_ != nullptr) udev_unref(monitorContext_);
 }
 
+void HidrawBackend::NoteNodeEvent(const std::string& action, const std::string& node) {
+    std::lock_guard lock(monitorMutex_);
+    NoteNodeEventLocked(action, node);
+}
+
+void HidrawBackend::NoteNodeEventLocked(const std::string& action, const std::string& node) {
+    if (action == "remove") {
+        removedNodes_.insert(node);
+        replacedNodes_.insert(node);
+    } else if (action == "add") {
+        removedNodes_.erase(node);
+    }
+}
+
 bool HidrawBackend::Present(const std::string& path) {
     const std::string node = NodeOfInterfacePath(path);
     {
         std::lock_guard lock(monitorMutex_);
         if (removedNodes_.count(node) != 0) return false;
+        if (replacedNodes_.erase(node) != 0) return false;  // once: the next look is at the new device
     }
     struct stat status {};
     if (::stat(node.c_str(), &status) != 0) return false;
@@ -283,10 +300,7 @@ uint64_t HidrawBackend::ChangeCount() {
         ++changes_;
         const char* action = udev_device_get_action(device);
         const char* node = udev_device_get_devnode(device);
-        if (action != nullptr && node != nullptr) {
-            if (std::strcmp(action, "remove") == 0) removedNodes_.insert(node);
-            else if (std::strcmp(action, "add") == 0) removedNodes_.erase(node);
-        }
+        if (action != nullptr && node != nullptr) NoteNodeEventLocked(action, node);
         udev_device_unref(device);
     }
     return changes_;

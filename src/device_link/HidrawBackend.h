@@ -39,6 +39,8 @@ public:
     // The udev monitor's descriptor.
     int ChangeFd() override;
     ~HidrawBackend() override;
+    // One event of the monitor ("add" or "remove") for a node.
+    void NoteNodeEvent(const std::string& action, const std::string& node);
 
     // Wraps an already open fd (a hidraw node, or a socket standing in for one
     // in tests). Takes ownership of fd.
@@ -48,6 +50,7 @@ private:
     std::vector<HidrawUdevRecord> ReadUdevRecords();
     // Creates the udev monitor once; the caller holds monitorMutex_.
     void EnsureMonitor();
+    void NoteNodeEventLocked(const std::string& action, const std::string& node);
     // Descriptors are cached by node and HID_ID, so an enumeration every
     // 100 ms does not re-read and re-parse sysfs each time.
     struct CachedNode {
@@ -63,6 +66,10 @@ private:
     // even while their file is still there (the daemon's event can come
     // before the node's file is deleted).
     std::set<std::string> removedNodes_;
+    // Nodes removed since the last look at them: a node added again under
+    // the same name (the kernel reuses the lowest free number, so a quick
+    // replug does) is another device, and whoever held the old one lost it.
+    std::set<std::string> replacedNodes_;
     std::map<std::string, CachedNode> cache_;
 };
 

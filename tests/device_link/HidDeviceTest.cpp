@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -252,6 +253,39 @@ TEST(VirtualNodes, DiscardingEmptiesTheQueueOfEveryCollectionWithoutWaiting) {
     uint8_t buffer[64] = {};
     EXPECT_EQ(command.Read(buffer, sizeof buffer, nullptr, 1000), 1);
     EXPECT_FALSE(command.ReadPending());
+}
+
+// The udev monitor's news about a node the program holds. A "remove" is a
+// loss even while the node's file is still there; a "remove" then "add" of
+// the same name (a quick replug: the kernel gives the lowest free number
+// again) is a loss once, then the node counts as present again, and an
+// enumeration in between takes the node as it is now.
+TEST(HidrawNodes, ARemovedOrReplacedNodeIsALossOnce) {
+    char folder[] = "/tmp/m470-hidraw-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string node = std::string(folder) + "/hidraw7";
+    ::close(::open(node.c_str(), O_CREAT | O_WRONLY, 0600));
+    const std::string path = node + "&vid_320f&pid_222e&mi_01&col04";
+    HidrawBackend backend;
+    EXPECT_TRUE(backend.Present(path));
+
+    backend.NoteNodeEvent("remove", node);
+    EXPECT_FALSE(backend.Present(path)) << "removed: gone while its file stays";
+    EXPECT_FALSE(backend.Present(path));
+    backend.NoteNodeEvent("add", node);
+    EXPECT_FALSE(backend.Present(path)) << "another device under the old name";
+    EXPECT_TRUE(backend.Present(path)) << "told once";
+
+    backend.NoteNodeEvent("remove", node);
+    backend.NoteNodeEvent("add", node);
+    backend.EnumerateInterfaces();  // whoever opens the node after this has the new device
+    EXPECT_TRUE(backend.Present(path));
+    backend.NoteNodeEvent("remove", "/dev/hidraw99");  // another node's news
+    EXPECT_TRUE(backend.Present(path));
+
+    ::unlink(node.c_str());
+    EXPECT_FALSE(backend.Present(path));
+    ::rmdir(folder);
 }
 
 }  // namespace
