@@ -37,10 +37,9 @@ click 6533_voice_Op_tab
 expect Voice6533ControlItem visible 1
 click 6533_eq_option_5
 value 6533_MicIn_slider 37
-wait 100
-expect 6533_eq_option_5 selected 1
+until 6533_eq_option_5 selected 1
+until hs_mic_value_label text 37
 expect custom_eq_option_layout enabled 0
-expect hs_mic_value_label text 37
 expect hs_eq_not_applied_label visible 0
 )");
     const auto first = test::RunProgram({"--script", QString::fromStdString(folder.File("first.script"))}, runtime,
@@ -77,8 +76,7 @@ expect 6533_eq_hz_slider_1 value 0
 click magic_Op_tab
 click magic_enable_option
 click magic_option_3
-wait 100
-expect magic_option_layout enabled 1
+until magic_option_layout enabled 1
 )");
     const auto second = test::RunProgram({"--script", QString::fromStdString(folder.File("second.script"))}, runtime,
                                          "mouse,headset", library);
@@ -96,9 +94,8 @@ click device_select[1]
 until hs6533_device_key_light visible 1
 click 6533_voice_Op_tab
 click 6533_eq_option_3
-wait 100
-expect 6533_eq_option_3 selected 1
-expect hs_eq_not_applied_label visible 1
+until 6533_eq_option_3 selected 1
+until hs_eq_not_applied_label visible 1
 )");
     const auto run = test::RunProgram({"--script", QString::fromStdString(folder.File("run.script"))},
                                       QString::fromStdString(folder.Path()), "mouse,headset",
