@@ -43,12 +43,11 @@ select repeat_delay_check_3
 expect repeat_delay_time_label1 text Repeat delay: 1000ms
 select deng_Op_tab
 item light_combo_modeSelect 20
-wait 100
+until light_combo_modeSelect value 20
 click key_43
-wait 100
 # the device memory is read again after a new plug
 virtual unplug keyboard
-wait 300
+until device_select[1] read 0
 virtual plug keyboard
 until device_select[1] read 1
 click device_select[1]
@@ -112,12 +111,13 @@ virtual fail keyboard 0x06
 click 6flag_option
 expect MessageText text Writing to the device failed.
 click confirm_btn
-wait 100
 # the next write goes through
 click wflag_option
+until wflag_option selected 1
 click device_reset_btn
 click confirm_btn
-wait 200
+# the factory setting is back on the page
+until wflag_option selected 0
 quit
 )");
     const std::string log = folder.File("trace.log");
@@ -149,7 +149,7 @@ until device_select[1] read 1
 click device_select[1]
 until keyboard_device_key_light visible 1
 item light_combo_modeSelect[1] 5
-wait 100
+until light_combo_modeSelect[1] value 5
 expect deng_same_mode[1] visible 0
 virtual plug mouse
 until deng_same_mode[1] visible 1
