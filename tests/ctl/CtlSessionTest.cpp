@@ -13,6 +13,7 @@
 #include <csignal>
 
 #include "ctl/CtlExecutor.h"
+#include "ctl/CtlSettings.h"
 #include "ctl/HeadlessSession.h"
 #include "device_link/CommandCodes.h"
 #include "music/MusicStyles.h"
@@ -376,6 +377,48 @@ TEST_F(CtlSession, BadValuesSendNothingAndChangeNoFile) {
     }
     EXPECT_TRUE(RequestsOf(hub).empty());
     EXPECT_EQ(FilesUnder(DataOf("data")), before);
+}
+
+// A number outside a setting's range is bad usage naming the range, never
+// taken to the nearest end: nothing is sent and no file changes.
+TEST_F(CtlSession, ANumberOutsideItsRangeIsRefusedWithTheRange) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard", "mousepad", "headset"});
+    auto session = Start(hub);
+    const Files before = FilesUnder(DataOf("data"));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
+        {{"mouse", "set", "dpi", "2", "99999"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "dpi", "2", "15901"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "dpi", "2", "99"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "dpi", "2", "1e3"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "pointer-speed", "0"}, "pointer-speed is a number from 1 to 20"},
+        {{"mouse", "set", "double-click", "21"}, "double-click is a number from 1 to 20"},
+        {{"keyboard", "set", "repeat-rate", "41"}, "repeat-rate is a number from 0 to 40"},
+        {{"mousepad", "set", "brightness", "5"}, "brightness is a number from 0 to 4"},
+        {{"headset", "set", "mic-volume", "101"}, "mic-volume is a number from 0 to 100"},
+    };
+    for (const auto& [words, range] : refused) {
+        const Reply reply = Run(*session, words);
+        EXPECT_EQ(reply, (Reply{kExitUsage, "", "m470ctl: " + range + "\n"})) << words[2] << " " << words.back();
+    }
+    EXPECT_TRUE(RequestsOf(hub).empty());
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+    // The ends themselves are taken.
+    EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "2", "15900"}).out, "15900\n");
+    EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "3", "100"}).out, "100\n");
+    EXPECT_TRUE(Sends(RequestsOf(hub), command::kWriteSettings));
+    // The table's ranges are those of the page's sliders, on every product.
+    for (CVantrelUSBDevice* device : session->Devices()) {
+        CDevicePage* page = session->PageOf(device);
+        ASSERT_NE(page, nullptr);
+        for (const SettingRow* row : SettingsOf(device->Kind())) {
+            if (row->control != SettingControl::Slider) continue;
+            const ui::Control* slider = page->Find(row->controlName).Get();
+            ASSERT_NE(slider, nullptr) << row->name;
+            EXPECT_EQ(std::pair(slider->Minimum(), slider->Maximum()), std::pair(row->range.low, row->range.high)) << row->name;
+        }
+    }
 }
 
 TEST_F(CtlSession, ARefusedWriteIsExitOneWithTheWindowsMessage) {
