@@ -9,6 +9,7 @@
 #include "devices/MouseDevice.h"
 #include "pages/DevicePage.h"
 #include "pages/KeyMacroPanels.h"
+#include "pages/LightingPanel.h"
 #include "panels/KeySetControlUI.h"
 
 namespace m470::ctl {
@@ -49,6 +50,22 @@ const std::array<SettingRow, 25> kSettings{{
     {"monitor", kHeadsetBit, SettingIndex::None, SettingControl::Switch, "6533_MicMoniter_option", "on|off", "microphone monitor on"},
     {"color", kLitProducts, SettingIndex::None, SettingControl::Colour, "deng_Color_Pallet", "RRGGBB", "the same as colour"},
 }};
+
+namespace {
+
+// The settings a lighting mode may not take, and what its rules call them.
+// (The colour is kept in the record in every mode: it is taken in any.)
+struct ModeBoundRow {
+    const char* name;
+    LightSetting setting;
+};
+constexpr std::array<ModeBoundRow, 3> kModeBound{{
+    {"brightness", LightSetting::Brightness},
+    {"speed", LightSetting::Speed},
+    {"direction", LightSetting::Direction},
+}};
+
+}  // namespace
 
 uint8_t ProductBit(DeviceKind kind) {
     switch (kind) {
@@ -320,8 +337,22 @@ SettingResult PutKey(CDevicePage& page, const std::string& index, const std::str
     return Value({});
 }
 
+// A lighting setting the current mode does not take is bad usage, as the
+// panel does not let a user change it either.
+std::optional<SettingResult> ModeRefusal(const SettingRow& row, CDevicePage& page, const LanguageTable& english) {
+    const auto bound = std::find_if(kModeBound.begin(), kModeBound.end(),
+                                    [&row](const ModeBoundRow& b) { return std::string(b.name) == row.name; });
+    CLightingPanel* lighting = page.PanelOf<CLightingPanel>();
+    if (bound == kModeBound.end() || lighting == nullptr) return std::nullopt;
+    const int mode = lighting->Controls().GetMode();
+    if (lighting->Controls().ModeTakes(mode, bound->setting)) return std::nullopt;
+    const std::string modeName = ModeName(page.Find("light_combo_modeSelect"), mode, english);
+    return Fail(std::string(row.name) + " does not apply to the lighting mode " + modeName);
+}
+
 SettingResult PutControl(const SettingRow& row, CDevicePage& page, const std::string& index, const std::string& value,
                          const LanguageTable& english) {
+    if (auto refusal = ModeRefusal(row, page, english)) return *refusal;
     const std::optional<bool> on = OnOff(value);
     switch (row.control) {
         case SettingControl::StageEdit: {

@@ -421,6 +421,36 @@ TEST_F(CtlSession, ANumberOutsideItsRangeIsRefusedWithTheRange) {
     }
 }
 
+// A lighting setting the current mode does not take (the panel switches it
+// off) is bad usage with the mode named; nothing is sent or saved.
+TEST_F(CtlSession, ASettingTheLightingModeDoesNotTakeIsExitTwo) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard", "mousepad"});
+    auto session = Start(hub);
+    ASSERT_EQ(Run(*session, {"mouse", "set", "mode", "static"}).exitCode, kExitDone);
+    ASSERT_EQ(Run(*session, {"keyboard", "set", "mode", "still rows"}).exitCode, kExitDone);
+    ASSERT_EQ(Run(*session, {"mousepad", "set", "mode", "off"}).exitCode, kExitDone);
+    hub.Traffic().Clear();
+    const Files before = FilesUnder(DataOf("data"));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
+        {{"mouse", "set", "speed", "3"}, "speed does not apply to the lighting mode Static"},
+        {{"mouse", "set", "direction", "left"}, "direction does not apply to the lighting mode Static"},
+        {{"keyboard", "set", "speed", "3"}, "speed does not apply to the lighting mode Still rows"},
+        {{"mousepad", "set", "brightness", "2"}, "brightness does not apply to the lighting mode Off"},
+    };
+    for (const auto& [words, why] : refused) {
+        const Reply reply = Run(*session, words);
+        EXPECT_EQ(reply, (Reply{kExitUsage, "", "m470ctl: " + why + "\n"})) << words[0] << " " << words[2];
+    }
+    EXPECT_TRUE(RequestsOf(hub).empty());
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+    // What the mode takes goes through; a moving mode takes speed again.
+    EXPECT_EQ(Run(*session, {"mouse", "set", "brightness", "2"}).exitCode, kExitDone);
+    ASSERT_EQ(Run(*session, {"mouse", "set", "mode", "wave"}).exitCode, kExitDone);
+    EXPECT_EQ(Run(*session, {"mouse", "set", "speed", "3"}).out, "3\n");
+}
+
 TEST_F(CtlSession, ARefusedWriteIsExitOneWithTheWindowsMessage) {
     UseDataFolder("data");
     VirtualDeviceHub hub;
