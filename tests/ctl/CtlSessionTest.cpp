@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -499,6 +500,39 @@ TEST_F(CtlSession, ListTellsLinkBatteryFirmwareAndTheCurrentProfile) {
     EXPECT_NE(mouse["firmware"].asString(), "-");
     const Json::Value& keyboard = list[0u]["product"] == "keyboard" ? list[0u] : list[1u];
     EXPECT_TRUE(keyboard["battery"].isNull());
+}
+
+// With no window, list and get open the products, read them and write
+// nothing: from the scan to the end of the run only reads go out.
+TEST_F(CtlSession, ListAndGetWithNoWindowSendOnlyReads) {
+    using namespace command;
+    const std::set<uint8_t> reads{kBeginConfig, kEndConfig, kReadDeviceInfo, kReadSettings, kReadKeyTable,
+                                  kReadPagedBlock, kReadShort, kReadKeyTableThird, kQueryLink};
+    for (const std::vector<std::string>& plugged : {std::vector<std::string>{"mouse", "keyboard", "mousepad", "headset"},
+                                                    std::vector<std::string>{"mouse-receiver", "keyboard-receiver"}}) {
+        UseDataFolder("data-" + plugged[0]);
+        VirtualDeviceHub hub;
+        hub.PlugAll(plugged);
+        {
+            HeadlessSession session(hub.Backend(), english);
+            ASSERT_TRUE(session.Start());
+            EXPECT_EQ(Run(session, {"list"}).exitCode, kExitDone);
+            for (const char* product : {"mouse", "keyboard", "mousepad", "headset"}) {
+                if (product == std::string("mousepad") && plugged.size() == 2) break;
+                EXPECT_EQ(Run(session, {product, "get"}).exitCode, kExitDone) << product;
+                EXPECT_EQ(Run(session, {"--json", product, "get"}).exitCode, kExitDone) << product;
+            }
+            EXPECT_EQ(Run(session, {"mouse", "get", "dpi", "2"}).exitCode, kExitDone);
+            EXPECT_EQ(Run(session, {"mouse", "profile", "list"}).exitCode, kExitDone);
+        }
+        const std::vector<TrafficEntry> traffic = hub.Traffic().Entries();
+        EXPECT_FALSE(traffic.empty()) << "the products were read";
+        for (const TrafficEntry& entry : traffic) {
+            if (entry.viaControlPipe) continue;  // the headset's LED frames are no command
+            EXPECT_TRUE(reads.count(entry.request[3]))
+                << entry.interfaceName << ": command 0x" << std::hex << int(entry.request[3]) << " was sent";
+        }
+    }
 }
 
 TEST_F(CtlSession, ProfilesAreManagedAsTheStripDoes) {
