@@ -32,14 +32,7 @@ namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 using Requests = std::vector<std::vector<uint8_t>>;
 
-Files FilesUnder(const std::string& folder) {
-    Files files;
-    if (!fs::exists(folder)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] = test::TempFolder::ReadFile(entry.path().string());
-    return files;
-}
+Files FilesUnder(const std::string& folder) { return test::TempFolder::FilesUnder(folder); }
 
 Requests RequestsOf(const VirtualDeviceHub& hub) {
     Requests requests;

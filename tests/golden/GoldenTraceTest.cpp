@@ -192,14 +192,7 @@ Files Normalised(const Files& files) {
     return result;
 }
 
-Files FilesUnder(const std::string& folder) {
-    Files files;
-    if (!fs::exists(folder)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] = test::TempFolder::ReadFile(entry.path().string());
-    return files;
-}
+Files FilesUnder(const std::string& folder) { return test::TempFolder::FilesUnder(folder); }
 
 std::vector<std::string> Words(const std::string& line, const std::string& folder) {
     std::vector<std::string> words;
