@@ -61,7 +61,7 @@ ParsedCommand ParseProductVerb(Command command, const std::vector<std::string>& 
         const SettingRow* row = FindSetting(command.setting, command.kind);
         if (row == nullptr) return Wrong("the " + words[0] + " has no setting \"" + command.setting + "\"");
         const bool indexed = row->index != SettingIndex::None;
-        if (words.size() != (indexed ? 5u : 4u)) return Wrong(std::string("usage: m470ctl ") + words[0] + " set " + row->name + " " + row->values);
+        if (words.size() != (indexed ? 5u : 4u)) return Wrong(std::string("usage: m470ctl ") + words[0] + " set " + row->name + " " + ValuesText(*row));
         command.index = indexed ? words[3] : "";
         command.value = words.back();
         return {command, {}};
@@ -191,7 +191,7 @@ std::string TopicText(const std::string& topic) {
     }
     Command product;
     if (!ParseProduct(topic, product)) return {};
-    for (const SettingRow* row : SettingsOf(product.kind)) text += std::string(row->name) + "\t" + row->values + "\t" + row->help + "\n";
+    for (const SettingRow* row : SettingsOf(product.kind)) text += std::string(row->name) + "\t" + ValuesText(*row) + "\t" + row->help + "\n";
     return text;
 }
 
@@ -220,7 +220,7 @@ std::string UsageText() {
         for (const auto& [bit, word] : std::array<std::pair<uint8_t, const char*>, 4>{
                  {{kMouseBit, "mouse"}, {kKeyboardBit, "keyboard"}, {kPadBit, "mousepad"}, {kHeadsetBit, "headset"}}})
             if ((row.products & bit) != 0) products += (products.empty() ? "" : ",") + std::string(word);
-        std::string line = "  " + std::string(row.name) + " " + row.values;
+        std::string line = "  " + std::string(row.name) + " " + ValuesText(row);
         line.resize(std::max<size_t>(line.size() + 1, 34), ' ');
         text += line + row.help + " (" + products + ")\n";
     }

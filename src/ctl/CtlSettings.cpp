@@ -9,6 +9,7 @@
 #include "devices/MouseDevice.h"
 #include "pages/DevicePage.h"
 #include "pages/KeyMacroPanels.h"
+#include "pages/LightingPanel.h"
 #include "panels/KeySetControlUI.h"
 
 namespace m470::ctl {
@@ -22,32 +23,49 @@ constexpr const char* kStageSwitchPrefix = "DPI_enable_check_";
 }  // namespace
 
 const std::array<SettingRow, 25> kSettings{{
+    // The sensitivity's range is the mouse's own scale (StageRange).
     {"dpi", kMouseOnly, SettingIndex::Stage, SettingControl::StageEdit, "DPI_edit_", "STAGE(1-6) DPI", "sensitivity of a stage"},
     {"stage-enabled", kMouseOnly, SettingIndex::Stage, SettingControl::StageCheck, kStageSwitchPrefix, "STAGE(1-6) on|off", "whether the stage is in the cycle"},
     {"stage", kMouseOnly, SettingIndex::None, SettingControl::ActiveStage, "DPI_select_check_", "1-6", "the active sensitivity stage"},
     {"report-rate", kKeyed, SettingIndex::None, SettingControl::Options, "polling_rate_option_", "HZ", "report rate"},
-    {"pointer-speed", kMouseOnly, SettingIndex::None, SettingControl::Slider, "pointer_speed_slider", "1-20", "pointer speed"},
+    {"pointer-speed", kMouseOnly, SettingIndex::None, SettingControl::Slider, "pointer_speed_slider", nullptr, "pointer speed", {1, 20}},
     {"pointer-precision", kMouseOnly, SettingIndex::None, SettingControl::Check, "pointer_precision_check", "on|off", "enhanced pointer precision"},
-    {"scroll-lines", kMouseOnly, SettingIndex::None, SettingControl::Slider, "scroll_speed_slider", "1-20", "lines per wheel notch"},
+    {"scroll-lines", kMouseOnly, SettingIndex::None, SettingControl::Slider, "scroll_speed_slider", nullptr, "lines per wheel notch", {1, 20}},
     {"scroll-page", kMouseOnly, SettingIndex::None, SettingControl::Check, "scrolls_page_check", "on|off", "the wheel scrolls a page"},
-    {"double-click", kMouseOnly, SettingIndex::None, SettingControl::Slider, "double_click_slider", "1-20", "double-click speed"},
-    {"repeat-rate", kKeyboardOnly, SettingIndex::None, SettingControl::Slider, "repeat_rate_slider", "0-40", "key repeat rate"},
+    {"double-click", kMouseOnly, SettingIndex::None, SettingControl::Slider, "double_click_slider", nullptr, "double-click speed", {1, 20}},
+    {"repeat-rate", kKeyboardOnly, SettingIndex::None, SettingControl::Slider, "repeat_rate_slider", nullptr, "key repeat rate", {0, 40}},
     {"repeat-delay", kKeyboardOnly, SettingIndex::None, SettingControl::Options, "repeat_delay_check_", "MS", "delay before a key repeats"},
     {"six-key", kKeyboardOnly, SettingIndex::None, SettingControl::Check, "6flag_option", "on|off", "6-key rollover"},
     {"wasd", kKeyboardOnly, SettingIndex::None, SettingControl::Check, "wflag_option", "on|off", "WASD and arrows swapped"},
     {"win-lock", kKeyboardOnly, SettingIndex::None, SettingControl::Check, "winlockflag_option", "on|off", "Windows keys locked"},
     {"mode", kLitProducts, SettingIndex::None, SettingControl::Mode, "light_combo_modeSelect", "NAME|NUMBER", "lighting mode"},
-    {"brightness", kLitProducts, SettingIndex::None, SettingControl::Slider, "deng_light_slider", "0-4", "lighting brightness"},
-    {"speed", kLitProducts, SettingIndex::None, SettingControl::Slider, "deng_speed_slider", "0-4", "lighting speed"},
+    {"brightness", kLitProducts, SettingIndex::None, SettingControl::Slider, "deng_light_slider", nullptr, "lighting brightness", {0, 4}},
+    {"speed", kLitProducts, SettingIndex::None, SettingControl::Slider, "deng_speed_slider", nullptr, "lighting speed", {0, 4}},
     {"direction", kLitProducts, SettingIndex::None, SettingControl::Direction, "deng_FX", "left|right", "lighting direction"},
     {"colour", kLitProducts, SettingIndex::None, SettingControl::Colour, "deng_Color_Pallet", "RRGGBB", "lighting colour"},
     {"key", kKeyed, SettingIndex::Key, SettingControl::Key, kKeyWriteButton, "KEY FUNCTION", "a button's or key's function"},
-    {"mic-volume", kHeadsetBit, SettingIndex::None, SettingControl::Slider, "6533_MicIn_slider", "0-100", "microphone level"},
-    {"monitor-volume", kHeadsetBit, SettingIndex::None, SettingControl::Slider, "6533_MicMoniter_slider", "0-100", "monitor level"},
+    {"mic-volume", kHeadsetBit, SettingIndex::None, SettingControl::Slider, "6533_MicIn_slider", nullptr, "microphone level", {0, 100}},
+    {"monitor-volume", kHeadsetBit, SettingIndex::None, SettingControl::Slider, "6533_MicMoniter_slider", nullptr, "monitor level", {0, 100}},
     {"mic", kHeadsetBit, SettingIndex::None, SettingControl::Switch, "6533_MicIn_option", "on|off", "microphone on"},
     {"monitor", kHeadsetBit, SettingIndex::None, SettingControl::Switch, "6533_MicMoniter_option", "on|off", "microphone monitor on"},
     {"color", kLitProducts, SettingIndex::None, SettingControl::Colour, "deng_Color_Pallet", "RRGGBB", "the same as colour"},
 }};
+
+namespace {
+
+// The settings a lighting mode may not take, and what its rules call them.
+// (The colour is kept in the record in every mode: it is taken in any.)
+struct ModeBoundRow {
+    const char* name;
+    LightSetting setting;
+};
+constexpr std::array<ModeBoundRow, 3> kModeBound{{
+    {"brightness", LightSetting::Brightness},
+    {"speed", LightSetting::Speed},
+    {"direction", LightSetting::Direction},
+}};
+
+}  // namespace
 
 uint8_t ProductBit(DeviceKind kind) {
     switch (kind) {
@@ -65,6 +83,11 @@ const SettingRow* FindSetting(const std::string& name, DeviceKind kind) {
     for (const SettingRow& row : kSettings)
         if (name == row.name && (row.products & ProductBit(kind)) != 0) return &row;
     return nullptr;
+}
+
+std::string ValuesText(const SettingRow& row) {
+    if (row.values != nullptr) return row.values;
+    return std::to_string(row.range.low) + "-" + std::to_string(row.range.high);
 }
 
 std::vector<const SettingRow*> SettingsOf(DeviceKind kind) {
@@ -235,13 +258,28 @@ SettingResult ReadControl(const SettingRow& row, CDevicePage& page, const std::s
 
 // ---- writing ----
 
+// A number within range, or why not.
+std::optional<int> InRange(const std::string& name, const std::string& value, ValueRange range, std::string& error) {
+    const auto number = WholeNumber(value);
+    if (number && *number >= range.low && *number <= range.high) return number;
+    error = name + " is a number from " + std::to_string(range.low) + " to " + std::to_string(range.high);
+    return std::nullopt;
+}
+
+// The sensitivities the mouse's scale has, from its lowest step to its highest.
+ValueRange StageRange(const CDevicePage& page) {
+    const auto* mouse = dynamic_cast<const CVantrelMouseDevice*>(&page.Device());
+    if (mouse == nullptr) return {};
+    const SensitivityScale scale = mouse->Scale();
+    const int low = scale.ValueOf(0), high = scale.ValueOf(SensitivityScale::kMaxPosition);
+    return {std::min(low, high), std::max(low, high)};
+}
+
 SettingResult PutSlider(const SettingRow& row, CDevicePage& page, const std::string& value) {
     const ui::Ctl slider = page.Find(row.controlName);
-    const auto number = WholeNumber(value);
-    const int low = slider.Get() != nullptr ? slider.Get()->Minimum() : 0;
-    const int high = slider.Get() != nullptr ? slider.Get()->Maximum() : 0;
-    if (!number || *number < low || *number > high)
-        return Fail(std::string(row.name) + " is a number from " + std::to_string(low) + " to " + std::to_string(high));
+    std::string error;
+    const auto number = InRange(row.name, value, row.range, error);
+    if (!number) return Fail(error);
     if (!slider.Enabled()) return Fail(std::string(row.name) + " does not apply now (see the lighting mode)");
     slider.SetValue(*number, false);
     Raise(page, "valuechanged", row.controlName);
@@ -299,15 +337,29 @@ SettingResult PutKey(CDevicePage& page, const std::string& index, const std::str
     return Value({});
 }
 
+// A lighting setting the current mode does not take is bad usage, as the
+// panel does not let a user change it either.
+std::optional<SettingResult> ModeRefusal(const SettingRow& row, CDevicePage& page, const LanguageTable& english) {
+    const auto bound = std::find_if(kModeBound.begin(), kModeBound.end(),
+                                    [&row](const ModeBoundRow& b) { return std::string(b.name) == row.name; });
+    CLightingPanel* lighting = page.PanelOf<CLightingPanel>();
+    if (bound == kModeBound.end() || lighting == nullptr) return std::nullopt;
+    const int mode = lighting->Controls().GetMode();
+    if (lighting->Controls().ModeTakes(mode, bound->setting)) return std::nullopt;
+    const std::string modeName = ModeName(page.Find("light_combo_modeSelect"), mode, english);
+    return Fail(std::string(row.name) + " does not apply to the lighting mode " + modeName);
+}
+
 SettingResult PutControl(const SettingRow& row, CDevicePage& page, const std::string& index, const std::string& value,
                          const LanguageTable& english) {
+    if (auto refusal = ModeRefusal(row, page, english)) return *refusal;
     const std::optional<bool> on = OnOff(value);
     switch (row.control) {
         case SettingControl::StageEdit: {
             const auto stage = StageOf(index);
-            const auto dpi = WholeNumber(value);
             if (!stage) return Fail("the stage is a number from 1 to 6");
-            if (!dpi || *dpi <= 0) return Fail("dpi is a positive number");
+            std::string error;
+            if (!InRange(row.name, value, StageRange(page), error)) return Fail(error);
             page.Find(Indexed(row.controlName, *stage)).SetText(value);
             Raise(page, "killfocus", Indexed(row.controlName, *stage));
             return Value({});

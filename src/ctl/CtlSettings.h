@@ -40,18 +40,29 @@ enum class SettingControl {
 
 enum class SettingIndex { None, Stage, Key };
 
+// The values a numeric setting takes; a value outside is refused (exit 2),
+// never taken to the nearest end.
+struct ValueRange {
+    int low = 0;
+    int high = -1;  // below low: no fixed range
+    bool Fixed() const { return high >= low; }
+};
+
 struct SettingRow {
     const char* name;
     uint8_t products;
     SettingIndex index;
     SettingControl control;
     const char* controlName;  // whole name, or the prefix of numbered controls
-    const char* values;       // for the usage text
+    const char* values;       // for the usage text; nullptr: the range "LOW-HIGH"
     const char* help;
+    ValueRange range{};
 };
 
 extern const std::array<SettingRow, 25> kSettings;
 const SettingRow* FindSetting(const std::string& name, DeviceKind kind);
+// What the usage text shows a setting takes.
+std::string ValuesText(const SettingRow& row);
 // The rows a product has, in table order.
 std::vector<const SettingRow*> SettingsOf(DeviceKind kind);
 

@@ -50,9 +50,11 @@ bool CVantrelHS6533Device::StillEffect(int mode) const {
     return CVantrelMousePadDevice::StillEffect(mode);
 }
 
+// The block as last read, with the bytes the program sets taken from the
+// kept record: the headset keeps no direction, byte 4 goes back as read.
 std::array<uint8_t, pad_record::kWritten> CVantrelHS6533Device::RecordToWrite() const {
-    Hs6533Block kept{};
-    std::copy_n(Record().begin(), kept.size(), kept.begin());
+    Hs6533Block kept = IncomingBlock(LastRead(), LastReadIndex(), modeCodes_);
+    for (const size_t at : hs6533_block::kSetBytes) kept[at] = Record()[at];
     return OutgoingBlock(kept, modeCodes_);
 }
 

@@ -61,10 +61,12 @@ void CVantrelMouseDevice::LoadPanelLists() {
 }
 
 // The record carries the screen size the pointer corrections work in: a
-// refresh sends the size the device was given, never 0 x 0.
+// refresh sends the size the device was given, never 0 x 0. Without a
+// screen (m470ctl with no window) a refresh only reads: a look at the mouse
+// changes nothing on it.
 void CVantrelMouseDevice::PublishSettings() {
     ShowSettings();
-    WriteSettingsRecord();
+    if (screenWidth_ > 0 && screenHeight_ > 0) WriteSettingsRecord();
 }
 
 void CVantrelMouseDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {

@@ -97,6 +97,8 @@ int CVantrelMousePadDevice::ReadRecord(uint8_t* activeIndex) {
     int result = transport_.ReadSettings(&index, 1, 0);
     if (result == kResultSuccess) result = transport_.ReadSettings(read.data(), read.size(), index * pad_record::kReadStride);
     if (result != kResultSuccess) return result;
+    lastRead_ = read;
+    lastReadIndex_ = index;
     std::copy_n(read.begin(), record_.size(), record_.begin());
     const int mode = ModeIndexOfCode(record_[pad_record::kMode]);
     if (mode >= 0) record_[pad_record::kMode] = static_cast<uint8_t>(mode);

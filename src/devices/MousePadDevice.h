@@ -52,6 +52,9 @@ protected:
     // Static and off, while no per-LED record moves (the mode is the kept record's).
     bool StillEffect(int mode) const override;
     CBasicProfiledata& Profile() override { return profile_; }
+    // The bytes of the last read, untranslated, and the index they were read at.
+    const std::array<uint8_t, pad_record::kRead>& LastRead() const { return lastRead_; }
+    uint8_t LastReadIndex() const { return lastReadIndex_; }
 
 private:
     void PublishLighting();
@@ -65,6 +68,8 @@ private:
     WaveShape wave_ = kPadWave;
     size_t trailShift_ = 0;
     std::array<uint8_t, pad_record::kKept> record_{};
+    std::array<uint8_t, pad_record::kRead> lastRead_{};
+    uint8_t lastReadIndex_ = 0;
     AttachmentMark recordRead_;
     std::atomic<uint8_t> liveMode_{0}, liveSpeed_{0};  // mode and speed for the lighting thread
     PadTrailState padTrail_;

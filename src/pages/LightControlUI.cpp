@@ -240,6 +240,18 @@ void CLightControlUI::SetDirectionLabels(const char* left, const char* right) {
     Find("deng_FXR_check").SetText(right);
 }
 
+bool CLightControlUI::ModeTakes(int mode, LightSetting setting) const {
+    const KindRules* rules = RulesOf(kind_);
+    if (rules == nullptr) return true;  // nothing is switched off for this kind
+    const EnableRow& row = RowOf(*rules, mode);
+    switch (setting) {
+        case LightSetting::Brightness: return row.groups.bright;
+        case LightSetting::Speed: return row.groups.speed && (row.extras & kSpeedHidden) == 0;
+        case LightSetting::Direction: return !rules->touchesDirection || row.groups.direction;
+    }
+    return true;
+}
+
 void CLightControlUI::ApplyEnableRules(int mode) {
     const KindRules* rules = RulesOf(kind_);
     if (rules == nullptr) return;

@@ -27,6 +27,9 @@ inline constexpr uint32_t ArgbOf(uint8_t red, uint8_t green, uint8_t blue) {
 // Colour edit text as a channel: leading digits, none gives 0, above 255 gives 255.
 int ParseColourChannel(const std::string& text);
 
+// What a lighting mode may take besides itself.
+enum class LightSetting { Brightness, Speed, Direction };
+
 class CLightControlUI {
 public:
     CLightControlUI(ui::ControlHost& host, ui::Control* root) : host_(host), root_(root) {}
@@ -36,6 +39,9 @@ public:
     void InitModes(const std::vector<std::string>& names, const std::vector<bool>& visible, int brightMax, int speedMax);
     void ShowLight(const LightInfo& info);
     void ApplyEnableRules(int mode);
+    // Whether the mode takes the setting, by the rules that enable the
+    // panel's groups for it (what a user can change on the panel).
+    bool ModeTakes(int mode, LightSetting setting) const;
 
     void SelectMode(int index);
     int GetMode() const { return Find("light_combo_modeSelect").SelectedItem(); }

@@ -19,6 +19,9 @@ inline constexpr size_t kBrightness = 2;
 inline constexpr size_t kSpeed = 3;
 inline constexpr size_t kSevenColours = 5;
 inline constexpr size_t kRed = 6, kGreen = 7, kBlue = 8;
+// The bytes the program sets; the profile index (0), byte 4 and bytes 9-20
+// go back as last read.
+inline constexpr std::array<size_t, 7> kSetBytes{kMode, kBrightness, kSpeed, kSevenColours, kRed, kGreen, kBlue};
 inline constexpr size_t kSize = 21;        // kept, and written at profile × 64
 inline constexpr size_t kRead = 34;        // read at profile × 33
 inline constexpr size_t kReadStride = 33;

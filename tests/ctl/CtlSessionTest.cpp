@@ -7,12 +7,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
 
 #include "ctl/CtlExecutor.h"
+#include "ctl/CtlSettings.h"
 #include "ctl/HeadlessSession.h"
 #include "device_link/CommandCodes.h"
 #include "music/MusicStyles.h"
@@ -30,14 +32,7 @@ namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 using Requests = std::vector<std::vector<uint8_t>>;
 
-Files FilesUnder(const std::string& folder) {
-    Files files;
-    if (!fs::exists(folder)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] = test::TempFolder::ReadFile(entry.path().string());
-    return files;
-}
+Files FilesUnder(const std::string& folder) { return test::TempFolder::FilesUnder(folder); }
 
 Requests RequestsOf(const VirtualDeviceHub& hub) {
     Requests requests;
@@ -378,6 +373,78 @@ TEST_F(CtlSession, BadValuesSendNothingAndChangeNoFile) {
     EXPECT_EQ(FilesUnder(DataOf("data")), before);
 }
 
+// A number outside a setting's range is bad usage naming the range, never
+// taken to the nearest end: nothing is sent and no file changes.
+TEST_F(CtlSession, ANumberOutsideItsRangeIsRefusedWithTheRange) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard", "mousepad", "headset"});
+    auto session = Start(hub);
+    const Files before = FilesUnder(DataOf("data"));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
+        {{"mouse", "set", "dpi", "2", "99999"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "dpi", "2", "15901"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "dpi", "2", "99"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "dpi", "2", "1e3"}, "dpi is a number from 100 to 15900"},
+        {{"mouse", "set", "pointer-speed", "0"}, "pointer-speed is a number from 1 to 20"},
+        {{"mouse", "set", "double-click", "21"}, "double-click is a number from 1 to 20"},
+        {{"keyboard", "set", "repeat-rate", "41"}, "repeat-rate is a number from 0 to 40"},
+        {{"mousepad", "set", "brightness", "5"}, "brightness is a number from 0 to 4"},
+        {{"headset", "set", "mic-volume", "101"}, "mic-volume is a number from 0 to 100"},
+    };
+    for (const auto& [words, range] : refused) {
+        const Reply reply = Run(*session, words);
+        EXPECT_EQ(reply, (Reply{kExitUsage, "", "m470ctl: " + range + "\n"})) << words[2] << " " << words.back();
+    }
+    EXPECT_TRUE(RequestsOf(hub).empty());
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+    // The ends themselves are taken.
+    EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "2", "15900"}).out, "15900\n");
+    EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "3", "100"}).out, "100\n");
+    EXPECT_TRUE(Sends(RequestsOf(hub), command::kWriteSettings));
+    // The table's ranges are those of the page's sliders, on every product.
+    for (CVantrelUSBDevice* device : session->Devices()) {
+        CDevicePage* page = session->PageOf(device);
+        ASSERT_NE(page, nullptr);
+        for (const SettingRow* row : SettingsOf(device->Kind())) {
+            if (row->control != SettingControl::Slider) continue;
+            const ui::Control* slider = page->Find(row->controlName).Get();
+            ASSERT_NE(slider, nullptr) << row->name;
+            EXPECT_EQ(std::pair(slider->Minimum(), slider->Maximum()), std::pair(row->range.low, row->range.high)) << row->name;
+        }
+    }
+}
+
+// A lighting setting the current mode does not take (the panel switches it
+// off) is bad usage with the mode named; nothing is sent or saved.
+TEST_F(CtlSession, ASettingTheLightingModeDoesNotTakeIsExitTwo) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard", "mousepad"});
+    auto session = Start(hub);
+    ASSERT_EQ(Run(*session, {"mouse", "set", "mode", "static"}).exitCode, kExitDone);
+    ASSERT_EQ(Run(*session, {"keyboard", "set", "mode", "still rows"}).exitCode, kExitDone);
+    ASSERT_EQ(Run(*session, {"mousepad", "set", "mode", "off"}).exitCode, kExitDone);
+    hub.Traffic().Clear();
+    const Files before = FilesUnder(DataOf("data"));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
+        {{"mouse", "set", "speed", "3"}, "speed does not apply to the lighting mode Static"},
+        {{"mouse", "set", "direction", "left"}, "direction does not apply to the lighting mode Static"},
+        {{"keyboard", "set", "speed", "3"}, "speed does not apply to the lighting mode Still rows"},
+        {{"mousepad", "set", "brightness", "2"}, "brightness does not apply to the lighting mode Off"},
+    };
+    for (const auto& [words, why] : refused) {
+        const Reply reply = Run(*session, words);
+        EXPECT_EQ(reply, (Reply{kExitUsage, "", "m470ctl: " + why + "\n"})) << words[0] << " " << words[2];
+    }
+    EXPECT_TRUE(RequestsOf(hub).empty());
+    EXPECT_EQ(FilesUnder(DataOf("data")), before);
+    // What the mode takes goes through; a moving mode takes speed again.
+    EXPECT_EQ(Run(*session, {"mouse", "set", "brightness", "2"}).exitCode, kExitDone);
+    ASSERT_EQ(Run(*session, {"mouse", "set", "mode", "wave"}).exitCode, kExitDone);
+    EXPECT_EQ(Run(*session, {"mouse", "set", "speed", "3"}).out, "3\n");
+}
+
 TEST_F(CtlSession, ARefusedWriteIsExitOneWithTheWindowsMessage) {
     UseDataFolder("data");
     VirtualDeviceHub hub;
@@ -426,6 +493,39 @@ TEST_F(CtlSession, ListTellsLinkBatteryFirmwareAndTheCurrentProfile) {
     EXPECT_NE(mouse["firmware"].asString(), "-");
     const Json::Value& keyboard = list[0u]["product"] == "keyboard" ? list[0u] : list[1u];
     EXPECT_TRUE(keyboard["battery"].isNull());
+}
+
+// With no window, list and get open the products, read them and write
+// nothing: from the scan to the end of the run only reads go out.
+TEST_F(CtlSession, ListAndGetWithNoWindowSendOnlyReads) {
+    using namespace command;
+    const std::set<uint8_t> reads{kBeginConfig, kEndConfig, kReadDeviceInfo, kReadSettings, kReadKeyTable,
+                                  kReadPagedBlock, kReadShort, kReadKeyTableThird, kQueryLink};
+    for (const std::vector<std::string>& plugged : {std::vector<std::string>{"mouse", "keyboard", "mousepad", "headset"},
+                                                    std::vector<std::string>{"mouse-receiver", "keyboard-receiver"}}) {
+        UseDataFolder("data-" + plugged[0]);
+        VirtualDeviceHub hub;
+        hub.PlugAll(plugged);
+        {
+            HeadlessSession session(hub.Backend(), english);
+            ASSERT_TRUE(session.Start());
+            EXPECT_EQ(Run(session, {"list"}).exitCode, kExitDone);
+            for (const char* product : {"mouse", "keyboard", "mousepad", "headset"}) {
+                if (product == std::string("mousepad") && plugged.size() == 2) break;
+                EXPECT_EQ(Run(session, {product, "get"}).exitCode, kExitDone) << product;
+                EXPECT_EQ(Run(session, {"--json", product, "get"}).exitCode, kExitDone) << product;
+            }
+            EXPECT_EQ(Run(session, {"mouse", "get", "dpi", "2"}).exitCode, kExitDone);
+            EXPECT_EQ(Run(session, {"mouse", "profile", "list"}).exitCode, kExitDone);
+        }
+        const std::vector<TrafficEntry> traffic = hub.Traffic().Entries();
+        EXPECT_FALSE(traffic.empty()) << "the products were read";
+        for (const TrafficEntry& entry : traffic) {
+            if (entry.viaControlPipe) continue;  // the headset's LED frames are no command
+            EXPECT_TRUE(reads.count(entry.request[3]))
+                << entry.interfaceName << ": command 0x" << std::hex << int(entry.request[3]) << " was sent";
+        }
+    }
 }
 
 TEST_F(CtlSession, ProfilesAreManagedAsTheStripDoes) {

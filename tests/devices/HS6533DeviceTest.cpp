@@ -84,6 +84,40 @@ TEST_F(VirtualHeadset, BlockIsReadOnAttachAndEveryWriteSendsTheSameTranslatedByt
     EXPECT_EQ(headset->Record()[pad_record::kSpeed], 4);
 }
 
+// Every byte of the written block: the program sets the profile index read,
+// the mode, brightness, speed, seven-colour flag and colour; byte 4 (not the
+// lighting direction, which the headset does not keep there) and bytes 9-20
+// go back as last read.
+TEST_F(VirtualHeadset, EachByteOfTheWrittenBlockIsSetOrSentBackAsRead) {
+    std::vector<uint8_t> stored(pad_record::kRead);
+    for (size_t i = 0; i < stored.size(); ++i) stored[i] = static_cast<uint8_t>(0xA0 + i);
+    rig.hub.Firmware("headset")->WriteArea(command::kReadSettings, 0, {1});  // the current profile is 1
+    rig.hub.Firmware("headset")->WriteArea(command::kReadSettings, pad_record::kReadStride, stored);
+    ASSERT_EQ(headset->ReadFromDevice(), kResultSuccess);
+    headset->StopLightingThread();
+    headset->LoadAssignments();
+    Json::Value document = LoadJson(headset->GetProfilePath());
+    Json::Value& light = document["Device"][0]["LightInfo"];
+    light["SelectItem"] = 1, light["Light"] = 2, light["Speed"] = 1, light["Fx"] = 1, light["MultiColor"] = 1;
+    light["Red"] = 10, light["Green"] = 20, light["Blue"] = 30;
+    SaveJson(headset->GetProfilePath(), document);
+    headset->LoadAssignments();
+    ASSERT_EQ(headset->WriteToDevice(0, 0, 1, 0, 0), kResultSuccess);
+
+    struct Byte {
+        size_t at;
+        int expected;
+        const char* what;
+    };
+    std::vector<Byte> table{{0, 1, "profile index as read"}, {1, 2, "mode 1's code"},   {2, 2, "brightness"},
+                            {3, 3, "4 - speed"},              {4, 0xA4, "as read"},       {5, 1, "seven colours"},
+                            {6, 10, "red"},                   {7, 20, "green"},           {8, 30, "blue"}};
+    for (size_t at = 9; at < pad_record::kWritten; ++at) table.push_back({at, static_cast<int>(0xA0 + at), "as read"});
+    const std::vector<uint8_t> written = Memory();
+    ASSERT_GE(written.size(), pad_record::kWritten);
+    for (const Byte& byte : table) EXPECT_EQ(written[byte.at], byte.expected) << "byte " << byte.at << ": " << byte.what;
+}
+
 TEST_F(VirtualHeadset, FrameGoesToTheLedsAsTwelveReportsOnlyWhenItChanged) {
     headset->StopLightingThread();
     for (int i = 0; i < 13; ++i) headset->SetLedColour(i, LedEntry{0, 0, 0, 0}.Packed());

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
 namespace m470::test {
@@ -38,6 +39,15 @@ public:
     static std::string ReadFile(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // Every file under a folder by its path below it, with its contents; none when it is missing.
+    static std::map<std::string, std::string> FilesUnder(const std::string& folder) {
+        std::map<std::string, std::string> files;
+        if (!std::filesystem::exists(folder)) return files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+            if (entry.is_regular_file())
+                files[std::filesystem::relative(entry.path(), folder).string()] = ReadFile(entry.path().string());
+        return files;
     }
 
 private:
