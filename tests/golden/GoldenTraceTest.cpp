@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "ctl/CtlExecutor.h"
@@ -284,11 +285,44 @@ bool Updating() {
     return update != nullptr && std::string(update) == "1";
 }
 
+// Large files most scenarios write alike (the recoil data, factory profiles)
+// are kept once, under shared/, named by their content; a scenario's files/
+// holds "PATH.shared" with that name instead.
+const std::string kSharedFolder = kGoldenFolder + "shared/";
+constexpr size_t kSharedFromBytes = 4096;
+const std::string kSharedSuffix = ".shared";
+
+std::string ContentName(const std::string& path, const std::string& content) {
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a: the same name on every machine
+    for (unsigned char c : content) hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return std::string(hex) + "-" + fs::path(path).filename().string();
+}
+
+Files GoldenFiles(const std::string& folder) {
+    Files files;
+    for (auto& [path, content] : FilesUnder(folder)) {
+        const bool shared = path.size() > kSharedSuffix.size() && path.ends_with(kSharedSuffix);
+        if (shared) files[path.substr(0, path.size() - kSharedSuffix.size())] = test::TempFolder::ReadFile(kSharedFolder + content);
+        else files[path] = std::move(content);
+    }
+    return files;
+}
+
 void WriteGolden(const Scenario& scenario, const Played& played) {
     const std::string base = kGoldenFolder + scenario.name;
     fs::remove_all(base);
     WriteFile(base + "/traffic.txt", played.trace);
-    for (const auto& [path, content] : played.files) WriteFile(base + "/files/" + path, content);
+    for (const auto& [path, content] : played.files) {
+        if (content.size() < kSharedFromBytes) {
+            WriteFile(base + "/files/" + path, content);
+            continue;
+        }
+        const std::string name = ContentName(path, content);
+        WriteFile(kSharedFolder + name, content);
+        WriteFile(base + "/files/" + path + kSharedSuffix, name);
+    }
 }
 
 // The first line where two texts differ, told with its number and both versions.
@@ -326,7 +360,7 @@ TEST_P(GoldenTrace, SendsAndWritesWhatItsGoldenFilesHold) {
     const std::string base = kGoldenFolder + scenario.name;
     ASSERT_TRUE(fs::exists(base + "/traffic.txt")) << base << " is missing: run with M470_GOLDEN_UPDATE=1 to make it";
     Compare(std::string(scenario.name) + "/traffic.txt", test::TempFolder::ReadFile(base + "/traffic.txt"), first.trace, failures);
-    const Files golden = FilesUnder(base + "/files");
+    const Files golden = GoldenFiles(base + "/files");
     for (const auto& [path, content] : first.files) {
         const auto kept = golden.find(path);
         if (kept == golden.end()) ADD_FAILURE() << scenario.name << "/files/" << path << " is written now, not in the golden files";
@@ -334,6 +368,17 @@ TEST_P(GoldenTrace, SendsAndWritesWhatItsGoldenFilesHold) {
     }
     for (const auto& [path, content] : golden)
         if (first.files.count(path) == 0) ADD_FAILURE() << scenario.name << "/files/" << path << " is no longer written";
+}
+
+// A shared file no scenario names any more (left by an update) is removed
+// with the change that stopped writing it.
+TEST(GoldenTraceFiles, EveryKeptFileIsNamedByAScenario) {
+    std::set<std::string> named;
+    for (const auto& entry : fs::recursive_directory_iterator(kGoldenFolder))
+        if (entry.is_regular_file() && entry.path().string().ends_with(kSharedSuffix))
+            named.insert(test::TempFolder::ReadFile(entry.path().string()));
+    for (const auto& [name, content] : FilesUnder(kSharedFolder))
+        EXPECT_EQ(named.count(name), 1u) << "tests/golden/data/shared/" << name << " is named by no scenario: remove it";
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenTrace, ::testing::ValuesIn(Scenarios()),
