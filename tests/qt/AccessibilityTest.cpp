@@ -119,8 +119,10 @@ protected:
 };
 
 TEST_F(Accessibility, EveryControlTabReachesSaysWhatItIsAndTabFollowsTheLayout) {
-    // The three products' entries, once the window has found them.
+    // The three products, once the window has found and read them (their
+    // pages name their keys and LEDs from what they read).
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->Selector()->Entries().size() == 3; }, 30000));
+    ASSERT_EQ(Play({"until device_select[0] read 1", "until device_select[1] read 1", "until device_select[2] read 1"}), 0);
     const int entries = static_cast<int>(window->Selector()->Entries().size());
     for (int entry = 0; entry < entries; ++entry) {
         ASSERT_EQ(Play({"click device_select[" + std::to_string(entry) + "]", "wait 200"}), 0);
