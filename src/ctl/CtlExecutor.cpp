@@ -244,8 +244,7 @@ Reply CtlExecutor::ModeHelp(const Command& command) const {
     Command product;
     if (command.setting != "mode" || !ParseProduct(command.helpTopic, product))
         return Usage("no help on \"" + command.helpTopic + " " + command.setting + "\" (PRODUCT mode)");
-    const auto row = std::find_if(kProducts.begin(), kProducts.end(), [&](const ProductRow& p) { return p.kind == product.kind; });
-    const auto modes = row != kProducts.end() ? ReadLightModes(row->lightRow) : std::nullopt;
+    const auto modes = ReadLightModes(DefaultProduct(product.kind).lightRow);
     if (!modes) return {kExitRefused, {}, "m470ctl: the lighting modes are missing beside m470ctl\n"};
     std::string text;
     for (const LightModeRow& mode : *modes)

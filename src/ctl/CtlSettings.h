@@ -44,8 +44,7 @@ enum class SettingIndex { None, Stage, Key };
 // never taken to the nearest end.
 struct ValueRange {
     int low = 0;
-    int high = -1;  // below low: no fixed range
-    bool Fixed() const { return high >= low; }
+    int high = -1;  // below low: nothing is in range
 };
 
 struct SettingRow {

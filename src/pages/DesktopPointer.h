@@ -4,6 +4,7 @@
 // desktop's values are read back when the page is built. Elsewhere the
 // values stay in the profile only.
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 namespace m470 {
 
 enum class PointerValue { Speed, Precision, DoubleClick };
+inline constexpr size_t kPointerValueCount = 3;
 
 // One desktop key: our position range (low, middle, high) and the desktop
 // numbers they stand for, linear between them; a choice key (precision:

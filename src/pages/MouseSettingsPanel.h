@@ -72,7 +72,7 @@ private:
     CDesktopPointer desktop_ = CDesktopPointer::ForSession();
     bool desktopRead_ = false;
     // What the desktop holds of each pointer value, as read or last set.
-    std::array<std::optional<int>, 3> onDesktop_;
+    std::array<std::optional<int>, kPointerValueCount> onDesktop_;
 };
 
 }  // namespace m470
