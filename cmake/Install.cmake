@@ -78,6 +78,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${M470_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The fonts of the Chinese texts and the Wayland platform of Qt: wanted, not required.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-wayland")
+# The desktop's pointer settings are reached through its own tools (gsettings
+# and gdbus; KDE's kreadconfig comes with Plasma): without them the values
+# stay in the profile.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libglib2.0-bin")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${M470_PACKAGING_OUT}/debian/postinst ${M470_PACKAGING_OUT}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

@@ -1,17 +1,41 @@
 #include "pages/DesktopPointer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "devices/Products.h"
+
 namespace m470 {
 namespace {
 
-const DesktopPointerKey* RowOf(PointerValue value) {
-    for (const DesktopPointerKey& row : kGnomePointerKeys)
+const DesktopPointerKey* RowOf(std::span<const DesktopPointerKey> keys, PointerValue value) {
+    for (const DesktopPointerKey& row : keys)
         if (row.value == value) return &row;
     return nullptr;
+}
+
+// The desktops asked, by a word of their XDG_CURRENT_DESKTOP.
+struct DesktopRow {
+    const char* word;
+    std::span<const DesktopPointerKey> keys;
+};
+const std::array<DesktopRow, 2> kDesktops{{
+    {"GNOME", kGnomePointerKeys},
+    {"KDE", kKdePointerKeys},
+}};
+
+std::span<const DesktopPointerKey> KeysOf(const std::string& desktopName) {
+    for (const DesktopRow& desktop : kDesktops)
+        if (desktopName.find(desktop.word) != std::string::npos) return desktop.keys;
+    return {};
+}
+
+// KWin's properties are typed: a number goes as a double, a choice as a boolean.
+std::string KWinValue(const DesktopPointerKey& row, const std::string& text) {
+    return row.on != nullptr ? "<" + text + ">" : "<double " + text + ">";
 }
 
 // Linear between (a, fa) and (b, fb).
@@ -49,8 +73,19 @@ std::optional<int> OurPosition(const DesktopPointerKey& row, const std::string& 
     return static_cast<int>(std::lround(ours));
 }
 
+PointerIds PointerIdsOf(const KnownInterface& identity, DeviceKind kind) {
+    const ProductRow* row = &DefaultProduct(kind);
+    for (const ProductRow& product : kProducts)
+        if (product.vendorId == identity.vendorId &&
+            (product.productId == identity.productId || product.receiverProductId == identity.productId))
+            row = &product;
+    PointerIds ids{row->vendorId, {row->productId}};
+    if (row->receiverProductId != 0) ids.productIds.push_back(row->receiverProductId);
+    return ids;
+}
+
 CDesktopPointer::CDesktopPointer(const std::string& desktopName, DesktopSettings settings)
-    : gnome_(desktopName.find("GNOME") != std::string::npos), settings_(std::move(settings)) {}
+    : keys_(KeysOf(desktopName)), settings_(std::move(settings)) {}
 
 CDesktopPointer CDesktopPointer::ForSession() {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
@@ -59,20 +94,58 @@ CDesktopPointer CDesktopPointer::ForSession() {
 
 std::vector<DesktopPointerReading> CDesktopPointer::Read() {
     std::vector<DesktopPointerReading> readings;
-    found_ = false;
-    if (!gnome_) return readings;
-    for (const DesktopPointerKey& row : kGnomePointerKeys) {
-        const std::optional<std::string> text = settings_.Get(row.schema, row.key);
+    found_ = {};
+    devices_.clear();
+    for (const DesktopPointerKey& row : keys_) {
+        if (row.store == DesktopStore::KWinDevice && devices_.empty()) devices_ = kwin_.Find(ids_);
+        const std::optional<std::string> text = Get(row);
         if (!text) continue;
-        found_ = true;
+        found_[static_cast<size_t>(row.value)] = true;
         if (const std::optional<int> position = OurPosition(row, *text)) readings.push_back({row.value, *position});
     }
     return readings;
 }
 
-bool CDesktopPointer::Apply(PointerValue value, int position) const {
-    const DesktopPointerKey* row = RowOf(value);
-    return found_ && row != nullptr && settings_.Set(row->schema, row->key, DesktopText(*row, position));
+bool CDesktopPointer::Applies() const { return std::find(found_.begin(), found_.end(), true) != found_.end(); }
+
+bool CDesktopPointer::Apply(PointerValue value, int position) {
+    const DesktopPointerKey* row = RowOf(keys_, value);
+    return AppliesTo(value) && row != nullptr && Set(*row, DesktopText(*row, position));
+}
+
+// The first of the mouse's KWin devices answers for all of them (they
+// are set together).
+std::optional<std::string> CDesktopPointer::Get(const DesktopPointerKey& row) const {
+    switch (row.store) {
+        case DesktopStore::GSettings: return settings_.Get(row.place, row.key);
+        case DesktopStore::KConfig: {
+            std::optional<std::string> text = kdeConfig_.Get(row.place, row.group, row.key);
+            if (text && text->empty() && row.unset != nullptr) *text = row.unset;
+            return text;
+        }
+        case DesktopStore::KWinDevice: return devices_.empty() ? std::nullopt : kwin_.Get(devices_.front(), row.key);
+    }
+    return std::nullopt;
+}
+
+bool CDesktopPointer::Set(const DesktopPointerKey& row, const std::string& text) {
+    switch (row.store) {
+        case DesktopStore::GSettings: return settings_.Set(row.place, row.key, text);
+        case DesktopStore::KConfig: return kdeConfig_.Set(row.place, row.group, row.key, text);
+        case DesktopStore::KWinDevice: {
+            // The mouse may have moved between cable and receiver since: its
+            // devices are looked up again when one is gone.
+            const auto setOnEach = [&] {
+                bool taken = !devices_.empty();
+                for (const std::string& device : devices_) taken = kwin_.Set(device, row.key, KWinValue(row, text)) && taken;
+                return taken;
+            };
+            if (setOnEach()) return true;
+            devices_ = kwin_.Find(ids_);
+            return setOnEach();
+        }
+    }
+    return false;
 }
 
 }  // namespace m470

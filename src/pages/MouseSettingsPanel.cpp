@@ -131,6 +131,7 @@ void CMouseSettingsPanel::ShowKeys() {
 // values: what the user set in the desktop's own settings is kept.
 void CMouseSettingsPanel::ReadDesktopPointer() {
     desktopRead_ = true;
+    desktop_.SetPointer(PointerIdsOf(mouse_.Identity(), mouse_.Kind()));
     SystemFields fields = SystemFields::Of(mouse_.System());
     const SystemFields before = fields;
     for (const DesktopPointerReading& reading : desktop_.Read()) {
@@ -155,8 +156,25 @@ void CMouseSettingsPanel::PushToDesktop(const SystemSettings& system) {
     }
 }
 
+namespace {
+
+// What the tab says of the desktop: the first row whose value the desktop
+// takes (a KDE session on X11 has the double-click interval only).
+struct DesktopLabelRow {
+    std::optional<PointerValue> taken;
+    const char* text;
+};
+constexpr std::array<DesktopLabelRow, 3> kDesktopLabels{{
+    {PointerValue::Speed, "pointer_desktop_text"},
+    {PointerValue::DoubleClick, "pointer_desktop_double_click_text"},
+    {std::nullopt, "pointer_profile_only_text"},
+}};
+
+}  // namespace
+
 void CMouseSettingsPanel::ShowDesktopLabel() {
-    Find(kPointerDesktopLabel).SetText(mouse_.Translate(desktop_.Applies() ? "pointer_desktop_text" : "pointer_profile_only_text"));
+    for (const DesktopLabelRow& row : kDesktopLabels)
+        if (!row.taken || desktop_.AppliesTo(*row.taken)) return Find(kPointerDesktopLabel).SetText(mouse_.Translate(row.text));
 }
 
 // The stored pointer values on the pointer page, without raising events.

@@ -117,7 +117,7 @@ TEST_F(GnomePointer, AProfileSwitchTakesTheChosenProfilesValuesToTheDesktop) {
 
 class OtherDesktopPointer : public GnomePointer {
 protected:
-    OtherDesktopPointer() { desktop = "KDE"; }
+    OtherDesktopPointer() { desktop = "XFCE"; }
 };
 
 TEST_F(OtherDesktopPointer, WithoutADesktopSettingTheValuesStayInTheProfileAndTheTabSaysSo) {
