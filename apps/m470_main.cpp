@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
 
     std::string selection;
     if (const char* chosen = std::getenv("M470_VIRTUAL"); chosen != nullptr && *chosen != '\0') selection = chosen;
-    else if (options.wantVirtual) selection = "mouse,keyboard,mousepad,headset";
+    else if (options.wantVirtual) selection = m470::EveryVirtualProduct();
     std::unique_ptr<m470::VirtualDeviceHub> hub;
     if (!selection.empty()) {
         std::string error;

@@ -44,7 +44,7 @@ int32_t ConfLibInit(void) {
 
 int32_t CreateDeviceList(void) {
     std::lock_guard lock(gMutex);
-    gCards = FindCards(SysfsRoot(), ConfiguredUsbId());
+    gCards = FindCards(SysfsRoot(), ConfiguredUsbIds());
     return kOsConfOk;
 }
 

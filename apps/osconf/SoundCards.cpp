@@ -22,18 +22,20 @@ bool ReadHex(const std::filesystem::path& file, uint16_t& value) {
 
 }  // namespace
 
-UsbId ConfiguredUsbId() {
-    UsbId id;
+std::vector<UsbId> ConfiguredUsbIds(std::span<const ProductRow> products) {
     const char* text = std::getenv("M470_OSCONF_USB_ID");
     unsigned vendor = 0, product = 0;
-    if (text != nullptr && std::sscanf(text, "%4x:%4x", &vendor, &product) == 2) {
-        id.vendor = static_cast<uint16_t>(vendor);
-        id.product = static_cast<uint16_t>(product);
+    if (text != nullptr && std::sscanf(text, "%4x:%4x", &vendor, &product) == 2)
+        return {UsbId{static_cast<uint16_t>(vendor), static_cast<uint16_t>(product)}};
+    std::vector<UsbId> ids;
+    for (const ProductRow& row : products) {
+        const UsbId id{row.audioCard.vendorId, row.audioCard.productId};
+        if (id != UsbId{} && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
     }
-    return id;
+    return ids;
 }
 
-std::vector<int> FindCards(const std::string& sysfsRoot, UsbId id) {
+std::vector<int> FindCards(const std::string& sysfsRoot, std::span<const UsbId> ids) {
     namespace fs = std::filesystem;
     std::vector<int> cards;
     std::error_code error;
@@ -45,8 +47,8 @@ std::vector<int> FindCards(const std::string& sysfsRoot, UsbId id) {
         // device/ is the card's USB interface; its parent is the USB device.
         const fs::path usb = entry.path() / "device" / "..";
         uint16_t vendor = 0, product = 0;
-        if (ReadHex(usb / "idVendor", vendor) && ReadHex(usb / "idProduct", product) && vendor == id.vendor &&
-            product == id.product)
+        if (ReadHex(usb / "idVendor", vendor) && ReadHex(usb / "idProduct", product) &&
+            std::find(ids.begin(), ids.end(), UsbId{vendor, product}) != ids.end())
             cards.push_back(std::atoi(name.c_str() + 4));
     }
     std::sort(cards.begin(), cards.end());

@@ -1,8 +1,9 @@
 #pragma once
 // One row per product: everything the program knows of a product before it
-// talks to it. The interface table, the device objects, their pages and the
-// udev rule (cmake/UdevRule.cmake reads the rows below) all come from here;
-// a new model of a known kind is one more row.
+// talks to it. The interface table, the device objects, their pages, the
+// emulated products, the update list, the headset's sound card and the udev
+// rule (cmake/UdevRule.cmake reads the rows below) all come from here; a new
+// model of a known kind is one more row.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -11,8 +12,29 @@
 #include <vector>
 
 #include "device_link/KnownInterface.h"
+#include "update/UpdateTypes.h"
 
 namespace m470 {
+
+// How the emulators present the product: the names of its interfaces in
+// M470_VIRTUAL and the emulator control lines, and the version they report.
+struct EmulatorNames {
+    const char* name;          // "mouse"
+    const char* receiverName;  // "mouse-receiver"; "" without a receiver
+    uint16_t version;
+};
+
+// What the update service calls the product.
+struct UpdateIds {
+    int type;                 // kTypeMouseClass or kTypeKeyboardClass
+    const char* deviceName;   // the device word of the service's key
+};
+
+// The USB device whose sound card the headset's audio settings go to; 0:0
+// for a product without one.
+struct AudioCardId {
+    uint16_t vendorId, productId;
+};
 
 struct ProductRow {
     const char* name;            // device name: data folder, "<name>_device_name_text"
@@ -29,15 +51,18 @@ struct ProductRow {
     const char* selectorLayout;  // the selector entry with its icon
     const char* factoryFile;     // the factory profile in DefaultData/
     const char* lightCatalogue;
+    EmulatorNames emulator;
+    UpdateIds update;
+    AudioCardId audioCard;
 };
 
 // The udev rule generator reads each row's first five values: keep a row on
 // one line, starting with its name.
 inline constexpr std::array<ProductRow, 4> kProducts{{
-    {"keyboard", 0x320F, 0x50C9, 0x50A9, 1, false, 0xFF1C, 0x0092, DeviceKind::Keyboard, DeviceKind::KeyboardReceiver, 170, 170, false, 0, "keyboarddevice.ui", "deviceoption.ui", "keyboard.Json", "kestro_light"},
-    {"mouse", 0x320F, 0x222E, 0x222F, 1, false, 0xFF1C, 0x0092, DeviceKind::Mouse, DeviceKind::MouseReceiver, 20, 12, true, 1, "mousedevice.ui", "deviceoption.ui", "mouse.Json", "kestro_light"},
-    {"MousePad", 0x320F, 0x1004, 0x0000, 1, false, 0xFF1C, 0x0092, DeviceKind::MousePad, DeviceKind::MousePad, 15, 0, false, 2, "mousepaddevice.ui", "deviceoption.ui", "MousePad.Json", "kestro_light"},
-    {"HD", 0x0C76, 0x1630, 0x0000, 3, true, 0x000C, 0x0001, DeviceKind::Headset, DeviceKind::Headset, 13, 0, false, 3, "hs6533device.ui", "deviceoption.ui", "HD.Json", "kestro_light"},
+    {"keyboard", 0x320F, 0x50C9, 0x50A9, 1, false, 0xFF1C, 0x0092, DeviceKind::Keyboard, DeviceKind::KeyboardReceiver, 170, 170, false, 0, "keyboarddevice.ui", "deviceoption.ui", "keyboard.Json", "kestro_light", {"keyboard", "keyboard-receiver", 0x0203}, {kTypeKeyboardClass, "T33"}, {}},
+    {"mouse", 0x320F, 0x222E, 0x222F, 1, false, 0xFF1C, 0x0092, DeviceKind::Mouse, DeviceKind::MouseReceiver, 20, 12, true, 1, "mousedevice.ui", "deviceoption.ui", "mouse.Json", "kestro_light", {"mouse", "mouse-receiver", 0x0107}, {kTypeMouseClass, "M470"}, {}},
+    {"MousePad", 0x320F, 0x1004, 0x0000, 1, false, 0xFF1C, 0x0092, DeviceKind::MousePad, DeviceKind::MousePad, 15, 0, false, 2, "mousepaddevice.ui", "deviceoption.ui", "MousePad.Json", "kestro_light", {"mousepad", "", 0x0101}, {kTypeMouseClass, "MP"}, {}},
+    {"HD", 0x0C76, 0x1630, 0x0000, 3, true, 0x000C, 0x0001, DeviceKind::Headset, DeviceKind::Headset, 13, 0, false, 3, "hs6533device.ui", "deviceoption.ui", "HD.Json", "kestro_light", {"headset", "", 0x0100}, {kTypeMouseClass, "HD"}, {0x0C76, 0x1630}},
 }};
 
 // Collections of the two-collection products: commands on 4, events on 3.

@@ -32,7 +32,7 @@ CDeviceOptionUI* CDeviceSelector::AddEntry(const ProductRow& row, int pageIndex)
     ui::Control* root = host.LoadLayoutInto(ui_.skinFolder + row.selectorLayout, host.Find("device_select_layout"));
     if (root == nullptr) return nullptr;
     entries_.push_back(std::make_unique<CDeviceOptionUI>(host, root));
-    productNames_.push_back(row.name);
+    products_.push_back(row);
     CDeviceOptionUI* entry = entries_.back().get();
     entry->SetKind(static_cast<int>(row.kind), 0);
     entry->BindPage("device_switch", pageIndex);
@@ -272,7 +272,7 @@ bool CDeviceSelector::Reachable(const CVantrelUSBDevice* device) const {
 
 void CDeviceSelector::RefreshTexts() {
     for (size_t i = 0; i < entries_.size(); ++i) {
-        if (ui_.translate) entries_[i]->SetName(EntryName(productNames_[i]));
+        if (ui_.translate) entries_[i]->SetName(EntryName(products_[i].name));
         if (entries_[i]->IsVisible()) ShowLink(*entries_[i]);
     }
     if (ui_.host != nullptr && !lookedFor_.empty()) ShowNoDevicePage(*ui_.host, lookedFor_, refused_, ui_.translate);

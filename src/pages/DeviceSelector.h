@@ -60,8 +60,8 @@ public:
     void RefreshTexts();
     uint16_t InstalledVersion(size_t entry) const;
     const std::vector<std::unique_ptr<CDeviceOptionUI>>& Entries() const { return entries_; }
-    // The product row name of each entry, in entry order.
-    const std::string& ProductName(size_t entry) const { return productNames_.at(entry); }
+    // The product row of each entry, in entry order.
+    const ProductRow& Product(size_t entry) const { return products_.at(entry); }
     // The page layout loaded for the device, nullptr without one.
     ui::Control* PageRootOf(const CVantrelUSBDevice* device) const;
 
@@ -77,7 +77,7 @@ private:
     DeviceSelectorUi ui_;
     std::vector<std::unique_ptr<CMpDevicePowerUI>> powerPanels_;
     std::vector<std::unique_ptr<CDeviceOptionUI>> entries_;
-    std::vector<std::string> productNames_;  // beside entries_
+    std::vector<ProductRow> products_;  // beside entries_
     std::vector<std::pair<const CVantrelUSBDevice*, ui::Control*>> pageRoots_;
     // The power listeners, removed while their device is still there.
     struct Listener {

@@ -1,28 +1,10 @@
 #include "shell/UpdateList.h"
 
-#include <array>
-
 #include "pages/DeviceSelector.h"
 #include "platform/Registry.h"
 #include "update/UpdateSettings.h"
 
 namespace m470 {
-namespace {
-
-constexpr std::array<UpdateProductRow, 4> kUpdateProducts{{
-    {"mouse", kTypeMouseClass, "M470"},
-    {"keyboard", kTypeKeyboardClass, "T33"},
-    {"MousePad", kTypeMouseClass, "MP"},
-    {"HD", kTypeMouseClass, "HD"},
-}};
-
-const UpdateProductRow* RowOf(const std::string& productName) {
-    for (const UpdateProductRow& row : kUpdateProducts)
-        if (productName == row.productName) return &row;
-    return nullptr;
-}
-
-}  // namespace
 
 std::vector<UpdateEntry> BuildUpdateList(const CDeviceSelector* selector, const RegistryStore& registry,
                                          const std::string& programVersion) {
@@ -32,15 +14,14 @@ std::vector<UpdateEntry> BuildUpdateList(const CDeviceSelector* selector, const 
         const uint16_t version = selector->InstalledVersion(k);
         const CVantrelUSBDevice* device = selector->Entries()[k]->Device();
         if (version == 0 || device == nullptr) continue;  // not connected: not handed to the window
-        const std::string& productName = selector->ProductName(k);
-        const UpdateProductRow* row = RowOf(productName);
-        if (row == nullptr) continue;
+        const ProductRow& product = selector->Product(k);
+        const std::string productName = product.name;
         UpdateEntry entry;
-        entry.type = row->type;
+        entry.type = product.update.type;
         entry.installedVersion = version;
         entry.brand = settings.brand;
         entry.firmwareId = settings.FirmwareId(registry, productName);
-        entry.deviceName = row->deviceName;
+        entry.deviceName = product.update.deviceName;
         entry.listName = productName + "_device_name_text";
         entries.push_back(entry);
     }

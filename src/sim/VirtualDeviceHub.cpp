@@ -1,6 +1,7 @@
 #include "sim/VirtualDeviceHub.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <vector>
@@ -15,30 +16,38 @@ namespace {
 constexpr uint8_t kPadPowerOnMode = 2;
 constexpr uint8_t kHeadsetPowerOnMode = 4;
 
-const std::vector<EmulatorPreset>& Presets() {
-    static const std::vector<EmulatorPreset> presets{
-        {"mouse", "mouse", "mouse-receiver", 0x0107,
-         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<MouseFirmware>()); }},
-        {"keyboard", "keyboard", "keyboard-receiver", 0x0203,
-         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<KeyboardFirmware>()); }},
-        {"MousePad", "mousepad", "", 0x0101,
-         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kPadPowerOnMode)); }},
-        {"HD", "headset", "", 0x0100,
-         [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kHeadsetPowerOnMode)); }},
-    };
-    return presets;
+// The firmware a product of each kind runs at power-on; a receiver
+// forwards to its product's.
+struct KindFirmware {
+    DeviceKind kind;
+    std::shared_ptr<FirmwareEmulator> (*make)();
+};
+
+constexpr std::array<KindFirmware, 4> kFirmwareOfKind{{
+    {DeviceKind::Keyboard, [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<KeyboardFirmware>()); }},
+    {DeviceKind::Mouse, [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<MouseFirmware>()); }},
+    {DeviceKind::MousePad,
+     [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kPadPowerOnMode)); }},
+    {DeviceKind::Headset,
+     [] { return std::shared_ptr<FirmwareEmulator>(std::make_shared<LightRecordFirmware>(kHeadsetPowerOnMode)); }},
+}};
+
+std::shared_ptr<FirmwareEmulator> FirmwareOfKind(DeviceKind kind) {
+    for (const KindFirmware& row : kFirmwareOfKind)
+        if (row.kind == kind) return row.make();
+    return nullptr;
+}
+
+std::string JoinNames(const std::vector<std::string>& names, const char* separator) {
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : separator) + name;
+    return joined;
 }
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
     const size_t last = text.find_last_not_of(" \t");
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
-
-std::string AcceptedNames() {
-    std::string names;
-    for (const std::string& name : kVirtualInterfaceNames) names += (names.empty() ? "" : ", ") + name;
-    return names;
 }
 
 bool ParseNumber(const std::string& text, unsigned long& value) {
@@ -54,40 +63,64 @@ bool ParseNumber(const std::string& text, unsigned long& value) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error) {
+std::vector<std::string> VirtualInterfaceNames(std::span<const ProductRow> products) {
+    std::vector<std::string> names;
+    for (const ProductRow& row : products) {
+        names.push_back(row.emulator.name);
+        if (*row.emulator.receiverName != '\0') names.push_back(row.emulator.receiverName);
+    }
+    return names;
+}
+
+std::string EveryVirtualProduct(std::span<const ProductRow> products) {
+    std::vector<std::string> names;
+    for (const ProductRow& row : products) names.push_back(row.emulator.name);
+    return JoinNames(names, ",");
+}
+
+std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error,
+                                                              std::span<const ProductRow> products) {
+    const std::vector<std::string> known = VirtualInterfaceNames(products);
     std::vector<std::string> names;
     std::stringstream stream(text);
     std::string item;
     while (std::getline(stream, item, ',')) {
         item = Trim(item);
         if (item.empty()) continue;
-        if (std::find(kVirtualInterfaceNames.begin(), kVirtualInterfaceNames.end(), item) == kVirtualInterfaceNames.end()) {
-            error = "unknown virtual device \"" + item + "\" (known: " + AcceptedNames() + ")";
+        if (std::find(known.begin(), known.end(), item) == known.end()) {
+            error = "unknown virtual device \"" + item + "\" (known: " + JoinNames(known, ", ") + ")";
             return std::nullopt;
         }
         if (std::find(names.begin(), names.end(), item) == names.end()) names.push_back(item);
     }
     if (names.empty()) {
-        error = "no virtual device named (known: " + AcceptedNames() + ")";
+        error = "no virtual device named (known: " + JoinNames(known, ", ") + ")";
         return std::nullopt;
     }
     return names;
 }
 
-VirtualDeviceHub::VirtualDeviceHub()
+VirtualDeviceHub::VirtualDeviceHub(std::span<const ProductRow> products)
     : backend_(std::make_shared<VirtualHidBackend>()), log_(std::make_shared<TrafficLog>()) {
-    for (const EmulatorPreset& preset : Presets())
-        for (const ProductRow& row : kProducts)
-            if (preset.productName == row.name) AddProduct(row, preset);
+    for (const ProductRow& row : products) AddProduct(row);
 }
 
-bool VirtualDeviceHub::AddProduct(const ProductRow& row, const EmulatorPreset& preset) {
-    if (Resolve(preset.name) || (!preset.receiverName.empty() && Resolve(preset.receiverName))) return false;
-    const ProductIdentity identity{preset.name,      preset.receiverName,     row.vendorId,        row.productId,
-                                   row.receiverProductId, preset.version, row.interfaceNumber, row.singleCollection};
-    products_[preset.name] = std::make_unique<VirtualProduct>(backend_, log_, identity, preset.makeFirmware());
+bool VirtualDeviceHub::AddProduct(const ProductRow& row, const FirmwareFactory& makeFirmware) {
+    const EmulatorNames& names = row.emulator;
+    const bool receiver = *names.receiverName != '\0';
+    if (Resolve(names.name) || (receiver && Resolve(names.receiverName))) return false;
+    std::shared_ptr<FirmwareEmulator> firmware = makeFirmware ? makeFirmware() : FirmwareOfKind(row.kind);
+    if (!firmware) return false;
+    const ProductIdentity identity{names.name,           names.receiverName,    row.vendorId,
+                                   row.productId,        row.receiverProductId, names.version,
+                                   row.interfaceNumber,  row.singleCollection};
+    products_[names.name] = std::make_unique<VirtualProduct>(backend_, log_, identity, std::move(firmware));
+    names_.push_back(names.name);
+    if (receiver) names_.push_back(names.receiverName);
     return true;
 }
+
+std::string VirtualDeviceHub::AcceptedNames() const { return JoinNames(names_, ", "); }
 
 VirtualDeviceHub::~VirtualDeviceHub() = default;
 

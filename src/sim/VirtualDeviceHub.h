@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,36 +15,28 @@
 
 namespace m470 {
 
-class MouseFirmware;
-class KeyboardFirmware;
-class LightRecordFirmware;
-
-// The interface names M470_VIRTUAL and the control API take.
-inline const std::vector<std::string> kVirtualInterfaceNames{"mouse",    "mouse-receiver", "keyboard",
-                                                             "keyboard-receiver", "mousepad", "headset"};
+// The names of the products' emulated interfaces, M470_VIRTUAL and the
+// control API take them: per row its cable's, then its receiver's.
+std::vector<std::string> VirtualInterfaceNames(std::span<const ProductRow> products = kProducts);
+// "keyboard,mouse,mousepad,headset": every product by cable, what --virtual plugs.
+std::string EveryVirtualProduct(std::span<const ProductRow> products = kProducts);
 
 // "mouse,keyboard-receiver" → the names; an unknown name is an error with a
 // message naming it and the accepted names.
-std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error);
+std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error,
+                                                              std::span<const ProductRow> products = kProducts);
 
-// How one product row is emulated: its names in the control API, the
-// version its interfaces report and its firmware at power-on.
-struct EmulatorPreset {
-    std::string productName;   // the ProductRow's name
-    std::string name;          // "mouse"
-    std::string receiverName;  // "mouse-receiver", empty without a receiver
-    uint16_t version;
-    std::function<std::shared_ptr<FirmwareEmulator>()> makeFirmware;
-};
+using FirmwareFactory = std::function<std::shared_ptr<FirmwareEmulator>()>;
 
 class VirtualDeviceHub {
 public:
-    // Every known product with its preset, none plugged.
-    VirtualDeviceHub();
+    // Every product of the rows, as its row's emulator names it, none plugged.
+    explicit VirtualDeviceHub(std::span<const ProductRow> products = kProducts);
     ~VirtualDeviceHub();
 
-    // One more product (e.g. a new model's row); false when a name is taken.
-    bool AddProduct(const ProductRow& row, const EmulatorPreset& preset);
+    // One more product (e.g. a new model's row) with the firmware of its
+    // kind, or makeFirmware's when given; false when a name is taken.
+    bool AddProduct(const ProductRow& row, const FirmwareFactory& makeFirmware = {});
 
     std::shared_ptr<VirtualHidBackend> Backend() const { return backend_; }
     TrafficLog& Traffic() { return *log_; }
@@ -84,10 +77,12 @@ private:
     };
     std::optional<Target> Resolve(const std::string& target);
     std::string RunFail(const std::string& line);
+    std::string AcceptedNames() const;
 
     std::shared_ptr<VirtualHidBackend> backend_;
     std::shared_ptr<TrafficLog> log_;
     std::map<std::string, std::unique_ptr<VirtualProduct>> products_;
+    std::vector<std::string> names_;  // every interface name, in the order added
 };
 
 }  // namespace m470

@@ -7,14 +7,10 @@
 #include <vector>
 
 #include "update/HttpClient.h"
+#include "update/UpdateTypes.h"
 
 namespace m470 {
 
-// Row type: 0 the program, 1 a mouse-class product, 2 a keyboard-class
-// product; a product's versions are written in hexadecimal.
-inline constexpr int kTypeProgram = 0;
-inline constexpr int kTypeMouseClass = 1;
-inline constexpr int kTypeKeyboardClass = 2;
 inline constexpr const char* kProgramFirmwareId = "ALL";
 
 struct UpdateEntry {

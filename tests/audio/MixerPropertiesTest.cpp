@@ -9,6 +9,7 @@
 #include "MixerProperties.h"
 #include "SoundCards.h"
 #include "audio/OsConfApi.h"
+#include "support/SoundCardSysfs.h"
 #include "support/TempFolder.h"
 
 namespace m470::osconf {
@@ -158,30 +159,19 @@ TEST(MixerMapping, EffectsAndRenderSidePropertiesFail) {
     EXPECT_TRUE(mixer.Of(MixerPath::Capture).on);
 }
 
-// A sysfs tree: class/sound/cardN -> devices/.../cardN, whose device link
-// points at a USB interface below the USB device with the ids.
-void AddCard(const test::TempFolder& sysfs, int card, const char* vendor, const char* product) {
-    namespace fs = std::filesystem;
-    const std::string usb = "devices/usb" + std::to_string(card);
-    sysfs.Write(usb + "/idVendor", std::string(vendor) + "\n");
-    sysfs.Write(usb + "/idProduct", std::string(product) + "\n");
-    fs::create_directories(sysfs.File(usb + "/1-1:1.0/sound/card" + std::to_string(card)));
-    fs::create_directories(sysfs.File("class/sound"));
-    const std::string cardFolder = sysfs.File(usb + "/1-1:1.0/sound/card" + std::to_string(card));
-    fs::create_directory_symlink(sysfs.File(usb + "/1-1:1.0"), cardFolder + "/device");
-    fs::create_directory_symlink(cardFolder, sysfs.File("class/sound/card" + std::to_string(card)));
-}
-
 TEST(SoundCardSearch, CardsAreFoundByTheirUsbDevicesIds) {
     test::TempFolder sysfs(false);
-    AddCard(sysfs, 3, "0c76", "1630");
-    AddCard(sysfs, 0, "8086", "1630");
-    AddCard(sysfs, 11, "0C76", "1630");
-    AddCard(sysfs, 2, "0c76", "1631");
+    test::AddSoundCard(sysfs, 3, "0c76", "1630");
+    test::AddSoundCard(sysfs, 0, "8086", "1630");
+    test::AddSoundCard(sysfs, 11, "0C76", "1630");
+    test::AddSoundCard(sysfs, 2, "0c76", "1631");
     sysfs.Write("class/sound/controlC3", "");  // not a card
-    EXPECT_EQ(FindCards(sysfs.Path(), UsbId{}), (std::vector<int>{3, 11}));
-    EXPECT_EQ(FindCards(sysfs.Path(), UsbId{0x8086, 0x1630}), (std::vector<int>{0}));
-    EXPECT_TRUE(FindCards(sysfs.File("missing"), UsbId{}).empty());
+    // By default the headset row's card.
+    ASSERT_EQ(ConfiguredUsbIds(), (std::vector<UsbId>{{0x0C76, 0x1630}}));
+    EXPECT_EQ(FindCards(sysfs.Path(), ConfiguredUsbIds()), (std::vector<int>{3, 11}));
+    EXPECT_EQ(FindCards(sysfs.Path(), std::vector<UsbId>{{0x8086, 0x1630}}), (std::vector<int>{0}));
+    EXPECT_EQ(FindCards(sysfs.Path(), std::vector<UsbId>{{0x8086, 0x1630}, {0x0C76, 0x1631}}), (std::vector<int>{0, 2}));
+    EXPECT_TRUE(FindCards(sysfs.File("missing"), ConfiguredUsbIds()).empty());
 }
 
 }  // namespace

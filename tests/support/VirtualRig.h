@@ -11,6 +11,8 @@ namespace m470::test {
 
 class VirtualRig {
 public:
+    explicit VirtualRig(std::span<const ProductRow> products = kProducts) : hub(products) {}
+
     VirtualDeviceHub hub;
 
     // The path of one collection of a plugged interface, empty when absent.
@@ -30,8 +32,11 @@ public:
 
     // Opens the command collection of cable and/or receiver into transport.
     void Open(CHidTransport& transport, const std::string& product, int linkMode) {
-        const std::string cable = PathOf(product, product == "headset" ? 0 : 4);
-        const std::string receiver = PathOf(product + "-receiver", 4);
+        const VirtualProduct* found = hub.Product(product);
+        const std::string cable = PathOf(product, found != nullptr && found->Identity().singleCollection ? 0 : 4);
+        const std::string receiver = found != nullptr && !found->Identity().receiverName.empty()
+                                         ? PathOf(found->Identity().receiverName, 4)
+                                         : std::string();
         if (!cable.empty()) transport.Primary().Open(cable, true, true, true, false);
         if (!receiver.empty()) transport.Secondary().Open(receiver, true, true, true, false);
         transport.SetLinkMode(linkMode);
