@@ -16,6 +16,7 @@ CVantrelHS6533Device::CVantrelHS6533Device(std::shared_ptr<HidBackend> backend, 
       audioLibrary_(std::move(audioLibrary)),
       audio_([this](const std::string& text) { ShowNotice(text, false); }),
       settings_(profile_, audio_, [this] { return SaveProfile(); }, [this] { Tell(DeviceChange::Audio); }) {
+    UseProfileDocument(profile_);
     LoadFactoryProfile();
 }
 

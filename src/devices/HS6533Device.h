@@ -44,7 +44,6 @@ protected:
     // Still only once the LEDs took the frame: a refused report is sent
     // again at the next step.
     bool StillEffect(int mode) const override;
-    CBasicProfiledata& Profile() override { return profile_; }
 
 private:
     // The frame's twelve reports, when their bytes differ from what the LEDs

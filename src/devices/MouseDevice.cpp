@@ -34,6 +34,7 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
                                          const ProductRow& product)
     : CVantrelUSBDevice(DeviceKind::Mouse, std::move(backend)),
       translate_(translate ? std::move(translate) : [](std::string_view key) { return std::string(key); }) {
+    UseProfileDocument(profile_);
     slotMap_.fill(kMissingSlot);
     ApplyProduct(product);
     SetProfileName("profile1");
@@ -53,11 +54,6 @@ bool CVantrelMouseDevice::LinkUp() { return !transport_.ReceiverMode() || transp
 
 int CVantrelMouseDevice::WriteAllSettings() {
     return WriteRecordMacrosAndKeys([this] { return KeyTableImageCurrent() || ReadKeyTableImage(); });
-}
-
-void CVantrelMouseDevice::LoadPanelLists() {
-    LoadMacroNames(kMacroCatalogue);
-    LoadModeList();
 }
 
 // The record carries the screen size the pointer corrections work in: a

@@ -56,13 +56,13 @@ public:
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
-    void PublishSettings() override;
+    // Settings to listeners, then the record when a screen size is known.
+    void PublishSettings();
     void PruneMacroKeys() override;
     std::vector<int> CollectUsedMacros() override;
     int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
     int WriteMacros(const std::vector<int>& macros) override;
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
-    void LoadPanelLists() override;
     int WriteAllSettings() override;
 
     bool ReadSettingsRecord();
@@ -110,7 +110,6 @@ public:
 
 protected:
     void OnNotification(uint16_t code, bool receiver) override;
-    CBasicProfiledata& Profile() override { return profile_; }
 
 private:
     bool ReadKeyTableImage();

@@ -20,6 +20,9 @@ CVantrelMousePadDevice::CVantrelMousePadDevice(std::shared_ptr<HidBackend> backe
 CVantrelMousePadDevice::CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend,
                                                const ProductRow& product, const WaveShape& wave, size_t trailShift)
     : CVantrelUSBDevice(kind, std::move(backend)), wave_(wave), trailShift_(trailShift) {
+    UseProfileDocument(profile_);
+    SetMacroCatalogue(kPadMacroCatalogue);
+    SetNotificationExitLine("MS设备同步线程设定退出");
     ApplyProduct(product);
     SetProfileName("profile1");
     LoadModeList();  // the mode codes are needed before any page is shown
@@ -27,10 +30,7 @@ CVantrelMousePadDevice::CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<
 
 CVantrelMousePadDevice::~CVantrelMousePadDevice() { StopThreads(); }
 
-void CVantrelMousePadDevice::LoadPanelLists() {
-    LoadMacroNames(kPadMacroCatalogue);
-    LoadModeList();
-}
+void CVantrelMousePadDevice::PublishSettings() { ShowSettings(); }
 
 void CVantrelMousePadDevice::LoadAssignments() {
     SetProfilePaths();

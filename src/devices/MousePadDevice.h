@@ -33,10 +33,11 @@ public:
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
-    void LoadPanelLists() override;
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
 
     const std::array<uint8_t, pad_record::kKept>& Record() const { return record_; }
+    // Settings to listeners (the headset tells its audio too).
+    virtual void PublishSettings();
     // The 21 bytes WriteToDevice sends.
     virtual std::array<uint8_t, pad_record::kWritten> RecordToWrite() const;
 
@@ -46,12 +47,10 @@ protected:
     CVantrelMousePadDevice(DeviceKind kind, std::shared_ptr<HidBackend> backend, const ProductRow& product,
                            const WaveShape& wave, size_t trailShift);
     void OnNotification(uint16_t code, bool receiver) override;
-    const char* NotificationThreadExitLine() const override { return "MS设备同步线程设定退出"; }
     void LightingTick(uint32_t& ticks) override;
     uint32_t StepDueTicks() const override;
     // Static and off, while no per-LED record moves (the mode is the kept record's).
     bool StillEffect(int mode) const override;
-    CBasicProfiledata& Profile() override { return profile_; }
     // The bytes of the last read, untranslated, and the index they were read at.
     const std::array<uint8_t, pad_record::kRead>& LastRead() const { return lastRead_; }
     uint8_t LastReadIndex() const { return lastReadIndex_; }

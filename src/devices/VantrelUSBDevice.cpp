@@ -95,6 +95,11 @@ void CVantrelUSBDevice::Tell(DeviceChange change) {
         if (listener) listener(change);
 }
 
+void CVantrelUSBDevice::LoadPanelLists() {
+    LoadMacroNames(macroCatalogue_);
+    LoadModeList();
+}
+
 void CVantrelUSBDevice::ShowSettings() {
     LoadPanelLists();
     Tell(DeviceChange::Settings);
@@ -342,8 +347,6 @@ int CVantrelUSBDevice::ReadFromDevice() { return 0; }
 void CVantrelUSBDevice::ReloadSettings() {}
 int CVantrelUSBDevice::WriteKeyAssignments(int, const std::vector<int>&) { return 0; }
 int CVantrelUSBDevice::WriteKeyAssignmentsWithMacros(int page) { return WriteKeyAssignments(page, CollectUsedMacros()); }
-int CVantrelUSBDevice::WriteSecondKeyTableWithMacros(int) { return 0; }
-int CVantrelUSBDevice::WriteSecondKeyTable(int, const std::vector<int>&) { return 0; }
 int CVantrelUSBDevice::WriteMacros(const std::vector<int>&) { return 0; }
 int CVantrelUSBDevice::WriteToDevice(int, int, int, int, int) { return 0; }
 
@@ -635,7 +638,7 @@ void CVantrelUSBDevice::NotificationLoop(bool receiver, const StopEvent& stop) {
             items[0].isButton ? (items[0].usages.empty() ? 0 : items[0].usages[0]) : static_cast<uint16_t>(items[0].rawValue);
         OnNotification(code, receiver);
     }
-    DebugTrace::Write(NotificationThreadExitLine());
+    DebugTrace::Write(notificationExitLine_);
 }
 
 // ---- lighting thread ----

@@ -19,6 +19,7 @@
 #include "devices/AudioRenderers.h"
 #include "devices/LightingSteps.h"
 #include "devices/Products.h"
+#include "macros/MacroFiles.h"
 #include "platform/StoppableThread.h"
 #include "profiles/BasicProfiledata.h"
 #include "platform/TickClock.h"
@@ -51,8 +52,6 @@ struct TimerRequest {
 inline constexpr int kTimerRender = 1000;
 inline constexpr int kTimerFirstRead = 1001;
 inline constexpr int kTimerReload = 1002;
-inline constexpr int kTimerSpare1003 = 1003;
-inline constexpr int kTimerSpare1004 = 1004;
 
 // What a device tells its listeners (on the UI thread) when its model moved:
 // Settings the whole settings model (after a read, a profile choice or a
@@ -79,56 +78,17 @@ public:
     CVantrelUSBDevice(const CVantrelUSBDevice&) = delete;
     CVantrelUSBDevice& operator=(const CVantrelUSBDevice&) = delete;
 
-    // ---- virtual operations, in slot order ----
+    // ---- operations each product fills ----
     virtual int ApplyProfile();
-    virtual void StepBreathing();
-    virtual void StepBreathingPalette();
-    virtual void StepStatic();
-    virtual void StepSpectrum();
-    virtual void StepBlink();
-    virtual void StepBlinkPalette();
-    virtual void StepOff();
     virtual void RenderLighting();
-    virtual void SetLedColour(int index, uint32_t entry);
-    virtual uint32_t GetLedColour(int index) const;
     virtual int ReadFromDevice();
     virtual void ReloadSettings();
-    // Selector timers 1003 and 1004: nothing runs on them yet.
-    virtual void OnSpareTimer1003() {}
-    virtual void OnSpareTimer1004() {}
-    virtual void QueryPower();
-    virtual bool CheckLink();
     virtual void LoadAssignments() {}
-    // The settings model is new: listeners hear Settings (ShowSettings);
-    // a product whose page edits its record also sends the record (the mouse).
-    void ShowSettings();
-    virtual void PublishSettings() { ShowSettings(); }
-    virtual void PruneMacroKeys() {}
-    virtual void LoadProfile();
     virtual std::vector<int> CollectUsedMacros() { return {}; }
     virtual int WriteKeyAssignments(int page, const std::vector<int>& macros);
-    virtual int WriteKeyAssignmentsWithMacros(int page);
-    virtual int WriteSecondKeyTableWithMacros(int page);
-    virtual int WriteSecondKeyTable(int page, const std::vector<int>& macros);
     virtual int WriteMacros(const std::vector<int>& macros);
     virtual int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight);
-    virtual void LoadPanelLists() {}
-    virtual void SetKeyIndexMap(const std::vector<uint8_t>& map) { keyIndexMap_ = map; }
-    virtual void DecayTrail(size_t position, int mode);
-    virtual void SeedTrail();
-    virtual void RotateTrail(bool upwards);
-    virtual void ResetTrail();
-    virtual void SetProfilePaths();
-    virtual std::string GetProfilePath() const { return profilePath_; }
-    virtual bool SaveProfile();
-    virtual void SetModelLightIndex(int index) { modelLightIndex_ = index; }
-    virtual int GetModelLightIndex() const { return modelLightIndex_; }
-    virtual void SetLightInfo(const std::array<uint32_t, 3>& words, uint16_t half);
-    virtual void SetAudioLightInfo(const AudioLightInfo& info);
-    virtual AudioLightInfo GetAudioLightInfo() const;
-    virtual void SelectKey(int index) { selectedKey_ = index; }
-    virtual void SelectSecondLayerKey(int index) { selectedSecondKey_ = index; }
-    virtual void FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int count);
+    virtual void PruneMacroKeys() {}
     virtual void FeedAudioBands(const std::vector<int32_t>& bands) { (void)bands; }
     // The keyboard's custom lighting: switch group, redraw it, light all (1)
     // or none (0), kept in the profile when store.
@@ -138,6 +98,39 @@ public:
     // The profile was just reset to the factory values and applied: what a
     // product writes beyond its settings then (the keyboard's colour page).
     virtual void AfterProfileReset() {}
+
+    // ---- lighting runtime ----
+    void StepBreathing();
+    void StepBreathingPalette();
+    void StepStatic();
+    void StepSpectrum();
+    void StepBlink();
+    void StepBlinkPalette();
+    void StepOff();
+    void SetLedColour(int index, uint32_t entry);
+    uint32_t GetLedColour(int index) const;
+    void DecayTrail(size_t position, int mode);
+    void SeedTrail();
+    void RotateTrail(bool upwards);
+    void ResetTrail();
+    void SetLightInfo(const std::array<uint32_t, 3>& words, uint16_t half);
+    void SetAudioLightInfo(const AudioLightInfo& info);
+    AudioLightInfo GetAudioLightInfo() const;
+    void FeedAudioSpectrum(const std::array<int32_t, kAudioBands>& bands, int count);
+    void QueryPower();
+    bool CheckLink();
+    // The settings model is new: listeners hear Settings.
+    void ShowSettings();
+    // The macro and mode lists of the product's catalogue and light row.
+    void LoadPanelLists();
+    // The chosen profile's document loaded into the model and applied.
+    void LoadProfile();
+    // The key table with the macros its keys use.
+    int WriteKeyAssignmentsWithMacros(int page);
+    void SetProfilePaths();
+    std::string GetProfilePath() const { return profilePath_; }
+    bool SaveProfile();
+    void SetModelLightIndex(int index) { modelLightIndex_ = index; }
 
     // ---- profiles ----
     // Rows of this model's lighting-mode table.
@@ -283,12 +276,15 @@ public:
 protected:
     // A notification code (first usage) from the wired or receiver interface.
     virtual void OnNotification(uint16_t code, bool receiver) { (void)code; (void)receiver; }
-    virtual const char* NotificationThreadExitLine() const { return "MS 设备同步线程设定退出"; }
     // One loop of the lighting thread after a counted tick.
     virtual void LightingTick(uint32_t& ticks);
-    virtual CBasicProfiledata& Profile() { return profile_; }
+    // The profile document of the product (its own class of document).
+    CBasicProfiledata& Profile() { return *document_; }
+    void UseProfileDocument(CBasicProfiledata& document) { document_ = &document; }
+    // The trace line the notification threads end with.
+    void SetNotificationExitLine(const char* line) { notificationExitLine_ = line; }
     // The millisecond tick count of the lighting clock (64 Hz steps).
-    virtual uint64_t TickCount() const;
+    uint64_t TickCount() const;
     // Ticks from the last counted one until the next step is due (at least 1).
     uint32_t TicksToNextStep() const;
     // A step changed the frame: the picture's timer starts if it was idle.
@@ -333,6 +329,8 @@ protected:
     int ModeIndexOfCode(uint8_t code) const;  // -1 when absent
     // Reads the macro names of the device's catalogue.
     void LoadMacroNames(const std::string& catalogueName);
+    // The catalogue LoadPanelLists reads (the pad's has its own name).
+    void SetMacroCatalogue(const char* name) { macroCatalogue_ = name; }
 
     std::vector<std::string> modeNames_;
     std::vector<bool> modeVisible_;
@@ -344,7 +342,6 @@ protected:
     CHidTransport transport_;
     DeviceInfo deviceInfo_;
     std::vector<uint8_t> keyTableImage_;
-    std::vector<uint8_t> keyIndexMap_;
 
     // Lighting model (the UI thread writes it; the lighting thread reads it).
     mutable std::mutex lightMutex_;
@@ -381,6 +378,9 @@ private:
     std::string factoryFile_;  // empty: "<device name>.Json"
     std::string profilePath_, lightCataloguePath_;
     CBasicProfiledata profile_;
+    CBasicProfiledata* document_ = &profile_;
+    const char* macroCatalogue_ = kMacroCatalogue;
+    const char* notificationExitLine_ = "MS 设备同步线程设定退出";
 
     CHidDevice notifyWired_, notifyReceiver_;
     std::atomic<bool> notifyWiredOpen_{false}, notifyReceiverOpen_{false};
@@ -417,7 +417,6 @@ private:
     std::atomic<bool> renderArmed_{true};  // timer 1000 is running or requested
     std::atomic<bool> previewWanted_{true};
     std::atomic<std::chrono::steady_clock::rep> lastRender_{0};  // when timer 1000 last drew
-    int selectedKey_ = -1, selectedSecondKey_ = -1;
 };
 
 }  // namespace m470

@@ -83,7 +83,6 @@ std::optional<KeyAssignmentPair> CKeyMacroPanels::SelectKey(int index) {
     const std::vector<KeyAssignmentPair>& keys = model_.Assignments();
     if (index < 0 || static_cast<size_t>(index) >= keys.size()) return std::nullopt;
     selectedKey_ = index;
-    device_.SelectKey(index);
     MarkSelectedKey(index);
     return keys[static_cast<size_t>(index)];
 }

@@ -100,8 +100,6 @@ void CDeviceOptionUI::OnTimer(int id) {
         case kTimerRender: next = device_->OnRenderTimer(); break;
         case kTimerFirstRead: next = device_->OnFirstReadTimer(state_); break;
         case kTimerReload: next = device_->OnReloadTimer(); break;
-        case kTimerSpare1003: device_->OnSpareTimer1003(); break;
-        case kTimerSpare1004: device_->OnSpareTimer1004(); break;
         case kTimerPower: next = device_->OnPowerTimer(); break;
         case kTimerLinkWatch: next = device_->OnLinkWatchTimer(state_); break;
         default: return;

@@ -17,15 +17,11 @@ using namespace command;
 
 std::array<uint8_t, 2> Bytes16(int value) { return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)}; }
 
-// The mouse with a clock the test moves.
+// The mouse whose lighting steps the test runs.
 class ClockedMouse : public CVantrelMouseDevice {
 public:
     using CVantrelMouseDevice::CVantrelMouseDevice;
     using CVantrelMouseDevice::LightingTick;
-    uint64_t now = 100000;
-
-protected:
-    uint64_t TickCount() const override { return now; }
 };
 
 class DeviceSafety : public test::VirtualPageTest {
@@ -35,6 +31,13 @@ protected:
         mouse->SetScreenSize(1920, 1080);
     }
     void TearDown() override { mouse.reset(); }
+    // A clock the test moves, from 100 s on (its milliseconds step with its 64 Hz ticks).
+    ManualTickClock& Clock() {
+        auto clock = std::make_shared<ManualTickClock>();
+        clock->AdvanceMilliseconds(100000);
+        mouse->SetTickClock(clock);
+        return *clock;
+    }
     void Attach(const std::string& name, int link) {
         rig.hub.Plug(name);
         rig.Open(mouse->Transport(), "mouse", link);
@@ -301,13 +304,14 @@ TEST_F(DeviceSafety, AFailedStreamSkipsFramesForTwoHundredMilliseconds) {
     LightInfo light = mouse->GetLightInfo();
     light.selectItem = 11;
     mouse->SetLightInfo(light.Words(), light.HalfWord());
+    ManualTickClock& clock = Clock();
     rig.hub.InjectFault("mouse", kStreamLighting);
     mouse->RenderLighting();
     EXPECT_EQ(Count(kStreamLighting), 1u);  // the first chunk fails, the frame stops
-    mouse->now += 199;
+    clock.AdvanceMilliseconds(190);         // 187 ms on the lighting clock
     mouse->RenderLighting();
     EXPECT_EQ(Count(kStreamLighting), 1u);
-    mouse->now += 2;
+    clock.AdvanceMilliseconds(20);  // 203 ms
     mouse->RenderLighting();
     EXPECT_GT(Count(kStreamLighting), 1u);
 }
@@ -320,6 +324,7 @@ TEST_F(DeviceSafety, TheFirstCustomStepLastsItsOwnTime) {
     folder.Write("data/M470/mouse/steps.light", R"({"LEDEffectList": [
         {"LEDREGMode": 1, "LEDBrightness": 4, "red": 10, "green": 0, "blue": 0, "Time": 500, "Cyle": 1},
         {"LEDREGMode": 1, "LEDBrightness": 4, "red": 0, "green": 10, "blue": 0, "Time": 500, "Cyle": 1}]})");
+    ManualTickClock& clock = Clock();
     mouse->LoadAssignments();
     LightInfo light = mouse->Document().ReadLightInfo();
     light.selectItem = 12;
@@ -328,10 +333,10 @@ TEST_F(DeviceSafety, TheFirstCustomStepLastsItsOwnTime) {
     uint32_t ticks = 0;
     mouse->LightingTick(ticks);
     EXPECT_EQ(mouse->FrameCopy()[0].red, 10);
-    mouse->now += 100;
+    clock.AdvanceMilliseconds(100);
     mouse->LightingTick(ticks);
     EXPECT_EQ(mouse->FrameCopy()[0].red, 10);  // still the first step
-    mouse->now += 450;
+    clock.AdvanceMilliseconds(450);
     mouse->LightingTick(ticks);
     mouse->LightingTick(ticks);
     EXPECT_EQ(mouse->FrameCopy()[0].green, 10);

@@ -54,6 +54,7 @@ CVantrelKeyboardDevice::CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backe
                                                const ProductRow& product)
     : CVantrelUSBDevice(DeviceKind::Keyboard, std::move(backend)),
       translate_(translate ? std::move(translate) : [](std::string_view key) { return std::string(key); }) {
+    UseProfileDocument(profile_);
     keyMap_.fill(kAbsentKey);
     ledMap_.fill(kAbsentKey);
     ApplyProduct(product);
@@ -70,11 +71,6 @@ CVantrelKeyboardDevice::~CVantrelKeyboardDevice() { StopThreads(); }
 std::string CVantrelKeyboardDevice::Translate(const std::string& key) const { return translate_(key); }
 
 bool CVantrelKeyboardDevice::LinkUp() { return !transport_.ReceiverMode() || transport_.QueryLink(); }
-
-void CVantrelKeyboardDevice::LoadPanelLists() {
-    LoadMacroNames(kMacroCatalogue);
-    LoadModeList();
-}
 
 // ---- profile ----
 
@@ -102,12 +98,6 @@ void CVantrelKeyboardDevice::LoadAssignments() {
     assignments_ = profile_.ReadKeyList();
     ApplyProfile();
     system_ = profile_.GetSystemStages();
-}
-
-void CVantrelKeyboardDevice::LoadProfile() {
-    LoadAssignments();
-    SaveProfile();
-    PublishSettings();
 }
 
 void CVantrelKeyboardDevice::StoreAssignment(size_t index, const KeyAssignmentPair& pair) {
@@ -145,7 +135,7 @@ int CVantrelKeyboardDevice::ReadFromDevice() {
     const bool read = ReadKeyTables();
     LoadAssignments();
     ReadSettingsRecord();
-    PublishSettings();
+    ShowSettings();
     StopLightingThread();
     StartLightingThread();
     return read ? kResultSuccess : kResultNoReply;
@@ -158,7 +148,7 @@ void CVantrelKeyboardDevice::ReloadSettings() {
         LoadAssignments();
     }
     ReadSettingsRecord();
-    PublishSettings();
+    ShowSettings();
 }
 
 std::vector<int> CVantrelKeyboardDevice::CollectUsedMacros() {
@@ -422,7 +412,7 @@ void CVantrelKeyboardDevice::OnNotification(uint16_t code, bool receiver) {
     } else if ((high == 0x10 || high == 0x11) && transport_.Opened()) {
         RunOnUiThread([this, code] {
             activeRecord_ = static_cast<uint8_t>(code & 0x0F);
-            PublishSettings();
+            ShowSettings();
         });
     }
 }

@@ -48,13 +48,11 @@ public:
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
-    void LoadProfile() override;
     void PruneMacroKeys() override;
     std::vector<int> CollectUsedMacros() override;
     int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
     int WriteMacros(const std::vector<int>& macros) override;
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
-    void LoadPanelLists() override;
     int WriteAllSettings() override;
 
     // Custom colours (mode 20).
@@ -112,7 +110,6 @@ public:
 
 protected:
     void OnNotification(uint16_t code, bool receiver) override;
-    CBasicProfiledata& Profile() override { return profile_; }
     void LightingTick(uint32_t& ticks) override;
     bool StillEffect(int mode) const override;
     bool StreamsFrame() const override;
