@@ -200,8 +200,8 @@ bool CMainWnd::WindowPageContext::Shown(const CVantrelUSBDevice& device) const {
 }
 
 void CMainWnd::WindowPageContext::ProfileChosen(CVantrelUSBDevice& device) {
-    window_.profileChoiceDevice_ = &device;  // the page may change before the timer fires
-    window_.StartTimer(kTimerProfileChoice, 400);  // two quick choices apply once, the later one
+    window_.profileChoice_.Chosen(device);
+    window_.StartTimer(kTimerProfileChoice, QuickProfileChoice::kSettleMs);
 }
 
 void CMainWnd::WindowPageContext::SameMode(CVantrelUSBDevice& device) {
@@ -520,14 +520,9 @@ void CMainWnd::HandleTimer(int id) {
             menu->popup(QCursor::pos());
             break;
         }
-        case kTimerProfileChoice: {
-            // Applied to the device whose combo raised the choice, wherever the window is now.
-            CVantrelUSBDevice* device = std::exchange(profileChoiceDevice_, nullptr);
-            if (profileChoice_) profileChoice_();
-            else if (CDevicePage* page = Holds(device) ? PageOf(device) : nullptr; page != nullptr && page->ProfileStrip() != nullptr)
-                ReportWrite(pageContext_, page->ApplyChosenProfile());
+        case kTimerProfileChoice:
+            profileChoice_.Settle([this](CVantrelUSBDevice* device) { return controlTarget_.HeldPageOf(device); }, pageContext_);
             break;
-        }
         case kTimerGameRestore:
             if (Holds(gameLighting_.Device())) gameLighting_.Restore();
             break;

@@ -160,9 +160,6 @@ public:
     void StartWorker(size_t slot, std::function<void(const StopEvent&)> body, const char* name);
     void StopWorkers();
 
-    // A profile chosen in "device_profile_combo": applied 400 ms after the
-    // last choice, by whoever owns the profile list.
-    void SetProfileChoiceHandler(std::function<void()> handler) { profileChoice_ = std::move(handler); }
     bool ExitRequested() const { return exitRequested_; }
     void RequestExit();
 
@@ -285,6 +282,7 @@ private:
         std::vector<RefusedNode> Refused() const override {
             return window_.manager_ ? window_.manager_->Refused() : std::vector<RefusedNode>{};
         }
+        QuickProfileChoice& ProfileChoice() override { return window_.profileChoice_; }
 
     private:
         CMainWnd& window_;
@@ -297,9 +295,9 @@ private:
     std::function<void(const InstanceMessage&)> broadcast_;
     bool exitRequested_ = false;
     bool startHidden_ = false;
-    std::function<void()> profileChoice_;
+    // A strip's profile choice waiting for a later one (kTimerProfileChoice).
+    QuickProfileChoice profileChoice_;
     std::optional<InstanceMessage> pendingGameEvent_;
-    CVantrelUSBDevice* profileChoiceDevice_ = nullptr;
     CGameLighting gameLighting_;
     std::unique_ptr<GameProfiles> gameProfiles_;
     bool showingFileAlert_ = false;

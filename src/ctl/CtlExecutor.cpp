@@ -39,8 +39,8 @@ constexpr std::array<ProfileButton, 7> kProfileButtons{{
 // The request's answers to what a page asks, and what the page said.
 class RequestContext : public PageContext {
 public:
-    RequestContext(CDevicePage* page, PageContext* base, const LanguageTable& english)
-        : page_(page), base_(base), english_(english) {
+    RequestContext(CtlTarget& target, CDevicePage* page, const LanguageTable& english)
+        : target_(target), page_(page), base_(target.PageContexts().Current()), english_(english) {
         panelWindow_.ask = [](const std::string&) { return true; };
         panelWindow_.notice = [this](const std::string& key) { Notice(key); };
         panelWindow_.plainNotice = [this](const std::string& text) { messages.push_back(text); };
@@ -59,9 +59,10 @@ public:
     std::optional<std::string> ChooseOpenFile(const std::string&) override { return file; }
     std::optional<std::string> ChooseSaveFile(const std::string&) override { return file; }
     bool Shown(const CVantrelUSBDevice& device) const override { return page_ != nullptr && &page_->Device() == &device; }
-    // A request applies the chosen profile at once; the window waits for a second quick choice.
+    // A request's choice is the later one: it applies at once, in place of one still waiting.
     void ProfileChosen(CVantrelUSBDevice& device) override {
-        if (page_ != nullptr && &page_->Device() == &device) ReportWrite(*this, page_->ApplyChosenProfile());
+        target_.ProfileChoice().Chosen(device);
+        target_.ProfileChoice().Settle([this](CVantrelUSBDevice* chosen) { return target_.HeldPageOf(chosen); }, *this);
     }
     void SameMode(CVantrelUSBDevice&) override {}
     void ResetMusicStyles() override {
@@ -73,6 +74,7 @@ public:
     std::vector<std::string> messages;
 
 private:
+    CtlTarget& target_;
     CDevicePage* page_;
     PageContext* base_;
     const LanguageTable& english_;
@@ -167,6 +169,11 @@ std::string SettingAnswer(const Command& command, const SettingRow& row, const s
 }
 
 }  // namespace
+
+CDevicePage* CtlTarget::HeldPageOf(const CVantrelUSBDevice* device) const {
+    const std::vector<CVantrelUSBDevice*> devices = Devices();
+    return std::find(devices.begin(), devices.end(), device) != devices.end() ? PageOf(device) : nullptr;
+}
 
 Reply CtlExecutor::Run(const std::vector<std::string>& words) {
     const ParsedCommand parsed = ParseCommand(words);
@@ -314,7 +321,7 @@ Reply CtlExecutor::Get(const Command& command, const Found& found) {
 
 Reply CtlExecutor::Set(const Command& command, const Found& found) {
     const SettingRow* row = FindSetting(command.setting, command.kind);
-    RequestContext request(found.page, target_.PageContexts().Current(), english_);
+    RequestContext request(target_, found.page, english_);
     SettingResult result;
     {
         Redirection redirection(target_.PageContexts(), found.page, request);
@@ -360,7 +367,7 @@ Reply CtlExecutor::Profile(const Command& command, const Found& found) {
     if ((command.action == "export" || command.action == "import") && std::filesystem::is_directory(command.argument))
         return Usage(command.argument + " is a folder; name a file");
 
-    RequestContext request(&page, target_.PageContexts().Current(), english_);
+    RequestContext request(target_, &page, english_);
     {
         Redirection redirection(target_.PageContexts(), &page, request);
         if (command.action == "use") {

@@ -15,6 +15,7 @@
 #include "devices/AccessRefusal.h"
 #include "pages/DevicePage.h"
 #include "pages/PageContextSwitch.h"
+#include "pages/QuickProfileChoice.h"
 #include "shell/Language.h"
 
 namespace m470::ctl {
@@ -32,6 +33,10 @@ public:
     virtual PageContextSwitch& PageContexts() = 0;
     // Products found whose nodes the user may not open.
     virtual std::vector<RefusedNode> Refused() const { return {}; }
+    // The profile choice not applied yet; a request's own choice replaces it.
+    virtual QuickProfileChoice& ProfileChoice() = 0;
+    // The page of a device still held; nullptr for one gone meanwhile.
+    CDevicePage* HeldPageOf(const CVantrelUSBDevice* device) const;
 };
 
 inline constexpr int kExitDone = 0, kExitRefused = 1, kExitUsage = 2;

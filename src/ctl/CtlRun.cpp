@@ -64,7 +64,9 @@ Reply RunCommandLine(const std::vector<std::string>& words, const RunSettings& s
             CDevicePage* PageOf(const CVantrelUSBDevice*) const override { return nullptr; }
             bool Reachable(const CVantrelUSBDevice*) const override { return false; }
             PageContextSwitch& PageContexts() override { return contexts; }
+            QuickProfileChoice& ProfileChoice() override { return choice; }
             PageContextSwitch contexts{nullptr};
+            QuickProfileChoice choice;
         } nothing;
         return CtlExecutor(nothing, english).Execute(command);
     }

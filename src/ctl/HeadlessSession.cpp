@@ -19,6 +19,11 @@ void HeadlessSession::QuietContext::ResetMusicStyles() {
     AudioDocument(GetAppDataFolder() + kAudioFileName, GetDefaultDataFolder() + kAudioFileName).ResetAudioFile();
 }
 
+void HeadlessSession::QuietContext::ProfileChosen(CVantrelUSBDevice& device) {
+    session_.choice_.Chosen(device);
+    session_.choiceWaitedMs_ = 0;
+}
+
 HeadlessSession::HeadlessSession(std::shared_ptr<HidBackend> backend, const LanguageTable& english)
     : backend_(std::move(backend)), english_(english) {}
 
@@ -72,7 +77,14 @@ void HeadlessSession::Run(int ms) {
         host_.AdvanceTime(kStepMs);
         channel_->Pump();
         RunHandedWork();
+        SettleProfileChoice();
     }
+}
+
+void HeadlessSession::SettleProfileChoice() {
+    if (!choice_.Pending()) return;
+    choiceWaitedMs_ += kStepMs;
+    if (choiceWaitedMs_ >= QuickProfileChoice::kSettleMs) choice_.Settle([this](CVantrelUSBDevice* device) { return HeldPageOf(device); }, contexts_);
 }
 
 intptr_t HeadlessSession::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {

@@ -528,6 +528,51 @@ TEST_F(CtlSession, ListAndGetWithNoWindowSendOnlyReads) {
     }
 }
 
+size_t SettingsWrites(const Requests& requests) {
+    return static_cast<size_t>(std::count_if(requests.begin(), requests.end(),
+                                             [](const auto& r) { return r.size() > 3 && r[3] == command::kWriteSettings; }));
+}
+
+// Two quick profile choices apply once, the later one; a request's choice is
+// the later one and applies at once, so a choice still waiting is dropped.
+TEST_F(CtlSession, AQuickProfileChoiceAppliesOnceTheLaterOne) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse"});
+    auto session = Start(hub);
+    ASSERT_EQ(Run(*session, {"mouse", "profile", "new"}).out, "profile2\n");
+    CDevicePage* page = PageOfKind(*session, DeviceKind::Mouse);
+    ASSERT_NE(page, nullptr);
+    const auto choose = [page](int row) {
+        page->Find("device_profile_combo").SelectItem(row, false);
+        UserRaises(*page, "itemselect", "device_profile_combo");
+    };
+    // One choice: nothing is written while it waits, then it is applied.
+    hub.Traffic().Clear();
+    choose(0);
+    EXPECT_TRUE(RequestsOf(hub).empty());
+    session->Run(QuickProfileChoice::kSettleMs + 100);
+    const size_t once = SettingsWrites(RequestsOf(hub));
+    ASSERT_GT(once, 0u);
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "list"}).out, "* 1 profile1\n  2 profile2\n");
+    // Two quick choices: written as often as one, the later one's.
+    hub.Traffic().Clear();
+    choose(1);
+    choose(0);
+    session->Run(QuickProfileChoice::kSettleMs + 100);
+    EXPECT_EQ(SettingsWrites(RequestsOf(hub)), once);
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "list"}).out, "* 1 profile1\n  2 profile2\n");
+    // A request after a choice still waiting: only the request's is applied.
+    choose(0);
+    hub.Traffic().Clear();
+    ASSERT_EQ(Run(*session, {"mouse", "profile", "use", "2"}).exitCode, kExitDone);
+    EXPECT_EQ(SettingsWrites(RequestsOf(hub)), once);
+    hub.Traffic().Clear();
+    session->Run(QuickProfileChoice::kSettleMs + 100);
+    EXPECT_EQ(SettingsWrites(RequestsOf(hub)), 0u) << "the earlier choice was dropped";
+    EXPECT_EQ(Run(*session, {"mouse", "profile", "list"}).out, "  1 profile1\n* 2 profile2\n");
+}
+
 TEST_F(CtlSession, ProfilesAreManagedAsTheStripDoes) {
     UseDataFolder("data");
     VirtualDeviceHub hub;
