@@ -73,9 +73,12 @@ std::vector<std::string> VirtualInterfaceNames(std::span<const ProductRow> produ
 }
 
 std::string EveryVirtualProduct(std::span<const ProductRow> products) {
-    std::vector<std::string> names;
-    for (const ProductRow& row : products) names.push_back(row.emulator.name);
-    return JoinNames(names, ",");
+    // The mice first: their selector entries exist from start-up, and the
+    // first product to arrive is the page the window opens on.
+    std::vector<std::string> mice, others;
+    for (const ProductRow& row : products) (row.kind == DeviceKind::Mouse ? mice : others).push_back(row.emulator.name);
+    mice.insert(mice.end(), others.begin(), others.end());
+    return JoinNames(mice, ",");
 }
 
 std::optional<std::vector<std::string>> ParseVirtualSelection(const std::string& text, std::string& error,

@@ -18,7 +18,7 @@ namespace m470 {
 // The names of the products' emulated interfaces, M470_VIRTUAL and the
 // control API take them: per row its cable's, then its receiver's.
 std::vector<std::string> VirtualInterfaceNames(std::span<const ProductRow> products = kProducts);
-// "keyboard,mouse,mousepad,headset": every product by cable, what --virtual plugs.
+// "mouse,keyboard,mousepad,headset": every product by cable, what --virtual plugs.
 std::string EveryVirtualProduct(std::span<const ProductRow> products = kProducts);
 
 // "mouse,keyboard-receiver" → the names; an unknown name is an error with a
