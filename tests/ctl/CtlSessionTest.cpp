@@ -165,6 +165,13 @@ TEST_F(CtlSession, AChangeSendsTheBytesAndWritesTheFilesOfTheSameEditInTheWindow
          }},
         {{"keyboard", "set", "repeat-delay", "750"}, DeviceKind::Keyboard,
          [](CDevicePage& page) { UserChoosesOption(page, "repeat_delay_check_", 2); }},
+        {{"keyboard", "set", "report-rate", "250"}, DeviceKind::Keyboard,
+         [](CDevicePage& page) { UserChoosesOption(page, "polling_rate_option_", 1); }},
+        {{"mouse", "set", "scroll-lines", "7"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("scroll_speed_slider").SetValue(7, false);
+             UserRaises(page, "valuechanged", "scroll_speed_slider");
+         }},
         {{"mouse", "profile", "reset"}, DeviceKind::Mouse,
          [](CDevicePage& page) { UserRaises(page, "click", "device_reset_btn"); }, true},
         {{"keyboard", "profile", "reset"}, DeviceKind::Keyboard,
@@ -402,17 +409,28 @@ TEST_F(CtlSession, ANumberOutsideItsRangeIsRefusedWithTheRange) {
     EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "2", "15900"}).out, "15900\n");
     EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "3", "100"}).out, "100\n");
     EXPECT_TRUE(Sends(RequestsOf(hub), command::kWriteSettings));
-    // The table's ranges are those of the page's sliders, on every product.
+    // The ranges the panels take are those of their sliders, on every product.
+    const std::map<std::string, std::string> sliders{
+        {"pointer-speed", "pointer_speed_slider"}, {"scroll-lines", "scroll_speed_slider"},
+        {"double-click", "double_click_slider"},   {"repeat-rate", "repeat_rate_slider"},
+        {"brightness", "deng_light_slider"},       {"speed", "deng_speed_slider"},
+        {"mic-volume", "6533_MicIn_slider"},       {"monitor-volume", "6533_MicMoniter_slider"},
+    };
+    size_t checked = 0;
     for (CVantrelUSBDevice* device : session->Devices()) {
         CDevicePage* page = session->PageOf(device);
         ASSERT_NE(page, nullptr);
         for (const SettingRow* row : SettingsOf(device->Kind())) {
-            if (row->control != SettingControl::Slider) continue;
-            const ui::Control* slider = page->Find(row->controlName).Get();
+            if (row->range == nullptr) continue;
+            ASSERT_TRUE(sliders.contains(row->name)) << row->name;
+            const ui::Control* slider = page->Find(sliders.at(row->name)).Get();
             ASSERT_NE(slider, nullptr) << row->name;
-            EXPECT_EQ(std::pair(slider->Minimum(), slider->Maximum()), std::pair(row->range.low, row->range.high)) << row->name;
+            const ValueRange range = row->range();
+            EXPECT_EQ(std::pair(slider->Minimum(), slider->Maximum()), std::pair(range.low, range.high)) << row->name;
+            ++checked;
         }
     }
+    EXPECT_EQ(checked, 14u);  // mouse 5, keyboard 3, pad 2, headset 4
 }
 
 // A lighting setting the current mode does not take (the panel switches it
