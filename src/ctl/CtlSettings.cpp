@@ -357,8 +357,10 @@ std::optional<int> Typed(const SettingRow& row, CDevicePage& page, const std::st
             return std::nullopt;
         case ValueKind::Mode: {
             const CLightingPanel* lighting = page.Lighting();
-            for (int i = 0; lighting != nullptr && i < lighting->Controls().ModeCount(); ++i)
-                if (lighting->Controls().ModeOffered(i) && (SameName(value, ModeName(page, i, english)) || WholeNumber(value) == i)) return i;
+            for (int i = 0; lighting != nullptr && i < lighting->Controls().ModeCount(); ++i) {
+                const bool named = SameName(value, ModeName(page, i, english)) || WholeNumber(value) == i;
+                if (named && lighting->Controls().ModeOffered(i)) return i;
+            }
             return kNoNumber;
         }
         case ValueKind::Colour:
