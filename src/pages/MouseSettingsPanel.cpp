@@ -326,12 +326,11 @@ void CMouseSettingsPanel::TakePointerValue(PointerSetting setting, int value) {
     SystemFields fields = SystemFields::Of(mouse_.System());
     fields.*ControlOf(setting).field = static_cast<uint16_t>(value);
     // The scroll page and the lines per notch go together: a chosen speed
-    // leaves page scrolling, a page choice keeps the speed shown.
+    // leaves page scrolling; a page choice keeps the lines kept (and shown).
     if (setting == PointerSetting::ScrollLines) {
         Find("scrolls_page_check").SetSelected(false, false);
         fields.scrollPage = 0;
     }
-    if (setting == PointerSetting::ScrollPage) fields.wheelLines = static_cast<uint16_t>(Find("scroll_speed_slider").Value());
     mouse_.CommitSystem(fields.Settings(), false);
     PushToDesktop(mouse_.System());
 }
