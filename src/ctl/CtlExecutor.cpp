@@ -17,23 +17,20 @@
 namespace m470::ctl {
 namespace {
 
-constexpr const char* kProfileCombo = "device_profile_combo";
-constexpr const char* kProfileNameEdit = "device_profile_name_edit";
 constexpr Json::ArrayIndex kMaxProfiles = 50;
 
-// The strip's button of each profile action that is one click.
-struct ProfileButton {
+// The strip's actions that are one button each, by their command words.
+struct ProfileWord {
     const char* action;
-    const char* button;
+    StripAction typed;
 };
-constexpr std::array<ProfileButton, 7> kProfileButtons{{
-    {"new", "device_add_btn"},
-    {"copy", "device_copy_btn"},
-    {"rename", "device_profile_edit_save_btn"},
-    {"delete", "device_sub_btn"},
-    {"reset", "device_reset_btn"},
-    {"export", "device_export_btn"},
-    {"import", "device_import_btn"},
+constexpr std::array<ProfileWord, 6> kProfileWords{{
+    {"new", StripAction::New},
+    {"copy", StripAction::Copy},
+    {"delete", StripAction::Delete},
+    {"reset", StripAction::Reset},
+    {"export", StripAction::Export},
+    {"import", StripAction::Import},
 }};
 
 // The request's answers to what a page asks, and what the page said.
@@ -370,15 +367,16 @@ Reply CtlExecutor::Profile(const Command& command, const Found& found) {
     RequestContext request(target_, &page, english_);
     {
         Redirection redirection(target_.PageContexts(), &page, request);
+        CProfileStripPanel& panel = *page.ProfileStripPanel();
         if (command.action == "use") {
-            page.Find(kProfileCombo).SelectItem(*row, false);
-            page.Route({"itemselect", page.Find(kProfileCombo).Get(), kProfileCombo, 0, 0});
+            panel.ChooseProfile(*row);
+        } else if (command.action == "rename") {
+            panel.Rename(command.argument);
         } else {
-            if (command.action == "rename") page.Find(kProfileNameEdit).SetText(command.argument);
             if (command.action == "export" || command.action == "import") request.file = command.argument;
-            const auto button = std::find_if(kProfileButtons.begin(), kProfileButtons.end(),
-                                             [&](const ProfileButton& b) { return command.action == b.action; });
-            page.Route({"click", page.Find(button->button).Get(), button->button, 0, 0});
+            const auto word = std::find_if(kProfileWords.begin(), kProfileWords.end(),
+                                           [&](const ProfileWord& w) { return command.action == w.action; });
+            if (word != kProfileWords.end()) panel.Act(word->typed);
         }
     }
     const Json::Value after = strip->GetProfileList();

@@ -2,70 +2,176 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 
 #include "ctl/CtlKeys.h"
-#include "devices/KeyAssignmentModel.h"
 #include "devices/MouseDevice.h"
 #include "pages/DevicePage.h"
+#include "pages/HeadsetAudioPanel.h"
 #include "pages/KeyMacroPanels.h"
+#include "pages/KeyboardPanel.h"
 #include "pages/LightingPanel.h"
-#include "panels/KeySetControlUI.h"
+#include "pages/MouseSettingsPanel.h"
 
 namespace m470::ctl {
 namespace {
 
 constexpr uint8_t kMouseOnly = kMouseBit, kKeyboardOnly = kKeyboardBit, kKeyed = kMouseBit | kKeyboardBit;
-constexpr int kStages = 6;
-constexpr const char* kKeyWriteButton = "key_butt_prosave";
-constexpr const char* kStageSwitchPrefix = "DPI_enable_check_";
+constexpr auto kStages = static_cast<int>(CVantrelMouseDevice::kMaxStages);
+
+// ---- the panels' typed getters and setters, as rows take them ----
+
+template <class Panel>
+Panel* PanelOn(CDevicePage& page) {
+    return page.PanelOf<Panel>();
+}
+template <>
+CLightingPanel* PanelOn<CLightingPanel>(CDevicePage& page) {
+    return page.Lighting();
+}
+
+template <class Panel, class Get>
+std::optional<int> Read(CDevicePage& page, Get get) {
+    Panel* panel = PanelOn<Panel>(page);
+    return panel != nullptr ? std::optional<int>(get(*panel)) : std::nullopt;
+}
+template <class Panel, class Set>
+SettingOutcome Write(CDevicePage& page, Set set) {
+    Panel* panel = PanelOn<Panel>(page);
+    return panel != nullptr ? set(*panel) : SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+}
+
+std::optional<int> GetDpi(CDevicePage& p, size_t i) { return Read<CMouseSettingsPanel>(p, [i](auto& m) { return m.StageDpi(i); }); }
+SettingOutcome SetDpi(CDevicePage& p, size_t i, int v) {
+    return Write<CMouseSettingsPanel>(p, [i, v](auto& m) { return m.SetStageDpi(i, v); });
+}
+std::optional<int> GetStageOn(CDevicePage& p, size_t i) {
+    return Read<CMouseSettingsPanel>(p, [i](auto& m) { return m.StageEnabled(i) ? 1 : 0; });
+}
+SettingOutcome SetStageOn(CDevicePage& p, size_t i, int v) {
+    return Write<CMouseSettingsPanel>(p, [i, v](auto& m) { return m.SetStageEnabled(i, v != 0); });
+}
+std::optional<int> GetActiveStage(CDevicePage& p, size_t) {
+    CMouseSettingsPanel* mouse = PanelOn<CMouseSettingsPanel>(p);
+    const std::optional<size_t> stage = mouse != nullptr ? mouse->ActiveStage() : std::nullopt;
+    return stage ? std::optional<int>(static_cast<int>(*stage)) : std::nullopt;
+}
+SettingOutcome SetActiveStage(CDevicePage& p, size_t, int v) {
+    return Write<CMouseSettingsPanel>(p, [v](auto& m) { return m.SetActiveStage(static_cast<size_t>(v)); });
+}
+
+// The report rate is the mouse's or the keyboard's, whichever panel the page has.
+std::optional<int> GetReportRate(CDevicePage& p, size_t) {
+    if (auto rate = Read<CMouseSettingsPanel>(p, [](auto& m) { return m.ReportRate(); })) return rate;
+    return Read<CKeyboardPanel>(p, [](auto& k) { return k.Setting(KeyboardSetting::PollingRate); });
+}
+SettingOutcome SetReportRate(CDevicePage& p, size_t, int v) {
+    if (CMouseSettingsPanel* mouse = PanelOn<CMouseSettingsPanel>(p)) return mouse->SetReportRate(v);
+    return Write<CKeyboardPanel>(p, [v](auto& k) { return k.SetSetting(KeyboardSetting::PollingRate, v); });
+}
+
+template <PointerSetting S>
+std::optional<int> GetPointer(CDevicePage& p, size_t) {
+    return Read<CMouseSettingsPanel>(p, [](auto& m) { return m.Pointer(S); });
+}
+template <PointerSetting S>
+SettingOutcome SetPointer(CDevicePage& p, size_t, int v) {
+    return Write<CMouseSettingsPanel>(p, [v](auto& m) { return m.SetPointer(S, v); });
+}
+template <PointerSetting S>
+ValueRange PointerRange() {
+    return CMouseSettingsPanel::PointerRange(S);
+}
+
+template <KeyboardSetting S>
+std::optional<int> GetKeyboard(CDevicePage& p, size_t) {
+    return Read<CKeyboardPanel>(p, [](auto& k) { return k.Setting(S); });
+}
+template <KeyboardSetting S>
+SettingOutcome SetKeyboard(CDevicePage& p, size_t, int v) {
+    return Write<CKeyboardPanel>(p, [v](auto& k) { return k.SetSetting(S, v); });
+}
+ValueRange RepeatRateRange() { return CKeyboardPanel::kRepeatRateRange; }
+
+std::optional<int> GetMode(CDevicePage& p, size_t) { return Read<CLightingPanel>(p, [](auto& l) { return l.Mode(); }); }
+SettingOutcome SetMode(CDevicePage& p, size_t, int v) { return Write<CLightingPanel>(p, [v](auto& l) { return l.SetMode(v); }); }
+template <LightSetting S>
+std::optional<int> GetLight(CDevicePage& p, size_t) {
+    return Read<CLightingPanel>(p, [](auto& l) { return l.Level(S); });
+}
+template <LightSetting S>
+SettingOutcome SetLight(CDevicePage& p, size_t, int v) {
+    return Write<CLightingPanel>(p, [v](auto& l) { return l.SetLevel(S, v); });
+}
+ValueRange LightLevelRange() { return CLightingPanel::kLevelRange; }
+std::optional<int> GetColour(CDevicePage& p, size_t) {
+    return Read<CLightingPanel>(p, [](auto& l) { return static_cast<int>(l.Colour()); });
+}
+SettingOutcome SetColour(CDevicePage& p, size_t, int v) {
+    return Write<CLightingPanel>(p, [v](auto& l) { return l.SetColour(static_cast<uint32_t>(v)); });
+}
+
+template <MicSetting S>
+std::optional<int> GetMic(CDevicePage& p, size_t) {
+    return Read<CHeadsetAudioPanel>(p, [](auto& h) { return h.Mic(S); });
+}
+template <MicSetting S>
+SettingOutcome SetMic(CDevicePage& p, size_t, int v) {
+    return Write<CHeadsetAudioPanel>(p, [v](auto& h) { return h.SetMic(S, v); });
+}
+template <MicSetting S>
+ValueRange MicRange() {
+    return CHeadsetAudioPanel::RangeOf(S);
+}
 
 }  // namespace
 
 const std::array<SettingRow, 25> kSettings{{
-    // The sensitivity's range is the mouse's own scale (StageRange).
-    {"dpi", kMouseOnly, SettingIndex::Stage, SettingControl::StageEdit, "DPI_edit_", "STAGE(1-6) DPI", "sensitivity of a stage"},
-    {"stage-enabled", kMouseOnly, SettingIndex::Stage, SettingControl::StageCheck, kStageSwitchPrefix, "STAGE(1-6) on|off", "whether the stage is in the cycle"},
-    {"stage", kMouseOnly, SettingIndex::None, SettingControl::ActiveStage, "DPI_select_check_", "1-6", "the active sensitivity stage"},
-    {"report-rate", kKeyed, SettingIndex::None, SettingControl::Options, "polling_rate_option_", "HZ", "report rate"},
-    {"pointer-speed", kMouseOnly, SettingIndex::None, SettingControl::Slider, "pointer_speed_slider", nullptr, "pointer speed", {1, 20}},
-    {"pointer-precision", kMouseOnly, SettingIndex::None, SettingControl::Check, "pointer_precision_check", "on|off", "enhanced pointer precision"},
-    {"scroll-lines", kMouseOnly, SettingIndex::None, SettingControl::Slider, "scroll_speed_slider", nullptr, "lines per wheel notch", {1, 20}},
-    {"scroll-page", kMouseOnly, SettingIndex::None, SettingControl::Check, "scrolls_page_check", "on|off", "the wheel scrolls a page"},
-    {"double-click", kMouseOnly, SettingIndex::None, SettingControl::Slider, "double_click_slider", nullptr, "double-click speed", {1, 20}},
-    {"repeat-rate", kKeyboardOnly, SettingIndex::None, SettingControl::Slider, "repeat_rate_slider", nullptr, "key repeat rate", {0, 40}},
-    {"repeat-delay", kKeyboardOnly, SettingIndex::None, SettingControl::Options, "repeat_delay_check_", "MS", "delay before a key repeats"},
-    {"six-key", kKeyboardOnly, SettingIndex::None, SettingControl::Check, "6flag_option", "on|off", "6-key rollover"},
-    {"wasd", kKeyboardOnly, SettingIndex::None, SettingControl::Check, "wflag_option", "on|off", "WASD and arrows swapped"},
-    {"win-lock", kKeyboardOnly, SettingIndex::None, SettingControl::Check, "winlockflag_option", "on|off", "Windows keys locked"},
-    {"mode", kLitProducts, SettingIndex::None, SettingControl::Mode, "light_combo_modeSelect", "NAME|NUMBER", "lighting mode"},
-    {"brightness", kLitProducts, SettingIndex::None, SettingControl::Slider, "deng_light_slider", nullptr, "lighting brightness", {0, 4}},
-    {"speed", kLitProducts, SettingIndex::None, SettingControl::Slider, "deng_speed_slider", nullptr, "lighting speed", {0, 4}},
-    {"direction", kLitProducts, SettingIndex::None, SettingControl::Direction, "deng_FX", "left|right", "lighting direction"},
-    {"colour", kLitProducts, SettingIndex::None, SettingControl::Colour, "deng_Color_Pallet", "RRGGBB", "lighting colour"},
-    {"key", kKeyed, SettingIndex::Key, SettingControl::Key, kKeyWriteButton, "KEY FUNCTION", "a button's or key's function"},
-    {"mic-volume", kHeadsetBit, SettingIndex::None, SettingControl::Slider, "6533_MicIn_slider", nullptr, "microphone level", {0, 100}},
-    {"monitor-volume", kHeadsetBit, SettingIndex::None, SettingControl::Slider, "6533_MicMoniter_slider", nullptr, "monitor level", {0, 100}},
-    {"mic", kHeadsetBit, SettingIndex::None, SettingControl::Switch, "6533_MicIn_option", "on|off", "microphone on"},
-    {"monitor", kHeadsetBit, SettingIndex::None, SettingControl::Switch, "6533_MicMoniter_option", "on|off", "microphone monitor on"},
-    {"color", kLitProducts, SettingIndex::None, SettingControl::Colour, "deng_Color_Pallet", "RRGGBB", "the same as colour"},
+    // The sensitivity's range is the mouse's own scale.
+    {"dpi", kMouseOnly, SettingIndex::Stage, ValueKind::Number, "STAGE(1-6) DPI", "sensitivity of a stage", GetDpi, SetDpi},
+    {"stage-enabled", kMouseOnly, SettingIndex::Stage, ValueKind::OnOff, "STAGE(1-6) on|off", "whether the stage is in the cycle",
+     GetStageOn, SetStageOn},
+    {"stage", kMouseOnly, SettingIndex::None, ValueKind::Stage, "1-6", "the active sensitivity stage", GetActiveStage, SetActiveStage},
+    {"report-rate", kKeyed, SettingIndex::None, ValueKind::Number, "HZ", "report rate", GetReportRate, SetReportRate},
+    {"pointer-speed", kMouseOnly, SettingIndex::None, ValueKind::Number, nullptr, "pointer speed", GetPointer<PointerSetting::Speed>,
+     SetPointer<PointerSetting::Speed>, PointerRange<PointerSetting::Speed>},
+    {"pointer-precision", kMouseOnly, SettingIndex::None, ValueKind::OnOff, "on|off", "enhanced pointer precision",
+     GetPointer<PointerSetting::Precision>, SetPointer<PointerSetting::Precision>},
+    {"scroll-lines", kMouseOnly, SettingIndex::None, ValueKind::Number, nullptr, "lines per wheel notch",
+     GetPointer<PointerSetting::ScrollLines>, SetPointer<PointerSetting::ScrollLines>, PointerRange<PointerSetting::ScrollLines>},
+    {"scroll-page", kMouseOnly, SettingIndex::None, ValueKind::OnOff, "on|off", "the wheel scrolls a page",
+     GetPointer<PointerSetting::ScrollPage>, SetPointer<PointerSetting::ScrollPage>},
+    {"double-click", kMouseOnly, SettingIndex::None, ValueKind::Number, nullptr, "double-click speed",
+     GetPointer<PointerSetting::DoubleClick>, SetPointer<PointerSetting::DoubleClick>, PointerRange<PointerSetting::DoubleClick>},
+    {"repeat-rate", kKeyboardOnly, SettingIndex::None, ValueKind::Number, nullptr, "key repeat rate",
+     GetKeyboard<KeyboardSetting::Repeat>, SetKeyboard<KeyboardSetting::Repeat>, RepeatRateRange},
+    {"repeat-delay", kKeyboardOnly, SettingIndex::None, ValueKind::Number, "MS", "delay before a key repeats",
+     GetKeyboard<KeyboardSetting::RepeatDelay>, SetKeyboard<KeyboardSetting::RepeatDelay>},
+    {"six-key", kKeyboardOnly, SettingIndex::None, ValueKind::OnOff, "on|off", "6-key rollover", GetKeyboard<KeyboardSetting::Key6Flag>,
+     SetKeyboard<KeyboardSetting::Key6Flag>},
+    {"wasd", kKeyboardOnly, SettingIndex::None, ValueKind::OnOff, "on|off", "WASD and arrows swapped", GetKeyboard<KeyboardSetting::WFlag>,
+     SetKeyboard<KeyboardSetting::WFlag>},
+    {"win-lock", kKeyboardOnly, SettingIndex::None, ValueKind::OnOff, "on|off", "Windows keys locked",
+     GetKeyboard<KeyboardSetting::WinFlag>, SetKeyboard<KeyboardSetting::WinFlag>},
+    {"mode", kLitProducts, SettingIndex::None, ValueKind::Mode, "NAME|NUMBER", "lighting mode", GetMode, SetMode},
+    {"brightness", kLitProducts, SettingIndex::None, ValueKind::Number, nullptr, "lighting brightness",
+     GetLight<LightSetting::Brightness>, SetLight<LightSetting::Brightness>, LightLevelRange},
+    {"speed", kLitProducts, SettingIndex::None, ValueKind::Number, nullptr, "lighting speed", GetLight<LightSetting::Speed>,
+     SetLight<LightSetting::Speed>, LightLevelRange},
+    {"direction", kLitProducts, SettingIndex::None, ValueKind::Direction, "left|right", "lighting direction",
+     GetLight<LightSetting::Direction>, SetLight<LightSetting::Direction>},
+    {"colour", kLitProducts, SettingIndex::None, ValueKind::Colour, "RRGGBB", "lighting colour", GetColour, SetColour},
+    {"key", kKeyed, SettingIndex::Key, ValueKind::Key, "KEY FUNCTION", "a button's or key's function"},
+    {"mic-volume", kHeadsetBit, SettingIndex::None, ValueKind::Number, nullptr, "microphone level", GetMic<MicSetting::MicLevel>,
+     SetMic<MicSetting::MicLevel>, MicRange<MicSetting::MicLevel>},
+    {"monitor-volume", kHeadsetBit, SettingIndex::None, ValueKind::Number, nullptr, "monitor level", GetMic<MicSetting::MonitorLevel>,
+     SetMic<MicSetting::MonitorLevel>, MicRange<MicSetting::MonitorLevel>},
+    {"mic", kHeadsetBit, SettingIndex::None, ValueKind::OnOff, "on|off", "microphone on", GetMic<MicSetting::Mic>, SetMic<MicSetting::Mic>},
+    {"monitor", kHeadsetBit, SettingIndex::None, ValueKind::OnOff, "on|off", "microphone monitor on", GetMic<MicSetting::Monitor>,
+     SetMic<MicSetting::Monitor>},
+    {"color", kLitProducts, SettingIndex::None, ValueKind::Colour, "RRGGBB", "the same as colour", GetColour, SetColour},
 }};
-
-namespace {
-
-// The settings a lighting mode may not take, and what its rules call them.
-// (The colour is kept in the record in every mode: it is taken in any.)
-struct ModeBoundRow {
-    const char* name;
-    LightSetting setting;
-};
-constexpr std::array<ModeBoundRow, 3> kModeBound{{
-    {"brightness", LightSetting::Brightness},
-    {"speed", LightSetting::Speed},
-    {"direction", LightSetting::Direction},
-}};
-
-}  // namespace
 
 uint8_t ProductBit(DeviceKind kind) {
     switch (kind) {
@@ -86,8 +192,9 @@ const SettingRow* FindSetting(const std::string& name, DeviceKind kind) {
 }
 
 std::string ValuesText(const SettingRow& row) {
-    if (row.values != nullptr) return row.values;
-    return std::to_string(row.range.low) + "-" + std::to_string(row.range.high);
+    if (row.values != nullptr || row.range == nullptr) return row.values != nullptr ? row.values : "";
+    const ValueRange range = row.range();
+    return std::to_string(range.low) + "-" + std::to_string(range.high);
 }
 
 std::vector<const SettingRow*> SettingsOf(DeviceKind kind) {
@@ -110,14 +217,6 @@ std::optional<int> WholeNumber(const std::string& text) {
     return value;
 }
 
-// The leading number of an option's text ("125 Hz" → 125).
-std::optional<int> LeadingNumber(const std::string& text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end == text.data()) return std::nullopt;
-    return value;
-}
-
 std::optional<bool> OnOff(const std::string& text) {
     for (const char* on : {"on", "1", "true", "yes"})
         if (text == on) return true;
@@ -126,40 +225,16 @@ std::optional<bool> OnOff(const std::string& text) {
     return std::nullopt;
 }
 
-std::string Indexed(const char* prefix, int index) { return prefix + std::to_string(index); }
-
-// The notification a user's edit of the control raises, to the page.
-void Raise(CDevicePage& page, const std::string& event, const std::string& name) {
-    page.Route({event, page.Find(name).Get(), name, 0, 0});
-}
-
-// The stage as typed, 1 to 6, as the controls' number 0 to 5.
+// The stage as typed, 1 to 6, as the page numbers it, 0 to 5.
 std::optional<int> StageOf(const std::string& typed) {
     const auto stage = WholeNumber(typed);
     if (!stage || *stage < 1 || *stage > kStages) return std::nullopt;
     return *stage - 1;
 }
 
-// The numbered options "prefix_N" that exist under the page.
-std::vector<ui::Ctl> OptionsOf(CDevicePage& page, const char* prefix) {
-    std::vector<ui::Ctl> options;
-    for (int i = 0;; ++i) {
-        ui::Ctl option = page.Find(Indexed(prefix, i));
-        if (!option) return options;
-        options.push_back(option);
-    }
-}
-
-std::string OptionChoices(const std::vector<ui::Ctl>& options) {
-    std::string choices;
-    for (const ui::Ctl& option : options)
-        if (const auto number = LeadingNumber(option.Text())) choices += (choices.empty() ? "" : ", ") + std::to_string(*number);
-    return choices;
-}
-
-std::string ColourText(uint32_t argb) {
+std::string ColourText(uint32_t rgb) {
     char text[8];
-    std::snprintf(text, sizeof text, "%06X", argb & 0xFFFFFFu);
+    std::snprintf(text, sizeof text, "%06X", rgb & 0xFFFFFFu);
     return text;
 }
 
@@ -172,13 +247,13 @@ std::optional<uint32_t> ParseColour(std::string text) {
     return rgb;
 }
 
-// The mode combo's rows are language keys; a row the product hides is no choice.
-std::string ModeName(const ui::Ctl& combo, int row, const LanguageTable& english) {
-    const std::string key = combo.Get() != nullptr ? combo.Get()->ItemData(row) : std::string();
-    return english.Text(key.empty() ? combo.ItemText(row) : key);
+// The English name of a row of the product's mode list.
+std::string ModeName(CDevicePage& page, int mode, const LanguageTable& english) {
+    const CLightingPanel* lighting = page.Lighting();
+    return lighting != nullptr ? english.Text(lighting->Controls().ModeKey(mode)) : std::string();
 }
 
-bool ModeRowUsable(const ui::Ctl& combo, int row) { return combo.Get() != nullptr && combo.Get()->ItemVisible(row); }
+// ---- keys ----
 
 CaptionTarget TargetOf(const CDevicePage& page) {
     return ProductBit(page.Device().Kind()) == kMouseBit ? CaptionTarget::Mouse : CaptionTarget::Keyboard;
@@ -193,226 +268,142 @@ std::vector<std::string> SlotNames(const CDevicePage& page) {
 }
 
 struct KeyTarget {
-    KeyAssignmentModel* model = nullptr;
     CKeyMacroPanels* panels = nullptr;
+    std::vector<KeyAssignmentPair> keys;
     size_t slot = 0;
 };
 
 std::optional<KeyTarget> FindKeyTarget(CDevicePage& page, const std::string& typed, const LanguageTable& english,
                                        std::string& error) {
-    KeyTarget target{dynamic_cast<KeyAssignmentModel*>(&page.Device()), page.PanelOf<CKeyMacroPanels>()};
-    if (target.model == nullptr || target.panels == nullptr) {
+    KeyTarget target{page.PanelOf<CKeyMacroPanels>()};
+    if (target.panels == nullptr) {
         error = "this product has no programmable keys";
         return std::nullopt;
     }
-    const auto slot = FindKeySlot(typed, target.model->Assignments(), SlotNames(page), TargetOf(page), english);
+    target.keys = target.panels->KeyAssignments();
+    const auto slot = FindKeySlot(typed, target.keys, SlotNames(page), TargetOf(page), english);
     if (!slot) {
-        error = "no key \"" + typed + "\" (a number from 1 to " + std::to_string(target.model->Assignments().size()) +
-                ", or the key's name)";
+        error = "no key \"" + typed + "\" (a number from 1 to " + std::to_string(target.keys.size()) + ", or the key's name)";
         return std::nullopt;
     }
     target.slot = *slot;
     return target;
 }
 
-// ---- reading ----
-
-SettingResult ReadControl(const SettingRow& row, CDevicePage& page, const std::string& index, const LanguageTable& english) {
-    switch (row.control) {
-        case SettingControl::StageEdit:
-        case SettingControl::StageCheck: {
-            const auto stage = StageOf(index);
-            if (!stage) return Fail("the stage is a number from 1 to 6");
-            const ui::Ctl control = page.Find(Indexed(row.controlName, *stage));
-            return Value(row.control == SettingControl::StageEdit ? control.Text() : control.Selected() ? "on" : "off");
-        }
-        case SettingControl::ActiveStage:
-            for (int i = 0; i < kStages; ++i)
-                if (page.Find(Indexed(row.controlName, i)).Selected()) return Value(std::to_string(i + 1));
-            return Value("none");
-        case SettingControl::Slider: return Value(std::to_string(page.Find(row.controlName).Value()));
-        case SettingControl::Check:
-        case SettingControl::Switch: return Value(page.Find(row.controlName).Selected() ? "on" : "off");
-        case SettingControl::Options:
-            for (const ui::Ctl& option : OptionsOf(page, row.controlName))
-                if (option.Selected()) return Value(std::to_string(LeadingNumber(option.Text()).value_or(0)));
-            return Value("none");
-        case SettingControl::Mode: {
-            const ui::Ctl combo = page.Find(row.controlName);
-            const int selected = combo.SelectedItem();
-            return Value(selected < 0 ? "none" : ModeName(combo, selected, english));
-        }
-        case SettingControl::Colour: return Value(ColourText(page.Find(row.controlName).BkColour()));
-        case SettingControl::Direction:
-            return Value(page.Find(std::string(row.controlName) + "L_check").Selected() ? "left" : "right");
-        case SettingControl::Key: {
-            std::string error;
-            const auto target = FindKeyTarget(page, index, english, error);
-            if (!target) return Fail(error);
-            const KeyAssignment current = target->model->Assignments()[target->slot].current;
-            return Value(EnglishCaption(current, TargetOf(page), page.Device().MacroNames(), english));
-        }
-    }
-    return Fail("unknown setting");
-}
-
-// ---- writing ----
-
-// A number within range, or why not.
-std::optional<int> InRange(const std::string& name, const std::string& value, ValueRange range, std::string& error) {
-    const auto number = WholeNumber(value);
-    if (number && *number >= range.low && *number <= range.high) return number;
-    error = name + " is a number from " + std::to_string(range.low) + " to " + std::to_string(range.high);
-    return std::nullopt;
-}
-
-// The sensitivities the mouse's scale has, from its lowest step to its highest.
-ValueRange StageRange(const CDevicePage& page) {
-    const auto* mouse = dynamic_cast<const CVantrelMouseDevice*>(&page.Device());
-    if (mouse == nullptr) return {};
-    const SensitivityScale scale = mouse->Scale();
-    const int low = scale.ValueOf(0), high = scale.ValueOf(SensitivityScale::kMaxPosition);
-    return {std::min(low, high), std::max(low, high)};
-}
-
-SettingResult PutSlider(const SettingRow& row, CDevicePage& page, const std::string& value) {
-    const ui::Ctl slider = page.Find(row.controlName);
+SettingResult ReadKey(CDevicePage& page, const std::string& index, const LanguageTable& english) {
     std::string error;
-    const auto number = InRange(row.name, value, row.range, error);
-    if (!number) return Fail(error);
-    if (!slider.Enabled()) return Fail(std::string(row.name) + " does not apply now (see the lighting mode)");
-    slider.SetValue(*number, false);
-    Raise(page, "valuechanged", row.controlName);
-    return Value({});
-}
-
-SettingResult PutOption(const SettingRow& row, CDevicePage& page, const std::string& value) {
-    const std::vector<ui::Ctl> options = OptionsOf(page, row.controlName);
-    const auto number = WholeNumber(value);
-    for (size_t i = 0; number && i < options.size(); ++i) {
-        if (LeadingNumber(options[i].Text()) != number) continue;
-        // One of them is chosen, as the toolkit's exclusive options keep it.
-        for (const ui::Ctl& other : options) other.SetSelected(false, false);
-        options[i].SetSelected(true, false);
-        Raise(page, "selectchanged", Indexed(row.controlName, static_cast<int>(i)));
-        return Value({});
-    }
-    return Fail(std::string(row.name) + " is one of " + OptionChoices(options));
-}
-
-SettingResult PutMode(const SettingRow& row, CDevicePage& page, const std::string& value, const LanguageTable& english) {
-    const ui::Ctl combo = page.Find(row.controlName);
-    std::string choices;
-    for (int i = 0; i < combo.ItemCount(); ++i) {
-        if (!ModeRowUsable(combo, i)) continue;
-        const std::string name = ModeName(combo, i, english);
-        if (SameName(value, name) || WholeNumber(value) == i) {
-            combo.SelectItem(i, false);
-            Raise(page, "itemselect", row.controlName);
-            return Value({});
-        }
-        choices += (choices.empty() ? "" : ", ") + std::to_string(i) + " " + name;
-    }
-    return Fail("mode is one of: " + choices);
+    const auto target = FindKeyTarget(page, index, english, error);
+    if (!target) return Fail(error);
+    const KeyAssignment current = target->keys[target->slot].current;
+    return Value(EnglishCaption(current, TargetOf(page), page.Device().MacroNames(), english));
 }
 
 SettingResult PutKey(CDevicePage& page, const std::string& index, const std::string& value, const LanguageTable& english) {
     std::string error;
     const auto target = FindKeyTarget(page, index, english, error);
     if (!target) return Fail(error);
-    auto function = FindFunction(value, TargetOf(page), page.Device().MacroNames(), english);
+    const auto function = FindFunction(value, TargetOf(page), page.Device().MacroNames(), english);
     if (!function) return Fail("no function \"" + value + "\" (see m470ctl help keys)");
-    function->code = static_cast<uint16_t>(target->slot);
-    // The window's own rules for choosing a key: its profile can be read, and
-    // the mouse keeps a left button.
-    if (!target->panels->ProfileReadable()) return Refusal("the profile file cannot be read; the key is left as it is");
-    const KeyAssignment left{0, 0x10, 0x01, 0x00, 0};
-    const bool staysLeft = function->type == left.type && function->param1 == left.param1 && function->param2 == left.param2;
-    if (TargetOf(page) == CaptionTarget::Mouse && !staysLeft && IsLastLeftButton(target->model->Assignments(), static_cast<int>(target->slot)))
-        return Refusal(english.Text("message_text_6"));
-    const KeyAssignment defaults = target->model->Assignments()[target->slot].defaults;
-    if (!target->panels->SelectKey(static_cast<int>(target->slot))) return Fail("the key cannot be chosen");
-    target->panels->StoreSelectedAssignment(*function, defaults);
-    Raise(page, "click", kKeyWriteButton);
-    return Value({});
+    const SettingOutcome outcome = target->panels->SetKey(target->slot, *function);
+    switch (outcome.status) {
+        case SettingStatus::Done: return Value({});
+        case SettingStatus::ProfileUnreadable: return Refusal("the profile file cannot be read; the key is left as it is");
+        case SettingStatus::LastLeftButton: return Refusal(english.Text("message_text_6"));
+        default: return Fail("the key cannot be chosen");
+    }
 }
 
-// A lighting setting the current mode does not take is bad usage, as the
-// panel does not let a user change it either.
-std::optional<SettingResult> ModeRefusal(const SettingRow& row, CDevicePage& page, const LanguageTable& english) {
-    const auto bound = std::find_if(kModeBound.begin(), kModeBound.end(),
-                                    [&row](const ModeBoundRow& b) { return std::string(b.name) == row.name; });
-    CLightingPanel* lighting = page.PanelOf<CLightingPanel>();
-    if (bound == kModeBound.end() || lighting == nullptr) return std::nullopt;
-    const int mode = lighting->Controls().GetMode();
-    if (lighting->Controls().ModeTakes(mode, bound->setting)) return std::nullopt;
-    const std::string modeName = ModeName(page.Find("light_combo_modeSelect"), mode, english);
-    return Fail(std::string(row.name) + " does not apply to the lighting mode " + modeName);
+// ---- values as typed and shown ----
+
+// The index as the page numbers it: a stage 0-5, or 0 where the row has none.
+std::optional<size_t> IndexOf(const SettingRow& row, const std::string& index) {
+    if (row.index != SettingIndex::Stage) return 0;
+    const auto stage = StageOf(index);
+    return stage ? std::optional<size_t>(static_cast<size_t>(*stage)) : std::nullopt;
 }
 
-SettingResult PutControl(const SettingRow& row, CDevicePage& page, const std::string& index, const std::string& value,
-                         const LanguageTable& english) {
-    if (auto refusal = ModeRefusal(row, page, english)) return *refusal;
-    const std::optional<bool> on = OnOff(value);
-    switch (row.control) {
-        case SettingControl::StageEdit: {
-            const auto stage = StageOf(index);
-            if (!stage) return Fail("the stage is a number from 1 to 6");
-            std::string error;
-            if (!InRange(row.name, value, StageRange(page), error)) return Fail(error);
-            page.Find(Indexed(row.controlName, *stage)).SetText(value);
-            Raise(page, "killfocus", Indexed(row.controlName, *stage));
-            return Value({});
+std::string Shown(const SettingRow& row, CDevicePage& page, std::optional<int> value, const LanguageTable& english) {
+    if (!value) return "none";
+    switch (row.kind) {
+        case ValueKind::OnOff: return *value != 0 ? "on" : "off";
+        case ValueKind::Stage: return std::to_string(*value + 1);
+        case ValueKind::Mode: {
+            const CLightingPanel* lighting = page.Lighting();
+            if (lighting == nullptr || *value < 0 || *value >= lighting->Controls().ModeCount()) return "none";
+            return ModeName(page, *value, english);
         }
-        case SettingControl::StageCheck: {
-            const auto stage = StageOf(index);
-            if (!stage) return Fail("the stage is a number from 1 to 6");
-            if (!on) return Fail("stage-enabled is on or off");
-            const ui::Ctl check = page.Find(Indexed(row.controlName, *stage));
-            if (!check.Enabled()) return Fail("the active stage cannot be switched off");
-            check.SetSelected(*on, false);
-            Raise(page, "selectchanged", Indexed(row.controlName, *stage));
-            return Value({});
+        case ValueKind::Colour: return ColourText(static_cast<uint32_t>(*value));
+        case ValueKind::Direction: return *value != 0 ? "left" : "right";
+        default: return std::to_string(*value);
+    }
+}
+
+// A value that is no number is asked as one no setting takes, so that the
+// panel names what it takes (its range or choices).
+constexpr int kNoNumber = INT_MIN;
+
+// The value as the panel takes it, or why it is no value of this kind.
+std::optional<int> Typed(const SettingRow& row, CDevicePage& page, const std::string& value, const LanguageTable& english,
+                         std::string& error) {
+    switch (row.kind) {
+        case ValueKind::Number: return WholeNumber(value).value_or(kNoNumber);
+        case ValueKind::OnOff:
+            if (const auto on = OnOff(value)) return *on ? 1 : 0;
+            error = std::string(row.name) + " is on or off";
+            return std::nullopt;
+        case ValueKind::Stage:
+            if (const auto stage = StageOf(value)) return *stage;
+            error = "the stage is a number from 1 to 6";
+            return std::nullopt;
+        case ValueKind::Mode: {
+            const CLightingPanel* lighting = page.Lighting();
+            for (int i = 0; lighting != nullptr && i < lighting->Controls().ModeCount(); ++i) {
+                const bool named = SameName(value, ModeName(page, i, english)) || WholeNumber(value) == i;
+                if (named && lighting->Controls().ModeOffered(i)) return i;
+            }
+            return kNoNumber;
         }
-        case SettingControl::ActiveStage: {
-            const auto stage = StageOf(value);
-            if (!stage) return Fail("the stage is a number from 1 to 6");
-            // The page keeps the active stage in the cycle.
-            if (!page.Find(Indexed(kStageSwitchPrefix, *stage)).Selected())
-                return Refusal("stage " + value + " is switched off; switch it on first (stage-enabled " + value + " on)");
-            page.Find(Indexed(row.controlName, *stage)).SetSelected(true, false);
-            Raise(page, "selectchanged", Indexed(row.controlName, *stage));
-            return Value({});
-        }
-        case SettingControl::Slider: return PutSlider(row, page, value);
-        case SettingControl::Check:
-        case SettingControl::Switch: {
-            if (!on) return Fail(std::string(row.name) + " is on or off");
-            const ui::Ctl check = page.Find(row.controlName);
-            if (row.control == SettingControl::Switch && check.Selected() == *on) return Value({});
-            check.SetSelected(*on, false);
-            Raise(page, "selectchanged", row.controlName);
-            return Value({});
-        }
-        case SettingControl::Options: return PutOption(row, page, value);
-        case SettingControl::Mode: return PutMode(row, page, value, english);
-        case SettingControl::Colour: {
-            const auto rgb = ParseColour(value);
-            if (!rgb) return Fail("the colour is six hex digits, RRGGBB");
-            if (!page.Find(row.controlName).Enabled()) return Fail("colour does not apply now (see the lighting mode)");
-            page.Find(row.controlName).SetBkColour(0xFF000000u | *rgb);
-            Raise(page, "colorchanged", row.controlName);
-            return Value({});
-        }
-        case SettingControl::Direction: {
-            if (value != "left" && value != "right") return Fail("direction is left or right");
-            const std::string name = std::string(row.controlName) + (value == "left" ? "L_check" : "R_check");
-            if (!page.Find(name).Enabled()) return Fail("direction does not apply now (see the lighting mode)");
-            page.Find(name).SetSelected(true, false);
-            Raise(page, "selectchanged", name);
-            return Value({});
-        }
-        case SettingControl::Key: return PutKey(page, index, value, english);
+        case ValueKind::Colour:
+            if (const auto rgb = ParseColour(value)) return static_cast<int>(*rgb);
+            error = "the colour is six hex digits, RRGGBB";
+            return std::nullopt;
+        case ValueKind::Direction:
+            if (value == "left" || value == "right") return value == "left" ? 1 : 0;
+            error = "direction is left or right";
+            return std::nullopt;
+        case ValueKind::Key: break;
+    }
+    error = "unknown setting";
+    return std::nullopt;
+}
+
+std::string ChoicesText(const SettingRow& row, CDevicePage& page, const std::vector<int>& choices, const LanguageTable& english) {
+    std::string text;
+    for (const int choice : choices) {
+        text += text.empty() ? "" : ", ";
+        text += std::to_string(choice) + (row.kind == ValueKind::Mode ? " " + ModeName(page, choice, english) : "");
+    }
+    return row.kind == ValueKind::Mode ? std::string(row.name) + " is one of: " + text : std::string(row.name) + " is one of " + text;
+}
+
+// A refusal of the panel in m470ctl's words: bad usage (exit 2) or the page's rule (exit 1).
+SettingResult Worded(const SettingRow& row, CDevicePage& page, const SettingOutcome& outcome, const std::string& typed,
+                     const LanguageTable& english) {
+    const std::string name = row.name;
+    switch (outcome.status) {
+        case SettingStatus::Done: return Value({});
+        case SettingStatus::OutOfRange:
+            return Fail(name + " is a number from " + std::to_string(outcome.range.low) + " to " + std::to_string(outcome.range.high));
+        case SettingStatus::NoChoice: return Fail(ChoicesText(row, page, outcome.choices, english));
+        case SettingStatus::NotNow:
+            if (outcome.mode.empty()) return Fail(name + " does not apply now (see the lighting mode)");
+            return Fail(name + " does not apply to the lighting mode " + english.Text(outcome.mode));
+        case SettingStatus::ActiveStageStays: return Fail("the active stage cannot be switched off");
+        case SettingStatus::StageOff:
+            return Refusal("stage " + typed + " is switched off; switch it on first (stage-enabled " + typed + " on)");
+        case SettingStatus::NoSuchIndex: return Fail("the stage is a number from 1 to 6");
+        case SettingStatus::ProfileUnreadable:
+        case SettingStatus::LastLeftButton: break;
     }
     return Fail("unknown setting");
 }
@@ -420,14 +411,25 @@ SettingResult PutControl(const SettingRow& row, CDevicePage& page, const std::st
 }  // namespace
 
 SettingResult ReadSetting(const SettingRow& row, CDevicePage& page, const std::string& index, const LanguageTable& english) {
-    return ReadControl(row, page, index, english);
+    if (row.kind == ValueKind::Key) return ReadKey(page, index, english);
+    const auto at = IndexOf(row, index);
+    if (!at) return Fail("the stage is a number from 1 to 6");
+    return Value(Shown(row, page, row.get(page, *at), english));
 }
 
 SettingResult WriteSetting(const SettingRow& row, CDevicePage& page, const std::string& index, const std::string& value,
                            const LanguageTable& english) {
-    const SettingResult put = PutControl(row, page, index, value, english);
-    if (!put.ok) return put;
-    return ReadControl(row, page, index, english);
+    if (row.kind == ValueKind::Key) {
+        const SettingResult put = PutKey(page, index, value, english);
+        return put.ok ? ReadKey(page, index, english) : put;
+    }
+    const auto at = IndexOf(row, index);
+    if (!at) return Fail("the stage is a number from 1 to 6");
+    std::string error;
+    const auto typed = Typed(row, page, value, english, error);
+    if (!typed) return Fail(error);
+    const SettingResult put = Worded(row, page, row.set(page, *at, *typed), value, english);
+    return put.ok ? ReadSetting(row, page, index, english) : put;
 }
 
 }  // namespace m470::ctl

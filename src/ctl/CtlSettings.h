@@ -1,8 +1,9 @@
 #pragma once
 // The settings m470ctl reads and changes, one row each: the products that
-// have it, the control of the device page that shows it, and how a value
-// is put into that control. A change goes through the page's own routes,
-// so the profile file and the device traffic are those of a user's edit.
+// have it, how its value is typed, and the typed getter and setter of the
+// page's panel that owns it. A change goes through the same function the
+// panel's control calls, so the range and rule checks, the profile file and
+// the device traffic are those of a user's edit; m470ctl only words a refusal.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "device_link/KnownInterface.h"
+#include "pages/SettingOutcome.h"
 #include "shell/Language.h"
 
 namespace m470 {
@@ -23,39 +25,32 @@ inline constexpr uint8_t kMouseBit = 1, kKeyboardBit = 2, kPadBit = 4, kHeadsetB
 inline constexpr uint8_t kLitProducts = kMouseBit | kKeyboardBit | kPadBit | kHeadsetBit;
 uint8_t ProductBit(DeviceKind kind);
 
-// How the page shows a setting, and so how a value is read and put in.
-enum class SettingControl {
-    StageEdit,    // "DPI_edit_N": a stage's sensitivity, taken on leaving the edit
-    StageCheck,   // "DPI_enable_check_N"
-    ActiveStage,  // "DPI_select_check_N", one of six
-    Slider,       // a slider's value
-    Check,        // a check box, on or off
-    Switch,       // an option whose route toggles: acted on only when it changes
-    Options,      // numbered options "prefix_N" whose texts carry the value ("125 Hz")
-    Mode,         // the lighting mode combo box, by name or number
-    Colour,       // the palette colour, RRGGBB
-    Direction,    // left or right, two options
-    Key,          // a button's or key's function
+// How a setting's value is typed and shown.
+enum class ValueKind {
+    Number,     // a whole number
+    OnOff,      // on or off (1 or 0 on the page)
+    Stage,      // a stage 1-6 (0-5 on the page), "none" when no stage is
+    Mode,       // the lighting mode, by name or number
+    Colour,     // RRGGBB
+    Direction,  // left or right (1 or 0 on the page)
+    Key,        // a button's or key's function, by name
 };
 
 enum class SettingIndex { None, Stage, Key };
-
-// The values a numeric setting takes; a value outside is refused (exit 2),
-// never taken to the nearest end.
-struct ValueRange {
-    int low = 0;
-    int high = -1;  // below low: nothing is in range
-};
 
 struct SettingRow {
     const char* name;
     uint8_t products;
     SettingIndex index;
-    SettingControl control;
-    const char* controlName;  // whole name, or the prefix of numbered controls
-    const char* values;       // for the usage text; nullptr: the range "LOW-HIGH"
+    ValueKind kind;
+    const char* values;  // for the usage text; nullptr: the range "LOW-HIGH"
     const char* help;
-    ValueRange range{};
+    // The panel's typed getter and setter; index: the stage 0-5 where the
+    // row has one. Nothing for the key rows (they go by name).
+    std::optional<int> (*get)(CDevicePage& page, size_t index) = nullptr;
+    SettingOutcome (*set)(CDevicePage& page, size_t index, int value) = nullptr;
+    // What the panel takes, where it is the same on every product.
+    ValueRange (*range)() = nullptr;
 };
 
 extern const std::array<SettingRow, 25> kSettings;
@@ -75,8 +70,8 @@ struct SettingResult {
 
 // The value as the page shows it; index as typed (a stage 1-6, a key name).
 SettingResult ReadSetting(const SettingRow& row, CDevicePage& page, const std::string& index, const LanguageTable& english);
-// Puts value into the page's control and raises the notification a user's
-// edit raises; the page then saves and writes as it always does.
+// Changes the setting through its panel, which saves and writes as the
+// control's edit does.
 SettingResult WriteSetting(const SettingRow& row, CDevicePage& page, const std::string& index, const std::string& value,
                            const LanguageTable& english);
 

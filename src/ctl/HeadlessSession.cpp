@@ -84,7 +84,8 @@ void HeadlessSession::Run(int ms) {
 void HeadlessSession::SettleProfileChoice() {
     if (!choice_.Pending()) return;
     choiceWaitedMs_ += kStepMs;
-    if (choiceWaitedMs_ >= QuickProfileChoice::kSettleMs) choice_.Settle([this](CVantrelUSBDevice* device) { return HeldPageOf(device); }, contexts_);
+    if (choiceWaitedMs_ < QuickProfileChoice::kSettleMs) return;
+    choice_.Settle([this](CVantrelUSBDevice* device) { return HeldPageOf(device); }, contexts_);
 }
 
 intptr_t HeadlessSession::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) {

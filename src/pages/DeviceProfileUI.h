@@ -30,6 +30,8 @@ public:
     const std::string& GetCurrentUuid() const { return currentUuid_; }
     std::string GetNameEditText() const { return Find("device_profile_name_edit").Text(); }
     void SetNameEditText(const std::string& text) { Find("device_profile_name_edit").SetText(text); }
+    // The row shown as chosen in the list, as a user's choice leaves it (nothing else changes).
+    void MarkRow(int index) { Find("device_profile_combo").SelectItem(index, false); }
     void ShowProfileMenu(bool shown) { Find("profile_menu_layout").SetVisible(shown); }
     bool IsProfileMenuVisible() const { return Find("profile_menu_layout").Visible(); }
     Json::Value GetProfileList() const;

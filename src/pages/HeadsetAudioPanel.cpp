@@ -1,6 +1,8 @@
 #include "pages/HeadsetAudioPanel.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 
 namespace m470 {
 namespace {
@@ -13,6 +15,25 @@ struct HeadsetTabPage {
     bool picture;
 };
 constexpr std::array<HeadsetTabPage, 4> kHeadsetTabPages{{{1, 0, true}, {6, 1, false}, {7, 2, false}, {8, 3, false}}};
+
+// The microphone's controls: a level's slider, or a switch whose route toggles.
+struct MicControl {
+    MicSetting setting;
+    const char* name;
+    int32_t SystemSetStages::*field;
+    bool level;
+};
+constexpr std::array<MicControl, 4> kMicControls{{
+    {MicSetting::MicLevel, "6533_MicIn_slider", &SystemSetStages::micInValue, true},
+    {MicSetting::MonitorLevel, "6533_MicMoniter_slider", &SystemSetStages::micMoniterValue, true},
+    {MicSetting::Mic, "6533_MicIn_option", &SystemSetStages::micInSelect, false},
+    {MicSetting::Monitor, "6533_MicMoniter_option", &SystemSetStages::micMoniterSelect, false},
+}};
+constexpr ValueRange kLevelRange{0, 100};
+
+const MicControl& ControlOf(MicSetting setting) {
+    return *std::find_if(kMicControls.begin(), kMicControls.end(), [setting](const MicControl& c) { return c.setting == setting; });
+}
 
 // Options report both being chosen and being left: only the choice acts.
 bool Chosen(const ui::Notification& n) { return n.sender != nullptr && n.sender->Selected(); }
@@ -38,11 +59,12 @@ CHeadsetAudioPanel::CHeadsetAudioPanel(CVantrelHS6533Device& headset, ui::Contro
         .Add("selectchanged", "magic_enable_option",
              [this, &settings](N n, int) { settings.ToggleVoiceChanger(voice_ ? voice_->IsEnabled() : Chosen(n)); })
         .Add("selectchanged", "magic_option_", [&settings](N n, int i) { if (Chosen(n)) settings.SelectVoiceEffect(i); })
-        .Add("selectchanged", "6533_MicIn_option", [&settings](N, int) { settings.ToggleMicMute(); })
-        .Add("selectchanged", "6533_MicMoniter_option", [&settings](N, int) { settings.ToggleMonitorMute(); })
+        .Add("selectchanged", ControlOf(MicSetting::Mic).name, [&settings](N, int) { settings.ToggleMicMute(); })
+        .Add("selectchanged", ControlOf(MicSetting::Monitor).name, [&settings](N, int) { settings.ToggleMonitorMute(); })
         .Add("selectchanged", "6533_eq_option_", [&settings](N n, int i) { if (Chosen(n)) settings.SelectPreset(i); })
-        .Add("valuechanged", "6533_MicIn_slider", [&settings](N n, int) { settings.SetMicLevel(ValueOf(n)); })
-        .Add("valuechanged", "6533_MicMoniter_slider", [&settings](N n, int) { settings.SetMonitorLevel(ValueOf(n)); })
+        .Add("valuechanged", ControlOf(MicSetting::MicLevel).name, [&settings](N n, int) { settings.SetMicLevel(ValueOf(n)); })
+        .Add("valuechanged", ControlOf(MicSetting::MonitorLevel).name,
+             [&settings](N n, int) { settings.SetMonitorLevel(ValueOf(n)); })
         .Add("valuechanged", "6533_eq_hz_slider_",
              [this, &settings](N n, int i) {
                  if (audio_) audio_->ShowBandLevel(i, ValueOf(n));
@@ -69,6 +91,30 @@ void CHeadsetAudioPanel::Repaint(DeviceChange change) {
 void CHeadsetAudioPanel::ShowAudio() {
     if (audio_) audio_->Show(headset_.AudioSettings());
     if (voice_) voice_->Show(headset_.AudioSettings());
+}
+
+ValueRange CHeadsetAudioPanel::RangeOf(MicSetting setting) { return ControlOf(setting).level ? kLevelRange : ValueRange{0, 1}; }
+
+int CHeadsetAudioPanel::Mic(MicSetting setting) const {
+    const int value = headset_.AudioSettings().Stages().*ControlOf(setting).field;
+    return ControlOf(setting).level ? value : value != 0 ? 1 : 0;
+}
+
+// A switch is acted on only when it changes: its route toggles.
+SettingOutcome CHeadsetAudioPanel::SetMic(MicSetting setting, int value) {
+    const MicControl& control = ControlOf(setting);
+    if (!RangeOf(setting).Holds(value)) return SettingOutcome::Outside(RangeOf(setting));
+    CHeadsetAudioSettings& settings = headset_.AudioSettings();
+    if (control.level) {
+        Find(control.name).SetValue(value, false);
+        std::invoke(setting == MicSetting::MicLevel ? &CHeadsetAudioSettings::SetMicLevel : &CHeadsetAudioSettings::SetMonitorLevel,
+                    settings, value);
+        return SettingOutcome::Ok();
+    }
+    if (Mic(setting) == value) return SettingOutcome::Ok();
+    Find(control.name).SetSelected(value != 0, false);
+    std::invoke(setting == MicSetting::Mic ? &CHeadsetAudioSettings::ToggleMicMute : &CHeadsetAudioSettings::ToggleMonitorMute, settings);
+    return SettingOutcome::Ok();
 }
 
 void CHeadsetAudioPanel::ShowOptionTab(int number) {

@@ -6,10 +6,14 @@
 
 #include "devices/HS6533Device.h"
 #include "pages/PagePanel.h"
+#include "pages/SettingOutcome.h"
 #include "panels/MagicControlUI.h"
 #include "panels/Voice6533ControlUI.h"
 
 namespace m470 {
+
+// The microphone's settings: the two levels in percent, the two switches 0 or 1.
+enum class MicSetting { MicLevel, MonitorLevel, Mic, Monitor };
 
 class CHeadsetAudioPanel : public CPagePanel {
 public:
@@ -17,6 +21,11 @@ public:
 
     void Repaint(DeviceChange change) override;
     void ShowOptionTab(int number) override;
+
+    // Typed, for every client: a change does what the edit of its control does.
+    static ValueRange RangeOf(MicSetting setting);
+    int Mic(MicSetting setting) const;
+    SettingOutcome SetMic(MicSetting setting, int value);
 
     CVoice6533ControlUI* AudioPanel() const { return audio_.get(); }
     CMagicControlUI* VoicePanel() const { return voice_.get(); }

@@ -87,6 +87,21 @@ std::optional<KeyAssignmentPair> CKeyMacroPanels::SelectKey(int index) {
     return keys[static_cast<size_t>(index)];
 }
 
+SettingOutcome CKeyMacroPanels::SetKey(size_t slot, KeyAssignment function) {
+    const std::vector<KeyAssignmentPair> keys = model_.Assignments();
+    if (slot >= keys.size()) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+    if (!ProfileReadable()) return SettingOutcome::Refused(SettingStatus::ProfileUnreadable);
+    const KeyAssignment left{0, 0x10, 0x01, 0x00, 0};
+    const bool staysLeft = function.type == left.type && function.param1 == left.param1 && function.param2 == left.param2;
+    if (keys_.ForMouse() && !staysLeft && IsLastLeftButton(keys, static_cast<int>(slot)))
+        return SettingOutcome::Refused(SettingStatus::LastLeftButton);
+    function.code = static_cast<uint16_t>(slot);
+    SelectKey(static_cast<int>(slot));
+    StoreSelectedAssignment(function, keys[slot].defaults);
+    keys_.SaveToDevice();
+    return SettingOutcome::Ok();
+}
+
 void CKeyMacroPanels::StoreSelectedAssignment(const KeyAssignment& current, const KeyAssignment& defaults) {
     if (selectedKey_ < 0) return;
     model_.StoreAssignment(static_cast<size_t>(selectedKey_), {current, defaults});

@@ -5,6 +5,7 @@
 // page's picture; the device tells Keys for the rest of the marks and captions.
 #include "devices/KeyAssignmentModel.h"
 #include "pages/DevicePage.h"
+#include "pages/SettingOutcome.h"
 #include "panels/KeySetControlUI.h"
 #include "panels/MacroControlUI.h"
 #include "panels/PanelWindow.h"
@@ -36,6 +37,11 @@ public:
         keys_.RefreshTexts();
         macros_.RefreshTexts();
     }
+
+    // A key's function, typed, for every client: the panel's rules for
+    // choosing a key (its profile can be read, the mouse keeps a left
+    // button), then what the write button does.
+    SettingOutcome SetKey(size_t slot, KeyAssignment function);
 
     CKeySetControlUI& Keys() { return keys_; }
     CMacroControlUI& Macros() { return macros_; }

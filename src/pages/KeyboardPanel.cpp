@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "keys/KeyCaption.h"
 #include "platform/Text.h"
@@ -10,8 +11,11 @@
 namespace m470 {
 namespace {
 
-constexpr int kRepeatDelayChoices = 4;  // 250, 500, 750, 1000 ms
-constexpr int kPollingRateChoices = 4;
+// The numbered options of the system tab: what each option's number stands for.
+constexpr std::array<int, 4> kRepeatDelaysMs{250, 500, 750, 1000};
+constexpr std::array<int, 4> kReportRatesHz{125, 250, 500, 1000};
+constexpr int kRepeatDelayChoices = static_cast<int>(kRepeatDelaysMs.size());
+constexpr int kPollingRateChoices = static_cast<int>(kReportRatesHz.size());
 
 std::string Indexed(const char* prefix, int index) { return prefix + std::to_string(index); }
 int ChoiceOrZero(int value, int choices) { return value < 0 || value >= choices ? 0 : value; }
@@ -45,6 +49,18 @@ constexpr std::array<SettingControl, 6> kSettingControls{{
     {"selectchanged", "wflag_option", KeyboardSetting::WFlag, false},
     {"selectchanged", "winlockflag_option", KeyboardSetting::WinFlag, false},
 }};
+
+const SettingControl& ControlOf(KeyboardSetting setting) {
+    return *std::find_if(kSettingControls.begin(), kSettingControls.end(),
+                         [setting](const SettingControl& control) { return control.setting == setting; });
+}
+
+// What the numbered options of a setting stand for; empty for the others.
+std::vector<int> ChoicesOf(KeyboardSetting setting) {
+    if (setting == KeyboardSetting::RepeatDelay) return {kRepeatDelaysMs.begin(), kRepeatDelaysMs.end()};
+    if (setting == KeyboardSetting::PollingRate) return {kReportRatesHz.begin(), kReportRatesHz.end()};
+    return {};
+}
 
 // A click on one of the picture's keys, "key_" and its number.
 bool IsKeyButton(const ui::Notification& n) {
@@ -197,6 +213,41 @@ void CKeyboardPanel::OnSetting(KeyboardSetting setting, int value) {
     const int written = keyboard_.ChangeSetting(setting, value);
     if (context_ != nullptr) ReportWrite(*context_, written == kResultSuccess ? 0 : -1);
     ShowSystemSettings();
+}
+
+// ---- the typed settings ----
+
+int CKeyboardPanel::Setting(KeyboardSetting setting) const {
+    const KeyboardSystemWords system = keyboard_.SystemWords();
+    switch (setting) {
+        case KeyboardSetting::Repeat: return system.Repeat();
+        case KeyboardSetting::RepeatDelay: return kRepeatDelaysMs[size_t(ChoiceOrZero(system.RepeatDelay(), kRepeatDelayChoices))];
+        case KeyboardSetting::PollingRate: return kReportRatesHz[size_t(ChoiceOrZero(system.PollingRate(), kPollingRateChoices))];
+        case KeyboardSetting::Key6Flag: return system.Key6Flag() != 0 ? 1 : 0;
+        case KeyboardSetting::WFlag: return system.WFlag() != 0 ? 1 : 0;
+        case KeyboardSetting::WinFlag: return system.WinFlag() != 0 ? 1 : 0;
+    }
+    return 0;
+}
+
+SettingOutcome CKeyboardPanel::SetSetting(KeyboardSetting setting, int value) {
+    const SettingControl& control = ControlOf(setting);
+    if (const std::vector<int> choices = ChoicesOf(setting); !choices.empty()) {
+        const auto choice = std::find(choices.begin(), choices.end(), value);
+        if (choice == choices.end()) return SettingOutcome::OneOf(choices);
+        // One option is chosen, as the toolkit's exclusive options keep it.
+        for (int i = 0; i < static_cast<int>(choices.size()); ++i) Find(Indexed(control.name, i)).SetSelected(false, false);
+        const int option = static_cast<int>(choice - choices.begin());
+        Find(Indexed(control.name, option)).SetSelected(true, false);
+        OnSetting(setting, option);
+        return SettingOutcome::Ok();
+    }
+    const ValueRange range = control.fromValue ? kRepeatRateRange : ValueRange{0, 1};
+    if (!range.Holds(value)) return SettingOutcome::Outside(range);
+    if (control.fromValue) Find(control.name).SetValue(value, false);
+    else Find(control.name).SetSelected(value != 0, false);
+    OnSetting(setting, value);
+    return SettingOutcome::Ok();
 }
 
 void CKeyboardPanel::OnRubberBand() {

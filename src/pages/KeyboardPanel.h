@@ -9,6 +9,7 @@
 #include "pages/LightControlUI.h"
 #include "pages/PageContext.h"
 #include "pages/PagePanel.h"
+#include "pages/SettingOutcome.h"
 #include "pages/SettingsPages.h"
 
 namespace m470 {
@@ -36,6 +37,13 @@ public:
     }
     // The page has no key and macro panels: their tabs are not offered.
     void HideKeyTabs();
+
+    // The system tab's settings, typed, as the tab shows them: the repeat
+    // rate 0-40, the delay in ms, the report rate in Hz, a switch 0 or 1.
+    // A change does what the edit of its control does.
+    static constexpr ValueRange kRepeatRateRange{0, 40};
+    int Setting(KeyboardSetting setting) const;
+    SettingOutcome SetSetting(KeyboardSetting setting, int value);
 
 private:
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }

@@ -181,6 +181,26 @@ void CLightControlUI::InitModes(const std::vector<std::string>& names, const std
     Find("deng_speed_slider").SetRange(0, speedMax);
 }
 
+bool CLightControlUI::CanChange(LightSetting setting) const {
+    switch (setting) {
+        case LightSetting::Brightness: return Find("deng_light_slider").Enabled();
+        case LightSetting::Speed: return Find("deng_speed_slider").Enabled();
+        case LightSetting::Direction: return Find("deng_FXL_check").Enabled();
+    }
+    return false;
+}
+
+std::string CLightControlUI::ModeKey(int row) const {
+    const ui::Ctl combo = Find("light_combo_modeSelect");
+    const std::string key = combo.Get() != nullptr ? combo.Get()->ItemData(row) : std::string();
+    return key.empty() ? combo.ItemText(row) : key;
+}
+
+bool CLightControlUI::ModeOffered(int row) const {
+    const ui::Ctl combo = Find("light_combo_modeSelect");
+    return combo.Get() != nullptr && combo.Get()->ItemVisible(row);
+}
+
 void CLightControlUI::SelectMode(int index) {
     Find("light_combo_modeSelect").SelectItem(index, false);
     ApplyEnableRules(index);

@@ -43,6 +43,15 @@ public:
     // panel's groups for it (what a user can change on the panel).
     bool ModeTakes(int mode, LightSetting setting) const;
 
+    // Whether the panel lets a user change the setting now (its group is enabled).
+    bool CanChange(LightSetting setting) const;
+    bool CanChangeColour() const { return Find("deng_Color_Pallet").Enabled(); }
+    // The mode list's rows: the language key of each (its text where it has
+    // none), and whether the product offers it.
+    int ModeCount() const { return Find("light_combo_modeSelect").ItemCount(); }
+    std::string ModeKey(int row) const;
+    bool ModeOffered(int row) const;
+
     void SelectMode(int index);
     int GetMode() const { return Find("light_combo_modeSelect").SelectedItem(); }
     void SelectCustomGroup(int index) { Find("light_combo_custommodeSelect").SelectItem(index, false); }

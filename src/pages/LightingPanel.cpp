@@ -23,43 +23,52 @@ struct Edit {
 
 // Every lighting edit: the record kept, saved, reloaded and written (the
 // settings record only); an edit leaves same mode. 0 fine, -1 not written.
-int Commit(Edit& e, const LightInfo& info, bool clearSynced = true) {
-    if (clearSynced) e.device.SetSynced(false);
-    return e.device.CommitLightInfo(info) == kResultSuccess ? 0 : -1;
+int Commit(CVantrelUSBDevice& device, const LightInfo& info, bool clearSynced = true) {
+    if (clearSynced) device.SetSynced(false);
+    return device.CommitLightInfo(info) == kResultSuccess ? 0 : -1;
 }
+int Commit(Edit& e, const LightInfo& info, bool clearSynced = true) { return Commit(e.device, info, clearSynced); }
 
 // One field of the record replaced by a new value, then the common tail.
-int CommitField(Edit& e, uint8_t LightInfo::*field, int value, bool clearSynced = true) {
-    LightInfo info = e.device.GetLightInfo();
+int CommitField(CVantrelUSBDevice& device, uint8_t LightInfo::*field, int value, bool clearSynced = true) {
+    LightInfo info = device.GetLightInfo();
     info.*field = static_cast<uint8_t>(value);
-    return Commit(e, info, clearSynced);
+    return Commit(device, info, clearSynced);
+}
+int CommitField(Edit& e, uint8_t LightInfo::*field, int value, bool clearSynced = true) {
+    return CommitField(e.device, field, value, clearSynced);
 }
 
-int OnMode(Edit& e) {
-    const int mode = e.panel.GetMode();
+// What the edits of the mode, the levels and the direction take, however they came.
+int TakeMode(CVantrelUSBDevice& device, CLightControlUI& panel, int mode) {
     if (mode < 0) return 0;
-    e.panel.SelectMode(mode);
-    return CommitField(e, &LightInfo::selectItem, mode);
+    panel.SelectMode(mode);
+    return CommitField(device, &LightInfo::selectItem, mode);
 }
 
-int OnBrightness(Edit& e) {
-    const int value = e.panel.GetBrightness();
-    e.panel.SetBrightness(value);
-    return CommitField(e, &LightInfo::light, value);
+int TakeLevel(CVantrelUSBDevice& device, CLightControlUI& panel, LightSetting setting, int value) {
+    switch (setting) {
+        case LightSetting::Brightness:
+            panel.SetBrightness(value);
+            return CommitField(device, &LightInfo::light, value);
+        case LightSetting::Speed:
+            panel.SetSpeed(value);
+            return CommitField(device, &LightInfo::speed, value);
+        case LightSetting::Direction:
+            panel.SetDirection(value);
+            return CommitField(device, &LightInfo::fx, value);
+    }
+    return 0;
 }
 
-int OnSpeed(Edit& e) {
-    const int value = e.panel.GetSpeed();
-    e.panel.SetSpeed(value);
-    return CommitField(e, &LightInfo::speed, value);
-}
+int OnMode(Edit& e) { return TakeMode(e.device, e.panel, e.panel.GetMode()); }
+int OnBrightness(Edit& e) { return TakeLevel(e.device, e.panel, LightSetting::Brightness, e.panel.GetBrightness()); }
+int OnSpeed(Edit& e) { return TakeLevel(e.device, e.panel, LightSetting::Speed, e.panel.GetSpeed()); }
 
 int OnDirection(Edit& e) {
     // Only the option that became selected speaks for the pair.
     if (!ui::Ctl(e.n.sender).Selected()) return 0;
-    const int flag = EqualsIgnoringCase(e.n.senderName, "deng_FXL_check") ? 1 : 0;
-    e.panel.SetDirection(flag);
-    return CommitField(e, &LightInfo::fx, flag);
+    return TakeLevel(e.device, e.panel, LightSetting::Direction, EqualsIgnoringCase(e.n.senderName, "deng_FXL_check") ? 1 : 0);
 }
 
 int OnSevenColour(Edit& e) {
@@ -96,19 +105,19 @@ int OnCustomColour(Edit& e) {
 }
 
 // A colour chosen as a whole (palette or swatch).
-int PickColour(Edit& e, uint32_t argb) {
+int PickColour(CVantrelUSBDevice& device, CLightControlUI& panel, uint32_t argb) {
     const std::array<uint8_t, 3> rgb{uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb)};
-    LightInfo info = e.device.GetLightInfo();
+    LightInfo info = device.GetLightInfo();
     info.red = rgb[0], info.green = rgb[1], info.blue = rgb[2];
     info.multiColor = 0;
-    for (int channel = 0; channel < 3; ++channel) e.panel.SetColourText(channel, std::to_string(rgb[size_t(channel)]));
-    e.panel.SetSevenColour(false);
-    e.panel.SetColourButton(ArgbOf(rgb[0], rgb[1], rgb[2]));
-    return Commit(e, info);
+    for (int channel = 0; channel < 3; ++channel) panel.SetColourText(channel, std::to_string(rgb[size_t(channel)]));
+    panel.SetSevenColour(false);
+    panel.SetColourButton(ArgbOf(rgb[0], rgb[1], rgb[2]));
+    return Commit(device, info);
 }
 
-int OnPalette(Edit& e) { return PickColour(e, e.panel.GetPaletteColour()); }
-int OnSwatch(Edit& e) { return PickColour(e, e.panel.SwatchColour(e.number)); }
+int OnPalette(Edit& e) { return PickColour(e.device, e.panel, e.panel.GetPaletteColour()); }
+int OnSwatch(Edit& e) { return PickColour(e.device, e.panel, e.panel.SwatchColour(e.number)); }
 
 int OnColourEdit(Edit& e) {
     const int channel = e.n.senderName.back() == 'R' ? 0 : e.n.senderName.back() == 'G' ? 1 : 2;
@@ -236,7 +245,7 @@ CLightingPanel::CLightingPanel(CVantrelUSBDevice& device, ui::ControlHost& host,
     : device_(device), panel_(host, root), context_(context) {
     panel_.SetKind(LightKindOf(device.Kind()));
     device.LoadModeList();
-    panel_.InitModes(device.ModeNames(), device.ModeVisible(), 4, 4);
+    panel_.InitModes(device.ModeNames(), device.ModeVisible(), kLevelRange.high, kLevelRange.high);
     ShowDeviceLighting();
     for (const LightRoute& route : kRoutes) {
         const Handler handler = route.handler;
@@ -271,6 +280,58 @@ void CLightingPanel::ShowDeviceLighting() {
 
 void CLightingPanel::Repaint(DeviceChange change) {
     if (change == DeviceChange::Settings || change == DeviceChange::Lighting) ShowDeviceLighting();
+}
+
+// ---- the typed settings ----
+
+SettingOutcome CLightingPanel::Told(int write) {
+    lastWrite_ = write;
+    if (context_ != nullptr) ReportWrite(*context_, lastWrite_);
+    return SettingOutcome::Ok();
+}
+
+std::optional<SettingOutcome> CLightingPanel::NotTakenNow(LightSetting setting) const {
+    const int mode = Mode();
+    if (!panel_.ModeTakes(mode, setting)) return SettingOutcome::NotTaken(panel_.ModeKey(mode));
+    if (!panel_.CanChange(setting)) return SettingOutcome::NotTaken({});
+    return std::nullopt;
+}
+
+SettingOutcome CLightingPanel::SetMode(int mode) {
+    std::vector<int> offered;
+    for (int row = 0; row < panel_.ModeCount(); ++row)
+        if (panel_.ModeOffered(row)) offered.push_back(row);
+    if (std::find(offered.begin(), offered.end(), mode) == offered.end()) return SettingOutcome::OneOf(offered);
+    return Told(TakeMode(device_, panel_, mode));
+}
+
+int CLightingPanel::Level(LightSetting setting) const {
+    const LightInfo info = device_.GetLightInfo();
+    switch (setting) {
+        case LightSetting::Brightness: return info.light;
+        case LightSetting::Speed: return info.speed;
+        case LightSetting::Direction: return info.fx == 1 ? 1 : 0;
+    }
+    return 0;
+}
+
+SettingOutcome CLightingPanel::SetLevel(LightSetting setting, int value) {
+    if (auto refusal = NotTakenNow(setting)) return *refusal;
+    const ValueRange range = setting == LightSetting::Direction ? ValueRange{0, 1} : kLevelRange;
+    if (!range.Holds(value)) return SettingOutcome::Outside(range);
+    return Told(TakeLevel(device_, panel_, setting, value));
+}
+
+uint32_t CLightingPanel::Colour() const {
+    const LightInfo info = device_.GetLightInfo();
+    return ArgbOf(info.red, info.green, info.blue) & 0xFFFFFFu;
+}
+
+// The colour is kept in the record in every mode; the palette takes it when enabled.
+SettingOutcome CLightingPanel::SetColour(uint32_t rgb) {
+    if (!panel_.CanChangeColour()) return SettingOutcome::NotTaken({});
+    panel_.SetPaletteColour(0xFF000000u | rgb);
+    return Told(PickColour(device_, panel_, 0xFF000000u | rgb));
 }
 
 }  // namespace m470

@@ -50,19 +50,29 @@ constexpr SettingsPages kSettingsPages{"mouse_device_seting_layout", "mouse_opti
 // The pointer page's controls: which system value each edits, and the
 // desktop's setting it is applied to (none: kept in the profile only).
 struct PointerControl {
+    PointerSetting setting;
     const char* event;
     const char* name;
     uint16_t SystemFields::*field;
     bool check;  // a check box (0 or 1), else a slider's value
     std::optional<PointerValue> desktop;
 };
+constexpr ValueRange kPointerSliderRange{1, 20};
 constexpr std::array<PointerControl, 5> kPointerControls{{
-    {"selectchanged", "pointer_precision_check", &SystemFields::precision, true, PointerValue::Precision},
-    {"selectchanged", "scrolls_page_check", &SystemFields::scrollPage, true, std::nullopt},
-    {"valuechanged", "scroll_speed_slider", &SystemFields::wheelLines, false, std::nullopt},
-    {"valuechanged", "pointer_speed_slider", &SystemFields::speed, false, PointerValue::Speed},
-    {"valuechanged", "double_click_slider", &SystemFields::doubleClick, false, PointerValue::DoubleClick},
+    {PointerSetting::Precision, "selectchanged", "pointer_precision_check", &SystemFields::precision, true, PointerValue::Precision},
+    {PointerSetting::ScrollPage, "selectchanged", "scrolls_page_check", &SystemFields::scrollPage, true, std::nullopt},
+    {PointerSetting::ScrollLines, "valuechanged", "scroll_speed_slider", &SystemFields::wheelLines, false, std::nullopt},
+    {PointerSetting::Speed, "valuechanged", "pointer_speed_slider", &SystemFields::speed, false, PointerValue::Speed},
+    {PointerSetting::DoubleClick, "valuechanged", "double_click_slider", &SystemFields::doubleClick, false, PointerValue::DoubleClick},
 }};
+
+const PointerControl& ControlOf(PointerSetting setting) {
+    return *std::find_if(kPointerControls.begin(), kPointerControls.end(),
+                         [setting](const PointerControl& control) { return control.setting == setting; });
+}
+
+// The report rate options, "polling_rate_option_N", in Hz.
+constexpr std::array<int, 5> kReportRates{125, 250, 500, 1000, 2000};
 constexpr const char* kPointerDesktopLabel = "pointer_desktop_label";
 
 // Options report both being chosen and being left: only the choice acts.
@@ -264,8 +274,7 @@ void CMouseSettingsPanel::Told(int result) const {
 void CMouseSettingsPanel::OnStageEnabled(int stage) {
     if (stage < 0) return;
     const auto index = static_cast<size_t>(stage);
-    if (!mouse_.SetStageEnabled(index, Find(Indexed("DPI_enable_check_", index)).Selected())) return;
-    Told(mouse_.CommitStages());
+    SetStageEnabled(index, Find(Indexed("DPI_enable_check_", index)).Selected());
 }
 
 void CMouseSettingsPanel::OnStageSelected(int stage) {
@@ -298,12 +307,16 @@ void CMouseSettingsPanel::OnStageSlider(int stage, bool final) {
     Told(mouse_.CommitStages());
 }
 
+// A typed value outside the scale is taken to its nearest end.
 void CMouseSettingsPanel::OnStageEdit(int stage) {
     if (stage < 0 || static_cast<size_t>(stage) >= CVantrelMouseDevice::kMaxStages) return;
     const auto index = static_cast<size_t>(stage);
-    const int position = mouse_.Scale().PositionOf(Find(Indexed("DPI_edit_", index)).Text());
-    ShowStageSlider(index, position);
-    mouse_.SetStagePosition(index, position);
+    TakeStagePosition(index, mouse_.Scale().PositionOf(Find(Indexed("DPI_edit_", index)).Text()));
+}
+
+void CMouseSettingsPanel::TakeStagePosition(size_t stage, int position) {
+    ShowStageSlider(stage, position);
+    mouse_.SetStagePosition(stage, position);
     Told(mouse_.CommitStages());
 }
 
@@ -320,21 +333,104 @@ void CMouseSettingsPanel::OnMainDpiEdit(int index) {
 }
 
 void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
-    SystemFields fields = SystemFields::Of(mouse_.System());
     for (const PointerControl& control : kPointerControls) {
         if (!EqualsIgnoringCase(n.senderName, control.name)) continue;
         const ui::Ctl sender = Find(control.name);
-        fields.*control.field = static_cast<uint16_t>(control.check ? (sender.Selected() ? 1 : 0) : sender.Value());
+        TakePointerValue(control.setting, control.check ? (sender.Selected() ? 1 : 0) : sender.Value());
     }
+}
+
+void CMouseSettingsPanel::TakePointerValue(PointerSetting setting, int value) {
+    SystemFields fields = SystemFields::Of(mouse_.System());
+    fields.*ControlOf(setting).field = static_cast<uint16_t>(value);
     // The scroll page and the lines per notch go together: a chosen speed
-    // leaves page scrolling, a page choice keeps the speed shown.
-    if (EqualsIgnoringCase(n.senderName, "scroll_speed_slider")) {
+    // leaves page scrolling; a page choice keeps the lines kept (and shown).
+    if (setting == PointerSetting::ScrollLines) {
         Find("scrolls_page_check").SetSelected(false, false);
         fields.scrollPage = 0;
     }
-    if (EqualsIgnoringCase(n.senderName, "scrolls_page_check")) fields.wheelLines = static_cast<uint16_t>(Find("scroll_speed_slider").Value());
     mouse_.CommitSystem(fields.Settings(), false);
     PushToDesktop(mouse_.System());
+}
+
+// ---- the typed settings ----
+
+ValueRange CMouseSettingsPanel::StageDpiRange() const {
+    const SensitivityScale scale = mouse_.Scale();
+    const int low = scale.ValueOf(0), high = scale.ValueOf(SensitivityScale::kMaxPosition);
+    return {std::min(low, high), std::max(low, high)};
+}
+
+// A stage the mouse did not report shows as the layout has it: 0, in the cycle.
+int CMouseSettingsPanel::StageDpi(size_t stage) const {
+    const std::vector<DpiStage>& stages = mouse_.Stages();
+    return stage < stages.size() ? mouse_.Scale().ValueOf(stages[stage].dpiX) : 0;
+}
+
+SettingOutcome CMouseSettingsPanel::SetStageDpi(size_t stage, int dpi) {
+    if (stage >= CVantrelMouseDevice::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+    if (!StageDpiRange().Holds(dpi)) return SettingOutcome::Outside(StageDpiRange());
+    TakeStagePosition(stage, mouse_.Scale().PositionOfValue(dpi));
+    return SettingOutcome::Ok();
+}
+
+bool CMouseSettingsPanel::StageEnabled(size_t stage) const {
+    const std::vector<DpiStage>& stages = mouse_.Stages();
+    return stage >= stages.size() || stages[stage].enabled != 0;
+}
+
+// The active stage stays in the cycle (its check is switched off on the page).
+SettingOutcome CMouseSettingsPanel::SetStageEnabled(size_t stage, bool on) {
+    if (stage >= CVantrelMouseDevice::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+    if (ActiveStage() == stage) return SettingOutcome::Refused(SettingStatus::ActiveStageStays);
+    Find(Indexed("DPI_enable_check_", stage)).SetSelected(on, false);
+    if (mouse_.SetStageEnabled(stage, on)) Told(mouse_.CommitStages());
+    return SettingOutcome::Ok();
+}
+
+std::optional<size_t> CMouseSettingsPanel::ActiveStage() const {
+    const int active = mouse_.ActiveStage();
+    if (active < 0 || static_cast<size_t>(active) >= CVantrelMouseDevice::kMaxStages) return std::nullopt;
+    return static_cast<size_t>(active);
+}
+
+SettingOutcome CMouseSettingsPanel::SetActiveStage(size_t stage) {
+    if (stage >= CVantrelMouseDevice::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+    if (!StageEnabled(stage)) return SettingOutcome::Refused(SettingStatus::StageOff);
+    OnStageSelected(static_cast<int>(stage));
+    return SettingOutcome::Ok();
+}
+
+int CMouseSettingsPanel::ReportRate() const {
+    const SystemSettings& system = mouse_.System();
+    const int option = mouse_.Transport().ReceiverMode() ? system.ReceiverReportRate() : system.WiredReportRate();
+    return kReportRates[option >= 0 && option < static_cast<int>(kReportRates.size()) ? static_cast<size_t>(option) : 0];
+}
+
+SettingOutcome CMouseSettingsPanel::SetReportRate(int hz) {
+    const auto rate = std::find(kReportRates.begin(), kReportRates.end(), hz);
+    if (rate == kReportRates.end()) return SettingOutcome::OneOf({kReportRates.begin(), kReportRates.end()});
+    // One option is chosen, as the toolkit's exclusive options keep it.
+    for (size_t i = 0; i < kReportRates.size(); ++i) Find(Indexed("polling_rate_option_", i)).SetSelected(false, false);
+    OnReportRate(static_cast<int>(rate - kReportRates.begin()));
+    return SettingOutcome::Ok();
+}
+
+ValueRange CMouseSettingsPanel::PointerRange(PointerSetting setting) {
+    return ControlOf(setting).check ? ValueRange{0, 1} : kPointerSliderRange;
+}
+
+int CMouseSettingsPanel::Pointer(PointerSetting setting) const {
+    return SystemFields::Of(mouse_.System()).*ControlOf(setting).field;
+}
+
+SettingOutcome CMouseSettingsPanel::SetPointer(PointerSetting setting, int value) {
+    if (!PointerRange(setting).Holds(value)) return SettingOutcome::Outside(PointerRange(setting));
+    const PointerControl& control = ControlOf(setting);
+    if (control.check) Find(control.name).SetSelected(value != 0, false);
+    else Find(control.name).SetValue(value, false);
+    TakePointerValue(setting, value);
+    return SettingOutcome::Ok();
 }
 
 }  // namespace m470

@@ -11,9 +11,13 @@
 #include "pages/DeviceProfileUI.h"
 #include "pages/PageContext.h"
 #include "pages/PagePanel.h"
+#include "pages/SettingOutcome.h"
 #include "pages/SettingsPages.h"
 
 namespace m470 {
+
+// The pointer page's values.
+enum class PointerSetting { Speed, Precision, ScrollLines, ScrollPage, DoubleClick };
 
 class CMouseSettingsPanel : public CPagePanel {
 public:
@@ -30,6 +34,23 @@ public:
     void ShowOptionTab(int number) override;
     // The page's function switches, as a tab asks for them (kind 2 on the buttons tab).
     void SetFunctionPageSwitch(std::function<void(int kind)> show) { showFunctionPage_ = std::move(show); }
+
+    // The mouse's settings, typed: each setter does what the edit of its
+    // control does (the same model change, file and write) after its range
+    // and rules are checked. Stages are numbered from 0.
+    ValueRange StageDpiRange() const;  // the mouse's scale, lowest step to highest
+    int StageDpi(size_t stage) const;
+    SettingOutcome SetStageDpi(size_t stage, int dpi);
+    bool StageEnabled(size_t stage) const;
+    SettingOutcome SetStageEnabled(size_t stage, bool on);
+    std::optional<size_t> ActiveStage() const;
+    SettingOutcome SetActiveStage(size_t stage);
+    // In Hz, of the link in use (cable or receiver).
+    int ReportRate() const;
+    SettingOutcome SetReportRate(int hz);
+    static ValueRange PointerRange(PointerSetting setting);
+    int Pointer(PointerSetting setting) const;
+    SettingOutcome SetPointer(PointerSetting setting, int value);
 
     void ShowSettingsPage(int page);
     void ShowStageSlider(size_t stage, int position);
@@ -53,6 +74,10 @@ private:
     void OnReportRate(int option);
     void OnStageSlider(int stage, bool final);
     void OnStageEdit(int stage);
+    // A stage's sensitivity as a slider position: shown, kept, saved and written.
+    void TakeStagePosition(size_t stage, int position);
+    // One pointer value: kept and saved (not written), and given to the desktop.
+    void TakePointerValue(PointerSetting setting, int value);
     void OnMainDpiSlider(int index);
     void OnMainDpiEdit(int index);
     // A stage's colour chosen in the palette window: kept, saved and written.

@@ -131,6 +131,27 @@ void CProfileStripPanel::OnLink() {
 
 void CProfileStripPanel::OnUnlink() { strip_.LinkCurrent({}); }
 
+void CProfileStripPanel::Act(StripAction action) {
+    switch (action) {
+        case StripAction::New: return OnAdd();
+        case StripAction::Copy: return OnCopy();
+        case StripAction::Delete: return OnDelete();
+        case StripAction::Reset: return OnReset();
+        case StripAction::Export: return OnExport();
+        case StripAction::Import: return OnImport();
+    }
+}
+
+void CProfileStripPanel::ChooseProfile(int row) {
+    strip_.MarkRow(row);
+    OnProfileChosen();
+}
+
+void CProfileStripPanel::Rename(const std::string& name) {
+    strip_.SetNameEditText(name);
+    OnRename();
+}
+
 bool CProfileStripPanel::SwitchTo(const std::string& uuid) {
     const int row = strip_.RowOf(uuid);
     if (row < 0) return false;

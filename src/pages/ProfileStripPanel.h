@@ -9,6 +9,9 @@ namespace m470 {
 
 class CDevicePage;
 
+// The strip's actions that are one button each.
+enum class StripAction { New, Copy, Delete, Reset, Export, Import };
+
 class CProfileStripPanel : public CPagePanel {
 public:
     // context: the window's dialogs; without one the buttons that ask do nothing.
@@ -20,6 +23,13 @@ public:
     // The profile with this identifier chosen and applied as a choice in the
     // list is (same files, same writes), without the wait; false when none has it.
     bool SwitchTo(const std::string& uuid);
+
+    // Typed, for every client: what the action's button, a choice in the
+    // list or the name's save button does; the page context answers what
+    // the action asks (a confirmation, a file).
+    void Act(StripAction action);
+    void ChooseProfile(int row);
+    void Rename(const std::string& name);
 
 private:
     // A handler after a dialog acts only while its page is still the one shown.

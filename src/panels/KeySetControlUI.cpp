@@ -411,6 +411,8 @@ std::pair<KeyAssignment, KeyAssignment> CKeySetControlUI::GetAssignment() {
 
 // ---- handlers ----
 
+bool CKeySetControlUI::ForMouse() const { return mode_ == kMouseKind; }
+
 void CKeySetControlUI::KeyClicked(int index) {
     if (target_ == nullptr || target_->FunctionPage() != 2 || !target_->ProfileReadable()) return;
     if (mode_ == kMouseKind && IsLastLeftButton(target_->KeyAssignments(), index)) {

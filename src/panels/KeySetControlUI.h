@@ -64,6 +64,8 @@ public:
     // 1 keyboard (no DPI or recoil kinds), 2 mouse.
     void SetMode(int deviceKind);
     int Mode() const { return mode_; }
+    // A mouse's buttons (else a keyboard's keys).
+    bool ForMouse() const;
     void SetTarget(KeySetTarget* target) { target_ = target; }
     void SetWindow(KeySetWindow window) { window_ = std::move(window); }
 

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstdio>
 
 #include "ctl/CtlExecutor.h"
 #include "ctl/CtlSettings.h"
@@ -165,6 +166,13 @@ TEST_F(CtlSession, AChangeSendsTheBytesAndWritesTheFilesOfTheSameEditInTheWindow
          }},
         {{"keyboard", "set", "repeat-delay", "750"}, DeviceKind::Keyboard,
          [](CDevicePage& page) { UserChoosesOption(page, "repeat_delay_check_", 2); }},
+        {{"keyboard", "set", "report-rate", "250"}, DeviceKind::Keyboard,
+         [](CDevicePage& page) { UserChoosesOption(page, "polling_rate_option_", 1); }},
+        {{"mouse", "set", "scroll-lines", "7"}, DeviceKind::Mouse,
+         [](CDevicePage& page) {
+             page.Find("scroll_speed_slider").SetValue(7, false);
+             UserRaises(page, "valuechanged", "scroll_speed_slider");
+         }},
         {{"mouse", "profile", "reset"}, DeviceKind::Mouse,
          [](CDevicePage& page) { UserRaises(page, "click", "device_reset_btn"); }, true},
         {{"keyboard", "profile", "reset"}, DeviceKind::Keyboard,
@@ -402,17 +410,28 @@ TEST_F(CtlSession, ANumberOutsideItsRangeIsRefusedWithTheRange) {
     EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "2", "15900"}).out, "15900\n");
     EXPECT_EQ(Run(*session, {"mouse", "set", "dpi", "3", "100"}).out, "100\n");
     EXPECT_TRUE(Sends(RequestsOf(hub), command::kWriteSettings));
-    // The table's ranges are those of the page's sliders, on every product.
+    // The ranges the panels take are those of their sliders, on every product.
+    const std::map<std::string, std::string> sliders{
+        {"pointer-speed", "pointer_speed_slider"}, {"scroll-lines", "scroll_speed_slider"},
+        {"double-click", "double_click_slider"},   {"repeat-rate", "repeat_rate_slider"},
+        {"brightness", "deng_light_slider"},       {"speed", "deng_speed_slider"},
+        {"mic-volume", "6533_MicIn_slider"},       {"monitor-volume", "6533_MicMoniter_slider"},
+    };
+    size_t checked = 0;
     for (CVantrelUSBDevice* device : session->Devices()) {
         CDevicePage* page = session->PageOf(device);
         ASSERT_NE(page, nullptr);
         for (const SettingRow* row : SettingsOf(device->Kind())) {
-            if (row->control != SettingControl::Slider) continue;
-            const ui::Control* slider = page->Find(row->controlName).Get();
+            if (row->range == nullptr) continue;
+            ASSERT_TRUE(sliders.contains(row->name)) << row->name;
+            const ui::Control* slider = page->Find(sliders.at(row->name)).Get();
             ASSERT_NE(slider, nullptr) << row->name;
-            EXPECT_EQ(std::pair(slider->Minimum(), slider->Maximum()), std::pair(row->range.low, row->range.high)) << row->name;
+            const ValueRange range = row->range();
+            EXPECT_EQ(std::pair(slider->Minimum(), slider->Maximum()), std::pair(range.low, range.high)) << row->name;
+            ++checked;
         }
     }
+    EXPECT_EQ(checked, 14u);  // mouse 5, keyboard 3, pad 2, headset 4
 }
 
 // A lighting setting the current mode does not take (the panel switches it
@@ -526,6 +545,90 @@ TEST_F(CtlSession, ListAndGetWithNoWindowSendOnlyReads) {
                 << entry.interfaceName << ": command 0x" << std::hex << int(entry.request[3]) << " was sent";
         }
     }
+}
+
+// The value a get tells, read from the page's controls as a user sees them;
+// nothing where the page shows none (a direction pair with neither chosen).
+std::optional<std::string> Shown(CDevicePage& page, const SettingRow& row, int stage, const LanguageTable& english) {
+    const auto on = [&page](const std::string& name) { return std::string(page.Find(name).Selected() ? "on" : "off"); };
+    const auto chosen = [&page](const std::string& prefix) {
+        for (int i = 0; page.Find(prefix + std::to_string(i)); ++i)
+            if (page.Find(prefix + std::to_string(i)).Selected()) return page.Find(prefix + std::to_string(i)).Text();
+        return std::string("none");
+    };
+    const std::string name = row.name, index = std::to_string(stage);
+    const std::map<std::string, std::string> sliders{
+        {"pointer-speed", "pointer_speed_slider"}, {"scroll-lines", "scroll_speed_slider"}, {"double-click", "double_click_slider"},
+        {"repeat-rate", "repeat_rate_slider"},     {"brightness", "deng_light_slider"},     {"speed", "deng_speed_slider"},
+        {"mic-volume", "6533_MicIn_slider"},       {"monitor-volume", "6533_MicMoniter_slider"}};
+    const std::map<std::string, std::string> checks{
+        {"pointer-precision", "pointer_precision_check"}, {"scroll-page", "scrolls_page_check"}, {"six-key", "6flag_option"},
+        {"wasd", "wflag_option"}, {"win-lock", "winlockflag_option"}, {"mic", "6533_MicIn_option"}, {"monitor", "6533_MicMoniter_option"}};
+    if (sliders.contains(name)) return std::to_string(page.Find(sliders.at(name)).Value());
+    if (checks.contains(name)) return on(checks.at(name));
+    if (name == "dpi") return page.Find("DPI_edit_" + index).Text();
+    if (name == "stage-enabled") return on("DPI_enable_check_" + index);
+    if (name == "stage") {
+        for (int i = 0; i < 6; ++i)
+            if (page.Find("DPI_select_check_" + std::to_string(i)).Selected()) return std::to_string(i + 1);
+        return "none";
+    }
+    if (name == "report-rate") return chosen("polling_rate_option_").substr(0, chosen("polling_rate_option_").find(' '));
+    if (name == "repeat-delay") return chosen("repeat_delay_check_").substr(0, chosen("repeat_delay_check_").find(' '));
+    if (name == "direction") {
+        if (!page.Find("deng_FXL_check").Selected() && !page.Find("deng_FXR_check").Selected()) return std::nullopt;
+        return page.Find("deng_FXL_check").Selected() ? "left" : "right";
+    }
+    if (name == "colour") {
+        char text[8];
+        std::snprintf(text, sizeof text, "%06X", page.Find("deng_Color_Pallet").BkColour() & 0xFFFFFFu);
+        return text;
+    }
+    if (name == "mode") {
+        const ui::Control* combo = page.Find("light_combo_modeSelect").Get();
+        const int row = combo->SelectedItem();
+        return english.Text(combo->ItemData(row).empty() ? combo->ItemText(row) : combo->ItemData(row));
+    }
+    return "?";
+}
+
+// A get tells what the page shows, after edits in the window and on the command line alike.
+TEST_F(CtlSession, AGetTellsWhatThePageShows) {
+    UseDataFolder("data");
+    VirtualDeviceHub hub;
+    hub.PlugAll({"mouse", "keyboard", "mousepad", "headset"});
+    auto session = Start(hub);
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"mouse", "set", "dpi", "3", "2400"}, {"mouse", "set", "stage-enabled", "5", "off"}, {"mouse", "set", "mode", "wave"},
+             {"mouse", "set", "direction", "left"}, {"keyboard", "set", "repeat-delay", "500"}, {"headset", "set", "mic", "off"},
+             {"mousepad", "set", "colour", "12AB34"}, {"keyboard", "set", "wasd", "on"}})
+        ASSERT_EQ(Run(*session, words).exitCode, kExitDone) << words[2];
+    CDevicePage* mouse = PageOfKind(*session, DeviceKind::Mouse);
+    ASSERT_NE(mouse, nullptr);
+    mouse->Find("scroll_speed_slider").SetValue(9, false);
+    UserRaises(*mouse, "valuechanged", "scroll_speed_slider");
+    UserChoosesOption(*mouse, "DPI_select_check_", 2);
+    size_t compared = 0;
+    for (CVantrelUSBDevice* device : session->Devices()) {
+        CDevicePage* page = session->PageOf(device);
+        ASSERT_NE(page, nullptr);
+        for (const SettingRow* row : SettingsOf(device->Kind())) {
+            if (row->index == SettingIndex::Key) continue;
+            for (int stage = 0; stage < (row->index == SettingIndex::Stage ? 6 : 1); ++stage) {
+                const std::string index = row->index == SettingIndex::Stage ? std::to_string(stage + 1) : "";
+                const std::optional<std::string> shown = Shown(*page, *row, stage, english);
+                if (!shown) continue;
+                EXPECT_EQ(ReadSetting(*row, *page, index, english).value, *shown) << device->DeviceName() << " " << row->name << " " << index;
+                ++compared;
+            }
+        }
+    }
+    // The keyboard, pad and headset pages show no direction until their lighting is edited; a
+    // get tells the one kept (and written), where it used to read "right" off the empty pair.
+    EXPECT_EQ(compared, 24u + 10u + 4u + 8u);  // mouse, keyboard, pad, headset
+    EXPECT_EQ(Run(*session, {"mousepad", "get", "direction"}).out, "left\n");
+    EXPECT_EQ(Run(*session, {"mouse", "get", "stage"}).out, "3\n");
+    EXPECT_EQ(Run(*session, {"mouse", "get", "scroll-lines"}).out, "9\n");
 }
 
 size_t SettingsWrites(const Requests& requests) {

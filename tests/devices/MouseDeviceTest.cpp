@@ -243,6 +243,11 @@ TEST_F(VirtualMousePage, SystemControlsChangeOnlyTheProfile) {
     EXPECT_EQ(system["ScorllPage"].asInt(), 0);
     EXPECT_EQ(system["PointerPrecision"].asInt(), 0);
     EXPECT_EQ(Requests(command::kWriteSettings).size(), writes);
+    // Page scrolling chosen again keeps the lines per notch.
+    host.Find("scrolls_page_check")->SetSelected(true, false);
+    Raise("selectchanged", "scrolls_page_check");
+    EXPECT_EQ(ProfileFile()["SystemStages"]["ScorllPage"].asInt(), 1);
+    EXPECT_EQ(ProfileFile()["SystemStages"]["WheelScorlllinse"].asInt(), 9);
 
     host.Find("mouse_device_seting_option_3")->SetSelected(true, false);
     Raise("selectchanged", "mouse_device_seting_option_3");
