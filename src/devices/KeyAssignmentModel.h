@@ -1,8 +1,9 @@
 #pragma once
 // What the key assignment and macro panels edit on a device with
 // programmable keys (the mouse, the keyboard): the functions of its key
-// slots, where its macros live and the language of its captions. The
-// writes (macros, key table, profile) are the device base's operations.
+// slots, where its macros live and the language of its captions, and the
+// writes of its macros and key table. A device reports it as its `keys`
+// capability.
 #include <string>
 #include <vector>
 
@@ -26,6 +27,14 @@ public:
     virtual const Translator& Translation() const = 0;
     // The device's index in its profile documents (macros renumbered in the other profiles).
     virtual int ProfileDeviceIndex() const = 0;
+    // The catalogue numbers of the macros the keys use, in device order.
+    virtual std::vector<int> CollectUsedMacros() = 0;
+    // The macro image: 0 when sent or nothing to send, -1 when it failed,
+    // else the events that did not fit.
+    virtual int WriteMacros(const std::vector<int>& macros) = 0;
+    // The key table (a transport result code).
+    virtual int WriteKeyAssignments(int page, const std::vector<int>& macros) = 0;
+    int WriteKeyAssignmentsWithMacros(int page) { return WriteKeyAssignments(page, CollectUsedMacros()); }
 };
 
 }  // namespace m470

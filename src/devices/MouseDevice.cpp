@@ -35,6 +35,7 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
     : CVantrelUSBDevice(DeviceKind::Mouse, std::move(backend)),
       translate_(translate ? std::move(translate) : [](std::string_view key) { return std::string(key); }) {
     UseProfileDocument(profile_);
+    capabilities_.keys = this;
     slotMap_.fill(kMissingSlot);
     ApplyProduct(product);
     SetProfileName("profile1");
@@ -53,7 +54,7 @@ std::string CVantrelMouseDevice::Translate(const std::string& key) const { retur
 bool CVantrelMouseDevice::LinkUp() { return !transport_.ReceiverMode() || transport_.QueryLink(); }
 
 int CVantrelMouseDevice::WriteAllSettings() {
-    return WriteRecordMacrosAndKeys([this] { return KeyTableImageCurrent() || ReadKeyTableImage(); });
+    return WriteRecordMacrosAndKeys(*this, [this] { return KeyTableImageCurrent() || ReadKeyTableImage(); });
 }
 
 // The record carries the screen size the pointer corrections work in: a

@@ -58,10 +58,7 @@ public:
     void LoadAssignments() override;
     // Settings to listeners, then the record when a screen size is known.
     void PublishSettings();
-    void PruneMacroKeys() override;
-    std::vector<int> CollectUsedMacros() override;
-    int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
-    int WriteMacros(const std::vector<int>& macros) override;
+    void PruneMacroKeys();
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
     int WriteAllSettings() override;
 
@@ -100,6 +97,9 @@ public:
     std::string MacroFolder() const override { return DataFolder(); }
     const Translator& Translation() const override { return translate_; }
     int ProfileDeviceIndex() const override { return profile_.GetDeviceIndex(); }
+    std::vector<int> CollectUsedMacros() override;
+    int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
+    int WriteMacros(const std::vector<int>& macros) override;
 
     const std::array<uint8_t, kMouseButtons>& SlotMap() const { return slotMap_; }
     const std::array<uint8_t, mouse_record::kSize>& Record() const { return record_; }

@@ -345,9 +345,6 @@ int CVantrelUSBDevice::ApplyProfile() {
 
 int CVantrelUSBDevice::ReadFromDevice() { return 0; }
 void CVantrelUSBDevice::ReloadSettings() {}
-int CVantrelUSBDevice::WriteKeyAssignments(int, const std::vector<int>&) { return 0; }
-int CVantrelUSBDevice::WriteKeyAssignmentsWithMacros(int page) { return WriteKeyAssignments(page, CollectUsedMacros()); }
-int CVantrelUSBDevice::WriteMacros(const std::vector<int>&) { return 0; }
 int CVantrelUSBDevice::WriteToDevice(int, int, int, int, int) { return 0; }
 
 // ---- identity, UI, flags ----
@@ -365,17 +362,17 @@ void CVantrelUSBDevice::SendToOwner(uint32_t message, intptr_t wParam, intptr_t 
 
 int CVantrelUSBDevice::WriteAllSettings() { return WriteSettingsRecord() == kResultSuccess ? 0 : -1; }
 
-int CVantrelUSBDevice::WriteRecordMacrosAndKeys(const std::function<bool()>& keyTableReady) {
+int CVantrelUSBDevice::WriteRecordMacrosAndKeys(KeyAssignmentModel& keys, const std::function<bool()>& keyTableReady) {
     if (WriteSettingsRecord() != kResultSuccess) return -1;
     // Which macros the keys use is known only from the slots of this
     // device's key table: without it none would be sent for keys that use them.
     if (!keyTableReady()) return -1;
-    const std::vector<int> macros = CollectUsedMacros();
+    const std::vector<int> macros = keys.CollectUsedMacros();
     if (!macros.empty()) {
-        const int written = WriteMacros(macros);
+        const int written = keys.WriteMacros(macros);
         if (written != 0) return written;  // -1, or the events that did not fit
     }
-    return WriteKeyAssignmentsWithMacros(0) == kResultSuccess ? 0 : -1;
+    return keys.WriteKeyAssignmentsWithMacros(0) == kResultSuccess ? 0 : -1;
 }
 
 int CVantrelUSBDevice::DownloadMacros(const std::vector<int>& macros) {

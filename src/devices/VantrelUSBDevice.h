@@ -17,6 +17,8 @@
 #include "device_link/HidTransport.h"
 #include "device_link/KnownInterface.h"
 #include "devices/AudioRenderers.h"
+#include "devices/DeviceCapabilities.h"
+#include "devices/KeyAssignmentModel.h"
 #include "devices/LightingSteps.h"
 #include "devices/Products.h"
 #include "macros/MacroFiles.h"
@@ -84,20 +86,7 @@ public:
     virtual int ReadFromDevice();
     virtual void ReloadSettings();
     virtual void LoadAssignments() {}
-    virtual std::vector<int> CollectUsedMacros() { return {}; }
-    virtual int WriteKeyAssignments(int page, const std::vector<int>& macros);
-    virtual int WriteMacros(const std::vector<int>& macros);
     virtual int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight);
-    virtual void PruneMacroKeys() {}
-    virtual void FeedAudioBands(const std::vector<int32_t>& bands) { (void)bands; }
-    // The keyboard's custom lighting: switch group, redraw it, light all (1)
-    // or none (0), kept in the profile when store.
-    virtual void SwitchCustomGroup(int group) { (void)group; }
-    virtual void RedrawCustomLighting() {}
-    virtual void SetCustomColour(int on, bool store) { (void)on, (void)store; }
-    // The profile was just reset to the factory values and applied: what a
-    // product writes beyond its settings then (the keyboard's colour page).
-    virtual void AfterProfileReset() {}
 
     // ---- lighting runtime ----
     void StepBreathing();
@@ -125,8 +114,6 @@ public:
     void LoadPanelLists();
     // The chosen profile's document loaded into the model and applied.
     void LoadProfile();
-    // The key table with the macros its keys use.
-    int WriteKeyAssignmentsWithMacros(int page);
     void SetProfilePaths();
     std::string GetProfilePath() const { return profilePath_; }
     bool SaveProfile();
@@ -147,6 +134,9 @@ public:
     // Every setting of the model to the hardware: 0 on success, -1 when the
     // write failed, else the surplus macro events.
     virtual int WriteAllSettings();
+
+    // What the device offers beyond every product's operations (filled by its class).
+    const DeviceCapabilities& Capabilities() const { return capabilities_; }
 
     // ---- identity and UI links ----
     DeviceKind Kind() const { return kind_; }
@@ -318,7 +308,7 @@ protected:
     // sent only when the macros it points at are on the device. keyTableReady
     // makes sure the key table of the attached device was read. Results as
     // WriteAllSettings.
-    int WriteRecordMacrosAndKeys(const std::function<bool()>& keyTableReady);
+    int WriteRecordMacrosAndKeys(KeyAssignmentModel& keys, const std::function<bool()>& keyTableReady);
     // The factory profile becomes the working model until a profile is
     // chosen; called from a class's constructor, once its document exists.
     void LoadFactoryProfile();
@@ -338,6 +328,7 @@ protected:
     std::vector<std::string> macroNames_;
     int screenWidth_ = 0, screenHeight_ = 0;
 
+    DeviceCapabilities capabilities_;
     DeviceKind kind_;
     CHidTransport transport_;
     DeviceInfo deviceInfo_;

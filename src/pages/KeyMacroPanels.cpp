@@ -109,9 +109,9 @@ void CKeyMacroPanels::StoreSelectedAssignment(const KeyAssignment& current, cons
 
 // The captions and default marks are the device panel's, on Keys.
 void CKeyMacroPanels::RefreshKeyCaptions() { device_.Tell(DeviceChange::Keys); }
-std::vector<int> CKeyMacroPanels::CollectUsedMacros() { return device_.CollectUsedMacros(); }
-int CKeyMacroPanels::WriteMacros(const std::vector<int>& macros) { return device_.WriteMacros(macros); }
-int CKeyMacroPanels::WriteKeyAssignmentsWithMacros(int page) { return device_.WriteKeyAssignmentsWithMacros(page); }
+std::vector<int> CKeyMacroPanels::CollectUsedMacros() { return model_.CollectUsedMacros(); }
+int CKeyMacroPanels::WriteMacros(const std::vector<int>& macros) { return model_.WriteMacros(macros); }
+int CKeyMacroPanels::WriteKeyAssignmentsWithMacros(int page) { return model_.WriteKeyAssignmentsWithMacros(page); }
 bool CKeyMacroPanels::SaveProfile() { return device_.SaveProfile(); }
 void CKeyMacroPanels::RefreshKeyMarks() {
     MarkSelectedKey(-1);

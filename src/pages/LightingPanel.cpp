@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/CustomColours.h"
 #include "lighting/SameMode.h"
 #include "platform/Text.h"
 
@@ -87,19 +88,21 @@ int OnSecondaryMode(Edit& e) {
 int OnCustomGroup(Edit& e) {
     if (e.panel.Kind() != kLightKindKeyboard) return 0;
     const int group = std::max(e.panel.GetCustomGroup(), 0);
-    e.device.SwitchCustomGroup(group);
+    CustomColours* custom = e.device.Capabilities().customColours;
+    if (custom != nullptr) custom->SwitchCustomGroup(group);
     LightInfo info = e.device.GetLightInfo();
     info.customGroup = static_cast<uint8_t>(group);
     e.device.StoreLightInfo(info);
     e.device.SaveProfile();
     const int write = e.device.WriteSettingsRecord() == kResultSuccess ? 0 : -1;
-    e.device.RedrawCustomLighting();
+    if (custom != nullptr) custom->RedrawCustomLighting();
     return write;
 }
 
 int OnCustomColour(Edit& e) {
-    if (e.panel.Kind() == kLightKindKeyboard)
-        e.device.SetCustomColour(EqualsIgnoringCase(e.n.senderName, "custom_bright_color_btn") ? 1 : 0,
+    CustomColours* custom = e.device.Capabilities().customColours;
+    if (e.panel.Kind() == kLightKindKeyboard && custom != nullptr)
+        custom->SetCustomColour(EqualsIgnoringCase(e.n.senderName, "custom_bright_color_btn") ? 1 : 0,
                                  e.panel.GetCustomGroup() >= 0);
     return 0;
 }

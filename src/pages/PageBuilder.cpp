@@ -14,6 +14,14 @@
 namespace m470 {
 namespace {
 
+// The key assignment and macro panels of a device with programmable keys, on a page laid out for them.
+bool AddKeyPanels(CDevicePage& page) {
+    KeyAssignmentModel* keys = page.Device().Capabilities().keys;
+    if (keys == nullptr || !CKeyMacroPanels::OnLayout(page)) return false;
+    page.Add<CKeyMacroPanels>(page, *keys).Reload();
+    return true;
+}
+
 void BuildMousePage(CDevicePage& page) {
     auto& mouse = static_cast<CVantrelMouseDevice&>(page.Device());
     page.SetPicture(FindMousePicture(page.Host(), page.Root(), kMouseButtons, mouse.LedCount()));
@@ -22,7 +30,7 @@ void BuildMousePage(CDevicePage& page) {
                                                                     page.Context());
     settings.SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
     page.AddLighting();
-    if (CKeyMacroPanels::OnLayout(page)) page.Add<CKeyMacroPanels>(page, mouse).Reload();
+    AddKeyPanels(page);
     if (page.Find("ShootControlItem")) page.Add<CRecoilPanel>(page, mouse, mouse.Translation());
     settings.ShowSettingsPage(0);
 }
@@ -57,8 +65,7 @@ void BuildKeyboardPage(CDevicePage& page) {
                                  &lighting.Controls(), page.Context());
     panel.SetFunctionPages([&page](int kind) { page.ShowFunctionPage(kind); }, [&page] { return page.GetFunctionPage(); });
     // After the keyboard's panel: a key clicked while keys are assigned is left to them.
-    if (CKeyMacroPanels::OnLayout(page)) page.Add<CKeyMacroPanels>(page, keyboard).Reload();
-    else panel.HideKeyTabs();
+    if (!AddKeyPanels(page)) panel.HideKeyTabs();
     panel.ShowSettingsPage(0);
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "devices/CustomColours.h"
 #include "games/ProgramMatch.h"
 #include "pages/DevicePage.h"
 #include "platform/Folders.h"
@@ -105,7 +106,7 @@ void CProfileStripPanel::OnReset() {
     if (context_ != nullptr) context_->ResetMusicStyles();
     strip_.ResetProfile();
     Apply();
-    page_.Device().AfterProfileReset();
+    if (CustomColours* custom = page_.Device().Capabilities().customColours) custom->AfterProfileReset();
 }
 
 void CProfileStripPanel::OnRename() {

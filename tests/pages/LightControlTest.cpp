@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "device_link/CommandCodes.h"
+#include "devices/CustomColours.h"
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
 #include "pages/LightControlUI.h"
@@ -434,9 +435,9 @@ namespace m470 {
 namespace {
 
 // A keyboard stand-in: records what the custom-lighting handlers ask of it.
-class RecordingKeyboard : public CVantrelUSBDevice {
+class RecordingKeyboard : public CVantrelUSBDevice, public CustomColours {
 public:
-    RecordingKeyboard() : CVantrelUSBDevice(DeviceKind::Keyboard) {}
+    RecordingKeyboard() : CVantrelUSBDevice(DeviceKind::Keyboard) { capabilities_.customColours = this; }
     int WriteToDevice(int, int, int, int, int) override {
         calls.push_back("write");
         return kResultSuccess;
@@ -450,6 +451,7 @@ public:
     void SetCustomColour(int on, bool store) override {
         calls.push_back("colour " + std::to_string(on) + (store ? "" : " unkept"));
     }
+    void AfterProfileReset() override { calls.push_back("reset"); }
     std::vector<std::string> calls;
 };
 

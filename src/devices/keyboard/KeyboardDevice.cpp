@@ -55,6 +55,8 @@ CVantrelKeyboardDevice::CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backe
     : CVantrelUSBDevice(DeviceKind::Keyboard, std::move(backend)),
       translate_(translate ? std::move(translate) : [](std::string_view key) { return std::string(key); }) {
     UseProfileDocument(profile_);
+    capabilities_.keys = this;
+    capabilities_.customColours = this;
     keyMap_.fill(kAbsentKey);
     ledMap_.fill(kAbsentKey);
     ApplyProduct(product);
@@ -175,7 +177,7 @@ int CVantrelKeyboardDevice::WriteKeyAssignments(int page, const std::vector<int>
 int CVantrelKeyboardDevice::WriteMacros(const std::vector<int>& macros) { return DownloadMacros(macros); }
 
 int CVantrelKeyboardDevice::WriteAllSettings() {
-    return WriteRecordMacrosAndKeys([this] { return KeyTablesCurrent() || ReadKeyTables(); });
+    return WriteRecordMacrosAndKeys(*this, [this] { return KeyTablesCurrent() || ReadKeyTables(); });
 }
 
 // ---- hardware: settings record ----

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 
+#include "devices/CustomColours.h"
 #include "devices/KeyAssignmentModel.h"
 #include "devices/RecordLight.h"
 #include "devices/VantrelUSBDevice.h"
@@ -38,7 +39,7 @@ inline constexpr uint32_t kColourPageSize = 512;
 // The six system settings, each a control on the system tab.
 enum class KeyboardSetting { Repeat, RepeatDelay, Key6Flag, PollingRate, WFlag, WinFlag };
 
-class CVantrelKeyboardDevice : public CVantrelUSBDevice, public KeyAssignmentModel {
+class CVantrelKeyboardDevice : public CVantrelUSBDevice, public KeyAssignmentModel, public CustomColours {
 public:
     explicit CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                     const ProductRow& product = DefaultProduct(DeviceKind::Keyboard));
@@ -48,14 +49,11 @@ public:
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
-    void PruneMacroKeys() override;
-    std::vector<int> CollectUsedMacros() override;
-    int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
-    int WriteMacros(const std::vector<int>& macros) override;
+    void PruneMacroKeys();
     int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) override;
     int WriteAllSettings() override;
 
-    // Custom colours (mode 20).
+    // Custom colours (mode 20): CustomColours.
     void SwitchCustomGroup(int group) override;
     void RedrawCustomLighting() override;
     // Every key lit in the current colour (1) or dark (0); kept in the
@@ -99,6 +97,9 @@ public:
     std::string MacroFolder() const override { return DataFolder(); }
     const Translator& Translation() const override { return translate_; }
     int ProfileDeviceIndex() const override { return profile_.GetDeviceIndex(); }
+    std::vector<int> CollectUsedMacros() override;
+    int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
+    int WriteMacros(const std::vector<int>& macros) override;
     int CustomGroup() const { return customGroup_; }
     // The last key reaction a notification asked for: logical key, pressed.
     std::optional<std::pair<size_t, bool>> LastKeyReaction() const;
@@ -106,7 +107,7 @@ public:
     // Spectrum bands for the audio mode (up to 25), and the fixed values
     // whose first three colour the keys in mode 30.
     void FeedKeyboardSpectrum(std::span<const int32_t> bands);
-    void FeedAudioBands(const std::vector<int32_t>& bands) override;
+    void FeedAudioBands(const std::vector<int32_t>& bands);
 
 protected:
     void OnNotification(uint16_t code, bool receiver) override;

@@ -1,0 +1,16 @@
+#pragma once
+// What a device can do beyond what every product does: each capability is
+// a small interface the product class implements, reported by pointer. A
+// page builds the panels of the capabilities a device reports; a product
+// without one reports none, so the device base needs no empty stand-in.
+namespace m470 {
+
+class KeyAssignmentModel;
+class CustomColours;
+
+struct DeviceCapabilities {
+    KeyAssignmentModel* keys = nullptr;         // programmable keys and their macros (mouse, keyboard)
+    CustomColours* customColours = nullptr;     // the custom colour groups (keyboard)
+};
+
+}  // namespace m470
