@@ -159,8 +159,11 @@ until deng_light_slider value 1
     for (size_t i = 1; i < requests.size() && step == requests.size(); ++i)
         if (requests[i][3] == 0x06 && requests[i][5] == 0 && requests[i][8 + 2] == 1) step = i - 1;
     ASSERT_LT(step, requests.size());
+    // The battery is read every 5 s (0x1A): on a loaded machine one such read
+    // may fall after the step; it is no part of the edit.
     std::vector<uint8_t> commands;
-    for (size_t i = step; i < requests.size(); ++i) commands.push_back(requests[i][3]);
+    for (size_t i = step; i < requests.size(); ++i)
+        if (requests[i][3] != 0x1A) commands.push_back(requests[i][3]);
     EXPECT_EQ(commands, (std::vector<uint8_t>{0x01, 0x06, 0x06, 0x02}));
 }
 
