@@ -118,6 +118,7 @@ void CVantrelMousePadDevice::ReloadSettings() {
 std::array<uint8_t, pad_record::kWritten> CVantrelMousePadDevice::RecordToWrite() const {
     std::array<uint8_t, pad_record::kWritten> bytes{};
     std::copy_n(record_.begin(), bytes.size(), bytes.begin());
+    bytes[pad_record::kActiveIndex] = lastReadIndex_;  // the index read, not byte 0 of the record at it
     const uint8_t mode = record_[pad_record::kMode] > kHighestPadMode ? 0 : record_[pad_record::kMode];
     bytes[pad_record::kMode] = ModeCode(mode);
     bytes[pad_record::kBrightness] = std::min<uint8_t>(record_[pad_record::kBrightness], 4);
