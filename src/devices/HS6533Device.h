@@ -26,7 +26,6 @@ public:
     void LoadAssignments() override;
     // Settings, then Audio.
     void PublishSettings() override;
-    void RenderLighting() override;
     std::array<uint8_t, pad_record::kWritten> RecordToWrite() const override;
 
     // Binds the audio library and takes what the sound system holds (the
@@ -39,8 +38,6 @@ public:
     void TellDuplicateName();
 
 protected:
-    bool LedsShowTheFrame() const override { return true; }
-    void ShowFrameOnLeds() override { SendFrameToLeds(); }
     // Still only once the LEDs took the frame: a refused report is sent
     // again at the next step.
     bool StillEffect(int mode) const override;

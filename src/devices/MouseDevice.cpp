@@ -111,7 +111,7 @@ int CVantrelMouseDevice::CommitSystem(const SystemSettings& settings, bool write
 // ---- profile ----
 
 int CVantrelMouseDevice::ApplyProfile() {
-    const int result = CVantrelUSBDevice::ApplyProfile();
+    const int result = ApplyLightingProfile();
     const uint8_t mode = GetLightInfo().selectItem;
     if (mode != previousMode_) {
         std::lock_guard lock(frameMutex_);

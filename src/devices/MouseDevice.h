@@ -110,6 +110,11 @@ public:
 
 protected:
     void OnNotification(uint16_t code, bool receiver) override;
+    void LightingTick(uint32_t& ticks) override { StepModeTable(ticks); }
+    uint32_t StepDueTicks() const override { return ModeTableDueTicks(); }
+    bool StillEffect(int mode) const override { return mode == 2 || mode == 3; }  // static, off
+    bool StreamsFrame() const override { return StreamsAudioFrame(); }
+    int StreamFrame(const LedFrame& frame) override { return StreamFrameBytes(frame); }
 
 private:
     bool ReadKeyTableImage();
