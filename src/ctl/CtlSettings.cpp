@@ -7,6 +7,7 @@
 #include "ctl/CtlKeys.h"
 #include "devices/KeyAssignmentModel.h"
 #include "devices/MouseDevice.h"
+#include "devices/SensitivityStages.h"
 #include "pages/DevicePage.h"
 #include "pages/KeyMacroPanels.h"
 #include "pages/LightingPanel.h"
@@ -268,9 +269,9 @@ std::optional<int> InRange(const std::string& name, const std::string& value, Va
 
 // The sensitivities the mouse's scale has, from its lowest step to its highest.
 ValueRange StageRange(const CDevicePage& page) {
-    const auto* mouse = dynamic_cast<const CVantrelMouseDevice*>(&page.Device());
-    if (mouse == nullptr) return {};
-    const SensitivityScale scale = mouse->Scale();
+    const SensitivityStages* stages = page.Device().Capabilities().stages;
+    if (stages == nullptr) return {};
+    const SensitivityScale scale = stages->Scale();
     const int low = scale.ValueOf(0), high = scale.ValueOf(SensitivityScale::kMaxPosition);
     return {std::min(low, high), std::max(low, high)};
 }

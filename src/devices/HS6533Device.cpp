@@ -17,6 +17,7 @@ CVantrelHS6533Device::CVantrelHS6533Device(std::shared_ptr<HidBackend> backend, 
       audio_([this](const std::string& text) { ShowNotice(text, false); }),
       settings_(profile_, audio_, [this] { return SaveProfile(); }, [this] { Tell(DeviceChange::Audio); }) {
     UseProfileDocument(profile_);
+    capabilities_.headsetAudio = this;
     SetLedsShowFrame([this] { SendFrameToLeds(); });
     LoadFactoryProfile();
 }

@@ -36,6 +36,7 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
       translate_(translate ? std::move(translate) : [](std::string_view key) { return std::string(key); }) {
     UseProfileDocument(profile_);
     capabilities_.keys = this;
+    capabilities_.stages = this;
     slotMap_.fill(kMissingSlot);
     ApplyProduct(product);
     SetProfileName("profile1");
