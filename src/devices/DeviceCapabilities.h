@@ -7,10 +7,14 @@ namespace m470 {
 
 class KeyAssignmentModel;
 class CustomColours;
+class SensitivityStages;
+class HeadsetAudioControls;
 
 struct DeviceCapabilities {
     KeyAssignmentModel* keys = nullptr;         // programmable keys and their macros (mouse, keyboard)
     CustomColours* customColours = nullptr;     // the custom colour groups (keyboard)
+    SensitivityStages* stages = nullptr;        // sensitivity stages on a sensor's scale (mouse)
+    HeadsetAudioControls* headsetAudio = nullptr;  // microphone, monitor, equaliser, voice (headset)
 };
 
 }  // namespace m470

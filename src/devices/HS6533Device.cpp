@@ -17,6 +17,8 @@ CVantrelHS6533Device::CVantrelHS6533Device(std::shared_ptr<HidBackend> backend, 
       audio_([this](const std::string& text) { ShowNotice(text, false); }),
       settings_(profile_, audio_, [this] { return SaveProfile(); }, [this] { Tell(DeviceChange::Audio); }) {
     UseProfileDocument(profile_);
+    capabilities_.headsetAudio = this;
+    SetLedsShowFrame([this] { SendFrameToLeds(); });
     LoadFactoryProfile();
 }
 
@@ -57,13 +59,6 @@ std::array<uint8_t, pad_record::kWritten> CVantrelHS6533Device::RecordToWrite() 
     Hs6533Block kept = IncomingBlock(LastRead(), LastReadIndex(), modeCodes_);
     for (const size_t at : hs6533_block::kSetBytes) kept[at] = Record()[at];
     return OutgoingBlock(kept, modeCodes_);
-}
-
-// The picture as every device draws it, then the frame to the LEDs (a
-// frame set from the UI thread reaches them here).
-void CVantrelHS6533Device::RenderLighting() {
-    CVantrelUSBDevice::RenderLighting();
-    SendFrameToLeds();
 }
 
 void CVantrelHS6533Device::SendFrameToLeds() {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/HeadsetAudio.h"
+#include "devices/HeadsetAudioControls.h"
 #include "devices/HeadsetAudioSettings.h"
 #include "devices/HeadsetLedReports.h"
 #include "devices/MousePadDevice.h"
@@ -14,7 +15,7 @@
 
 namespace m470 {
 
-class CVantrelHS6533Device : public CVantrelMousePadDevice {
+class CVantrelHS6533Device : public CVantrelMousePadDevice, public HeadsetAudioControls {
 public:
     // audioLibrary: the absolute path of the audio library to bind.
     explicit CVantrelHS6533Device(std::shared_ptr<HidBackend> backend = nullptr,
@@ -26,21 +27,18 @@ public:
     void LoadAssignments() override;
     // Settings, then Audio.
     void PublishSettings() override;
-    void RenderLighting() override;
     std::array<uint8_t, pad_record::kWritten> RecordToWrite() const override;
 
     // Binds the audio library and takes what the sound system holds (the
     // page does this once it is built).
-    void StartAudio();
-    CHeadsetAudioSettings& AudioSettings() { return settings_; }
+    void StartAudio() override;
+    CHeadsetAudioSettings& AudioSettings() override { return settings_; }
     const CHeadsetAudio& Audio() const { return audio_; }
     CHs6533Profiledata& HeadsetProfile() { return profile_; }
     // The duplicate-name message of a refused custom save.
-    void TellDuplicateName();
+    void TellDuplicateName() override;
 
 protected:
-    bool LedsShowTheFrame() const override { return true; }
-    void ShowFrameOnLeds() override { SendFrameToLeds(); }
     // Still only once the LEDs took the frame: a refused report is sent
     // again at the next step.
     bool StillEffect(int mode) const override;

@@ -36,6 +36,7 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
       translate_(translate ? std::move(translate) : [](std::string_view key) { return std::string(key); }) {
     UseProfileDocument(profile_);
     capabilities_.keys = this;
+    capabilities_.stages = this;
     slotMap_.fill(kMissingSlot);
     ApplyProduct(product);
     SetProfileName("profile1");
@@ -111,7 +112,7 @@ int CVantrelMouseDevice::CommitSystem(const SystemSettings& settings, bool write
 // ---- profile ----
 
 int CVantrelMouseDevice::ApplyProfile() {
-    const int result = CVantrelUSBDevice::ApplyProfile();
+    const int result = ApplyLightingProfile();
     const uint8_t mode = GetLightInfo().selectItem;
     if (mode != previousMode_) {
         std::lock_guard lock(frameMutex_);

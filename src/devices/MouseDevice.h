@@ -7,6 +7,7 @@
 #include "devices/MouseProfiledata.h"
 #include "devices/RecordLight.h"
 #include "devices/SensitivityScale.h"
+#include "devices/SensitivityStages.h"
 #include "devices/VantrelUSBDevice.h"
 #include "keys/KeyCaption.h"
 
@@ -46,7 +47,7 @@ inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{
     {0x14, 0x78, 0x02, "mouse_key_fire_key"}, {0xA0, 0x35, 0x00, "mouse_key_mode_cut_key"},
 }};
 
-class CVantrelMouseDevice : public CVantrelUSBDevice, public KeyAssignmentModel {
+class CVantrelMouseDevice : public CVantrelUSBDevice, public KeyAssignmentModel, public SensitivityStages {
 public:
     explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                  const ProductRow& product = DefaultProduct(DeviceKind::Mouse));
@@ -69,17 +70,14 @@ public:
 
     // ---- the settings model, as the page edits it ----
     static constexpr size_t kMaxStages = 6;
-    const std::vector<DpiStage>& Stages() const { return stages_; }
-    int ActiveStage() const { return profile_.GetActiveStage(); }
-    // false when the stage is not one of the model's.
-    bool SetStageEnabled(size_t stage, bool enabled);
-    // Any of the six stages; the position is clamped to the scale.
-    void SetStagePosition(size_t stage, int position);
-    void SetActiveStage(int stage) { profile_.SetActiveStage(stage); }
-    // The stage's colour (0xRRGGBB) in the model; false when the stage is not one of its.
-    bool SetStageColour(size_t stage, uint32_t rgb);
-    // The stages stored in the profile, saved and written to the device; the write's result.
-    int CommitStages();
+    // SensitivityStages
+    const std::vector<DpiStage>& Stages() const override { return stages_; }
+    int ActiveStage() const override { return profile_.GetActiveStage(); }
+    bool SetStageEnabled(size_t stage, bool enabled) override;
+    void SetStagePosition(size_t stage, int position) override;
+    void SetActiveStage(int stage) override { profile_.SetActiveStage(stage); }
+    bool SetStageColour(size_t stage, uint32_t rgb) override;
+    int CommitStages() override;
     const SystemSettings& System() const { return system_; }
     // The system values stored and saved; written too when asked (the report rate).
     // The write's result (success when nothing was to be written).
@@ -106,10 +104,15 @@ public:
     uint8_t ActiveRecordIndex() const { return activeRecord_; }
     void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
     CMouseProfiledata& Document() { return profile_; }
-    SensitivityScale Scale() const { return SensitivityScale::From(deviceInfo_); }
+    SensitivityScale Scale() const override { return SensitivityScale::From(deviceInfo_); }
 
 protected:
     void OnNotification(uint16_t code, bool receiver) override;
+    void LightingTick(uint32_t& ticks) override { StepModeTable(ticks); }
+    uint32_t StepDueTicks() const override { return ModeTableDueTicks(); }
+    bool StillEffect(int mode) const override { return mode == 2 || mode == 3; }  // static, off
+    bool StreamsFrame() const override { return StreamsAudioFrame(); }
+    int StreamFrame(const LedFrame& frame) override { return StreamFrameBytes(frame); }
 
 private:
     bool ReadKeyTableImage();

@@ -58,7 +58,7 @@ void CVantrelMousePadDevice::TakeLighting(const LightInfo& light) {
 }
 
 int CVantrelMousePadDevice::ApplyProfile() {
-    const int result = CVantrelUSBDevice::ApplyProfile();
+    const int result = ApplyLightingProfile();
     TakeLighting(GetLightInfo());
     {
         // The base ran the rules of modes 0, 2 and 3 with a reset; the pad keeps that.

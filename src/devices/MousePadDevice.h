@@ -30,6 +30,8 @@ public:
     ~CVantrelMousePadDevice() override;
 
     int ApplyProfile() override;
+    // The pad has only its settings record.
+    int WriteAllSettings() override { return WriteSettingsRecord() == kResultSuccess ? 0 : -1; }
     int ReadFromDevice() override;
     void ReloadSettings() override;
     void LoadAssignments() override;
@@ -51,6 +53,8 @@ protected:
     uint32_t StepDueTicks() const override;
     // Static and off, while no per-LED record moves (the mode is the kept record's).
     bool StillEffect(int mode) const override;
+    bool StreamsFrame() const override { return StreamsAudioFrame(); }
+    int StreamFrame(const LedFrame& frame) override { return StreamFrameBytes(frame); }
     // The bytes of the last read, untranslated, and the index they were read at.
     const std::array<uint8_t, pad_record::kRead>& LastRead() const { return lastRead_; }
     uint8_t LastReadIndex() const { return lastReadIndex_; }

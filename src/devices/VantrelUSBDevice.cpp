@@ -252,6 +252,11 @@ void CVantrelUSBDevice::FeedAudioSpectrum(const std::array<int32_t, kAudioBands>
 }
 
 void CVantrelUSBDevice::RenderLighting() {
+    RenderFrame();
+    if (ledsShowFrame_) ledsShowFrame_();  // a frame set from the UI thread reaches the LEDs here
+}
+
+void CVantrelUSBDevice::RenderFrame() {
     // Another program controls the lighting: send nothing, leave the picture.
     if (lightControlFlag_ == 0) return;
     if (windowActive_) Tell(DeviceChange::Frame);
@@ -261,9 +266,9 @@ void CVantrelUSBDevice::RenderLighting() {
     if (StreamFrame(FrameCopy()) != kResultSuccess) streamPausedUntilMs_ = TickCount() + kStreamPauseMs;
 }
 
-bool CVantrelUSBDevice::StreamsFrame() const { return CurrentLighting().mode == 11; }
+bool CVantrelUSBDevice::StreamsAudioFrame() const { return CurrentLighting().mode == 11; }
 
-int CVantrelUSBDevice::StreamFrame(const LedFrame& frame) {
+int CVantrelUSBDevice::StreamFrameBytes(const LedFrame& frame) {
     // The hardware cannot run the audio effect: the frame is streamed.
     const size_t leds = transport_.ReceiverMode() ? frame.size() : deviceInfo_.KeySlotCount();
     std::vector<uint8_t> bytes;
@@ -315,7 +320,7 @@ void CVantrelUSBDevice::LoadProfile() {
 
 bool CVantrelUSBDevice::SaveProfile() { return Profile().Save(); }
 
-int CVantrelUSBDevice::ApplyProfile() {
+int CVantrelUSBDevice::ApplyLightingProfile() {
     CBasicProfiledata& profile = Profile();
     const LightInfo light = profile.ReadLightInfo();
     const AudioLightInfo audio = profile.ReadAudioLightInfo();
@@ -341,11 +346,6 @@ int CVantrelUSBDevice::ApplyProfile() {
     return 1;
 }
 
-// ---- operations the subclasses fill ----
-
-int CVantrelUSBDevice::ReadFromDevice() { return 0; }
-void CVantrelUSBDevice::ReloadSettings() {}
-int CVantrelUSBDevice::WriteToDevice(int, int, int, int, int) { return 0; }
 
 // ---- identity, UI, flags ----
 
@@ -359,8 +359,6 @@ void CVantrelUSBDevice::SetIdentity(const KnownInterface& row, size_t rowIndex, 
 void CVantrelUSBDevice::SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam) {
     if (owner_ != nullptr) owner_->Send(message, wParam, lParam);
 }
-
-int CVantrelUSBDevice::WriteAllSettings() { return WriteSettingsRecord() == kResultSuccess ? 0 : -1; }
 
 int CVantrelUSBDevice::WriteRecordMacrosAndKeys(KeyAssignmentModel& keys, const std::function<bool()>& keyTableReady) {
     if (WriteSettingsRecord() != kResultSuccess) return -1;
@@ -684,7 +682,7 @@ void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
 }
 
 bool CVantrelUSBDevice::FrameWanted() const {
-    return previewWanted_ || StreamsFrame() || LedsShowTheFrame();
+    return previewWanted_ || StreamsFrame() || ledsShowFrame_ != nullptr;
 }
 
 void CVantrelUSBDevice::AdvanceLighting() {
@@ -697,7 +695,7 @@ void CVantrelUSBDevice::AdvanceLighting() {
         stepped = stepped || lightingTicks_ == 0;  // a step restarts the count
     }
     const bool changed = FrameCopy() != before;
-    if (LedsShowTheFrame() && (changed || stepped)) ShowFrameOnLeds();
+    if (ledsShowFrame_ && (changed || stepped)) ledsShowFrame_();
     if (changed) NoteFrameChanged();
     else if (stepped) frameSettled_ = StillEffect(CurrentLighting().mode);
 }
@@ -707,9 +705,7 @@ std::optional<uint64_t> CVantrelUSBDevice::NextLightingTick() const {
     return lastCountedTick_ + TicksToNextStep();
 }
 
-bool CVantrelUSBDevice::StillEffect(int mode) const { return mode == 2 || mode == 3; }  // static, off
-
-uint32_t CVantrelUSBDevice::StepDueTicks() const {
+uint32_t CVantrelUSBDevice::ModeTableDueTicks() const {
     const LightingState light = CurrentLighting();
     return DueTicks(ModeRow(light.mode), light);
 }
@@ -719,7 +715,7 @@ uint32_t CVantrelUSBDevice::TicksToNextStep() const {
     return due > lightingTicks_ ? due - lightingTicks_ : 1;
 }
 
-void CVantrelUSBDevice::LightingTick(uint32_t& ticks) {
+void CVantrelUSBDevice::StepModeTable(uint32_t& ticks) {
     const LightingState light = CurrentLighting();
     const LightingModeRow* row = ModeRow(light.mode);
     if (ticks < DueTicks(row, light)) return;

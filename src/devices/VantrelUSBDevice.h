@@ -80,13 +80,24 @@ public:
     CVantrelUSBDevice(const CVantrelUSBDevice&) = delete;
     CVantrelUSBDevice& operator=(const CVantrelUSBDevice&) = delete;
 
-    // ---- operations each product fills ----
-    virtual int ApplyProfile();
-    virtual void RenderLighting();
-    virtual int ReadFromDevice();
-    virtual void ReloadSettings();
-    virtual void LoadAssignments() {}
-    virtual int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight);
+    // ---- the driver: the operations every product class implements ----
+    // (with OnNotification and the lighting hooks below; twelve in all)
+    // The model from the product attached now (its first read).
+    virtual int ReadFromDevice() = 0;
+    // The model read again after the product reported a change.
+    virtual void ReloadSettings() = 0;
+    // The chosen profile's document loaded into the model, then applied.
+    virtual void LoadAssignments() = 0;
+    // The profile document applied to the model and the lighting runtime.
+    virtual int ApplyProfile() = 0;
+    // The settings record to the product; the transport's result.
+    virtual int WriteToDevice(int record, int firstByte, int flag, int screenWidth, int screenHeight) = 0;
+    // Every setting of the model to the hardware: 0 on success, -1 when the
+    // write failed, else the surplus macro events.
+    virtual int WriteAllSettings() = 0;
+
+    // The picture's frame to listeners and, when the product takes it, to the product.
+    void RenderLighting();
 
     // ---- lighting runtime ----
     void StepBreathing();
@@ -131,10 +142,6 @@ public:
     const std::vector<std::string>& MacroNames() const { return macroNames_; }
     // Makes the named profile the model's: reload, then Settings to listeners.
     void ShowProfile(const std::string& profileName);
-    // Every setting of the model to the hardware: 0 on success, -1 when the
-    // write failed, else the surplus macro events.
-    virtual int WriteAllSettings();
-
     // What the device offers beyond every product's operations (filled by its class).
     const DeviceCapabilities& Capabilities() const { return capabilities_; }
 
@@ -264,10 +271,35 @@ public:
     int WriteSettingsRecord();
 
 protected:
+    // ---- the driver, continued ----
     // A notification code (first usage) from the wired or receiver interface.
-    virtual void OnNotification(uint16_t code, bool receiver) { (void)code; (void)receiver; }
+    virtual void OnNotification(uint16_t code, bool receiver) = 0;
     // One loop of the lighting thread after a counted tick.
-    virtual void LightingTick(uint32_t& ticks);
+    virtual void LightingTick(uint32_t& ticks) = 0;
+    // Counted ticks from one step to the next in the current mode.
+    virtual uint32_t StepDueTicks() const = 0;
+    // Modes whose frame stays the same from step to step once drawn: the
+    // lighting thread then waits for a change instead of stepping.
+    virtual bool StillEffect(int mode) const = 0;
+    // The frame goes to the product on every render (the audio modes).
+    virtual bool StreamsFrame() const = 0;
+    // Sends one frame to the product; the transport's result.
+    virtual int StreamFrame(const LedFrame& frame) = 0;
+
+    // ---- lighting runtime the drivers share ----
+    // The lighting and audio records of the profile document, its per-LED
+    // records and custom effect, as the lighting runtime's.
+    int ApplyLightingProfile();
+    // The steps of the mode table (the mouse's modes, the custom effect),
+    // their pace, and the stream of the audio mode (mode 11).
+    void StepModeTable(uint32_t& ticks);
+    uint32_t ModeTableDueTicks() const;
+    bool StreamsAudioFrame() const;
+    int StreamFrameBytes(const LedFrame& frame);
+    // The product's own LEDs show the host's frame (the headset): the frame
+    // is computed whether or not its picture can be seen, and handed to show
+    // after each step and each render.
+    void SetLedsShowFrame(std::function<void()> show) { ledsShowFrame_ = std::move(show); }
     // The profile document of the product (its own class of document).
     CBasicProfiledata& Profile() { return *document_; }
     void UseProfileDocument(CBasicProfiledata& document) { document_ = &document; }
@@ -281,20 +313,6 @@ protected:
     void NoteFrameChanged();
     // The picture can be seen: window shown and the device's page selected.
     bool PreviewShown() const;
-    // Modes whose frame stays the same from step to step once drawn: the
-    // lighting thread then waits for a change instead of stepping.
-    virtual bool StillEffect(int mode) const;
-    // The product's own LEDs show the host's frame (the headset): the frame
-    // is computed whether or not its picture can be seen, and the lighting
-    // thread hands it to ShowFrameOnLeds after each step.
-    virtual bool LedsShowTheFrame() const { return false; }
-    // The frame goes to the product on every render (the mouse's audio mode).
-    virtual bool StreamsFrame() const;
-    // Sends one frame to the product; the transport's result.
-    virtual int StreamFrame(const LedFrame& frame);
-    // Counted ticks from one step to the next in the current mode.
-    virtual uint32_t StepDueTicks() const;
-    virtual void ShowFrameOnLeds() {}
     void WakeLightingThread() { lightingThread_.Wake(); }
     void SendToOwner(uint32_t message, intptr_t wParam, intptr_t lParam);
     void ShowNotice(const std::string& text, bool isKey) const {
@@ -354,6 +372,8 @@ private:
     void NotificationLoop(bool receiver, const StopEvent& stop);
     void LightingLoop(const StopEvent& stop);
     LightingState CurrentLighting() const;
+    // The picture told and, when the product takes the stream, the frame sent.
+    void RenderFrame();
     // The next timer 1000 when the frame is not streamed.
     std::vector<TimerRequest> NextPreviewFrame(uint64_t renderedVersion);
     // Someone needs the frame: the picture is shown or the frame is streamed.
@@ -368,8 +388,8 @@ private:
     std::string deviceName_, lightCatalogueName_ = "kestro_light", profileName_;
     std::string factoryFile_;  // empty: "<device name>.Json"
     std::string profilePath_, lightCataloguePath_;
-    CBasicProfiledata profile_;
-    CBasicProfiledata* document_ = &profile_;
+    CBasicProfiledata* document_ = nullptr;  // the product class's, set in its constructor
+    std::function<void()> ledsShowFrame_;
     const char* macroCatalogue_ = kMacroCatalogue;
     const char* notificationExitLine_ = "MS 设备同步线程设定退出";
 

@@ -41,7 +41,7 @@ int ValueOf(const ui::Notification& n) { return n.sender != nullptr ? n.sender->
 
 }  // namespace
 
-CHeadsetAudioPanel::CHeadsetAudioPanel(CVantrelHS6533Device& headset, ui::ControlHost& host, ui::Control* page)
+CHeadsetAudioPanel::CHeadsetAudioPanel(HeadsetAudioControls& headset, ui::ControlHost& host, ui::Control* page)
     : headset_(headset), host_(host), page_(page) {
     const int kind = static_cast<int>(DeviceKind::Headset);
     if (ui::Control* audio = Find("Voice6533ControlItem").Get()) {

@@ -4,7 +4,8 @@
 // routes of their controls into the headset's audio settings.
 #include <memory>
 
-#include "devices/HS6533Device.h"
+#include "devices/HeadsetAudioControls.h"
+#include "devices/VantrelUSBDevice.h"
 #include "pages/PagePanel.h"
 #include "pages/SettingOutcome.h"
 #include "panels/MagicControlUI.h"
@@ -17,7 +18,7 @@ enum class MicSetting { MicLevel, MonitorLevel, Mic, Monitor };
 
 class CHeadsetAudioPanel : public CPagePanel {
 public:
-    CHeadsetAudioPanel(CVantrelHS6533Device& headset, ui::ControlHost& host, ui::Control* page);
+    CHeadsetAudioPanel(HeadsetAudioControls& headset, ui::ControlHost& host, ui::Control* page);
 
     void Repaint(DeviceChange change) override;
     void ShowOptionTab(int number) override;
@@ -34,7 +35,7 @@ private:
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
     void ShowAudio();
 
-    CVantrelHS6533Device& headset_;
+    HeadsetAudioControls& headset_;
     ui::ControlHost& host_;
     ui::Control* page_;
     std::unique_ptr<CVoice6533ControlUI> audio_;

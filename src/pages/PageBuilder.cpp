@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "devices/HS6533Device.h"
 #include "devices/MouseDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "pages/HeadsetAudioPanel.h"
@@ -42,14 +41,16 @@ void BuildPadPage(CDevicePage& page) {
 }
 
 void BuildHeadsetPage(CDevicePage& page) {
-    auto& headset = static_cast<CVantrelHS6533Device&>(page.Device());
-    page.SetPicture(FindPadPicture(page.Host(), page.Root(), headset.LedCount(), "hs6533_device_key_light"));
+    HeadsetAudioControls* audio = page.Device().Capabilities().headsetAudio;
+    page.SetPicture(FindPadPicture(page.Host(), page.Root(), page.Device().LedCount(), "hs6533_device_key_light"));
     for (const ui::Ctl& led : page.Picture().leds) led.SetLight(0xFFFFFF, 255, true);  // white until the first frame
     if (!page.Find("hs6533_device_key_light")) return;
     page.AddProfileStrip();
     page.AddLighting();
-    page.Add<CHeadsetAudioPanel>(headset, page.Host(), page.Root());
-    headset.StartAudio();
+    if (audio != nullptr) {
+        page.Add<CHeadsetAudioPanel>(*audio, page.Host(), page.Root());
+        audio->StartAudio();
+    }
     page.ShowOptionTab(1);
 }
 

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "support/PlainDevice.h"
 #include "device_link/CommandSequences.h"
 #include "devices/VantrelUSBDevice.h"
 #include "pages/DevicePage.h"
@@ -18,9 +19,9 @@ namespace {
 using namespace std::chrono_literals;
 
 // A device of any kind that records its notifications.
-class RecordingDevice : public CVantrelUSBDevice {
+class RecordingDevice : public test::PlainDevice {
 public:
-    using CVantrelUSBDevice::CVantrelUSBDevice;
+    using test::PlainDevice::PlainDevice;
     std::atomic<int> notifications{0};
     std::atomic<uint16_t> lastCode{0};
     std::atomic<bool> lastFromReceiver{false};

@@ -1,6 +1,7 @@
 // Effect speeds on a manual 64 Hz clock, and when the picture's timer runs.
 #include <gtest/gtest.h>
 
+#include "support/PlainDevice.h"
 #include "devices/LightingTables.h"
 #include "devices/VantrelUSBDevice.h"
 #include "pages/DevicePage.h"
@@ -37,7 +38,7 @@ protected:
     uint8_t Level() const { return device.FrameCopy()[0].level; }
 
     std::shared_ptr<ManualTickClock> clock = std::make_shared<ManualTickClock>();
-    CVantrelUSBDevice device{DeviceKind::Mouse};
+    test::PlainDevice device{DeviceKind::Mouse};
 };
 
 TEST_F(LightingPace, BreathingAtSpeedFourTakesTwoSecondsAndAtSpeedZeroSixteen) {
@@ -113,7 +114,7 @@ protected:
     test::VirtualRig rig;
     ui::MemoryControlHost host;
     ui::MemoryControl* page = host.CreateControl("QWidget", "device_page", nullptr);
-    CVantrelUSBDevice device{DeviceKind::Mouse, rig.hub.Backend()};
+    test::PlainDevice device{DeviceKind::Mouse, rig.hub.Backend()};
     std::unique_ptr<CDevicePage> devicePage;
     std::vector<TimerRequest> requests;
 };

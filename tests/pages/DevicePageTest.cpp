@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 
+#include "support/PlainDevice.h"
 #include "device_link/CommandCodes.h"
 #include "device_link/EventImage.h"
 #include "devices/MouseDevice.h"
@@ -23,7 +24,7 @@ TEST(DevicePage, FunctionPagesByKind) {
     ui::Control* page = host.LoadLayout(test::TestDataPath("sample_page.ui"));
     ui::Ctl first = host.Find("device_function_switch"), second = host.Find("device_key_function_switch");
 
-    CVantrelUSBDevice mouse(DeviceKind::Mouse);
+    test::PlainDevice mouse(DeviceKind::Mouse);
     CDevicePage mousePage(mouse, host, page, nullptr);
     mousePage.ShowFunctionPage(4);
     EXPECT_EQ(first.Page(), 3);
@@ -40,13 +41,13 @@ TEST(DevicePage, FunctionPagesByKind) {
     EXPECT_EQ(first.Page(), 0);
     EXPECT_EQ(second.Page(), 0);
 
-    CVantrelUSBDevice pad(DeviceKind::MousePad);
+    test::PlainDevice pad(DeviceKind::MousePad);
     CDevicePage padPage(pad, host, page, nullptr);
     padPage.ShowFunctionPage(4);  // as kind 7
     EXPECT_EQ(first.Page(), 0);
     EXPECT_EQ(second.Page(), 2);
 
-    CVantrelUSBDevice unbound(DeviceKind::Mouse);
+    test::PlainDevice unbound(DeviceKind::Mouse);
     CDevicePage unboundPage(unbound, host, nullptr, nullptr);
     unboundPage.ShowFunctionPage(2);  // no layout: nothing to do, nothing breaks
     EXPECT_EQ(unboundPage.GetFunctionPage(), 2);

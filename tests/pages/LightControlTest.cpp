@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 
+#include "support/PlainDevice.h"
 #include "device_link/CommandCodes.h"
 #include "devices/CustomColours.h"
 #include "devices/MouseDevice.h"
@@ -435,9 +436,9 @@ namespace m470 {
 namespace {
 
 // A keyboard stand-in: records what the custom-lighting handlers ask of it.
-class RecordingKeyboard : public CVantrelUSBDevice, public CustomColours {
+class RecordingKeyboard : public test::PlainDevice, public CustomColours {
 public:
-    RecordingKeyboard() : CVantrelUSBDevice(DeviceKind::Keyboard) { capabilities_.customColours = this; }
+    RecordingKeyboard() : test::PlainDevice(DeviceKind::Keyboard) { capabilities_.customColours = this; }
     int WriteToDevice(int, int, int, int, int) override {
         calls.push_back("write");
         return kResultSuccess;

@@ -82,7 +82,7 @@ int CVantrelKeyboardDevice::ApplyProfile() {
     light.customGroup = static_cast<uint8_t>(CKeyboardProfiledata::BoundedGroup(
         JsonInteger(Member(Member(profile_.Section(), "LightInfo"), "CustomGroup"))));
     profile_.WriteLightInfo(light);
-    const int result = CVantrelUSBDevice::ApplyProfile();
+    const int result = ApplyLightingProfile();
     customGroup_ = light.customGroup;
     if (light.selectItem != previousMode_ || light.selectItem == kCustomColourMode) EnterLightingMode(light.selectItem);
     {
