@@ -1,5 +1,5 @@
 #pragma once
-// The mouse (kind 2), by cable (0x222E) or through its receiver (0x222F).
+// A mouse (kind 2), by cable or through its receiver; its models are rows of Products.h.
 #include <array>
 #include <optional>
 

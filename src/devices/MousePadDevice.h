@@ -1,5 +1,5 @@
 #pragma once
-// The lit mousepad (kind 3, 0x1004): its configuration is its lighting.
+// A lit mousepad (kind 3; its models are rows of Products.h): its configuration is its lighting.
 #include <array>
 #include <atomic>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The keyboard (kind 1), by cable (0x50C9) or through its receiver (0x50A9).
+// A keyboard (kind 1), by cable or through its receiver; its models are rows of Products.h.
 #include <array>
 #include <optional>
 #include <span>
