@@ -242,7 +242,10 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     });
     const auto invoker = [this](std::function<void()> work) { channel_->Invoke(std::move(work)); };
     const auto translate = [this](std::string_view key) { return language_.Text(std::string(key)); };
+    news_ = std::make_unique<CProductNews>([this](const DesktopNote& note) { notifier_.Show(note); }, translate);
+    news_->SetChoices(ReadNewsChoices(registry_));
     DeviceSelectorUi entries;
+    entries.news = news_.get();
     entries.host = &host_;
     entries.skinFolder = installFolder_.toStdString() + "skin/";
     entries.owner = channel_.get();
@@ -515,6 +518,7 @@ void CMainWnd::HandleTimer(int id) {
             menu->addAction(QString::fromStdString(Text("tray_about")), this, [this] { ShowAbout(Dialogs(), kVersion); });
             gameProfiles_->AddMenuEntry(menu);
             AddAutostartEntry(menu);
+            AddNewsEntries(menu);
             menu->addSeparator();
             menu->addAction(QString::fromStdString(Text("tray_exit")), this, [this] { RequestExit(); });
             menu->popup(QCursor::pos());
@@ -725,6 +729,30 @@ void CMainWnd::AddAutostartEntry(QMenu* menu) {
         if (!SetAutostart(on, QCoreApplication::applicationFilePath().toStdString()))
             ShowMessage(Dialogs(), "", "autostart_failed_text", dpi_, true, kButtonsConfirm);
     });
+}
+
+// Two switches of the tray menu, the same as the settings window's.
+void CMainWnd::AddNewsEntries(QMenu* menu) {
+    if (!news_) return;
+    const NewsChoices choices = news_->Choices();
+    const auto add = [this, menu, choices](const char* textKey, bool NewsChoices::*member) {
+        QAction* action = menu->addAction(QString::fromStdString(Text(textKey)));
+        action->setCheckable(true);
+        action->setChecked(choices.*member);
+        connect(action, &QAction::toggled, this, [this, member](bool on) {
+            NewsChoices changed = news_->Choices();
+            changed.*member = on;
+            SetNewsChoices(changed);
+        });
+    };
+    add("notify_battery_text", &NewsChoices::battery);
+    add("notify_link_text", &NewsChoices::link);
+}
+
+void CMainWnd::SetNewsChoices(const NewsChoices& choices) {
+    if (!news_) return;
+    news_->SetChoices(choices);
+    if (!WriteNewsChoices(registry_, choices)) DebugTrace::Write("notification choices not saved: registry.json not writable");
 }
 
 void CMainWnd::RequestExit() {

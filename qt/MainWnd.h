@@ -22,6 +22,7 @@
 #include "macros/DeviceHook.h"
 #include "panels/PanelWindow.h"
 #include "qt/CaptureFilter.h"
+#include "qt/DesktopNotifier.h"
 #include "qt/Dialogs.h"
 #include "qt/GameProfiles.h"
 #include "qt/InstanceChannel.h"
@@ -199,6 +200,8 @@ private:
     void SetLightingControl(bool on);
     void TellDevicesLightingControl();
     void CreateTray();
+    void AddNewsEntries(QMenu* menu);
+    void SetNewsChoices(const NewsChoices& choices);
     void CreateGameProfiles();
     // The pages of the devices that can be reached now, and a page a test shows.
     std::vector<CDevicePage*> ReachablePages() const;
@@ -262,6 +265,9 @@ private:
     };
 
     std::unique_ptr<QtMessageChannel> channel_;
+    // Before the devices and their selector: their listeners tell the news.
+    DesktopNotifier notifier_;
+    std::unique_ptr<CProductNews> news_;
     std::unique_ptr<CDeviceManager> manager_;
     std::unique_ptr<MusicLighting> music_;
     // After the manager: the entries go before the devices they show.

@@ -41,6 +41,7 @@ void CMainWnd::OpenSettings() {
     options.languageIndex = languageIndex_;
     options.executable = QCoreApplication::applicationFilePath().toStdString();
     options.translate = [this](std::string_view key) { return Text(std::string(key)); };
+    if (news_) options.news = news_->Choices();
 
     CSetWnd* shown = nullptr;
     SetWndServices services;
@@ -54,6 +55,7 @@ void CMainWnd::OpenSettings() {
     };
     services.lastCheckShown = [this] { HandleMessage(window_message::kClearSettingsMark, 0, 0); };
     services.tell = [this](const std::string& text) { ShowMessage(Dialogs(), "", text, dpi_, true, kButtonsConfirm); };
+    services.setNews = [this](const NewsChoices& choices) { SetNewsChoices(choices); };
     services.close = [guard] {
         if (guard) guard->done(0);
     };

@@ -68,12 +68,14 @@ void CDeviceSelector::Created(CVantrelUSBDevice& device, const ProductRow& row, 
         }
     }
     pageRoots_.emplace_back(&device, pageControl);
-    if (power != nullptr && row.battery) {
-        const int id = device.AddChangeListener([power, &device](DeviceChange change) {
-            if (change != DeviceChange::Power) return;
-            const std::array<uint8_t, 6> status = device.PowerStatus();
-            power->ShowStatus(status.data(), status.size());
-        });
+    if ((power != nullptr || ui_.news != nullptr) && row.battery) {
+        const int id = device.AddChangeListener(
+            [power, news = ui_.news, name = EntryName(row.name), &device](DeviceChange change) {
+                if (change != DeviceChange::Power) return;
+                const std::array<uint8_t, 6> status = device.PowerStatus();
+                if (power != nullptr) power->ShowStatus(status.data(), status.size());
+                if (news != nullptr) news->PowerRead(device.ModelIndex(), name, status.data(), status.size());
+            });
         listeners_.push_back({&device, device.Lifetime(), id});
     }
     if (entry != nullptr) {
@@ -229,6 +231,7 @@ void CDeviceSelector::OnLinkMessage(int modelIndex, bool up) {
     for (size_t i = 0; i < entries_.size(); ++i) {
         CVantrelUSBDevice* device = entries_[i]->Device();
         if (device == nullptr || device->ModelIndex() != modelIndex) continue;
+        if (ui_.news != nullptr) ui_.news->LinkChanged(modelIndex, EntryName(device->DeviceName()), up);
         if (!up) {
             HideEntry(i);
             entries_[i]->SetOffline();  // still listed, greyed, while its transport is open

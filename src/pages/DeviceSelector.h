@@ -11,6 +11,7 @@
 
 #include "devices/DeviceManager.h"
 #include "panels/DeviceOption.h"
+#include "pages/ProductNews.h"
 #include "panels/MpDevicePower.h"
 
 namespace m470 {
@@ -24,6 +25,8 @@ struct DeviceSelectorUi {
     Translator translate;
     // Builds the page of a new device on the layout loaded for it (pageRoot may be nullptr).
     std::function<void(CVantrelUSBDevice&, ui::ControlHost&, ui::Control* pageRoot)> buildPage;
+    // Hears battery reads and receiver links for the desktop's notifications; may be nullptr.
+    CProductNews* news = nullptr;
 };
 
 class CDeviceSelector : public DeviceViews {

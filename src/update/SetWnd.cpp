@@ -96,6 +96,8 @@ const CSetWnd::Route CSetWnd::kRoutes[] = {
     {"selectchanged", "check_name_select", &CSetWnd::OnItemSelected},
     {"itemselect", "Language_combox_info", &CSetWnd::OnLanguage},
     {"click", "autostart_check", &CSetWnd::OnAutostart},
+    {"click", "notify_battery_check", &CSetWnd::OnNews},
+    {"click", "notify_link_check", &CSetWnd::OnNews},
 };
 
 CSetWnd::CSetWnd(ui::ControlHost& host, ui::Control* root, SetWndOptions options, SetWndServices services)
@@ -149,6 +151,8 @@ void CSetWnd::Open(std::vector<UpdateEntry> entries) {
     for (const std::string& language : options_.languages) combo.AddItem(language);
     combo.SelectItem(options_.languageIndex, false);
     Find("autostart_check").SetSelected(AutostartEnabled(), false);
+    Find("notify_battery_check").SetSelected(options_.news.battery, false);
+    Find("notify_link_check").SetSelected(options_.news.link, false);
     Find("get_update_tab_layout").SetPage(0);
     lastCheckDate_ = ReadLastCheckDate(options_.dataFolder);
     if (lastCheckDate_.empty()) {
@@ -352,6 +356,11 @@ void CSetWnd::OnAutostart(const ui::Notification& n) {
     if (!SetAutostart(wanted, options_.executable) && services_.tell)
         services_.tell(options_.translate ? options_.translate("autostart_failed_text") : "autostart_failed_text");
     ui::Ctl(n.sender).SetSelected(AutostartEnabled(), false);
+}
+
+void CSetWnd::OnNews(const ui::Notification&) {
+    options_.news = {Find("notify_battery_check").Selected(), Find("notify_link_check").Selected()};
+    if (services_.setNews) services_.setNews(options_.news);
 }
 
 // ---- workers ----

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/NewsChoices.h"
 #include "platform/StoppableThread.h"
 #include "platform/Translator.h"
 #include "ui/Ctl.h"
@@ -41,6 +42,8 @@ struct SetWndServices {
     std::function<void()> lastCheckShown;  // the owner clears the mark of its settings button
     std::function<void(const std::string& text)> tell;  // a plain-text message box
     std::function<void()> close;
+    // The desktop-notification switches changed; the owner keeps and saves them.
+    std::function<void(const NewsChoices&)> setNews;
 };
 
 struct SetWndOptions {
@@ -51,6 +54,7 @@ struct SetWndOptions {
     // The program "Start with the session" starts (in the tray).
     std::string executable;
     int languageIndex = 0;
+    NewsChoices news;
     std::chrono::milliseconds betweenDownloads{4000};
     std::chrono::milliseconds beforeInstall{1000};
     HttpLimits limits;  // deadlines and the size cap of the service's transfers
@@ -112,6 +116,7 @@ private:
     void OnItemSelected(const ui::Notification&);
     void OnLanguage(const ui::Notification&);
     void OnAutostart(const ui::Notification&);
+    void OnNews(const ui::Notification&);
 
     // Workers.
     void RunCheck(const StopEvent& stop);

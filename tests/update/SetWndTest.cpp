@@ -91,6 +91,8 @@ protected:
         services.lastCheckShown = [this] { ++lastCheckShown; };
         services.tell = [this](const std::string& text) { told.push_back(text); };
         services.close = [this] { ++closed; };
+        services.setNews = [this](const NewsChoices& choices) { news.push_back(choices); };
+        options.news = shownNews;
         window = std::make_unique<CSetWnd>(host, root, options, services);
         window->Open(std::move(entries));
     }
@@ -180,6 +182,8 @@ protected:
     std::unique_ptr<CSetWnd> window;
     std::vector<int> languages;
     std::vector<std::string> told;
+    NewsChoices shownNews{true, false};
+    std::vector<NewsChoices> news;
     int lastCheckShown = 0, closed = 0;
 };
 
@@ -450,6 +454,18 @@ TEST_F(SettingsWindow, TheLanguageComboAsksForTheLanguage) {
     EXPECT_TRUE(languages.empty());  // filling it is no choice
     combo.SelectItem(1);
     EXPECT_EQ(languages, (std::vector<int>{1}));
+}
+
+// The two notification boxes show the owner's choices and hand every change back.
+TEST_F(SettingsWindow, TheNotificationBoxesShowAndChangeTheChoices) {
+    shownNews = {false, true};
+    Open(UpdateSettings{});
+    EXPECT_FALSE(Find("notify_battery_check").Selected());
+    EXPECT_TRUE(Find("notify_link_check").Selected());
+    EXPECT_TRUE(news.empty());  // showing them is no choice
+    host.Click(Find("notify_battery_check").Get());
+    host.Click(Find("notify_link_check").Get());
+    EXPECT_EQ(news, (std::vector<NewsChoices>{{true, true}, {true, false}}));
 }
 
 // "Start with the session": the box writes and removes the autostart entry
