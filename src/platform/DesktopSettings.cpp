@@ -63,8 +63,12 @@ std::optional<std::string> RunForOutput(const std::vector<std::string>& command)
 std::optional<std::string> DesktopSettings::Get(const std::string& schema, const std::string& key) const {
     std::optional<std::string> value = RunForOutput({tool_, "get", schema, key});
     if (!value) return std::nullopt;
-    while (!value->empty() && (value->back() == '\n' || value->back() == ' ')) value->pop_back();
-    return value;
+    return TrimmedAnswer(std::move(*value));
+}
+
+std::string TrimmedAnswer(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
 }
 
 bool DesktopSettings::Set(const std::string& schema, const std::string& key, const std::string& value) const {

@@ -11,6 +11,8 @@ namespace m470 {
 // Runs program (looked up on PATH) with arguments, standard input from
 // /dev/null; its standard output is returned when it ends with status 0.
 std::optional<std::string> RunForOutput(const std::vector<std::string>& command);
+// A tool's answer without the line end and spaces after it.
+std::string TrimmedAnswer(std::string text);
 
 class DesktopSettings {
 public:

@@ -26,11 +26,6 @@ constexpr std::array<std::string_view, 12> kTypeWords{"byte ", "int16 ", "uint16
                                                      "uint64 ", "double ", "boolean ", "handle ", "objectpath ",
                                                      "signature "};
 
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text;
-}
-
 std::string WithoutTypeWord(std::string value) {
     for (std::string_view word : kTypeWords)
         if (value.starts_with(word)) return value.substr(word.size());
@@ -73,7 +68,7 @@ std::vector<std::string> SystemNames(const std::string& reply) {
 }  // namespace
 
 std::optional<std::string> VariantReplyValue(const std::string& reply) {
-    const std::string text = Trimmed(reply);
+    const std::string text = TrimmedAnswer(reply);
     if (!text.starts_with("(<") || !text.ends_with(">,)")) return std::nullopt;
     return WithoutTypeWord(text.substr(2, text.size() - 5));
 }
@@ -91,7 +86,7 @@ std::optional<std::string> DictReplyMember(const std::string& reply, const std::
 std::optional<std::string> KdeConfig::Get(const std::string& file, const std::string& group, const std::string& key) const {
     for (const char* tool : kReadTools)
         if (std::optional<std::string> value = RunForOutput({tool, "--file", file, "--group", group, "--key", key}))
-            return Trimmed(*value);
+            return TrimmedAnswer(*value);
     return std::nullopt;
 }
 
