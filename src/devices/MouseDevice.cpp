@@ -22,10 +22,6 @@ KeyAssignment FactoryFunction(size_t button) {
     return {static_cast<uint16_t>(button), row.type, row.param1, row.param2, 0};
 }
 
-bool SameFunction(const KeyAssignment& a, const KeyAssignment& b) {
-    return a.type == b.type && a.param1 == b.param1 && a.param2 == b.param2;
-}
-
 uint32_t RandomWheelIndex() { return static_cast<uint32_t>(std::rand()); }
 
 }  // namespace
@@ -37,6 +33,8 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
     UseProfileDocument(profile_);
     capabilities_.keys = this;
     capabilities_.stages = this;
+    capabilities_.systemFlags = this;
+    capabilities_.recoil = this;
     slotMap_.fill(kMissingSlot);
     ApplyProduct(product);
     SetProfileName("profile1");

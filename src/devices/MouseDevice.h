@@ -5,9 +5,11 @@
 
 #include "devices/KeyAssignmentModel.h"
 #include "devices/MouseProfiledata.h"
+#include "devices/RecoilUpload.h"
 #include "devices/RecordLight.h"
 #include "devices/SensitivityScale.h"
 #include "devices/SensitivityStages.h"
+#include "devices/SystemFlags.h"
 #include "devices/VantrelUSBDevice.h"
 #include "keys/KeyCaption.h"
 
@@ -47,7 +49,11 @@ inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{
     {0x14, 0x78, 0x02, "mouse_key_fire_key"}, {0xA0, 0x35, 0x00, "mouse_key_mode_cut_key"},
 }};
 
-class CVantrelMouseDevice : public CVantrelUSBDevice, public KeyAssignmentModel, public SensitivityStages {
+class CVantrelMouseDevice : public CVantrelUSBDevice,
+                            public KeyAssignmentModel,
+                            public SensitivityStages,
+                            public SystemFlags,
+                            public RecoilUpload {
 public:
     explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                  const ProductRow& product = DefaultProduct(DeviceKind::Mouse));
@@ -64,12 +70,10 @@ public:
     int WriteAllSettings() override;
 
     bool ReadSettingsRecord();
-    // The four pattern files as one image (0x17); nothing is sent and
-    // kResultTooLarge returned when the image would exceed 65,535 bytes.
-    int WriteRecoilPatterns();
+    // RecoilUpload (command 0x17)
+    int WriteRecoilPatterns() override;
 
     // ---- the settings model, as the page edits it ----
-    static constexpr size_t kMaxStages = 6;
     // SensitivityStages
     const std::vector<DpiStage>& Stages() const override { return stages_; }
     int ActiveStage() const override { return profile_.GetActiveStage(); }
@@ -78,14 +82,9 @@ public:
     void SetActiveStage(int stage) override { profile_.SetActiveStage(stage); }
     bool SetStageColour(size_t stage, uint32_t rgb) override;
     int CommitStages() override;
-    const SystemSettings& System() const { return system_; }
-    // The system values stored and saved; written too when asked (the report rate).
-    // The write's result (success when nothing was to be written).
-    int CommitSystem(const SystemSettings& settings, bool write);
-    // The button still has its factory function.
-    bool KeyIsFactory(size_t button) const;
-    // The key table was read from the device attached now.
-    bool KeyTableRead() const { return keyTableRead_.Current(transport_); }
+    // SystemFlags
+    const SystemSettings& System() const override { return system_; }
+    int CommitSystem(const SystemSettings& settings, bool write) override;
     std::string Translate(const std::string& key) const;
 
     // KeyAssignmentModel
@@ -93,6 +92,8 @@ public:
     const std::vector<KeyAssignmentPair>& Assignments() const override { return assignments_; }
     void StoreAssignment(size_t index, const KeyAssignmentPair& pair) override;
     std::string MacroFolder() const override { return DataFolder(); }
+    bool KeyIsFactory(size_t button) const override;
+    bool KeyTableRead() const override { return keyTableRead_.Current(transport_); }
     const Translator& Translation() const override { return translate_; }
     int ProfileDeviceIndex() const override { return profile_.GetDeviceIndex(); }
     std::vector<int> CollectUsedMacros() override;
