@@ -31,6 +31,10 @@ inline constexpr size_t kSize = 87;
 inline constexpr size_t kStride = 128;
 }  // namespace mouse_record
 
+// The model's part of the record (active stage, stages, the report rate of
+// the link in use) put over bytes, the rest left as they are.
+void PutSettings(const MouseSettings& model, bool receiver, std::array<uint8_t, mouse_record::kSize>& bytes);
+
 inline constexpr size_t kMouseButtons = 12;
 inline constexpr uint8_t kHighestMouseMode = 11;  // modes above it are written as mode 0
 inline constexpr uint8_t kMissingSlot = 170;
@@ -75,15 +79,15 @@ public:
 
     // ---- the settings model, as the page edits it ----
     // SensitivityStages
-    const std::vector<DpiStage>& Stages() const override { return stages_; }
-    int ActiveStage() const override { return profile_.GetActiveStage(); }
+    const std::vector<DpiStage>& Stages() const override { return settings_.stages; }
+    int ActiveStage() const override { return settings_.activeStage; }
     bool SetStageEnabled(size_t stage, bool enabled) override;
     void SetStagePosition(size_t stage, int position) override;
-    void SetActiveStage(int stage) override { profile_.SetActiveStage(stage); }
+    void SetActiveStage(int stage) override;
     bool SetStageColour(size_t stage, uint32_t rgb) override;
     int CommitStages() override;
     // SystemFlags
-    const SystemSettings& System() const override { return system_; }
+    const SystemSettings& System() const override { return settings_.system; }
     int CommitSystem(const SystemSettings& settings, bool write) override;
     std::string Translate(const std::string& key) const;
 
@@ -102,6 +106,7 @@ public:
 
     const std::array<uint8_t, kMouseButtons>& SlotMap() const { return slotMap_; }
     const std::array<uint8_t, mouse_record::kSize>& Record() const { return record_; }
+    const MouseSettings& Settings() const { return settings_; }
     uint8_t ActiveRecordIndex() const { return activeRecord_; }
     void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
     CMouseProfiledata& Document() { return profile_; }
@@ -124,12 +129,13 @@ private:
     bool LinkUp();
     std::vector<int> MacroNumbering() const;
     int SaveAndWrite();
+    // The model from the profile document just loaded.
+    void LoadSettings();
 
     Translator translate_;
     CMouseProfiledata profile_;
     std::vector<KeyAssignmentPair> assignments_;
-    std::vector<DpiStage> stages_;
-    SystemSettings system_;
+    MouseSettings settings_;
     std::array<uint8_t, kMouseButtons> slotMap_{};
     std::array<uint8_t, mouse_record::kSize> record_{};
     AttachmentMark keyTableRead_, recordRead_;

@@ -214,16 +214,19 @@ void CMouseSettingsPanel::ShowOptionTab(int number) {
 void CMouseSettingsPanel::ShowSettingsPage(int page) { kSettingsPages.Show(host_, page_, strip_, page); }
 
 void CMouseSettingsPanel::ShowStageSlider(size_t stage, int position) {
-    ui::Ctl slider = Find(Indexed("DPI_slider_", stage));
-    slider.SetValue(position, false);
+    Find(Indexed("DPI_slider_", stage)).SetValue(position, false);
+    ShowStageMarks(stage);
+    Find(Indexed("DPI_edit_", stage)).SetText(std::to_string(stages_.Scale().ValueOf(position)));
+}
+
+void CMouseSettingsPanel::ShowStageMarks(size_t stage) {
     const bool active = static_cast<int32_t>(stage) == stages_.ActiveStage();
-    if (ui::Control* control = slider.Get()) {
+    if (ui::Control* control = Find(Indexed("DPI_slider_", stage)).Get()) {
         control->SetForeImage("Control/SliderBar_BK1.png");
         control->SetThumbImage(active ? "Control/SliderBar1_Thumb.png" : "Control/SliderBar2_Thumb.png");
     }
     Find(Indexed("DPI_enable_check_", stage)).SetEnabled(!active);
     Find(Indexed("DPI_select_check_", stage)).SetSelected(active, false);
-    Find(Indexed("DPI_edit_", stage)).SetText(std::to_string(stages_.Scale().ValueOf(position)));
 }
 
 void CMouseSettingsPanel::ShowKeyInfo(size_t index, const std::string& caption) {
@@ -284,12 +287,7 @@ void CMouseSettingsPanel::OnStageEnabled(int stage) {
 void CMouseSettingsPanel::OnStageSelected(int stage) {
     if (stage < 0 || static_cast<size_t>(stage) >= SensitivityStages::kMaxStages) return;
     stages_.SetActiveStage(stage);
-    for (size_t i = 0; i < SensitivityStages::kMaxStages; ++i) {
-        Find(Indexed("DPI_select_check_", i)).SetSelected(static_cast<int>(i) == stage, false);
-        const int position = Find(Indexed("DPI_slider_", i)).Value();
-        ShowStageSlider(i, position);
-        stages_.SetStagePosition(i, position);
-    }
+    for (size_t i = 0; i < SensitivityStages::kMaxStages; ++i) ShowStageMarks(i);
     Told(stages_.CommitStages());
 }
 

@@ -56,6 +56,8 @@ public:
 
     void ShowSettingsPage(int page);
     void ShowStageSlider(size_t stage, int position);
+    // Whether the stage is the active one: its thumb, its enable and select checks.
+    void ShowStageMarks(size_t stage);
     void ShowKeyInfo(size_t index, const std::string& caption);
     void RefreshKeyInfo();
 
