@@ -23,7 +23,7 @@ void LoadMouseProfile(benchmark::State& state) {
     for (auto _ : state) {
         m470::CMouseProfiledata document;
         document.LoadDeviceSection(path);
-        benchmark::DoNotOptimize(document.ReadStages());
+        benchmark::DoNotOptimize(document.ReadSettings({}));
     }
 }
 BENCHMARK(LoadMouseProfile);

@@ -1,4 +1,6 @@
-# Fails the build when a source folder includes a folder above it. Run as
+# Fails the build when a source folder includes a folder above it, or when a
+# folder above the devices casts to a device class (it asks the device's
+# capabilities instead). Run as
 # cmake -DSOURCE_DIR=<src> -DSTAMP=<file> -P LayerCheck.cmake.
 # Each folder's rank; a file may include its own folder and lower ranks,
 # not a folder of its own rank.
@@ -70,6 +72,13 @@ foreach(source IN LISTS sources)
       list(APPEND faults "${source}: ${line} points up or sideways (${folder} at ${own}, ${target} at ${theirs})")
     endif()
   endforeach()
+  rank_of(devices devicesRank)
+  if(own GREATER devicesRank)
+    file(STRINGS ${SOURCE_DIR}/${source} casts REGEX "_cast[ \t]*<[ \t]*(const[ \t]+)?CVantrel")
+    foreach(line IN LISTS casts)
+      list(APPEND faults "${source}: ${line} casts to a device class (ask its Capabilities())")
+    endforeach()
+  endif()
 endforeach()
 if(faults)
   list(JOIN faults "\n  " text)

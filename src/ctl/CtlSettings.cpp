@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "ctl/CtlKeys.h"
-#include "devices/MouseDevice.h"
+#include "devices/SensitivityStages.h"
 #include "pages/DevicePage.h"
 #include "pages/HeadsetAudioPanel.h"
 #include "pages/KeyMacroPanels.h"
@@ -18,7 +18,7 @@ namespace m470::ctl {
 namespace {
 
 constexpr uint8_t kMouseOnly = kMouseBit, kKeyboardOnly = kKeyboardBit, kKeyed = kMouseBit | kKeyboardBit;
-constexpr auto kStages = static_cast<int>(CVantrelMouseDevice::kMaxStages);
+constexpr auto kStages = static_cast<int>(SensitivityStages::kMaxStages);
 
 // ---- the panels' typed getters and setters, as rows take them ----
 

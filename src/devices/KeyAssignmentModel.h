@@ -22,6 +22,10 @@ public:
     // One slot's pair stored in the model and the profile document (not
     // saved), then Keys told. A slot the model lacks is left alone.
     virtual void StoreAssignment(size_t index, const KeyAssignmentPair& pair) = 0;
+    // The slot still has the function it left the factory with.
+    virtual bool KeyIsFactory(size_t slot) const = 0;
+    // The key table was read from the device attached now.
+    virtual bool KeyTableRead() const = 0;
     // The folder holding the macro catalogue and the macros' event files.
     virtual std::string MacroFolder() const = 0;
     virtual const Translator& Translation() const = 0;

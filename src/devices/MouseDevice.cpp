@@ -22,13 +22,22 @@ KeyAssignment FactoryFunction(size_t button) {
     return {static_cast<uint16_t>(button), row.type, row.param1, row.param2, 0};
 }
 
-bool SameFunction(const KeyAssignment& a, const KeyAssignment& b) {
-    return a.type == b.type && a.param1 == b.param1 && a.param2 == b.param2;
-}
-
 uint32_t RandomWheelIndex() { return static_cast<uint32_t>(std::rand()); }
 
 }  // namespace
+
+void PutSettings(const MouseSettings& model, bool receiver, std::array<uint8_t, mouse_record::kSize>& bytes) {
+    using namespace mouse_record;
+    if (receiver)
+        bytes[kReceiverReportRate] = static_cast<uint8_t>(model.system.ReceiverReportRate());
+    else
+        bytes[kWiredReportRate] = static_cast<uint8_t>(model.system.WiredReportRate());
+    bytes[kActiveStage] = static_cast<uint8_t>(model.activeStage);
+    for (size_t i = 0; i < model.stages.size() && i < SensitivityStages::kMaxStages; ++i) {
+        const auto stage = model.stages[i].ToBytes();
+        std::copy(stage.begin(), stage.end(), bytes.begin() + static_cast<long>(kStages + DpiStage::kSize * i));
+    }
+}
 
 CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Translator translate,
                                          const ProductRow& product)
@@ -37,13 +46,14 @@ CVantrelMouseDevice::CVantrelMouseDevice(std::shared_ptr<HidBackend> backend, Tr
     UseProfileDocument(profile_);
     capabilities_.keys = this;
     capabilities_.stages = this;
+    capabilities_.systemFlags = this;
+    capabilities_.recoil = this;
     slotMap_.fill(kMissingSlot);
     ApplyProduct(product);
     SetProfileName("profile1");
     LoadFactoryProfile();
     assignments_ = profile_.ReadKeyList();
-    stages_ = profile_.ReadStages();
-    system_ = profile_.ReadSystemSettings();
+    LoadSettings();
     LoadModeList();  // the mode codes are needed before any page is shown
 }
 
@@ -77,33 +87,43 @@ bool CVantrelMouseDevice::KeyIsFactory(size_t button) const {
 }
 
 bool CVantrelMouseDevice::SetStageEnabled(size_t stage, bool enabled) {
-    if (stage >= stages_.size()) return false;
-    stages_[stage].enabled = enabled ? 1 : 0;
+    std::vector<DpiStage>& stages = settings_.stages;
+    if (stage >= stages.size()) return false;
+    stages[stage].enabled = enabled ? 1 : 0;
     return true;
 }
 
 void CVantrelMouseDevice::SetStagePosition(size_t stage, int position) {
-    if (stage >= CVantrelMouseDevice::kMaxStages) return;
-    if (stages_.size() <= stage) stages_.resize(stage + 1);
-    stages_[stage].dpiX = static_cast<uint16_t>(std::clamp(position, 0, SensitivityScale::kMaxPosition));
+    std::vector<DpiStage>& stages = settings_.stages;
+    if (stage >= kMaxStages) return;
+    if (stages.size() <= stage) stages.resize(stage + 1);
+    stages[stage].dpiX = static_cast<uint16_t>(std::clamp(position, 0, SensitivityScale::kMaxPosition));
 }
 
 bool CVantrelMouseDevice::SetStageColour(size_t stage, uint32_t rgb) {
-    if (stage >= stages_.size()) return false;
-    stages_[stage].red = static_cast<uint8_t>(rgb >> 16);
-    stages_[stage].green = static_cast<uint8_t>(rgb >> 8);
-    stages_[stage].blue = static_cast<uint8_t>(rgb);
+    std::vector<DpiStage>& stages = settings_.stages;
+    if (stage >= stages.size()) return false;
+    stages[stage].red = static_cast<uint8_t>(rgb >> 16);
+    stages[stage].green = static_cast<uint8_t>(rgb >> 8);
+    stages[stage].blue = static_cast<uint8_t>(rgb);
     return true;
 }
 
+// Kept in the document at once (not saved): a record read or a report from
+// the mouse moves it as well as the page.
+void CVantrelMouseDevice::SetActiveStage(int stage) {
+    settings_.activeStage = stage;
+    profile_.WriteActiveStage(stage);
+}
+
 int CVantrelMouseDevice::CommitStages() {
-    profile_.WriteStages(stages_);
+    profile_.WriteStages(settings_.stages);
     return SaveAndWrite();
 }
 
 int CVantrelMouseDevice::CommitSystem(const SystemSettings& settings, bool write) {
-    system_ = settings;
-    profile_.WriteSystemSettings(system_);
+    settings_.system = settings;
+    profile_.WriteSystemSettings(settings_.system);
     if (write) return SaveAndWrite();
     SaveProfile();
     return kResultSuccess;
@@ -129,8 +149,7 @@ void CVantrelMouseDevice::LoadAssignments() {
     profile_.LoadDeviceSection(GetProfilePath());
     assignments_ = profile_.ReadKeyList();
     ApplyProfile();
-    stages_ = profile_.ReadStages();
-    system_ = profile_.ReadSystemSettings();
+    LoadSettings();
     Tell(DeviceChange::Keys);
 }
 
@@ -190,7 +209,7 @@ bool CVantrelMouseDevice::ReadSettingsRecord() {
         std::lock_guard lock(frameMutex_);
         ResetAudio(audio_);
     }
-    profile_.SetActiveStage(record[mouse_record::kActiveStage]);
+    SetActiveStage(record[mouse_record::kActiveStage]);
     profile_.WriteLightInfo(light);
     SaveProfile();
     return true;
@@ -225,17 +244,7 @@ int CVantrelMouseDevice::WriteToDevice(int record, int firstByte, int flag, int 
     bytes[kMode] = ModeCode(light.selectItem > kHighestMouseMode ? 0 : light.selectItem);
     record_light::Put(light, bytes.data());
     bytes[kCleared] = 0;
-    const SystemSettings system = profile_.ReadSystemSettings();
-    if (transport_.ReceiverMode())
-        bytes[kReceiverReportRate] = static_cast<uint8_t>(system.ReceiverReportRate());
-    else
-        bytes[kWiredReportRate] = static_cast<uint8_t>(system.WiredReportRate());
-    bytes[kActiveStage] = static_cast<uint8_t>(profile_.GetActiveStage());
-    const std::vector<DpiStage> stages = profile_.ReadStages();
-    for (size_t i = 0; i < stages.size() && i < CVantrelMouseDevice::kMaxStages; ++i) {
-        const auto stage = stages[i].ToBytes();
-        std::copy(stage.begin(), stage.end(), bytes.begin() + static_cast<long>(kStages + DpiStage::kSize * i));
-    }
+    PutSettings(settings_, transport_.ReceiverMode(), bytes);
     bytes[kFlag] = static_cast<uint8_t>(flag);
     bytes[kScreenWidth] = static_cast<uint8_t>(screenWidth);
     bytes[kScreenWidth + 1] = static_cast<uint8_t>(screenWidth >> 8);
@@ -301,11 +310,13 @@ void CVantrelMouseDevice::OnNotification(uint16_t code, bool receiver) {
     } else if ((high == 0x10 || high == 0x11) && transport_.Opened()) {
         RunOnUiThread([this, code, high] {
             activeRecord_ = static_cast<uint8_t>(code & 0x0F);
-            if (high == 0x11) profile_.SetActiveStage((code >> 4) & 0x0F);
+            if (high == 0x11) SetActiveStage((code >> 4) & 0x0F);
             PublishSettings();
         });
     }
 }
+
+void CVantrelMouseDevice::LoadSettings() { settings_ = profile_.ReadSettings(std::move(settings_)); }
 
 int CVantrelMouseDevice::SaveAndWrite() {
     SaveProfile();

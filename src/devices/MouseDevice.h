@@ -5,9 +5,11 @@
 
 #include "devices/KeyAssignmentModel.h"
 #include "devices/MouseProfiledata.h"
+#include "devices/RecoilUpload.h"
 #include "devices/RecordLight.h"
 #include "devices/SensitivityScale.h"
 #include "devices/SensitivityStages.h"
+#include "devices/SystemFlags.h"
 #include "devices/VantrelUSBDevice.h"
 #include "keys/KeyCaption.h"
 
@@ -29,6 +31,10 @@ inline constexpr size_t kSize = 87;
 inline constexpr size_t kStride = 128;
 }  // namespace mouse_record
 
+// The model's part of the record (active stage, stages, the report rate of
+// the link in use) put over bytes, the rest left as they are.
+void PutSettings(const MouseSettings& model, bool receiver, std::array<uint8_t, mouse_record::kSize>& bytes);
+
 inline constexpr size_t kMouseButtons = 12;
 inline constexpr uint8_t kHighestMouseMode = 11;  // modes above it are written as mode 0
 inline constexpr uint8_t kMissingSlot = 170;
@@ -47,7 +53,11 @@ inline constexpr std::array<MouseButtonRow, kMouseButtons> kMouseLogicalButtons{
     {0x14, 0x78, 0x02, "mouse_key_fire_key"}, {0xA0, 0x35, 0x00, "mouse_key_mode_cut_key"},
 }};
 
-class CVantrelMouseDevice : public CVantrelUSBDevice, public KeyAssignmentModel, public SensitivityStages {
+class CVantrelMouseDevice : public CVantrelUSBDevice,
+                            public KeyAssignmentModel,
+                            public SensitivityStages,
+                            public SystemFlags,
+                            public RecoilUpload {
 public:
     explicit CVantrelMouseDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                  const ProductRow& product = DefaultProduct(DeviceKind::Mouse));
@@ -64,28 +74,21 @@ public:
     int WriteAllSettings() override;
 
     bool ReadSettingsRecord();
-    // The four pattern files as one image (0x17); nothing is sent and
-    // kResultTooLarge returned when the image would exceed 65,535 bytes.
-    int WriteRecoilPatterns();
+    // RecoilUpload (command 0x17)
+    int WriteRecoilPatterns() override;
 
     // ---- the settings model, as the page edits it ----
-    static constexpr size_t kMaxStages = 6;
     // SensitivityStages
-    const std::vector<DpiStage>& Stages() const override { return stages_; }
-    int ActiveStage() const override { return profile_.GetActiveStage(); }
+    const std::vector<DpiStage>& Stages() const override { return settings_.stages; }
+    int ActiveStage() const override { return settings_.activeStage; }
     bool SetStageEnabled(size_t stage, bool enabled) override;
     void SetStagePosition(size_t stage, int position) override;
-    void SetActiveStage(int stage) override { profile_.SetActiveStage(stage); }
+    void SetActiveStage(int stage) override;
     bool SetStageColour(size_t stage, uint32_t rgb) override;
     int CommitStages() override;
-    const SystemSettings& System() const { return system_; }
-    // The system values stored and saved; written too when asked (the report rate).
-    // The write's result (success when nothing was to be written).
-    int CommitSystem(const SystemSettings& settings, bool write);
-    // The button still has its factory function.
-    bool KeyIsFactory(size_t button) const;
-    // The key table was read from the device attached now.
-    bool KeyTableRead() const { return keyTableRead_.Current(transport_); }
+    // SystemFlags
+    const SystemSettings& System() const override { return settings_.system; }
+    int CommitSystem(const SystemSettings& settings, bool write) override;
     std::string Translate(const std::string& key) const;
 
     // KeyAssignmentModel
@@ -93,6 +96,8 @@ public:
     const std::vector<KeyAssignmentPair>& Assignments() const override { return assignments_; }
     void StoreAssignment(size_t index, const KeyAssignmentPair& pair) override;
     std::string MacroFolder() const override { return DataFolder(); }
+    bool KeyIsFactory(size_t button) const override;
+    bool KeyTableRead() const override { return keyTableRead_.Current(transport_); }
     const Translator& Translation() const override { return translate_; }
     int ProfileDeviceIndex() const override { return profile_.GetDeviceIndex(); }
     std::vector<int> CollectUsedMacros() override;
@@ -101,6 +106,7 @@ public:
 
     const std::array<uint8_t, kMouseButtons>& SlotMap() const { return slotMap_; }
     const std::array<uint8_t, mouse_record::kSize>& Record() const { return record_; }
+    const MouseSettings& Settings() const { return settings_; }
     uint8_t ActiveRecordIndex() const { return activeRecord_; }
     void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
     CMouseProfiledata& Document() { return profile_; }
@@ -123,12 +129,13 @@ private:
     bool LinkUp();
     std::vector<int> MacroNumbering() const;
     int SaveAndWrite();
+    // The model from the profile document just loaded.
+    void LoadSettings();
 
     Translator translate_;
     CMouseProfiledata profile_;
     std::vector<KeyAssignmentPair> assignments_;
-    std::vector<DpiStage> stages_;
-    SystemSettings system_;
+    MouseSettings settings_;
     std::array<uint8_t, kMouseButtons> slotMap_{};
     std::array<uint8_t, mouse_record::kSize> record_{};
     AttachmentMark keyTableRead_, recordRead_;

@@ -32,34 +32,36 @@ SystemSettings MakeSystemSettings(uint16_t doubleClickTime, uint16_t mouseSpeed,
     return settings;
 }
 
-std::vector<DpiStage> CMouseProfiledata::ReadStages() {
+void CMouseProfiledata::ReadStages(MouseSettings& model) const {
     const Json::Value& stages = Member(Section(), "DPIStages");
-    if (stages.isNull()) return stages_;
-    activeStage_ = static_cast<int32_t>(JsonDword(Member(stages, "StageActive")));
+    if (stages.isNull()) return;
+    model.activeStage = static_cast<int32_t>(JsonDword(Member(stages, "StageActive")));
     const Json::Value& list = Member(stages, "StageDPIs");
-    if (list.isArray()) {
-        for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-            const Json::Value& element = list[i];
-            DpiStage stage{JsonByte(Member(element, "StageActive")),  JsonByte(Member(element, "StageXY")),
-                           JsonWord(Member(element, "StageDPIX")),    JsonWord(Member(element, "StageDPIY")),
-                           JsonByte(Member(element, "StageColorR")), JsonByte(Member(element, "StageColorG")),
-                           JsonByte(Member(element, "StageColorB"))};
-            // Stored stages beyond the document's list keep their values.
-            if (i < stages_.size())
-                stages_[i] = stage;
-            else
-                stages_.push_back(stage);
-        }
+    if (!list.isArray()) return;
+    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+        const Json::Value& element = list[i];
+        DpiStage stage{JsonByte(Member(element, "StageActive")),  JsonByte(Member(element, "StageXY")),
+                       JsonWord(Member(element, "StageDPIX")),    JsonWord(Member(element, "StageDPIY")),
+                       JsonByte(Member(element, "StageColorR")), JsonByte(Member(element, "StageColorG")),
+                       JsonByte(Member(element, "StageColorB"))};
+        if (i < model.stages.size())
+            model.stages[i] = stage;
+        else
+            model.stages.push_back(stage);
     }
-    return stages_;
+}
+
+MouseSettings CMouseProfiledata::ReadSettings(MouseSettings base) const {
+    ReadStages(base);
+    base.system = ReadSystemSettings();
+    return base;
 }
 
 void CMouseProfiledata::WriteStages(const std::vector<DpiStage>& stages) {
-    stages_ = stages;
     Json::Value& list = MutableMember(MutableMember(Section(), "DPIStages"), "StageDPIs");
-    for (size_t i = 0; i < stages_.size(); ++i) {
+    for (size_t i = 0; i < stages.size(); ++i) {
         Json::Value& element = MutableElement(list, static_cast<Json::ArrayIndex>(i));
-        const DpiStage& stage = stages_[i];
+        const DpiStage& stage = stages[i];
         MutableMember(element, "StageActive") = stage.enabled;
         element["StageXY"] = stage.xy;
         element["StageDPIX"] = stage.dpiX;
@@ -70,27 +72,21 @@ void CMouseProfiledata::WriteStages(const std::vector<DpiStage>& stages) {
     }
 }
 
-void CMouseProfiledata::SetActiveStage(int32_t stage) {
-    activeStage_ = stage;
+void CMouseProfiledata::WriteActiveStage(int32_t stage) {
     MutableMember(MutableMember(Section(), "DPIStages"), "StageActive") = stage;
 }
 
-SystemSettings CMouseProfiledata::ReadSystemSettings() {
+SystemSettings CMouseProfiledata::ReadSystemSettings() const {
     const Json::Value& system = Member(Section(), "SystemStages");
-    if (system.isNull()) {
-        systemSettings_ = SystemSettings{};
-        return systemSettings_;
-    }
-    systemSettings_ = MakeSystemSettings(
+    if (system.isNull()) return SystemSettings{};
+    return MakeSystemSettings(
         JsonWord(Member(system, "DoubleClickTime")), JsonWord(Member(system, "MouseSpeed")),
         JsonWord(Member(system, "PointerPrecision")), JsonWord(Member(system, "ScorllPage")),
         JsonWord(Member(system, "WheelScorlllinse")), JsonWord(Member(Member(Section(), "ReportStages"), "StageActive")),
         JsonWord(Member(Member(Section(), "ReportStages24g"), "StageActive24g")));
-    return systemSettings_;
 }
 
 void CMouseProfiledata::WriteSystemSettings(const SystemSettings& settings) {
-    systemSettings_ = settings;
     Json::Value& system = MutableMember(Section(), "SystemStages");
     system["DoubleClickTime"] = settings.DoubleClickTime();
     system["MouseSpeed"] = settings.MouseSpeed();

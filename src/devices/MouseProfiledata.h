@@ -59,20 +59,31 @@ struct CorrectionPreset {
     friend bool operator==(const CorrectionPreset&, const CorrectionPreset&) = default;
 };
 
+// The mouse's settings model: the one copy of its stages, the active stage
+// and the system values. The record is built from it and the profile
+// document serializes it.
+struct MouseSettings {
+    std::vector<DpiStage> stages;
+    int32_t activeStage = 0;
+    SystemSettings system;
+
+    friend bool operator==(const MouseSettings&, const MouseSettings&) = default;
+};
+
 class CMouseProfiledata : public CBasicProfiledata {
 public:
-    std::vector<DpiStage> ReadStages();
+    // The document's stages and active stage over the model's; a document
+    // without stages leaves them, and stages beyond its list keep their values.
+    void ReadStages(MouseSettings& model) const;
+    // The model read from the document, the stages over those of base.
+    MouseSettings ReadSettings(MouseSettings base) const;
     void WriteStages(const std::vector<DpiStage>& stages);
-    int32_t GetActiveStage() const { return activeStage_; }
-    void SetActiveStage(int32_t stage);
-    SystemSettings ReadSystemSettings();
+    void WriteActiveStage(int32_t stage);
+    SystemSettings ReadSystemSettings() const;
     void WriteSystemSettings(const SystemSettings& settings);
     std::vector<CorrectionPreset> ReadCorrections();
 
 private:
-    std::vector<DpiStage> stages_;
-    int32_t activeStage_ = 0;
-    SystemSettings systemSettings_;
     std::vector<CorrectionPreset> corrections_;
 };
 

@@ -13,6 +13,7 @@ namespace m470 {
 
 class SensitivityStages {
 public:
+    static constexpr size_t kMaxStages = 6;
     virtual ~SensitivityStages() = default;
     virtual const std::vector<DpiStage>& Stages() const = 0;
     virtual int ActiveStage() const = 0;

@@ -34,6 +34,11 @@ struct KeyAssignment {
     friend bool operator==(const KeyAssignment&, const KeyAssignment&) = default;
 };
 
+// The same function, whatever key or slot carries it.
+constexpr bool SameFunction(const KeyAssignment& a, const KeyAssignment& b) {
+    return a.type == b.type && a.param1 == b.param1 && a.param2 == b.param2;
+}
+
 // type × 65536 + param1 × 256 + param2, as profile documents store it.
 using PackedAssignment = uint32_t;
 

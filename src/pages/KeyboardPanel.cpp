@@ -74,10 +74,14 @@ bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender-
 
 }  // namespace
 
-CKeyboardPanel::CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost& host, ui::Control* page,
+CKeyboardPanel::CKeyboardPanel(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* page,
                                const DevicePicture& picture, CDeviceProfileUI* strip, CLightControlUI* lights,
                                PageContext* context)
-    : keyboard_(keyboard), host_(host), page_(page), picture_(picture), strip_(strip), lights_(lights), context_(context) {
+    : device_(device),
+      colours_(*device.Capabilities().customColours),
+      settings_(*device.Capabilities().keyboardSettings),
+      keys_(*device.Capabilities().keys),
+      host_(host), page_(page), picture_(picture), strip_(strip), lights_(lights), context_(context) {
     using N = const ui::Notification&;
     for (const SettingControl& control : kSettingControls) {
         const std::string name = control.name;
@@ -92,7 +96,7 @@ CKeyboardPanel::CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost
     }
     routes_.Add("selectchanged", kSettingsPages.optionPrefix, [this](N n, int i) { if (Chosen(n)) ShowSettingsPage(i); })
         // A key of the picture painted in the custom mode: by click, or a rubber band's keys.
-        .Add("click", "key_", [this](N, int i) { if (i >= 0) keyboard_.WriteColourPage(static_cast<size_t>(i)); })
+        .Add("click", "key_", [this](N, int i) { if (i >= 0) colours_.WriteColourPage(static_cast<size_t>(i)); })
         .Add("click_select_end", kPicture, [this](N, int) { OnRubberBand(); });
     // Rows without a key on this keyboard have no button to show.
     for (size_t j = 0; j < picture_.keys.size() && j < kWrittenLogicalKeys; ++j)
@@ -118,18 +122,18 @@ void CKeyboardPanel::Repaint(DeviceChange change) {
     switch (change) {
         case DeviceChange::Settings:
             ShowKeyTexts();
-            if (lights_ != nullptr) lights_->SelectCustomGroup(keyboard_.CustomGroup());
+            if (lights_ != nullptr) lights_->SelectCustomGroup(colours_.CustomGroup());
             ShowSystemSettings();
-            if (keyboard_.Custom()) ShowLights(false);
+            if (colours_.Custom()) ShowLights(false);
             break;
         case DeviceChange::Keys: ShowKeyTexts(); break;
         case DeviceChange::CustomColours:
-            if (lights_ != nullptr) lights_->SelectCustomGroup(keyboard_.CustomGroup());
+            if (lights_ != nullptr) lights_->SelectCustomGroup(colours_.CustomGroup());
             ShowLights(false);
             break;
         case DeviceChange::ProfileList: ClearKeyMarks(); break;
         case DeviceChange::Frame:
-            if (!keyboard_.Custom()) ShowLights(true);
+            if (!colours_.Custom()) ShowLights(true);
             break;
         default: break;
     }
@@ -148,28 +152,28 @@ void CKeyboardPanel::ShowSettingsPage(int page) {
     settingsPage_ = page;
     kSettingsPages.Show(host_, page_, strip_, page);
     if (showFunctionPage_) showFunctionPage_(page == kKeySettingsPage ? kKeyFunctionPage : kLightingFunctionPage);
-    ShowLights(!keyboard_.Custom());
+    ShowLights(!colours_.Custom());
 }
 
 void CKeyboardPanel::ShowKeyTexts() {
-    const std::vector<KeyAssignmentPair>& assignments = keyboard_.Assignments();
-    const Translator& translate = keyboard_.Translation();
+    const std::vector<KeyAssignmentPair>& assignments = keys_.Assignments();
+    const Translator& translate = keys_.Translation();
     for (size_t j = 0; j < picture_.keys.size() && j < assignments.size(); ++j) {
         ui::Control* button = picture_.keys[j].Get();
         if (button == nullptr) continue;
         const KeyAssignment factory = LogicalKeyFunction(j);
         const auto name =
-            KeyCaption(factory, keyboard_.MacroNames(), translate, CaptionTarget::Keyboard).value_or(std::string());
+            KeyCaption(factory, device_.MacroNames(), translate, CaptionTarget::Keyboard).value_or(std::string());
         const auto caption =
-            KeyCaption(assignments[j].current, keyboard_.MacroNames(), translate, CaptionTarget::Keyboard).value_or(name);
-        button->SetToolTip(name, name + keyboard_.Translate("Key_Set") + caption);
+            KeyCaption(assignments[j].current, device_.MacroNames(), translate, CaptionTarget::Keyboard).value_or(name);
+        button->SetToolTip(name, name + Translate("Key_Set") + caption);
         button->SetDefaultState(EqualsIgnoringCase(caption, name));
     }
 }
 
 // The stored system settings on the system tab, without raising events.
 void CKeyboardPanel::ShowSystemSettings() {
-    const KeyboardSystemWords system = keyboard_.SystemWords();
+    const KeyboardSystemWords system = settings_.SystemWords();
     Find("winlockflag_option").SetSelected(system.WinFlag() != 0, false);
     Find("wflag_option").SetSelected(system.WFlag() != 0, false);
     Find("6flag_option").SetSelected(system.Key6Flag() != 0, false);
@@ -177,10 +181,10 @@ void CKeyboardPanel::ShowSystemSettings() {
     const int delay = ChoiceOrZero(system.RepeatDelay(), kRepeatDelayChoices);
     Find(Indexed("repeat_delay_check_", delay)).SetSelected(true, false);
     Find("repeat_delay_time_label1")
-        .SetText(keyboard_.Translate("Repeat_Delay_Time") + std::to_string(delay * 250 + 250) + "ms");
+        .SetText(Translate("Repeat_Delay_Time") + std::to_string(delay * 250 + 250) + "ms");
     ui::Ctl input = Find("repeat_input_richedit");
     input.SetText("");
-    if (ui::Control* edit = input.Get()) edit->SetToolTip("", keyboard_.Translate("Repeat_input_text"));
+    if (ui::Control* edit = input.Get()) edit->SetToolTip("", Translate("Repeat_input_text"));
     Find(Indexed("polling_rate_option_", ChoiceOrZero(system.PollingRate(), kPollingRateChoices))).SetSelected(true, false);
 }
 
@@ -189,7 +193,7 @@ void CKeyboardPanel::ShowSystemSettings() {
 // are dark, so that the chosen key and the changed ones stand out; hidden keys stay dark.
 void CKeyboardPanel::ShowLights(bool effectLevels) {
     const bool lit = settingsPage_ == kLightingSettingsPage && (!functionPage_ || functionPage_() == kLightingFunctionPage);
-    const LedFrame frame = keyboard_.FrameCopy();
+    const LedFrame frame = device_.FrameCopy();
     for (size_t j = 0; j < picture_.keys.size() && j < frame.size(); ++j) {
         const ui::Control* key = picture_.keys[j].Get();
         if (key == nullptr) continue;
@@ -210,7 +214,7 @@ void CKeyboardPanel::ClearKeyMarks() {
 
 void CKeyboardPanel::OnSetting(KeyboardSetting setting, int value) {
     // Kept in the profile either way; a record the keyboard did not take is told.
-    const int written = keyboard_.ChangeSetting(setting, value);
+    const int written = settings_.ChangeSetting(setting, value);
     if (context_ != nullptr) ReportWrite(*context_, written == kResultSuccess ? 0 : -1);
     ShowSystemSettings();
 }
@@ -218,7 +222,7 @@ void CKeyboardPanel::OnSetting(KeyboardSetting setting, int value) {
 // ---- the typed settings ----
 
 int CKeyboardPanel::Setting(KeyboardSetting setting) const {
-    const KeyboardSystemWords system = keyboard_.SystemWords();
+    const KeyboardSystemWords system = settings_.SystemWords();
     switch (setting) {
         case KeyboardSetting::Repeat: return system.Repeat();
         case KeyboardSetting::RepeatDelay: return kRepeatDelaysMs[size_t(ChoiceOrZero(system.RepeatDelay(), kRepeatDelayChoices))];
@@ -254,7 +258,7 @@ void CKeyboardPanel::OnRubberBand() {
     std::vector<size_t> keys;
     for (size_t j = 0; j < picture_.keys.size(); ++j)
         if (picture_.keys[j].Get() != nullptr && picture_.keys[j].Get()->KeySelected()) keys.push_back(j);
-    keyboard_.WriteColourPage(keys);
+    colours_.WriteColourPage(keys);
     ClearKeyMarks();
 }
 

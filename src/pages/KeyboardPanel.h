@@ -19,7 +19,9 @@ public:
     // strip: the page's profile strip, whose tab follows the settings page;
     // lights: its lighting panel, whose group list follows the custom group;
     // context: the window, told of a failed write (any may be nullptr).
-    CKeyboardPanel(CVantrelKeyboardDevice& keyboard, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
+    // The device reports custom colours, keyboard settings and keys (the page builds the panel only then).
+    static bool Fits(const DeviceCapabilities& caps) { return caps.customColours && caps.keyboardSettings && caps.keys; }
+    CKeyboardPanel(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
                    CDeviceProfileUI* strip, CLightControlUI* lights, PageContext* context);
 
     // On the key assignment function page the picture's keys are chosen for
@@ -47,6 +49,7 @@ public:
 
 private:
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
+    std::string Translate(const std::string& key) const { return keys_.Translation()(key); }
     void ShowKeyTexts();
     void ShowSystemSettings();
     void ShowLights(bool effectLevels);
@@ -54,7 +57,10 @@ private:
     void OnSetting(KeyboardSetting setting, int value);
     void OnRubberBand();
 
-    CVantrelKeyboardDevice& keyboard_;
+    CVantrelUSBDevice& device_;
+    CustomColours& colours_;
+    KeyboardSettings& settings_;
+    KeyAssignmentModel& keys_;
     ui::ControlHost& host_;
     ui::Control* page_;
     const DevicePicture& picture_;

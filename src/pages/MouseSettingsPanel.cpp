@@ -80,9 +80,13 @@ bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender-
 
 }  // namespace
 
-CMouseSettingsPanel::CMouseSettingsPanel(CVantrelMouseDevice& mouse, ui::ControlHost& host, ui::Control* page,
+CMouseSettingsPanel::CMouseSettingsPanel(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* page,
                                          const DevicePicture& picture, CDeviceProfileUI* strip, PageContext* context)
-    : mouse_(mouse), host_(host), page_(page), picture_(picture), strip_(strip), context_(context) {
+    : device_(device),
+      stages_(*device.Capabilities().stages),
+      system_(*device.Capabilities().systemFlags),
+      keys_(*device.Capabilities().keys),
+      host_(host), page_(page), picture_(picture), strip_(strip), context_(context) {
     using N = const ui::Notification&;
     routes_.Add("selectchanged", "DPI_enable_check_", [this](N, int i) { OnStageEnabled(i); })
         .Add("selectchanged", "DPI_select_check_", [this](N n, int i) { if (Chosen(n)) OnStageSelected(i); })
@@ -111,16 +115,16 @@ void CMouseSettingsPanel::Repaint(DeviceChange change) {
 
 void CMouseSettingsPanel::ShowSettings() {
     RefreshKeyInfo();
-    const std::vector<DpiStage>& stages = mouse_.Stages();
-    for (size_t i = 0; i < stages.size() && i < CVantrelMouseDevice::kMaxStages; ++i) {
+    const std::vector<DpiStage>& stages = stages_.Stages();
+    for (size_t i = 0; i < stages.size() && i < SensitivityStages::kMaxStages; ++i) {
         const DpiStage& stage = stages[i];
         Find(Indexed("DPI_enable_check_", i)).SetSelected(stage.enabled != 0, false);
         ShowStageSlider(i, stage.dpiX);
         Find(Indexed("DPI_color_option_", i))
             .SetBkColour(0xFF000000u | static_cast<uint32_t>(stage.red) << 16 | stage.green << 8 | stage.blue);
     }
-    const SystemSettings& system = mouse_.System();
-    int option = mouse_.Transport().ReceiverMode() ? system.ReceiverReportRate() : system.WiredReportRate();
+    const SystemSettings& system = system_.System();
+    int option = device_.Transport().ReceiverMode() ? system.ReceiverReportRate() : system.WiredReportRate();
     if (option < 0 || option > 4) option = 0;
     Find(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
     ShowSystemSettings();
@@ -129,20 +133,20 @@ void CMouseSettingsPanel::ShowSettings() {
 // Which key buttons still have their factory function; the stage sliders
 // take the scale's range once the key table (and with it the sensor) is known.
 void CMouseSettingsPanel::ShowKeys() {
-    const std::vector<KeyAssignmentPair>& assignments = mouse_.Assignments();
+    const std::vector<KeyAssignmentPair>& assignments = keys_.Assignments();
     for (size_t j = 0; j < picture_.keys.size() && j < assignments.size() && j < kMouseButtons; ++j)
         if (ui::Control* button = picture_.keys[j].Get())
-            button->SetDefaultState(mouse_.KeyIsFactory(j));
-    if (!mouse_.KeyTableRead()) return;
-    for (size_t i = 0; i < CVantrelMouseDevice::kMaxStages; ++i) Find(Indexed("DPI_slider_", i)).SetRange(0, SensitivityScale::kMaxPosition);
+            button->SetDefaultState(keys_.KeyIsFactory(j));
+    if (!keys_.KeyTableRead()) return;
+    for (size_t i = 0; i < SensitivityStages::kMaxStages; ++i) Find(Indexed("DPI_slider_", i)).SetRange(0, SensitivityScale::kMaxPosition);
 }
 
 // The desktop's pointer values, read once when the page first shows its
 // values: what the user set in the desktop's own settings is kept.
 void CMouseSettingsPanel::ReadDesktopPointer() {
     desktopRead_ = true;
-    desktop_.SetPointer(PointerIdsOf(mouse_.Identity(), mouse_.Kind()));
-    SystemFields fields = SystemFields::Of(mouse_.System());
+    desktop_.SetPointer(PointerIdsOf(device_.Identity(), device_.Kind()));
+    SystemFields fields = SystemFields::Of(system_.System());
     const SystemFields before = fields;
     for (const DesktopPointerReading& reading : desktop_.Read()) {
         onDesktop_[static_cast<size_t>(reading.value)] = reading.position;
@@ -150,7 +154,7 @@ void CMouseSettingsPanel::ReadDesktopPointer() {
             if (control.desktop == reading.value) fields.*control.field = static_cast<uint16_t>(reading.position);
     }
     ShowDesktopLabel();
-    if (std::memcmp(&before, &fields, sizeof fields) != 0) mouse_.CommitSystem(fields.Settings(), false);
+    if (std::memcmp(&before, &fields, sizeof fields) != 0) system_.CommitSystem(fields.Settings(), false);
 }
 
 void CMouseSettingsPanel::PushToDesktop(const SystemSettings& system) {
@@ -184,14 +188,14 @@ constexpr std::array<DesktopLabelRow, 3> kDesktopLabels{{
 
 void CMouseSettingsPanel::ShowDesktopLabel() {
     for (const DesktopLabelRow& row : kDesktopLabels)
-        if (!row.taken || desktop_.AppliesTo(*row.taken)) return Find(kPointerDesktopLabel).SetText(mouse_.Translate(row.text));
+        if (!row.taken || desktop_.AppliesTo(*row.taken)) return Find(kPointerDesktopLabel).SetText(Translate(row.text));
 }
 
 // The stored pointer values on the pointer page, without raising events.
 void CMouseSettingsPanel::ShowSystemSettings() {
     if (!desktopRead_) ReadDesktopPointer();
-    const SystemFields fields = SystemFields::Of(mouse_.System());
-    PushToDesktop(mouse_.System());
+    const SystemFields fields = SystemFields::Of(system_.System());
+    PushToDesktop(system_.System());
     Find("pointer_speed_slider").SetValue(fields.speed, false);
     Find("pointer_precision_check").SetSelected(fields.precision != 0, false);
     Find("scrolls_page_check").SetSelected(fields.scrollPage != 0, false);
@@ -210,20 +214,23 @@ void CMouseSettingsPanel::ShowOptionTab(int number) {
 void CMouseSettingsPanel::ShowSettingsPage(int page) { kSettingsPages.Show(host_, page_, strip_, page); }
 
 void CMouseSettingsPanel::ShowStageSlider(size_t stage, int position) {
-    ui::Ctl slider = Find(Indexed("DPI_slider_", stage));
-    slider.SetValue(position, false);
-    const bool active = static_cast<int32_t>(stage) == mouse_.ActiveStage();
-    if (ui::Control* control = slider.Get()) {
+    Find(Indexed("DPI_slider_", stage)).SetValue(position, false);
+    ShowStageMarks(stage);
+    Find(Indexed("DPI_edit_", stage)).SetText(std::to_string(stages_.Scale().ValueOf(position)));
+}
+
+void CMouseSettingsPanel::ShowStageMarks(size_t stage) {
+    const bool active = static_cast<int32_t>(stage) == stages_.ActiveStage();
+    if (ui::Control* control = Find(Indexed("DPI_slider_", stage)).Get()) {
         control->SetForeImage("Control/SliderBar_BK1.png");
         control->SetThumbImage(active ? "Control/SliderBar1_Thumb.png" : "Control/SliderBar2_Thumb.png");
     }
     Find(Indexed("DPI_enable_check_", stage)).SetEnabled(!active);
     Find(Indexed("DPI_select_check_", stage)).SetSelected(active, false);
-    Find(Indexed("DPI_edit_", stage)).SetText(std::to_string(mouse_.Scale().ValueOf(position)));
 }
 
 void CMouseSettingsPanel::ShowKeyInfo(size_t index, const std::string& caption) {
-    const std::string title = index < kMouseLogicalButtons.size() ? mouse_.Translate(kMouseLogicalButtons[index].nameKey) : std::string();
+    const std::string title = index < kMouseLogicalButtons.size() ? Translate(kMouseLogicalButtons[index].nameKey) : std::string();
     ui::Ctl button = index < picture_.keys.size() ? picture_.keys[index] : ui::Ctl();
     if (ui::Control* control = button.Get()) control->SetToolTip(title, caption);
     ui::Control* rows = Find("device_setkeyinfo_list").Get();
@@ -238,33 +245,33 @@ void CMouseSettingsPanel::ShowKeyInfo(size_t index, const std::string& caption) 
 
 void CMouseSettingsPanel::RefreshKeyInfo() {
     Find("device_setkeyinfo_list").ClearItems();
-    const std::vector<KeyAssignmentPair>& assignments = mouse_.Assignments();
-    const Translator translate = [this](std::string_view key) { return mouse_.Translate(std::string(key)); };
+    const std::vector<KeyAssignmentPair>& assignments = keys_.Assignments();
+    const Translator& translate = keys_.Translation();
     for (size_t i = 0; i < assignments.size(); ++i) {
-        const auto caption = KeyCaption(assignments[i].current, mouse_.MacroNames(), translate, CaptionTarget::Mouse);
+        const auto caption = KeyCaption(assignments[i].current, device_.MacroNames(), translate, CaptionTarget::Mouse);
         ShowKeyInfo(i, caption.value_or(std::string()));
     }
-    const LightInfo light = mouse_.GetLightInfo();
+    const LightInfo light = device_.GetLightInfo();
     std::string mode;
-    if (light.selectItem <= kHighestMouseMode && light.selectItem < mouse_.ModeNames().size())
-        mode = mouse_.Translate(mouse_.ModeNames()[light.selectItem]);
+    if (light.selectItem <= kHighestMouseMode && light.selectItem < device_.ModeNames().size())
+        mode = Translate(device_.ModeNames()[light.selectItem]);
     if (ui::Control* logo = picture_.logo.Get())
-        logo->SetToolTip("Logo", mouse_.Translate("Light_Set") + "\n" + mouse_.Translate("Overall_Light_Set") + mode);
+        logo->SetToolTip("Logo", Translate("Light_Set") + "\n" + Translate("Overall_Light_Set") + mode);
     Find("device_setkeyinfo_list").SetVisible(true);
 }
 
 // ---- edits ----
 
 void CMouseSettingsPanel::OnStageColour(int stage) {
-    if (context_ == nullptr || stage < 0 || static_cast<size_t>(stage) >= mouse_.Stages().size()) return;
-    const DpiStage& shown = mouse_.Stages()[static_cast<size_t>(stage)];
+    if (context_ == nullptr || stage < 0 || static_cast<size_t>(stage) >= stages_.Stages().size()) return;
+    const DpiStage& shown = stages_.Stages()[static_cast<size_t>(stage)];
     const uint32_t colour = 0xFF000000u | uint32_t{shown.red} << 16 | uint32_t{shown.green} << 8 | shown.blue;
     const std::optional<uint32_t> chosen = context_->ChoosePaletteColour(colour);
     // The page may have left while the window was open.
-    if (!chosen || !context_->Shown(mouse_)) return;
-    if (!mouse_.SetStageColour(static_cast<size_t>(stage), *chosen & 0xFFFFFFu)) return;
-    Told(mouse_.CommitStages());
-    mouse_.Tell(DeviceChange::Settings);
+    if (!chosen || !context_->Shown(device_)) return;
+    if (!stages_.SetStageColour(static_cast<size_t>(stage), *chosen & 0xFFFFFFu)) return;
+    Told(stages_.CommitStages());
+    device_.Tell(DeviceChange::Settings);
 }
 
 void CMouseSettingsPanel::Told(int result) const {
@@ -278,46 +285,41 @@ void CMouseSettingsPanel::OnStageEnabled(int stage) {
 }
 
 void CMouseSettingsPanel::OnStageSelected(int stage) {
-    if (stage < 0 || static_cast<size_t>(stage) >= CVantrelMouseDevice::kMaxStages) return;
-    mouse_.SetActiveStage(stage);
-    for (size_t i = 0; i < CVantrelMouseDevice::kMaxStages; ++i) {
-        Find(Indexed("DPI_select_check_", i)).SetSelected(static_cast<int>(i) == stage, false);
-        const int position = Find(Indexed("DPI_slider_", i)).Value();
-        ShowStageSlider(i, position);
-        mouse_.SetStagePosition(i, position);
-    }
-    Told(mouse_.CommitStages());
+    if (stage < 0 || static_cast<size_t>(stage) >= SensitivityStages::kMaxStages) return;
+    stages_.SetActiveStage(stage);
+    for (size_t i = 0; i < SensitivityStages::kMaxStages; ++i) ShowStageMarks(i);
+    Told(stages_.CommitStages());
 }
 
 void CMouseSettingsPanel::OnReportRate(int option) {
     if (option < 0 || option > 4) return;
     Find(Indexed("polling_rate_option_", static_cast<size_t>(option))).SetSelected(true, false);
-    SystemFields fields = SystemFields::Of(mouse_.System());
-    (mouse_.Transport().ReceiverMode() ? fields.receiverRate : fields.wiredRate) = static_cast<uint16_t>(option);
-    Told(mouse_.CommitSystem(fields.Settings(), true));
+    SystemFields fields = SystemFields::Of(system_.System());
+    (device_.Transport().ReceiverMode() ? fields.receiverRate : fields.wiredRate) = static_cast<uint16_t>(option);
+    Told(system_.CommitSystem(fields.Settings(), true));
 }
 
 void CMouseSettingsPanel::OnStageSlider(int stage, bool final) {
-    if (stage < 0 || static_cast<size_t>(stage) >= CVantrelMouseDevice::kMaxStages) return;
+    if (stage < 0 || static_cast<size_t>(stage) >= SensitivityStages::kMaxStages) return;
     const auto index = static_cast<size_t>(stage);
     const int position = Find(Indexed("DPI_slider_", index)).Value();
-    Find(Indexed("DPI_edit_", index)).SetText(std::to_string(mouse_.Scale().ValueOf(position)));
+    Find(Indexed("DPI_edit_", index)).SetText(std::to_string(stages_.Scale().ValueOf(position)));
     if (!final) return;
-    mouse_.SetStagePosition(index, position);
-    Told(mouse_.CommitStages());
+    stages_.SetStagePosition(index, position);
+    Told(stages_.CommitStages());
 }
 
 // A typed value outside the scale is taken to its nearest end.
 void CMouseSettingsPanel::OnStageEdit(int stage) {
-    if (stage < 0 || static_cast<size_t>(stage) >= CVantrelMouseDevice::kMaxStages) return;
+    if (stage < 0 || static_cast<size_t>(stage) >= SensitivityStages::kMaxStages) return;
     const auto index = static_cast<size_t>(stage);
-    TakeStagePosition(index, mouse_.Scale().PositionOf(Find(Indexed("DPI_edit_", index)).Text()));
+    TakeStagePosition(index, stages_.Scale().PositionOf(Find(Indexed("DPI_edit_", index)).Text()));
 }
 
 void CMouseSettingsPanel::TakeStagePosition(size_t stage, int position) {
     ShowStageSlider(stage, position);
-    mouse_.SetStagePosition(stage, position);
-    Told(mouse_.CommitStages());
+    stages_.SetStagePosition(stage, position);
+    Told(stages_.CommitStages());
 }
 
 void CMouseSettingsPanel::OnMainDpiSlider(int index) {
@@ -341,7 +343,7 @@ void CMouseSettingsPanel::OnPointerValue(const ui::Notification& n) {
 }
 
 void CMouseSettingsPanel::TakePointerValue(PointerSetting setting, int value) {
-    SystemFields fields = SystemFields::Of(mouse_.System());
+    SystemFields fields = SystemFields::Of(system_.System());
     fields.*ControlOf(setting).field = static_cast<uint16_t>(value);
     // The scroll page and the lines per notch go together: a chosen speed
     // leaves page scrolling; a page choice keeps the lines kept (and shown).
@@ -349,61 +351,61 @@ void CMouseSettingsPanel::TakePointerValue(PointerSetting setting, int value) {
         Find("scrolls_page_check").SetSelected(false, false);
         fields.scrollPage = 0;
     }
-    mouse_.CommitSystem(fields.Settings(), false);
-    PushToDesktop(mouse_.System());
+    system_.CommitSystem(fields.Settings(), false);
+    PushToDesktop(system_.System());
 }
 
 // ---- the typed settings ----
 
 ValueRange CMouseSettingsPanel::StageDpiRange() const {
-    const SensitivityScale scale = mouse_.Scale();
+    const SensitivityScale scale = stages_.Scale();
     const int low = scale.ValueOf(0), high = scale.ValueOf(SensitivityScale::kMaxPosition);
     return {std::min(low, high), std::max(low, high)};
 }
 
 // A stage the mouse did not report shows as the layout has it: 0, in the cycle.
 int CMouseSettingsPanel::StageDpi(size_t stage) const {
-    const std::vector<DpiStage>& stages = mouse_.Stages();
-    return stage < stages.size() ? mouse_.Scale().ValueOf(stages[stage].dpiX) : 0;
+    const std::vector<DpiStage>& stages = stages_.Stages();
+    return stage < stages.size() ? stages_.Scale().ValueOf(stages[stage].dpiX) : 0;
 }
 
 SettingOutcome CMouseSettingsPanel::SetStageDpi(size_t stage, int dpi) {
-    if (stage >= CVantrelMouseDevice::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+    if (stage >= SensitivityStages::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
     if (!StageDpiRange().Holds(dpi)) return SettingOutcome::Outside(StageDpiRange());
-    TakeStagePosition(stage, mouse_.Scale().PositionOfValue(dpi));
+    TakeStagePosition(stage, stages_.Scale().PositionOfValue(dpi));
     return SettingOutcome::Ok();
 }
 
 bool CMouseSettingsPanel::StageEnabled(size_t stage) const {
-    const std::vector<DpiStage>& stages = mouse_.Stages();
+    const std::vector<DpiStage>& stages = stages_.Stages();
     return stage >= stages.size() || stages[stage].enabled != 0;
 }
 
 // The active stage stays in the cycle (its check is switched off on the page).
 SettingOutcome CMouseSettingsPanel::SetStageEnabled(size_t stage, bool on) {
-    if (stage >= CVantrelMouseDevice::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+    if (stage >= SensitivityStages::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
     if (ActiveStage() == stage) return SettingOutcome::Refused(SettingStatus::ActiveStageStays);
     Find(Indexed("DPI_enable_check_", stage)).SetSelected(on, false);
-    if (mouse_.SetStageEnabled(stage, on)) Told(mouse_.CommitStages());
+    if (stages_.SetStageEnabled(stage, on)) Told(stages_.CommitStages());
     return SettingOutcome::Ok();
 }
 
 std::optional<size_t> CMouseSettingsPanel::ActiveStage() const {
-    const int active = mouse_.ActiveStage();
-    if (active < 0 || static_cast<size_t>(active) >= CVantrelMouseDevice::kMaxStages) return std::nullopt;
+    const int active = stages_.ActiveStage();
+    if (active < 0 || static_cast<size_t>(active) >= SensitivityStages::kMaxStages) return std::nullopt;
     return static_cast<size_t>(active);
 }
 
 SettingOutcome CMouseSettingsPanel::SetActiveStage(size_t stage) {
-    if (stage >= CVantrelMouseDevice::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
+    if (stage >= SensitivityStages::kMaxStages) return SettingOutcome::Refused(SettingStatus::NoSuchIndex);
     if (!StageEnabled(stage)) return SettingOutcome::Refused(SettingStatus::StageOff);
     OnStageSelected(static_cast<int>(stage));
     return SettingOutcome::Ok();
 }
 
 int CMouseSettingsPanel::ReportRate() const {
-    const SystemSettings& system = mouse_.System();
-    const int option = mouse_.Transport().ReceiverMode() ? system.ReceiverReportRate() : system.WiredReportRate();
+    const SystemSettings& system = system_.System();
+    const int option = device_.Transport().ReceiverMode() ? system.ReceiverReportRate() : system.WiredReportRate();
     return kReportRates[option >= 0 && option < static_cast<int>(kReportRates.size()) ? static_cast<size_t>(option) : 0];
 }
 
@@ -421,7 +423,7 @@ ValueRange CMouseSettingsPanel::PointerRange(PointerSetting setting) {
 }
 
 int CMouseSettingsPanel::Pointer(PointerSetting setting) const {
-    return SystemFields::Of(mouse_.System()).*ControlOf(setting).field;
+    return SystemFields::Of(system_.System()).*ControlOf(setting).field;
 }
 
 SettingOutcome CMouseSettingsPanel::SetPointer(PointerSetting setting, int value) {

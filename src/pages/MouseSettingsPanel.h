@@ -23,7 +23,9 @@ class CMouseSettingsPanel : public CPagePanel {
 public:
     // strip: the page's profile strip, whose tab follows the settings page (may be nullptr);
     // context: where a write the mouse did not take is told (may be nullptr).
-    CMouseSettingsPanel(CVantrelMouseDevice& mouse, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
+    // The device reports stages, system flags and keys (the page builds the panel only then).
+    static bool Fits(const DeviceCapabilities& caps) { return caps.stages && caps.systemFlags && caps.keys; }
+    CMouseSettingsPanel(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
                         CDeviceProfileUI* strip, PageContext* context = nullptr);
 
     void Repaint(DeviceChange change) override;
@@ -54,11 +56,14 @@ public:
 
     void ShowSettingsPage(int page);
     void ShowStageSlider(size_t stage, int position);
+    // Whether the stage is the active one: its thumb, its enable and select checks.
+    void ShowStageMarks(size_t stage);
     void ShowKeyInfo(size_t index, const std::string& caption);
     void RefreshKeyInfo();
 
 private:
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
+    std::string Translate(const std::string& key) const { return keys_.Translation()(key); }
     void ShowSettings();
     void ShowKeys();
     void ShowSystemSettings();
@@ -87,7 +92,10 @@ private:
     // A settings write's result: one the mouse did not take is told.
     void Told(int result) const;
 
-    CVantrelMouseDevice& mouse_;
+    CVantrelUSBDevice& device_;
+    SensitivityStages& stages_;
+    SystemFlags& system_;
+    KeyAssignmentModel& keys_;
     ui::ControlHost& host_;
     ui::Control* page_;
     const DevicePicture& picture_;

@@ -22,16 +22,20 @@ bool AddKeyPanels(CDevicePage& page) {
 }
 
 void BuildMousePage(CDevicePage& page) {
-    auto& mouse = static_cast<CVantrelMouseDevice&>(page.Device());
+    CVantrelUSBDevice& mouse = page.Device();
+    const DeviceCapabilities& caps = mouse.Capabilities();
     page.SetPicture(FindMousePicture(page.Host(), page.Root(), kMouseButtons, mouse.LedCount()));
     CProfileStripPanel& strip = page.AddProfileStrip();
-    CMouseSettingsPanel& settings = page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip(),
-                                                                    page.Context());
-    settings.SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
+    CMouseSettingsPanel* settings = nullptr;
+    if (CMouseSettingsPanel::Fits(caps)) {
+        settings = &page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip(), page.Context());
+        settings->SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
+    }
     page.AddLighting();
     AddKeyPanels(page);
-    if (page.Find("ShootControlItem")) page.Add<CRecoilPanel>(page, mouse, mouse.Translation());
-    settings.ShowSettingsPage(0);
+    if (caps.recoil != nullptr && caps.keys != nullptr && page.Find("ShootControlItem"))
+        page.Add<CRecoilPanel>(page, *caps.recoil, caps.keys->Translation());
+    if (settings != nullptr) settings->ShowSettingsPage(0);
 }
 
 void BuildPadPage(CDevicePage& page) {
@@ -55,14 +59,17 @@ void BuildHeadsetPage(CDevicePage& page) {
 }
 
 void BuildKeyboardPage(CDevicePage& page) {
-    auto& keyboard = static_cast<CVantrelKeyboardDevice&>(page.Device());
     page.SetPicture(FindNumberedPicture(page.Host(), page.Root(), "keyboard_device_key_light", kLogicalKeyCount,
                                         kLogicalKeyCount));
     CProfileStripPanel& strip = page.AddProfileStrip();
     // After the lighting panel: the custom group it shows follows the keyboard's.
     CLightingPanel& lighting = page.AddLighting();
+    if (!CKeyboardPanel::Fits(page.Device().Capabilities())) {
+        AddKeyPanels(page);
+        return;
+    }
     CKeyboardPanel& panel =
-        page.Add<CKeyboardPanel>(keyboard, page.Host(), page.Root(), page.Picture(), &strip.Strip(),
+        page.Add<CKeyboardPanel>(page.Device(), page.Host(), page.Root(), page.Picture(), &strip.Strip(),
                                  &lighting.Controls(), page.Context());
     panel.SetFunctionPages([&page](int kind) { page.ShowFunctionPage(kind); }, [&page] { return page.GetFunctionPage(); });
     // After the keyboard's panel: a key clicked while keys are assigned is left to them.

@@ -1,15 +1,15 @@
 #include "pages/RecoilPanel.h"
 
 #include "device_link/HidTransport.h"
-#include "devices/MouseDevice.h"
+#include "devices/RecoilUpload.h"
 #include "pages/DevicePage.h"
 #include "platform/Folders.h"
 
 namespace m470 {
 
-CRecoilPanel::CRecoilPanel(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate)
-    : page_(page), mouse_(mouse), shoot_(page.Host(), page.Find("ShootControlItem").Get(), std::move(translate)) {
-    shoot_.SetDataFolder(mouse.DataFolder());
+CRecoilPanel::CRecoilPanel(CDevicePage& page, RecoilUpload& recoil, Translator translate)
+    : page_(page), recoil_(recoil), shoot_(page.Host(), page.Find("ShootControlItem").Get(), std::move(translate)) {
+    shoot_.SetDataFolder(page.Device().DataFolder());
     shoot_.SetDefaultFolder(GetDefaultDataFolder());
     ShootWindow window;
     if (PageContext* context = page.Context()) {
@@ -26,13 +26,13 @@ CRecoilPanel::CRecoilPanel(CDevicePage& page, CVantrelMouseDevice& mouse, Transl
 }
 
 std::string CRecoilPanel::Chosen(std::optional<std::string> path) const {
-    if (!path || page_.Context() == nullptr || !page_.Context()->Shown(mouse_)) return {};
+    if (!path || page_.Context() == nullptr || !page_.Context()->Shown(page_.Device())) return {};
     return *path;
 }
 
 // Patterns too long for one image are the user's to shorten, not a device fault.
 void CRecoilPanel::Write() {
-    const int result = mouse_.WriteRecoilPatterns();
+    const int result = recoil_.WriteRecoilPatterns();
     if (page_.Context() == nullptr) return;
     if (result == kResultTooLarge) page_.Context()->Notice("recoil_image_too_large_text");
     else ReportWrite(*page_.Context(), result == kResultSuccess ? 0 : -1);

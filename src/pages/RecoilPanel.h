@@ -1,7 +1,8 @@
 #pragma once
 // The recoil patterns as a panel of the mouse page. Its controls and rules
-// are CShootControlUI's; the page gives it the mouse's folder, the window's
-// file choosers and messages, and the write of the four patterns.
+// are CShootControlUI's; the page gives it the device's folder, the window's
+// file choosers and messages, and the device's recoil capability that
+// writes the four patterns.
 #include "pages/PageContext.h"
 #include "pages/PagePanel.h"
 #include "recoil/ShootControlUI.h"
@@ -9,11 +10,11 @@
 namespace m470 {
 
 class CDevicePage;
-class CVantrelMouseDevice;
+class RecoilUpload;
 
 class CRecoilPanel : public CPagePanel {
 public:
-    CRecoilPanel(CDevicePage& page, CVantrelMouseDevice& mouse, Translator translate);
+    CRecoilPanel(CDevicePage& page, RecoilUpload& recoil, Translator translate);
 
     void RefreshTexts() override { shoot_.RefreshTexts(); }
     CShootControlUI& Controls() { return shoot_; }
@@ -24,7 +25,7 @@ private:
     void Write();
 
     CDevicePage& page_;
-    CVantrelMouseDevice& mouse_;
+    RecoilUpload& recoil_;
     CShootControlUI shoot_;
 };
 

@@ -101,10 +101,6 @@ KeyAssignment Record(const KeyAssignment& base, uint8_t type, uint8_t param1, ui
     return {base.code, type, param1, param2, 0};
 }
 
-bool SameFunction(const KeyAssignment& a, const KeyAssignment& b) {
-    return a.type == b.type && a.param1 == b.param1 && a.param2 == b.param2;
-}
-
 }  // namespace
 
 bool IsLastLeftButton(const std::vector<KeyAssignmentPair>& keys, int index) {

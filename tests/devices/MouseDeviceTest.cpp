@@ -103,7 +103,7 @@ TEST_F(VirtualMousePage, FirstFullReadWired) {
     EXPECT_EQ(reads[1][4], 56);
     EXPECT_EQ(mouse->GetLightInfo().light, 3);
     EXPECT_EQ(mouse->GetLightInfo().speed, 2);
-    EXPECT_EQ(mouse->Document().GetActiveStage(), 1);
+    EXPECT_EQ(mouse->ActiveStage(), 1);
     // The page shows the stages of the profile.
     EXPECT_EQ(ui::Ctl(host.Find("DPI_slider_5")).Value(), 81);
     EXPECT_EQ(ui::Ctl(host.Find("DPI_edit_5")).Text(), std::to_string(100 + 4800 + 5000 + 8 * 400));
@@ -387,7 +387,7 @@ TEST_F(VirtualMousePage, NotificationsSwitchRecordAndStage) {
     EXPECT_TRUE(test::Eventually([&] { return ui.Pump() != 0; }));
     mouse->CloseNotify(false);
     EXPECT_EQ(mouse->ActiveRecordIndex(), 3);
-    EXPECT_EQ(mouse->Document().GetActiveStage(), 2);
+    EXPECT_EQ(mouse->ActiveStage(), 2);
     EXPECT_TRUE(ui::Ctl(host.Find("DPI_select_check_2")).Selected());
     EXPECT_EQ(Record0()[mouse_record::kActiveStage], 2);
     EXPECT_TRUE(DebugTrace::Contains("接收到自动添加设备的同步信息要求  TEST"));

@@ -31,27 +31,31 @@ protected:
 };
 
 TEST_F(MouseDocument, StagesMergeIntoTheStoredListAndKeepWidths) {
+    MouseSettings model;
     Load(StagesDocument(6, 300));
-    auto stages = document.ReadStages();
+    document.ReadStages(model);
+    const std::vector<DpiStage>& stages = model.stages;
     ASSERT_EQ(stages.size(), 6u);
     EXPECT_EQ(stages[5].dpiX, 305);       // 16 bits kept
     EXPECT_EQ(stages[0].red, 44);         // 300 → low byte
-    EXPECT_EQ(document.GetActiveStage(), 2);
+    EXPECT_EQ(model.activeStage, 2);
 
     Load(StagesDocument(4, 10));
-    stages = document.ReadStages();
+    document.ReadStages(model);
     ASSERT_EQ(stages.size(), 6u);
     EXPECT_EQ(stages[3].dpiX, 13);
     EXPECT_EQ(stages[4].dpiX, 304);  // from the earlier read
     EXPECT_EQ(stages[5].dpiX, 305);
 
     Load(R"({"Device": [{}]})");
-    EXPECT_EQ(document.ReadStages().size(), 6u);  // no "DPIStages": unchanged
+    const MouseSettings before = model;
+    document.ReadStages(model);
+    EXPECT_EQ(model, before);  // no "DPIStages": unchanged
 }
 
 TEST_F(MouseDocument, WritingStagesAndActiveStageTouchOnlyTheirMembers) {
     Load(StagesDocument(2, 5));
-    auto stages = document.ReadStages();
+    std::vector<DpiStage> stages = document.ReadSettings({}).stages;
     stages[1] = DpiStage{0, 7, 0x1234, 0x4321, 9, 8, 7};
     document.WriteStages(stages);
     const Json::Value& dpi = document.Section()["DPIStages"];
@@ -61,14 +65,15 @@ TEST_F(MouseDocument, WritingStagesAndActiveStageTouchOnlyTheirMembers) {
     EXPECT_EQ(dpi["StageDPIs"][1]["StageActive"].asInt(), 0);
 
     const Json::Value before = dpi["StageDPIs"];
-    document.SetActiveStage(4);
+    document.WriteActiveStage(4);
     EXPECT_EQ(document.Section()["DPIStages"]["StageActive"].asInt(), 4);
     EXPECT_EQ(document.Section()["DPIStages"]["StageDPIs"], before);
     ASSERT_TRUE(document.Save());
     CMouseProfiledata reloaded;
     reloaded.LoadDeviceSection(folder.File("p.Json"));
-    EXPECT_EQ(reloaded.ReadStages(), stages);
-    EXPECT_EQ(reloaded.GetActiveStage(), 4);
+    const MouseSettings read = reloaded.ReadSettings({});
+    EXPECT_EQ(read.stages, stages);
+    EXPECT_EQ(read.activeStage, 4);
 }
 
 TEST_F(MouseDocument, StageBytesAreLittleEndian) {
@@ -125,7 +130,7 @@ TEST(MouseFactoryData, DefaultFileHoldsEveryMemberTheMouseReads) {
     for (const char* member : {"LightInfo", "AudioLightInfo", "LightList", "KeyList", "DPIStages", "SystemStages",
                                "ReportStages", "ReportStages24g", "CorrectInfo"})
         EXPECT_TRUE(section.isMember(member)) << member;
-    EXPECT_EQ(document.ReadStages().size(), 6u);
+    EXPECT_EQ(document.ReadSettings({}).stages.size(), 6u);
     const auto keys = document.ReadKeyList();
     ASSERT_EQ(keys.size(), 12u);
     EXPECT_EQ(keys[0].defaults, (KeyAssignment{0, 0x10, 0x01, 0x00, 0}));

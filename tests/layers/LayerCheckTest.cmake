@@ -1,6 +1,7 @@
 # The layer check on small source trees: each include that reaches a higher
 # folder, a folder of the same rank, or climbs out with "..", fails it; the
-# includes a folder may use pass. Run as
+# includes a folder may use pass; so does a cast to a device class above the
+# devices folder. Run as
 # cmake -DCHECK=<LayerCheck.cmake> -DWORK=<scratch folder> -P LayerCheckTest.cmake.
 set(failures "")
 
@@ -42,6 +43,9 @@ expect(relative_down fail devices/Device.cpp "#include \"../platform/Base.h\"")
 expect(same_rank_peer fail lighting/Engine.h "#include \"panels/Panel.h\"")
 expect(same_rank_peer_back fail panels/Panel.h "#include \"lighting/Engine.h\"")
 expect(unknown_folder fail devices/Device.cpp "#include \"nowhere/Thing.h\"")
+expect(device_cast_above fail panels/Panel.h "auto& m = static_cast<CVantrelMouseDevice&>(d);")
+expect(device_cast_const fail panels/Panel.h "auto* k = dynamic_cast< const CVantrelKeyboardDevice*>(d);")
+expect(device_cast_within pass devices/Device.cpp "auto& m = static_cast<CVantrelMouseDevice&>(d);")
 
 if(failures)
   message(FATAL_ERROR "layer check:${failures}")

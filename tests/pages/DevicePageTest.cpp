@@ -89,6 +89,36 @@ TEST_F(MousePageRoutes, ANotificationOfThePageWritesTheDeviceThroughItsPanel) {
     EXPECT_EQ(Writes(command::kWriteSettings).size(), reports);
 }
 
+// The mouse's settings model is the one copy: choosing the active stage
+// writes the stages it holds, not a slider dragged and not yet let go.
+TEST_F(MousePageRoutes, AStageChoiceWritesTheModelNotWhatASliderShows) {
+    const uint16_t kept = mouse->Stages().at(1).dpiX;
+    ASSERT_NE(kept, 77);
+    On("DPI_slider_1").SetValue(77, false);
+    ASSERT_TRUE(Raise("movevaluechanged", "DPI_slider_1"));
+    On("DPI_select_check_3").SetSelected(true, false);
+    ASSERT_TRUE(Raise("selectchanged", "DPI_select_check_3"));
+
+    const std::vector<uint8_t> record = rig.hub.Firmware("mouse")->Area(command::kReadSettings);
+    EXPECT_EQ(record[mouse_record::kActiveStage], 3);
+    EXPECT_EQ(record[mouse_record::kStages + 9 * 1 + 2], kept & 0xFF);
+    EXPECT_EQ(record[mouse_record::kStages + 9 * 1 + 3], kept >> 8);
+    const Json::Value stages = LoadJson(mouse->GetProfilePath())["Device"][0]["DPIStages"];
+    EXPECT_EQ(stages["StageActive"].asInt(), 3);
+    EXPECT_EQ(stages["StageDPIs"][1]["StageDPIX"].asInt(), kept);
+    EXPECT_EQ(mouse->Stages()[1].dpiX, kept);
+    EXPECT_EQ(mouse->ActiveStage(), 3);
+
+    // A typed sensitivity goes the same way: model, file and record agree.
+    CMouseSettingsPanel& panel = *devicePage->PanelOf<CMouseSettingsPanel>();
+    const int dpi = panel.StageDpiRange().high;
+    ASSERT_TRUE(panel.SetStageDpi(1, dpi).Done());
+    const uint16_t position = mouse->Stages()[1].dpiX;
+    EXPECT_EQ(panel.StageDpi(1), dpi);
+    EXPECT_EQ(LoadJson(mouse->GetProfilePath())["Device"][0]["DPIStages"]["StageDPIs"][1]["StageDPIX"].asInt(), position);
+    EXPECT_EQ(rig.hub.Firmware("mouse")->Area(command::kReadSettings)[mouse_record::kStages + 9 * 1 + 2], position & 0xFF);
+}
+
 TEST_F(MousePageRoutes, ADetachedDevicesPageSendsNothing) {
     mouse->Transport().Detach();
     rig.hub.Traffic().Clear();

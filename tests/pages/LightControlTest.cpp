@@ -453,6 +453,13 @@ public:
         calls.push_back("colour " + std::to_string(on) + (store ? "" : " unkept"));
     }
     void AfterProfileReset() override { calls.push_back("reset"); }
+    bool Custom() const override { return false; }
+    int CustomGroup() const override { return 0; }
+    int WriteColourPage(size_t key) override { return WriteColourPage(std::vector<size_t>{key}); }
+    int WriteColourPage(const std::vector<size_t>& keys) override {
+        calls.push_back("paint " + std::to_string(keys.size()));
+        return kResultSuccess;
+    }
     std::vector<std::string> calls;
 };
 

@@ -57,6 +57,7 @@ CVantrelKeyboardDevice::CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backe
     UseProfileDocument(profile_);
     capabilities_.keys = this;
     capabilities_.customColours = this;
+    capabilities_.keyboardSettings = this;
     keyMap_.fill(kAbsentKey);
     ledMap_.fill(kAbsentKey);
     ApplyProduct(product);
@@ -71,6 +72,10 @@ CVantrelKeyboardDevice::CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backe
 CVantrelKeyboardDevice::~CVantrelKeyboardDevice() { StopThreads(); }
 
 std::string CVantrelKeyboardDevice::Translate(const std::string& key) const { return translate_(key); }
+
+bool CVantrelKeyboardDevice::KeyIsFactory(size_t key) const {
+    return key < assignments_.size() && key < kLogicalKeyCount && SameFunction(assignments_[key].current, LogicalKeyFunction(key));
+}
 
 bool CVantrelKeyboardDevice::LinkUp() { return !transport_.ReceiverMode() || transport_.QueryLink(); }
 

@@ -6,6 +6,7 @@
 
 #include "devices/CustomColours.h"
 #include "devices/KeyAssignmentModel.h"
+#include "devices/KeyboardSettings.h"
 #include "devices/RecordLight.h"
 #include "devices/VantrelUSBDevice.h"
 #include "devices/keyboard/KeyboardLightingSteps.h"
@@ -36,10 +37,8 @@ inline constexpr uint8_t kCustomColourMode = 20;
 inline constexpr size_t kColourPositions = 171;
 inline constexpr uint32_t kColourPageSize = 512;
 
-// The six system settings, each a control on the system tab.
-enum class KeyboardSetting { Repeat, RepeatDelay, Key6Flag, PollingRate, WFlag, WinFlag };
-
-class CVantrelKeyboardDevice : public CVantrelUSBDevice, public KeyAssignmentModel, public CustomColours {
+class CVantrelKeyboardDevice : public CVantrelUSBDevice, public KeyAssignmentModel, public CustomColours,
+                               public KeyboardSettings {
 public:
     explicit CVantrelKeyboardDevice(std::shared_ptr<HidBackend> backend = nullptr, Translator translate = nullptr,
                                     const ProductRow& product = DefaultProduct(DeviceKind::Keyboard));
@@ -59,7 +58,7 @@ public:
     // Every key lit in the current colour (1) or dark (0); kept in the
     // profile only when store (a group is chosen on the panel).
     void SetCustomColour(int on, bool store) override;
-    bool Custom() const { return GetLightInfo().selectItem == kCustomColourMode; }
+    bool Custom() const override { return GetLightInfo().selectItem == kCustomColourMode; }
     // The LED frame as key colours (the custom colours in mode 20).
     std::vector<KeyColour> FrameColours() const;
     int LoadCustomColours();
@@ -68,24 +67,23 @@ public:
     bool ReadSettingsRecord();
     int ReadColourPage();
     // Key i takes the current colour, in the profile and on the device (mode 20 only).
-    int WriteColourPage(size_t key);
+    int WriteColourPage(size_t key) override;
     // Several keys at once (a rubber band): one page write.
-    int WriteColourPage(const std::vector<size_t>& keys);
+    int WriteColourPage(const std::vector<size_t>& keys) override;
     int WriteCustomColourPage();
     // After a reset the current group's colours from the profile, each
     // channel at its entry's level (channel × level / 256).
     void AfterProfileReset() override;
     int WriteLevelledColourPage();
 
-    // A system setting chosen on the page: stored, saved and, for the flags
-    // and the report rate, written to the device.
-    int ChangeSetting(KeyboardSetting setting, int value);
+    // KeyboardSettings
+    int ChangeSetting(KeyboardSetting setting, int value) override;
 
     const std::array<uint8_t, kLogicalKeyCount>& KeyMap() const { return keyMap_; }
     const std::array<uint8_t, kLogicalKeyCount>& LedMap() const { return ledMap_; }
     const std::array<uint8_t, keyboard_record::kSize>& Record() const { return record_; }
     uint8_t ActiveRecordIndex() const { return activeRecord_; }
-    KeyboardSystemWords SystemWords() const { return system_; }
+    KeyboardSystemWords SystemWords() const override { return system_; }
     void SetAssignments(const std::vector<KeyAssignmentPair>& assignments) { assignments_ = assignments; }
     CKeyboardProfiledata& Document() { return profile_; }
     std::string Translate(const std::string& key) const;
@@ -100,7 +98,9 @@ public:
     std::vector<int> CollectUsedMacros() override;
     int WriteKeyAssignments(int page, const std::vector<int>& macros) override;
     int WriteMacros(const std::vector<int>& macros) override;
-    int CustomGroup() const { return customGroup_; }
+    int CustomGroup() const override { return customGroup_; }
+    bool KeyIsFactory(size_t key) const override;
+    bool KeyTableRead() const override { return KeyTablesCurrent(); }
     // The last key reaction a notification asked for: logical key, pressed.
     std::optional<std::pair<size_t, bool>> LastKeyReaction() const;
 
