@@ -15,6 +15,7 @@ namespace {
 
 enum CapState { kCapNormal, kCapHover, kCapDown };
 int gImagesRendered = 0;
+int gLegendsRendered = 0;
 
 // Cap-and-light images by look: shown colour, size, cap state, frame and
 // light image. A breathing LED reuses its levels; an effect that keeps
@@ -190,6 +191,7 @@ void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
 }
 
 int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }
+int DeviceKeyButton::LegendsRendered() { return gLegendsRendered; }
 size_t DeviceKeyButton::CachedImageBytes() { return ImageCache().Bytes(); }
 
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
@@ -204,10 +206,33 @@ void DeviceKeyButton::paintEvent(QPaintEvent*) {
         // A light legend on a dark or dim cap, a dark one on a bright light.
         const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
         const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
-        painter.setPen(bright ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
-        painter.setFont(LegendFont());
-        painter.drawText(rect(), Qt::AlignCenter, text());
+        painter.drawPixmap(0, 0, Legend(bright));
     }
+}
+
+const QPixmap& DeviceKeyButton::Legend(bool darkInk) {
+    const qreal ratio = devicePixelRatioF();
+    LegendImage& legend = legends_[darkInk ? 1 : 0];
+    if (legend.text == text() && legend.points == legendPointSize_ && legend.pixels.size() == size() * ratio &&
+        legend.pixels.devicePixelRatio() == ratio)
+        return legend.pixels;
+    ++gLegendsRendered;
+    legend.text = text();
+    legend.points = legendPointSize_;
+    legend.pixels = QPixmap(size() * ratio);
+    legend.pixels.setDevicePixelRatio(ratio);
+    legend.pixels.fill(Qt::transparent);
+    QPainter painter(&legend.pixels);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(darkInk ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
+    painter.setFont(LegendFont());
+    painter.drawText(rect(), Qt::AlignCenter, text());
+    return legend.pixels;
+}
+
+void DeviceKeyButton::changeEvent(QEvent* event) {
+    QAbstractButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange) legends_[0].text = legends_[1].text = QString();
 }
 
 void DeviceKeyButton::SetLegendPointSize(qreal points) {

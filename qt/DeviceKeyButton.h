@@ -47,6 +47,8 @@ public:
     void PaintBase(QPainter& painter, const QRect& target) const;
     // How many cap-and-light images were drawn afresh (not found cached).
     static int ImagesRendered();
+    // How many legends were drawn afresh (not found cached).
+    static int LegendsRendered();
     // What the cached images take, at most kMaxCachedImageBytes.
     static size_t CachedImageBytes();
     static constexpr size_t kMaxCachedImageBytes = 1024 * 1024;
@@ -56,6 +58,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     QSize sizeHint() const override { return {28, 28}; }
 
@@ -63,6 +66,15 @@ private:
     bool PaintedByPanel() const;
     qreal legendPointSize_ = kLegendPointSize;
     QPixmap RenderBase(const QSize& size, int capState, bool framed) const;
+    // The legend in dark (on a bright light) or light ink, drawn once per
+    // text, size and font: a frame only changes the light beneath it.
+    const QPixmap& Legend(bool darkInk);
+    struct LegendImage {
+        QString text;
+        qreal points = 0;
+        QPixmap pixels;
+    };
+    LegendImage legends_[2];
 
     QString lightImage_, keySetImage_, keyUnsetImage_;
     QPixmap light_, keySet_, keyUnset_;

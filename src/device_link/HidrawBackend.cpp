@@ -265,10 +265,10 @@ bool HidrawBackend::Present(const std::string& path) {
 }
 
 void HidrawBackend::EnsureMonitor() {
-    if (monitor_ != nullptr || monitorContext_ != nullptr) return;
+    if (monitor_ != nullptr || monitorContext_ != nullptr || folderWatch_) return;
     monitorContext_ = udev_new();
     // Without a running udev daemon the monitor would never report anything:
-    // go without it, so the scan looks on its own.
+    // watch /dev instead, where the kernel makes and removes the nodes.
     udev_queue* queue = monitorContext_ != nullptr ? udev_queue_new(monitorContext_) : nullptr;
     const bool daemonRunning = queue != nullptr && udev_queue_get_udev_is_active(queue) != 0;
     if (queue != nullptr) udev_queue_unref(queue);
@@ -280,18 +280,29 @@ void HidrawBackend::EnsureMonitor() {
             monitor_ = nullptr;
         }
     }
+    if (monitor_ == nullptr) {
+        folderWatch_ = std::make_unique<NodeFolderWatch>("/dev");
+        if (folderWatch_->Fd() < 0) folderWatch_.reset();  // nothing tells of changes: the scan looks on its own
+    }
 }
 
 int HidrawBackend::ChangeFd() {
     std::lock_guard lock(monitorMutex_);
     EnsureMonitor();
-    return monitor_ != nullptr ? udev_monitor_get_fd(monitor_) : -1;
+    if (monitor_ != nullptr) return udev_monitor_get_fd(monitor_);
+    return folderWatch_ ? folderWatch_->Fd() : -1;
 }
 
 uint64_t HidrawBackend::ChangeCount() {
     std::lock_guard lock(monitorMutex_);
     EnsureMonitor();
-    if (monitor_ == nullptr) return ++changes_;  // no monitor: every pass counts as a change
+    if (folderWatch_) {
+        changes_ += static_cast<uint64_t>(folderWatch_->Drain([this](const char* action, const std::string& node) {
+            NoteNodeEventLocked(action, node);
+        }));
+        return changes_;
+    }
+    if (monitor_ == nullptr) return ++changes_;  // nothing watches: every pass counts as a change
     const int fd = udev_monitor_get_fd(monitor_);
     while (WaitForFd(fd, false, -1, 0) == HidIoResult::Ok) {
         udev_device* device = udev_monitor_receive_device(monitor_);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "device_link/HidBackend.h"
+#include "device_link/NodeFolderWatch.h"
 
 struct udev;
 struct udev_monitor;
@@ -33,10 +34,10 @@ public:
     std::unique_ptr<HidNode> OpenWithError(const std::string& path, bool read, bool write, int& error) override;
     // The node still exists and still belongs to the same product.
     bool Present(const std::string& path) override;
-    // Counts udev "add"/"remove" events of hidraw nodes and notes the nodes
-    // removed.
+    // Counts udev "add"/"remove" events of hidraw nodes (without a udev
+    // daemon, the nodes made and removed in /dev) and notes the nodes removed.
     uint64_t ChangeCount() override;
-    // The udev monitor's descriptor.
+    // The udev monitor's descriptor, or the /dev watch's without a daemon.
     int ChangeFd() override;
     ~HidrawBackend() override;
     // One event of the monitor ("add" or "remove") for a node.
@@ -48,7 +49,7 @@ public:
 
 private:
     std::vector<HidrawUdevRecord> ReadUdevRecords();
-    // Creates the udev monitor once; the caller holds monitorMutex_.
+    // Creates the udev monitor (or the /dev watch) once; the caller holds monitorMutex_.
     void EnsureMonitor();
     void NoteNodeEventLocked(const std::string& action, const std::string& node);
     // Descriptors are cached by node and HID_ID, so an enumeration every
@@ -61,6 +62,7 @@ private:
     std::mutex monitorMutex_;
     ::udev* monitorContext_ = nullptr;
     ::udev_monitor* monitor_ = nullptr;
+    std::unique_ptr<NodeFolderWatch> folderWatch_;  // only while no udev daemon runs
     uint64_t changes_ = 1;
     // Nodes the monitor reported removed and not added again since: gone,
     // even while their file is still there (the daemon's event can come

@@ -57,13 +57,44 @@ LedEntry StepSharedEffect(const SharedLighting& shared, SyncPhases& phases, uint
 CLightSync::CLightSync(Clock clock) : clock_(clock ? std::move(clock) : Clock(TickMs)) {}
 
 void CLightSync::SetShared(const SharedLighting& shared) {
-    std::lock_guard lock(mutex_);
-    shared_ = shared;
+    {
+        std::lock_guard lock(mutex_);
+        shared_ = shared;
+    }
+    WakeWorker();
 }
 
 void CLightSync::SetDevices(std::vector<CVantrelUSBDevice*> devices) {
+    {
+        std::lock_guard lock(mutex_);
+        devices_ = std::move(devices);
+    }
+    WakeWorker();
+}
+
+// Only a resting worker: a wake within a step's wait would count a tick early.
+void CLightSync::WakeWorker() {
     std::lock_guard lock(mutex_);
-    devices_ = std::move(devices);
+    // The worker holds its event as const; a wake only ends its current wait.
+    if (worker_ != nullptr && resting_) const_cast<StopEvent*>(worker_)->Wake();
+}
+
+bool CLightSync::Resting() const {
+    std::lock_guard lock(mutex_);
+    return resting_;
+}
+
+// Called with the mutex held.
+CLightSync::Wait CLightSync::NextWait() const {
+    bool synced = false;
+    for (CVantrelUSBDevice* device : devices_) {
+        if (!device->Synced()) continue;
+        if (device->Transport().Opened()) return Wait::Step;
+        synced = true;
+    }
+    // A device becomes synchronised only with a new shared effect, which
+    // wakes the worker; one that is but not open yet is looked at again.
+    return synced ? Wait::Look : Wait::Rest;
 }
 
 SyncPhases CLightSync::Phases() const {
@@ -100,34 +131,32 @@ void CLightSync::Run(const StopEvent& stop) {
         std::lock_guard lock(mutex_);
         lastTick_ = clock_();
         counter_ = 0;
+        worker_ = &stop;
     }
-    for (;;) {
-        if (stop.IsSet()) {
-            DebugTrace::Write("同步灯光线程设定退出");
-            return;
-        }
-        bool anyone = false;
+    const TickClock& pace = *SharedTickClock();
+    for (bool stopped = stop.IsSet(); !stopped;) {
+        Wait wait;
         {
             std::lock_guard lock(mutex_);
-            for (CVantrelUSBDevice* device : devices_)
-                anyone = anyone || (device->Transport().Opened() && device->Synced());
+            wait = NextWait();
+            resting_ = wait == Wait::Rest;
         }
-        if (!anyone) {
-            // Idle: look again in a second, but stop at once when asked.
-            if (stop.WaitFor(std::chrono::milliseconds(1000))) {
-                DebugTrace::Write("同步灯光线程设定退出");
-                return;
-            }
-            continue;
+        switch (wait) {
+            // One counted tick per step of the clock: sleep until the next one.
+            case Wait::Step:
+                stopped = stop.WaitUntil(pace.TimeOfTick(pace.Ticks() + 1));
+                if (!stopped) Tick(clock_());
+                break;
+            case Wait::Look: stopped = stop.WaitFor(std::chrono::milliseconds(1000)); break;
+            case Wait::Rest: stopped = stop.WaitForWake(); break;
         }
-        // One counted tick per step of the clock: sleep until the next one.
-        const TickClock& pace = *SharedTickClock();
-        if (stop.WaitUntil(pace.TimeOfTick(pace.Ticks() + 1))) {
-            DebugTrace::Write("同步灯光线程设定退出");
-            return;
-        }
-        Tick(clock_());
     }
+    {
+        std::lock_guard lock(mutex_);
+        worker_ = nullptr;
+        resting_ = false;
+    }
+    DebugTrace::Write("同步灯光线程设定退出");
 }
 
 }  // namespace m470

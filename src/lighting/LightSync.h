@@ -29,7 +29,8 @@ public:
     using Clock = std::function<uint64_t()>;  // the millisecond tick count (the shared 64 Hz clock by default)
     explicit CLightSync(Clock clock = {});
 
-    // Both from the UI thread; the worker reads copies.
+    // Both from the UI thread; the worker reads copies. Either wakes a
+    // worker that rests because no device is synchronised.
     void SetShared(const SharedLighting& shared);
     void SetDevices(std::vector<CVantrelUSBDevice*> devices);
 
@@ -38,9 +39,14 @@ public:
     // One counted tick of the loop; true when a step ran. For the worker and tests.
     bool Tick(uint64_t nowMs);
     SyncPhases Phases() const;
+    // True while the worker rests until SetShared or SetDevices (no device is synchronised).
+    bool Resting() const;
 
 private:
     std::vector<CVantrelUSBDevice*> SynchronisedDevices() const;
+    enum class Wait { Step, Look, Rest };
+    Wait NextWait() const;
+    void WakeWorker();
 
     Clock clock_;
     mutable std::mutex mutex_;
@@ -49,6 +55,8 @@ private:
     SyncPhases phases_;
     uint64_t lastTick_ = 0;
     int counter_ = 0;
+    const StopEvent* worker_ = nullptr;  // the running worker's event, to wake it
+    bool resting_ = false;
 };
 
 }  // namespace m470

@@ -151,16 +151,19 @@ void CaptureServer::Capture(const StopEvent& stop) {
     SpectrumAnalyzer analyzer;
     std::array<int16_t, kHopFrames * kCaptureChannels> samples{};
     bool told = false;
+    auto reopenWait = kReopenWait;
     while (!stop.IsSet()) {
         std::string why;
         if (!source_->Open(why)) {
             // The sound server may not be up yet (early in the session): try again.
             if (!told) DebugTrace::Write("sound server not reachable, retrying: " + why);
             told = true;
-            if (stop.WaitFor(kReopenWait)) break;
+            if (stop.WaitFor(reopenWait)) break;
+            reopenWait = NextReopenWait(reopenWait);
             continue;
         }
         told = false;
+        reopenWait = kReopenWait;
         while (!stop.IsSet() && source_->Read(samples.data(), stop)) {
             Hop hop{analyzer.Analyze(samples.data(), kHopFrames), analyzer.Level()};
             {

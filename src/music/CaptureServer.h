@@ -28,7 +28,15 @@ public:
     virtual void Close() = 0;
 };
 
+// While no sound server answers, the waits between tries double from the
+// first to the longest (a server that comes up late in the session is found
+// within that); an opened stream starts over from the first.
 inline constexpr auto kReopenWait = std::chrono::milliseconds(1000);
+inline constexpr auto kReopenWaitLongest = std::chrono::milliseconds(16000);
+// The wait after a failed try that followed a wait of last.
+constexpr std::chrono::milliseconds NextReopenWait(std::chrono::milliseconds last) {
+    return last * 2 > kReopenWaitLongest ? kReopenWaitLongest : last * 2;
+}
 inline constexpr size_t kMaxClients = 8;
 inline constexpr size_t kMaxQueuedFrames = 8;
 inline constexpr size_t kBandEvery = 3;

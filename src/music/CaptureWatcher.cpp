@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -76,9 +77,28 @@ void CaptureWatcher::ReapEnded() {
     });
 }
 
+bool CaptureWatcher::WaitWhileChildRuns(const StopEvent& stop) {
+    pid_t newest = -1;
+    {
+        std::lock_guard lock(childrenMutex_);
+        if (!children_.empty()) newest = children_.back();
+    }
+    if (newest <= 0) return false;
+    // Readable once the child ended (reaped or not); without pidfds (before
+    // Linux 5.3) the watcher looks every interval instead.
+    const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, newest, 0));
+    if (pidFd < 0) return false;
+    const bool stopped = WaitForFdOrStop(pidFd, stop, -1) == FdWait::Stopped;
+    ::close(pidFd);
+    return stopped;
+}
+
 void CaptureWatcher::Watch(const StopEvent& stop) {
     for (;;) {
         if (stop.WaitFor(kWatchInterval)) break;
+        // While the copy started last runs (it holds the lock or ends at
+        // once), nothing needs a look until it ends.
+        if (WaitWhileChildRuns(stop)) break;
         ++looks_;
         ReapEnded();
         if (LockHeld(lock_)) continue;

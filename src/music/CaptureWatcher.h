@@ -1,6 +1,7 @@
 #pragma once
-// Launches the capture program and keeps it running: a worker looks once a
-// second whether the program holds its lock and starts it again when not.
+// Launches the capture program and keeps it running: a worker sleeps while
+// the copy it started last runs, then looks (at most once a second) whether
+// the program holds its lock and starts it again when not.
 // Children it started are reaped, and after the window told the program to
 // quit, EndChildren makes sure none is left behind.
 #include <atomic>
@@ -57,6 +58,9 @@ public:
 
 private:
     void ReapEnded();
+    // Sleeps until the newest child ends; true when stopped meanwhile. Returns
+    // at once when there is no child to wait for.
+    bool WaitWhileChildRuns(const StopEvent& stop);
 
     std::string program_;
     std::string lock_;

@@ -4,6 +4,7 @@
 #include "devices/MousePadDevice.h"
 #include "lighting/LightSync.h"
 #include "platform/DebugTrace.h"
+#include "support/Eventually.h"
 #include "support/VirtualRig.h"
 
 namespace m470 {
@@ -100,6 +101,32 @@ TEST(LightSyncWorker, StopsPromptlyWithItsTraceLine) {
     EXPECT_EQ(worker.Stop(std::chrono::milliseconds(500)), StoppableThread::StopResult::Ended);
     const auto lines = DebugTrace::Lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "同步灯光线程设定退出"), lines.end());
+}
+
+// With nothing synchronised the worker rests without a timeout; a new
+// shared effect over a synchronised, open device sets it stepping.
+TEST(LightSyncWorker, RestsUntilADeviceIsSynchronisedThenSteps) {
+    test::VirtualRig rig;
+    CVantrelMousePadDevice pad(rig.hub.Backend());
+    pad.StopLightingThread();
+    pad.SetLedCount(15);
+    CLightSync sync;
+    sync.SetDevices({&pad});
+    StoppableThread worker;
+    worker.Start([&](const StopEvent& stop) { sync.Run(stop); });
+    ASSERT_TRUE(test::Eventually([&] { return sync.Resting(); }));
+
+    pad.Transport().SetOpened(true);
+    pad.SetSynced(true);
+    sync.SetShared(Shared(SharedEffect::ColourCycle, 4, 0));
+    ASSERT_TRUE(test::Eventually([&] { return sync.Phases().cycle > 0; }));
+    EXPECT_FALSE(sync.Resting());
+    EXPECT_EQ(pad.FrameCopy()[0].level, 255);
+
+    // Unplugged (no devices): resting again, and it still stops at once.
+    sync.SetDevices({});
+    ASSERT_TRUE(test::Eventually([&] { return sync.Resting(); }));
+    EXPECT_EQ(worker.Stop(std::chrono::milliseconds(500)), StoppableThread::StopResult::Ended);
 }
 
 }  // namespace

@@ -124,3 +124,17 @@ TEST_F(CaptureServerTest, QuitEndsTheProgramAndFreesLockAndSocket) {
 
 }  // namespace
 }  // namespace m470
+
+namespace m470 {
+namespace {
+
+// A session without a sound server: the tries thin out to one every 16 s
+// instead of one a second, and never wait longer than that.
+TEST(CaptureReopen, WaitsDoubleUpToTheLongest) {
+    std::vector<long> waits;
+    for (auto wait = kReopenWait; waits.size() < 7; wait = NextReopenWait(wait)) waits.push_back(static_cast<long>(wait.count()));
+    EXPECT_EQ(waits, (std::vector<long>{1000, 2000, 4000, 8000, 16000, 16000, 16000}));
+}
+
+}  // namespace
+}  // namespace m470

@@ -137,12 +137,17 @@ TEST_F(CaptureWatcherTest, AProgramThatDiesIsStartedAgainAtTheWatchersNextLook) 
     for (int pump = 0; pump < 100 && frames == 0 && client.Connected(); ++pump)
         test::PumpClient(client, [&](const CaptureFrame&) { ++frames; });
     EXPECT_GT(frames, 0);
-    // A running copy is left alone: no third launch in two more looks while it holds the lock.
+    // A running copy is left alone: the watcher sleeps until it ends, then
+    // starts the next one at its next look.
     const int looksServing = watcher.Looks();
-    ASSERT_TRUE(Eventually([&] { return watcher.Looks() >= looksServing + 2; }));
     EXPECT_EQ(LaunchCount(), 2u);
+    ::kill(Launch(1).pid, SIGKILL);
+    ASSERT_TRUE(Eventually([&] { return LaunchCount() >= 3; }));
+    EXPECT_EQ(Launch(2).look, looksServing + 1);
+    CaptureClient third(CaptureSocketPath(dir));
+    ASSERT_TRUE(Eventually([&] { return third.ConnectCapture(); }));
     watcher.Stop();
-    client.DisconnectCapture();
+    third.DisconnectCapture();
     EXPECT_TRUE(watcher.EndChildren(std::chrono::milliseconds(10000)));
     EXPECT_FALSE(ProcessExists(first));
 }

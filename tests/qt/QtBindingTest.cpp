@@ -183,10 +183,23 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
             panel->repaint(led->geometry());
         }
     };
+    led->setText("F1");  // a key: its legend is drawn once, not per frame
+    const int firstLegends = DeviceKeyButton::LegendsRendered();
     breathe();
     const int rendered = DeviceKeyButton::ImagesRendered();
+    const int legends = DeviceKeyButton::LegendsRendered();
+    EXPECT_EQ(legends, firstLegends + 1);  // light ink: green is never bright enough for dark ink
     breathe();
     EXPECT_EQ(DeviceKeyButton::ImagesRendered(), rendered);
+    EXPECT_EQ(DeviceKeyButton::LegendsRendered(), legends);
+    light->SetLight(0xFFFFFF, 255, true);  // bright: dark ink, drawn once too
+    panel->repaint(led->geometry());
+    light->SetLight(0xFFFFFE, 255, true);
+    panel->repaint(led->geometry());
+    EXPECT_EQ(DeviceKeyButton::LegendsRendered(), legends + 1);
+    led->SetLegendPointSize(12);  // a larger picture: the legend is drawn again at its new size
+    panel->repaint(led->geometry());
+    EXPECT_EQ(DeviceKeyButton::LegendsRendered(), legends + 2);
     EXPECT_EQ(panel->PictureScalings(), 1);  // the picture was scaled once for all of them
     panel->setFixedSize(320, 200);
     QApplication::processEvents();
