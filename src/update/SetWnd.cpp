@@ -96,6 +96,7 @@ const CSetWnd::Route CSetWnd::kRoutes[] = {
     {"selectchanged", "check_name_select", &CSetWnd::OnItemSelected},
     {"itemselect", "Language_combox_info", &CSetWnd::OnLanguage},
     {"click", "autostart_check", &CSetWnd::OnAutostart},
+    {"click", "openrgb_sdk_check", &CSetWnd::OnSdk},
 };
 
 CSetWnd::CSetWnd(ui::ControlHost& host, ui::Control* root, SetWndOptions options, SetWndServices services)
@@ -149,6 +150,8 @@ void CSetWnd::Open(std::vector<UpdateEntry> entries) {
     for (const std::string& language : options_.languages) combo.AddItem(language);
     combo.SelectItem(options_.languageIndex, false);
     Find("autostart_check").SetSelected(AutostartEnabled(), false);
+    Find("openrgb_sdk_check").SetSelected(services_.sdkOn && services_.sdkOn(), false);
+    if (services_.sdkStatus) Find("openrgb_sdk_status").SetText(services_.sdkStatus());
     Find("get_update_tab_layout").SetPage(0);
     lastCheckDate_ = ReadLastCheckDate(options_.dataFolder);
     if (lastCheckDate_.empty()) {
@@ -352,6 +355,13 @@ void CSetWnd::OnAutostart(const ui::Notification& n) {
     if (!SetAutostart(wanted, options_.executable) && services_.tell)
         services_.tell(options_.translate ? options_.translate("autostart_failed_text") : "autostart_failed_text");
     ui::Ctl(n.sender).SetSelected(AutostartEnabled(), false);
+}
+
+// The box shows what registry.json keeps; the line beside it how the server fares.
+void CSetWnd::OnSdk(const ui::Notification& n) {
+    if (!services_.switchSdk || !services_.sdkOn) return;
+    Find("openrgb_sdk_status").SetText(services_.switchSdk(ui::Ctl(n.sender).Selected()));
+    ui::Ctl(n.sender).SetSelected(services_.sdkOn(), false);
 }
 
 // ---- workers ----

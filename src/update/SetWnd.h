@@ -41,6 +41,11 @@ struct SetWndServices {
     std::function<void()> lastCheckShown;  // the owner clears the mark of its settings button
     std::function<void(const std::string& text)> tell;  // a plain-text message box
     std::function<void()> close;
+    // The OpenRGB SDK server: whether it is on, and the switch, which
+    // answers the line that says how the server fares now.
+    std::function<bool()> sdkOn;
+    std::function<std::string()> sdkStatus;
+    std::function<std::string(bool on)> switchSdk;
 };
 
 struct SetWndOptions {
@@ -112,6 +117,7 @@ private:
     void OnItemSelected(const ui::Notification&);
     void OnLanguage(const ui::Notification&);
     void OnAutostart(const ui::Notification&);
+    void OnSdk(const ui::Notification&);
 
     // Workers.
     void RunCheck(const StopEvent& stop);
