@@ -224,7 +224,7 @@ ctl::Reply ProductControllers::Run(CVantrelUSBDevice& device, ctl::Verb verb, st
 
 // The mode, then what it takes of the client's settings; each through the
 // panel's typed function, which keeps it in the profile and writes it.
-void ProductControllers::ApplyMode(int owner, size_t controller, size_t mode, const ModeDescription& settings, bool) {
+void ProductControllers::ApplyMode(int, size_t controller, size_t mode, const ModeDescription& settings, bool) {
     OnDeviceThread([&] {
         CVantrelUSBDevice* device = Product(controller);
         if (device == nullptr) return;
@@ -235,7 +235,6 @@ void ProductControllers::ApplyMode(int owner, size_t controller, size_t mode, co
             device->EndHostColours();
             driven_.erase(device);
         }
-        (void)owner;
         Run(*device, ctl::Verb::Set, {"mode", std::to_string(own.value)});
         if ((own.flags & mode_flag::kBrightness) != 0)
             Run(*device, ctl::Verb::Set, {"brightness", std::to_string(std::min(settings.brightness, kLevelMax))});

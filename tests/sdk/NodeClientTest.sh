@@ -3,7 +3,7 @@
 # package openrgb-sdk (pinned by package-lock.json, installed by
 # scripts/setup into the build folder) lists the four virtual products and
 # drives the mouse; then 1000 hostile connections, after which the window
-# still answers m470ctl and the server a client.
+# still answers m470ctl and the server a client; m470ctl switches it off and on.
 #   NodeClientTest.sh BIN_DIR CLIENT_DIR      (exit 77: skipped, no node here)
 set -euo pipefail
 bin=$1
@@ -22,8 +22,13 @@ export NODE_PATH=$client/node_modules
 work=$(mktemp -d)
 window=
 cleanup() {
-  [ -n "$window" ] && kill "$window" 2>/dev/null && wait "$window" 2>/dev/null
+  local status=$?
+  if [ -n "$window" ]; then
+    kill "$window" 2>/dev/null || true
+    wait "$window" 2>/dev/null || true  # ended by our signal: its status says nothing
+  fi
   rm -rf "$work"
+  exit "$status"
 }
 trap cleanup EXIT
 mkdir -m 700 "$work/run"
@@ -42,4 +47,11 @@ node "$here/hostile.js" "$port"
 timeout 20 "$bin/m470ctl" list
 node "$here/client.js" "$port" "$work/traffic" count-only
 grep -q "SDK server listening on 127.0.0.1:$port" "$work/trace.log"
+# m470ctl switches the window's server off (nobody is let in) and on again.
+timeout 20 "$bin/m470ctl" sdk off
+grep -q '"OPENRGB_SDK" : "0"' "$work/config/M470/registry.json"
+connects() { node -e 'require("net").connect(+process.argv[1], "127.0.0.1").on("connect", () => process.exit(0)).on("error", () => process.exit(1))' "$port"; }
+if connects; then echo "the server still takes clients after m470ctl sdk off" >&2; exit 1; fi
+timeout 20 "$bin/m470ctl" sdk on
+node "$here/client.js" "$port" "$work/traffic" count-only
 echo "openrgb-sdk: done"
