@@ -109,6 +109,9 @@ int main(int argc, char** argv) {
         }
         hub = std::make_unique<m470::VirtualDeviceHub>();
         hub->PlugAll(*names);
+        // The emulators' wire, for a test that drives this process from outside.
+        if (const char* traffic = std::getenv("M470_VIRTUAL_TRAFFIC"); traffic != nullptr && *traffic != '\0')
+            if (!hub->Traffic().MirrorTo(traffic)) std::fprintf(stderr, "m470: M470_VIRTUAL_TRAFFIC: cannot write %s\n", traffic);
         m470::SetDefaultHidBackend(hub->Backend());
         // The virtual headset's sound settings go to the stand-in library.
         m470::SetDefaultAudioLibraryPath(m470::AudioLibraryPath(true));

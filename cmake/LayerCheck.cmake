@@ -21,7 +21,8 @@ set(ranks
   games 8
   pages 9
   shell 10
-  ctl 11)
+  ctl 11
+  sdk 12)
 
 function(rank_of folder out)
   list(FIND ranks "${folder}" at)

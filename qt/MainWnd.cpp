@@ -149,6 +149,7 @@ void CMainWnd::OpenLayoutMenu(const std::string& layout, std::function<void(cons
 }
 
 CMainWnd::~CMainWnd() {
+    sdk_.reset();  // its clients give the products back while they are still there
     // The pages outlive the window's services: a recording stopped as they go asks nothing.
     for (const auto& page : pages_.Pages()) page->SetWindow(nullptr);
     if (currentPage_ != nullptr) currentPage_->SetWindow(nullptr);
@@ -227,6 +228,7 @@ void CMainWnd::OnDeviceSetChanged() {
     });
     const bool several = connected >= 2;
     lightSync_.SetDevices(devices);
+    if (sdk_) sdk_->DeviceListChanged();
     for (CVantrelUSBDevice* device : devices) {
         if (CDevicePage* page = PageOf(device)) page->SetWindow(&panelWindow_);
         if (CDevicePage* page = PageOf(device); page != nullptr && page->LightPanel() != nullptr)
@@ -270,6 +272,8 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
     StartWorker(0, [this](const StopEvent& stop) { manager_->RunScanThread(stop); }, "m470-scan");
     StartWorker(2, [this](const StopEvent& stop) { lightSync_.Run(stop); }, "m470-sync");
     gameProfiles_->Start();
+    sdk_ = std::make_unique<SdkService>(registry_, controlTarget_, installFolder_.toStdString(), this);
+    sdk_->Apply();
 }
 
 bool CMainWnd::InitWindow() {
@@ -445,6 +449,25 @@ void CMainWnd::HandleNamedMessage(const InstanceMessage& message, const std::fun
 
 bool CMainWnd::ControlTarget::Reachable(const CVantrelUSBDevice* device) const {
     return window_.selector_ && window_.selector_->Reachable(device);
+}
+
+std::string CMainWnd::SwitchSdk(bool on) {
+    if (sdk_) sdk_->SetOn(on);
+    return SdkStatusLine();
+}
+
+std::string CMainWnd::SdkStatusLine() const {
+    if (!sdk_ || !sdk_->On()) return {};
+    if (sdk_->Listening()) return FormatWithNumber(Text("openrgb_sdk_listening"), sdk_->Port());
+    return FormatWithNumber(Text("openrgb_sdk_not_listening"), ctl::ReadSdkSetting(registry_).port);
+}
+
+ctl::Reply CMainWnd::ControlTarget::SwitchSdk(bool on) {
+    if (!window_.sdk_) return CtlTarget::SwitchSdk(on);
+    window_.sdk_->SetOn(on);
+    const std::string status = "OpenRGB SDK server " + window_.sdk_->Status() + "\n";
+    if (on && !window_.sdk_->Listening()) return {ctl::kExitRefused, {}, "m470ctl: " + status};
+    return {ctl::kExitDone, status, {}};
 }
 
 std::string CMainWnd::HandleControlRequest(const std::vector<std::string>& words) {

@@ -29,6 +29,7 @@
 #include "qt/MusicLighting.h"
 #include "qt/QtControlHost.h"
 #include "qt/QtMessageChannel.h"
+#include "qt/SdkService.h"
 #include "qt/Texts.h"
 #include "pages/DeviceSelector.h"
 #include "pages/PageBuilder.h"
@@ -167,6 +168,13 @@ public:
     // Profiles that follow the running program; the looks start with the device manager.
     GameProfiles& Games() { return *gameProfiles_; }
 
+    // The OpenRGB SDK server (made with the device manager).
+    SdkService* Sdk() const { return sdk_.get(); }
+    // The server switched from the settings window or m470ctl: the status line, translated.
+    std::string SwitchSdk(bool on);
+    // How the server fares, translated: its port, the port it could not open, or nothing when off.
+    std::string SdkStatusLine() const;
+
     // The one input-capture owner; its filter takes keys and buttons while a mode is set.
     CDeviceHook& Hook() { return hook_; }
 
@@ -289,11 +297,14 @@ private:
             return window_.manager_ ? window_.manager_->Refused() : std::vector<RefusedNode>{};
         }
         QuickProfileChoice& ProfileChoice() override { return window_.profileChoice_; }
+        ctl::Reply SwitchSdk(bool on) override;
 
     private:
         CMainWnd& window_;
     };
     ControlTarget controlTarget_{*this};
+    // After the pages and devices it reaches: it goes before them.
+    std::unique_ptr<SdkService> sdk_;
     LanguageTable english_;
     WindowControlActions windowActions_{*this};
     CWindowRoutes windowRoutes_{host_, windowActions_};

@@ -56,6 +56,9 @@ void CMainWnd::OpenSettings() {
     services.lastCheckShown = [this] { HandleMessage(window_message::kClearSettingsMark, 0, 0); };
     services.tell = [this](const std::string& text) { ShowMessage(Dialogs(), "", text, dpi_, true, kButtonsConfirm); };
     services.setNews = [this](const NewsChoices& choices) { SetNewsChoices(choices); };
+    services.sdkOn = [this] { return sdk_ && sdk_->On(); };
+    services.sdkStatus = [this] { return SdkStatusLine(); };
+    services.switchSdk = [this](bool on) { return SwitchSdk(on); };
     services.close = [guard] {
         if (guard) guard->done(0);
     };

@@ -145,6 +145,13 @@ ParsedCommand ParseCommand(const std::vector<std::string>& words) {
         if (rest.size() > 3) return Wrong("help takes a topic and a setting at most");
         return {command, {}};
     }
+    if (rest[0] == "sdk") {
+        // The OpenRGB SDK server: value holds "on" or "off".
+        if (rest.size() != 2 || (rest[1] != "on" && rest[1] != "off")) return Wrong("sdk takes on or off");
+        command.verb = Verb::Sdk;
+        command.value = rest[1];
+        return {command, {}};
+    }
     if (rest[0] == "list") {
         if (rest.size() > 1) return Wrong("list takes nothing more");
         command.verb = Verb::List;
@@ -164,6 +171,7 @@ std::vector<std::string> RequestWords(const Command& command, const std::string&
             return words;
         case Verb::Version: words.push_back("--version"); return words;
         case Verb::List: words.push_back("list"); return words;
+        case Verb::Sdk: words.insert(words.end(), {"sdk", command.value}); return words;
         case Verb::Get:
         case Verb::Set:
             words.insert(words.end(), {command.product, command.verb == Verb::Get ? "get" : "set"});
@@ -208,6 +216,7 @@ std::string UsageText() {
         "  PRODUCT get [SETTING [INDEX]]     one setting, or all of them\n"
         "  PRODUCT set SETTING [INDEX] VALUE change a setting (saved and written to the product)\n"
         "  PRODUCT profile ACTION [ARG]      manage the product's profiles\n"
+        "  sdk on|off                       the OpenRGB SDK server other programs drive the lights through\n"
         "  help [PRODUCT|keys|profile]       this text, a product's settings, the key functions, the profile actions\n"
         "  help PRODUCT mode                the product's lighting modes, one a line\n"
         "\n"

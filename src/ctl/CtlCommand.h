@@ -9,7 +9,7 @@
 
 namespace m470::ctl {
 
-enum class Verb { Help, Version, List, Get, Set, Profile };
+enum class Verb { Help, Version, List, Get, Set, Profile, Sdk };
 
 struct Command {
     Verb verb = Verb::Help;

@@ -7,6 +7,7 @@
 
 #include "ctl/CtlKeys.h"
 #include "ctl/CtlSettings.h"
+#include "ctl/SdkSetting.h"
 #include "devices/MouseDevice.h"
 #include "pages/DeviceProfileUI.h"
 #include "platform/FileAlerts.h"
@@ -207,11 +208,21 @@ std::optional<CtlExecutor::Found> CtlExecutor::FindProduct(const Command& comman
     return std::nullopt;
 }
 
+// Without a window the switch is kept for the window's next start.
+Reply CtlTarget::SwitchSdk(bool on) {
+    RegistryStore registry;
+    if (!WriteSdkOn(registry, on)) return {kExitRefused, {}, "m470ctl: " + registry.Path() + " could not be written\n"};
+    const SdkSetting setting = ReadSdkSetting(registry);
+    return {kExitDone, on ? "OpenRGB SDK server on (127.0.0.1:" + std::to_string(setting.port) + ") from the window's next start\n"
+                          : "OpenRGB SDK server off\n", {}};
+}
+
 Reply CtlExecutor::Execute(const Command& command) {
     switch (command.verb) {
         case Verb::Help: return Help(command);
         case Verb::Version: return {kExitDone, std::string("m470ctl ") + kVersion + "\n", {}};
         case Verb::List: return List(command);
+        case Verb::Sdk: return target_.SwitchSdk(command.value == "on");
         default: break;
     }
     Reply missing;

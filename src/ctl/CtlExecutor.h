@@ -35,6 +35,9 @@ public:
     virtual std::vector<RefusedNode> Refused() const { return {}; }
     // The profile choice not applied yet; a request's own choice replaces it.
     virtual QuickProfileChoice& ProfileChoice() = 0;
+    // The OpenRGB SDK server switched on or off: kept in registry.json (and
+    // started or stopped where a window holds the server).
+    virtual Reply SwitchSdk(bool on);
     // The page of a device still held; nullptr for one gone meanwhile.
     CDevicePage* HeldPageOf(const CVantrelUSBDevice* device) const;
 };

@@ -50,26 +50,29 @@ Reply RunDirect(const Command& command, const RunSettings& settings) {
     return executor.Execute(command);
 }
 
+// Commands that need no product: help, the version, the SDK switch.
+Reply WithoutProducts(const Command& command) {
+    LanguageTable english;
+    LoadEnglish(english);  // the key functions' names; without it their language keys
+    struct NoProducts : CtlTarget {
+        std::vector<CVantrelUSBDevice*> Devices() const override { return {}; }
+        CDevicePage* PageOf(const CVantrelUSBDevice*) const override { return nullptr; }
+        bool Reachable(const CVantrelUSBDevice*) const override { return false; }
+        PageContextSwitch& PageContexts() override { return contexts; }
+        QuickProfileChoice& ProfileChoice() override { return choice; }
+        PageContextSwitch contexts{nullptr};
+        QuickProfileChoice choice;
+    } nothing;
+    return CtlExecutor(nothing, english).Execute(command);
+}
+
 }  // namespace
 
 Reply RunCommandLine(const std::vector<std::string>& words, const RunSettings& settings) {
     const ParsedCommand parsed = ParseCommand(words);
     if (!parsed.command) return {kExitUsage, {}, "m470ctl: " + parsed.error + "\nTry m470ctl --help.\n"};
     const Command& command = *parsed.command;
-    if (command.verb == Verb::Help || command.verb == Verb::Version) {
-        LanguageTable english;
-        LoadEnglish(english);  // the key functions' names; without it their language keys
-        struct NoProducts : CtlTarget {
-            std::vector<CVantrelUSBDevice*> Devices() const override { return {}; }
-            CDevicePage* PageOf(const CVantrelUSBDevice*) const override { return nullptr; }
-            bool Reachable(const CVantrelUSBDevice*) const override { return false; }
-            PageContextSwitch& PageContexts() override { return contexts; }
-            QuickProfileChoice& ProfileChoice() override { return choice; }
-            PageContextSwitch contexts{nullptr};
-            QuickProfileChoice choice;
-        } nothing;
-        return CtlExecutor(nothing, english).Execute(command);
-    }
+    if (command.verb == Verb::Help || command.verb == Verb::Version) return WithoutProducts(command);
     std::string error;
     const std::string socket = InstanceSocketPath(&error);
     const std::vector<std::string> request = RequestWords(command, settings.workingFolder);
@@ -77,6 +80,7 @@ Reply RunCommandLine(const std::vector<std::string>& words, const RunSettings& s
     if (answer.delivery == Delivery::Answered) return answer.reply;
     if (answer.delivery == Delivery::Failed) return Refused(answer.why);
     if (answer.delivery == Delivery::TooLong) return {kExitUsage, {}, "m470ctl: " + answer.why + "\n"};
+    if (command.verb == Verb::Sdk) return WithoutProducts(command);  // no window: only the switch is kept
     // No window: this run holds the products until it ends.
     ProductLock lock;
     if (!lock.Acquire(settings.lockMs, &error)) return Refused(error);

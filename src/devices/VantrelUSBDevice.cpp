@@ -260,7 +260,7 @@ void CVantrelUSBDevice::RenderFrame() {
     // Another program controls the lighting: send nothing, leave the picture.
     if (lightControlFlag_ == 0) return;
     if (windowActive_) Tell(DeviceChange::Frame);
-    if (!StreamsFrame() || !transport_.Opened()) return;
+    if (!Streams() || !transport_.Opened()) return;
     // After a failed send the stream pauses without holding the UI thread.
     if (TickCount() < streamPausedUntilMs_) return;
     if (StreamFrame(FrameCopy()) != kResultSuccess) streamPausedUntilMs_ = TickCount() + kStreamPauseMs;
@@ -479,7 +479,7 @@ std::vector<TimerRequest> CVantrelUSBDevice::OnRenderTimer() {
         return {};
     }
     const int streamMs = transport_.ReceiverMode() ? 50 : 10;
-    if (StreamsFrame() && lightControlFlag_ != 0) return {{kTimerRender, streamMs}};
+    if (Streams() && lightControlFlag_ != 0) return {{kTimerRender, streamMs}};
     return NextPreviewFrame(version);
 }
 
@@ -499,6 +499,23 @@ std::vector<TimerRequest> CVantrelUSBDevice::NextPreviewFrame(uint64_t rendered)
 }
 
 bool CVantrelUSBDevice::PreviewShown() const { return windowActive_ && pageShown_ && pageShown_(); }
+
+void CVantrelUSBDevice::ShowHostColours(size_t first, const std::vector<Rgb>& colours) {
+    hostColours_ = true;
+    {
+        std::lock_guard lock(frameMutex_);
+        for (size_t i = 0; i < colours.size() && first + i < frame_.size(); ++i)
+            frame_[first + i] = {colours[i].red, colours[i].green, colours[i].blue, 0xFF};
+    }
+    ++frameVersion_;
+    // The render timer streams the frame; it is started when it was idle.
+    if (!renderArmed_.exchange(true)) RequestSelectorTimer(kTimerRender, 0);
+}
+
+void CVantrelUSBDevice::EndHostColours() {
+    if (!hostColours_.exchange(false)) return;
+    lightingThread_.Wake();  // the effect steps draw the frame again
+}
 
 void CVantrelUSBDevice::NoteFrameChanged() {
     ++frameVersion_;
@@ -682,10 +699,11 @@ void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
 }
 
 bool CVantrelUSBDevice::FrameWanted() const {
-    return previewWanted_ || StreamsFrame() || ledsShowFrame_ != nullptr;
+    return previewWanted_ || Streams() || ledsShowFrame_ != nullptr;
 }
 
 void CVantrelUSBDevice::AdvanceLighting() {
+    if (hostColours_) return;  // the host's colours stay until it lets go
     const uint64_t now = clock_->Ticks();
     if (now - lastCountedTick_ > kMaxCatchUpTicks) lastCountedTick_ = now - kMaxCatchUpTicks;
     const LedFrame before = FrameCopy();
@@ -701,7 +719,7 @@ void CVantrelUSBDevice::AdvanceLighting() {
 }
 
 std::optional<uint64_t> CVantrelUSBDevice::NextLightingTick() const {
-    if (!transport_.Opened() || synced_ || !FrameWanted() || frameSettled_) return std::nullopt;
+    if (!transport_.Opened() || synced_ || hostColours_ || !FrameWanted() || frameSettled_) return std::nullopt;
     return lastCountedTick_ + TicksToNextStep();
 }
 

@@ -149,6 +149,7 @@ public:
     DeviceKind Kind() const { return kind_; }
     void SetIdentity(const KnownInterface& row, size_t rowIndex, const std::string& path);
     const KnownInterface& Identity() const { return identity_; }
+    const std::string& IdentityPath() const { return identityPath_; }
     void SetModelIndex(int index) { modelIndex_ = index; }
     int ModelIndex() const { return modelIndex_; }
     void SetDeviceName(const std::string& name) { deviceName_ = name; }
@@ -270,6 +271,14 @@ public:
     // The settings record alone, with the screen size (WriteToDevice(0, 0, 1, w, h)).
     int WriteSettingsRecord();
 
+    // ---- colours another program sends (the SDK server's Direct mode; UI thread) ----
+    // The frame takes the colours from LED first on, the effect steps pause,
+    // and the frame goes to the product at the pace of its own stream.
+    void ShowHostColours(size_t first, const std::vector<Rgb>& colours);
+    // The profile's effect takes the frame back.
+    void EndHostColours();
+    bool HostColoursShown() const { return hostColours_; }
+
 protected:
     // ---- the driver, continued ----
     // A notification code (first usage) from the wired or receiver interface.
@@ -378,6 +387,8 @@ private:
     std::vector<TimerRequest> NextPreviewFrame(uint64_t renderedVersion);
     // Someone needs the frame: the picture is shown or the frame is streamed.
     bool FrameWanted() const;
+    // The frame goes to the product on every render: an effect that streams, or a host's colours.
+    bool Streams() const { return hostColours_ || StreamsFrame(); }
 
     AttachmentMark firstRead_;
     KnownInterface identity_{};
@@ -415,6 +426,7 @@ private:
     std::atomic<int> lightControlFlag_{1};
     std::atomic<bool> windowActive_{true};
     std::atomic<bool> synced_{false};
+    std::atomic<bool> hostColours_{false};
     uint64_t streamPausedUntilMs_ = 0;  // UI thread only
 
     // Lighting pace: the lighting thread's own counters.

@@ -19,8 +19,24 @@ struct VirtualProduct::Link {
 
 void TrafficLog::Add(TrafficEntry entry) {
     std::lock_guard lock(mutex_);
+    if (mirror_ != nullptr) {
+        std::fprintf(mirror_, "%s ", entry.interfaceName.c_str());
+        for (uint8_t byte : entry.request) std::fprintf(mirror_, "%02x", byte);
+        std::fputc('\n', mirror_);
+        std::fflush(mirror_);
+    }
     entries_.push_back(std::move(entry));
     if (entries_.size() > kMaxEntries) entries_.pop_front();
+}
+
+TrafficLog::~TrafficLog() {
+    if (mirror_ != nullptr) std::fclose(mirror_);
+}
+
+bool TrafficLog::MirrorTo(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (mirror_ == nullptr) mirror_ = std::fopen(path.c_str(), "ae");
+    return mirror_ != nullptr;
 }
 
 std::vector<TrafficEntry> TrafficLog::Entries() const {

@@ -2,6 +2,7 @@
 // One emulated product with its HID interfaces: the cable (or only)
 // interface and, for mouse and keyboard, the receiver that forwards to it.
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -26,9 +27,17 @@ struct TrafficEntry {
 
 class TrafficLog {
 public:
+    TrafficLog() = default;
+    ~TrafficLog();
+    TrafficLog(const TrafficLog&) = delete;
+    TrafficLog& operator=(const TrafficLog&) = delete;
     void Add(TrafficEntry entry);
     std::vector<TrafficEntry> Entries() const;
     void Clear();
+    // Every exchange from now on is also appended to the file, one line each:
+    // the interface's name and the request's bytes in hex (another process
+    // checks the wire of an m470 --virtual this way). False when it cannot be opened.
+    bool MirrorTo(const std::string& path);
     // The newest exchanges: enough for any one check, and a long --virtual
     // session (lighting streams all the time) does not keep megabytes of them.
     static constexpr size_t kMaxEntries = 4096;
@@ -36,6 +45,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::deque<TrafficEntry> entries_;
+    std::FILE* mirror_ = nullptr;
 };
 
 enum class InterfacePart { All, Command, Notify };

@@ -98,6 +98,7 @@ const CSetWnd::Route CSetWnd::kRoutes[] = {
     {"click", "autostart_check", &CSetWnd::OnAutostart},
     {"click", "notify_battery_check", &CSetWnd::OnNews},
     {"click", "notify_link_check", &CSetWnd::OnNews},
+    {"click", "openrgb_sdk_check", &CSetWnd::OnSdk},
 };
 
 CSetWnd::CSetWnd(ui::ControlHost& host, ui::Control* root, SetWndOptions options, SetWndServices services)
@@ -153,6 +154,8 @@ void CSetWnd::Open(std::vector<UpdateEntry> entries) {
     Find("autostart_check").SetSelected(AutostartEnabled(), false);
     Find("notify_battery_check").SetSelected(options_.news.battery, false);
     Find("notify_link_check").SetSelected(options_.news.link, false);
+    Find("openrgb_sdk_check").SetSelected(services_.sdkOn && services_.sdkOn(), false);
+    if (services_.sdkStatus) Find("openrgb_sdk_status").SetText(services_.sdkStatus());
     Find("get_update_tab_layout").SetPage(0);
     lastCheckDate_ = ReadLastCheckDate(options_.dataFolder);
     if (lastCheckDate_.empty()) {
@@ -361,6 +364,13 @@ void CSetWnd::OnAutostart(const ui::Notification& n) {
 void CSetWnd::OnNews(const ui::Notification&) {
     options_.news = {Find("notify_battery_check").Selected(), Find("notify_link_check").Selected()};
     if (services_.setNews) services_.setNews(options_.news);
+}
+
+// The box shows what registry.json keeps; the line beside it how the server fares.
+void CSetWnd::OnSdk(const ui::Notification& n) {
+    if (!services_.switchSdk || !services_.sdkOn) return;
+    Find("openrgb_sdk_status").SetText(services_.switchSdk(ui::Ctl(n.sender).Selected()));
+    ui::Ctl(n.sender).SetSelected(services_.sdkOn(), false);
 }
 
 // ---- workers ----

@@ -44,6 +44,11 @@ struct SetWndServices {
     std::function<void()> close;
     // The desktop-notification switches changed; the owner keeps and saves them.
     std::function<void(const NewsChoices&)> setNews;
+    // The OpenRGB SDK server: whether it is on, and the switch, which
+    // answers the line that says how the server fares now.
+    std::function<bool()> sdkOn;
+    std::function<std::string()> sdkStatus;
+    std::function<std::string(bool on)> switchSdk;
 };
 
 struct SetWndOptions {
@@ -117,6 +122,7 @@ private:
     void OnLanguage(const ui::Notification&);
     void OnAutostart(const ui::Notification&);
     void OnNews(const ui::Notification&);
+    void OnSdk(const ui::Notification&);
 
     // Workers.
     void RunCheck(const StopEvent& stop);

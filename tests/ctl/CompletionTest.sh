@@ -26,7 +26,8 @@ expect() {
     fi
 }
 
-expect "headset help keyboard list mouse mousepad" ""
+expect "headset help keyboard list mouse mousepad sdk" ""
+expect "off on" "sdk" ""
 expect "mouse mousepad" "mou"
 expect "get profile set" "mouse" ""
 expect "direction double-click dpi" "mouse" "set" "d"

@@ -16,6 +16,7 @@
 #include "ctl/CtlRun.h"
 #include "platform/InstanceSocket.h"
 #include "platform/ProductLock.h"
+#include "platform/Registry.h"
 #include "sim/VirtualDeviceHub.h"
 #include "support/Squatter.h"
 #include "support/TempFolder.h"
@@ -95,6 +96,29 @@ TEST_F(CtlRun, AWindowThatListensGetsTheRequestAndItsAnswerIsTheRunsAnswer) {
     EXPECT_EQ(ParseRequest(window.Received()),
               (std::vector<std::string>{"mouse", "profile", "export", "/home/someone/games/best/aim.json"}));
     EXPECT_TRUE(hub.Traffic().Entries().empty()) << "m470ctl itself opened nothing";
+}
+
+// The SDK switch goes to the window that holds the server; without one it
+// is kept in registry.json for the window's next start, and opens no product.
+TEST_F(CtlRun, TheSdkSwitchGoesToTheWindowOrIsKeptForItsNextStart) {
+    {
+        FakeWindow window(FormatReply({kExitDone, "OpenRGB SDK server listening on 127.0.0.1:6742\n", {}}));
+        EXPECT_EQ(RunCommandLine({"sdk", "on"}, settings).exitCode, kExitDone);
+        EXPECT_EQ(ParseRequest(window.Received()), (std::vector<std::string>{"sdk", "on"}));
+    }
+    const char* before = std::getenv("XDG_CONFIG_HOME");
+    const std::string kept = before != nullptr ? before : "";
+    ::setenv("XDG_CONFIG_HOME", folder.File("config").c_str(), 1);
+    hub.Traffic().Clear();
+    const Reply on = RunCommandLine({"sdk", "on"}, settings);
+    EXPECT_EQ(on, (Reply{kExitDone, "OpenRGB SDK server on (127.0.0.1:6742) from the window's next start\n", {}}));
+    EXPECT_EQ(RegistryStore().Read("OPENRGB_SDK"), "1");
+    EXPECT_EQ(RunCommandLine({"sdk", "off"}, settings).out, "OpenRGB SDK server off\n");
+    EXPECT_EQ(RegistryStore().Read("OPENRGB_SDK"), "0");
+    EXPECT_TRUE(hub.Traffic().Entries().empty());
+    EXPECT_EQ(RunCommandLine({"sdk", "maybe"}, settings).exitCode, kExitUsage);
+    if (before != nullptr) ::setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
+    else ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(CtlRun, AWindowThatClosesWithoutAnAnswerIsARefusal) {
