@@ -24,6 +24,8 @@ public:
     // Without an invoker the work runs on the calling thread (tests, m470ctl).
     ProductControllers(ctl::CtlTarget& target, const LanguageTable& english, Invoker invoker = {});
     // The server stops: waits in flight end at once and no work runs any more.
+    // Called on the invoker's thread, so it never falls in the middle of a
+    // work item whose waiter's variables it would release.
     void Abandon();
     // Every product a client drove goes back to its effect; called on the
     // devices' thread once the server has stopped.

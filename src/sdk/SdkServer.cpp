@@ -17,7 +17,9 @@
 namespace m470::sdk {
 namespace {
 
-constexpr size_t kReadBytes = 64 * 1024;  // one read per client per round: no client holds the loop
+// One read per client per round, of at most one largest packet: a client
+// that floods the socket with small requests gets no more turns than the others.
+constexpr size_t kReadBytes = kHeaderBytes + kMaxPacketData;
 constexpr std::chrono::milliseconds kStopWait{2000};
 
 uint64_t SteadyMs() {

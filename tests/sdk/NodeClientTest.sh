@@ -44,14 +44,14 @@ window=$!
 node "$here/client.js" "$port" "$work/traffic"
 node "$here/hostile.js" "$port"
 # The window still answers at once, and the server a well-behaved client.
-timeout 20 "$bin/m470ctl" list
+timeout 90 "$bin/m470ctl" list
 node "$here/client.js" "$port" "$work/traffic" count-only
 grep -q "SDK server listening on 127.0.0.1:$port" "$work/trace.log"
 # m470ctl switches the window's server off (nobody is let in) and on again.
-timeout 20 "$bin/m470ctl" sdk off
+timeout 90 "$bin/m470ctl" sdk off
 grep -q '"OPENRGB_SDK" : "0"' "$work/config/M470/registry.json"
 connects() { node -e 'require("net").connect(+process.argv[1], "127.0.0.1").on("connect", () => process.exit(0)).on("error", () => process.exit(1))' "$port"; }
 if connects; then echo "the server still takes clients after m470ctl sdk off" >&2; exit 1; fi
-timeout 20 "$bin/m470ctl" sdk on
+timeout 90 "$bin/m470ctl" sdk on
 node "$here/client.js" "$port" "$work/traffic" count-only
 echo "openrgb-sdk: done"

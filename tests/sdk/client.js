@@ -31,7 +31,7 @@ async function main() {
     if (client.protocolVersion !== 4) fail("protocol version " + client.protocolVersion + ", not 4");
     // The window finds its products after it starts: wait for all four.
     let count = 0;
-    for (let tries = 0; tries < 300 && count < 4; ++tries) {
+    for (let tries = 0; tries < 900 && count < 4; ++tries) {
         count = await client.getControllerCount();
         if (count < 4) await sleep(100);
     }
@@ -58,7 +58,7 @@ async function main() {
     const colours = mouse.leds.map(() => ({ red: 0x40, green: 0x80, blue: 0xc0 }));
     // At full level the product gets each channel × 255 / 256, as every effect sends it.
     const wanted = "3f7fbf";
-    for (let tries = 0; tries < 100; ++tries) {
+    for (let tries = 0; tries < 450; ++tries) {
         client.updateLeds(mouse.deviceId, colours);
         await sleep(200);
         const lines = fs.existsSync(trafficFile) ? fs.readFileSync(trafficFile, "utf8").split("\n") : [];
