@@ -246,10 +246,13 @@ int CVantrelMouseDevice::WriteToDevice(int record, int firstByte, int flag, int 
     bytes[kCleared] = 0;
     PutSettings(settings_, transport_.ReceiverMode(), bytes);
     bytes[kFlag] = static_cast<uint8_t>(flag);
-    bytes[kScreenWidth] = static_cast<uint8_t>(screenWidth);
-    bytes[kScreenWidth + 1] = static_cast<uint8_t>(screenWidth >> 8);
-    bytes[kScreenHeight] = static_cast<uint8_t>(screenHeight);
-    bytes[kScreenHeight + 1] = static_cast<uint8_t>(screenHeight >> 8);
+    // Without a screen (m470ctl with no window) the mouse keeps the size it has.
+    if (screenWidth > 0 && screenHeight > 0) {
+        bytes[kScreenWidth] = static_cast<uint8_t>(screenWidth);
+        bytes[kScreenWidth + 1] = static_cast<uint8_t>(screenWidth >> 8);
+        bytes[kScreenHeight] = static_cast<uint8_t>(screenHeight);
+        bytes[kScreenHeight + 1] = static_cast<uint8_t>(screenHeight >> 8);
+    }
     bytes[kCorrectMinSq] = 0;
     bytes[kCorrectPixThresh] = 0;
     for (const CorrectionPreset& preset : profile_.ReadCorrections()) {

@@ -272,6 +272,13 @@ bool CLightControlUI::ModeTakes(int mode, LightSetting setting) const {
     return true;
 }
 
+bool CLightControlUI::ModeTakesColour(int mode) const {
+    const KindRules* rules = RulesOf(kind_);
+    if (rules == nullptr) return true;
+    const LightGroups& groups = RowOf(*rules, mode).groups;
+    return groups.colour || groups.palette;
+}
+
 void CLightControlUI::ApplyEnableRules(int mode) {
     const KindRules* rules = RulesOf(kind_);
     if (rules == nullptr) return;

@@ -42,6 +42,8 @@ public:
     // Whether the mode takes the setting, by the rules that enable the
     // panel's groups for it (what a user can change on the panel).
     bool ModeTakes(int mode, LightSetting setting) const;
+    // Whether the mode shows a colour (its colour edits or its palette).
+    bool ModeTakesColour(int mode) const;
 
     // Whether the panel lets a user change the setting now (its group is enabled).
     bool CanChange(LightSetting setting) const;

@@ -330,8 +330,9 @@ uint32_t CLightingPanel::Colour() const {
     return ArgbOf(info.red, info.green, info.blue) & 0xFFFFFFu;
 }
 
-// The colour is kept in the record in every mode; the palette takes it when enabled.
+// A mode that shows no colour refuses one, as a mode without speed refuses a speed.
 SettingOutcome CLightingPanel::SetColour(uint32_t rgb) {
+    if (!panel_.ModeTakesColour(Mode())) return SettingOutcome::NotTaken(panel_.ModeKey(Mode()));
     if (!panel_.CanChangeColour()) return SettingOutcome::NotTaken({});
     panel_.SetPaletteColour(0xFF000000u | rgb);
     return Told(PickColour(device_, panel_, 0xFF000000u | rgb));

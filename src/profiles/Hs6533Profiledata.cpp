@@ -57,12 +57,11 @@ Json::Value LevelList(std::span<const int> levels) {
 
 int equaliser::StoredPreset(int preset) { return preset < 1 || preset > kCustom ? 1 : preset; }
 
-SystemSetStages CHs6533Profiledata::ReadSystemSetStages() {
+SystemSetStages CHs6533Profiledata::ReadSystemSetStages() const {
     const Json::Value& object = Member(Section(), "SystemSetStages");
     SystemSetStages stages;
     if (object.isObject())
         for (const StageMember& member : kStageMembers) stages.*member.field = Int32Of(Member(object, member.name));
-    stages_ = stages;
     return stages;
 }
 
@@ -70,7 +69,6 @@ void CHs6533Profiledata::WriteSystemSetStages(const SystemSetStages& stages) {
     Json::Value object(Json::objectValue);
     for (const StageMember& member : kStageMembers) object[member.name] = stages.*member.field;
     MutableMember(Section(), "SystemSetStages") = object;
-    stages_ = stages;
 }
 
 std::vector<int> CHs6533Profiledata::ReadPresetBands(int preset) {

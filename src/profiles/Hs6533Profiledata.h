@@ -37,10 +37,10 @@ int StoredPreset(int preset);
 
 class CHs6533Profiledata : public CBasicProfiledata {
 public:
-    // All zero when the section or its object is missing.
-    SystemSetStages ReadSystemSetStages();
+    // All zero when the section or its object is missing. The headset's
+    // audio settings hold the values; the document only serializes them.
+    SystemSetStages ReadSystemSetStages() const;
     void WriteSystemSetStages(const SystemSetStages& stages);
-    const SystemSetStages& CachedSystemSetStages() const { return stages_; }
 
     // Ten levels; missing ones are created as 0. The custom preset (13) has
     // no stored levels and reads as an empty list.
@@ -56,9 +56,6 @@ public:
 
     std::vector<std::string> ReadCustomNames();
     void WriteCustomNames(const std::vector<std::string>& names);
-
-private:
-    SystemSetStages stages_;
 };
 
 }  // namespace m470

@@ -129,7 +129,8 @@ TEST_F(CtlSession, AChangeSendsTheBytesAndWritesTheFilesOfTheSameEditInTheWindow
              page.Find("deng_light_slider").SetValue(1, false);
              UserRaises(page, "valuechanged", "deng_light_slider");
          }},
-        {{"mouse", "set", "colour", "00ff80"}, DeviceKind::Mouse,
+        // The keyboard's mode as read shows a colour (the mouse's does not).
+        {{"keyboard", "set", "colour", "00ff80"}, DeviceKind::Keyboard,
          [](CDevicePage& page) {
              page.Find("deng_Color_Pallet").SetBkColour(0xFF00FF80);
              UserRaises(page, "colorchanged", "deng_Color_Pallet");
@@ -451,6 +452,7 @@ TEST_F(CtlSession, ASettingTheLightingModeDoesNotTakeIsExitTwo) {
         {{"mouse", "set", "direction", "left"}, "direction does not apply to the lighting mode Static"},
         {{"keyboard", "set", "speed", "3"}, "speed does not apply to the lighting mode Still rows"},
         {{"mousepad", "set", "brightness", "2"}, "brightness does not apply to the lighting mode Off"},
+        {{"mousepad", "set", "colour", "FF0000"}, "colour does not apply to the lighting mode Off"},
     };
     for (const auto& [words, why] : refused) {
         const Reply reply = Run(*session, words);
@@ -601,7 +603,7 @@ TEST_F(CtlSession, AGetTellsWhatThePageShows) {
     for (const auto& words : std::vector<std::vector<std::string>>{
              {"mouse", "set", "dpi", "3", "2400"}, {"mouse", "set", "stage-enabled", "5", "off"}, {"mouse", "set", "mode", "wave"},
              {"mouse", "set", "direction", "left"}, {"keyboard", "set", "repeat-delay", "500"}, {"headset", "set", "mic", "off"},
-             {"mousepad", "set", "colour", "12AB34"}, {"keyboard", "set", "wasd", "on"}})
+             {"mousepad", "set", "mode", "static"}, {"mousepad", "set", "colour", "12AB34"}, {"keyboard", "set", "wasd", "on"}})
         ASSERT_EQ(Run(*session, words).exitCode, kExitDone) << words[2];
     CDevicePage* mouse = PageOfKind(*session, DeviceKind::Mouse);
     ASSERT_NE(mouse, nullptr);

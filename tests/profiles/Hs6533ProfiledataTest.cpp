@@ -34,7 +34,7 @@ TEST_F(HeadsetDocument, AudioSettingsReadAsZeroWithoutTheirObjectAndAreWrittenWh
 
     stages = {1, 4, 13, 2, 1, 55, 0, 66};
     document.WriteSystemSetStages(stages);
-    EXPECT_EQ(document.CachedSystemSetStages(), stages);
+    EXPECT_EQ(document.ReadSystemSetStages(), stages);
     const Json::Value& object = document.Section()["SystemSetStages"];
     EXPECT_EQ(object.size(), 8u);
     EXPECT_EQ(object["CustomEqSeletIndex"].asInt(), 2);
