@@ -195,18 +195,20 @@ int DeviceKeyButton::LegendsRendered() { return gLegendsRendered; }
 size_t DeviceKeyButton::CachedImageBytes() { return ImageCache().Bytes(); }
 
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
-    const bool marks = (!keyUnsetHidden_ && !keyUnset_.isNull()) || (!keySetHidden_ && !keySet_.isNull()) || !text().isEmpty();
-    if (PaintedByPanel() && !marks) return;  // an LED: the panel drew all of it
+    if (PaintedByPanel()) return;  // the panel drew all of it in its own pass
     QPainter painter(this);
-    if (!PaintedByPanel()) PaintBase(painter, rect());
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (!keyUnsetHidden_ && !keyUnset_.isNull()) painter.drawPixmap(rect(), keyUnset_);
-    if (!keySetHidden_ && !keySet_.isNull()) painter.drawPixmap(rect(), keySet_);
+    PaintBase(painter, rect());
+    PaintMarks(painter, rect());
+}
+
+void DeviceKeyButton::PaintMarks(QPainter& painter, const QRect& target) {
+    if (!keyUnsetHidden_ && !keyUnset_.isNull()) painter.drawPixmap(target, keyUnset_);
+    if (!keySetHidden_ && !keySet_.isNull()) painter.drawPixmap(target, keySet_);
     if (!text().isEmpty()) {
         // A light legend on a dark or dim cap, a dark one on a bright light.
         const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
         const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
-        painter.drawPixmap(0, 0, Legend(bright));
+        painter.drawPixmap(target.topLeft(), Legend(bright));
     }
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // One key or LED of the device picture: a button that draws its light in the
 // given colour and level, and key-set / key-unset marks. Inside a
-// SelectPanel the panel paints the cap and the light (PaintBase) together
-// with the picture, so an LED change repaints one small rectangle from
-// cached images; the button itself only adds its marks and text.
+// SelectPanel the panel paints all of it (PaintBase, PaintMarks) together
+// with the picture in one pass, so an LED change repaints one small
+// rectangle from cached images and the button paints nothing itself.
 #include <QAbstractButton>
 #include <QColor>
 #include <QPixmap>
@@ -45,6 +45,8 @@ public:
     // The cap and the light at target (in the painter's coordinates), from
     // an image cached per colour, size and cap state.
     void PaintBase(QPainter& painter, const QRect& target) const;
+    // The key-set / key-unset marks and the legend over it, from cached images.
+    void PaintMarks(QPainter& painter, const QRect& target);
     // How many cap-and-light images were drawn afresh (not found cached).
     static int ImagesRendered();
     // How many legends were drawn afresh (not found cached).

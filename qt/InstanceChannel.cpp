@@ -1,6 +1,7 @@
 #include "qt/InstanceChannel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
@@ -69,6 +70,7 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent) {
     connect(&server_, &QLocalServer::newConnection, this, &InstanceServer::OnConnection);
     health_.setInterval(kListenCheckMs);
     connect(&health_, &QTimer::timeout, this, &InstanceServer::CheckHealth);
+    connect(&folderWatch_, &QFileSystemWatcher::directoryChanged, this, &InstanceServer::CheckHealth);
 }
 
 InstanceServer::~InstanceServer() { Close(); }
@@ -104,7 +106,8 @@ ListenResult InstanceServer::Listen() {
         lastError_ = "cannot listen on " + path_.toStdString() + ": " + server_.errorString().toStdString();
         return ListenResult::Failed;
     }
-    health_.start();
+    if (const QString folder = QFileInfo(path_).absolutePath(); !folderWatch_.directories().contains(folder))
+        folderWatch_.addPath(folder);
     return ListenResult::Listening;
 }
 
@@ -117,6 +120,7 @@ bool InstanceServer::Relisten() {
 void InstanceServer::Close() {
     closed_ = true;
     health_.stop();
+    if (!folderWatch_.directories().isEmpty()) folderWatch_.removePaths(folderWatch_.directories());
     for (const Connection& connection : connections_)
         if (connection.socket) connection.socket->disconnectFromServer();
     connections_.clear();
@@ -134,9 +138,19 @@ void InstanceServer::CheckHealth() {
         if (connection.socket && connection.socket->bytesAvailable() > 0 && connection.lastActivity.elapsed() > kIdleMs)
             stalled.push_back(connection.socket);
     for (QLocalSocket* socket : stalled) Drop(socket);
+    ArmHealth();
 }
 
-// Checked on the health timer: a look at one path a second costs nothing.
+void InstanceServer::ArmHealth() {
+    bool due = !closed_ && !server_.isListening();
+    for (const Connection& connection : connections_)
+        due = due || (!closed_ && connection.socket && connection.socket->bytesAvailable() > 0);
+    if (!due) health_.stop();
+    else if (!health_.isActive()) health_.start();
+}
+
+// Checked when the socket's folder changed, and on the health timer while it
+// runs: a look at one path costs nothing.
 void InstanceServer::ListenAgainWhenLost() {
     const bool replaced = server_.isListening() && IdentityOf(path_.toStdString()) != listening_;
     if (server_.isListening() && !replaced) return;
@@ -217,6 +231,7 @@ void InstanceServer::OnReadable(QLocalSocket* socket) {
         DebugTrace::Write("instance socket: a line longer than 4 KiB, connection dropped");
         Drop(socket);
     }
+    ArmHealth();  // a line begun: looked at again until it is finished or too old
 }
 
 void InstanceServer::Broadcast(const InstanceMessage& message) {

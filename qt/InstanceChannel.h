@@ -4,6 +4,7 @@
 // requests and tool queries on it, one line each ("NAME WPARAM LPARAM").
 // Broadcasts of the running copy go to every connected listener.
 #include <QElapsedTimer>
+#include <QFileSystemWatcher>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QObject>
@@ -29,7 +30,9 @@ inline constexpr const char* kToolQuery = "{4695579F-999A-41d4-9FAF-EFFCE93EBF18
 inline constexpr size_t kMaxConnections = 32;
 inline constexpr qint64 kMaxLineBytes = 4096;
 inline constexpr int kIdleMs = 5000;        // a half-sent line this old is dropped
-inline constexpr int kListenCheckMs = 1000;  // how often a lost or replaced listening socket is looked for
+// How often the server looks again while something needs it: a listening
+// socket that could not be made again, or a line begun and not finished.
+inline constexpr int kListenCheckMs = 1000;
 // Replies a client has not read yet: a client that asks and never reads
 // must not make the window hold its answers without end.
 inline constexpr qint64 kMaxUnsentBytes = 64 * 1024;
@@ -95,6 +98,9 @@ private:
     // Makes room for one more: the longest-idle connection goes.
     void MakeRoom();
     void CheckHealth();
+    // The health timer runs only while a look is due (see kListenCheckMs);
+    // the socket's folder is watched for the socket going or being replaced.
+    void ArmHealth();
     // The listening socket is gone, or its path now holds another file
     // (someone removed it and put their own there): listen there again.
     void ListenAgainWhenLost();
@@ -102,6 +108,7 @@ private:
 
     QLocalServer server_;
     QTimer health_;
+    QFileSystemWatcher folderWatch_;
     std::vector<Connection> connections_;
     std::string lastError_;
     QString path_;

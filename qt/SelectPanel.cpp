@@ -28,6 +28,21 @@ void SelectPanel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) scaled_ = QPixmap();
 }
 
+void SelectPanel::childEvent(QChildEvent* event) {
+    QWidget::childEvent(event);
+    if (event->added() || event->removed()) buttonsKnown_ = false;
+}
+
+// Found again only after children came or went, so a frame makes no list.
+const std::vector<DeviceKeyButton*>& SelectPanel::Buttons() {
+    if (!buttonsKnown_) {
+        buttons_.clear();
+        for (DeviceKeyButton* button : findChildren<DeviceKeyButton*>(Qt::FindDirectChildrenOnly)) buttons_.push_back(button);
+        buttonsKnown_ = true;
+    }
+    return buttons_;
+}
+
 void SelectPanel::RememberWrittenPlaces() {
     written_ = !writtenSize_.isEmpty() ? writtenSize_ : minimumSize().isEmpty() ? size() : minimumSize();
     for (DeviceKeyButton* button : findChildren<DeviceKeyButton*>(Qt::FindDirectChildrenOnly))
@@ -114,8 +129,11 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
             painter.drawPixmap(dirty, scaled,
                                QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
     }
-    for (DeviceKeyButton* button : findChildren<DeviceKeyButton*>(Qt::FindDirectChildrenOnly))
-        if (button->isVisible() && event->region().intersects(button->geometry())) button->PaintBase(painter, button->geometry());
+    for (DeviceKeyButton* button : Buttons()) {
+        if (!button->isVisible() || !event->region().intersects(button->geometry())) continue;
+        button->PaintBase(painter, button->geometry());
+        button->PaintMarks(painter, button->geometry());
+    }
     if (selection_.isNull()) return;
     painter.setPen(QPen(QColor(0x00, 0xc8, 0xff), 1, Qt::DashLine));
     painter.setBrush(QColor(0x00, 0xc8, 0xff, 40));

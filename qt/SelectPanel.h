@@ -40,6 +40,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void childEvent(QChildEvent* event) override;
     // The picture and its buttons grow with the panel, keeping their shape.
     void resizeEvent(QResizeEvent* event) override;
 
@@ -48,6 +49,7 @@ private:
     // Where the picture as written lies at the panel's size now.
     QRectF PictureArea() const;
     void RememberWrittenPlaces();
+    const std::vector<DeviceKeyButton*>& Buttons();
 
     QString pictureImage_;
     QPixmap picture_, scaled_;
@@ -59,6 +61,8 @@ private:
         QRect place;
     };
     std::vector<WrittenPlace> places_;
+    std::vector<DeviceKeyButton*> buttons_;  // the direct children that are key buttons
+    bool buttonsKnown_ = false;
     QPoint anchor_;
     QRect selection_;
     bool armed_ = false;

@@ -99,6 +99,21 @@ TEST_F(InstanceSocket, ALineWithoutAnEndIsCutOffAt4KiB) {
     EXPECT_EQ(received[0], (InstanceMessage{"Game_End", 1, 2}));
 }
 
+// The server looks again only while a look is due: a line begun and never
+// finished still loses its connection once it is kIdleMs old, while a
+// connection with nothing begun is kept.
+TEST_F(InstanceSocket, AHalfSentLineIsDroppedWhenOldAndAQuietConnectionKept) {
+    ASSERT_EQ(server.Listen(), ListenResult::Listening) << server.LastError();
+    auto quiet = Connect();
+    auto stalled = Connect();
+    stalled->write("Game_End 1");
+    stalled->flush();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stalled->state() != QLocalSocket::ConnectedState; }, kGenerousMs));
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+    EXPECT_EQ(quiet->state(), QLocalSocket::ConnectedState);
+    EXPECT_TRUE(received.empty());
+}
+
 // A line over the limit that does end, sent at once, is no message and no
 // pieces of one: its tail must not be read as a line of its own.
 TEST_F(InstanceSocket, ALongLineWithItsEndArrivingAtOnceEndsTheConnection) {
