@@ -19,9 +19,7 @@ void SdkService::Apply() {
         Stop();
         return;
     }
-    if (server_ && server_->Port() == setting.port) return;
-    Stop();
-    Start(setting.port);
+    Listen(setting.port);
 }
 
 bool SdkService::SetOn(bool on) {
@@ -30,8 +28,13 @@ bool SdkService::SetOn(bool on) {
         Stop();
         return true;
     }
+    return Listen(ctl::ReadSdkSetting(registry_).port);
+}
+
+bool SdkService::Listen(uint16_t port) {
+    if (server_ && server_->Port() == port) return true;  // already there: its clients stay connected
     Stop();
-    return Start(ctl::ReadSdkSetting(registry_).port);
+    return Start(port);
 }
 
 bool SdkService::Start(uint16_t port) {

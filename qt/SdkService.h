@@ -38,6 +38,8 @@ public:
     void Stop();
 
 private:
+    // Listening on port from now on; a server already there is kept.
+    bool Listen(uint16_t port);
     bool Start(uint16_t port);
 
     RegistryStore& registry_;

@@ -3,7 +3,8 @@
 # package openrgb-sdk (pinned by package-lock.json, installed by
 # scripts/setup into the build folder) lists the four virtual products and
 # drives the mouse; then 1000 hostile connections, after which the window
-# still answers m470ctl and the server a client; m470ctl switches it off and on.
+# still answers m470ctl and the server a client; m470ctl switches it off and
+# on, and on again without closing a connected client.
 #   NodeClientTest.sh BIN_DIR CLIENT_DIR      (exit 77: skipped, no node here)
 set -euo pipefail
 bin=$1
@@ -54,4 +55,6 @@ connects() { node -e 'require("net").connect(+process.argv[1], "127.0.0.1").on("
 if connects; then echo "the server still takes clients after m470ctl sdk off" >&2; exit 1; fi
 timeout 90 "$bin/m470ctl" sdk on
 node "$here/client.js" "$port" "$work/traffic" count-only
+# Said again while on, it leaves the clients connected.
+node "$here/stays.js" "$port" "$bin/m470ctl"
 echo "openrgb-sdk: done"
