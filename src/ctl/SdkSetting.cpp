@@ -1,12 +1,18 @@
 #include "ctl/SdkSetting.h"
 
+#include "platform/DebugTrace.h"
+
 namespace m470::ctl {
 
 SdkSetting ReadSdkSetting(const RegistryStore& registry) {
     SdkSetting setting;
     setting.on = registry.ReadInt(kSdkValue).value_or(0) != 0;
-    const int port = registry.ReadInt(kSdkPortValue).value_or(kSdkDefaultPort);
-    if (port >= 1 && port <= 0xFFFF) setting.port = static_cast<uint16_t>(port);
+    const std::optional<std::string> text = registry.Read(kSdkPortValue);
+    if (!text) return setting;
+    const std::optional<int> port = registry.ReadInt(kSdkPortValue);
+    if (port && *port >= 1 && *port <= 0xFFFF) setting.port = static_cast<uint16_t>(*port);
+    else DebugTrace::Write(std::string(kSdkPortValue) + " \"" + *text + "\" is no port from 1 to 65535: " +
+                           std::to_string(kSdkDefaultPort) + " is used");
     return setting;
 }
 

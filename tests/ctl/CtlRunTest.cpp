@@ -14,6 +14,7 @@
 
 #include "ctl/CtlExecutor.h"
 #include "ctl/CtlRun.h"
+#include "platform/DebugTrace.h"
 #include "platform/InstanceSocket.h"
 #include "platform/ProductLock.h"
 #include "platform/Registry.h"
@@ -117,6 +118,14 @@ TEST_F(CtlRun, TheSdkSwitchGoesToTheWindowOrIsKeptForItsNextStart) {
     EXPECT_EQ(RegistryStore().Read("OPENRGB_SDK"), "0");
     EXPECT_TRUE(hub.Traffic().Entries().empty());
     EXPECT_EQ(RunCommandLine({"sdk", "maybe"}, settings).exitCode, kExitUsage);
+    // A port of another's choosing is used; one that is no port is said, and the usual one is used.
+    RegistryStore registry;
+    ASSERT_TRUE(registry.Write("OPENRGB_SDK_PORT", "6743"));
+    EXPECT_EQ(RunCommandLine({"sdk", "on"}, settings).out, "OpenRGB SDK server on (127.0.0.1:6743) from the window's next start\n");
+    DebugTrace::Clear();
+    ASSERT_TRUE(registry.Write("OPENRGB_SDK_PORT", "70000"));
+    EXPECT_EQ(RunCommandLine({"sdk", "on"}, settings).out, "OpenRGB SDK server on (127.0.0.1:6742) from the window's next start\n");
+    EXPECT_TRUE(DebugTrace::Contains("OPENRGB_SDK_PORT \"70000\" is no port from 1 to 65535: 6742 is used"));
     if (before != nullptr) ::setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
     else ::unsetenv("XDG_CONFIG_HOME");
 }
