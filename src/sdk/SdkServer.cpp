@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -34,6 +35,7 @@ struct SdkServer::Client {
     SdkSession session;
     std::vector<uint8_t> unsent;
     uint64_t lastDirect = 0;
+    std::optional<uint64_t> partialSince;  // when the packet not complete yet began
     Client(int socket, SdkHost& host, int owner) : fd(socket), session(host, owner) {}
     ~Client() { ::close(fd); }
     // What the session has to say goes out as far as the socket takes it;
@@ -111,12 +113,14 @@ void SdkServer::Loop(const StopEvent& stop) {
     for (;;) {
         const uint64_t now = now_();
         int timeout = -1;
-        for (const auto& client : clients)
-            if (client->session.Driving()) {
-                const uint64_t due = client->lastDirect + kDirectTimeoutMs;
-                const int left = due > now ? static_cast<int>(due - now) : 0;
-                timeout = timeout < 0 ? left : std::min(timeout, left);
-            }
+        const auto dueAt = [&timeout, now](uint64_t due) {
+            const int left = due > now ? static_cast<int>(due - now) : 0;
+            timeout = timeout < 0 ? left : std::min(timeout, left);
+        };
+        for (const auto& client : clients) {
+            if (client->session.Driving()) dueAt(client->lastDirect + kDirectTimeoutMs);
+            if (client->partialSince) dueAt(*client->partialSince + kPartialPacketTimeoutMs);
+        }
         watched.assign({{stop.Fd(), POLLIN, 0}, {wake_, POLLIN, 0}, {listener_, POLLIN, 0}});
         for (const auto& client : clients)
             watched.push_back({client->fd, static_cast<short>(POLLIN | (client->unsent.empty() ? 0 : POLLOUT)), 0});
@@ -143,6 +147,12 @@ void SdkServer::Loop(const StopEvent& stop) {
                 } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
                     open = false;
                 }
+            }
+            if (client->session.PendingBytes() == 0) client->partialSince.reset();
+            else if (!client->partialSince) client->partialSince = time;
+            if (client->partialSince && time - *client->partialSince >= kPartialPacketTimeoutMs) {
+                ++refused_;
+                open = false;
             }
             if (client->session.TakeDirectActivity()) client->lastDirect = time;
             if (client->session.Driving() && time - client->lastDirect >= kDirectTimeoutMs) client->session.EndDirect();

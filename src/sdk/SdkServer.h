@@ -18,6 +18,9 @@ namespace m470::sdk {
 
 inline constexpr size_t kMaxClients = 8;
 inline constexpr uint64_t kDirectTimeoutMs = 5000;
+// A client that leaves a packet unfinished this long is dropped: else eight
+// such clients would hold every place.
+inline constexpr uint64_t kPartialPacketTimeoutMs = 10000;
 // A client that leaves this much of our answers unread is dropped.
 inline constexpr size_t kMaxUnsent = 1024 * 1024;
 

@@ -52,6 +52,8 @@ public:
     // Whether a packet since the last call carried Direct colours or started Direct.
     bool TakeDirectActivity();
     bool Driving() const { return driving_; }
+    // Bytes received of a packet not complete yet.
+    size_t PendingBytes() const { return reader_.Pending(); }
     const std::string& ClientName() const { return clientName_; }
     uint32_t Version() const { return version_; }
 

@@ -146,6 +146,22 @@ TEST_F(SdkServerTest, ABadPacketClosesOnlyItsOwnConnectionAndItsProductsGoBack) 
     EXPECT_EQ(server.Refused(), 1u);
 }
 
+TEST_F(SdkServerTest, AClientThatLeavesAPacketUnfinishedIsClosedAfterTenSeconds) {
+    Connection good(server.Port()), stalled(server.Port());
+    stalled.SendRaw({'O', 'R', 'G', 'B', 0, 0, 0, 0});  // half a header, then nothing
+    ASSERT_TRUE(good.RoundTrip());
+    clock += kPartialPacketTimeoutMs - 1;
+    server.Wake();
+    ASSERT_TRUE(good.RoundTrip());
+    EXPECT_EQ(server.ClientCount(), 2u);
+    clock += 1;
+    server.Wake();
+    EXPECT_FALSE(stalled.Receive());  // closed
+    ASSERT_TRUE(good.RoundTrip());
+    EXPECT_EQ(server.ClientCount(), 1u);
+    EXPECT_EQ(server.Refused(), 1u);
+}
+
 TEST_F(SdkServerTest, DirectEndsAfterFiveSecondsWithoutColoursAndWhenTheClientGoes) {
     auto client = std::make_unique<Connection>(server.Port());
     client->Send(0, packet_id::kUpdateLeds, OneLed(1));
