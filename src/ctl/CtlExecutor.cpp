@@ -217,12 +217,24 @@ Reply CtlTarget::SwitchSdk(bool on) {
                           : "OpenRGB SDK server off\n", {}};
 }
 
+// With --json the switch's answer is an object: the state asked for and what was said.
+Reply CtlExecutor::SdkReply(const Command& command, Reply reply) {
+    if (!command.json || reply.exitCode != kExitDone) return reply;
+    Json::Value answer;
+    answer["sdk"] = command.value;
+    std::string said = reply.out;
+    while (!said.empty() && said.back() == '\n') said.pop_back();
+    answer["message"] = said;
+    reply.out = StyledJson(answer);
+    return reply;
+}
+
 Reply CtlExecutor::Execute(const Command& command) {
     switch (command.verb) {
         case Verb::Help: return Help(command);
         case Verb::Version: return {kExitDone, std::string("m470ctl ") + kVersion + "\n", {}};
         case Verb::List: return List(command);
-        case Verb::Sdk: return target_.SwitchSdk(command.value == "on");
+        case Verb::Sdk: return SdkReply(command, target_.SwitchSdk(command.value == "on"));
         default: break;
     }
     Reply missing;

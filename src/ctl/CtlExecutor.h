@@ -61,6 +61,7 @@ private:
     Reply Help(const Command& command) const;
     Reply ModeHelp(const Command& command) const;
     Reply List(const Command& command);
+    Reply SdkReply(const Command& command, Reply reply);
     Reply Get(const Command& command, const Found& found);
     Reply Set(const Command& command, const Found& found);
     Reply Profile(const Command& command, const Found& found);

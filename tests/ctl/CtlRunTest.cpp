@@ -118,6 +118,8 @@ TEST_F(CtlRun, TheSdkSwitchGoesToTheWindowOrIsKeptForItsNextStart) {
     EXPECT_EQ(RegistryStore().Read("OPENRGB_SDK"), "0");
     EXPECT_TRUE(hub.Traffic().Entries().empty());
     EXPECT_EQ(RunCommandLine({"sdk", "maybe"}, settings).exitCode, kExitUsage);
+    EXPECT_EQ(RunCommandLine({"--json", "sdk", "off"}, settings).out,
+              "{\n   \"message\" : \"OpenRGB SDK server off\",\n   \"sdk\" : \"off\"\n}\n");
     // A port of another's choosing is used; one that is no port is said, and the usual one is used.
     RegistryStore registry;
     ASSERT_TRUE(registry.Write("OPENRGB_SDK_PORT", "6743"));
