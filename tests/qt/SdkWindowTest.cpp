@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -17,6 +16,7 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "support/ChildProcess.h"
+#include "support/ProgramRun.h"
 #include "support/TempFolder.h"
 
 namespace m470 {
@@ -53,16 +53,9 @@ protected:
         const QString runtime = QString::fromStdString(folder.File("run"));
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_RUNTIME_DIR", runtime);
-        environment.insert("XDG_DATA_HOME", QString::fromStdString(folder.File("data")));
-        environment.insert("XDG_CONFIG_HOME", QString::fromStdString(folder.File("config")));
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("M470_DEBUG_LOG", QString::fromStdString(folder.File("trace.log")));
-        environment.insert("M470_VIRTUAL", "mouse");
         test::TestProcess window;
-        window.setProcessEnvironment(environment);
-        window.start(QString::fromStdString(GetInstallFolder() + "m470"), {"--script", QString::fromStdString(folder.File("run.script"))});
+        test::StartProgram(window, {"--script", QString::fromStdString(folder.File("run.script"))}, runtime, "mouse",
+                           {{"M470_DEBUG_LOG", QString::fromStdString(folder.File("trace.log"))}});
         if (!window.waitForFinished(60000)) {
             window.kill();
             window.waitForFinished();
@@ -71,7 +64,7 @@ protected:
         errors = window.readAllStandardError().toStdString();
         return window.exitCode();
     }
-    std::string Registry(const char* name) { return JsonText(Member(LoadJson(folder.File("config/M470/registry.json")), name)); }
+    std::string Registry(const char* name) { return JsonText(Member(LoadJson(folder.File("run/config/M470/registry.json")), name)); }
 
     test::TempFolder folder{false};
     std::string errors;
@@ -81,8 +74,8 @@ TEST_F(SdkWindow, ThePortInUseIsSaidBesideTheBoxAndAFreeOneIsListenedOnUntilItIs
     HeldPort held;
     ASSERT_GT(held.Port(), 0);
     const std::string port = std::to_string(held.Port());
-    std::filesystem::create_directories(folder.File("config/M470"));
-    folder.Write("config/M470/registry.json", "{\"OPENRGB_SDK_PORT\": \"" + port + "\"}\n");
+    std::filesystem::create_directories(folder.File("run/config/M470"));
+    folder.Write("run/config/M470/registry.json", "{\"OPENRGB_SDK_PORT\": \"" + port + "\"}\n");
     const std::string open = "until device_select[0] read 1\nclick setbtn\ntrigger setwnd_menu\n";
     ASSERT_EQ(Play(open + "expect openrgb_sdk_check selected 0\nclick openrgb_sdk_check\n"
                           "until openrgb_sdk_status text Port " + port + " could not be opened: another program may use it\n"
