@@ -259,7 +259,7 @@ void CVantrelUSBDevice::RenderLighting() {
 void CVantrelUSBDevice::RenderFrame() {
     // Another program controls the lighting: send nothing, leave the picture.
     if (lightControlFlag_ == 0) return;
-    if (windowActive_) Tell(DeviceChange::Frame);
+    if (windowActive_ && frameListener_) frameListener_();
     if (!Streams() || !transport_.Opened()) return;
     // After a failed send the stream pauses without holding the UI thread.
     if (TickCount() < streamPausedUntilMs_) return;
