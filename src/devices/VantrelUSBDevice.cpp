@@ -140,8 +140,14 @@ uint32_t CVantrelUSBDevice::GetLedColour(int index) const {
 }
 
 LedFrame CVantrelUSBDevice::FrameCopy() const {
+    LedFrame frame;
+    return CopyFrame(frame);
+}
+
+const LedFrame& CVantrelUSBDevice::CopyFrame(LedFrame& into) const {
     std::lock_guard lock(frameMutex_);
-    return frame_;
+    into.assign(frame_.begin(), frame_.end());  // within its capacity: no allocation
+    return into;
 }
 
 LightInfo CVantrelUSBDevice::GetLightInfo() const {

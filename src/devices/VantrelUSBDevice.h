@@ -261,6 +261,8 @@ public:
 
     // The LED frame (read by the preview; written by the lighting thread).
     LedFrame FrameCopy() const;
+    // The same into a buffer the caller keeps: a preview frame allocates nothing.
+    const LedFrame& CopyFrame(LedFrame& into) const;
     LightInfo GetLightInfo() const;
     // A lighting record chosen from outside (game events, same mode): kept
     // as the device's record and written into its profile document.

@@ -50,7 +50,7 @@ bool CDevicePage::Route(const ui::Notification& n) const {
 }
 
 void CDevicePage::OnChange(DeviceChange change) {
-    if (change == DeviceChange::Frame) picture_.Show(device_.FrameCopy());
+    if (change == DeviceChange::Frame) picture_.Show(device_.CopyFrame(frame_));
     for (const auto& panel : panels_) panel->Repaint(change);
 }
 
