@@ -8,7 +8,9 @@
 // what the README shows. The last row is the CPU spent on one wired exchange
 // at 1 ms emulated latency.
 //
-//   bench_cpu_idle [--seconds N] [--warmup N] [--runs N]
+//   bench_cpu_idle [--seconds N] [--warmup N] [--runs N] [--case TEXT]
+//
+// --case measures only the cases whose name holds TEXT (the references still run).
 #include <QApplication>
 #include <QPainter>
 #include <QTimer>
@@ -27,6 +29,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -385,6 +388,10 @@ bool GoalMet(const Case& c, const Series& series, const std::vector<Series>& ref
     return !c.belowPreviewReference || cpu <= references[kAtPreviewRate].Median().cpuPercent;
 }
 
+// Set by --case: only the cases whose name holds this text are measured and printed.
+std::string gChosenCases;
+bool Chosen(const Case& c) { return std::string_view(c.name).find(gChosenCases) != std::string_view::npos; }
+
 void PrintTable(const std::vector<Series>& cases, const std::vector<Series>& references, int runs) {
     std::printf("| case | CPU, median of %d (range) | wakeups/s |", runs);
     for (const Reference& reference : kReferences) std::printf(" %s (same runs) |", reference.name);
@@ -395,6 +402,7 @@ void PrintTable(const std::vector<Series>& cases, const std::vector<Series>& ref
     for (const Series& reference : references) referenceColumns += " " + reference.Cpu() + " |";
     for (size_t i = 0; i < kCases.size(); ++i) {
         const Case& c = kCases[i];
+        if (!Chosen(c)) continue;
         if (const char* why = WhyNotMeasurable(c)) {
             std::printf("| %s | %s | |%s %s | |\n", c.name, why, referenceColumns.c_str(), GoalText(c).c_str());
             continue;
@@ -419,6 +427,7 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--seconds") seconds = std::max(1, std::atoi(argv[++i]));
         else if (std::string(argv[i]) == "--warmup") warmup = std::max(0, std::atoi(argv[++i]));
         else if (std::string(argv[i]) == "--runs") runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::string(argv[i]) == "--case") gChosenCases = argv[++i];
     }
     std::printf("bench_cpu_idle: %d s per case after %d s of warm-up, %d runs, %% of one core\n", seconds, warmup, runs);
     std::vector<Series> references(kReferences.size()), cases(kCases.size());
@@ -427,7 +436,7 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < kReferences.size(); ++i)
             references[i].runs.push_back(MeasureReference(kReferences[i], warmup, seconds));
         for (size_t i = 0; i < kCases.size(); ++i)
-            if (WhyNotMeasurable(kCases[i]) == nullptr) cases[i].runs.push_back(MeasureCase(kCases[i], warmup, seconds));
+            if (Chosen(kCases[i]) && WhyNotMeasurable(kCases[i]) == nullptr) cases[i].runs.push_back(MeasureCase(kCases[i], warmup, seconds));
     }
     std::printf("\n");
     PrintTable(cases, references, runs);

@@ -1,6 +1,7 @@
 #include "qt/GameProfiles.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 
 #include "devices/VantrelUSBDevice.h"
@@ -9,25 +10,36 @@
 namespace m470::qt {
 
 GameProfiles::GameProfiles(RegistryStore& registry, Window window, QObject* parent)
-    : QObject(parent), registry_(registry), window_(std::move(window)) {
+    : QObject(parent), registry_(registry), window_(std::move(window)), on_(StoredOn()) {
     // Armed again after each look: a message box of a failed write cannot
     // let a second look run inside the first.
     timer_.setSingleShot(true);
     timer_.setInterval(kGameProfileLookMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         LookNow();
-        if (On()) timer_.start();
+        if (on_) timer_.start();
     });
+    // The choice is read again only when the registry's folder changes (a
+    // save replaces the file), not at every look.
+    const QString folder = QFileInfo(QString::fromStdString(registry_.Path())).absolutePath();
+    if (QFileInfo(folder).isDir()) registryWatch_.addPath(folder);
+    connect(&registryWatch_, &QFileSystemWatcher::directoryChanged, this, [this] { Follow(StoredOn()); });
 }
 
-bool GameProfiles::On() const { return registry_.ReadInt(kGameProfilesValue).value_or(1) != 0; }
+bool GameProfiles::StoredOn() const { return registry_.ReadInt(kGameProfilesValue).value_or(1) != 0; }
 
 void GameProfiles::Start() {
-    if (On()) timer_.start();
+    if (on_) timer_.start();
 }
 
 void GameProfiles::SetOn(bool on) {
     registry_.Write(kGameProfilesValue, on ? "1" : "0");
+    Follow(on);
+}
+
+void GameProfiles::Follow(bool on) {
+    if (on == on_) return;
+    on_ = on;
     if (on) {
         timer_.start();
         return;
@@ -42,7 +54,7 @@ void GameProfiles::Stop() {
 }
 
 void GameProfiles::LookNow() {
-    if (On()) Tell(switch_.Check(window_.pages()));
+    if (on_) Tell(switch_.Check(window_.pages()));
 }
 
 void GameProfiles::AddMenuEntry(QMenu* menu) {

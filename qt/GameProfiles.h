@@ -2,6 +2,7 @@
 // The window's side of profiles that follow the running program: a look at
 // the processes every 2 s on a timer, the switches through the pages, a tray
 // notification of each, and the user's on/off choice kept in registry.json.
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -35,8 +36,9 @@ public:
 
     // Starts the looks when the user has not turned them off.
     void Start();
-    bool On() const;
-    // Kept in the registry file; turning off gives back every profile a program holds.
+    bool On() const { return on_; }
+    // Kept in the registry file (read at start and when it is saved, by this
+    // program or by hand); turning off gives back every profile a program holds.
     void SetOn(bool on);
     // One look now, as the timer takes it.
     void LookNow();
@@ -49,9 +51,14 @@ public:
 
 private:
     void Tell(const std::vector<GameProfileNotice>& notices);
+    bool StoredOn() const;
+    // The looks run or end as the choice now is.
+    void Follow(bool on);
 
     RegistryStore& registry_;
     Window window_;
+    bool on_;
+    QFileSystemWatcher registryWatch_;
     ProcProcessTable processes_;
     std::unique_ptr<ForegroundSource> foreground_ = MakeDesktopForeground();
     CGameProfileSwitch switch_{processes_, *foreground_};

@@ -140,8 +140,14 @@ uint32_t CVantrelUSBDevice::GetLedColour(int index) const {
 }
 
 LedFrame CVantrelUSBDevice::FrameCopy() const {
+    LedFrame frame;
+    return CopyFrame(frame);
+}
+
+const LedFrame& CVantrelUSBDevice::CopyFrame(LedFrame& into) const {
     std::lock_guard lock(frameMutex_);
-    return frame_;
+    into.assign(frame_.begin(), frame_.end());  // within its capacity: no allocation
+    return into;
 }
 
 LightInfo CVantrelUSBDevice::GetLightInfo() const {
@@ -259,7 +265,7 @@ void CVantrelUSBDevice::RenderLighting() {
 void CVantrelUSBDevice::RenderFrame() {
     // Another program controls the lighting: send nothing, leave the picture.
     if (lightControlFlag_ == 0) return;
-    if (windowActive_) Tell(DeviceChange::Frame);
+    if (windowActive_ && frameListener_) frameListener_();
     if (!Streams() || !transport_.Opened()) return;
     // After a failed send the stream pauses without holding the UI thread.
     if (TickCount() < streamPausedUntilMs_) return;

@@ -171,6 +171,9 @@ public:
     int AddChangeListener(ChangeListener listener);
     void RemoveChangeListener(int id);
     void Tell(DeviceChange change);
+    // Preview frames go to one listener, the device's page, not through Tell
+    // to every listener: a frame comes up to 30 times a second.
+    void SetFrameListener(std::function<void()> listener) { frameListener_ = std::move(listener); }
     // Expires when the device goes: a listener that may outlive it checks this first.
     std::weak_ptr<const void> Lifetime() const { return lifetime_; }
     // Whether the device's page is the one shown (the picture is drawn only then).
@@ -258,6 +261,8 @@ public:
 
     // The LED frame (read by the preview; written by the lighting thread).
     LedFrame FrameCopy() const;
+    // The same into a buffer the caller keeps: a preview frame allocates nothing.
+    const LedFrame& CopyFrame(LedFrame& into) const;
     LightInfo GetLightInfo() const;
     // A lighting record chosen from outside (game events, same mode): kept
     // as the device's record and written into its profile document.
@@ -415,6 +420,7 @@ private:
     std::shared_ptr<const void> lifetime_ = std::make_shared<int>(0);
     int nextListener_ = 0;
     std::function<bool()> pageShown_;
+    std::function<void()> frameListener_;
     std::array<uint8_t, 6> powerStatus_{};
     std::shared_ptr<SharedRippleFeed> rippleFeed_ = std::make_shared<SharedRippleFeed>();
     UiInvoker uiInvoker_;

@@ -22,6 +22,7 @@ CDevicePage::CDevicePage(CVantrelUSBDevice& device, ui::ControlHost& host, ui::C
     : device_(device), host_(host), root_(root), context_(context), deviceLifetime_(device.Lifetime()) {
     listener_ = device_.AddChangeListener([this](DeviceChange change) { OnChange(change); });
     device_.SetPageShownTest([root] { return root != nullptr && root->Visible(); });
+    device_.SetFrameListener([this] { OnChange(DeviceChange::Frame); });
 }
 
 CDevicePage::~CDevicePage() {
@@ -29,6 +30,7 @@ CDevicePage::~CDevicePage() {
     StopCapture();
     device_.RemoveChangeListener(listener_);
     device_.SetPageShownTest(nullptr);
+    device_.SetFrameListener(nullptr);
 }
 
 CProfileStripPanel& CDevicePage::AddProfileStrip() {
@@ -48,7 +50,7 @@ bool CDevicePage::Route(const ui::Notification& n) const {
 }
 
 void CDevicePage::OnChange(DeviceChange change) {
-    if (change == DeviceChange::Frame) picture_.Show(device_.FrameCopy());
+    if (change == DeviceChange::Frame) picture_.Show(device_.CopyFrame(frame_));
     for (const auto& panel : panels_) panel->Repaint(change);
 }
 

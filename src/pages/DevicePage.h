@@ -83,6 +83,7 @@ private:
     CProfileStripPanel* strip_ = nullptr;
     CLightingPanel* lighting_ = nullptr;
     DevicePicture picture_;
+    LedFrame frame_;  // kept between preview frames
     int listener_ = 0;
     std::weak_ptr<const void> deviceLifetime_;
     int functionPage_ = 1;

@@ -193,7 +193,7 @@ void CKeyboardPanel::ShowSystemSettings() {
 // are dark, so that the chosen key and the changed ones stand out; hidden keys stay dark.
 void CKeyboardPanel::ShowLights(bool effectLevels) {
     const bool lit = settingsPage_ == kLightingSettingsPage && (!functionPage_ || functionPage_() == kLightingFunctionPage);
-    const LedFrame frame = device_.FrameCopy();
+    const LedFrame& frame = device_.CopyFrame(frame_);
     for (size_t j = 0; j < picture_.keys.size() && j < frame.size(); ++j) {
         const ui::Control* key = picture_.keys[j].Get();
         if (key == nullptr) continue;

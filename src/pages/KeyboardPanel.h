@@ -70,6 +70,7 @@ private:
     std::function<void(int)> showFunctionPage_;
     std::function<int()> functionPage_;
     int settingsPage_ = 0;  // the settings page shown: the picture is lit on the lighting page only
+    LedFrame frame_;        // kept between preview frames
 };
 
 }  // namespace m470

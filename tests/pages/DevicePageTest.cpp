@@ -159,12 +159,17 @@ TEST_F(MousePageRoutes, ThePageRedrawsWhatTheDeviceTellsAndForgetsItWhenItGoes) 
     mouse->StoreLightInfo(light);
     mouse->Tell(DeviceChange::Lighting);
     EXPECT_EQ(On("light_combo_modeSelect").SelectedItem(), 4);
-    // A new frame on the LED buttons.
+    // A preview frame reaches the LED buttons, and no other listener of the device.
+    int told = 0;
+    const int other = mouse->AddChangeListener([&told](DeviceChange) { ++told; });
     mouse->SetLedColour(0, LedEntry{0x11, 0x22, 0x33, 0x80}.Packed());
-    mouse->Tell(DeviceChange::Frame);
+    mouse->OnRenderTimer();
     EXPECT_EQ(static_cast<ui::MemoryControl*>(devicePage->Picture().leds[0].Get())->LightColour(), 0x332211u);
+    EXPECT_EQ(told, 0);
+    mouse->RemoveChangeListener(other);
     // Without its page the device tells nobody, and shows no picture.
     devicePage.reset();
+    mouse->OnRenderTimer();
     On("DPI_select_check_4").SetSelected(false, false);
     mouse->SetActiveStage(4);
     mouse->PublishSettings();

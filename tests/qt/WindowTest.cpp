@@ -30,6 +30,7 @@
 #include "pages/LightControlUI.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
+#include "platform/Registry.h"
 #include "qt/ElidingComboBox.h"
 #include "ctl/CtlProtocol.h"
 #include "qt/MainWnd.h"
@@ -396,6 +397,11 @@ TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
     ASSERT_TRUE(running.waitForStarted());
     window->Games().LookNow();
     EXPECT_EQ(combo->currentIndex(), 0);
+    // Turned on again by a hand edit of the file: followed while the window runs.
+    ASSERT_TRUE(RegistryStore(folder.File("config/M470/registry.json")).Write("GameProfiles", "1"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Games().On(); }, 30000));
+    window->Games().LookNow();
+    EXPECT_EQ(combo->currentIndex(), 1);
     running.kill();
     running.waitForFinished();
 }
