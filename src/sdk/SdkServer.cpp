@@ -110,6 +110,7 @@ void SdkServer::Loop(const StopEvent& stop) {
     std::vector<std::unique_ptr<Client>> clients;
     int nextOwner = 1;
     std::vector<pollfd> watched;
+    std::vector<uint8_t> buffer(kReadBytes);  // one for every read: Direct streams read many a second
     for (;;) {
         const uint64_t now = now_();
         int timeout = -1;
@@ -137,7 +138,6 @@ void SdkServer::Loop(const StopEvent& stop) {
             auto& client = clients[i];
             bool open = true;
             if ((watched[3 + i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                std::vector<uint8_t> buffer(kReadBytes);
                 const ssize_t got = ::recv(client->fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
                 if (got > 0) {
                     if (!client->session.Receive(buffer.data(), static_cast<size_t>(got))) {
