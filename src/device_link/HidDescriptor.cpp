@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <new>
 
 namespace m470 {
@@ -341,8 +342,9 @@ bool GetReportUsages(const HidCollection& collection, HidReportType type, uint16
                 const int32_t index = field.logicalMinimum < 0 ? SignExtend(value, field.reportSize)
                                                                : static_cast<int32_t>(value);
                 if (index < field.logicalMinimum || index > field.logicalMaximum) continue;
-                const auto offset = static_cast<uint32_t>(index - field.logicalMinimum);
-                const uint16_t usage = field.usageIsRange ? static_cast<uint16_t>(field.usageMinimum + offset)
+                const auto offset = static_cast<uint32_t>(static_cast<int64_t>(index) - field.logicalMinimum);
+                const uint64_t ranged = uint64_t{field.usageMinimum} + offset;  // an index past the range names nothing
+                const uint16_t usage = field.usageIsRange ? (ranged <= field.usageMaximum ? static_cast<uint16_t>(ranged) : 0)
                                        : offset < field.usages.size() ? field.usages[offset]
                                                                       : 0;
                 if (usage != 0) usages.push_back(usage);
@@ -363,8 +365,11 @@ bool GetReportValue(const HidValueCaps& caps, const uint8_t* report, size_t leng
     if (logicalSpan <= 0 || physicalSpan == 0) {
         scaled = logical;  // no physical range: the logical value stands
     } else {
-        scaled = static_cast<int32_t>(caps.physicalMinimum +
-                                      (static_cast<int64_t>(logical) - caps.logicalMinimum) * physicalSpan / logicalSpan);
+        // Both spans reach 2^32, so their product needs more than 64 bits.
+        const __int128 value = caps.physicalMinimum + static_cast<__int128>(static_cast<int64_t>(logical) -
+                                                                            caps.logicalMinimum) *
+                                                          physicalSpan / logicalSpan;
+        scaled = static_cast<int32_t>(std::clamp<__int128>(value, INT32_MIN, INT32_MAX));
     }
     return true;
 }

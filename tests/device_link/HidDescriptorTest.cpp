@@ -214,5 +214,33 @@ TEST_F(Unpacking, ButtonItemKeepsOnlyUsagesInsideItsRange) {
     EXPECT_EQ(items[1].usages[2], 0);
 }
 
+TEST(HidDescriptor, ExtremeLogicalAndPhysicalRangesUnpackWithoutOverflow) {
+    // An array of 8-bit indices whose logical range spans all of int32, and a
+    // value whose logical and physical spans both reach 2^32.
+    const std::vector<uint8_t> bytes{
+        0x05, 0x09, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01,                                        //
+        0x17, 0x00, 0x00, 0x00, 0x80, 0x27, 0xFF, 0xFF, 0xFF, 0x7F, 0x19, 0x01, 0x29, 0x08,    //
+        0x75, 0x08, 0x95, 0x01, 0x81, 0x00,                                                    // array
+        0x05, 0x01, 0x09, 0x30, 0x47, 0xFF, 0xFF, 0xFF, 0x7F, 0x37, 0x00, 0x00, 0x00, 0x80,    //
+        0x75, 0x20, 0x81, 0x02, 0xC0};
+    const HidDescriptorInfo info = Parse(bytes);
+    ASSERT_EQ(info.collections.size(), 1u);
+    const HidCollection& collection = info.collections[0];
+    std::vector<HidDataItem> items = BuildInputItems(collection);
+    ASSERT_EQ(items.size(), 2u);
+    // Index 5 lies far outside usages 1-8 once the minimum is subtracted: no usage.
+    const uint8_t report[] = {0x01, 0x05, 0xFF, 0xFF, 0xFF, 0x7F};
+    ASSERT_TRUE(CHidDevice::UnpackReport(report, sizeof report, HidReportType::Input, items, collection));
+    EXPECT_EQ(items[0].usages.at(0), 0);
+    // The logical maximum maps onto the physical maximum.
+    EXPECT_EQ(items[1].scaledValue, INT32_MAX);
+    // Index 2 lies 2^31 + 2 past the logical minimum, far past usage 8: still none.
+    // Logical 0 sits mid-range, so mid-range physically.
+    const uint8_t past[] = {0x01, 0x02, 0x00, 0x00, 0x00, 0x00};
+    ASSERT_TRUE(CHidDevice::UnpackReport(past, sizeof past, HidReportType::Input, items, collection));
+    EXPECT_EQ(items[0].usages.at(0), 0);
+    EXPECT_EQ(items[1].scaledValue, 0);
+}
+
 }  // namespace
 }  // namespace m470
