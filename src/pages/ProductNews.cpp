@@ -51,9 +51,10 @@ void CProductNews::PowerRead(int product, const std::string& name, const uint8_t
 
 void CProductNews::LinkChanged(int product, const std::string& name, bool up) {
     Watch& watch = watched_[product];
+    const bool first = !watch.linked.has_value();
     if (watch.linked == up) return;
     watch.linked = up;
-    if (!choices_.link) return;
+    if (first || !choices_.link) return;
     if (up) Tell(product, name, "news_link_up_title", "news_link_up_text", {}, NoteUrgency::Low);
     else Tell(product, name, "news_link_down_title", "news_link_down_text", {}, NoteUrgency::Normal);
 }

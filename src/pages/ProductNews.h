@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/NewsChoices.h"
@@ -36,13 +37,15 @@ public:
     // A status block read from a product: byte 0 the level in percent, byte 1
     // the power state (2 on battery). Shorter blocks and levels past 100 are ignored.
     void PowerRead(int product, const std::string& name, const uint8_t* status, size_t length);
-    // The product's receiver link came (up) or went.
+    // The product's receiver link came (up) or went. The first word on a
+    // product only says how things stand (a mouse already on at start or
+    // when its receiver is plugged was not just connected).
     void LinkChanged(int product, const std::string& name, bool up);
 
 private:
     struct Watch {
         int lowStep = -1;  // the deepest low-battery step told since the level was last high enough
-        bool linked = false;
+        std::optional<bool> linked;  // unknown until the first look, which tells nothing
     };
     void Tell(int product, const std::string& name, const char* summaryKey, const char* bodyKey,
               const std::string& number, NoteUrgency urgency);

@@ -51,6 +51,7 @@ TEST(ProductNews, SwitchedOffNothingIsToldAndOldCrossingsStayUntold) {
     r.Read(1, {11, 2});                  // the same crossing: not told late
     r.news.LinkChanged(1, "鼠标", true);  // no change
     EXPECT_TRUE(r.notes.empty());
+    r.news.LinkChanged(2, "键盘", false);  // the first look at another product: how it stands, not news
     r.news.LinkChanged(1, "鼠标", false);
     r.Read(1, {5, 2});
     ASSERT_EQ(r.notes.size(), 2u);
