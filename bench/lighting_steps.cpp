@@ -1,9 +1,18 @@
 // One step of each effect for a mouse-sized (20) and a keyboard-sized (170)
 // frame, one build of the audio mode's stream, and one step of every
 // keyboard mode (and audio renderer) over its 170 keys.
+//   --table   prints, after the run, the keyboard modes as a markdown table
+//             (median CPU per step over the repetitions) beside a reference
+//             measured in the same run: 170 keys set to one colour.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "devices/AudioRenderers.h"
 #include "devices/LightingSteps.h"
@@ -166,4 +175,107 @@ BENCHMARK(StreamBuild)->Arg(20)->Arg(171);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+namespace {
+
+// The cheapest step a mode could take, so a slower or busier machine shows in
+// the reference column of the same run rather than only in the figures.
+void KeyboardFill(benchmark::State& s) {
+    m470::LedFrame frame(m470::kKeyboardKeys);
+    uint8_t level = 0;
+    for (auto _ : s) {
+        std::fill(frame.begin(), frame.end(), m470::LedEntry{200, 100, 50, ++level});
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+BENCHMARK(KeyboardFill);
+
+// What each keyboard mode looks like (the row names of the table).
+const std::map<std::string, std::string> kModeNames{
+    {"1", "column wave"},        {"2", "column pulse"},       {"3", "order wave"},          {"4", "spectrum"},
+    {"5", "column breathing"},   {"6", "static rows"},        {"7", "reaction fade"},       {"8", "ripple spread"},
+    {"9", "ripple line"},        {"10", "sparkle"},           {"11", "key cycle"},          {"12", "row wave"},
+    {"13", "ripple fountain"},   {"14", "script show"},       {"15", "pulse twinkle"},      {"16", "ripple bounce"},
+    {"17", "preset colour"},     {"18", "grid wave"},         {"20", "custom levels"},      {"21", "snake"},
+    {"22", "pulse wave"},        {"23", "blink"},             {"24", "sweep"},              {"25", "reaction spread"},
+    {"26", "breathing, palette"}, {"27", "blink, palette"},   {"28", "off"},                {"30", "fixed colour"},
+};
+constexpr double kGoalMicroseconds = 2.0;
+
+// Shows the run as usual and keeps each benchmark's CPU time per step (the
+// median when repeated, else the last run) for the table.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& reports) override {
+        ConsoleReporter::ReportRuns(reports);
+        for (const Run& run : reports) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            const std::string name = run.run_name.str();
+            if (median || medians_.count(name) == 0 || !repeated_.count(name))
+                medians_[name] = run.GetAdjustedCPUTime() * Microseconds(run.time_unit);
+            if (median) repeated_[name] = true;
+        }
+    }
+    void PrintTable() const {
+        const auto reference = medians_.find("KeyboardFill");
+        if (reference == medians_.end()) {
+            std::printf("no table: the run did not include KeyboardFill\n");
+            return;
+        }
+        std::printf("\n| mode | CPU per step | x 170 keys set to one colour (%.3f us, same run) | goal | met |\n"
+                    "|---|---|---|---|---|\n",
+                    reference->second);
+        for (const auto& [label, name] : Rows()) {
+            const auto found = medians_.find(name);
+            if (found == medians_.end()) continue;
+            std::printf("| %s | %.2f us | %.1f | <= %.0f us | %s |\n", label.c_str(), found->second,
+                        found->second / reference->second, kGoalMicroseconds,
+                        found->second <= kGoalMicroseconds ? "yes" : "no");
+        }
+    }
+
+private:
+    static double Microseconds(benchmark::TimeUnit unit) {
+        switch (unit) {
+            case benchmark::kNanosecond: return 1e-3;
+            case benchmark::kMicrosecond: return 1.0;
+            case benchmark::kMillisecond: return 1e3;
+            default: return 1e6;
+        }
+    }
+    // Table rows in mode order: (label, benchmark name).
+    static std::vector<std::pair<std::string, std::string>> Rows() {
+        std::vector<std::pair<std::string, std::string>> rows;
+        for (int mode = 1; mode <= 30; ++mode) {
+            const auto named = kModeNames.find(std::to_string(mode));
+            if (named != kModeNames.end())
+                rows.emplace_back(std::to_string(mode) + " " + named->second, "KeyboardMode/" + std::to_string(mode));
+        }
+        for (int audioMode = 0; audioMode <= 6; ++audioMode)
+            rows.emplace_back("29 audio " + std::to_string(audioMode),
+                              "KeyboardMode/29/audio" + std::to_string(audioMode));
+        rows.emplace_back("stream bytes (126 slots)", "KeyboardStream/126");
+        return rows;
+    }
+    std::map<std::string, double> medians_;
+    std::map<std::string, bool> repeated_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool table = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--table") == 0) table = true;
+        else args.push_back(argv[i]);
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (table) reporter.PrintTable();
+    benchmark::Shutdown();
+    return 0;
+}
