@@ -53,7 +53,7 @@ ModeDescription OwnMode(const CLightingPanel& lighting, int row, const std::stri
     ModeDescription mode;
     mode.name = name;
     mode.value = row;
-    mode.flags = mode_flag::kManualSave | mode_flag::kModeSpecificColour;
+    mode.flags = mode_flag::kManualSave;
     if (controls.ModeTakes(row, LightSetting::Speed)) mode.flags |= mode_flag::kSpeed;
     if (controls.ModeTakes(row, LightSetting::Brightness)) mode.flags |= mode_flag::kBrightness;
     if (controls.ModeTakes(row, LightSetting::Direction)) mode.flags |= mode_flag::kDirectionLeftRight;
@@ -62,6 +62,9 @@ ModeDescription OwnMode(const CLightingPanel& lighting, int row, const std::stri
     mode.brightness = static_cast<uint32_t>(lighting.Level(LightSetting::Brightness));
     // The panel's direction is 1 for left.
     mode.direction = lighting.Level(LightSetting::Direction) == 1 ? kDirectionLeft : kDirectionRight;
+    // A mode that draws its own colours (a spectrum, the music) offers no colour to pick.
+    if (!controls.ModeTakesColour(row)) return mode;
+    mode.flags |= mode_flag::kModeSpecificColour;
     mode.coloursMin = mode.coloursMax = 1;
     mode.colourMode = ColourMode::ModeSpecific;
     const uint32_t rgb = lighting.Colour();
@@ -242,7 +245,7 @@ void ProductControllers::ApplyMode(int, size_t controller, size_t mode, const Mo
             Run(*device, ctl::Verb::Set, {"speed", std::to_string(std::min(settings.speed, kLevelMax))});
         if ((own.flags & mode_flag::kDirectionLeftRight) != 0)
             Run(*device, ctl::Verb::Set, {"direction", settings.direction == kDirectionLeft ? "left" : "right"});
-        if (!settings.colours.empty()) Run(*device, ctl::Verb::Set, {"colour", ColourWord(settings.colours.front())});
+        if ((own.flags & mode_flag::kModeSpecificColour) != 0 && !settings.colours.empty()) Run(*device, ctl::Verb::Set, {"colour", ColourWord(settings.colours.front())});
     });
 }
 

@@ -73,6 +73,17 @@ TEST_F(ProductControllersTest, EachProductDescribesItsZonesLedsAndModes) {
     EXPECT_EQ(m.modes.back().name, "Direct");
     EXPECT_EQ(m.modes.back().colourMode, ColourMode::PerLed);
     EXPECT_NE(m.modes[static_cast<size_t>(m.activeMode)].name, "Direct");
+    // Only a mode that takes a colour offers one.
+    const auto named = [&m](const std::string& name) {
+        return *std::find_if(m.modes.begin(), m.modes.end(), [&](const ModeDescription& d) { return d.name == name; });
+    };
+    EXPECT_EQ(named("Static").colourMode, ColourMode::ModeSpecific);
+    EXPECT_EQ(named("Static").colours.size(), 1u);
+    for (const char* colourless : {"Spectrum", "Off"}) {
+        EXPECT_EQ(named(colourless).colourMode, ColourMode::None) << colourless;
+        EXPECT_TRUE(named(colourless).colours.empty()) << colourless;
+        EXPECT_EQ(named(colourless).flags & mode_flag::kModeSpecificColour, 0u) << colourless;
+    }
     EXPECT_FALSE(host->Describe(2));
     const ControllerDescription k = *host->Describe(1 - mouse);
     EXPECT_EQ(k.type, ControllerType::Keyboard);
@@ -120,6 +131,16 @@ TEST_F(ProductControllersTest, AModeOfTheProductIsSetAsThePageSetsIt) {
     bool written = false;
     for (const TrafficEntry& entry : hub.Traffic().Entries()) written = written || entry.request[3] == command::kWriteSettings;
     EXPECT_TRUE(written);
+
+    // A client that sends a colour with a mode that has none changes no colour.
+    const auto spectrum = std::find_if(after.modes.begin(), after.modes.end(), [](const ModeDescription& m) { return m.name == "Spectrum"; });
+    ASSERT_NE(spectrum, after.modes.end());
+    ModeDescription cycling = *spectrum;
+    cycling.colours = {{0x77, 0x66, 0x55}};
+    host->ApplyMode(1, mouse, static_cast<size_t>(spectrum - after.modes.begin()), cycling, true);
+    const ControllerDescription last = *host->Describe(mouse);
+    EXPECT_EQ(last.modes[static_cast<size_t>(last.activeMode)].name, "Spectrum");
+    EXPECT_EQ(Mouse().GetLightInfo().red, 0x12);
 }
 
 }  // namespace
