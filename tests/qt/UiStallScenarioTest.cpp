@@ -1,5 +1,6 @@
 // The program with its stall watch on, played through what a user does
-// first: start with four products, every page, the tabs, a profile choice,
+// first: start with four products, every page, the tabs, a new profile
+// (its confirmation is a modal dialog), profile choices,
 // an unplug and a plug. Each handler that holds the UI thread past the limit
 // is named in the failure.
 #include <gtest/gtest.h>
@@ -30,9 +31,13 @@ click device_select[2]
 click device_select[3]
 click device_select[0]
 note profile choices
-item device_profile_combo 1
-wait 1000
+click device_add_btn
+click confirm_btn
+until device_profile_combo value 1
 item device_profile_combo 0
+wait 1000
+expect device_profile_combo value 0
+item device_profile_combo 1
 wait 1000
 note plug and unplug
 virtual unplug mouse
