@@ -125,7 +125,6 @@ TEST_F(UiStallWatchTest, ANestedSendIsToldByTheHandlerThatDidTheWorkOnlyOnce) {
         inner.Run();
         Spin(kPastTheLimit);
     };
-    lines = StallLines();
     outer.Run();
     lines = StallLines();
     ASSERT_EQ(lines.size(), 2u);
