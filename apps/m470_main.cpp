@@ -18,6 +18,7 @@
 #include "qt/InstanceChannel.h"
 #include "qt/MainWnd.h"
 #include "qt/ScriptRunner.h"
+#include "qt/UiStallWatch.h"
 #include "shell/CommandLine.h"
 #include "sim/VirtualDeviceHub.h"
 
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
         std::printf("m470 %s\n", m470::kVersion);
         return 0;
     }
-    QApplication application(argc, argv);
+    m470::qt::WatchedApplication application(argc, argv);
+    if (m470::qt::UiStallWatch::WantedByEnvironment()) application.WatchStalls();
     application.setApplicationName("M470");
     application.setDesktopFileName(m470::kAppId);
     application.setQuitOnLastWindowClosed(false);
@@ -147,9 +149,13 @@ int main(int argc, char** argv) {
     // without a tray the window shows, or there would be no way to it.
     window.StartInTray(options.tray);
     if (!window.StartsHidden()) window.show();
-    window.OnWindowInit();
-    window.StartDeviceManager(m470::DefaultHidBackend());
-    window.StartMusicLighting();
+    {
+        // The window is up; what follows holds it before the first event.
+        const m470::qt::StallScope startUp("window start after show");
+        window.OnWindowInit();
+        window.StartDeviceManager(m470::DefaultHidBackend());
+        window.StartMusicLighting();
+    }
     instance.Broadcast({m470::qt::kLightingBroadcast, 1, 1});
 
     int exitCode = 0;

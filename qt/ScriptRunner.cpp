@@ -1,5 +1,7 @@
 #include "qt/ScriptRunner.h"
 
+#include "platform/DebugTrace.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QAbstractSlider>
@@ -249,6 +251,11 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         const std::optional<InstanceMessage> message = ParseInstanceMessage(Rest(words));
         if (!message) return "send takes a message name and two numbers";
         window_.HandleNamedMessage(*message);
+        return {};
+    }
+    if (action == "note") {
+        // A landmark in the trace, for whoever reads it after the run.
+        DebugTrace::Write("script note: " + Rest(words));
         return {};
     }
     if (action == "games") {

@@ -1,4 +1,5 @@
-// Qt tests need one application object; the offscreen platform needs no display.
+// Qt tests need one application object (the program's, so the stall watch
+// can be started by a test); the offscreen platform needs no display.
 // Its screen is a laptop's (1366x768), not the platform's 800x600: the window
 // keeps itself inside its screen, and the tests take it at its usual size.
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+
+#include "qt/UiStallWatch.h"
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -30,7 +33,7 @@ int main(int argc, char** argv) {
     }
     int result = 0;
     {
-        QApplication application(argc, argv);
+        m470::qt::WatchedApplication application(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
         result = RUN_ALL_TESTS();
     }
