@@ -6,7 +6,9 @@
 // machine too. Every case and reference is measured --runs times, one after
 // the other in each run; the table gives the medians (and the ranges) and is
 // what the README shows. The last row is the CPU spent on one wired exchange
-// at 1 ms emulated latency.
+// at 1 ms emulated latency. After it, the resident memory of each animating
+// case at the end of its measured time, against the bare window's: each runs
+// in its own process, so no heap is shared.
 //
 //   bench_cpu_idle [--seconds N] [--warmup N] [--runs N] [--case TEXT]
 //
@@ -196,6 +198,9 @@ struct ThreadCost {
 struct Measurement {
     bool ended = false;  // the process was gone before the end
     double cpuPercent = 0, wakeupsPerSecond = 0;
+    // Resident memory at the end, in KiB: VmRSS, and PSS (pages shared with
+    // other processes, the Qt libraries, counted in part).
+    long residentKb = 0, proportionalKb = 0;
     std::map<std::string, ThreadCost> threads;  // by thread name
 };
 
@@ -215,6 +220,22 @@ Measurement Difference(const std::map<int, ThreadSample>& before, const std::map
         result.wakeupsPerSecond += wakeups;
     }
     return result;
+}
+
+// The value in KiB of the line "key: N kB" of a /proc file; 0 when missing.
+long KilobytesOf(const std::string& text, std::string_view key) {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.rfind(key, 0) == 0 && line.size() > key.size() && line[key.size()] == ':')
+            return std::atol(line.c_str() + key.size() + 1);
+    return 0;
+}
+
+void SampleMemory(pid_t pid, Measurement& into) {
+    const std::string folder = "/proc/" + std::to_string(pid);
+    into.residentKb = KilobytesOf(ReadText(folder + "/status"), "VmRSS");
+    into.proportionalKb = KilobytesOf(ReadText(folder + "/smaps_rollup"), "Pss");
 }
 
 // ---- child processes ----
@@ -273,6 +294,8 @@ Measurement MeasureProcess(pid_t pid, int warmup, int seconds, const std::string
     const auto start = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const auto after = SampleThreads(pid);
+    Measurement memory;
+    SampleMemory(pid, memory);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     int status = 0;
     // A process that ended by itself (a script line failed) measured nothing.
@@ -283,6 +306,8 @@ Measurement MeasureProcess(pid_t pid, int warmup, int seconds, const std::string
     }
     Measurement result = Difference(before, after, elapsed);
     result.ended = ended;
+    result.residentKb = memory.residentKb;
+    result.proportionalKb = memory.proportionalKb;
     return result;
 }
 
@@ -418,6 +443,36 @@ void PrintTable(const std::vector<Series>& cases, const std::vector<Series>& ref
     }
 }
 
+// The median over the runs of one memory figure.
+long MedianKb(const Series& series, long Measurement::*figure) {
+    std::vector<long> values;
+    for (const Measurement& m : series.runs) values.push_back(m.*figure);
+    std::sort(values.begin(), values.end());
+    return values[(values.size() - 1) / 2];
+}
+
+constexpr double kMemoryGoalRatio = 2.0;
+
+// Resident memory of the cases that animate (the four products, a page
+// shown) against the bare window, medians over the runs.
+void PrintMemoryTable(const std::vector<Series>& cases, const std::vector<Series>& references) {
+    const Series& bare = references[kBare];
+    const long bareRss = MedianKb(bare, &Measurement::residentKb), barePss = MedianKb(bare, &Measurement::proportionalKb);
+    std::printf("\n| resident memory at the end, median | VmRSS MiB | PSS MiB | bare window VmRSS / PSS MiB (same runs) "
+                "| ratio VmRSS / PSS | goal | met |\n|---|---|---|---|---|---|---|\n");
+    for (size_t i = 0; i < kCases.size(); ++i) {
+        if (!kCases[i].belowPreviewReference || cases[i].runs.empty() || cases[i].Failed()) continue;
+        const long rss = MedianKb(cases[i], &Measurement::residentKb);
+        const long pss = MedianKb(cases[i], &Measurement::proportionalKb);
+        const double rssRatio = bareRss > 0 ? static_cast<double>(rss) / bareRss : 0;
+        const double pssRatio = barePss > 0 ? static_cast<double>(pss) / barePss : 0;
+        const bool met = bareRss > 0 && barePss > 0 && rssRatio <= kMemoryGoalRatio && pssRatio <= kMemoryGoalRatio;
+        std::printf("| %s | %.1f | %.1f | %.1f / %.1f | %.2fx / %.2fx | <= %.0fx | %s |\n", kCases[i].name, rss / 1024.0,
+                    pss / 1024.0, bareRss / 1024.0, barePss / 1024.0, rssRatio, pssRatio, kMemoryGoalRatio,
+                    met ? "yes" : "no");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -444,6 +499,7 @@ int main(int argc, char** argv) {
     const double perExchange = CpuPerExchangeMs(500);
     std::printf("\none wired exchange at 1 ms emulated latency: %.3f ms of CPU (%.1f %% of the latency; goal <= 5 %%)\n",
                 perExchange, 100.0 * perExchange / latencyMs);
+    PrintMemoryTable(cases, references);
     std::printf("\nper thread, the median run:\n");
     for (size_t i = 0; i < kCases.size(); ++i) {
         if (cases[i].runs.empty()) continue;

@@ -1,5 +1,6 @@
 #include "qt/ControlLoader.h"
 
+#include <QCoreApplication>
 #include <array>
 #include <functional>
 
@@ -38,6 +39,12 @@ const std::array<CustomClass, 11> kCustomClasses{{
 }};
 
 }  // namespace
+
+LibraryPathsSetAside::LibraryPathsSetAside() : paths_(QCoreApplication::libraryPaths()) {
+    QCoreApplication::setLibraryPaths({});
+}
+
+void LibraryPathsSetAside::Restore() const { QCoreApplication::setLibraryPaths(paths_); }
 
 QWidget* ControlLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
     QWidget* widget = nullptr;

@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <QtUiTools/QUiLoader>
 
 #include <filesystem>
 #include <optional>
@@ -24,6 +23,7 @@
 
 #include "devices/DeviceManager.h"
 #include "devices/MouseDevice.h"
+#include "qt/ControlLoader.h"
 #include "qt/MusicWindows.h"
 #include "shell/ToolQuery.h"
 #include "shell/WindowPlacement.h"
@@ -117,7 +117,7 @@ void CMainWnd::SetUpPanelWindow() {
 }
 
 void CMainWnd::OpenLayoutMenu(const std::string& layout, std::function<void(const std::string&)> chosen) {
-    QUiLoader loader;
+    PlainLoader loader;
     QFile file(installFolder_ + "skin/" + QString::fromStdString(layout));
     if (!file.open(QIODevice::ReadOnly)) return;
     std::unique_ptr<QWidget> tree(loader.load(&file));

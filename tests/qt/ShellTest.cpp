@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <filesystem>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -18,6 +20,7 @@
 #include "qt/Dialogs.h"
 #include "qt/InstanceChannel.h"
 #include "qt/MainWnd.h"
+#include "qt/QtControlHost.h"
 #include "qt/ScriptRunner.h"
 #include "support/LayoutCheck.h"
 #include "support/ChildProcess.h"
@@ -56,6 +59,27 @@ TEST(ShellLayouts, WindowsHoldEveryNameTheyUse) {
         EXPECT_NE(root, nullptr) << file;
         delete root;
     }
+}
+
+// A Designer widget plugin is mapped into this process.
+bool DesignerPluginMapped() {
+    QFile maps("/proc/self/maps");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/plugins/designer/");
+}
+
+// Designer's widget plugins stay out of the window: one of them maps Qt
+// Quick and QML, about 5 MiB resident, for nothing.
+TEST(ShellLayouts, EverySkinLayoutLoadsWithoutDesignersWidgetPlugins) {
+    ASSERT_FALSE(DesignerPluginMapped());  // nothing earlier in this process loaded one
+    const QDir skin(QString::fromStdString(Skin("")));
+    const QStringList files = skin.entryList({"*.ui"}, QDir::Files);
+    ASSERT_GE(files.size(), 5);
+    for (const QString& file : files) {
+        QtControlHost host;
+        std::unique_ptr<QWidget> root(host.LoadLayout(skin.filePath(file)));
+        EXPECT_NE(root, nullptr) << file.toStdString();
+    }
+    EXPECT_FALSE(DesignerPluginMapped());
 }
 
 class MainWindow : public ::testing::Test {

@@ -2,7 +2,8 @@
 // time: products plugged and unplugged, a receiver mouse switched off and on,
 // a stream of notifications and of socket clients. Nothing may crash, every
 // profile file stays valid, the last edit is in its file, and the resident
-// memory does not keep growing once every path has run once.
+// memory does not keep growing once every path has run once. A second run
+// keeps four products animating while their pages are shown in turn.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -52,6 +54,13 @@ SoakCounts Counts() {
 }
 
 constexpr long kMaxGrowthBytes = 5L * 1024 * 1024;
+
+// Seconds the four products animate; M470_SOAK_ANIMATION_SECONDS sets it
+// (1800 for the half-hour look).
+int AnimationSeconds() {
+    const char* seconds = std::getenv("M470_SOAK_ANIMATION_SECONDS");
+    return seconds != nullptr ? std::max(1, std::atoi(seconds)) : 60;
+}
 
 long ResidentBytes() {
     std::ifstream statm("/proc/self/statm");
@@ -257,6 +266,68 @@ TEST_F(Soak, ProductsComeAndGoWithoutCrashLossOrGrowth) {
     const std::string uuid = list["profilelist"][list["profileselect"].asInt()]["profileUUID"].asString();
     const Json::Value profile = LoadJson(folder.File("data/M470/mouse/" + uuid + ".Json"));
     EXPECT_EQ(profile["Device"][0]["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt(), lastStage3);
+}
+
+// The pages of the four products, each shown for a while: the shown preview
+// and the headset's stream animate, every lighting thread steps.
+class AnimationSoak : public Soak {
+protected:
+    static constexpr int kPageMs = 1500;
+    // The page of each product in the selector's order.
+    const std::vector<std::vector<std::string>> kPages{
+        {"click device_select[0]"},
+        {"expect device_select_name[1] text Keyboard", "click device_select[1]"},
+        {"expect device_select_name[2] text RGB Mousepad", "click device_select[2]"},
+        {"expect device_select_name[3] text Headset", "click device_select[3]"}};
+
+    // Every page once; each device whose frame moved meanwhile is counted.
+    void ShowEachPage(std::map<CVantrelUSBDevice*, int>& moved) {
+        for (const auto& page : kPages) {
+            std::map<CVantrelUSBDevice*, LedFrame> before;
+            for (CVantrelUSBDevice* device : window->Manager()->Devices())
+                if (device->Transport().Opened()) before[device] = device->FrameCopy();
+            ASSERT_EQ(Play(page), 0) << page.back();
+            QTest::qWait(kPageMs);
+            for (auto& [device, frame] : before)
+                if (device->FrameCopy() != frame) ++moved[device];
+            hub.Traffic().Clear();  // the emulators' log of the streamed frames is the test's
+        }
+    }
+};
+
+TEST_F(AnimationSoak, FourProductsAnimatingPageAfterPageDoNotGrow) {
+    for (const char* product : {"mouse", "keyboard", "mousepad", "headset"}) ASSERT_TRUE(hub.Plug(product));
+    ASSERT_EQ(Play({"until device_select[3] read 1"}), 0);
+    const int seconds = AnimationSeconds();
+    // Every page twice before the first figure: what they allocate for good
+    // (page caches, key pictures, fonts) is not growth.
+    std::map<CVantrelUSBDevice*, int> moved;
+    for (int round = 0; round < 2; ++round) ASSERT_NO_FATAL_FAILURE(ShowEachPage(moved));
+    long first = 0, last = 0;
+    ASSERT_TRUE(Memory("animation, after the warm-up", first));
+    const auto start = Clock::now();
+    auto report = start + std::chrono::minutes(5);
+    int rounds = 0;
+    while (Clock::now() - start < std::chrono::seconds(seconds)) {
+        ASSERT_NO_FATAL_FAILURE(ShowEachPage(moved));
+        ++rounds;
+        if (Clock::now() > report) {
+            const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(Clock::now() - start).count();
+            const std::string label = "animation, " + std::to_string(minutes) + " minutes on";
+            long now = 0;
+            Memory(label.c_str(), now);
+            report += std::chrono::minutes(5);
+        }
+    }
+    ASSERT_TRUE(Memory("animation, at the end", last));
+    std::printf("soak: four products animating, %d rounds of four pages in %.1f s; growth %.2f MiB\n", rounds,
+                std::chrono::duration<double>(Clock::now() - start).count(), (last - first) / 1048576.0);
+    // Each product animated: its frame moved in most of the rounds.
+    ASSERT_EQ(moved.size(), 4u);
+    for (const auto& [device, count] : moved) EXPECT_GE(count, rounds) << device->DeviceName();
+#ifndef M470_UNDER_SANITIZER
+    EXPECT_LT(last - first, kMaxGrowthBytes) << "resident memory grew by " << (last - first) << " bytes";
+#endif
 }
 
 }  // namespace
