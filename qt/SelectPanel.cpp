@@ -85,6 +85,17 @@ const QPixmap& SelectPanel::ScaledPicture() {
     return scaled_;
 }
 
+void SelectPanel::RepaintPlace(const QRect& place) {
+    if (boundsAsked_ && placesBounds_.contains(place)) return;
+    placesBounds_ |= place;
+    if (++placesAsked_ <= kSeparatePlaces) {
+        update(place);
+        return;
+    }
+    boundsAsked_ = true;
+    update(placesBounds_);
+}
+
 void SelectPanel::mousePressEvent(QMouseEvent* event) {
     if (!isEnabled() || event->button() != Qt::LeftButton) return;
     anchor_ = event->position().toPoint();
@@ -114,6 +125,9 @@ void SelectPanel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void SelectPanel::paintEvent(QPaintEvent* event) {
+    placesAsked_ = 0;
+    placesBounds_ = QRect();
+    boundsAsked_ = false;
     QPainter painter(this);
     if (picture_.isNull()) {
         QStyleOption option;

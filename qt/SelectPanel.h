@@ -30,6 +30,12 @@ public:
     QSize WrittenSize() const { return writtenSize_; }
     void SetWrittenSize(const QSize& size) { writtenSize_ = size; }
     QSize sizeHint() const override { return writtenSize_.isEmpty() ? QWidget::sizeHint() : writtenSize_; }
+    // A button's place to paint again (its caps and lights are painted here).
+    void RepaintPlace(const QRect& place);
+    // Past this many places before a paint, their bounding rectangle is
+    // repainted in one piece: a frame that changes most keys then costs Qt
+    // one rectangle instead of a region of a hundred.
+    static constexpr int kSeparatePlaces = 8;
 
 signals:
     void selectionEnded();
@@ -63,6 +69,10 @@ private:
     std::vector<WrittenPlace> places_;
     std::vector<DeviceKeyButton*> buttons_;  // the direct children that are key buttons
     bool buttonsKnown_ = false;
+    // What was asked since the last paint.
+    int placesAsked_ = 0;
+    QRect placesBounds_;
+    bool boundsAsked_ = false;
     QPoint anchor_;
     QRect selection_;
     bool armed_ = false;
