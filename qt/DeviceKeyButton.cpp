@@ -179,22 +179,31 @@ void DeviceKeyButton::SetKeyUnsetImage(const QString& path) {
 
 bool DeviceKeyButton::PaintedByPanel() const { return qobject_cast<const SelectPanel*>(parentWidget()) != nullptr; }
 
-QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, bool framed) const {
+// The cap alone (no light) is a look of its own, so a new colour draws only
+// its light over a copy of the cached cap: the same pixels as drawing both.
+QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, bool lit) const {
     const qreal ratio = devicePixelRatioF();
-    QPixmap base(size * ratio);
-    base.setDevicePixelRatio(ratio);
-    base.fill(Qt::transparent);
+    QPixmap base;
+    if (lit) {
+        base = Look(size, capState, frame, false).copy();
+        base.setDevicePixelRatio(ratio);
+    } else {
+        base = QPixmap(size * ratio);
+        base.setDevicePixelRatio(ratio);
+        base.fill(Qt::transparent);
+    }
     QPainter painter(&base);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect whole(QPoint(0, 0), size);
     const QRectF area = QRectF(whole).adjusted(1.5, 1.5, -1.5, -1.5);
-    // The plain button: a dark key cap, lighter while hovered or pressed.
-    const int frame = marked_ ? kFrameMarked : framed ? kFrameChecked : kFrameNormal;
-    painter.setPen(QPen(frame != kFrameNormal ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56),
-                        frame == kFrameMarked ? 2.0 : 1.0));
-    painter.setBrush(CapColour(capState));
-    painter.drawRoundedRect(area, 5, 5);
-    if (!lightOn_) return base;
+    if (!lit) {
+        // The plain button: a dark key cap, lighter while hovered or pressed.
+        painter.setPen(QPen(frame != kFrameNormal ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56),
+                            frame == kFrameMarked ? 2.0 : 1.0));
+        painter.setBrush(CapColour(capState));
+        painter.drawRoundedRect(area, 5, 5);
+        return base;
+    }
     const QColor shown = ShownColour();
     if (!light_.isNull()) {
         // Tint the light image with the shown colour.
@@ -220,17 +229,19 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, bool framed
     return base;
 }
 
+const QPixmap& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit) const {
+    const uint64_t key = LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_);
+    LookCache& cache = ImageCache();
+    if (const QPixmap* image = cache.Find(key)) return *image;
+    QPixmap rendered = RenderBase(size, capState, frame, lit);
+    ++gImagesRendered;
+    return cache.Add(key, std::move(rendered));
+}
+
 void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
     const int capState = isDown() ? kCapDown : underMouse() ? kCapHover : kCapNormal;
     const int frame = marked_ ? kFrameMarked : isChecked() ? kFrameChecked : kFrameNormal;
-    const uint64_t key = LookKey(lightOn_ ? ShownColour().rgb() : 0u, target.size(), capState, frame, lightOn_, lightImageKey_);
-    LookCache& cache = ImageCache();
-    const QPixmap* image = cache.Find(key);
-    if (image == nullptr) {
-        image = &cache.Add(key, RenderBase(target.size(), capState, frame == kFrameChecked));
-        ++gImagesRendered;
-    }
-    painter.drawPixmap(target.topLeft(), *image);
+    painter.drawPixmap(target.topLeft(), Look(target.size(), capState, frame, lightOn_));
 }
 
 int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }

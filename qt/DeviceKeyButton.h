@@ -76,7 +76,9 @@ private:
     // What the cap shows besides its light and marks: down, hovered, checked.
     int CapLook() const;
     qreal legendPointSize_ = kLegendPointSize;
-    QPixmap RenderBase(const QSize& size, int capState, bool framed) const;
+    QPixmap RenderBase(const QSize& size, int capState, int frame, bool lit) const;
+    // The cap (lit or not) from the cache, drawn first if missing.
+    const QPixmap& Look(const QSize& size, int capState, int frame, bool lit) const;
     // The legend in dark (on a bright light) or light ink, drawn once per
     // text, size and font: a frame only changes the light beneath it.
     const QPixmap& Legend(bool darkInk);
