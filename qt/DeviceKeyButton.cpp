@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QMouseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <list>
@@ -79,6 +81,41 @@ QColor CapColour(int state) {
 
 DeviceKeyButton::DeviceKeyButton(QWidget* parent) : QAbstractButton(parent) {
     setCursor(Qt::PointingHandCursor);
+    setUpdatesEnabled(!PaintedByPanel());
+    // A check from the program comes with no event of the button's own.
+    connect(this, &QAbstractButton::toggled, this, [this] { Repaint(); });
+}
+
+void DeviceKeyButton::Repaint() {
+    if (auto* panel = qobject_cast<SelectPanel*>(parentWidget())) panel->RepaintPlace(geometry());
+    else update();
+}
+
+int DeviceKeyButton::CapLook() const { return (isDown() ? 1 : 0) | (underMouse() ? 2 : 0) | (isChecked() ? 4 : 0); }
+
+// Qt does not repaint a button whose updates are off, so what changes its
+// look or place is sent to the panel from here.
+bool DeviceKeyButton::event(QEvent* event) {
+    const int look = CapLook();
+    const QRect before = geometry();
+    const bool handled = QAbstractButton::event(event);
+    switch (event->type()) {
+        case QEvent::ParentChange: setUpdatesEnabled(!PaintedByPanel()); break;
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent: Repaint(); break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (auto* panel = qobject_cast<SelectPanel*>(parentWidget())) {
+                const QPoint oldPlace = event->type() == QEvent::Move ? static_cast<QMoveEvent*>(event)->oldPos() : before.topLeft();
+                const QSize oldSize = event->type() == QEvent::Resize ? static_cast<QResizeEvent*>(event)->oldSize() : before.size();
+                panel->RepaintPlace(QRect(oldPlace, oldSize));
+                panel->RepaintPlace(geometry());
+            }
+            break;
+        default:
+            if (CapLook() != look) Repaint();
+    }
+    return handled;
 }
 
 void DeviceKeyButton::SetLight(uint32_t colour, uint8_t level, bool on) {
@@ -89,13 +126,19 @@ void DeviceKeyButton::SetLight(uint32_t colour, uint8_t level, bool on) {
     lightLevel_ = level;
     lightOn_ = on;
     // Colour and level can change while the colour drawn stays the same.
-    if (wasOn != on || (on && before != ShownColour())) update();
+    if (wasOn != on || (on && before != ShownColour())) Repaint();
 }
 
 void DeviceKeyButton::SetMarked(bool marked) {
     if (marked == marked_) return;
     marked_ = marked;
-    update();
+    Repaint();
+}
+
+void DeviceKeyButton::SetLegend(const QString& legend) {
+    if (legend == text()) return;
+    setText(legend);
+    Repaint();
 }
 
 QColor DeviceKeyButton::ShownColour() const {
@@ -106,52 +149,61 @@ QColor DeviceKeyButton::ShownColour() const {
 void DeviceKeyButton::SetKeySetHidden(bool hidden) {
     if (hidden == keySetHidden_) return;
     keySetHidden_ = hidden;
-    update();
+    Repaint();
 }
 
 void DeviceKeyButton::SetKeyUnsetHidden(bool hidden) {
     if (hidden == keyUnsetHidden_) return;
     keyUnsetHidden_ = hidden;
-    update();
+    Repaint();
 }
 
 void DeviceKeyButton::SetLightImage(const QString& path) {
     lightImage_ = path;
     light_ = QPixmap(path);
     lightImageKey_ = light_.cacheKey();
-    update();
+    Repaint();
 }
 
 void DeviceKeyButton::SetKeySetImage(const QString& path) {
     keySetImage_ = path;
     keySet_ = QPixmap(path);
-    update();
+    Repaint();
 }
 
 void DeviceKeyButton::SetKeyUnsetImage(const QString& path) {
     keyUnsetImage_ = path;
     keyUnset_ = QPixmap(path);
-    update();
+    Repaint();
 }
 
 bool DeviceKeyButton::PaintedByPanel() const { return qobject_cast<const SelectPanel*>(parentWidget()) != nullptr; }
 
-QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, bool framed) const {
+// The cap alone (no light) is a look of its own, so a new colour draws only
+// its light over a copy of the cached cap: the same pixels as drawing both.
+QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, bool lit) const {
     const qreal ratio = devicePixelRatioF();
-    QPixmap base(size * ratio);
-    base.setDevicePixelRatio(ratio);
-    base.fill(Qt::transparent);
+    QPixmap base;
+    if (lit) {
+        base = Look(size, capState, frame, false).copy();
+        base.setDevicePixelRatio(ratio);
+    } else {
+        base = QPixmap(size * ratio);
+        base.setDevicePixelRatio(ratio);
+        base.fill(Qt::transparent);
+    }
     QPainter painter(&base);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect whole(QPoint(0, 0), size);
     const QRectF area = QRectF(whole).adjusted(1.5, 1.5, -1.5, -1.5);
-    // The plain button: a dark key cap, lighter while hovered or pressed.
-    const int frame = marked_ ? kFrameMarked : framed ? kFrameChecked : kFrameNormal;
-    painter.setPen(QPen(frame != kFrameNormal ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56),
-                        frame == kFrameMarked ? 2.0 : 1.0));
-    painter.setBrush(CapColour(capState));
-    painter.drawRoundedRect(area, 5, 5);
-    if (!lightOn_) return base;
+    if (!lit) {
+        // The plain button: a dark key cap, lighter while hovered or pressed.
+        painter.setPen(QPen(frame != kFrameNormal ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56),
+                            frame == kFrameMarked ? 2.0 : 1.0));
+        painter.setBrush(CapColour(capState));
+        painter.drawRoundedRect(area, 5, 5);
+        return base;
+    }
     const QColor shown = ShownColour();
     if (!light_.isNull()) {
         // Tint the light image with the shown colour.
@@ -177,17 +229,19 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, bool framed
     return base;
 }
 
+const QPixmap& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit) const {
+    const uint64_t key = LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_);
+    LookCache& cache = ImageCache();
+    if (const QPixmap* image = cache.Find(key)) return *image;
+    QPixmap rendered = RenderBase(size, capState, frame, lit);
+    ++gImagesRendered;
+    return cache.Add(key, std::move(rendered));
+}
+
 void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
     const int capState = isDown() ? kCapDown : underMouse() ? kCapHover : kCapNormal;
     const int frame = marked_ ? kFrameMarked : isChecked() ? kFrameChecked : kFrameNormal;
-    const uint64_t key = LookKey(lightOn_ ? ShownColour().rgb() : 0u, target.size(), capState, frame, lightOn_, lightImageKey_);
-    LookCache& cache = ImageCache();
-    const QPixmap* image = cache.Find(key);
-    if (image == nullptr) {
-        image = &cache.Add(key, RenderBase(target.size(), capState, frame == kFrameChecked));
-        ++gImagesRendered;
-    }
-    painter.drawPixmap(target.topLeft(), *image);
+    painter.drawPixmap(target.topLeft(), Look(target.size(), capState, frame, lightOn_));
 }
 
 int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }
@@ -234,12 +288,14 @@ const QPixmap& DeviceKeyButton::Legend(bool darkInk) {
 
 void DeviceKeyButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
-    if (event->type() == QEvent::FontChange) legends_[0].text = legends_[1].text = QString();
+    if (event->type() != QEvent::FontChange) return;
+    legends_[0].text = legends_[1].text = QString();
+    Repaint();
 }
 
 void DeviceKeyButton::SetLegendPointSize(qreal points) {
     legendPointSize_ = std::max(points, kLegendPointSize);
-    update();
+    Repaint();
 }
 
 QFont DeviceKeyButton::LegendFont() const {

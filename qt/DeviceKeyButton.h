@@ -3,7 +3,9 @@
 // given colour and level, and key-set / key-unset marks. Inside a
 // SelectPanel the panel paints all of it (PaintBase, PaintMarks) together
 // with the picture in one pass, so an LED change repaints one small
-// rectangle from cached images and the button paints nothing itself.
+// rectangle from cached images. There the button gets no paint events at
+// all (its own updates are off): every change that shows asks the panel to
+// repaint the button's place instead.
 #include <QAbstractButton>
 #include <QColor>
 #include <QPixmap>
@@ -29,6 +31,8 @@ public:
     void SetKeySetHidden(bool hidden);
     void SetKeyUnsetHidden(bool hidden);
     void SetMarked(bool marked);
+    // The legend; a change is repainted (setText alone would not reach the panel).
+    void SetLegend(const QString& text);
     bool Marked() const { return marked_; }
     // The legend's size; it grows with the picture, never below kLegendPointSize.
     static constexpr qreal kLegendPointSize = 9;
@@ -59,6 +63,7 @@ signals:
     void doubleClicked();
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -66,8 +71,14 @@ protected:
 
 private:
     bool PaintedByPanel() const;
+    // Its place painted again: by the panel that paints it, or by itself.
+    void Repaint();
+    // What the cap shows besides its light and marks: down, hovered, checked.
+    int CapLook() const;
     qreal legendPointSize_ = kLegendPointSize;
-    QPixmap RenderBase(const QSize& size, int capState, bool framed) const;
+    QPixmap RenderBase(const QSize& size, int capState, int frame, bool lit) const;
+    // The cap (lit or not) from the cache, drawn first if missing.
+    const QPixmap& Look(const QSize& size, int capState, int frame, bool lit) const;
     // The legend in dark (on a bright light) or light ink, drawn once per
     // text, size and font: a frame only changes the light beneath it.
     const QPixmap& Legend(bool darkInk);

@@ -100,6 +100,7 @@ void QtControl::SetText(const std::string& text) {
         widget_->setProperty("textKey", key ? QVariant(Q(text)) : QVariant());
     }
     if (auto* label = As<QLabel>(widget_)) label->setText(Shown(text));
+    else if (auto* key = As<DeviceKeyButton>(widget_)) key->SetLegend(Shown(text));
     else if (auto* button = As<QAbstractButton>(widget_)) button->setText(Shown(text));
     else if (auto* edit = As<QLineEdit>(widget_)) edit->setText(Q(text));
     else if (auto* group = As<QGroupBox>(widget_)) group->setTitle(Q(text));

@@ -30,6 +30,12 @@ public:
     QSize WrittenSize() const { return writtenSize_; }
     void SetWrittenSize(const QSize& size) { writtenSize_ = size; }
     QSize sizeHint() const override { return writtenSize_.isEmpty() ? QWidget::sizeHint() : writtenSize_; }
+    // A button's place to paint again (its caps and lights are painted here).
+    void RepaintPlace(const QRect& place);
+    // Past this many places before a paint, their bounding rectangle is
+    // repainted in one piece: a frame that changes most keys then costs Qt
+    // one rectangle instead of a region of a hundred.
+    static constexpr int kSeparatePlaces = 8;
 
 signals:
     void selectionEnded();
@@ -40,6 +46,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void childEvent(QChildEvent* event) override;
     // The picture and its buttons grow with the panel, keeping their shape.
     void resizeEvent(QResizeEvent* event) override;
@@ -50,9 +57,19 @@ private:
     QRectF PictureArea() const;
     void RememberWrittenPlaces();
     const std::vector<DeviceKeyButton*>& Buttons();
+    // Without a picture: what the window shows beneath the panel, taken once
+    // (outside a paint) and kept while the panel stays where it is in the
+    // window, so the panel paints every pixel itself and a frame does not
+    // repaint its ancestors' backgrounds.
+    void TakeUnder();
+    static void DrawDirtyParts(QPainter& painter, const QPixmap& image, const QRegion& dirty);
+    void ForgetUnder();
+    QPoint WindowPlace() const;
 
     QString pictureImage_;
-    QPixmap picture_, scaled_;
+    QPixmap picture_, scaled_, under_;
+    QPoint underPlace_;
+    QSize underWindow_;
     int scalings_ = 0;
     // The size the picture was written for, and each button's place and legend size in it.
     QSize written_, writtenSize_;
@@ -63,6 +80,10 @@ private:
     std::vector<WrittenPlace> places_;
     std::vector<DeviceKeyButton*> buttons_;  // the direct children that are key buttons
     bool buttonsKnown_ = false;
+    // What was asked since the last paint.
+    int placesAsked_ = 0;
+    QRect placesBounds_;
+    bool boundsAsked_ = false;
     QPoint anchor_;
     QRect selection_;
     bool armed_ = false;

@@ -6,8 +6,11 @@
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "devices/MouseDevice.h"
@@ -205,6 +208,95 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
     QApplication::processEvents();
     panel->repaint();
     EXPECT_EQ(panel->PictureScalings(), 2);
+}
+
+// A frame that changes many keys: one paint of the panel over their bounding
+// rectangle, and none for the keys themselves. What changes one key's look
+// or place (a check, a press, a legend, a move, hiding it) still repaints it.
+TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
+    auto* panel = W<SelectPanel>("device_picture");
+    panel->SetPictureImage(QString::fromStdString(GetInstallFolder() + "skin/common/mouse_picture.png"));
+    panel->setFixedSize(400, 200);
+    std::vector<DeviceKeyButton*> keys;
+    for (int i = 0; i < SelectPanel::kSeparatePlaces + 4; ++i) {
+        keys.push_back(new DeviceKeyButton(panel));
+        keys.back()->setGeometry(10 + i * 30, 100, 28, 28);
+        keys.back()->show();
+    }
+    QApplication::processEvents();
+    PaintCounter panelPaints(panel);
+    std::vector<std::unique_ptr<PaintCounter>> keyPaints;
+    for (DeviceKeyButton* key : keys) keyPaints.push_back(std::make_unique<PaintCounter>(key));
+    const auto keyPaintEvents = [&] {
+        int events = 0;
+        for (const auto& counter : keyPaints) events += counter->paints;
+        return events;
+    };
+    QRect all;
+    for (DeviceKeyButton* key : keys) {
+        key->SetLight(0x0000FF, 255, true);
+        all |= key->geometry();
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(panelPaints.paints, 1);
+    EXPECT_EQ(panelPaints.painted, QRegion(all));
+    EXPECT_EQ(keyPaintEvents(), 0);
+    // Drawn all the same: red light inside every key, the picture's dark cap around.
+    const QImage shown = panel->grab().toImage();
+    for (DeviceKeyButton* key : keys) EXPECT_GT(qRed(shown.pixel(key->geometry().center())), 150);
+
+    DeviceKeyButton* key = keys[3];
+    const auto repaintsItsPlace = [&](const char* what, const std::function<void()>& change) {
+        panelPaints.paints = 0;
+        panelPaints.painted = QRegion();
+        change();
+        QApplication::processEvents();
+        EXPECT_GE(panelPaints.paints, 1) << what;
+        EXPECT_TRUE(panelPaints.painted.contains(key->geometry())) << what;
+        EXPECT_FALSE(panelPaints.painted.intersects(keys[4]->geometry())) << what;  // not its neighbours
+    };
+    key->setCheckable(true);
+    repaintsItsPlace("check", [&] { key->setChecked(true); });
+    repaintsItsPlace("press", [&] { QTest::mousePress(key, Qt::LeftButton); });
+    repaintsItsPlace("release", [&] { QTest::mouseRelease(key, Qt::LeftButton); });
+    repaintsItsPlace("legend", [&] { key->SetLegend("F5"); });
+    repaintsItsPlace("mark", [&] { key->SetMarked(true); });
+    const QRect before = key->geometry();
+    repaintsItsPlace("move", [&] { key->move(before.x(), 150); });
+    EXPECT_TRUE(panelPaints.painted.contains(before));  // where it was
+    repaintsItsPlace("hide", [&] { key->hide(); });
+    EXPECT_EQ(keyPaintEvents(), 0);
+}
+
+// A panel without a picture (the keyboard's) shows the window beneath it.
+// A frame paints the panel alone, from what it took of the window once; a
+// new skin of the window is taken again. Checked on the window's own pixels.
+TEST(QtSelectPanel, WithoutAPictureAFrameRepaintsThePanelAloneOverTheWindowBeneath) {
+    QWidget window;
+    window.setObjectName("under");
+    window.setStyleSheet("QWidget#under { background: #123456; }");
+    window.resize(300, 200);
+    auto* panel = new SelectPanel(&window);
+    panel->setGeometry(20, 20, 200, 100);
+    auto* key = new DeviceKeyButton(panel);
+    key->setGeometry(10, 10, 28, 28);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto shownAt = [&](QPoint place) {
+        QApplication::processEvents();
+        return window.screen()->grabWindow(window.winId()).toImage().pixelColor(place);
+    };
+    key->SetLight(0x0000FF, 255, true);
+    EXPECT_EQ(shownAt(QPoint(150, 100)), QColor(0x12, 0x34, 0x56));  // in the panel, beside the key
+    EXPECT_GT(shownAt(panel->mapTo(&window, key->geometry().center())).red(), 150);
+    PaintCounter windowPaints(&window);
+    key->SetLight(0x00FF00, 255, true);
+    EXPECT_GT(shownAt(panel->mapTo(&window, key->geometry().center())).green(), 150);
+    EXPECT_EQ(windowPaints.paints, 0);  // the frames did not repaint the window beneath
+    window.setStyleSheet("QWidget#under { background: #654321; }");
+    key->SetLight(0x0000FF, 255, true);
+    EXPECT_EQ(shownAt(QPoint(150, 100)), QColor(0x65, 0x43, 0x21));
+    EXPECT_EQ(shownAt(QPoint(5, 5)), QColor(0x65, 0x43, 0x21));
 }
 
 // An effect that keeps changing colour: the cached key images stay within
