@@ -17,7 +17,6 @@ void SelectPanel::SetPictureImage(const QString& path) {
     pictureImage_ = path;
     picture_ = QPixmap(path);
     scaled_ = QPixmap();
-    ForgetUnder();
     // With a picture the panel paints every pixel itself, so a frame does not
     // repaint the page and its style-sheet backgrounds beneath.
     setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull());
@@ -26,44 +25,7 @@ void SelectPanel::SetPictureImage(const QString& path) {
 
 void SelectPanel::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::PaletteChange && event->type() != QEvent::StyleChange) return;
-    scaled_ = QPixmap();
-    ForgetUnder();  // a skin or style sheet of the window changed beneath
-}
-
-void SelectPanel::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    ForgetUnder();
-}
-
-QPoint SelectPanel::WindowPlace() const { return mapTo(window(), QPoint(0, 0)); }
-
-void SelectPanel::ForgetUnder() {
-    under_ = QPixmap();
-    if (picture_.isNull()) setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
-
-// The window drawn at the panel's place without the panel: updates off for
-// the moment make Qt skip it (its buttons have theirs off for good).
-void SelectPanel::TakeUnder() {
-    if (!picture_.isNull() || !isVisible()) return;
-    if (!under_.isNull() && underPlace_ == WindowPlace() && underWindow_ == window()->size() &&
-        under_.size() == size() * devicePixelRatioF())
-        return;
-    underPlace_ = WindowPlace();
-    underWindow_ = window()->size();
-    under_ = QPixmap(size() * devicePixelRatioF());
-    under_.setDevicePixelRatio(devicePixelRatioF());
-    under_.fill(Qt::transparent);
-    setUpdatesEnabled(false);
-    window()->render(&under_, QPoint(), QRegion(QRect(underPlace_, size())),
-                     QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    setUpdatesEnabled(true);
-    QPainter painter(&under_);  // the panel's own style-sheet background over it
-    QStyleOption option;
-    option.initFrom(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) scaled_ = QPixmap();
 }
 
 void SelectPanel::childEvent(QChildEvent* event) {
@@ -96,7 +58,6 @@ QRectF SelectPanel::PictureArea() const {
 
 void SelectPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    ForgetUnder();
     if (written_.isEmpty()) RememberWrittenPlaces();
     const QRectF area = PictureArea();
     const qreal scale = area.width() / written_.width();
@@ -125,7 +86,6 @@ const QPixmap& SelectPanel::ScaledPicture() {
 }
 
 void SelectPanel::RepaintPlace(const QRect& place) {
-    if (placesAsked_ == 0) TakeUnder();  // once per paint is enough
     if (boundsAsked_ && placesBounds_.contains(place)) return;
     placesBounds_ |= place;
     if (++placesAsked_ <= kSeparatePlaces) {
@@ -164,28 +124,24 @@ void SelectPanel::mouseReleaseEvent(QMouseEvent* event) {
     emit selectionEnded();
 }
 
-// Only the dirty parts of a cached image, rectangle by rectangle: a frame
-// repaints the LEDs' small rectangles, not the whole picture (which would
-// also hand the blending to Qt's worker threads).
-void SelectPanel::DrawDirtyParts(QPainter& painter, const QPixmap& image, const QRegion& dirty) {
-    const qreal ratio = image.devicePixelRatio();
-    for (const QRect& part : dirty)
-        painter.drawPixmap(part, image, QRectF(part.x() * ratio, part.y() * ratio, part.width() * ratio, part.height() * ratio));
-}
-
 void SelectPanel::paintEvent(QPaintEvent* event) {
     placesAsked_ = 0;
     placesBounds_ = QRect();
     boundsAsked_ = false;
     QPainter painter(this);
-    if (picture_.isNull() && !under_.isNull()) {
-        DrawDirtyParts(painter, under_, event->region());
-    } else if (picture_.isNull()) {
+    if (picture_.isNull()) {
         QStyleOption option;
         option.initFrom(this);
         style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     } else {
-        DrawDirtyParts(painter, ScaledPicture(), event->region());
+        // Only the dirty parts of the cached picture, rectangle by rectangle:
+        // a frame repaints the LEDs' small rectangles, not the whole picture
+        // (which would also hand the blending to Qt's worker threads).
+        const QPixmap& scaled = ScaledPicture();
+        const qreal ratio = scaled.devicePixelRatio();
+        for (const QRect& dirty : event->region())
+            painter.drawPixmap(dirty, scaled,
+                               QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
     }
     for (DeviceKeyButton* button : Buttons()) {
         if (!button->isVisible() || !event->region().intersects(button->geometry())) continue;

@@ -46,7 +46,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void childEvent(QChildEvent* event) override;
     // The picture and its buttons grow with the panel, keeping their shape.
     void resizeEvent(QResizeEvent* event) override;
@@ -57,19 +56,9 @@ private:
     QRectF PictureArea() const;
     void RememberWrittenPlaces();
     const std::vector<DeviceKeyButton*>& Buttons();
-    // Without a picture: what the window shows beneath the panel, taken once
-    // (outside a paint) and kept while the panel stays where it is in the
-    // window, so the panel paints every pixel itself and a frame does not
-    // repaint its ancestors' backgrounds.
-    void TakeUnder();
-    static void DrawDirtyParts(QPainter& painter, const QPixmap& image, const QRegion& dirty);
-    void ForgetUnder();
-    QPoint WindowPlace() const;
 
     QString pictureImage_;
-    QPixmap picture_, scaled_, under_;
-    QPoint underPlace_;
-    QSize underWindow_;
+    QPixmap picture_, scaled_;
     int scalings_ = 0;
     // The size the picture was written for, and each button's place and legend size in it.
     QSize written_, writtenSize_;

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <functional>
@@ -266,37 +265,6 @@ TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
     EXPECT_TRUE(panelPaints.painted.contains(before));  // where it was
     repaintsItsPlace("hide", [&] { key->hide(); });
     EXPECT_EQ(keyPaintEvents(), 0);
-}
-
-// A panel without a picture (the keyboard's) shows the window beneath it.
-// A frame paints the panel alone, from what it took of the window once; a
-// new skin of the window is taken again. Checked on the window's own pixels.
-TEST(QtSelectPanel, WithoutAPictureAFrameRepaintsThePanelAloneOverTheWindowBeneath) {
-    QWidget window;
-    window.setObjectName("under");
-    window.setStyleSheet("QWidget#under { background: #123456; }");
-    window.resize(300, 200);
-    auto* panel = new SelectPanel(&window);
-    panel->setGeometry(20, 20, 200, 100);
-    auto* key = new DeviceKeyButton(panel);
-    key->setGeometry(10, 10, 28, 28);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const auto shownAt = [&](QPoint place) {
-        QApplication::processEvents();
-        return window.screen()->grabWindow(window.winId()).toImage().pixelColor(place);
-    };
-    key->SetLight(0x0000FF, 255, true);
-    EXPECT_EQ(shownAt(QPoint(150, 100)), QColor(0x12, 0x34, 0x56));  // in the panel, beside the key
-    EXPECT_GT(shownAt(panel->mapTo(&window, key->geometry().center())).red(), 150);
-    PaintCounter windowPaints(&window);
-    key->SetLight(0x00FF00, 255, true);
-    EXPECT_GT(shownAt(panel->mapTo(&window, key->geometry().center())).green(), 150);
-    EXPECT_EQ(windowPaints.paints, 0);  // the frames did not repaint the window beneath
-    window.setStyleSheet("QWidget#under { background: #654321; }");
-    key->SetLight(0x0000FF, 255, true);
-    EXPECT_EQ(shownAt(QPoint(150, 100)), QColor(0x65, 0x43, 0x21));
-    EXPECT_EQ(shownAt(QPoint(5, 5)), QColor(0x65, 0x43, 0x21));
 }
 
 // An effect that keeps changing colour: the cached key images stay within
