@@ -257,6 +257,7 @@ void QtControlHost::SetTimer(ui::Control* control, int id, int delayMs) {
     QTimer*& timer = timers_[{widget, id}];
     if (timer == nullptr) {
         timer = new QTimer;
+        timer->setObjectName(QString("%1 timer %2").arg(widget->objectName()).arg(id));  // named in traces
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, control, id] { SendNotify(control, "timer", id); });

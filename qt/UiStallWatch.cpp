@@ -150,11 +150,19 @@ UiStallWatch& WatchedApplication::WatchStalls(std::chrono::milliseconds limit, U
 
 void WatchedApplication::StopWatching() { watch_.reset(); }
 
+// An unnamed receiver (a timer, a queue) is named by its owner.
+QString WatchedApplication::NameOf(const QObject* receiver) {
+    const QString name = receiver->objectName();
+    const QObject* owner = receiver->parent();
+    if (!name.isEmpty() || owner == nullptr) return name;
+    return QString("of %1 \"%2\"").arg(owner->metaObject()->className(), owner->objectName());
+}
+
 bool WatchedApplication::notify(QObject* receiver, QEvent* event) {
     if (!watch_) return QApplication::notify(receiver, event);
     // The receiver may be gone when its handler returns (a deferred delete):
     // what names it is taken now.
-    watch_->Enter(receiver->metaObject()->className(), receiver->objectName(), event->type());
+    watch_->Enter(receiver->metaObject()->className(), NameOf(receiver), event->type());
     const bool handled = QApplication::notify(receiver, event);
     watch_->Leave();
     return handled;

@@ -94,6 +94,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
+    static QString NameOf(const QObject* receiver);
     std::unique_ptr<UiStallWatch> watch_;
 };
 
