@@ -5,22 +5,33 @@
 //    50 ms);
 //  - plug to page filled: from the mouse plugged to its settings read and
 //    shown by its page; the product asks for 500 ms before the first read
-//    (goal 600 ms in all).
+//    (goal 600 ms in all);
+//  - each product's page built as it arrives: the UI thread's CPU time from
+//    the product plugged until its page is there, in a window that had no
+//    product (a page is built once per window); the mouse's page is built as
+//    the device manager starts, which is counted instead (goal 50 ms). These
+//    windows come after the first one in the process: what the toolkit does
+//    once per process (fonts, the style sheet's first use, pictures read) is
+//    not in them.
 // Each is measured --rounds times; the figures are the median and the range.
 //
 //   bench_ui_latency [--rounds N]
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QStackedWidget>
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +74,49 @@ QComboBox* ShownProfileList(QWidget& window) {
     for (QComboBox* combo : window.findChildren<QComboBox*>("device_profile_combo"))
         if (combo->isVisible()) return combo;
     return nullptr;
+}
+
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// The mouse's page is made as the device manager starts (its objects always are).
+constexpr std::array<const char*, 3> kArrivals{"keyboard", "mousepad", "headset"};
+
+// A new window, shown and started with no product plugged; the products are
+// then plugged one at a time, each counted until its page is in the window's
+// stack of product pages. The time counted includes the loop's 2 ms turns
+// while the product is being found, which cost little next to a page.
+void MeasurePageBuilds(m470::VirtualDeviceHub& hub, const std::string& root, int rounds,
+                       std::map<std::string, std::vector<double>>& builds) {
+    for (int round = 0; round < rounds; ++round) {
+        // Folders of its own: no round reads the profiles an earlier one wrote.
+        const std::string folder = root + "/builds" + std::to_string(round);
+        ::setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        {
+            m470::qt::CMainWnd window(QString::fromStdString(m470::GetInstallFolder()));
+            if (!window.InitWindow()) return;
+            window.resize(1000, 640);
+            window.show();
+            window.OnWindowInit();
+            const double start = ThreadCpuMs();
+            window.StartDeviceManager(hub.Backend());
+            builds["mouse"].push_back(ThreadCpuMs() - start);
+            auto* pages = window.findChild<QStackedWidget*>("device_switch");
+            if (pages == nullptr) return;
+            for (const char* product : kArrivals) {
+                const int before = pages->count();
+                const double plugged = ThreadCpuMs();
+                hub.Plug(product);
+                if (!WaitUntil([&] { return pages->count() > before; })) return;
+                builds[product].push_back(ThreadCpuMs() - plugged);
+            }
+        }
+        for (const char* product : kArrivals) hub.Unplug(product);
+    }
 }
 
 void Print(const char* what, std::vector<double> figures, double goal) {
@@ -132,9 +186,15 @@ int main(int argc, char** argv) {
             plugs.push_back(Milliseconds(Clock::now() - plugged).count());
         }
     }
+    hub.Unplug("mouse");
+    std::map<std::string, std::vector<double>> builds;
+    MeasurePageBuilds(hub, root, rounds, builds);
     std::printf("bench_ui_latency: the real window offscreen, virtual mouse\n");
     Print("profile choice to first report, less 400 ms", choices, 50);
     Print("plug to page filled", plugs, 600);
+    Print("manager start with the mouse page (UI CPU)", builds["mouse"], 50);
+    for (const char* product : kArrivals)
+        Print(("page built on arrival, " + std::string(product) + " (UI CPU)").c_str(), builds[product], 50);
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
     return 0;
