@@ -63,11 +63,13 @@ LookCache& ImageCache() {
     static LookCache cache;
     return cache;
 }
-uint64_t LookKey(QRgb shown, QSize size, int capState, int frame, bool on, qint64 lightImage) {
+// The pixel ratio is part of the look: after a scale change an image of the
+// old ratio would be drawn at the wrong size.
+uint64_t LookKey(QRgb shown, QSize size, int capState, int frame, bool on, qint64 lightImage, qreal ratio) {
     uint64_t key = (static_cast<uint64_t>(shown) & 0xFFFFFF) | (static_cast<uint64_t>(size.width() & 0xFFF) << 24) |
                    (static_cast<uint64_t>(size.height() & 0xFFF) << 36) | (static_cast<uint64_t>(capState) << 48) |
                    (static_cast<uint64_t>(frame) << 50) | (static_cast<uint64_t>(on) << 52);
-    return key ^ (static_cast<uint64_t>(lightImage) << 53);
+    return key ^ (static_cast<uint64_t>(lightImage) << 53) ^ (static_cast<uint64_t>(qRound(ratio * 16) & 0x7F) << 57);
 }
 enum Frame { kFrameNormal, kFrameChecked, kFrameMarked };
 
@@ -96,13 +98,18 @@ int DeviceKeyButton::CapLook() const { return (isDown() ? 1 : 0) | (underMouse()
 // Qt does not repaint a button whose updates are off, so what changes its
 // look or place is sent to the panel from here.
 bool DeviceKeyButton::event(QEvent* event) {
+    if (event->type() == QEvent::DeferredDelete) return QAbstractButton::event(event);  // gone after it
     const int look = CapLook();
     const QRect before = geometry();
     const bool handled = QAbstractButton::event(event);
     switch (event->type()) {
         case QEvent::ParentChange: setUpdatesEnabled(!PaintedByPanel()); break;
         case QEvent::ShowToParent:
-        case QEvent::HideToParent: Repaint(); break;
+        case QEvent::HideToParent:
+        // Qt marks the button under the mouse before the event arrives, so
+        // the look compared below would not change.
+        case QEvent::Enter:
+        case QEvent::Leave: Repaint(); break;
         case QEvent::Move:
         case QEvent::Resize:
             if (auto* panel = qobject_cast<SelectPanel*>(parentWidget())) {
@@ -230,7 +237,8 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, 
 }
 
 const QPixmap& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit) const {
-    const uint64_t key = LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_);
+    const uint64_t key =
+        LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_, devicePixelRatioF());
     LookCache& cache = ImageCache();
     if (const QPixmap* image = cache.Find(key)) return *image;
     QPixmap rendered = RenderBase(size, capState, frame, lit);

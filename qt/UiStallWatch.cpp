@@ -98,12 +98,13 @@ void UiStallWatch::Leave() {
 }
 
 // Reports the frame when its own time since its start is over the limit;
-// the time reported (0 when not), for the frame around it.
+// the time reported in it and by it, for the frame around it (which must not
+// tell a nested stall again, however deep).
 int64_t UiStallWatch::Close(Frame& frame) {
     // Charged time never exceeds wall time: most frames end here.
-    if (Nanoseconds(CLOCK_MONOTONIC) - frame.startWall - frame.reportedInside <= limit_) return 0;
+    if (Nanoseconds(CLOCK_MONOTONIC) - frame.startWall - frame.reportedInside <= limit_) return frame.reportedInside;
     const int64_t charged = Charged() - frame.startCharged;
-    if (charged - frame.reportedInside <= limit_) return 0;
+    if (charged - frame.reportedInside <= limit_) return frame.reportedInside;
     Report(frame, charged - frame.reportedInside);
     return charged;
 }
@@ -164,7 +165,7 @@ bool WatchedApplication::notify(QObject* receiver, QEvent* event) {
     // what names it is taken now.
     watch_->Enter(receiver->metaObject()->className(), NameOf(receiver), event->type());
     const bool handled = QApplication::notify(receiver, event);
-    watch_->Leave();
+    if (watch_) watch_->Leave();  // a handler may have stopped the watch
     return handled;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -260,6 +261,14 @@ TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
     repaintsItsPlace("release", [&] { QTest::mouseRelease(key, Qt::LeftButton); });
     repaintsItsPlace("legend", [&] { key->SetLegend("F5"); });
     repaintsItsPlace("mark", [&] { key->SetMarked(true); });
+    repaintsItsPlace("hover", [&] {
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(key, &enter);
+    });
+    repaintsItsPlace("leave", [&] {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(key, &leave);
+    });
     const QRect before = key->geometry();
     repaintsItsPlace("move", [&] { key->move(before.x(), 150); });
     EXPECT_TRUE(panelPaints.painted.contains(before));  // where it was

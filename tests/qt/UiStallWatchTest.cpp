@@ -130,6 +130,16 @@ TEST_F(UiStallWatchTest, ANestedSendIsToldByTheHandlerThatDidTheWorkOnlyOnce) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("\"inner\""), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("\"outer\""), std::string::npos) << lines[1];
+
+    // Three deep: the middle handler's quickness does not hide the stall from the outermost.
+    DebugTrace::Clear();
+    Worker middle("middle");
+    middle.work = [&inner] { inner.Run(); };
+    outer.work = [&middle] { middle.Run(); };
+    outer.Run();
+    lines = StallLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"inner\""), std::string::npos) << lines[0];
 }
 
 TEST_F(UiStallWatchTest, ANestedEventLoopWaitsIdleAndItsEventsAreTimedApart) {
