@@ -207,14 +207,10 @@ class TableReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& reports) override {
         ConsoleReporter::ReportRuns(reports);
-        for (const Run& run : reports) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Aggregate && !median) continue;
-            const std::string name = run.run_name.str();
-            if (median || medians_.count(name) == 0 || !repeated_.count(name))
-                medians_[name] = run.GetAdjustedCPUTime() * Microseconds(run.time_unit);
-            if (median) repeated_[name] = true;
-        }
+        // Repetitions come before their aggregates, so the median has the last word.
+        for (const Run& run : reports)
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name == "median")
+                medians_[run.run_name.str()] = run.GetAdjustedCPUTime() * Microseconds(run.time_unit);
     }
     void PrintTable() const {
         const auto reference = medians_.find("KeyboardFill");
@@ -258,7 +254,6 @@ private:
         return rows;
     }
     std::map<std::string, double> medians_;
-    std::map<std::string, bool> repeated_;
 };
 
 }  // namespace
