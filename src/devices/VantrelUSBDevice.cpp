@@ -576,7 +576,8 @@ std::vector<TimerRequest> CVantrelUSBDevice::OnReloadTimer() {
 
 std::vector<TimerRequest> CVantrelUSBDevice::OnPowerTimer() {
     QueryPower();
-    if (!hasPowerPanel_) return {};
+    // Unplugged, nothing answers: the first read after the next plug arms it again.
+    if (!hasPowerPanel_ || !transport_.Opened()) return {};
     return {{kTimerPower, 5000}};
 }
 

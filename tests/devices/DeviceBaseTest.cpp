@@ -180,6 +180,12 @@ TEST(DeviceBase, FirstReadWaitsForTheReceiverLinkAndPlansTheTimers) {
     EXPECT_TRUE(entry.shown);
     EXPECT_EQ(links.back(), (std::pair<intptr_t, intptr_t>{0, 1}));
     EXPECT_EQ(device.OnRenderTimer(), (std::vector<TimerRequest>{{kTimerRender, 50}}));
+
+    // The battery is read every 5 s while the receiver is there; once it is
+    // unplugged nothing answers, and the timer rests until the next first read.
+    EXPECT_EQ(device.OnPowerTimer(), (std::vector<TimerRequest>{{kTimerPower, 5000}}));
+    device.Transport().Detach();
+    EXPECT_EQ(device.OnPowerTimer(), std::vector<TimerRequest>{});
 }
 
 TEST(DeviceBase, RenderingPreviewsAndStreamsOnlyTheAudioMode) {
