@@ -392,6 +392,10 @@ void QtControl::SetBkImage(const std::string& image) {
         return;
     }
     if (auto* label = As<QLabel>(widget_)) {
+        // Status readings set the same picture again every few seconds: the
+        // file is read and scaled only when it changes.
+        if (label->property("m470ShownImage").toString() == file && (file.isEmpty() || !label->pixmap().isNull())) return;
+        label->setProperty("m470ShownImage", file);
         label->setPixmap(file.isEmpty() ? QPixmap() : QPixmap(file).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         return;
     }
@@ -413,7 +417,9 @@ void QtControl::ApplyStyle() {
     if (colour.isValid()) style += QString("background-color: %1;").arg(QColor::fromRgba(colour.toUInt()).name(QColor::HexArgb));
     const QString image = ImageFile(widget_->property("m470BkImage").toString().toStdString());
     if (!image.isEmpty()) style += QString("border-image: url(%1);").arg(StyleUrl(image));
-    widget_->setStyleSheet(style.isEmpty() ? QString() : QString("#%1 { %2 }").arg(widget_->objectName(), style));
+    const QString sheet = style.isEmpty() ? QString() : QString("#%1 { %2 }").arg(widget_->objectName(), style);
+    // A sheet set again polishes the widget again (milliseconds), though nothing changed.
+    if (widget_->styleSheet() != sheet) widget_->setStyleSheet(sheet);
 }
 
 void QtControl::SetForeImage(const std::string& image) {

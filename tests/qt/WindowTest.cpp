@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -28,6 +29,7 @@
 #include "devices/HS6533Device.h"
 #include "devices/MouseDevice.h"
 #include "pages/LightControlUI.h"
+#include "panels/MpDevicePower.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "platform/Registry.h"
@@ -83,6 +85,49 @@ TEST(WindowPictures, APicturePathCannotAddStyleRules) {
     QApplication::processEvents();
     EXPECT_EQ(CentreColour(panel), QColor(0, 0, 255));
     EXPECT_EQ(StyleUrl("a\"b\\c"), "\"a\\\"b\\\\c\"");
+}
+
+// The battery is read every few seconds: the same reading again must not
+// polish the panel's widgets or load its pictures again, a new one must show.
+TEST(WindowPictures, ASameBatteryReadingTouchesNoStyleAndANewOneShows) {
+    QDir::setSearchPaths("skin", {QString::fromStdString(GetInstallFolder() + "skin")});  // as the window sets it
+    QtControlHost host;
+    QWidget* root = host.LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mpdevicepower.ui"));
+    ASSERT_NE(root, nullptr);
+    root->show();
+    CMpDevicePowerUI panel(host, host.Wrap(root));
+    panel.SetKind(DeviceKind::Mouse, 0);
+    auto* bar = root->findChild<QWidget*>("device_Power_progress");
+    auto* icon = root->findChild<QLabel*>("device_power_status");
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(icon, nullptr);
+    const std::array<uint8_t, 6> charged{80, 2, 0, 1, 80, 0};
+    panel.ShowStatus(charged.data(), charged.size());
+    QApplication::processEvents();
+    const QString sheet = bar->styleSheet();
+    const qint64 picture = icon->pixmap().cacheKey();
+    ASSERT_FALSE(icon->pixmap().isNull());
+
+    struct StyleCount : QObject {
+        int changes = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            changes += event->type() == QEvent::StyleChange ? 1 : 0;
+            return false;
+        }
+    } count;
+    bar->installEventFilter(&count);
+    panel.ShowStatus(charged.data(), charged.size());
+    QApplication::processEvents();
+    EXPECT_EQ(count.changes, 0);
+    EXPECT_EQ(icon->pixmap().cacheKey(), picture);
+
+    const std::array<uint8_t, 6> low{10, 1, 0, 0, 10, 0};
+    panel.ShowStatus(low.data(), low.size());
+    QApplication::processEvents();
+    EXPECT_GT(count.changes, 0);
+    EXPECT_NE(bar->styleSheet(), sheet);
+    EXPECT_NE(icon->pixmap().cacheKey(), picture);
+    EXPECT_EQ(root->findChild<QLabel*>("device_power_value")->text(), "10%");
 }
 
 TEST(WindowLighting, GroupsThatDoNotApplyToTheEffectAreNotShown) {
