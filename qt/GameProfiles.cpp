@@ -17,19 +17,33 @@ GameProfiles::GameProfiles(RegistryStore& registry, Window window, QObject* pare
     timer_.setInterval(kGameProfileLookMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         LookNow();
-        if (on_) timer_.start();
+        Reconsider();
     });
     // The choice is read again only when the registry's folder changes (a
     // save replaces the file), not at every look.
     const QString folder = QFileInfo(QString::fromStdString(registry_.Path())).absolutePath();
     if (QFileInfo(folder).isDir()) registryWatch_.addPath(folder);
     connect(&registryWatch_, &QFileSystemWatcher::directoryChanged, this, [this] { Follow(StoredOn()); });
+    connect(&profileWatch_, &QFileSystemWatcher::directoryChanged, this, [this] { Reconsider(); });
 }
 
 bool GameProfiles::StoredOn() const { return registry_.ReadInt(kGameProfilesValue).value_or(1) != 0; }
 
-void GameProfiles::Start() {
-    if (on_) timer_.start();
+void GameProfiles::Start() { Reconsider(); }
+
+void GameProfiles::Reconsider() {
+    const std::vector<CDevicePage*> pages = window_.pages();
+    WatchProfileFolders(pages);
+    if (!on_ || timer_.isActive()) return;
+    if (switch_.Watching(pages)) timer_.start();
+}
+
+void GameProfiles::WatchProfileFolders(const std::vector<CDevicePage*>& pages) {
+    const QStringList watched = profileWatch_.directories();
+    for (const CDevicePage* page : pages) {
+        const QString folder = QString::fromStdString(page->Device().DataFolder());
+        if (!watched.contains(folder) && QFileInfo(folder).isDir()) profileWatch_.addPath(folder);
+    }
 }
 
 void GameProfiles::SetOn(bool on) {
@@ -41,7 +55,7 @@ void GameProfiles::Follow(bool on) {
     if (on == on_) return;
     on_ = on;
     if (on) {
-        timer_.start();
+        Reconsider();
         return;
     }
     timer_.stop();

@@ -1,7 +1,8 @@
 #pragma once
 // The window's side of profiles that follow the running program: a look at
-// the processes every 2 s on a timer, the switches through the pages, a tray
-// notification of each, and the user's on/off choice kept in registry.json.
+// the processes every 2 s on a timer while a look can switch something, the
+// switches through the pages, a tray notification of each, and the user's
+// on/off choice kept in registry.json.
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
@@ -36,6 +37,11 @@ public:
 
     // Starts the looks when the user has not turned them off.
     void Start();
+    // The reachable pages or a profile list changed: the looks run again when
+    // one can switch something (a linked profile, or one a program holds).
+    // Without, nothing wakes the window every 2 s.
+    void Reconsider();
+    bool Looking() const { return timer_.isActive(); }
     bool On() const { return on_; }
     // Kept in the registry file (read at start and when it is saved, by this
     // program or by hand); turning off gives back every profile a program holds.
@@ -54,11 +60,15 @@ private:
     bool StoredOn() const;
     // The looks run or end as the choice now is.
     void Follow(bool on);
+    // The profile lists of the pages' devices are written in their folders:
+    // a link made or removed shows as a change there.
+    void WatchProfileFolders(const std::vector<CDevicePage*>& pages);
 
     RegistryStore& registry_;
     Window window_;
     bool on_;
     QFileSystemWatcher registryWatch_;
+    QFileSystemWatcher profileWatch_;
     ProcProcessTable processes_;
     std::unique_ptr<ForegroundSource> foreground_ = MakeDesktopForeground();
     CGameProfileSwitch switch_{processes_, *foreground_};

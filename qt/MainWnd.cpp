@@ -169,6 +169,7 @@ void CMainWnd::SetCurrentPage(CDevicePage* page) {
     currentPage_ = page;
     if (page != nullptr) page->SetWindow(&panelWindow_);
     currentDevice_ = page != nullptr ? &page->Device() : nullptr;
+    if (gameProfiles_) gameProfiles_->Reconsider();  // the page shown is always looked at
 }
 
 // ---- what the pages ask of the window ----
@@ -236,6 +237,7 @@ void CMainWnd::OnDeviceSetChanged() {
         if (!several && device->Kind() == DeviceKind::Headset) device->SetSynced(false);
     }
     ApplyTexts(this, language_);
+    if (gameProfiles_) gameProfiles_->Reconsider();  // the reachable pages changed
 }
 
 void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {

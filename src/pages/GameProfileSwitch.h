@@ -24,6 +24,8 @@ public:
     CGameProfileSwitch(ProcessTable& processes, ForegroundSource& foreground) : processes_(processes), foreground_(foreground) {}
 
     std::vector<GameProfileNotice> Check(const std::vector<CDevicePage*>& pages);
+    // Whether a look at these pages can switch anything now.
+    bool Watching(const std::vector<CDevicePage*>& pages) const { return watcher_.Watching(Collect(pages).devices); }
     // The feature turned off: each held profile goes back as if its programs had ended.
     std::vector<GameProfileNotice> Release(const std::vector<CDevicePage*>& pages);
 

@@ -413,7 +413,10 @@ std::string LinkAGame(const test::TempFolder& folder, CDevicePage& view) {
 }
 
 TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
+    // With no profile linked to a program, no look wakes the window.
+    EXPECT_FALSE(window->Games().Looking());
     const std::string game = LinkAGame(folder, *view);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Games().Looking(); }, 30000)) << "the link starts the looks";
     CDeviceProfileUI& strip = *view->ProfileStrip();
     auto* combo = On<QComboBox>("device_profile_combo");
     ASSERT_EQ(combo->currentIndex(), 0);
@@ -449,6 +452,13 @@ TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
     EXPECT_EQ(combo->currentIndex(), 1);
     running.kill();
     running.waitForFinished();
+
+    // The link taken away: once the held profile is given back, the looks rest.
+    window->Games().LookNow();
+    EXPECT_EQ(combo->currentIndex(), 0);
+    ASSERT_TRUE(view->ProfileStripPanel()->SwitchTo(strip.GetProfileList()[1]["profileUUID"].asString()));
+    ASSERT_TRUE(strip.LinkCurrent(""));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->Games().Looking(); }, 30000));
 }
 
 // The window closing while a game runs gives the profile before it back:
