@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "device_link/CommandCodes.h"
 #include "devices/DeviceManager.h"
 #include "devices/VantrelUSBDevice.h"
 #include "pages/QuickProfileChoice.h"
@@ -63,10 +64,18 @@ bool WaitUntil(const std::function<bool()>& done) {
     return true;
 }
 
-// The first report the mouse received at or after since; nullopt while none.
+// The battery's status read (6 bytes from address 0), which its 5 s timer
+// sends whatever the user does: not a byte of the profile choice.
+bool StatusRead(const m470::TrafficEntry& entry) {
+    namespace packet = m470::packet;
+    return entry.request.size() > packet::kAddressHigh && entry.request[packet::kCommand] == m470::command::kReadShort &&
+           entry.request[packet::kLength] == 6 && entry.request[packet::kAddressLow] == 0 && entry.request[packet::kAddressHigh] == 0;
+}
+
+// The first report of the choice the mouse received at or after since; nullopt while none.
 std::optional<Clock::time_point> FirstReport(m470::VirtualDeviceHub& hub, Clock::time_point since) {
     for (const m470::TrafficEntry& entry : hub.Traffic().Entries())
-        if (entry.interfaceName == "mouse" && entry.time >= since) return entry.time;
+        if (entry.interfaceName == "mouse" && entry.time >= since && !StatusRead(entry)) return entry.time;
     return std::nullopt;
 }
 
