@@ -34,7 +34,7 @@ void GameProfiles::Start() { Reconsider(); }
 void GameProfiles::Reconsider() {
     const std::vector<CDevicePage*> pages = window_.pages();
     WatchProfileFolders(pages);
-    if (!on_ || timer_.isActive()) return;
+    if (!on_ || stopped_ || timer_.isActive()) return;
     if (switch_.Watching(pages)) timer_.start();
 }
 
@@ -63,6 +63,7 @@ void GameProfiles::Follow(bool on) {
 }
 
 void GameProfiles::Stop() {
+    stopped_ = true;
     timer_.stop();
     switch_.Release(window_.pages());
 }

@@ -67,6 +67,7 @@ private:
     RegistryStore& registry_;
     Window window_;
     bool on_;
+    bool stopped_ = false;  // the window closes: no look may switch a profile back
     QFileSystemWatcher registryWatch_;
     QFileSystemWatcher profileWatch_;
     ProcProcessTable processes_;

@@ -869,6 +869,10 @@ void CMainWnd::OpenMusic() {
     music_->OpenMusic(this);
 }
 
+void CMainWnd::WindowPageContext::LinksChanged() {
+    if (window_.gameProfiles_) window_.gameProfiles_->Reconsider();
+}
+
 void CMainWnd::WindowPageContext::ResetMusicStyles() {
     if (window_.music_) window_.music_->ResetAudioFile();
 }

@@ -247,6 +247,7 @@ private:
         bool Shown(const CVantrelUSBDevice& device) const override;
         void ProfileChosen(CVantrelUSBDevice& device) override;
         void SameMode(CVantrelUSBDevice& device) override;
+        void LinksChanged() override;
         void ResetMusicStyles() override;
         std::optional<uint32_t> ChoosePaletteColour(uint32_t argb) override;
 

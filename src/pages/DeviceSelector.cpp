@@ -140,6 +140,9 @@ void CDeviceSelector::LinkSwitched(CVantrelUSBDevice& device, bool toReceiver) {
         if (CVantrelUSBDevice* current = CurrentDevice()) current->ReadFromDevice();
         device.Transport().BeginConfig();
         entry->StartLinkWatch(2000);
+        // The battery timer rests while the transport is closed; no first read
+        // follows this switch to arm it again.
+        if (device.HasPowerPanel()) entry->StartTimer(kTimerPower, 50);
         return;
     }
     entry->StartTimer(kTimerFirstRead, 500);

@@ -26,6 +26,9 @@ public:
     virtual bool Shown(const CVantrelUSBDevice& device) const = 0;
     // A profile was chosen in the strip's list: applied a little later.
     virtual void ProfileChosen(CVantrelUSBDevice& device) = 0;
+    // A profile was linked to a program or unlinked: the looks at running
+    // programs may have something to switch now, or nothing any more.
+    virtual void LinksChanged() {}
     // "Apply to all devices" with this device's effect.
     virtual void SameMode(CVantrelUSBDevice& device) = 0;
     // A confirmed reset puts the factory music styles back too.

@@ -35,6 +35,9 @@ public:
     void ProfileChosen(CVantrelUSBDevice& device) override {
         if (Current() != nullptr) Current()->ProfileChosen(device);
     }
+    void LinksChanged() override {
+        if (Current() != nullptr) Current()->LinksChanged();
+    }
     void SameMode(CVantrelUSBDevice& device) override {
         if (Current() != nullptr) Current()->SameMode(device);
     }

@@ -127,10 +127,15 @@ void CProfileStripPanel::OnLink() {
     std::error_code error;
     const bool isFile = std::filesystem::is_regular_file(*chosen, error);
     const std::string program = isFile ? *chosen : ProgramBaseName(*chosen);
-    if (!program.empty()) strip_.LinkCurrent(program);
+    if (program.empty()) return;
+    strip_.LinkCurrent(program);
+    context_->LinksChanged();  // also when the list could not be written: the link holds for this run
 }
 
-void CProfileStripPanel::OnUnlink() { strip_.LinkCurrent({}); }
+void CProfileStripPanel::OnUnlink() {
+    strip_.LinkCurrent({});
+    if (context_ != nullptr) context_->LinksChanged();
+}
 
 void CProfileStripPanel::Act(StripAction action) {
     switch (action) {

@@ -144,6 +144,7 @@ TEST_F(GameProfilePage, TheMenuLinksAChosenPathOrATypedNameAndUnlinks) {
     window.file = folder.File("games/run-me");
     ASSERT_TRUE(devicePage->Route({"click", On("device_link_btn").Get(), "device_link_btn", 0, 0}));
     EXPECT_EQ(window.asked.back(), "program");
+    EXPECT_EQ(window.linksChanged, 1);  // the window's looks start at once, not at the next file event
     EXPECT_EQ(Row(0)["profileislink"].asInt(), 1);
     EXPECT_EQ(Row(0)["profilelinkmame"].asString(), folder.File("games/run-me"));
     EXPECT_EQ(On("device_link_program").Text(), "run-me");
@@ -158,10 +159,12 @@ TEST_F(GameProfilePage, TheMenuLinksAChosenPathOrATypedNameAndUnlinks) {
     window.file.reset();  // cancelled: the link stays
     ASSERT_TRUE(devicePage->Route({"click", On("device_link_btn").Get(), "device_link_btn", 0, 0}));
     EXPECT_EQ(Row(0)["profilelinkmame"].asString(), "no-such-game-here");
+    EXPECT_EQ(window.linksChanged, 2);
 
     ASSERT_TRUE(devicePage->Route({"click", On("device_unlink_btn").Get(), "device_unlink_btn", 0, 0}));
     EXPECT_EQ(Row(0)["profileislink"].asInt(), 0);
     EXPECT_EQ(Row(0)["profilelinkmame"].asString(), "");
+    EXPECT_EQ(window.linksChanged, 3);
     EXPECT_FALSE(On("device_unlink_btn").Visible());
     Choose(1);  // the racer's profile shows its link
     EXPECT_EQ(On("device_link_program").Text(), "racer");

@@ -414,6 +414,7 @@ std::string LinkAGame(const test::TempFolder& folder, CDevicePage& view) {
 
 TEST_F(MousePage, AProfileFollowsALinkedProgramThatRunsAndTheMenuTurnsItOff) {
     // With no profile linked to a program, no look wakes the window.
+    window->Games().Start();
     EXPECT_FALSE(window->Games().Looking());
     const std::string game = LinkAGame(folder, *view);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->Games().Looking(); }, 30000)) << "the link starts the looks";

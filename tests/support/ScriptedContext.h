@@ -41,6 +41,7 @@ public:
     bool Shown(const CVantrelUSBDevice& device) const override { return shown == &device; }
     void ProfileChosen(CVantrelUSBDevice&) override { asked.push_back("profile chosen"); }
     void SameMode(CVantrelUSBDevice&) override { asked.push_back("same mode"); }
+    void LinksChanged() override { ++linksChanged; }
 
     std::optional<uint32_t> ChoosePaletteColour(uint32_t argb) override {
         asked.push_back("palette " + std::to_string(argb));
@@ -54,6 +55,7 @@ public:
     const CVantrelUSBDevice* shown = nullptr;
     std::function<void()> onDialog;  // e.g. the page leaves while the dialog is open
     std::vector<std::string> asked;
+    int linksChanged = 0;
 };
 
 }  // namespace m470::test
