@@ -32,7 +32,7 @@ public:
     using ReadDone = std::function<void(const DesktopPointerRead&)>;
 
     DesktopPointerWorker(CDesktopPointer desktop, Invoker invoker, std::chrono::milliseconds toolTime = ToolLimit().time);
-    // Values still waiting are set first (each tool within its time limit);
+    // Values still waiting are set first, for at most one tool's time limit;
     // a read not yet done is dropped.
     ~DesktopPointerWorker();
     DesktopPointerWorker(const DesktopPointerWorker&) = delete;
