@@ -196,6 +196,7 @@ public:
     // started from a device thread; without an invoker it runs at once.
     using UiInvoker = std::function<void(std::function<void()>)>;
     void SetUiInvoker(UiInvoker invoker) { uiInvoker_ = std::move(invoker); }
+    const UiInvoker& UiThreadInvoker() const { return uiInvoker_; }
     // Asks the selector entry to start one of its timers.
     using TimerRequester = std::function<void(int id, int delayMs)>;
     // Device threads call the requester; setting it waits for a call in flight,

@@ -92,6 +92,12 @@ CDesktopPointer CDesktopPointer::ForSession() {
     return CDesktopPointer(desktop != nullptr ? desktop : "");
 }
 
+void CDesktopPointer::SetToolLimit(const ToolLimit& limit) {
+    settings_.SetLimit(limit);
+    kdeConfig_.SetLimit(limit);
+    kwin_.SetLimit(limit);
+}
+
 std::vector<DesktopPointerReading> CDesktopPointer::Read() {
     std::vector<DesktopPointerReading> readings;
     found_ = {};

@@ -86,12 +86,17 @@ public:
     static CDesktopPointer ForSession();
     // The mouse whose own devices the desktop keeps values for (KWin).
     void SetPointer(PointerIds ids) { ids_ = std::move(ids); }
+    // Bounds every run of the desktop's tools.
+    void SetToolLimit(const ToolLimit& limit);
+    // Whether this desktop is asked at all (a tool is run).
+    bool Asks() const { return !keys_.empty(); }
 
     // Reads every key the desktop has; Applies() tells whether any was
     // found, AppliesTo whether the value's was.
     std::vector<DesktopPointerReading> Read();
     bool Applies() const;
     bool AppliesTo(PointerValue value) const { return found_[static_cast<size_t>(value)]; }
+    const std::array<bool, kPointerValueCount>& Found() const { return found_; }
     // A value edited on the page: set on the desktop when it has the key.
     bool Apply(PointerValue value, int position);
 

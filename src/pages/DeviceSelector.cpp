@@ -129,6 +129,8 @@ void CDeviceSelector::Attached(CVantrelUSBDevice& device, bool receiver) {
 }
 
 void CDeviceSelector::Detached(CVantrelUSBDevice& device) {
+    // Neither link is left: when the product comes back, it is a new arrival.
+    if (ui_.news != nullptr) ui_.news->Forget(device.ModelIndex());
     if (CDeviceOptionUI* entry = EntryOf(&device)) HideEntry(EntryIndex(entry));
 }
 

@@ -142,31 +142,49 @@ void CMouseSettingsPanel::ShowKeys() {
 }
 
 // The desktop's pointer values, read once when the page first shows its
-// values: what the user set in the desktop's own settings is kept.
+// values: what the user set in the desktop's own settings is kept. The
+// answer comes later; meanwhile the page shows the profile's values.
 void CMouseSettingsPanel::ReadDesktopPointer() {
-    desktopRead_ = true;
-    desktop_.SetPointer(PointerIdsOf(device_.Identity(), device_.Kind()));
+    desktop_ = std::make_unique<DesktopPointerWorker>(CDesktopPointer::ForSession(), device_.UiThreadInvoker());
+    const SystemFields fields = SystemFields::Of(system_.System());
+    for (const PointerControl& control : kPointerControls)
+        if (control.desktop) onDesktop_[static_cast<size_t>(*control.desktop)] = fields.*control.field;
+    desktop_->Read(PointerIdsOf(device_.Identity(), device_.Kind()),
+                   [this](const DesktopPointerRead& read) { TakeDesktopPointer(read); });
+}
+
+void CMouseSettingsPanel::TakeDesktopPointer(const DesktopPointerRead& read) {
+    desktopAnswered_ = true;
+    onDesktopKeys_ = read.found;
+    for (size_t i = 0; i < kPointerValueCount; ++i)
+        if (!setBeforeAnswer_[i]) onDesktop_[i].reset();
     SystemFields fields = SystemFields::Of(system_.System());
     const SystemFields before = fields;
-    for (const DesktopPointerReading& reading : desktop_.Read()) {
-        onDesktop_[static_cast<size_t>(reading.value)] = reading.position;
+    for (const DesktopPointerReading& reading : read.readings) {
+        const auto value = static_cast<size_t>(reading.value);
+        if (setBeforeAnswer_[value]) continue;
+        onDesktop_[value] = reading.position;
         for (const PointerControl& control : kPointerControls)
             if (control.desktop == reading.value) fields.*control.field = static_cast<uint16_t>(reading.position);
     }
     ShowDesktopLabel();
     if (std::memcmp(&before, &fields, sizeof fields) != 0) system_.CommitSystem(fields.Settings(), false);
+    ShowSystemSettings();
 }
 
 void CMouseSettingsPanel::PushToDesktop(const SystemSettings& system) {
-    if (!desktop_.Applies()) return;
+    const bool anyKey = std::find(onDesktopKeys_.begin(), onDesktopKeys_.end(), true) != onDesktopKeys_.end();
+    if (!desktop_ || (desktopAnswered_ && !anyKey)) return;
     const SystemFields fields = SystemFields::Of(system);
     for (const PointerControl& control : kPointerControls) {
         if (!control.desktop) continue;
-        std::optional<int>& held = onDesktop_[static_cast<size_t>(*control.desktop)];
+        const auto index = static_cast<size_t>(*control.desktop);
+        std::optional<int>& held = onDesktop_[index];
         const int value = fields.*control.field;
         if (held == value) continue;
-        desktop_.Apply(*control.desktop, value);
+        desktop_->Apply(*control.desktop, value);
         held = value;
+        if (!desktopAnswered_) setBeforeAnswer_[index] = true;
     }
 }
 
@@ -186,14 +204,17 @@ constexpr std::array<DesktopLabelRow, 3> kDesktopLabels{{
 
 }  // namespace
 
+// Nothing is said until the desktop has answered.
 void CMouseSettingsPanel::ShowDesktopLabel() {
+    if (!desktopAnswered_) return;
     for (const DesktopLabelRow& row : kDesktopLabels)
-        if (!row.taken || desktop_.AppliesTo(*row.taken)) return Find(kPointerDesktopLabel).SetText(Translate(row.text));
+        if (!row.taken || onDesktopKeys_[static_cast<size_t>(*row.taken)])
+            return Find(kPointerDesktopLabel).SetText(Translate(row.text));
 }
 
 // The stored pointer values on the pointer page, without raising events.
 void CMouseSettingsPanel::ShowSystemSettings() {
-    if (!desktopRead_) ReadDesktopPointer();
+    if (!desktop_) ReadDesktopPointer();
     const SystemFields fields = SystemFields::Of(system_.System());
     PushToDesktop(system_.System());
     Find("pointer_speed_slider").SetValue(fields.speed, false);

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "devices/MouseDevice.h"
-#include "pages/DesktopPointer.h"
+#include "pages/DesktopPointerWorker.h"
 #include "pages/DevicePicture.h"
 #include "pages/DeviceProfileUI.h"
 #include "pages/PageContext.h"
@@ -68,6 +68,9 @@ private:
     void ShowKeys();
     void ShowSystemSettings();
     void ReadDesktopPointer();
+    // The desktop's answer, on the UI thread: its values are taken but for
+    // those changed on the page since the read was asked for.
+    void TakeDesktopPointer(const DesktopPointerRead& read);
     // The pointer values the desktop does not hold yet (a profile switch, an
     // edit) are set there.
     void PushToDesktop(const SystemSettings& system);
@@ -102,10 +105,16 @@ private:
     CDeviceProfileUI* strip_;
     PageContext* context_;
     std::function<void(int)> showFunctionPage_;
-    CDesktopPointer desktop_ = CDesktopPointer::ForSession();
-    bool desktopRead_ = false;
-    // What the desktop holds of each pointer value, as read or last set.
+    // Made when the page first shows its values.
+    std::unique_ptr<DesktopPointerWorker> desktop_;
+    bool desktopAnswered_ = false;
+    // The desktop's keys, as its answer found them.
+    std::array<bool, kPointerValueCount> onDesktopKeys_{};
+    // What the desktop holds of each pointer value, as read or last set;
+    // until it answers, the values the page showed when it asked.
     std::array<std::optional<int>, kPointerValueCount> onDesktop_;
+    // Set on the desktop before it answered: the page's value stands.
+    std::array<bool, kPointerValueCount> setBeforeAnswer_{};
 };
 
 }  // namespace m470

@@ -41,6 +41,9 @@ public:
     // product only says how things stand (a mouse already on at start or
     // when its receiver is plugged was not just connected).
     void LinkChanged(int product, const std::string& name, bool up);
+    // The product is gone (its last link unplugged): what was known of it is
+    // forgotten, and its return is a first look again.
+    void Forget(int product) { watched_.erase(product); }
 
 private:
     struct Watch {

@@ -32,12 +32,6 @@ std::string WithoutTypeWord(std::string value) {
     return value;
 }
 
-std::optional<std::string> KWinCall(const std::string& path, const std::vector<std::string>& method) {
-    std::vector<std::string> command{"gdbus", "call", "--session", "--dest", kKWinService, "--object-path", path, "--method"};
-    command.insert(command.end(), method.begin(), method.end());
-    return RunForOutput(command);
-}
-
 std::string DevicePath(const std::string& device) { return std::string(kDevicesPath) + "/" + device; }
 
 std::optional<uint32_t> Number(const std::optional<std::string>& text) {
@@ -85,7 +79,7 @@ std::optional<std::string> DictReplyMember(const std::string& reply, const std::
 
 std::optional<std::string> KdeConfig::Get(const std::string& file, const std::string& group, const std::string& key) const {
     for (const char* tool : kReadTools)
-        if (std::optional<std::string> value = RunForOutput({tool, "--file", file, "--group", group, "--key", key}))
+        if (std::optional<std::string> value = RunForOutput({tool, "--file", file, "--group", group, "--key", key}, limit_))
             return TrimmedAnswer(*value);
     return std::nullopt;
 }
@@ -93,25 +87,32 @@ std::optional<std::string> KdeConfig::Get(const std::string& file, const std::st
 bool KdeConfig::Set(const std::string& file, const std::string& group, const std::string& key, const std::string& value) const {
     // Plasma 6's tool tells the desktop itself; Plasma 5's programs listen
     // for the settings signal of their global settings.
-    bool taken = RunForOutput({kWriteTools[0], "--file", file, "--group", group, "--key", key, "--notify", value}).has_value();
+    bool taken = RunForOutput({kWriteTools[0], "--file", file, "--group", group, "--key", key, "--notify", value}, limit_).has_value();
     if (!taken) {
-        taken = RunForOutput({kWriteTools[1], "--file", file, "--group", group, "--key", key, value}).has_value();
+        taken = RunForOutput({kWriteTools[1], "--file", file, "--group", group, "--key", key, value}, limit_).has_value();
         // 3: the settings changed, 0: those of the mouse.
         if (taken)
             RunForOutput({"gdbus", "emit", "--session", "--object-path", "/KGlobalSettings", "--signal",
-                          "org.kde.KGlobalSettings.notifyChange", "3", "0"});
+                          "org.kde.KGlobalSettings.notifyChange", "3", "0"},
+                         limit_);
     }
     DebugTrace::Printf("desktop setting %s [%s] %s = %s%s", file.c_str(), group.c_str(), key.c_str(), value.c_str(),
                        taken ? "" : " (not taken)");
     return taken;
 }
 
+std::optional<std::string> KWinPointerDevices::Call(const std::string& path, const std::vector<std::string>& method) const {
+    std::vector<std::string> command{"gdbus", "call", "--session", "--dest", kKWinService, "--object-path", path, "--method"};
+    command.insert(command.end(), method.begin(), method.end());
+    return RunForOutput(command, limit_);
+}
+
 std::vector<std::string> KWinPointerDevices::Find(const PointerIds& ids) const {
     std::vector<std::string> found;
-    const std::optional<std::string> reply = KWinCall(kDevicesPath, {std::string(kProperties) + ".Get", kManagerInterface, "devicesSysNames"});
+    const std::optional<std::string> reply = Call(kDevicesPath, {std::string(kProperties) + ".Get", kManagerInterface, "devicesSysNames"});
     if (!reply) return found;
     for (const std::string& name : SystemNames(*reply)) {
-        const std::optional<std::string> all = KWinCall(DevicePath(name), {std::string(kProperties) + ".GetAll", kDeviceInterface});
+        const std::optional<std::string> all = Call(DevicePath(name), {std::string(kProperties) + ".GetAll", kDeviceInterface});
         if (!all || DictReplyMember(*all, "pointer") != "true") continue;
         const std::optional<uint32_t> vendor = Number(DictReplyMember(*all, "vendor"));
         const std::optional<uint32_t> product = Number(DictReplyMember(*all, "product"));
@@ -123,13 +124,13 @@ std::vector<std::string> KWinPointerDevices::Find(const PointerIds& ids) const {
 }
 
 std::optional<std::string> KWinPointerDevices::Get(const std::string& device, const std::string& property) const {
-    const std::optional<std::string> reply = KWinCall(DevicePath(device), {std::string(kProperties) + ".Get", kDeviceInterface, property});
+    const std::optional<std::string> reply = Call(DevicePath(device), {std::string(kProperties) + ".Get", kDeviceInterface, property});
     return reply ? VariantReplyValue(*reply) : std::nullopt;
 }
 
 bool KWinPointerDevices::Set(const std::string& device, const std::string& property, const std::string& value) const {
     const bool taken =
-        KWinCall(DevicePath(device), {std::string(kProperties) + ".Set", kDeviceInterface, property, value}).has_value();
+        Call(DevicePath(device), {std::string(kProperties) + ".Set", kDeviceInterface, property, value}).has_value();
     DebugTrace::Printf("desktop setting KWin %s %s = %s%s", device.c_str(), property.c_str(), value.c_str(),
                        taken ? "" : " (not taken)");
     return taken;

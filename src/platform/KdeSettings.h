@@ -9,15 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/DesktopSettings.h"
+
 namespace m470 {
 
 class KdeConfig {
 public:
+    void SetLimit(const ToolLimit& limit) { limit_ = limit; }
     // A key of a KConfig file; nothing without the tools, an empty text when
     // the file has no such key (the desktop then uses its default).
     std::optional<std::string> Get(const std::string& file, const std::string& group, const std::string& key) const;
     // Written, then the desktop's programs are told their settings changed.
     bool Set(const std::string& file, const std::string& group, const std::string& key, const std::string& value) const;
+
+private:
+    ToolLimit limit_;
 };
 
 // The product ids of one mouse model (cable and receiver).
@@ -28,6 +34,7 @@ struct PointerIds {
 
 class KWinPointerDevices {
 public:
+    void SetLimit(const ToolLimit& limit) { limit_ = limit; }
     // KWin's pointer devices of these ids, by their system names ("event7");
     // none when KWin does not manage input (an X11 session) or runs not.
     std::vector<std::string> Find(const PointerIds& ids) const;
@@ -35,6 +42,11 @@ public:
     std::optional<std::string> Get(const std::string& device, const std::string& property) const;
     // value in D-Bus text form ("<double 0.5>", "<true>").
     bool Set(const std::string& device, const std::string& property, const std::string& value) const;
+
+private:
+    std::optional<std::string> Call(const std::string& path, const std::vector<std::string>& method) const;
+
+    ToolLimit limit_;
 };
 
 // The value of a gdbus reply holding one variant: "(<uint32 5>,)" → "5",

@@ -158,5 +158,31 @@ TEST_F(DesktopNews, TheLinkIsToldOnlyWhenWantedAndTheBatteryNotWhenSwitchedOff) 
     EXPECT_EQ(Calls(), expected) << Said();
 }
 
+// Unplugged, the receiver takes what was known of its mouse with it: plugged
+// again with the mouse on, that is how things stand, not a connection.
+TEST_F(DesktopNews, AReceiverPluggedAgainIsAFirstLookAgain) {
+    news.SetChoices({false, true});
+    ConnectMouse(50);
+    const auto pass = [this](int ms) {
+        manager->ScanPass(probe);
+        host.AdvanceTime(ms);
+        manager->Mice().at(0)->StopLightingThread();
+        Settle();
+    };
+    rig.hub.SetPower("mouse", false);
+    pass(3000);
+    rig.hub.Unplug("mouse-receiver");
+    pass(3000);
+    rig.hub.SetPower("mouse", true);
+    rig.hub.Plug("mouse-receiver");
+    pass(500);  // the first read: the mouse answers
+    pass(3000);
+    rig.hub.SetPower("mouse", false);
+    pass(3000);
+    const std::string dropped = "Gaming Mouse dropped out";
+    const std::string why = "Its receiver no longer hears it: switched off, asleep or out of range.";
+    EXPECT_EQ(Calls(), (std::vector<std::string>{Call(0, dropped, why, 1, 1), Call(1, dropped, why, 1, 2)})) << Said();
+}
+
 }  // namespace
 }  // namespace m470

@@ -10,6 +10,7 @@
 #include "DBusSession.h"
 #include "pages/DesktopPointer.h"
 #include "support/Eventually.h"
+#include "support/UiQueue.h"
 #include "support/VirtualMousePage.h"
 #include "ui/Ctl.h"
 
@@ -45,7 +46,12 @@ protected:
             ASSERT_TRUE(Heard("ready")) << KWinSaid();
         }
         folder.Write("config/kdeglobals", kdeglobals);
+        invoker = ui.Invoker();  // the desktop's tools run on their own thread
         test::VirtualMousePageTest::SetUp();
+        ASSERT_TRUE(test::Eventually([this] {
+            ui.Pump();
+            return !On("pointer_desktop_label").Text().empty();
+        }));
     }
     void TearDown() override {
         test::VirtualMousePageTest::TearDown();
@@ -58,6 +64,9 @@ protected:
     std::string KWinSaid() const { return test::TempFolder::ReadFile(kwinLog); }
     bool Heard(const std::string& line) const { return KWinSaid().find(line + "\n") != std::string::npos; }
 
+    bool Written(const std::string& line) const { return folder.Read("config/kdeglobals").find(line) != std::string::npos; }
+
+    test::UiQueue ui;
     test::DBusSession bus{folder};
     std::unique_ptr<test::ChildProcess> kwin;
     std::string kwinLog = folder.File("kwin.log");
@@ -82,6 +91,7 @@ TEST_F(KdePointer, KWinsDevicesOfTheMouseAndKdeglobalsAreReadBackAndEditsReachTh
     ASSERT_TRUE(Edit("valuechanged", "scroll_speed_slider"));
 
     EXPECT_TRUE(test::Eventually([this] { return Heard("notifyChange 3 0"); })) << KWinSaid();
+    EXPECT_TRUE(test::Eventually([this] { return Written("DoubleClickInterval=200"); }));
     // Only the gaming mouse's device was set, each value once.
     EXPECT_EQ(KWinSaid(), "ready\nset event7 pointerAcceleration -1\nset event7 profile adaptive\nnotifyChange 3 0\n");
     const std::string written = folder.Read("config/kdeglobals");
@@ -110,6 +120,7 @@ TEST_F(KdeX11Pointer, WithoutKWinsDevicesOnlyTheDoubleClickReachesTheDesktop) {
     On("pointer_speed_slider").SetValue(3, false);
     ASSERT_TRUE(Edit("valuechanged", "pointer_speed_slider"));
     EXPECT_EQ(mouse->System().MouseSpeed(), 3);
+    EXPECT_TRUE(test::Eventually([this] { return Written("DoubleClickInterval=900"); }));
     const std::string written = folder.Read("config/kdeglobals");
     EXPECT_NE(written.find("DoubleClickInterval=900"), std::string::npos) << written;
     EXPECT_NE(written.find("ColorScheme=BreezeDark"), std::string::npos) << written;

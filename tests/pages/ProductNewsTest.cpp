@@ -59,6 +59,28 @@ TEST(ProductNews, SwitchedOffNothingIsToldAndOldCrossingsStayUntold) {
     EXPECT_EQ(r.notes[1].urgency, NoteUrgency::Critical);
 }
 
+// A product unplugged and back is a new arrival: its first look tells
+// nothing, and its battery crossings are told again.
+TEST(ProductNews, AForgottenProductIsLookedAtAfresh) {
+    Recorded r;
+    r.news.SetChoices({true, true});
+    r.news.LinkChanged(1, "鼠标", true);
+    r.news.LinkChanged(1, "鼠标", false);
+    r.Read(1, {12, 2});
+    r.news.LinkChanged(2, "键盘", true);
+    r.news.Forget(1);
+    r.news.Forget(5);  // never seen: nothing to forget
+    r.news.LinkChanged(1, "鼠标", true);
+    r.Read(1, {12, 2});
+    r.news.LinkChanged(1, "鼠标", false);
+    r.news.LinkChanged(2, "键盘", false);  // another product keeps what was known of it
+    ASSERT_EQ(r.notes.size(), 5u);
+    EXPECT_EQ(r.notes[0].summary, "news_link_down_title 鼠标");
+    EXPECT_EQ(r.notes[2], (DesktopNote{1, "鼠标 低电量", "news_battery_low_text 12", NoteUrgency::Normal}));
+    EXPECT_EQ(r.notes[3].summary, "news_link_down_title 鼠标");
+    EXPECT_EQ(r.notes[4].summary, "news_link_down_title 键盘");
+}
+
 TEST(NewsChoices, KeptInTheRegistryWithDefaultsForMissingOrOddValues) {
     test::TempFolder folder;
     RegistryStore registry(folder.File("registry.json"));

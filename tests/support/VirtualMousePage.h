@@ -14,6 +14,7 @@ protected:
     void SetUp() override {
         context = &window;
         mouse = MakeDevice<CVantrelMouseDevice>("mousedevice.ui");
+        mouse->SetUiInvoker(invoker);
         window.shown = mouse.get();
         rig.hub.Plug("mouse");
         rig.Open(mouse->Transport(), "mouse", LinkWired);
@@ -27,6 +28,7 @@ protected:
     }
 
     ScriptedContext window;
+    CVantrelUSBDevice::UiInvoker invoker;  // none: work meant for the UI thread runs at once
     std::unique_ptr<CVantrelMouseDevice> mouse;
 };
 
