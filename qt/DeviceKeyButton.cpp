@@ -1,6 +1,7 @@
 #include "qt/DeviceKeyButton.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QMouseEvent>
 #include <QMoveEvent>
@@ -23,39 +24,59 @@ int gLegendsRendered = 0;
 // light image. A breathing LED reuses its levels; an effect that keeps
 // changing colour brings new looks all the time, so the cache holds at most
 // kMaxCachedImageBytes and lets the least recently drawn look go first (a
-// count of 4,096 let it reach some 20 MB of key images).
+// count of 4,096 let it reach some 20 MB of key images). The look let go is
+// drawn over for the new one when its size fits: a new colour then costs no
+// allocation, and its image keeps the paint engine it already has.
 class LookCache {
 public:
-    const QPixmap* Find(uint64_t key) {
+    const QImage* Find(uint64_t key) {
         const auto found = entries_.find(key);
         if (found == entries_.end()) return nullptr;
         order_.splice(order_.begin(), order_, found->second.use);
         return &found->second.image;
     }
-    const QPixmap& Add(uint64_t key, QPixmap image) {
-        const size_t bytes = BytesOf(image);
-        while (!order_.empty() && bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) {
-            const auto oldest = entries_.find(order_.back());
-            bytes_ -= BytesOf(oldest->second.image);
-            entries_.erase(oldest);
-            order_.pop_back();
+    // render(image) draws the look into image, whose pixels and pixel ratio
+    // are those of a look let go when one fits, else image is null.
+    template <typename Render>
+    const QImage& Add(uint64_t key, QSize pixels, Render&& render) {
+        const size_t bytes = BytesOf(pixels);
+        Map::node_type recycled;
+        while (!entries_.empty() && bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) {
+            Map::node_type oldest = entries_.extract(order_.back());
+            bytes_ -= BytesOf(oldest.mapped().image.size());
+            if (!recycled && oldest.mapped().image.size() == pixels) {
+                recycled = std::move(oldest);
+                order_.splice(order_.begin(), order_, std::prev(order_.end()));  // its use goes along
+            } else {
+                order_.pop_back();
+            }
         }
-        order_.push_front(key);
+        if (!recycled) {
+            order_.push_front(key);
+            Entry entry{QImage(), order_.begin()};
+            render(entry.image);
+            bytes_ += bytes;
+            return entries_.emplace(key, std::move(entry)).first->second.image;
+        }
+        *recycled.mapped().use = key;
+        recycled.key() = key;
+        render(recycled.mapped().image);
         bytes_ += bytes;
-        return entries_.emplace(key, Entry{std::move(image), order_.begin()}).first->second.image;
+        return entries_.insert(std::move(recycled)).position->second.image;
     }
     size_t Bytes() const { return bytes_; }
 
 private:
     // The pixels and what a painted image keeps beside them (its paint engine).
-    static size_t BytesOf(const QPixmap& image) {
-        return static_cast<size_t>(image.width()) * static_cast<size_t>(image.height()) * 4u + 8192u;
+    static size_t BytesOf(QSize pixels) {
+        return static_cast<size_t>(pixels.width()) * static_cast<size_t>(pixels.height()) * 4u + 8192u;
     }
     struct Entry {
-        QPixmap image;
+        QImage image;
         std::list<uint64_t>::iterator use;
     };
-    std::unordered_map<uint64_t, Entry> entries_;
+    using Map = std::unordered_map<uint64_t, Entry>;
+    Map entries_;
     std::list<uint64_t> order_;  // most recently drawn first
     size_t bytes_ = 0;
 };
@@ -188,28 +209,25 @@ bool DeviceKeyButton::PaintedByPanel() const { return qobject_cast<const SelectP
 
 // The cap alone (no light) is a look of its own, so a new colour draws only
 // its light over a copy of the cached cap: the same pixels as drawing both.
-QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, bool lit) const {
-    const qreal ratio = devicePixelRatioF();
-    QPixmap base;
-    if (lit) {
-        base = Look(size, capState, frame, false).copy();
-        base.setDevicePixelRatio(ratio);
-    } else {
-        base = QPixmap(size * ratio);
-        base.setDevicePixelRatio(ratio);
-        base.fill(Qt::transparent);
-    }
-    QPainter painter(&base);
+void DeviceKeyButton::RenderBase(QImage& into, const QSize& size, int capState, int frame, const QImage* cap,
+                                 qreal ratio) const {
+    if (into.size() != size * ratio) into = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    into.setDevicePixelRatio(ratio);
+    if (cap != nullptr && cap->format() == into.format() && cap->size() == into.size())
+        std::memcpy(into.bits(), cap->constBits(), static_cast<size_t>(into.sizeInBytes()));
+    else
+        into.fill(Qt::transparent);
+    QPainter painter(&into);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect whole(QPoint(0, 0), size);
     const QRectF area = QRectF(whole).adjusted(1.5, 1.5, -1.5, -1.5);
-    if (!lit) {
+    if (cap == nullptr) {
         // The plain button: a dark key cap, lighter while hovered or pressed.
         painter.setPen(QPen(frame != kFrameNormal ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56),
                             frame == kFrameMarked ? 2.0 : 1.0));
         painter.setBrush(CapColour(capState));
         painter.drawRoundedRect(area, 5, 5);
-        return base;
+        return;
     }
     const QColor shown = ShownColour();
     if (!light_.isNull()) {
@@ -222,7 +240,7 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, 
         tint.fillRect(tinted.rect(), shown);
         tint.end();
         painter.drawPixmap(whole, tinted);
-        return base;
+        return;
     }
     QRadialGradient glow(area.center(), area.width() / 2);
     glow.setColorAt(0.0, shown.lighter(120));
@@ -233,23 +251,24 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, 
     painter.setPen(Qt::NoPen);
     painter.setBrush(glow);
     painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
-    return base;
 }
 
-const QPixmap& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit) const {
-    const uint64_t key =
-        LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_, devicePixelRatioF());
+const QImage& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const {
+    const uint64_t key = LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_, ratio);
     LookCache& cache = ImageCache();
-    if (const QPixmap* image = cache.Find(key)) return *image;
-    QPixmap rendered = RenderBase(size, capState, frame, lit);
+    if (const QImage* image = cache.Find(key)) return *image;
+    // Held by a copy of its own: making room for the lit look may let the cap go.
+    const QImage cap = lit ? Look(size, capState, frame, false, ratio) : QImage();
     ++gImagesRendered;
-    return cache.Add(key, std::move(rendered));
+    return cache.Add(key, size * ratio, [&](QImage& into) {
+        RenderBase(into, size, capState, frame, lit ? &cap : nullptr, ratio);
+    });
 }
 
-void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
+void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target, qreal ratio) const {
     const int capState = isDown() ? kCapDown : underMouse() ? kCapHover : kCapNormal;
     const int frame = marked_ ? kFrameMarked : isChecked() ? kFrameChecked : kFrameNormal;
-    painter.drawPixmap(target.topLeft(), Look(target.size(), capState, frame, lightOn_));
+    painter.drawImage(target.topLeft(), Look(target.size(), capState, frame, lightOn_, ratio));
 }
 
 int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }
@@ -259,7 +278,7 @@ size_t DeviceKeyButton::CachedImageBytes() { return ImageCache().Bytes(); }
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
     if (PaintedByPanel()) return;  // the panel drew all of it in its own pass
     QPainter painter(this);
-    PaintBase(painter, rect());
+    PaintBase(painter, rect(), devicePixelRatioF());
     PaintMarks(painter, rect());
 }
 

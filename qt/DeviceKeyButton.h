@@ -8,6 +8,7 @@
 // repaint the button's place instead.
 #include <QAbstractButton>
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 
 namespace m470::qt {
@@ -46,9 +47,9 @@ public:
     QString KeyUnsetImage() const { return keyUnsetImage_; }
     void SetKeyUnsetImage(const QString& path);
 
-    // The cap and the light at target (in the painter's coordinates), from
-    // an image cached per colour, size and cap state.
-    void PaintBase(QPainter& painter, const QRect& target) const;
+    // The cap and the light at target (in the painter's coordinates, at the
+    // device's pixel ratio), from an image cached per colour, size and cap state.
+    void PaintBase(QPainter& painter, const QRect& target, qreal ratio) const;
     // The key-set / key-unset marks and the legend over it, from cached images.
     void PaintMarks(QPainter& painter, const QRect& target);
     // How many cap-and-light images were drawn afresh (not found cached).
@@ -76,9 +77,10 @@ private:
     // What the cap shows besides its light and marks: down, hovered, checked.
     int CapLook() const;
     qreal legendPointSize_ = kLegendPointSize;
-    QPixmap RenderBase(const QSize& size, int capState, int frame, bool lit) const;
+    // The cap into into (reused when it has the size), or its light over a copy of cap.
+    void RenderBase(QImage& into, const QSize& size, int capState, int frame, const QImage* cap, qreal ratio) const;
     // The cap (lit or not) from the cache, drawn first if missing.
-    const QPixmap& Look(const QSize& size, int capState, int frame, bool lit) const;
+    const QImage& Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const;
     // The legend in dark (on a bright light) or light ink, drawn once per
     // text, size and font: a frame only changes the light beneath it.
     const QPixmap& Legend(bool darkInk);

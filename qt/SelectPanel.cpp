@@ -143,9 +143,10 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
             painter.drawPixmap(dirty, scaled,
                                QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
     }
+    const qreal ratio = devicePixelRatioF();  // once: each call looks for the screen
     for (DeviceKeyButton* button : Buttons()) {
         if (!button->isVisible() || !event->region().intersects(button->geometry())) continue;
-        button->PaintBase(painter, button->geometry());
+        button->PaintBase(painter, button->geometry(), ratio);
         button->PaintMarks(painter, button->geometry());
     }
     if (selection_.isNull()) return;

@@ -277,7 +277,9 @@ TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
 }
 
 // An effect that keeps changing colour: the cached key images stay within
-// their budget, and what is drawn again and again stays cached.
+// their budget, and what is drawn again and again stays cached. A look let
+// go is drawn over for the next one: a look drawn again into it, pressed or
+// not, shows what it showed when first drawn, nothing of the look before.
 TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
     auto* panel = W<SelectPanel>("device_picture");
     auto* led = W<DeviceKeyButton>("light_1");
@@ -285,11 +287,23 @@ TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
     led->setGeometry(200, 150, 40, 40);  // 40 × 40: some 14 KB per look
     QApplication::processEvents();
     ui::Control* light = host.Find("light_1");
+    const auto shown = [&](uint32_t colour, bool down) {
+        light->SetLight(colour, 255, true);
+        led->setDown(down);
+        return panel->grab(led->geometry()).toImage();
+    };
+    const QImage firstRed = shown(0x0000F0, false), firstBluePressed = shown(0xF00000, true);
+    led->setDown(false);
     for (uint32_t colour = 0; colour < 3000; ++colour) {
         light->SetLight(0x010000 * (colour % 250) + (colour / 250) * 20, 255, true);
         panel->repaint(led->geometry());
         ASSERT_LE(DeviceKeyButton::CachedImageBytes(), DeviceKeyButton::kMaxCachedImageBytes) << colour;
     }
+    const int beforeAgain = DeviceKeyButton::ImagesRendered();
+    EXPECT_EQ(shown(0x0000F0, false), firstRed);
+    EXPECT_EQ(shown(0xF00000, true), firstBluePressed);
+    EXPECT_GE(DeviceKeyButton::ImagesRendered(), beforeAgain + 2);  // both were let go and drawn again
+    led->setDown(false);
     const auto steady = [&] {
         for (uint32_t level = 0; level < 256; level += 16) {
             light->SetLight(0x00FF00, static_cast<uint8_t>(level), true);
