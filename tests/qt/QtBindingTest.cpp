@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <functional>
@@ -274,6 +275,46 @@ TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
     EXPECT_TRUE(panelPaints.painted.contains(before));  // where it was
     repaintsItsPlace("hide", [&] { key->hide(); });
     EXPECT_EQ(keyPaintEvents(), 0);
+}
+
+// A panel without a picture (the keyboard's) whose own background covers it
+// is painted alone by a frame; once its background lets the window show
+// through, a frame paints the window beneath again. Read from the window's
+// own pixels.
+TEST(QtSelectPanel, AFrameRepaintsTheWindowBeneathOnlyWhereThePanelsBackgroundLetsItShow) {
+    QWidget window;
+    window.setObjectName("under");
+    window.setStyleSheet("QWidget#under { background: #123456; } QWidget#panel { background: #14171c; }");
+    window.resize(300, 200);
+    auto* panel = new SelectPanel(&window);
+    panel->setObjectName("panel");
+    panel->setGeometry(20, 20, 200, 100);
+    auto* key = new DeviceKeyButton(panel);
+    key->setGeometry(10, 10, 28, 28);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QPoint beside(150, 100), onKey = panel->mapTo(&window, key->geometry().center());
+    const auto shownAt = [&](QPoint place) {
+        QApplication::processEvents();
+        return window.screen()->grabWindow(window.winId()).toImage().pixelColor(place);
+    };
+    key->SetLight(0x0000FF, 255, true);
+    EXPECT_EQ(shownAt(beside), QColor(0x14, 0x17, 0x1c));
+    EXPECT_GT(shownAt(onKey).red(), 150);
+    PaintCounter windowPaints(&window);
+    key->SetLight(0x00FF00, 255, true);
+    EXPECT_GT(shownAt(onKey).green(), 150);
+    EXPECT_EQ(windowPaints.paints, 0);
+
+    window.setStyleSheet("QWidget#under { background: #123456; } QWidget#panel { background: rgba(255, 255, 255, 0); }");
+    key->SetLight(0xFF0000, 255, true);
+    EXPECT_EQ(shownAt(beside), QColor(0x12, 0x34, 0x56));
+    EXPECT_GT(shownAt(onKey).blue(), 150);
+    windowPaints.paints = 0;
+    key->SetLight(0x0000FF, 255, true);
+    EXPECT_GT(shownAt(onKey).red(), 150);
+    EXPECT_GE(windowPaints.paints, 1);  // beneath the key, whose corners let the window show
+    EXPECT_EQ(shownAt(QPoint(25, 25)), QColor(0x12, 0x34, 0x56));
 }
 
 // An effect that keeps changing colour: the cached key images stay within
