@@ -166,6 +166,8 @@ void DeviceKeyButton::SetMarked(bool marked) {
 void DeviceKeyButton::SetLegend(const QString& legend) {
     if (legend == text()) return;
     setText(legend);
+    hasLegend_ = !legend.isEmpty();
+    ForgetLegends();
     Repaint();
 }
 
@@ -278,30 +280,33 @@ size_t DeviceKeyButton::CachedImageBytes() { return ImageCache().Bytes(); }
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
     if (PaintedByPanel()) return;  // the panel drew all of it in its own pass
     QPainter painter(this);
-    PaintBase(painter, rect(), devicePixelRatioF());
-    PaintMarks(painter, rect());
+    const qreal ratio = devicePixelRatioF();
+    PaintBase(painter, rect(), ratio);
+    PaintMarks(painter, rect(), ratio);
 }
 
-void DeviceKeyButton::PaintMarks(QPainter& painter, const QRect& target) {
+void DeviceKeyButton::PaintMarks(QPainter& painter, const QRect& target, qreal ratio) {
     if (!keyUnsetHidden_ && !keyUnset_.isNull()) painter.drawPixmap(target, keyUnset_);
     if (!keySetHidden_ && !keySet_.isNull()) painter.drawPixmap(target, keySet_);
-    if (!text().isEmpty()) {
+    if (hasLegend_) {
         // A light legend on a dark or dim cap, a dark one on a bright light.
         const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
         const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
-        painter.drawPixmap(target.topLeft(), Legend(bright));
+        painter.drawPixmap(target.topLeft(), Legend(bright, ratio));
     }
 }
 
-const QPixmap& DeviceKeyButton::Legend(bool darkInk) {
-    const qreal ratio = devicePixelRatioF();
+// Told apart by plain fields: a frame asks this of every key in its
+// rectangle, and the text and the image's own size sit behind pointers.
+const QPixmap& DeviceKeyButton::Legend(bool darkInk, qreal ratio) {
     LegendImage& legend = legends_[darkInk ? 1 : 0];
-    if (legend.text == text() && legend.points == legendPointSize_ && legend.pixels.size() == size() * ratio &&
-        legend.pixels.devicePixelRatio() == ratio)
+    if (legend.drawn && legend.points == legendPointSize_ && legend.size == size() && legend.ratio == ratio)
         return legend.pixels;
     ++gLegendsRendered;
-    legend.text = text();
+    legend.drawn = true;
     legend.points = legendPointSize_;
+    legend.size = size();
+    legend.ratio = ratio;
     legend.pixels = QPixmap(size() * ratio);
     legend.pixels.setDevicePixelRatio(ratio);
     legend.pixels.fill(Qt::transparent);
@@ -313,10 +318,12 @@ const QPixmap& DeviceKeyButton::Legend(bool darkInk) {
     return legend.pixels;
 }
 
+void DeviceKeyButton::ForgetLegends() { legends_[0].drawn = legends_[1].drawn = false; }
+
 void DeviceKeyButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
     if (event->type() != QEvent::FontChange) return;
-    legends_[0].text = legends_[1].text = QString();
+    ForgetLegends();
     Repaint();
 }
 

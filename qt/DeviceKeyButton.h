@@ -18,6 +18,8 @@ class DeviceKeyButton : public QAbstractButton {
     Q_PROPERTY(QString lightimage READ LightImage WRITE SetLightImage)
     Q_PROPERTY(QString keysetimage READ KeySetImage WRITE SetKeySetImage)
     Q_PROPERTY(QString keyunsetimage READ KeyUnsetImage WRITE SetKeyUnsetImage)
+    // The layout's legend goes through SetLegend too, so the panel knows it without asking.
+    Q_PROPERTY(QString text READ text WRITE SetLegend)
 
 public:
     explicit DeviceKeyButton(QWidget* parent = nullptr);
@@ -51,7 +53,7 @@ public:
     // device's pixel ratio), from an image cached per colour, size and cap state.
     void PaintBase(QPainter& painter, const QRect& target, qreal ratio) const;
     // The key-set / key-unset marks and the legend over it, from cached images.
-    void PaintMarks(QPainter& painter, const QRect& target);
+    void PaintMarks(QPainter& painter, const QRect& target, qreal ratio);
     // How many cap-and-light images were drawn afresh (not found cached).
     static int ImagesRendered();
     // How many legends were drawn afresh (not found cached).
@@ -83,13 +85,17 @@ private:
     const QImage& Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const;
     // The legend in dark (on a bright light) or light ink, drawn once per
     // text, size and font: a frame only changes the light beneath it.
-    const QPixmap& Legend(bool darkInk);
+    const QPixmap& Legend(bool darkInk, qreal ratio);
+    void ForgetLegends();
     struct LegendImage {
-        QString text;
+        bool drawn = false;  // for the legend and font now
         qreal points = 0;
+        QSize size;
+        qreal ratio = 0;
         QPixmap pixels;
     };
     LegendImage legends_[2];
+    bool hasLegend_ = false;
 
     QString lightImage_, keySetImage_, keyUnsetImage_;
     QPixmap light_, keySet_, keyUnset_;

@@ -185,7 +185,7 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
     for (DeviceKeyButton* button : Buttons()) {
         if (!button->isVisible() || !event->region().intersects(button->geometry())) continue;
         button->PaintBase(painter, button->geometry(), ratio);
-        button->PaintMarks(painter, button->geometry());
+        button->PaintMarks(painter, button->geometry(), ratio);
     }
     if (selection_.isNull()) return;
     painter.setPen(QPen(QColor(0x00, 0xc8, 0xff), 1, Qt::DashLine));

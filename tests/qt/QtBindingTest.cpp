@@ -187,7 +187,7 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
             panel->repaint(led->geometry());
         }
     };
-    led->setText("F1");  // a key: its legend is drawn once, not per frame
+    led->SetLegend("F1");  // a key: its legend is drawn once, not per frame
     const int firstLegends = DeviceKeyButton::LegendsRendered();
     breathe();
     const int rendered = DeviceKeyButton::ImagesRendered();
@@ -261,6 +261,9 @@ TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
     repaintsItsPlace("press", [&] { QTest::mousePress(key, Qt::LeftButton); });
     repaintsItsPlace("release", [&] { QTest::mouseRelease(key, Qt::LeftButton); });
     repaintsItsPlace("legend", [&] { key->SetLegend("F5"); });
+    const QImage withoutLegend = panel->grab(keys[5]->geometry()).toImage();
+    keys[5]->setProperty("text", "W");  // as a layout sets it
+    EXPECT_NE(panel->grab(keys[5]->geometry()).toImage(), withoutLegend);
     repaintsItsPlace("mark", [&] { key->SetMarked(true); });
     repaintsItsPlace("hover", [&] {
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
