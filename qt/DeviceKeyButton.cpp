@@ -41,24 +41,20 @@ public:
     const QImage& Add(uint64_t key, QSize pixels, Render&& render) {
         const size_t bytes = BytesOf(pixels);
         Map::node_type recycled;
+        if (bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) recycled = LetGoOfSize(pixels);
         while (!entries_.empty() && bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) {
-            Map::node_type oldest = entries_.extract(order_.back());
-            bytes_ -= BytesOf(oldest.mapped().image.size());
-            if (!recycled && oldest.mapped().image.size() == pixels) {
-                recycled = std::move(oldest);
-                order_.splice(order_.begin(), order_, std::prev(order_.end()));  // its use goes along
-            } else {
-                order_.pop_back();
-            }
+            entries_.erase(order_.back().key);
+            bytes_ -= BytesOf(order_.back().pixels);
+            order_.pop_back();
         }
         if (!recycled) {
-            order_.push_front(key);
+            order_.push_front({key, pixels});
             Entry entry{QImage(), order_.begin()};
             render(entry.image);
             bytes_ += bytes;
             return entries_.emplace(key, std::move(entry)).first->second.image;
         }
-        *recycled.mapped().use = key;
+        recycled.mapped().use->key = key;
         recycled.key() = key;
         render(recycled.mapped().image);
         bytes_ += bytes;
@@ -67,17 +63,35 @@ public:
     size_t Bytes() const { return bytes_; }
 
 private:
+    struct Use {
+        uint64_t key;
+        QSize pixels;
+    };
+    struct Entry {
+        QImage image;
+        std::list<Use>::iterator use;
+    };
+    using Map = std::unordered_map<uint64_t, Entry>;
+    // The least recently drawn look of that size among the oldest few, taken
+    // out with its place moved to the front: a keyboard has keys of a dozen
+    // sizes, so the very oldest look seldom fits.
+    static constexpr int kRecycleReach = 32;
+    Map::node_type LetGoOfSize(QSize pixels) {
+        auto use = order_.end();
+        for (int reach = 0; use != order_.begin() && reach < kRecycleReach; ++reach) {
+            if ((--use)->pixels != pixels) continue;
+            bytes_ -= BytesOf(pixels);
+            order_.splice(order_.begin(), order_, use);
+            return entries_.extract(use->key);
+        }
+        return {};
+    }
     // The pixels and what a painted image keeps beside them (its paint engine).
     static size_t BytesOf(QSize pixels) {
         return static_cast<size_t>(pixels.width()) * static_cast<size_t>(pixels.height()) * 4u + 8192u;
     }
-    struct Entry {
-        QImage image;
-        std::list<uint64_t>::iterator use;
-    };
-    using Map = std::unordered_map<uint64_t, Entry>;
     Map entries_;
-    std::list<uint64_t> order_;  // most recently drawn first
+    std::list<Use> order_;  // most recently drawn first
     size_t bytes_ = 0;
 };
 LookCache& ImageCache() {
@@ -148,13 +162,13 @@ bool DeviceKeyButton::event(QEvent* event) {
 
 void DeviceKeyButton::SetLight(uint32_t colour, uint8_t level, bool on) {
     if (colour == lightColour_ && level == lightLevel_ && on == lightOn_) return;
-    const QColor before = ShownColour();
+    const uint32_t before = Shown(lightColour_, lightLevel_);
     const bool wasOn = lightOn_;
     lightColour_ = colour;
     lightLevel_ = level;
     lightOn_ = on;
     // Colour and level can change while the colour drawn stays the same.
-    if (wasOn != on || (on && before != ShownColour())) Repaint();
+    if (wasOn != on || (on && before != Shown(colour, level))) Repaint();
 }
 
 void DeviceKeyButton::SetMarked(bool marked) {
@@ -171,9 +185,14 @@ void DeviceKeyButton::SetLegend(const QString& legend) {
     Repaint();
 }
 
+uint32_t DeviceKeyButton::Shown(uint32_t colour, uint8_t level) {
+    const auto channel = [&](int shift) { return (((colour >> shift) & 0xFF) * level >> 8) << shift; };
+    return channel(0) | channel(8) | channel(16);
+}
+
 QColor DeviceKeyButton::ShownColour() const {
-    const auto channel = [this](int shift) { return static_cast<int>(((lightColour_ >> shift) & 0xFF) * lightLevel_ >> 8); };
-    return QColor(channel(0), channel(8), channel(16));
+    const uint32_t shown = Shown(lightColour_, lightLevel_);
+    return QColor(static_cast<int>(shown & 0xFF), static_cast<int>(shown >> 8 & 0xFF), static_cast<int>(shown >> 16));
 }
 
 void DeviceKeyButton::SetKeySetHidden(bool hidden) {

@@ -73,6 +73,8 @@ protected:
     QSize sizeHint() const override { return {28, 28}; }
 
 private:
+    // The colour as drawn, in SetLight's packing: a frame compares it for every key.
+    static uint32_t Shown(uint32_t colour, uint8_t level);
     bool PaintedByPanel() const;
     // Its place painted again: by the panel that paints it, or by itself.
     void Repaint();

@@ -338,9 +338,12 @@ TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
     };
     const QImage firstRed = shown(0x0000F0, false), firstBluePressed = shown(0xF00000, true);
     led->setDown(false);
+    W<DeviceKeyButton>("light_0")->setGeometry(10, 10, 23, 23);  // looks of two sizes let go in turn
+    ui::Control* small = host.Find("light_0");
     for (uint32_t colour = 0; colour < 3000; ++colour) {
         light->SetLight(0x010000 * (colour % 250) + (colour / 250) * 20, 255, true);
-        panel->repaint(led->geometry());
+        small->SetLight(0x000100 * (colour % 250) + (colour / 250) * 20, 255, colour % 3 != 0);
+        panel->repaint();
         ASSERT_LE(DeviceKeyButton::CachedImageBytes(), DeviceKeyButton::kMaxCachedImageBytes) << colour;
     }
     const int beforeAgain = DeviceKeyButton::ImagesRendered();
