@@ -1,6 +1,7 @@
 #include "qt/DeviceKeyButton.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QMouseEvent>
 #include <QMoveEvent>
@@ -23,40 +24,74 @@ int gLegendsRendered = 0;
 // light image. A breathing LED reuses its levels; an effect that keeps
 // changing colour brings new looks all the time, so the cache holds at most
 // kMaxCachedImageBytes and lets the least recently drawn look go first (a
-// count of 4,096 let it reach some 20 MB of key images).
+// count of 4,096 let it reach some 20 MB of key images). The look let go is
+// drawn over for the new one when its size fits: a new colour then costs no
+// allocation, and its image keeps the paint engine it already has.
 class LookCache {
 public:
-    const QPixmap* Find(uint64_t key) {
+    const QImage* Find(uint64_t key) {
         const auto found = entries_.find(key);
         if (found == entries_.end()) return nullptr;
         order_.splice(order_.begin(), order_, found->second.use);
         return &found->second.image;
     }
-    const QPixmap& Add(uint64_t key, QPixmap image) {
-        const size_t bytes = BytesOf(image);
-        while (!order_.empty() && bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) {
-            const auto oldest = entries_.find(order_.back());
-            bytes_ -= BytesOf(oldest->second.image);
-            entries_.erase(oldest);
+    // render(image) draws the look into image, whose pixels and pixel ratio
+    // are those of a look let go when one fits, else image is null.
+    template <typename Render>
+    const QImage& Add(uint64_t key, QSize pixels, Render&& render) {
+        const size_t bytes = BytesOf(pixels);
+        Map::node_type recycled;
+        if (bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) recycled = LetGoOfSize(pixels);
+        while (!entries_.empty() && bytes_ + bytes > DeviceKeyButton::kMaxCachedImageBytes) {
+            entries_.erase(order_.back().key);
+            bytes_ -= BytesOf(order_.back().pixels);
             order_.pop_back();
         }
-        order_.push_front(key);
+        if (!recycled) {
+            order_.push_front({key, pixels});
+            Entry entry{QImage(), order_.begin()};
+            render(entry.image);
+            bytes_ += bytes;
+            return entries_.emplace(key, std::move(entry)).first->second.image;
+        }
+        recycled.mapped().use->key = key;
+        recycled.key() = key;
+        render(recycled.mapped().image);
         bytes_ += bytes;
-        return entries_.emplace(key, Entry{std::move(image), order_.begin()}).first->second.image;
+        return entries_.insert(std::move(recycled)).position->second.image;
     }
     size_t Bytes() const { return bytes_; }
 
 private:
-    // The pixels and what a painted image keeps beside them (its paint engine).
-    static size_t BytesOf(const QPixmap& image) {
-        return static_cast<size_t>(image.width()) * static_cast<size_t>(image.height()) * 4u + 8192u;
-    }
-    struct Entry {
-        QPixmap image;
-        std::list<uint64_t>::iterator use;
+    struct Use {
+        uint64_t key;
+        QSize pixels;
     };
-    std::unordered_map<uint64_t, Entry> entries_;
-    std::list<uint64_t> order_;  // most recently drawn first
+    struct Entry {
+        QImage image;
+        std::list<Use>::iterator use;
+    };
+    using Map = std::unordered_map<uint64_t, Entry>;
+    // The least recently drawn look of that size among the oldest few, taken
+    // out with its place moved to the front: a keyboard has keys of a dozen
+    // sizes, so the very oldest look seldom fits.
+    static constexpr int kRecycleReach = 32;
+    Map::node_type LetGoOfSize(QSize pixels) {
+        auto use = order_.end();
+        for (int reach = 0; use != order_.begin() && reach < kRecycleReach; ++reach) {
+            if ((--use)->pixels != pixels) continue;
+            bytes_ -= BytesOf(pixels);
+            order_.splice(order_.begin(), order_, use);
+            return entries_.extract(use->key);
+        }
+        return {};
+    }
+    // The pixels and what a painted image keeps beside them (its paint engine).
+    static size_t BytesOf(QSize pixels) {
+        return static_cast<size_t>(pixels.width()) * static_cast<size_t>(pixels.height()) * 4u + 8192u;
+    }
+    Map entries_;
+    std::list<Use> order_;  // most recently drawn first
     size_t bytes_ = 0;
 };
 LookCache& ImageCache() {
@@ -127,13 +162,13 @@ bool DeviceKeyButton::event(QEvent* event) {
 
 void DeviceKeyButton::SetLight(uint32_t colour, uint8_t level, bool on) {
     if (colour == lightColour_ && level == lightLevel_ && on == lightOn_) return;
-    const QColor before = ShownColour();
+    const uint32_t before = Shown(lightColour_, lightLevel_);
     const bool wasOn = lightOn_;
     lightColour_ = colour;
     lightLevel_ = level;
     lightOn_ = on;
     // Colour and level can change while the colour drawn stays the same.
-    if (wasOn != on || (on && before != ShownColour())) Repaint();
+    if (wasOn != on || (on && before != Shown(colour, level))) Repaint();
 }
 
 void DeviceKeyButton::SetMarked(bool marked) {
@@ -145,12 +180,19 @@ void DeviceKeyButton::SetMarked(bool marked) {
 void DeviceKeyButton::SetLegend(const QString& legend) {
     if (legend == text()) return;
     setText(legend);
+    hasLegend_ = !legend.isEmpty();
+    ForgetLegends();
     Repaint();
 }
 
+uint32_t DeviceKeyButton::Shown(uint32_t colour, uint8_t level) {
+    const auto channel = [&](int shift) { return (((colour >> shift) & 0xFF) * level >> 8) << shift; };
+    return channel(0) | channel(8) | channel(16);
+}
+
 QColor DeviceKeyButton::ShownColour() const {
-    const auto channel = [this](int shift) { return static_cast<int>(((lightColour_ >> shift) & 0xFF) * lightLevel_ >> 8); };
-    return QColor(channel(0), channel(8), channel(16));
+    const uint32_t shown = Shown(lightColour_, lightLevel_);
+    return QColor(static_cast<int>(shown & 0xFF), static_cast<int>(shown >> 8 & 0xFF), static_cast<int>(shown >> 16));
 }
 
 void DeviceKeyButton::SetKeySetHidden(bool hidden) {
@@ -188,28 +230,25 @@ bool DeviceKeyButton::PaintedByPanel() const { return qobject_cast<const SelectP
 
 // The cap alone (no light) is a look of its own, so a new colour draws only
 // its light over a copy of the cached cap: the same pixels as drawing both.
-QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, bool lit) const {
-    const qreal ratio = devicePixelRatioF();
-    QPixmap base;
-    if (lit) {
-        base = Look(size, capState, frame, false).copy();
-        base.setDevicePixelRatio(ratio);
-    } else {
-        base = QPixmap(size * ratio);
-        base.setDevicePixelRatio(ratio);
-        base.fill(Qt::transparent);
-    }
-    QPainter painter(&base);
+void DeviceKeyButton::RenderBase(QImage& into, const QSize& size, int capState, int frame, const QImage* cap,
+                                 qreal ratio) const {
+    if (into.size() != size * ratio) into = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    into.setDevicePixelRatio(ratio);
+    if (cap != nullptr && cap->format() == into.format() && cap->size() == into.size())
+        std::memcpy(into.bits(), cap->constBits(), static_cast<size_t>(into.sizeInBytes()));
+    else
+        into.fill(Qt::transparent);
+    QPainter painter(&into);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect whole(QPoint(0, 0), size);
     const QRectF area = QRectF(whole).adjusted(1.5, 1.5, -1.5, -1.5);
-    if (!lit) {
+    if (cap == nullptr) {
         // The plain button: a dark key cap, lighter while hovered or pressed.
         painter.setPen(QPen(frame != kFrameNormal ? QColor(0x00, 0xc8, 0xff) : QColor(0x44, 0x4a, 0x56),
                             frame == kFrameMarked ? 2.0 : 1.0));
         painter.setBrush(CapColour(capState));
         painter.drawRoundedRect(area, 5, 5);
-        return base;
+        return;
     }
     const QColor shown = ShownColour();
     if (!light_.isNull()) {
@@ -222,7 +261,7 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, 
         tint.fillRect(tinted.rect(), shown);
         tint.end();
         painter.drawPixmap(whole, tinted);
-        return base;
+        return;
     }
     QRadialGradient glow(area.center(), area.width() / 2);
     glow.setColorAt(0.0, shown.lighter(120));
@@ -233,23 +272,24 @@ QPixmap DeviceKeyButton::RenderBase(const QSize& size, int capState, int frame, 
     painter.setPen(Qt::NoPen);
     painter.setBrush(glow);
     painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
-    return base;
 }
 
-const QPixmap& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit) const {
-    const uint64_t key =
-        LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_, devicePixelRatioF());
+const QImage& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const {
+    const uint64_t key = LookKey(lit ? ShownColour().rgb() : 0u, size, capState, frame, lit, lightImageKey_, ratio);
     LookCache& cache = ImageCache();
-    if (const QPixmap* image = cache.Find(key)) return *image;
-    QPixmap rendered = RenderBase(size, capState, frame, lit);
+    if (const QImage* image = cache.Find(key)) return *image;
+    // Held by a copy of its own: making room for the lit look may let the cap go.
+    const QImage cap = lit ? Look(size, capState, frame, false, ratio) : QImage();
     ++gImagesRendered;
-    return cache.Add(key, std::move(rendered));
+    return cache.Add(key, size * ratio, [&](QImage& into) {
+        RenderBase(into, size, capState, frame, lit ? &cap : nullptr, ratio);
+    });
 }
 
-void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target) const {
+void DeviceKeyButton::PaintBase(QPainter& painter, const QRect& target, qreal ratio) const {
     const int capState = isDown() ? kCapDown : underMouse() ? kCapHover : kCapNormal;
     const int frame = marked_ ? kFrameMarked : isChecked() ? kFrameChecked : kFrameNormal;
-    painter.drawPixmap(target.topLeft(), Look(target.size(), capState, frame, lightOn_));
+    painter.drawImage(target.topLeft(), Look(target.size(), capState, frame, lightOn_, ratio));
 }
 
 int DeviceKeyButton::ImagesRendered() { return gImagesRendered; }
@@ -259,30 +299,33 @@ size_t DeviceKeyButton::CachedImageBytes() { return ImageCache().Bytes(); }
 void DeviceKeyButton::paintEvent(QPaintEvent*) {
     if (PaintedByPanel()) return;  // the panel drew all of it in its own pass
     QPainter painter(this);
-    PaintBase(painter, rect());
-    PaintMarks(painter, rect());
+    const qreal ratio = devicePixelRatioF();
+    PaintBase(painter, rect(), ratio);
+    PaintMarks(painter, rect(), ratio);
 }
 
-void DeviceKeyButton::PaintMarks(QPainter& painter, const QRect& target) {
+void DeviceKeyButton::PaintMarks(QPainter& painter, const QRect& target, qreal ratio) {
     if (!keyUnsetHidden_ && !keyUnset_.isNull()) painter.drawPixmap(target, keyUnset_);
     if (!keySetHidden_ && !keySet_.isNull()) painter.drawPixmap(target, keySet_);
-    if (!text().isEmpty()) {
+    if (hasLegend_) {
         // A light legend on a dark or dim cap, a dark one on a bright light.
         const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
         const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
-        painter.drawPixmap(target.topLeft(), Legend(bright));
+        painter.drawPixmap(target.topLeft(), Legend(bright, ratio));
     }
 }
 
-const QPixmap& DeviceKeyButton::Legend(bool darkInk) {
-    const qreal ratio = devicePixelRatioF();
+// Told apart by plain fields: a frame asks this of every key in its
+// rectangle, and the text and the image's own size sit behind pointers.
+const QPixmap& DeviceKeyButton::Legend(bool darkInk, qreal ratio) {
     LegendImage& legend = legends_[darkInk ? 1 : 0];
-    if (legend.text == text() && legend.points == legendPointSize_ && legend.pixels.size() == size() * ratio &&
-        legend.pixels.devicePixelRatio() == ratio)
+    if (legend.drawn && legend.points == legendPointSize_ && legend.size == size() && legend.ratio == ratio)
         return legend.pixels;
     ++gLegendsRendered;
-    legend.text = text();
+    legend.drawn = true;
     legend.points = legendPointSize_;
+    legend.size = size();
+    legend.ratio = ratio;
     legend.pixels = QPixmap(size() * ratio);
     legend.pixels.setDevicePixelRatio(ratio);
     legend.pixels.fill(Qt::transparent);
@@ -294,10 +337,12 @@ const QPixmap& DeviceKeyButton::Legend(bool darkInk) {
     return legend.pixels;
 }
 
+void DeviceKeyButton::ForgetLegends() { legends_[0].drawn = legends_[1].drawn = false; }
+
 void DeviceKeyButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
     if (event->type() != QEvent::FontChange) return;
-    legends_[0].text = legends_[1].text = QString();
+    ForgetLegends();
     Repaint();
 }
 

@@ -8,6 +8,7 @@
 // repaint the button's place instead.
 #include <QAbstractButton>
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 
 namespace m470::qt {
@@ -17,6 +18,8 @@ class DeviceKeyButton : public QAbstractButton {
     Q_PROPERTY(QString lightimage READ LightImage WRITE SetLightImage)
     Q_PROPERTY(QString keysetimage READ KeySetImage WRITE SetKeySetImage)
     Q_PROPERTY(QString keyunsetimage READ KeyUnsetImage WRITE SetKeyUnsetImage)
+    // The layout's legend goes through SetLegend too, so the panel knows it without asking.
+    Q_PROPERTY(QString text READ text WRITE SetLegend)
 
 public:
     explicit DeviceKeyButton(QWidget* parent = nullptr);
@@ -46,11 +49,11 @@ public:
     QString KeyUnsetImage() const { return keyUnsetImage_; }
     void SetKeyUnsetImage(const QString& path);
 
-    // The cap and the light at target (in the painter's coordinates), from
-    // an image cached per colour, size and cap state.
-    void PaintBase(QPainter& painter, const QRect& target) const;
+    // The cap and the light at target (in the painter's coordinates, at the
+    // device's pixel ratio), from an image cached per colour, size and cap state.
+    void PaintBase(QPainter& painter, const QRect& target, qreal ratio) const;
     // The key-set / key-unset marks and the legend over it, from cached images.
-    void PaintMarks(QPainter& painter, const QRect& target);
+    void PaintMarks(QPainter& painter, const QRect& target, qreal ratio);
     // How many cap-and-light images were drawn afresh (not found cached).
     static int ImagesRendered();
     // How many legends were drawn afresh (not found cached).
@@ -70,24 +73,31 @@ protected:
     QSize sizeHint() const override { return {28, 28}; }
 
 private:
+    // The colour as drawn, in SetLight's packing: a frame compares it for every key.
+    static uint32_t Shown(uint32_t colour, uint8_t level);
     bool PaintedByPanel() const;
     // Its place painted again: by the panel that paints it, or by itself.
     void Repaint();
     // What the cap shows besides its light and marks: down, hovered, checked.
     int CapLook() const;
     qreal legendPointSize_ = kLegendPointSize;
-    QPixmap RenderBase(const QSize& size, int capState, int frame, bool lit) const;
+    // The cap into into (reused when it has the size), or its light over a copy of cap.
+    void RenderBase(QImage& into, const QSize& size, int capState, int frame, const QImage* cap, qreal ratio) const;
     // The cap (lit or not) from the cache, drawn first if missing.
-    const QPixmap& Look(const QSize& size, int capState, int frame, bool lit) const;
+    const QImage& Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const;
     // The legend in dark (on a bright light) or light ink, drawn once per
     // text, size and font: a frame only changes the light beneath it.
-    const QPixmap& Legend(bool darkInk);
+    const QPixmap& Legend(bool darkInk, qreal ratio);
+    void ForgetLegends();
     struct LegendImage {
-        QString text;
+        bool drawn = false;  // for the legend and font now
         qreal points = 0;
+        QSize size;
+        qreal ratio = 0;
         QPixmap pixels;
     };
     LegendImage legends_[2];
+    bool hasLegend_ = false;
 
     QString lightImage_, keySetImage_, keyUnsetImage_;
     QPixmap light_, keySet_, keyUnset_;

@@ -19,13 +19,49 @@ void SelectPanel::SetPictureImage(const QString& path) {
     scaled_ = QPixmap();
     // With a picture the panel paints every pixel itself, so a frame does not
     // repaint the page and its style-sheet backgrounds beneath.
-    setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull());
+    ForgetBackground();
     update();
 }
 
 void SelectPanel::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) scaled_ = QPixmap();
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange ||
+        event->type() == QEvent::EnabledChange)
+        ForgetBackground();
+}
+
+bool SelectPanel::event(QEvent* event) {
+    if (event->type() == QEvent::Polish) ForgetBackground();  // the style sheet's rules have just come
+    return QWidget::event(event);
+}
+
+// Until the next paint has looked, the window beneath is painted too: never
+// wrong, only slower.
+void SelectPanel::ForgetBackground() {
+    backgroundKnown_ = false;
+    setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull());
+}
+
+// Without a picture the panel is opaque when its own style-sheet background
+// covers every pixel of it (the skin gives every widget a solid colour): a
+// frame then repaints the panel alone, not the page's backgrounds beneath.
+// Drawn once into a scratch image after a change of size, style or state.
+void SelectPanel::LearnBackground() {
+    backgroundKnown_ = true;
+    if (!picture_.isNull() || size().isEmpty()) return;
+    QImage drawn(size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    painter.end();
+    for (int y = 0; y < drawn.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        if (!std::all_of(line, line + drawn.width(), [](QRgb pixel) { return qAlpha(pixel) == 255; })) return;
+    }
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
 }
 
 void SelectPanel::childEvent(QChildEvent* event) {
@@ -58,6 +94,7 @@ QRectF SelectPanel::PictureArea() const {
 
 void SelectPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    ForgetBackground();
     if (written_.isEmpty()) RememberWrittenPlaces();
     const QRectF area = PictureArea();
     const qreal scale = area.width() / written_.width();
@@ -128,6 +165,7 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
     placesAsked_ = 0;
     placesBounds_ = QRect();
     boundsAsked_ = false;
+    if (!backgroundKnown_) LearnBackground();
     QPainter painter(this);
     if (picture_.isNull()) {
         QStyleOption option;
@@ -143,10 +181,11 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
             painter.drawPixmap(dirty, scaled,
                                QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
     }
+    const qreal ratio = devicePixelRatioF();  // once: each call looks for the screen
     for (DeviceKeyButton* button : Buttons()) {
         if (!button->isVisible() || !event->region().intersects(button->geometry())) continue;
-        button->PaintBase(painter, button->geometry());
-        button->PaintMarks(painter, button->geometry());
+        button->PaintBase(painter, button->geometry(), ratio);
+        button->PaintMarks(painter, button->geometry(), ratio);
     }
     if (selection_.isNull()) return;
     painter.setPen(QPen(QColor(0x00, 0xc8, 0xff), 1, Qt::DashLine));

@@ -46,11 +46,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void childEvent(QChildEvent* event) override;
     // The picture and its buttons grow with the panel, keeping their shape.
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void ForgetBackground();
+    void LearnBackground();
     const QPixmap& ScaledPicture();
     // Where the picture as written lies at the panel's size now.
     QRectF PictureArea() const;
@@ -69,6 +72,7 @@ private:
     std::vector<WrittenPlace> places_;
     std::vector<DeviceKeyButton*> buttons_;  // the direct children that are key buttons
     bool buttonsKnown_ = false;
+    bool backgroundKnown_ = false;  // whether it was looked at since its size or style changed
     // What was asked since the last paint.
     int placesAsked_ = 0;
     QRect placesBounds_;

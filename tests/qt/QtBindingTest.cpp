@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <functional>
@@ -186,7 +187,7 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
             panel->repaint(led->geometry());
         }
     };
-    led->setText("F1");  // a key: its legend is drawn once, not per frame
+    led->SetLegend("F1");  // a key: its legend is drawn once, not per frame
     const int firstLegends = DeviceKeyButton::LegendsRendered();
     breathe();
     const int rendered = DeviceKeyButton::ImagesRendered();
@@ -260,6 +261,9 @@ TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
     repaintsItsPlace("press", [&] { QTest::mousePress(key, Qt::LeftButton); });
     repaintsItsPlace("release", [&] { QTest::mouseRelease(key, Qt::LeftButton); });
     repaintsItsPlace("legend", [&] { key->SetLegend("F5"); });
+    const QImage withoutLegend = panel->grab(keys[5]->geometry()).toImage();
+    keys[5]->setProperty("text", "W");  // as a layout sets it
+    EXPECT_NE(panel->grab(keys[5]->geometry()).toImage(), withoutLegend);
     repaintsItsPlace("mark", [&] { key->SetMarked(true); });
     repaintsItsPlace("hover", [&] {
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -276,8 +280,50 @@ TEST_F(QtBinding, KeysArePaintedByThePanelAloneAndEachChangeRepaintsItsPlace) {
     EXPECT_EQ(keyPaintEvents(), 0);
 }
 
+// A panel without a picture (the keyboard's) whose own background covers it
+// is painted alone by a frame; once its background lets the window show
+// through, a frame paints the window beneath again. Read from the window's
+// own pixels.
+TEST(QtSelectPanel, AFrameRepaintsTheWindowBeneathOnlyWhereThePanelsBackgroundLetsItShow) {
+    QWidget window;
+    window.setObjectName("under");
+    window.setStyleSheet("QWidget#under { background: #123456; } QWidget#panel { background: #14171c; }");
+    window.resize(300, 200);
+    auto* panel = new SelectPanel(&window);
+    panel->setObjectName("panel");
+    panel->setGeometry(20, 20, 200, 100);
+    auto* key = new DeviceKeyButton(panel);
+    key->setGeometry(10, 10, 28, 28);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QPoint beside(150, 100), onKey = panel->mapTo(&window, key->geometry().center());
+    const auto shownAt = [&](QPoint place) {
+        QApplication::processEvents();
+        return window.screen()->grabWindow(window.winId()).toImage().pixelColor(place);
+    };
+    key->SetLight(0x0000FF, 255, true);
+    EXPECT_EQ(shownAt(beside), QColor(0x14, 0x17, 0x1c));
+    EXPECT_GT(shownAt(onKey).red(), 150);
+    PaintCounter windowPaints(&window);
+    key->SetLight(0x00FF00, 255, true);
+    EXPECT_GT(shownAt(onKey).green(), 150);
+    EXPECT_EQ(windowPaints.paints, 0);
+
+    window.setStyleSheet("QWidget#under { background: #123456; } QWidget#panel { background: rgba(255, 255, 255, 0); }");
+    key->SetLight(0xFF0000, 255, true);
+    EXPECT_EQ(shownAt(beside), QColor(0x12, 0x34, 0x56));
+    EXPECT_GT(shownAt(onKey).blue(), 150);
+    windowPaints.paints = 0;
+    key->SetLight(0x0000FF, 255, true);
+    EXPECT_GT(shownAt(onKey).red(), 150);
+    EXPECT_GE(windowPaints.paints, 1);  // beneath the key, whose corners let the window show
+    EXPECT_EQ(shownAt(QPoint(25, 25)), QColor(0x12, 0x34, 0x56));
+}
+
 // An effect that keeps changing colour: the cached key images stay within
-// their budget, and what is drawn again and again stays cached.
+// their budget, and what is drawn again and again stays cached. A look let
+// go is drawn over for the next one: a look drawn again into it, pressed or
+// not, shows what it showed when first drawn, nothing of the look before.
 TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
     auto* panel = W<SelectPanel>("device_picture");
     auto* led = W<DeviceKeyButton>("light_1");
@@ -285,11 +331,26 @@ TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
     led->setGeometry(200, 150, 40, 40);  // 40 × 40: some 14 KB per look
     QApplication::processEvents();
     ui::Control* light = host.Find("light_1");
+    const auto shown = [&](uint32_t colour, bool down) {
+        light->SetLight(colour, 255, true);
+        led->setDown(down);
+        return panel->grab(led->geometry()).toImage();
+    };
+    const QImage firstRed = shown(0x0000F0, false), firstBluePressed = shown(0xF00000, true);
+    led->setDown(false);
+    W<DeviceKeyButton>("light_0")->setGeometry(10, 10, 23, 23);  // looks of two sizes let go in turn
+    ui::Control* small = host.Find("light_0");
     for (uint32_t colour = 0; colour < 3000; ++colour) {
         light->SetLight(0x010000 * (colour % 250) + (colour / 250) * 20, 255, true);
-        panel->repaint(led->geometry());
+        small->SetLight(0x000100 * (colour % 250) + (colour / 250) * 20, 255, colour % 3 != 0);
+        panel->repaint();
         ASSERT_LE(DeviceKeyButton::CachedImageBytes(), DeviceKeyButton::kMaxCachedImageBytes) << colour;
     }
+    const int beforeAgain = DeviceKeyButton::ImagesRendered();
+    EXPECT_EQ(shown(0x0000F0, false), firstRed);
+    EXPECT_EQ(shown(0xF00000, true), firstBluePressed);
+    EXPECT_GE(DeviceKeyButton::ImagesRendered(), beforeAgain + 2);  // both were let go and drawn again
+    led->setDown(false);
     const auto steady = [&] {
         for (uint32_t level = 0; level < 256; level += 16) {
             light->SetLight(0x00FF00, static_cast<uint8_t>(level), true);
