@@ -172,7 +172,7 @@ void LightRecordFirmware::OnSwitch(uint8_t activeRecord, int) {
     if (activeRecord < 4) settings_[0] = activeRecord;
 }
 
-bool LightRecordFirmware::AcceptOutputReport(const std::vector<uint8_t>& report) {
+bool LightRecordFirmware::AcceptOutputReport(std::span<const uint8_t> report) {
     if (report.size() != 17 || report[0] != 0xFF || (report[1] != 0x22 && report[1] != 0x44) || report[2] < 0xAA ||
         report[2] > 0xAF)
         return false;

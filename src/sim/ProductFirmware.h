@@ -2,6 +2,7 @@
 // The memory of each product's firmware and its power-on contents.
 #include <array>
 #include <map>
+#include <span>
 
 #include "sim/FirmwareEmulator.h"
 
@@ -63,7 +64,7 @@ class LightRecordFirmware : public FirmwareEmulator {
 public:
     LightRecordFirmware(uint8_t powerOnMode);
     // The headset's LED output report: FF, target 22/44, plane, 0, values.
-    bool AcceptOutputReport(const std::vector<uint8_t>& report);
+    bool AcceptOutputReport(std::span<const uint8_t> report);
     // Last values per (target, plane byte).
     std::map<std::pair<uint8_t, uint8_t>, std::array<uint8_t, 7>> Planes() const;
 

@@ -90,7 +90,7 @@ void VirtualProduct::Plug(bool receiver, InterfacePart part) {
         spec.reportDescriptor = identity_.singleCollection ? HeadsetDescriptor() : InterfaceOneDescriptor();
         link.interface = backend_->Plug(spec);
         link.interface->SetOpenError(link.openError);
-        link.interface->SetWriteHandler([this, receiver](VirtualHidInterface& from, const std::vector<uint8_t>& report,
+        link.interface->SetWriteHandler([this, receiver](VirtualHidInterface& from, std::span<const uint8_t> report,
                                                          bool viaControlPipe) {
             return Handle(receiver, from, report, viaControlPipe);
         });
@@ -152,7 +152,7 @@ void VirtualProduct::SetLatency(std::chrono::microseconds wired, std::chrono::mi
     receiverLatency_ = receiver;
 }
 
-bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, const std::vector<uint8_t>& report,
+bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, std::span<const uint8_t> report,
                             bool viaControlPipe) {
     TrafficEntry entry;
     entry.time = std::chrono::steady_clock::now();

@@ -105,7 +105,7 @@ private:
     static Report FailedReply(const Report& request);
 
     struct Link;
-    bool Handle(bool receiver, VirtualHidInterface& from, const std::vector<uint8_t>& report, bool viaControlPipe);
+    bool Handle(bool receiver, VirtualHidInterface& from, std::span<const uint8_t> report, bool viaControlPipe);
     Link& LinkOf(bool receiver);
     const Link& LinkOf(bool receiver) const;
 
