@@ -17,7 +17,7 @@ struct VirtualProduct::Link {
     int openError = 0;  // kept for the node of the next plug
 };
 
-void TrafficLog::Add(TrafficEntry entry) {
+void TrafficLog::Add(const TrafficEntry& entry) {
     std::lock_guard lock(mutex_);
     if (mirror_ != nullptr) {
         std::fprintf(mirror_, "%s ", entry.interfaceName.c_str());
@@ -25,8 +25,13 @@ void TrafficLog::Add(TrafficEntry entry) {
         std::fputc('\n', mirror_);
         std::fflush(mirror_);
     }
-    entries_.push_back(std::move(entry));
-    if (entries_.size() > kMaxEntries) entries_.pop_front();
+    if (entries_.size() < kMaxEntries) {
+        if (entries_.capacity() < kMaxEntries) entries_.reserve(kMaxEntries);
+        entries_.push_back(entry);
+        return;
+    }
+    entries_[oldest_] = entry;  // the name's string keeps its buffer
+    oldest_ = (oldest_ + 1) % kMaxEntries;
 }
 
 TrafficLog::~TrafficLog() {
@@ -41,12 +46,16 @@ bool TrafficLog::MirrorTo(const std::string& path) {
 
 std::vector<TrafficEntry> TrafficLog::Entries() const {
     std::lock_guard lock(mutex_);
-    return {entries_.begin(), entries_.end()};
+    const auto start = entries_.begin() + static_cast<std::ptrdiff_t>(oldest_);
+    std::vector<TrafficEntry> ordered(start, entries_.end());
+    ordered.insert(ordered.end(), entries_.begin(), start);
+    return ordered;
 }
 
 void TrafficLog::Clear() {
     std::lock_guard lock(mutex_);
-    entries_.clear();
+    entries_.clear();  // the slots' memory stays for the next entries
+    oldest_ = 0;
 }
 
 VirtualProduct::VirtualProduct(std::shared_ptr<VirtualHidBackend> backend, std::shared_ptr<TrafficLog> log,

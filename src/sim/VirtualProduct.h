@@ -3,7 +3,6 @@
 // interface and, for mouse and keyboard, the receiver that forwards to it.
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,7 +30,8 @@ public:
     ~TrafficLog();
     TrafficLog(const TrafficLog&) = delete;
     TrafficLog& operator=(const TrafficLog&) = delete;
-    void Add(TrafficEntry entry);
+    void Add(const TrafficEntry& entry);
+    // Oldest first.
     std::vector<TrafficEntry> Entries() const;
     void Clear();
     // Every exchange from now on is also appended to the file, one line each:
@@ -44,7 +44,10 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::deque<TrafficEntry> entries_;
+    // A ring: the slots are made once, and once all are in use the oldest
+    // is written over in place, so a streamed frame allocates nothing here.
+    std::vector<TrafficEntry> entries_;
+    size_t oldest_ = 0;  // where the ring starts once it is full
     std::FILE* mirror_ = nullptr;
 };
 
