@@ -61,7 +61,8 @@ void TrafficLog::Clear() {
 VirtualProduct::VirtualProduct(std::shared_ptr<VirtualHidBackend> backend, std::shared_ptr<TrafficLog> log,
                                ProductIdentity identity, std::shared_ptr<FirmwareEmulator> firmware)
     : backend_(std::move(backend)), log_(std::move(log)), identity_(std::move(identity)), firmware_(std::move(firmware)),
-      cable_(std::make_unique<Link>()), receiver_(std::make_unique<Link>()) {}
+      lights_(dynamic_cast<LightRecordFirmware*>(firmware_.get())), cable_(std::make_unique<Link>()),
+      receiver_(std::make_unique<Link>()) {}
 
 VirtualProduct::~VirtualProduct() {
     for (bool receiver : {false, true}) Unplug(receiver, InterfacePart::All);
@@ -169,9 +170,8 @@ bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, std::span<
     std::copy_n(report.begin(), std::min(report.size(), entry.request.size()), entry.request.begin());
     if (viaControlPipe || (!report.empty() && report[0] != kCommandReportId)) {
         entry.viaControlPipe = true;
-        auto* lights = dynamic_cast<LightRecordFirmware*>(firmware_.get());
         entry.dropped = TakeFault(kOutputReportFault).has_value();
-        const bool accepted = !entry.dropped && lights != nullptr && lights->AcceptOutputReport(report);
+        const bool accepted = !entry.dropped && lights_ != nullptr && lights_->AcceptOutputReport(report);
         log_->Add(entry);
         return accepted;
     }

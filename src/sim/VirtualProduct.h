@@ -68,6 +68,8 @@ struct ProductIdentity {
     bool singleCollection;     // the headset
 };
 
+class LightRecordFirmware;
+
 class VirtualProduct {
 public:
     VirtualProduct(std::shared_ptr<VirtualHidBackend> backend, std::shared_ptr<TrafficLog> log, ProductIdentity identity,
@@ -116,6 +118,7 @@ private:
     std::shared_ptr<TrafficLog> log_;
     ProductIdentity identity_;
     std::shared_ptr<FirmwareEmulator> firmware_;
+    LightRecordFirmware* lights_;  // the firmware, when it takes LED output reports (the headset's)
     std::unique_ptr<Link> cable_, receiver_;
     mutable std::mutex mutex_;
     bool powered_ = true;
