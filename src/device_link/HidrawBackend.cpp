@@ -1,6 +1,7 @@
 #include "device_link/HidrawBackend.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -78,8 +79,18 @@ public:
 
     bool SetOutputReport(const uint8_t* data, size_t length) override {
 #ifdef HIDIOCSOUTPUT
-        std::vector<uint8_t> copy(data, data + length);
-        if (::ioctl(fd_, HIDIOCSOUTPUT(length), copy.data()) >= 0) return true;
+        // The ioctl is declared to write into its buffer: it gets a copy, on
+        // the stack for the short reports a frame is streamed in.
+        std::array<uint8_t, 64> shortCopy;
+        std::vector<uint8_t> longCopy;
+        uint8_t* copy = shortCopy.data();
+        if (length > shortCopy.size()) {
+            longCopy.assign(data, data + length);
+            copy = longCopy.data();
+        } else {
+            std::copy_n(data, length, copy);
+        }
+        if (::ioctl(fd_, HIDIOCSOUTPUT(length), copy) >= 0) return true;
 #endif
         // Kernels without the control-pipe ioctl take output reports by write().
         return ::write(fd_, data, length) == static_cast<ssize_t>(length);

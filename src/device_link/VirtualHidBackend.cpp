@@ -95,13 +95,13 @@ public:
 
     HidIoResult WriteReport(const uint8_t* data, size_t length, int, int abortFd) override {
         if (abortFd >= 0 && WaitForFd(abortFd, false, -1, 0) == HidIoResult::Ok) return HidIoResult::Aborted;
-        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), false, collection_)
+        return interface_->DeliverWrite({data, length}, false, collection_)
                    ? HidIoResult::Ok
                    : HidIoResult::Failed;
     }
 
     bool SetOutputReport(const uint8_t* data, size_t length) override {
-        return interface_->DeliverWrite(std::vector<uint8_t>(data, data + length), true, collection_);
+        return interface_->DeliverWrite({data, length}, true, collection_);
     }
 
 private:
@@ -228,7 +228,7 @@ void VirtualHidInterface::Detach(const std::shared_ptr<Reader>& reader) {
     readers_.erase(std::remove(readers_.begin(), readers_.end(), reader), readers_.end());
 }
 
-bool VirtualHidInterface::DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe, size_t collection) {
+bool VirtualHidInterface::DeliverWrite(std::span<const uint8_t> report, bool viaControlPipe, size_t collection) {
     VirtualWriteHandler handler;
     {
         std::lock_guard lock(mutex_);

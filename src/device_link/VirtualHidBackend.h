@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "device_link/HidBackend.h"
@@ -17,9 +18,10 @@ namespace m470 {
 class VirtualHidInterface;
 
 // Called on the writer's thread for every report written to the interface
-// (output reports written with WriteReport, and SetOutputReport).
-using VirtualWriteHandler = std::function<bool(VirtualHidInterface& from, const std::vector<uint8_t>& report,
-                                               bool viaControlPipe)>;
+// (output reports written with WriteReport, and SetOutputReport). The bytes
+// are the writer's own, valid for the call: a write copies nothing.
+using VirtualWriteHandler =
+    std::function<bool(VirtualHidInterface& from, std::span<const uint8_t> report, bool viaControlPipe)>;
 
 struct VirtualInterfaceSpec {
     uint16_t vendorId = 0, productId = 0, versionNumber = 0;
@@ -58,7 +60,7 @@ public:
     struct Reader;
     std::shared_ptr<Reader> Attach(size_t collection);
     void Detach(const std::shared_ptr<Reader>& reader);
-    bool DeliverWrite(const std::vector<uint8_t>& report, bool viaControlPipe, size_t collection);
+    bool DeliverWrite(std::span<const uint8_t> report, bool viaControlPipe, size_t collection);
 
 private:
     VirtualInterfaceSpec spec_;

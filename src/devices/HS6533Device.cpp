@@ -63,8 +63,8 @@ std::array<uint8_t, pad_record::kWritten> CVantrelHS6533Device::RecordToWrite() 
 
 void CVantrelHS6533Device::SendFrameToLeds() {
     if (LightControlFlag() == 0 || !transport_.Opened()) return;
-    const auto reports = BuildLedReports(FrameCopy());
     std::lock_guard lock(ledsMutex_);
+    const auto reports = BuildLedReports(CopyFrame(ledsFrame_));
     if (ledsCurrent_ && reports == ledsShow_) return;
     bool sent = true;
     for (const HeadsetLedReport& report : reports)

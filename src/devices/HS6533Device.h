@@ -57,6 +57,7 @@ private:
     mutable std::mutex ledsMutex_;
     std::array<HeadsetLedReport, hs6533_leds::kReportsPerRefresh> ledsShow_{};  // what the LEDs took
     bool ledsCurrent_ = false;  // ledsShow_ reached the LEDs
+    LedFrame ledsFrame_;        // the frame the reports are built from, kept between refreshes
 };
 
 }  // namespace m470

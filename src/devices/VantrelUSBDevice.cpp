@@ -141,7 +141,13 @@ uint32_t CVantrelUSBDevice::GetLedColour(int index) const {
 
 LedFrame CVantrelUSBDevice::FrameCopy() const {
     LedFrame frame;
-    return CopyFrame(frame);
+    CopyFrame(frame);
+    return frame;  // returning CopyFrame's reference would copy the frame a second time
+}
+
+bool CVantrelUSBDevice::FrameDiffers(const LedFrame& other) const {
+    std::lock_guard lock(frameMutex_);
+    return frame_ != other;
 }
 
 const LedFrame& CVantrelUSBDevice::CopyFrame(LedFrame& into) const {
@@ -269,7 +275,7 @@ void CVantrelUSBDevice::RenderFrame() {
     if (!Streams() || !transport_.Opened()) return;
     // After a failed send the stream pauses without holding the UI thread.
     if (TickCount() < streamPausedUntilMs_) return;
-    if (StreamFrame(FrameCopy()) != kResultSuccess) streamPausedUntilMs_ = TickCount() + kStreamPauseMs;
+    if (StreamFrame(CopyFrame(streamedFrame_)) != kResultSuccess) streamPausedUntilMs_ = TickCount() + kStreamPauseMs;
 }
 
 bool CVantrelUSBDevice::StreamsAudioFrame() const { return CurrentLighting().mode == 11; }
@@ -713,13 +719,13 @@ void CVantrelUSBDevice::AdvanceLighting() {
     if (hostColours_) return;  // the host's colours stay until it lets go
     const uint64_t now = clock_->Ticks();
     if (now - lastCountedTick_ > kMaxCatchUpTicks) lastCountedTick_ = now - kMaxCatchUpTicks;
-    const LedFrame before = FrameCopy();
+    CopyFrame(frameBeforeSteps_);
     bool stepped = false;
     for (; lastCountedTick_ < now; ++lastCountedTick_) {
         LightingTick(++lightingTicks_);
         stepped = stepped || lightingTicks_ == 0;  // a step restarts the count
     }
-    const bool changed = FrameCopy() != before;
+    const bool changed = FrameDiffers(frameBeforeSteps_);
     if (ledsShowFrame_ && (changed || stepped)) ledsShowFrame_();
     if (changed) NoteFrameChanged();
     else if (stepped) frameSettled_ = StillEffect(CurrentLighting().mode);

@@ -393,6 +393,8 @@ private:
     std::vector<TimerRequest> NextPreviewFrame(uint64_t renderedVersion);
     // Someone needs the frame: the picture is shown or the frame is streamed.
     bool FrameWanted() const;
+    // The frame is not the one given (compared under the frame's lock, without a copy).
+    bool FrameDiffers(const LedFrame& other) const;
     // The frame goes to the product on every render: an effect that streams, or a host's colours.
     bool Streams() const { return hostColours_ || StreamsFrame(); }
 
@@ -435,12 +437,14 @@ private:
     std::atomic<bool> synced_{false};
     std::atomic<bool> hostColours_{false};
     uint64_t streamPausedUntilMs_ = 0;  // UI thread only
+    LedFrame streamedFrame_;            // UI thread only: the stream's copy, kept between frames
 
     // Lighting pace: the lighting thread's own counters.
     std::shared_ptr<const TickClock> clock_ = SharedTickClock();
     uint64_t lastCountedTick_ = clock_->Ticks();
     uint32_t lightingTicks_ = 0;
     bool frameSettled_ = false;  // a still effect has drawn its frame
+    LedFrame frameBeforeSteps_;  // kept between steps: a step allocates nothing
     // Picture updates: the lighting thread counts frames, the UI thread
     // renders them; the timer is idle while nothing moves or nothing shows.
     std::atomic<uint64_t> frameVersion_{0};

@@ -1,5 +1,7 @@
 #include "sim/ProductFirmware.h"
 
+#include <algorithm>
+
 #include "device_link/CommandCodes.h"
 
 namespace m470 {
@@ -172,20 +174,26 @@ void LightRecordFirmware::OnSwitch(uint8_t activeRecord, int) {
     if (activeRecord < 4) settings_[0] = activeRecord;
 }
 
-bool LightRecordFirmware::AcceptOutputReport(const std::vector<uint8_t>& report) {
+bool LightRecordFirmware::AcceptOutputReport(std::span<const uint8_t> report) {
     if (report.size() != 17 || report[0] != 0xFF || (report[1] != 0x22 && report[1] != 0x44) || report[2] < 0xAA ||
         report[2] > 0xAF)
         return false;
-    std::array<uint8_t, 7> values{};
-    for (size_t i = 0; i < values.size(); ++i) values[i] = report[4 + i];
+    const size_t slot = (report[1] == 0x44 ? kPlanesPerTarget : 0) + (report[2] - 0xAA);
     std::lock_guard lock(planesMutex_);
-    planes_[{report[1], report[2]}] = values;
+    std::copy_n(report.begin() + 4, planeValues_[slot].size(), planeValues_[slot].begin());
+    planeTaken_[slot] = true;
     return true;
 }
 
 std::map<std::pair<uint8_t, uint8_t>, std::array<uint8_t, 7>> LightRecordFirmware::Planes() const {
     std::lock_guard lock(planesMutex_);
-    return planes_;
+    std::map<std::pair<uint8_t, uint8_t>, std::array<uint8_t, 7>> planes;
+    for (size_t slot = 0; slot < planeValues_.size(); ++slot) {
+        if (!planeTaken_[slot]) continue;
+        const uint8_t target = slot < kPlanesPerTarget ? 0x22 : 0x44;
+        planes[{target, static_cast<uint8_t>(0xAA + slot % kPlanesPerTarget)}] = planeValues_[slot];
+    }
+    return planes;
 }
 
 }  // namespace m470

@@ -2,6 +2,7 @@
 // The memory of each product's firmware and its power-on contents.
 #include <array>
 #include <map>
+#include <span>
 
 #include "sim/FirmwareEmulator.h"
 
@@ -63,7 +64,7 @@ class LightRecordFirmware : public FirmwareEmulator {
 public:
     LightRecordFirmware(uint8_t powerOnMode);
     // The headset's LED output report: FF, target 22/44, plane, 0, values.
-    bool AcceptOutputReport(const std::vector<uint8_t>& report);
+    bool AcceptOutputReport(std::span<const uint8_t> report);
     // Last values per (target, plane byte).
     std::map<std::pair<uint8_t, uint8_t>, std::array<uint8_t, 7>> Planes() const;
 
@@ -72,8 +73,12 @@ protected:
 
 private:
     std::vector<uint8_t> settings_, stream_;
+    // Last values per LED target (22, then 44) and plane byte (AA-AF), in
+    // that order: a LED report is one indexed store, streamed twelve at a time.
+    static constexpr size_t kPlanesPerTarget = 6;
     mutable std::mutex planesMutex_;
-    std::map<std::pair<uint8_t, uint8_t>, std::array<uint8_t, 7>> planes_;
+    std::array<std::array<uint8_t, 7>, 2 * kPlanesPerTarget> planeValues_{};
+    std::array<bool, 2 * kPlanesPerTarget> planeTaken_{};
 };
 
 }  // namespace m470

@@ -17,7 +17,7 @@ struct VirtualProduct::Link {
     int openError = 0;  // kept for the node of the next plug
 };
 
-void TrafficLog::Add(TrafficEntry entry) {
+void TrafficLog::Add(const TrafficEntry& entry) {
     std::lock_guard lock(mutex_);
     if (mirror_ != nullptr) {
         std::fprintf(mirror_, "%s ", entry.interfaceName.c_str());
@@ -25,8 +25,13 @@ void TrafficLog::Add(TrafficEntry entry) {
         std::fputc('\n', mirror_);
         std::fflush(mirror_);
     }
-    entries_.push_back(std::move(entry));
-    if (entries_.size() > kMaxEntries) entries_.pop_front();
+    if (entries_.size() < kMaxEntries) {
+        if (entries_.capacity() < kMaxEntries) entries_.reserve(kMaxEntries);
+        entries_.push_back(entry);
+        return;
+    }
+    entries_[oldest_] = entry;  // the name's string keeps its buffer
+    oldest_ = (oldest_ + 1) % kMaxEntries;
 }
 
 TrafficLog::~TrafficLog() {
@@ -41,18 +46,23 @@ bool TrafficLog::MirrorTo(const std::string& path) {
 
 std::vector<TrafficEntry> TrafficLog::Entries() const {
     std::lock_guard lock(mutex_);
-    return {entries_.begin(), entries_.end()};
+    const auto start = entries_.begin() + static_cast<std::ptrdiff_t>(oldest_);
+    std::vector<TrafficEntry> ordered(start, entries_.end());
+    ordered.insert(ordered.end(), entries_.begin(), start);
+    return ordered;
 }
 
 void TrafficLog::Clear() {
     std::lock_guard lock(mutex_);
-    entries_.clear();
+    entries_.clear();  // the slots' memory stays for the next entries
+    oldest_ = 0;
 }
 
 VirtualProduct::VirtualProduct(std::shared_ptr<VirtualHidBackend> backend, std::shared_ptr<TrafficLog> log,
                                ProductIdentity identity, std::shared_ptr<FirmwareEmulator> firmware)
     : backend_(std::move(backend)), log_(std::move(log)), identity_(std::move(identity)), firmware_(std::move(firmware)),
-      cable_(std::make_unique<Link>()), receiver_(std::make_unique<Link>()) {}
+      lights_(dynamic_cast<LightRecordFirmware*>(firmware_.get())), cable_(std::make_unique<Link>()),
+      receiver_(std::make_unique<Link>()) {}
 
 VirtualProduct::~VirtualProduct() {
     for (bool receiver : {false, true}) Unplug(receiver, InterfacePart::All);
@@ -90,7 +100,7 @@ void VirtualProduct::Plug(bool receiver, InterfacePart part) {
         spec.reportDescriptor = identity_.singleCollection ? HeadsetDescriptor() : InterfaceOneDescriptor();
         link.interface = backend_->Plug(spec);
         link.interface->SetOpenError(link.openError);
-        link.interface->SetWriteHandler([this, receiver](VirtualHidInterface& from, const std::vector<uint8_t>& report,
+        link.interface->SetWriteHandler([this, receiver](VirtualHidInterface& from, std::span<const uint8_t> report,
                                                          bool viaControlPipe) {
             return Handle(receiver, from, report, viaControlPipe);
         });
@@ -152,7 +162,7 @@ void VirtualProduct::SetLatency(std::chrono::microseconds wired, std::chrono::mi
     receiverLatency_ = receiver;
 }
 
-bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, const std::vector<uint8_t>& report,
+bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, std::span<const uint8_t> report,
                             bool viaControlPipe) {
     TrafficEntry entry;
     entry.time = std::chrono::steady_clock::now();
@@ -160,9 +170,8 @@ bool VirtualProduct::Handle(bool receiver, VirtualHidInterface& from, const std:
     std::copy_n(report.begin(), std::min(report.size(), entry.request.size()), entry.request.begin());
     if (viaControlPipe || (!report.empty() && report[0] != kCommandReportId)) {
         entry.viaControlPipe = true;
-        auto* lights = dynamic_cast<LightRecordFirmware*>(firmware_.get());
         entry.dropped = TakeFault(kOutputReportFault).has_value();
-        const bool accepted = !entry.dropped && lights != nullptr && lights->AcceptOutputReport(report);
+        const bool accepted = !entry.dropped && lights_ != nullptr && lights_->AcceptOutputReport(report);
         log_->Add(entry);
         return accepted;
     }

@@ -3,7 +3,6 @@
 // interface and, for mouse and keyboard, the receiver that forwards to it.
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,7 +30,8 @@ public:
     ~TrafficLog();
     TrafficLog(const TrafficLog&) = delete;
     TrafficLog& operator=(const TrafficLog&) = delete;
-    void Add(TrafficEntry entry);
+    void Add(const TrafficEntry& entry);
+    // Oldest first.
     std::vector<TrafficEntry> Entries() const;
     void Clear();
     // Every exchange from now on is also appended to the file, one line each:
@@ -44,7 +44,10 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::deque<TrafficEntry> entries_;
+    // A ring: the slots are made once, and once all are in use the oldest
+    // is written over in place, so a streamed frame allocates nothing here.
+    std::vector<TrafficEntry> entries_;
+    size_t oldest_ = 0;  // where the ring starts once it is full
     std::FILE* mirror_ = nullptr;
 };
 
@@ -64,6 +67,8 @@ struct ProductIdentity {
     int interfaceNumber;
     bool singleCollection;     // the headset
 };
+
+class LightRecordFirmware;
 
 class VirtualProduct {
 public:
@@ -105,7 +110,7 @@ private:
     static Report FailedReply(const Report& request);
 
     struct Link;
-    bool Handle(bool receiver, VirtualHidInterface& from, const std::vector<uint8_t>& report, bool viaControlPipe);
+    bool Handle(bool receiver, VirtualHidInterface& from, std::span<const uint8_t> report, bool viaControlPipe);
     Link& LinkOf(bool receiver);
     const Link& LinkOf(bool receiver) const;
 
@@ -113,6 +118,7 @@ private:
     std::shared_ptr<TrafficLog> log_;
     ProductIdentity identity_;
     std::shared_ptr<FirmwareEmulator> firmware_;
+    LightRecordFirmware* lights_;  // the firmware, when it takes LED output reports (the headset's)
     std::unique_ptr<Link> cable_, receiver_;
     mutable std::mutex mutex_;
     bool powered_ = true;

@@ -137,7 +137,7 @@ TEST_F(VirtualHeadset, FrameGoesToTheLedsAsTwelveReportsOnlyWhenItChanged) {
     EXPECT_EQ(Find("light_12").Get()->LightColour(), 0u | 200u << 8 | 100u << 16);
 
     // Nothing new: nothing sent (the firmware's planes stay as a test wrote them).
-    Firmware().AcceptOutputReport({0xFF, 0x22, 0xAA, 0, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0});
+    Firmware().AcceptOutputReport(HeadsetLedReport{0xFF, 0x22, 0xAA, 0, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0});
     headset->RenderLighting();
     EXPECT_EQ(Firmware().Planes()[std::make_pair(uint8_t{0x22}, uint8_t{0xAA})][0], 1);
     headset->SetLedColour(0, LedEntry{100, 0, 0, 255}.Packed());

@@ -3,7 +3,9 @@
 // the headset's LED reports) are those of a thread woken on every tick.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <map>
 
 #include "devices/HS6533Device.h"
 #include "devices/LightingTables.h"
@@ -166,6 +168,85 @@ TEST_F(HeadsetPace, SendsTheSameLedReportsWakingOnlyForItsSteps) {
         EXPECT_FALSE(std::equal(spectrum.reports.begin() + i, spectrum.reports.begin() + i + 12,
                                 spectrum.reports.begin() + i - 12));
     EXPECT_EQ(Play({3, 0, 0, {}}, false).reports.size(), 12u);  // static: one refresh
+}
+
+// What the headset's LEDs are told, per LED target, LED and colour, read
+// back from one refresh's reports: plane bytes AA-AC carry red, green and
+// blue of LEDs 0-6, AD-AF those of LEDs 7-12.
+using LedPlanes = std::map<uint8_t, std::array<std::array<int, 3>, hs6533_leds::kLeds>>;
+
+LedPlanes DecodeRefresh(const std::vector<HeadsetLedReport>& reports) {
+    LedPlanes planes;
+    for (const HeadsetLedReport& report : reports) {
+        const int plane = report[2] - 0xAA;
+        const size_t first = plane < 3 ? 0 : 7;
+        for (size_t i = 0; first + i < hs6533_leds::kLeds && i < 7; ++i)
+            planes[report[1]][first + i][plane % 3] = report[4 + i];
+    }
+    return planes;
+}
+
+// The same for a frame: each colour scaled by the LED's level, held to 247.
+LedPlanes PlanesOf(const LedFrame& frame) {
+    std::array<std::array<int, 3>, hs6533_leds::kLeds> leds{};
+    for (size_t led = 0; led < leds.size() && led < frame.size(); ++led) {
+        const LedEntry& e = frame[led];
+        leds[led] = {std::min(e.red * e.level >> 8, 247), std::min(e.green * e.level >> 8, 247),
+                     std::min(e.blue * e.level >> 8, 247)};
+    }
+    return {{0x22, leds}, {0x44, leds}};
+}
+
+// The frame is copied into buffers the thread keeps: every refresh must still
+// carry the frame of the step just made, also when a new effect replaces the
+// one streaming and when a still one ends the stream.
+TEST_F(HeadsetPace, EachRefreshCarriesTheFrameOfItsStepAcrossEffectChanges) {
+    SetDefaultAudioLibraryPath(test::kFakeAudioLibraryPath);
+    test::FakeAudioLibrary fake;
+    Plug("headset", "hs6533device.ui");
+    MakeWith({1, 4, 1, {}});  // spectrum, fastest
+    LedPlanes shown;
+    int refreshes = 0;
+    const auto playSteps = [&](int steps) {
+        for (int i = 0; i < steps; ++i) {
+            const std::optional<uint64_t> due = device->NextLightingTick();
+            if (!due) return;
+            clock->Set(*due);
+            device->AdvanceLighting();
+            std::vector<HeadsetLedReport> sent;
+            for (const TrafficEntry& entry : rig.hub.Traffic().Entries())
+                if (entry.viaControlPipe) std::copy_n(entry.request.begin(), 17, sent.emplace_back().begin());
+            rig.hub.Traffic().Clear();
+            const LedPlanes expected = PlanesOf(device->FrameCopy());
+            if (!sent.empty()) {
+                ASSERT_EQ(sent.size(), hs6533_leds::kReportsPerRefresh) << "tick " << *due;
+                shown = DecodeRefresh(sent);
+                ++refreshes;
+            }
+            ASSERT_EQ(shown, expected) << "tick " << *due << (sent.empty() ? ", nothing sent" : "");
+        }
+    };
+    playSteps(20);
+    EXPECT_GE(refreshes, 15);  // the spectrum moves at nearly every step
+
+    LightInfo info = device->GetLightInfo();
+    info.selectItem = 2, info.speed = 4, info.multiColor = 0;  // breathing, one colour
+    info.red = 250, info.green = 40, info.blue = 0;
+    ASSERT_EQ(device->CommitLightInfo(info), kResultSuccess);
+    refreshes = 0;
+    playSteps(20);
+    EXPECT_GE(refreshes, 15);
+
+    info.selectItem = 3, info.light = 4;  // static: one refresh, then the thread rests
+    info.red = 0, info.green = 90, info.blue = 200;
+    ASSERT_EQ(device->CommitLightInfo(info), kResultSuccess);
+    refreshes = 0;
+    playSteps(10);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_FALSE(device->NextLightingTick());
+    EXPECT_EQ(shown.at(0x44)[12][0], 0);
+    EXPECT_GT(shown.at(0x44)[12][1], 0);
+    EXPECT_GT(shown.at(0x44)[12][2], shown.at(0x44)[12][1]);
 }
 
 TEST_F(HeadsetPace, ARefusedLedReportIsSentAgainAtTheNextStepBeforeTheThreadRests) {

@@ -3,6 +3,7 @@
 // the nodes, and the program on top: the hidraw backend in this process,
 // m470ctl and the window as their own processes.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "realstack/ChildRun.h"
 #include "realstack/HidrawTestbed.h"
 #include "sim/ProductDescriptors.h"
+#include "sim/ProductFirmware.h"
 #include "sim/VirtualDeviceHub.h"
 #include "support/TempFolder.h"
 
@@ -98,6 +100,38 @@ TEST_F(RealStack, TheBackendListsEveryTopLevelCollectionOfEveryNodeWithItsInterf
     EXPECT_EQ(node->Info().reportDescriptor, InterfaceOneDescriptor());
     EXPECT_TRUE(backend.Present(mouse + "&vid_320f&pid_222e&mi_01&col04"));
     EXPECT_FALSE(backend.Present(mouse + "&vid_1d57&pid_222e&mi_01&col04")) << "another product's ids on that node";
+}
+
+// The headset's LEDs take output reports through the node's control-pipe
+// ioctl, which gets a copy of the caller's bytes: the copy must be exact for
+// a LED report and at the longest report length, and a refused report must
+// still fail.
+TEST_F(RealStack, OutputReportsCrossTheNodeByteForByte) {
+    const std::string headset = testbed_.Plug("headset");
+    HidrawBackend backend;
+    const auto node = backend.Open(headset + "&vid_0c76&pid_1630&mi_03", true, true);
+    ASSERT_NE(node, nullptr);
+    const auto lastOutputReport = [&] {
+        const auto traffic = hub_.Traffic().Entries();
+        const auto found = std::find_if(traffic.rbegin(), traffic.rend(), [](const auto& e) { return e.viaControlPipe; });
+        return found == traffic.rend() ? Report{} : found->request;
+    };
+    const std::vector<uint8_t> led{0xFF, 0x44, 0xAD, 0, 200, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0xEE, 0xDD, 0xCC};
+    ASSERT_TRUE(node->SetOutputReport(led.data(), led.size()));
+    Report expected{};
+    std::copy(led.begin(), led.end(), expected.begin());
+    EXPECT_EQ(lastOutputReport(), expected);
+    auto* firmware = dynamic_cast<LightRecordFirmware*>(hub_.Firmware("headset"));
+    ASSERT_NE(firmware, nullptr);
+    EXPECT_EQ((firmware->Planes().at({0x44, 0xAD})), (std::array<uint8_t, 7>{200, 9, 8, 7, 6, 5, 4}));
+
+    std::vector<uint8_t> longest(kReportLength);
+    for (size_t i = 0; i < longest.size(); ++i) longest[i] = static_cast<uint8_t>(0xFF - i);
+    hub_.Traffic().Clear();
+    EXPECT_FALSE(node->SetOutputReport(longest.data(), longest.size()));  // no LED report: refused
+    const auto traffic = hub_.Traffic().Entries();
+    ASSERT_FALSE(traffic.empty());
+    EXPECT_TRUE(std::equal(longest.begin(), longest.end(), traffic.front().request.begin()));
 }
 
 TEST_F(RealStack, TheProgramFindsEachProductOnceWithItsLinkAndFirmwareAndSkipsAnotherVendors) {

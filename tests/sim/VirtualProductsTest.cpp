@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <thread>
 
 #include "device_link/CommandCodes.h"
@@ -329,6 +330,56 @@ TEST(VirtualLightProducts, PadRecordsAndHeadsetLedReports) {
     auto* firmware = dynamic_cast<LightRecordFirmware*>(rig.hub.Firmware("headset"));
     ASSERT_NE(firmware, nullptr);
     EXPECT_EQ((firmware->Planes().at({0x44, 0xAD})[0]), 200);
+}
+
+// The log keeps the newest exchanges in a fixed ring: it must hand them out
+// oldest first however often it wrapped, each with its own name (short and
+// long names share slots), and start afresh after a clear.
+TEST(VirtualTraffic, TheLogKeepsTheNewestExchangesOldestFirstAcrossWrapsAndClears) {
+    constexpr uint32_t kMax = TrafficLog::kMaxEntries;
+    TrafficLog log;
+    const auto nameOf = [](uint32_t n) { return n % 3 == 0 ? std::string("keyboard-receiver") : std::string("pad"); };
+    const auto add = [&](uint32_t from, uint32_t to) {
+        for (uint32_t n = from; n < to; ++n) {
+            TrafficEntry entry;
+            entry.interfaceName = nameOf(n);
+            for (size_t i = 0; i < 4; ++i) entry.request[4 + i] = static_cast<uint8_t>(n >> (8 * i));
+            entry.reply[0] = static_cast<uint8_t>(n);
+            log.Add(entry);
+        }
+    };
+    // The numbers of the entries kept, in the order given; a wrong name or reply is a wrong number.
+    const auto kept = [&] {
+        std::vector<uint32_t> numbers;
+        for (const TrafficEntry& entry : log.Entries()) {
+            uint32_t n = 0;
+            for (size_t i = 0; i < 4; ++i) n |= static_cast<uint32_t>(entry.request[4 + i]) << (8 * i);
+            const bool intact = entry.interfaceName == nameOf(n) && entry.reply[0] == static_cast<uint8_t>(n);
+            numbers.push_back(intact ? n : ~0u);
+        }
+        return numbers;
+    };
+    const auto range = [](uint32_t from, uint32_t to) {
+        std::vector<uint32_t> numbers(to - from);
+        std::iota(numbers.begin(), numbers.end(), from);
+        return numbers;
+    };
+
+    add(0, 3);
+    EXPECT_EQ(kept(), range(0, 3));
+    add(3, kMax);
+    EXPECT_EQ(kept(), range(0, kMax));  // full, not yet wrapped
+    add(kMax, kMax + 1);
+    EXPECT_EQ(kept(), range(1, kMax + 1));
+    add(kMax + 1, 3 * kMax + 7);  // wrapped twice and a little
+    EXPECT_EQ(kept(), range(2 * kMax + 7, 3 * kMax + 7));
+
+    log.Clear();
+    EXPECT_TRUE(log.Entries().empty());
+    add(10, 12);
+    EXPECT_EQ(kept(), range(10, 12));
+    add(12, kMax + 20);
+    EXPECT_EQ(kept(), range(20, kMax + 20));
 }
 
 TEST(VirtualSelection, NamesAreCheckedAndControlLinesParsed) {

@@ -33,7 +33,7 @@ public:
         // The cable and the receiver are separate nodes with the same answers.
         interface_ = backend_->Plug({0x320F, productId, 0x0107, 1, InterfaceOneDescriptor()});
         receiver_ = backend_->Plug({0x320F, static_cast<uint16_t>(productId + 1), 0x0107, 1, InterfaceOneDescriptor()});
-        const VirtualWriteHandler handler = [this](VirtualHidInterface& from, const Bytes& report, bool) {
+        const VirtualWriteHandler handler = [this](VirtualHidInterface& from, std::span<const uint8_t> report, bool) {
             Report request{};
             std::copy_n(report.begin(), std::min(report.size(), request.size()), request.begin());
             Answer answer;
