@@ -17,7 +17,9 @@ GameProfiles::GameProfiles(RegistryStore& registry, Window window, QObject* pare
     timer_.setInterval(kGameProfileLookMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         LookNow();
-        Reconsider();
+        // The look has just read every profile list: re-armed from what it found.
+        WatchProfileFolders(window_.pages());
+        if (on_ && !stopped_ && switch_.WatchingAfterCheck()) timer_.start();
     });
     // The choice is read again only when the registry's folder changes (a
     // save replaces the file), not at every look.

@@ -32,8 +32,11 @@ CGameProfileSwitch::Linked CGameProfileSwitch::Collect(const std::vector<CDevice
 std::vector<GameProfileNotice> CGameProfileSwitch::Check(const std::vector<CDevicePage*>& pages) {
     const Linked linked = Collect(pages);
     // Without a link and with nothing to give back, the processes need no reading.
-    if (!watcher_.Watching(linked.devices)) return {};
-    return Apply(linked, processes_.List(), foreground_.ForegroundPid());
+    watchingAfterCheck_ = watcher_.Watching(linked.devices);
+    if (!watchingAfterCheck_) return {};
+    std::vector<GameProfileNotice> notices = Apply(linked, processes_.List(), foreground_.ForegroundPid());
+    watchingAfterCheck_ = watcher_.Watching(linked.devices);  // a profile given back may end the holding
+    return notices;
 }
 
 std::vector<GameProfileNotice> CGameProfileSwitch::Release(const std::vector<CDevicePage*>& pages) {

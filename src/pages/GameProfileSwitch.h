@@ -24,6 +24,10 @@ public:
     CGameProfileSwitch(ProcessTable& processes, ForegroundSource& foreground) : processes_(processes), foreground_(foreground) {}
 
     std::vector<GameProfileNotice> Check(const std::vector<CDevicePage*>& pages);
+    // Whether a later look can switch anything, as the last Check found it
+    // (links and held profiles after its switches): its caller re-arms from
+    // this without reading every profile list a second time.
+    bool WatchingAfterCheck() const { return watchingAfterCheck_; }
     // Whether a look at these pages can switch anything now.
     bool Watching(const std::vector<CDevicePage*>& pages) const { return watcher_.Watching(Collect(pages).devices); }
     // The feature turned off: each held profile goes back as if its programs had ended.
@@ -41,6 +45,7 @@ private:
     ProcessTable& processes_;
     ForegroundSource& foreground_;
     CGameWatcher watcher_;
+    bool watchingAfterCheck_ = false;
 };
 
 }  // namespace m470
