@@ -1,6 +1,7 @@
 // The window on a real X server (Xvfb, started here) at a given screen size
 // and scale factor: it lies inside the screen, and at its minimum size every
-// page shows its controls whole, none over another, all without scrolling.
+// page shows its controls whole, none over another, all without scrolling; on
+// a screen smaller than that minimum, all reached by scrolling.
 //   m470_screen_tests WIDTHxHEIGHT SCALE [gtest options]
 #include <gtest/gtest.h>
 
@@ -22,9 +23,11 @@
 #include <QStackedWidget>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,14 +68,16 @@ QRect OnWindow(const QWidget* widget, const QWidget* window) {
 }
 
 // What the user can see of the widget's place: its ancestors clip it. The
-// pages' scroll area lets a page taller than the window scroll, never sideways.
+// pages' scroll area lets a page taller than the window scroll; sideways only
+// on a screen narrower than the window's minimum (scrollsBothWays).
 // The first ancestor that cuts the widget's place, or nullptr.
-const QWidget* CuttingParent(const QWidget* widget, const QWidget* window) {
+const QWidget* CuttingParent(const QWidget* widget, const QWidget* window, bool scrollsBothWays) {
     const QRect wanted = OnWindow(widget, window);
     bool scrolled = false;  // inside the scroll area: only its width clips
     for (const QWidget* up = widget->parentWidget(); up != nullptr && up != window; up = up->parentWidget()) {
         QRect place = OnWindow(up, window);
         scrolled = scrolled || qobject_cast<const QScrollArea*>(up->parentWidget()) != nullptr;
+        if (scrolled && scrollsBothWays) return nullptr;
         if (scrolled) place = QRect(place.x(), wanted.y(), place.width(), wanted.height());
         if (!place.contains(wanted)) return up;
     }
@@ -110,13 +115,13 @@ std::string Describe(const QWidget* widget, const QWidget* window) {
 
 // Every fault of the page as shown: a control cut by its parents or by its
 // own text, two controls on one place, a keycap legend below 9 points.
-std::vector<std::string> LayoutFaults(QWidget* window, QWidget* page) {
+std::vector<std::string> LayoutFaults(QWidget* window, QWidget* page, bool scrollsBothWays = false) {
     std::vector<const QWidget*> controls;
     for (const QWidget* widget : page->findChildren<QWidget*>())
         if (widget->isVisible() && IsControl(widget) && !InsideAControl(widget, page)) controls.push_back(widget);
     std::vector<std::string> faults;
     for (const QWidget* control : controls) {
-        if (const QWidget* parent = CuttingParent(control, window))
+        if (const QWidget* parent = CuttingParent(control, window, scrollsBothWays))
             faults.push_back("cut by " + parent->objectName().toStdString() + ": " + Describe(control, window));
         if (const int needed = NeededWidth(control); needed > TextWidthAvailable(control))
             faults.push_back("text wider (" + std::to_string(needed) + ") than its control: " + Describe(control, window));
@@ -176,6 +181,44 @@ protected:
         }
     }
     QRect Screen() const { return window->screen()->availableGeometry(); }
+    bool ScreenHoldsTheMinimum() const {
+        return Screen().width() >= CMainWnd::kMinimumSize.width() && Screen().height() >= CMainWnd::kMinimumSize.height();
+    }
+    void StartWithFourPages() {
+        window->StartDeviceManager(hub.Backend());
+        for (int i = 0; i < 500 && window->Pages().Pages().size() < 4; ++i) QTest::qWait(10);
+        ASSERT_EQ(window->Pages().Pages().size(), 4u);
+    }
+    // Each tab of each product's page shown in turn, in English then Chinese;
+    // on the Keys tab with a key chosen, so that its assignment panel shows too
+    // (not the left button: that one stays as it is, and says so).
+    void ForEachTab(const std::function<void(QWidget* page, const std::string& where)>& check) {
+        auto* pages = window->findChild<QStackedWidget*>("device_switch");
+        ASSERT_NE(pages, nullptr);
+        for (int language : {1, 0}) {
+            window->ApplyLanguage(language);
+            for (QAbstractButton* entry : window->findChildren<QAbstractButton*>("device_select")) {
+                if (!entry->isVisible()) continue;
+                entry->click();
+                Settle();
+                QWidget* page = pages->currentWidget();
+                std::vector<QAbstractButton*> tabs;
+                for (QAbstractButton* tab : page->findChildren<QAbstractButton*>())
+                    if (tab->objectName().endsWith("_Op_tab") && tab->isVisible()) tabs.push_back(tab);
+                ASSERT_FALSE(tabs.empty()) << page->objectName().toStdString();
+                for (QAbstractButton* tab : tabs) {
+                    tab->click();
+                    Settle();
+                    if (auto* key = page->findChild<DeviceKeyButton*>("key_3"); key != nullptr && tab->objectName() == "key_Op_tab") {
+                        key->click();
+                        Settle();
+                    }
+                    check(page, page->objectName().toStdString() + ", tab " + tab->objectName().toStdString() + ", " +
+                                    gScreen.toStdString() + (language == 0 ? ", Chinese" : ", English"));
+                }
+            }
+        }
+    }
     void ExpectInsideTheScreen(const char* when) {
         QApplication::processEvents();
         EXPECT_TRUE(Screen().contains(window->frameGeometry()))
@@ -195,8 +238,11 @@ TEST_F(WindowOnScreen, TheWindowLiesInsideTheScreenAndKeepsItsPlaceForTheNextSta
     ExpectInsideTheScreen("first start");
     EXPECT_LE(window->minimumWidth(), Screen().width());
     EXPECT_LE(window->minimumHeight(), Screen().height());
-    // The user moves and shrinks it; the next start comes back there.
-    const QRect chosen(Screen().x() + 4, Screen().y() + 3, window->minimumWidth() + 6, window->minimumHeight() + 6);
+    // The user moves and shrinks it; the next start comes back there. (On a
+    // screen smaller than the window's minimum, that is the whole screen.)
+    const QSize size = QSize(window->minimumWidth() + 6, window->minimumHeight() + 6).boundedTo(Screen().size());
+    const QRect chosen(Screen().x() + std::min(4, Screen().width() - size.width()),
+                       Screen().y() + std::min(3, Screen().height() - size.height()), size.width(), size.height());
     window->setGeometry(chosen);
     QTest::qWait(50);
     window->HideWindow();
@@ -212,42 +258,42 @@ TEST_F(WindowOnScreen, TheWindowLiesInsideTheScreenAndKeepsItsPlaceForTheNextSta
 
 TEST_F(WindowOnScreen, AtTheMinimumSizeEveryTabOfEveryPageShowsItsControlsWholeAndApartInBothLanguages) {
     Open();
-    window->StartDeviceManager(hub.Backend());
-    for (int i = 0; i < 500 && window->Pages().Pages().size() < 4; ++i) QTest::qWait(10);
-    ASSERT_EQ(window->Pages().Pages().size(), 4u);
+    if (!ScreenHoldsTheMinimum()) GTEST_SKIP() << "the screen is smaller than the window's minimum";
+    ASSERT_NO_FATAL_FAILURE(StartWithFourPages());
     window->resize(window->minimumSize());
     QTest::qWait(50);
     ExpectInsideTheScreen("minimum size");
-    auto* pages = window->findChild<QStackedWidget*>("device_switch");
-    ASSERT_NE(pages, nullptr);
-    for (int language : {1, 0}) {  // English, Chinese
-        window->ApplyLanguage(language);
-        for (QAbstractButton* entry : window->findChildren<QAbstractButton*>("device_select")) {
-            if (!entry->isVisible()) continue;
-            entry->click();
-            Settle();
-            QWidget* page = pages->currentWidget();
-            std::vector<QAbstractButton*> tabs;
-            for (QAbstractButton* tab : page->findChildren<QAbstractButton*>())
-                if (tab->objectName().endsWith("_Op_tab") && tab->isVisible()) tabs.push_back(tab);
-            ASSERT_FALSE(tabs.empty()) << page->objectName().toStdString();
-            for (QAbstractButton* tab : tabs) {
-                tab->click();
-                Settle();
-                // The Keys tab shows its assignment panel, buttons and all, once a key
-                // is chosen (not the left button: that one stays as it is, and says so).
-                if (auto* key = page->findChild<DeviceKeyButton*>("key_3"); key != nullptr && tab->objectName() == "key_Op_tab") {
-                    key->click();
-                    Settle();
-                }
-                std::vector<std::string> faults = LayoutFaults(window.get(), page);
-                for (std::string& fault : ReachFaults(window.get(), page)) faults.push_back(std::move(fault));
-                for (const std::string& fault : faults)
-                    ADD_FAILURE() << page->objectName().toStdString() << ", tab " << tab->objectName().toStdString() << ", "
-                                  << gScreen.toStdString() << (language == 0 ? ", Chinese" : ", English") << ": " << fault;
-            }
-        }
+    ForEachTab([this](QWidget* page, const std::string& where) {
+        std::vector<std::string> faults = LayoutFaults(window.get(), page);
+        for (std::string& fault : ReachFaults(window.get(), page)) faults.push_back(std::move(fault));
+        for (const std::string& fault : faults) ADD_FAILURE() << where << ": " << fault;
+    });
+}
+
+// A screen smaller than the window's minimum (a small laptop at scale 2):
+// the window stays on it whole, its title bar's buttons with it, and the page
+// area scrolls both ways to every control, none cut or squeezed.
+TEST_F(WindowOnScreen, OnAScreenSmallerThanTheMinimumEveryControlIsReachedByScrolling) {
+    Open();
+    if (ScreenHoldsTheMinimum()) GTEST_SKIP() << "the screen holds the window's minimum";
+    ASSERT_NO_FATAL_FAILURE(StartWithFourPages());
+    ExpectInsideTheScreen("small screen");
+    for (const char* name : {"minbtn", "maxbtn", "closebtn", "setbtn"}) {
+        auto* button = window->findChild<QWidget*>(name);
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_TRUE(button->isVisible() && window->rect().contains(OnWindow(button, window.get()))) << name;
     }
+    auto* scroll = window->findChild<QScrollArea*>("device_switch_scroll");
+    ASSERT_NE(scroll, nullptr);
+    ForEachTab([&](QWidget* page, const std::string& where) {
+        const QWidget* holder = scroll->widget();
+        // What does not fit is reached by a scroll bar that is there to use.
+        if (holder->width() > scroll->viewport()->width())
+            EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible()) << where << ": wider than the window, no scroll bar";
+        if (holder->height() > scroll->viewport()->height())
+            EXPECT_TRUE(scroll->verticalScrollBar()->isVisible()) << where << ": taller than the window, no scroll bar";
+        for (const std::string& fault : LayoutFaults(window.get(), page, true)) ADD_FAILURE() << where << ": " << fault;
+    });
 }
 
 }  // namespace
