@@ -112,8 +112,12 @@ void NameByToolTip(QWidget* widget) {
     const bool ours = Kept(widget, "m470NamedByToolTip").toBool();
     if (!ours && !widget->accessibleName().isEmpty()) return;  // a name of its own
     if (ShowsWords(widget) || widget->toolTip().isEmpty()) {
-        if (ours) widget->setAccessibleName({});
-        widget->setProperty("m470NamedByToolTip", false);
+        // Only a name of ours is taken back: marking every other widget again
+        // on each pass cost a failed search of its declared properties.
+        if (ours) {
+            widget->setAccessibleName({});
+            widget->setProperty("m470NamedByToolTip", false);
+        }
         return;
     }
     widget->setAccessibleName(widget->toolTip());
