@@ -283,7 +283,9 @@ bool CMainWnd::InitWindow() {
     QDir::addSearchPath("skin", installFolder_ + "skin");
     QFile style(installFolder_ + "skin/style.qss");
     if (style.open(QIODevice::ReadOnly)) skinStyle_ = QString::fromUtf8(style.readAll());
-    setStyleSheet(skinStyle_);
+    QFile skinned(installFolder_ + "skin/skinned.qss");
+    if (skinned.open(QIODevice::ReadOnly)) skinnedStyle_ = QString::fromUtf8(skinned.readAll());
+    ApplyStyleSheet();
     root_ = host_.LoadLayout(installFolder_ + "skin/mainwindow.ui", this);
     if (root_ == nullptr) return false;
     auto* layout = new QVBoxLayout(this);
@@ -645,9 +647,10 @@ void CMainWnd::OpenSkinChooser() {
 // The pages let a chosen background through; the layout's own needs none of that.
 void CMainWnd::ReceiveSkin(const SkinChangedParam& param) {
     if (root_ == nullptr) return;
-    root_->setProperty("m470Skin", param.colourFlag || param.image != kDefaultSkinImage);
+    skinned_ = param.colourFlag || param.image != kDefaultSkinImage;
+    root_->setProperty("m470Skin", skinned_);
     ApplySkin(host_, param);
-    setStyleSheet(styleSheet());  // the rules that read the property again
+    ApplyStyleSheet();  // with or without the rules that let the background through, read again
 }
 
 // ---- settings menu ----
@@ -725,8 +728,12 @@ void CMainWnd::ApplyFontFamily(bool chinese) {
     families << (chinese ? QStringList{"Noto Sans CJK SC", "DejaVu Sans"} : QStringList{"DejaVu Sans", "Noto Sans CJK SC"});
     QStringList quoted;
     for (const QString& family : families) quoted << '"' + family + '"';
-    setStyleSheet(skinStyle_ + QString("\nQWidget { font-family: %1; }\n").arg(quoted.join(", ")));
+    fontStyle_ = QString("\nQWidget { font-family: %1; }\n").arg(quoted.join(", "));
+    ApplyStyleSheet();
 }
+
+// The skin's sheet, the rules of a chosen background while one is shown, then the font.
+void CMainWnd::ApplyStyleSheet() { setStyleSheet(skinStyle_ + (skinned_ ? skinnedStyle_ : QString()) + fontStyle_); }
 
 DialogContext CMainWnd::Dialogs() { return {this, &host_, &language_, installFolder_ + "skin/"}; }
 

@@ -215,6 +215,7 @@ private:
     std::vector<CDevicePage*> ReachablePages() const;
     std::string LanguageDisplayName(const LanguageEntry& entry) const;
     void ApplyFontFamily(bool chinese);
+    void ApplyStyleSheet();
 
     QString installFolder_;
     QtControlHost host_;
@@ -226,6 +227,9 @@ private:
     int languageIndex_ = -1;
     std::string fontFamily_;
     QString skinStyle_;
+    QString skinnedStyle_;  // only while a background of the user's choice is shown
+    QString fontStyle_;     // the language's font family, last
+    bool skinned_ = false;
     int dpi_ = 96;
     QSize screen_;
     std::map<int, QTimer*> timers_;

@@ -12,9 +12,17 @@
 namespace m470::qt {
 namespace {
 
+// A value this file keeps on a widget. Looked up among the widget's own
+// run-time properties only: QObject::property first searches every declared
+// property of every class up the widget's hierarchy and misses, which for a
+// window of a few pages was most of a pass over its widgets.
+QVariant Kept(const QObject* widget, const char* name) {
+    return widget->dynamicPropertyNames().contains(name) ? widget->property(name) : QVariant();
+}
+
 // The key a widget's text came from, remembered the first time it is seen.
 QString KeyOf(QWidget* widget, const QString& current, const LanguageTable& table) {
-    const QVariant stored = widget->property("textKey");
+    const QVariant stored = Kept(widget, "textKey");
     if (stored.isValid()) return stored.toString();
     if (current.isEmpty() || !table.Has(current.toStdString())) return {};
     widget->setProperty("textKey", current);
@@ -44,12 +52,12 @@ void TranslateItems(QComboBox* combo, const LanguageTable& table) {
 // Tooltips: a layout's tooltip that is a key, or the title and text a
 // control was given at run time (each a key or plain text).
 void TranslateToolTip(QWidget* widget, const LanguageTable& table) {
-    const QVariant title = widget->property("m470ToolTipTitle"), text = widget->property("m470ToolTipText");
+    const QVariant title = Kept(widget, "m470ToolTipTitle"), text = Kept(widget, "m470ToolTipText");
     if (title.isValid() || text.isValid()) {
         widget->setToolTip(ToolTipOf(title.toString().toStdString(), text.toString().toStdString(), table));
         return;
     }
-    QVariant key = widget->property("toolTipKey");
+    QVariant key = Kept(widget, "toolTipKey");
     if (!key.isValid() && table.Has(widget->toolTip().toStdString())) {
         key = widget->toolTip();
         widget->setProperty("toolTipKey", key);
@@ -93,7 +101,7 @@ void FindFieldOf(QLabel* label) {
 void LinkLabelToField(QLabel* label) {
     FindFieldOf(label);
     auto* view = qobject_cast<QAbstractItemView*>(label->buddy());
-    if (view == nullptr || (!view->accessibleName().isEmpty() && !view->property("m470NamedByLabel").toBool())) return;
+    if (view == nullptr || (!view->accessibleName().isEmpty() && !Kept(view, "m470NamedByLabel").toBool())) return;
     view->setAccessibleName(label->text());
     view->setProperty("m470NamedByLabel", true);
 }
@@ -101,11 +109,15 @@ void LinkLabelToField(QLabel* label) {
 }  // namespace
 
 void NameByToolTip(QWidget* widget) {
-    const bool ours = widget->property("m470NamedByToolTip").toBool();
+    const bool ours = Kept(widget, "m470NamedByToolTip").toBool();
     if (!ours && !widget->accessibleName().isEmpty()) return;  // a name of its own
     if (ShowsWords(widget) || widget->toolTip().isEmpty()) {
-        if (ours) widget->setAccessibleName({});
-        widget->setProperty("m470NamedByToolTip", false);
+        // Only a name of ours is taken back: marking every other widget again
+        // on each pass cost a failed search of its declared properties.
+        if (ours) {
+            widget->setAccessibleName({});
+            widget->setProperty("m470NamedByToolTip", false);
+        }
         return;
     }
     widget->setAccessibleName(widget->toolTip());
@@ -130,7 +142,7 @@ void ApplyTexts(QWidget* root, const LanguageTable& table) {
         TranslateToolTip(widget, table);
         NameByToolTip(widget);
         if (widget->isWindow()) {
-            const QVariant stored = widget->property("titleKey");
+            const QVariant stored = Kept(widget, "titleKey");
             QString key = stored.isValid() ? stored.toString() : widget->windowTitle();
             if (!stored.isValid() && table.Has(key.toStdString())) widget->setProperty("titleKey", key);
             if (table.Has(key.toStdString())) widget->setWindowTitle(QString::fromStdString(table.Text(key.toStdString())));
