@@ -3,6 +3,9 @@
 // with the whole text as tooltip (profile names may be long).
 #include <QComboBox>
 
+class QPainter;
+class QStyleOptionComboBox;
+
 namespace m470::qt {
 
 class ElidingComboBox : public QComboBox {
@@ -15,6 +18,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    void DrawArrow(QPainter& painter, const QRect& area, const QStyleOptionComboBox& option) const;
 };
 
 }  // namespace m470::qt

@@ -21,8 +21,10 @@
 #include <QTimer>
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QWidget>
 
@@ -48,6 +50,7 @@
 #include "support/VirtualRig.h"
 
 #include <filesystem>
+#include <malloc.h>
 
 namespace m470::qt {
 namespace {
@@ -251,6 +254,36 @@ TEST_F(MousePage, ALongProfileNameIsElidedWithItsWholeTextAsTooltip) {
     EXPECT_TRUE(combo->ShownText().endsWith(QChar(0x2026))) << combo->ShownText().toStdString();
     EXPECT_LT(combo->ShownText().size(), name.size());
     EXPECT_EQ(combo->toolTip(), name);
+}
+
+// The box painted again and again under the window's style sheet holds no
+// more memory: its arrow once left a new picture in the pixmap cache at every
+// paint, never let go, and a window left open for days kept growing.
+TEST_F(MousePage, TheProfileBoxPaintedAgainAndAgainHoldsNoMoreMemory) {
+    auto* combo = On<QComboBox>("device_profile_combo");
+    ASSERT_NE(combo, nullptr);
+    QPixmap target(combo->size());
+    const auto paint = [&](int times) {
+        for (int i = 0; i < times; ++i) combo->render(&target);
+    };
+    const auto heapInUse = [] {
+        const struct mallinfo2 heap = ::mallinfo2();
+        return static_cast<long>(heap.uordblks + heap.hblkhd);
+    };
+    paint(20);  // what the first paints set up for good (fonts, the style's rules)
+    const long before = heapInUse();
+    paint(500);
+    EXPECT_LT(heapInUse() - before, 100 * 1024) << "after 500 paints";
+    // The drop-down arrow still shows: light pixels in its area of the dark box.
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.subControls = QStyle::SC_All;
+    const QRect arrow = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, combo);
+    const QImage shown = combo->grab().toImage();
+    int light = 0;
+    for (int y = arrow.top(); y <= arrow.bottom(); ++y)
+        for (int x = arrow.left(); x <= arrow.right(); ++x) light += shown.pixelColor(x, y).lightness() > 128 ? 1 : 0;
+    EXPECT_GE(light, 4) << "no arrow in " << arrow.x() << "," << arrow.y() << " " << arrow.width() << "x" << arrow.height();
 }
 
 TEST_F(MousePage, ThePointerPageShowsTheStoredValues) {
