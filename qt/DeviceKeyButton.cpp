@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <list>
 #include <unordered_map>
+#include <vector>
 
 #include "qt/SelectPanel.h"
 
@@ -107,6 +108,85 @@ uint64_t LookKey(QRgb shown, QSize size, int capState, int frame, bool on, qint6
     return key ^ (static_cast<uint64_t>(lightImage) << 53) ^ (static_cast<uint64_t>(qRound(ratio * 16) & 0x7F) << 57);
 }
 enum Frame { kFrameNormal, kFrameChecked, kFrameMarked };
+
+// The glow's shape: the centre colour inside, the key's colour at 0.7 of the
+// radius, fading to a quarter of it at the edge.
+void DrawGlow(QPainter& painter, const QRectF& area, const QColor& centre, const QColor& colour) {
+    QRadialGradient glow(area.center(), area.width() / 2);
+    glow.setColorAt(0.0, centre);
+    glow.setColorAt(0.7, colour);
+    QColor edge = colour;
+    edge.setAlpha(60);
+    glow.setColorAt(1.0, edge);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(glow);
+    painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
+}
+
+// Qt blends a gradient's stops premultiplied, so each pixel of the glow is
+// (centre × a + colour × b) for two weights that depend on the place alone.
+// Drawn once per size in pure red (centre) and pure green (colour), the
+// glow's red and green are those weights and its alpha their sum: a new
+// colour then costs one pass of integer arithmetic over the key, not a
+// painter and a gradient (an effect brings new colours every frame).
+class GlowWeights {
+public:
+    const QImage& Of(QSize size, qreal ratio) {
+        for (const Weights& weights : sizes_)
+            if (weights.size == size && weights.ratio == ratio) return weights.image;
+        // A keyboard has keys of a dozen sizes; a scale change brings new ones.
+        if (sizes_.size() >= kMaxSizes) sizes_.clear();
+        QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        DrawGlow(painter, QRectF(QRect(QPoint(0, 0), size)).adjusted(1.5, 1.5, -1.5, -1.5), QColor(255, 0, 0),
+                 QColor(0, 255, 0));
+        painter.end();
+        sizes_.push_back({size, ratio, std::move(image)});
+        return sizes_.back().image;
+    }
+
+private:
+    static constexpr size_t kMaxSizes = 64;
+    struct Weights {
+        QSize size;
+        qreal ratio;
+        QImage image;
+    };
+    std::vector<Weights> sizes_;
+};
+
+GlowWeights& ImageGlowWeights() {
+    static GlowWeights weights;
+    return weights;
+}
+
+// into = the glow of centre and colour over cap, pixel by pixel (all three
+// premultiplied, of one size).
+void BlendGlow(QImage& into, const QImage& cap, const QImage& weights, QRgb centre, QRgb colour) {
+    const auto channel = [](QRgb pixel, int shift) { return static_cast<int>(pixel >> shift & 0xFF); };
+    for (int y = 0; y < into.height(); ++y) {
+        const auto* under = reinterpret_cast<const QRgb*>(cap.constScanLine(y));
+        const auto* weight = reinterpret_cast<const QRgb*>(weights.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(into.scanLine(y));
+        for (int x = 0; x < into.width(); ++x) {
+            const int a = qRed(weight[x]), b = qGreen(weight[x]), covered = qAlpha(weight[x]);
+            if (covered == 0) {
+                out[x] = under[x];
+                continue;
+            }
+            QRgb pixel = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const int value = (channel(centre, shift) * a + channel(colour, shift) * b +
+                                   channel(under[x], shift) * (255 - covered) + 127) / 255;
+                pixel |= static_cast<QRgb>(std::min(value, 255)) << shift;
+            }
+            out[x] = pixel;
+        }
+    }
+}
 
 QColor CapColour(int state) {
     if (state == kCapDown) return {0x3a, 0x40, 0x4c};
@@ -234,7 +314,13 @@ void DeviceKeyButton::RenderBase(QImage& into, const QSize& size, int capState, 
                                  qreal ratio) const {
     if (into.size() != size * ratio) into = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
     into.setDevicePixelRatio(ratio);
-    if (cap != nullptr && cap->format() == into.format() && cap->size() == into.size())
+    const bool capFits = cap != nullptr && cap->format() == into.format() && cap->size() == into.size();
+    if (capFits && light_.isNull()) {
+        const QColor shown = ShownColour();
+        BlendGlow(into, *cap, ImageGlowWeights().Of(size, ratio), shown.lighter(120).rgba(), shown.rgba());
+        return;
+    }
+    if (capFits)
         std::memcpy(into.bits(), cap->constBits(), static_cast<size_t>(into.sizeInBytes()));
     else
         into.fill(Qt::transparent);
@@ -263,15 +349,7 @@ void DeviceKeyButton::RenderBase(QImage& into, const QSize& size, int capState, 
         painter.drawPixmap(whole, tinted);
         return;
     }
-    QRadialGradient glow(area.center(), area.width() / 2);
-    glow.setColorAt(0.0, shown.lighter(120));
-    glow.setColorAt(0.7, shown);
-    QColor edge = shown;
-    edge.setAlpha(60);
-    glow.setColorAt(1.0, edge);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(glow);
-    painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
+    DrawGlow(painter, area, shown.lighter(120), shown);
 }
 
 const QImage& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const {

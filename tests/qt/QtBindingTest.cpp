@@ -6,6 +6,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -361,6 +362,58 @@ TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
     const int rendered = DeviceKeyButton::ImagesRendered();
     steady();
     EXPECT_EQ(DeviceKeyButton::ImagesRendered(), rendered);
+}
+
+// A lit key shows its cap with the glow over it: the centre a little
+// lighter, the key's colour at 0.7 of the radius, fading at the edge. The
+// glow as Qt's gradient paints it over the unlit key is the witness; the key
+// must match it within one step of an 8-bit channel (rounding), for bright, dim,
+// saturated and black lights and for keys of several sizes.
+TEST_F(QtBinding, ALitKeyShowsTheGlowOfItsColourOverItsCap) {
+    auto* panel = W<SelectPanel>("device_picture");
+    auto* key = W<DeviceKeyButton>("light_1");
+    panel->setFixedSize(300, 200);
+    QApplication::processEvents();
+    ui::Control* light = host.Find("light_1");
+    struct Light {
+        uint32_t colour;
+        uint8_t level;
+    };
+    constexpr Light kLights[] = {{0xFFFFFF, 255}, {0x0000FF, 255}, {0xFF8000, 255}, {0x20FF40, 77},
+                                 {0x123456, 255}, {0xFFFFFF, 0},   {0x00FFFF, 200}};
+    for (const QSize size : {QSize(28, 28), QSize(41, 28), QSize(17, 17)}) {
+        key->setGeometry(QRect(QPoint(100, 50), size));
+        light->SetLight(0, 0, false);
+        const QImage unlit = panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (const Light& lit : kLights) {
+            light->SetLight(lit.colour, lit.level, true);
+            const QImage shown = panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QImage expected = unlit;
+            {
+                const QColor colour = key->ShownColour();
+                QPainter painter(&expected);
+                painter.setRenderHint(QPainter::Antialiasing);
+                const QRectF area = QRectF(QRect(QPoint(0, 0), size)).adjusted(1.5, 1.5, -1.5, -1.5);
+                QRadialGradient glow(area.center(), area.width() / 2);
+                glow.setColorAt(0.0, colour.lighter(120));
+                glow.setColorAt(0.7, colour);
+                glow.setColorAt(1.0, QColor(colour.red(), colour.green(), colour.blue(), 60));
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(glow);
+                painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
+            }
+            ASSERT_EQ(shown.size(), expected.size());
+            int worst = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) {
+                    const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
+                    worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                      std::abs(qBlue(a) - qBlue(b))});
+                }
+            EXPECT_LE(worst, 1) << std::hex << lit.colour << " level " << std::dec << int(lit.level) << " size "
+                                << size.width() << "x" << size.height();
+        }
+    }
 }
 
 TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
