@@ -188,6 +188,22 @@ void BlendGlow(QImage& into, const QImage& cap, const QImage& weights, QRgb cent
     }
 }
 
+// The pixels of image (premultiplied) that are not wholly transparent: the rectangle around them.
+QRect InkBounds(const QImage& image) {
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 0) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 QColor CapColour(int state) {
     if (state == kCapDown) return {0x3a, 0x40, 0x4c};
     if (state == kCapHover) return {0x30, 0x35, 0x3f};
@@ -389,30 +405,38 @@ void DeviceKeyButton::PaintMarks(QPainter& painter, const QRect& target, qreal r
         // A light legend on a dark or dim cap, a dark one on a bright light.
         const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
         const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
-        painter.drawPixmap(target.topLeft(), Legend(bright, ratio));
+        const LegendImage& legend = Legend(bright, ratio);
+        if (!legend.pixels.isNull()) painter.drawPixmap(QPointF(target.topLeft()) + legend.offset, legend.pixels);
     }
 }
 
 // Told apart by plain fields: a frame asks this of every key in its
 // rectangle, and the text and the image's own size sit behind pointers.
-const QPixmap& DeviceKeyButton::Legend(bool darkInk, qreal ratio) {
+// Kept as the rectangle of its ink alone: a frame blends it over every key
+// it repaints, and most of a key is bare.
+const DeviceKeyButton::LegendImage& DeviceKeyButton::Legend(bool darkInk, qreal ratio) {
     LegendImage& legend = legends_[darkInk ? 1 : 0];
     if (legend.drawn && legend.points == legendPointSize_ && legend.size == size() && legend.ratio == ratio)
-        return legend.pixels;
+        return legend;
     ++gLegendsRendered;
     legend.drawn = true;
     legend.points = legendPointSize_;
     legend.size = size();
     legend.ratio = ratio;
-    legend.pixels = QPixmap(size() * ratio);
-    legend.pixels.setDevicePixelRatio(ratio);
-    legend.pixels.fill(Qt::transparent);
-    QPainter painter(&legend.pixels);
+    QImage whole(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    whole.setDevicePixelRatio(ratio);
+    whole.fill(Qt::transparent);
+    QPainter painter(&whole);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(darkInk ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
     painter.setFont(LegendFont());
     painter.drawText(rect(), Qt::AlignCenter, text());
-    return legend.pixels;
+    painter.end();
+    const QRect ink = InkBounds(whole);
+    legend.offset = QPointF(ink.topLeft()) / ratio;
+    legend.pixels = ink.isEmpty() ? QPixmap() : QPixmap::fromImage(whole.copy(ink));
+    legend.pixels.setDevicePixelRatio(ratio);
+    return legend;
 }
 
 void DeviceKeyButton::ForgetLegends() { legends_[0].drawn = legends_[1].drawn = false; }

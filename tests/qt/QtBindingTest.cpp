@@ -416,6 +416,41 @@ TEST_F(QtBinding, ALitKeyShowsTheGlowOfItsColourOverItsCap) {
     }
 }
 
+// A legend is kept as the rectangle of its ink: drawn on the key, it shows
+// every pixel of the text laid out over the whole key, in light ink on a
+// dark key and dark ink on a bright one, for short and wide legends.
+TEST_F(QtBinding, AKeysLegendShowsAllOfItsTextWhereTheWholeKeyPlacesIt) {
+    auto* panel = W<SelectPanel>("device_picture");
+    auto* key = W<DeviceKeyButton>("light_1");
+    panel->setFixedSize(300, 200);
+    key->setGeometry(100, 50, 56, 28);
+    QApplication::processEvents();
+    ui::Control* light = host.Find("light_1");
+    const auto grab = [&] { return panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied); };
+    for (const char* text : {"Q", "F10", "Enter", "g,"}) {
+        for (const bool bright : {false, true}) {
+            light->SetLight(bright ? 0xFFFFFF : 0x400000, 255, true);
+            key->SetLegend("");
+            const QImage bare = grab();
+            QImage expected = bare;
+            key->SetLegend(text);
+            QImage ink(key->size(), QImage::Format_ARGB32_Premultiplied);
+            ink.fill(Qt::transparent);
+            {
+                QPainter painter(&ink);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(bright ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
+                painter.setFont(key->LegendFont());
+                painter.drawText(key->rect(), Qt::AlignCenter, text);
+            }
+            QPainter(&expected).drawImage(0, 0, ink);
+            const QImage shown = grab();
+            EXPECT_NE(shown, bare) << text;
+            EXPECT_EQ(shown, expected) << text << (bright ? " dark ink" : " light ink");
+        }
+    }
+}
+
 TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
     test::TempFolder folder;
     test::VirtualRig rig;
