@@ -123,71 +123,6 @@ void DrawGlow(QPainter& painter, const QRectF& area, const QColor& centre, const
     painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
 }
 
-// Qt blends a gradient's stops premultiplied, so each pixel of the glow is
-// (centre × a + colour × b) for two weights that depend on the place alone.
-// Drawn once per size in pure red (centre) and pure green (colour), the
-// glow's red and green are those weights and its alpha their sum: a new
-// colour then costs one pass of integer arithmetic over the key, not a
-// painter and a gradient (an effect brings new colours every frame).
-class GlowWeights {
-public:
-    const QImage& Of(QSize size, qreal ratio) {
-        for (const Weights& weights : sizes_)
-            if (weights.size == size && weights.ratio == ratio) return weights.image;
-        // A keyboard has keys of a dozen sizes; a scale change brings new ones.
-        if (sizes_.size() >= kMaxSizes) sizes_.clear();
-        QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(ratio);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        DrawGlow(painter, QRectF(QRect(QPoint(0, 0), size)).adjusted(1.5, 1.5, -1.5, -1.5), QColor(255, 0, 0),
-                 QColor(0, 255, 0));
-        painter.end();
-        sizes_.push_back({size, ratio, std::move(image)});
-        return sizes_.back().image;
-    }
-
-private:
-    static constexpr size_t kMaxSizes = 64;
-    struct Weights {
-        QSize size;
-        qreal ratio;
-        QImage image;
-    };
-    std::vector<Weights> sizes_;
-};
-
-GlowWeights& ImageGlowWeights() {
-    static GlowWeights weights;
-    return weights;
-}
-
-// into = the glow of centre and colour over cap, pixel by pixel (all three
-// premultiplied, of one size).
-void BlendGlow(QImage& into, const QImage& cap, const QImage& weights, QRgb centre, QRgb colour) {
-    const auto channel = [](QRgb pixel, int shift) { return static_cast<int>(pixel >> shift & 0xFF); };
-    for (int y = 0; y < into.height(); ++y) {
-        const auto* under = reinterpret_cast<const QRgb*>(cap.constScanLine(y));
-        const auto* weight = reinterpret_cast<const QRgb*>(weights.constScanLine(y));
-        auto* out = reinterpret_cast<QRgb*>(into.scanLine(y));
-        for (int x = 0; x < into.width(); ++x) {
-            const int a = qRed(weight[x]), b = qGreen(weight[x]), covered = qAlpha(weight[x]);
-            if (covered == 0) {
-                out[x] = under[x];
-                continue;
-            }
-            QRgb pixel = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                const int value = (channel(centre, shift) * a + channel(colour, shift) * b +
-                                   channel(under[x], shift) * (255 - covered) + 127) / 255;
-                pixel |= static_cast<QRgb>(std::min(value, 255)) << shift;
-            }
-            out[x] = pixel;
-        }
-    }
-}
-
 // The pixels of image (premultiplied) that are not wholly transparent: the rectangle around them.
 QRect InkBounds(const QImage& image) {
     int left = image.width(), right = -1, top = image.height(), bottom = -1;
@@ -202,6 +137,76 @@ QRect InkBounds(const QImage& image) {
         }
     }
     return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// Qt blends a gradient's stops premultiplied, so each pixel of the glow is
+// (centre × a + colour × b) for two weights that depend on the place alone.
+// Drawn once per size in pure red (centre) and pure green (colour), the
+// glow's red and green are those weights and its alpha their sum: a new
+// colour then costs one pass of integer arithmetic over the key, not a
+// painter and a gradient (an effect brings new colours every frame).
+class GlowWeights {
+public:
+    struct Weights {
+        QSize size;
+        qreal ratio;
+        QImage image;
+        QRect covered;  // the pixels the glow touches at all
+    };
+    const Weights& Of(QSize size, qreal ratio) {
+        for (const Weights& weights : sizes_)
+            if (weights.size == size && weights.ratio == ratio) return weights;
+        // A keyboard has keys of a dozen sizes; a scale change brings new ones.
+        if (sizes_.size() >= kMaxSizes) sizes_.clear();
+        QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        DrawGlow(painter, QRectF(QRect(QPoint(0, 0), size)).adjusted(1.5, 1.5, -1.5, -1.5), QColor(255, 0, 0),
+                 QColor(0, 255, 0));
+        painter.end();
+        const QRect covered = InkBounds(image);
+        sizes_.push_back({size, ratio, std::move(image), covered});
+        return sizes_.back();
+    }
+
+private:
+    static constexpr size_t kMaxSizes = 64;
+    std::vector<Weights> sizes_;
+};
+GlowWeights& ImageGlowWeights() {
+    static GlowWeights weights;
+    return weights;
+}
+
+// Two channels at once, 8 bits apart in 16-bit lanes: (x × w + y × v + z × u) / 255
+// rounded, for weights that add up to 255 at most.
+inline uint32_t MixLanes(uint32_t x, uint32_t w, uint32_t y, uint32_t v, uint32_t z, uint32_t u) {
+    uint32_t sum = x * w + y * v + z * u + 0x00800080u;
+    return ((sum + ((sum >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+// into = the glow of centre and colour over cap (all premultiplied, of one size).
+void BlendGlow(QImage& into, const QImage& cap, const GlowWeights::Weights& weights, QRgb centre, QRgb colour) {
+    std::memcpy(into.bits(), cap.constBits(), static_cast<size_t>(into.sizeInBytes()));
+    const QRect covered = weights.covered.intersected(into.rect());
+    const uint32_t centreRB = centre & 0x00FF00FFu, centreAG = centre >> 8 & 0x00FF00FFu;
+    const uint32_t colourRB = colour & 0x00FF00FFu, colourAG = colour >> 8 & 0x00FF00FFu;
+    const qsizetype intoStride = into.bytesPerLine(), weightStride = weights.image.bytesPerLine();
+    uchar* intoRow = into.bits() + covered.top() * intoStride;
+    const uchar* weightRow = weights.image.constBits() + covered.top() * weightStride;
+    for (int y = covered.top(); y <= covered.bottom(); ++y, intoRow += intoStride, weightRow += weightStride) {
+        auto* out = reinterpret_cast<QRgb*>(intoRow);
+        const auto* weight = reinterpret_cast<const QRgb*>(weightRow);
+        for (int x = covered.left(); x <= covered.right(); ++x) {
+            const uint32_t a = qRed(weight[x]), b = qGreen(weight[x]);
+            const uint32_t rest = 255 - std::min<uint32_t>(255, std::max<uint32_t>(qAlpha(weight[x]), a + b));
+            const QRgb under = out[x];
+            out[x] = MixLanes(centreRB, a, colourRB, b, under & 0x00FF00FFu, rest) |
+                     MixLanes(centreAG, a, colourAG, b, under >> 8 & 0x00FF00FFu, rest) << 8;
+        }
+    }
 }
 
 QColor CapColour(int state) {
