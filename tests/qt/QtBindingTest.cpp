@@ -380,8 +380,8 @@ TEST_F(QtBinding, ALitKeyShowsTheGlowOfItsColourOverItsCap) {
         uint8_t level;
     };
     constexpr Light kLights[] = {{0xFFFFFF, 255}, {0x0000FF, 255}, {0xFF8000, 255}, {0x20FF40, 77},
-                                 {0x123456, 255}, {0xFFFFFF, 0},   {0x00FFFF, 200}};
-    for (const QSize size : {QSize(28, 28), QSize(41, 28), QSize(17, 17)}) {
+                                 {0x123456, 255}, {0xFFFFFF, 0},   {0x00FFFF, 200}, {0xFF0000, 77}, {0x0000FF, 77}};
+    for (const QSize size : {QSize(28, 28), QSize(41, 28), QSize(17, 17), QSize(20, 20), QSize(23, 19)}) {
         key->setGeometry(QRect(QPoint(100, 50), size));
         light->SetLight(0, 0, false);
         const QImage unlit = panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
