@@ -381,13 +381,16 @@ TEST_F(QtBinding, ALitKeyShowsTheGlowOfItsColourOverItsCap) {
     };
     constexpr Light kLights[] = {{0xFFFFFF, 255}, {0x0000FF, 255}, {0xFF8000, 255}, {0x20FF40, 77},
                                  {0x123456, 255}, {0xFFFFFF, 0},   {0x00FFFF, 200}, {0xFF0000, 77}, {0x0000FF, 77}};
+    const auto grab = [&] {
+        return panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
     for (const QSize size : {QSize(28, 28), QSize(41, 28), QSize(17, 17), QSize(20, 20), QSize(23, 19)}) {
         key->setGeometry(QRect(QPoint(100, 50), size));
         light->SetLight(0, 0, false);
-        const QImage unlit = panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage unlit = grab();
         for (const Light& lit : kLights) {
             light->SetLight(lit.colour, lit.level, true);
-            const QImage shown = panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            const QImage shown = grab();
             QImage expected = unlit;
             {
                 const QColor colour = key->ShownColour();
@@ -426,7 +429,9 @@ TEST_F(QtBinding, AKeysLegendShowsAllOfItsTextWhereTheWholeKeyPlacesIt) {
     key->setGeometry(100, 50, 56, 28);
     QApplication::processEvents();
     ui::Control* light = host.Find("light_1");
-    const auto grab = [&] { return panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied); };
+    const auto grab = [&] {
+        return panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
     for (const char* text : {"Q", "F10", "Enter", "g,"}) {
         for (const bool bright : {false, true}) {
             light->SetLight(bright ? 0xFFFFFF : 0x400000, 255, true);
