@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <list>
 #include <unordered_map>
+#include <vector>
 
 #include "qt/SelectPanel.h"
 
@@ -107,6 +108,106 @@ uint64_t LookKey(QRgb shown, QSize size, int capState, int frame, bool on, qint6
     return key ^ (static_cast<uint64_t>(lightImage) << 53) ^ (static_cast<uint64_t>(qRound(ratio * 16) & 0x7F) << 57);
 }
 enum Frame { kFrameNormal, kFrameChecked, kFrameMarked };
+
+// The glow's shape: the centre colour inside, the key's colour at 0.7 of the
+// radius, fading to a quarter of it at the edge.
+void DrawGlow(QPainter& painter, const QRectF& area, const QColor& centre, const QColor& colour) {
+    QRadialGradient glow(area.center(), area.width() / 2);
+    glow.setColorAt(0.0, centre);
+    glow.setColorAt(0.7, colour);
+    QColor edge = colour;
+    edge.setAlpha(60);
+    glow.setColorAt(1.0, edge);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(glow);
+    painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
+}
+
+// The pixels of image (premultiplied) that are not wholly transparent: the rectangle around them.
+QRect InkBounds(const QImage& image) {
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 0) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// Qt blends a gradient's stops premultiplied, so each pixel of the glow is
+// (centre × a + colour × b) for two weights that depend on the place alone.
+// Drawn once per size in pure red (centre) and pure green (colour), the
+// glow's red and green are those weights and its alpha their sum: a new
+// colour then costs one pass of integer arithmetic over the key, not a
+// painter and a gradient (an effect brings new colours every frame).
+class GlowWeights {
+public:
+    struct Weights {
+        QSize size;
+        qreal ratio;
+        QImage image;
+        QRect covered;  // the pixels the glow touches at all
+    };
+    const Weights& Of(QSize size, qreal ratio) {
+        for (const Weights& weights : sizes_)
+            if (weights.size == size && weights.ratio == ratio) return weights;
+        // A keyboard has keys of a dozen sizes; a scale change brings new ones.
+        if (sizes_.size() >= kMaxSizes) sizes_.clear();
+        QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        DrawGlow(painter, QRectF(QRect(QPoint(0, 0), size)).adjusted(1.5, 1.5, -1.5, -1.5), QColor(255, 0, 0),
+                 QColor(0, 255, 0));
+        painter.end();
+        const QRect covered = InkBounds(image);
+        sizes_.push_back({size, ratio, std::move(image), covered});
+        return sizes_.back();
+    }
+
+private:
+    static constexpr size_t kMaxSizes = 64;
+    std::vector<Weights> sizes_;
+};
+GlowWeights& ImageGlowWeights() {
+    static GlowWeights weights;
+    return weights;
+}
+
+// Two channels at once, 8 bits apart in 16-bit lanes: (x × w + y × v + z × u) / 255
+// rounded, for weights that add up to 255 at most.
+inline uint32_t MixLanes(uint32_t x, uint32_t w, uint32_t y, uint32_t v, uint32_t z, uint32_t u) {
+    uint32_t sum = x * w + y * v + z * u + 0x00800080u;
+    return ((sum + ((sum >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+// into = the glow of centre and colour over cap (all premultiplied, of one size).
+void BlendGlow(QImage& into, const QImage& cap, const GlowWeights::Weights& weights, QRgb centre, QRgb colour) {
+    std::memcpy(into.bits(), cap.constBits(), static_cast<size_t>(into.sizeInBytes()));
+    const QRect covered = weights.covered.intersected(into.rect());
+    const uint32_t centreRB = centre & 0x00FF00FFu, centreAG = centre >> 8 & 0x00FF00FFu;
+    const uint32_t colourRB = colour & 0x00FF00FFu, colourAG = colour >> 8 & 0x00FF00FFu;
+    const qsizetype intoStride = into.bytesPerLine(), weightStride = weights.image.bytesPerLine();
+    uchar* intoRow = into.bits() + covered.top() * intoStride;
+    const uchar* weightRow = weights.image.constBits() + covered.top() * weightStride;
+    for (int y = covered.top(); y <= covered.bottom(); ++y, intoRow += intoStride, weightRow += weightStride) {
+        auto* out = reinterpret_cast<QRgb*>(intoRow);
+        const auto* weight = reinterpret_cast<const QRgb*>(weightRow);
+        for (int x = covered.left(); x <= covered.right(); ++x) {
+            const uint32_t a = qRed(weight[x]), b = qGreen(weight[x]);
+            const uint32_t rest = 255 - std::min<uint32_t>(255, std::max<uint32_t>(qAlpha(weight[x]), a + b));
+            const QRgb under = out[x];
+            out[x] = MixLanes(centreRB, a, colourRB, b, under & 0x00FF00FFu, rest) |
+                     MixLanes(centreAG, a, colourAG, b, under >> 8 & 0x00FF00FFu, rest) << 8;
+        }
+    }
+}
 
 QColor CapColour(int state) {
     if (state == kCapDown) return {0x3a, 0x40, 0x4c};
@@ -234,7 +335,13 @@ void DeviceKeyButton::RenderBase(QImage& into, const QSize& size, int capState, 
                                  qreal ratio) const {
     if (into.size() != size * ratio) into = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
     into.setDevicePixelRatio(ratio);
-    if (cap != nullptr && cap->format() == into.format() && cap->size() == into.size())
+    const bool capFits = cap != nullptr && cap->format() == into.format() && cap->size() == into.size();
+    if (capFits && light_.isNull()) {
+        const QColor shown = ShownColour();
+        BlendGlow(into, *cap, ImageGlowWeights().Of(size, ratio), shown.lighter(120).rgba(), shown.rgba());
+        return;
+    }
+    if (capFits)
         std::memcpy(into.bits(), cap->constBits(), static_cast<size_t>(into.sizeInBytes()));
     else
         into.fill(Qt::transparent);
@@ -263,15 +370,7 @@ void DeviceKeyButton::RenderBase(QImage& into, const QSize& size, int capState, 
         painter.drawPixmap(whole, tinted);
         return;
     }
-    QRadialGradient glow(area.center(), area.width() / 2);
-    glow.setColorAt(0.0, shown.lighter(120));
-    glow.setColorAt(0.7, shown);
-    QColor edge = shown;
-    edge.setAlpha(60);
-    glow.setColorAt(1.0, edge);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(glow);
-    painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
+    DrawGlow(painter, area, shown.lighter(120), shown);
 }
 
 const QImage& DeviceKeyButton::Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const {
@@ -311,30 +410,38 @@ void DeviceKeyButton::PaintMarks(QPainter& painter, const QRect& target, qreal r
         // A light legend on a dark or dim cap, a dark one on a bright light.
         const QColor shown = lightOn_ ? ShownColour() : QColor(Qt::black);
         const bool bright = 299 * shown.red() + 587 * shown.green() + 114 * shown.blue() > 150 * 1000;
-        painter.drawPixmap(target.topLeft(), Legend(bright, ratio));
+        const LegendImage& legend = Legend(bright, ratio);
+        if (!legend.pixels.isNull()) painter.drawPixmap(QPointF(target.topLeft()) + legend.offset, legend.pixels);
     }
 }
 
 // Told apart by plain fields: a frame asks this of every key in its
 // rectangle, and the text and the image's own size sit behind pointers.
-const QPixmap& DeviceKeyButton::Legend(bool darkInk, qreal ratio) {
+// Kept as the rectangle of its ink alone: a frame blends it over every key
+// it repaints, and most of a key is bare.
+const DeviceKeyButton::LegendImage& DeviceKeyButton::Legend(bool darkInk, qreal ratio) {
     LegendImage& legend = legends_[darkInk ? 1 : 0];
     if (legend.drawn && legend.points == legendPointSize_ && legend.size == size() && legend.ratio == ratio)
-        return legend.pixels;
+        return legend;
     ++gLegendsRendered;
     legend.drawn = true;
     legend.points = legendPointSize_;
     legend.size = size();
     legend.ratio = ratio;
-    legend.pixels = QPixmap(size() * ratio);
-    legend.pixels.setDevicePixelRatio(ratio);
-    legend.pixels.fill(Qt::transparent);
-    QPainter painter(&legend.pixels);
+    QImage whole(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    whole.setDevicePixelRatio(ratio);
+    whole.fill(Qt::transparent);
+    QPainter painter(&whole);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(darkInk ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
     painter.setFont(LegendFont());
     painter.drawText(rect(), Qt::AlignCenter, text());
-    return legend.pixels;
+    painter.end();
+    const QRect ink = InkBounds(whole);
+    legend.offset = QPointF(ink.topLeft()) / ratio;
+    legend.pixels = ink.isEmpty() ? QPixmap() : QPixmap::fromImage(whole.copy(ink));
+    legend.pixels.setDevicePixelRatio(ratio);
+    return legend;
 }
 
 void DeviceKeyButton::ForgetLegends() { legends_[0].drawn = legends_[1].drawn = false; }

@@ -87,15 +87,16 @@ private:
     const QImage& Look(const QSize& size, int capState, int frame, bool lit, qreal ratio) const;
     // The legend in dark (on a bright light) or light ink, drawn once per
     // text, size and font: a frame only changes the light beneath it.
-    const QPixmap& Legend(bool darkInk, qreal ratio);
-    void ForgetLegends();
     struct LegendImage {
         bool drawn = false;  // for the legend and font now
         qreal points = 0;
         QSize size;
         qreal ratio = 0;
-        QPixmap pixels;
+        QPixmap pixels;  // the ink's rectangle only (null for no ink)
+        QPointF offset;  // where it lies in the key
     };
+    const LegendImage& Legend(bool darkInk, qreal ratio);
+    void ForgetLegends();
     LegendImage legends_[2];
     bool hasLegend_ = false;
 

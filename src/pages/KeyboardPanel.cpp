@@ -191,13 +191,19 @@ void CKeyboardPanel::ShowSystemSettings() {
 // The keys lit as the frame has them, on the lighting tab only: the custom
 // colours at full level, an effect at its own levels. On the other tabs they
 // are dark, so that the chosen key and the changed ones stand out; hidden keys stay dark.
+// An effect's frame changes some keys at a time: while the keys are lit the
+// same way, only those whose entry changed since the frame last shown are set.
 void CKeyboardPanel::ShowLights(bool effectLevels) {
     const bool lit = settingsPage_ == kLightingSettingsPage && (!functionPage_ || functionPage_() == kLightingFunctionPage);
+    const bool sameWay = shownWay_ == (lit ? 1 : 0) + (effectLevels ? 2 : 0);
+    shownWay_ = (lit ? 1 : 0) + (effectLevels ? 2 : 0);
+    std::swap(frame_, shownFrame_);
     const LedFrame& frame = device_.CopyFrame(frame_);
     for (size_t j = 0; j < picture_.keys.size() && j < frame.size(); ++j) {
+        const LedEntry& e = frame[j];
+        if (sameWay && j < shownFrame_.size() && shownFrame_[j] == e) continue;
         const ui::Control* key = picture_.keys[j].Get();
         if (key == nullptr) continue;
-        const LedEntry& e = frame[j];
         const bool on = lit && (!effectLevels || key->Visible());
         // Lights take the LED entry's order: red in the low byte.
         const uint32_t colour = e.red | e.green << 8 | static_cast<uint32_t>(e.blue) << 16;

@@ -71,6 +71,8 @@ private:
     std::function<int()> functionPage_;
     int settingsPage_ = 0;  // the settings page shown: the picture is lit on the lighting page only
     LedFrame frame_;        // kept between preview frames
+    LedFrame shownFrame_;   // the frame the keys show
+    int shownWay_ = -1;     // how they were lit: 1 lit, + 2 at the effect's levels; -1 not yet
 };
 
 }  // namespace m470

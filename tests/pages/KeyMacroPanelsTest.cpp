@@ -314,6 +314,24 @@ TEST_F(KeyboardPanels, KeysArePaintedOnTheLightingTabAndChosenOnTheKeysTab) {
     EXPECT_EQ(MarkedKeys(), std::vector<size_t>{kKeyW});
     devicePage->ShowOptionTab(1);
     EXPECT_EQ(host.Find("key_43")->LightColour(), painted);  // lit again on the Lighting tab
+
+    // A frame that changes one key sets that key alone: another key keeps a
+    // light it was given from elsewhere until the keys are lit another way.
+    const uint32_t w = host.Find("key_44")->LightColour();
+    host.Find("key_44")->SetLight(0xABCDEF, 17, true);
+    light.red = 0x22;
+    keyboard->SetLightInfo(light.Words(), light.HalfWord());
+    Notify("click", "key_" + std::to_string(kKeyQ));
+    EXPECT_EQ(host.Find("key_43")->LightColour(), painted + 0x11);
+    EXPECT_EQ(host.Find("key_44")->LightColour(), 0xABCDEFu);
+    EXPECT_EQ(host.Find("key_44")->LightLevel(), 17);
+    devicePage->ShowOptionTab(2);
+    EXPECT_EQ(host.Find("key_44")->LightLevel(), 0);
+    EXPECT_EQ(host.Find("key_43")->LightLevel(), 0);
+    devicePage->ShowOptionTab(1);
+    EXPECT_EQ(host.Find("key_44")->LightColour(), w);
+    EXPECT_EQ(host.Find("key_44")->LightLevel(), 255);
+    EXPECT_EQ(host.Find("key_43")->LightColour(), painted + 0x11);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -361,6 +362,98 @@ TEST_F(QtBinding, KeyImagesOfAColourCycleStayWithinTheirBudget) {
     const int rendered = DeviceKeyButton::ImagesRendered();
     steady();
     EXPECT_EQ(DeviceKeyButton::ImagesRendered(), rendered);
+}
+
+// A lit key shows its cap with the glow over it: the centre a little
+// lighter, the key's colour at 0.7 of the radius, fading at the edge. The
+// glow as Qt's gradient paints it over the unlit key is the witness; the key
+// must match it within one step of an 8-bit channel (rounding), for bright, dim,
+// saturated and black lights and for keys of several sizes.
+TEST_F(QtBinding, ALitKeyShowsTheGlowOfItsColourOverItsCap) {
+    auto* panel = W<SelectPanel>("device_picture");
+    auto* key = W<DeviceKeyButton>("light_1");
+    panel->setFixedSize(300, 200);
+    QApplication::processEvents();
+    ui::Control* light = host.Find("light_1");
+    struct Light {
+        uint32_t colour;
+        uint8_t level;
+    };
+    constexpr Light kLights[] = {{0xFFFFFF, 255}, {0x0000FF, 255}, {0xFF8000, 255}, {0x20FF40, 77},
+                                 {0x123456, 255}, {0xFFFFFF, 0},   {0x00FFFF, 200}, {0xFF0000, 77}, {0x0000FF, 77}};
+    const auto grab = [&] {
+        return panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    for (const QSize size : {QSize(28, 28), QSize(41, 28), QSize(17, 17), QSize(20, 20), QSize(23, 19)}) {
+        key->setGeometry(QRect(QPoint(100, 50), size));
+        light->SetLight(0, 0, false);
+        const QImage unlit = grab();
+        for (const Light& lit : kLights) {
+            light->SetLight(lit.colour, lit.level, true);
+            const QImage shown = grab();
+            QImage expected = unlit;
+            {
+                const QColor colour = key->ShownColour();
+                QPainter painter(&expected);
+                painter.setRenderHint(QPainter::Antialiasing);
+                const QRectF area = QRectF(QRect(QPoint(0, 0), size)).adjusted(1.5, 1.5, -1.5, -1.5);
+                QRadialGradient glow(area.center(), area.width() / 2);
+                glow.setColorAt(0.0, colour.lighter(120));
+                glow.setColorAt(0.7, colour);
+                glow.setColorAt(1.0, QColor(colour.red(), colour.green(), colour.blue(), 60));
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(glow);
+                painter.drawRoundedRect(area.adjusted(3, 3, -3, -3), 4, 4);
+            }
+            ASSERT_EQ(shown.size(), expected.size());
+            int worst = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) {
+                    const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
+                    worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                      std::abs(qBlue(a) - qBlue(b))});
+                }
+            EXPECT_LE(worst, 1) << std::hex << lit.colour << " level " << std::dec << int(lit.level) << " size "
+                                << size.width() << "x" << size.height();
+        }
+    }
+}
+
+// A legend is kept as the rectangle of its ink: drawn on the key, it shows
+// every pixel of the text laid out over the whole key, in light ink on a
+// dark key and dark ink on a bright one, for short and wide legends.
+TEST_F(QtBinding, AKeysLegendShowsAllOfItsTextWhereTheWholeKeyPlacesIt) {
+    auto* panel = W<SelectPanel>("device_picture");
+    auto* key = W<DeviceKeyButton>("light_1");
+    panel->setFixedSize(300, 200);
+    key->setGeometry(100, 50, 56, 28);
+    QApplication::processEvents();
+    ui::Control* light = host.Find("light_1");
+    const auto grab = [&] {
+        return panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    for (const char* text : {"Q", "F10", "Enter", "g,"}) {
+        for (const bool bright : {false, true}) {
+            light->SetLight(bright ? 0xFFFFFF : 0x400000, 255, true);
+            key->SetLegend("");
+            const QImage bare = grab();
+            QImage expected = bare;
+            key->SetLegend(text);
+            QImage ink(key->size(), QImage::Format_ARGB32_Premultiplied);
+            ink.fill(Qt::transparent);
+            {
+                QPainter painter(&ink);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(bright ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
+                painter.setFont(key->LegendFont());
+                painter.drawText(key->rect(), Qt::AlignCenter, text);
+            }
+            QPainter(&expected).drawImage(0, 0, ink);
+            const QImage shown = grab();
+            EXPECT_NE(shown, bare) << text;
+            EXPECT_EQ(shown, expected) << text << (bright ? " dark ink" : " light ink");
+        }
+    }
 }
 
 TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
