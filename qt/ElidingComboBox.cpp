@@ -22,9 +22,9 @@ QString ElidingComboBox::ShownText() const {
 // The drop-down arrow is drawn here, not by the style. Under the window's
 // style sheet the base style is handed a palette copied afresh for every
 // paint, and it caches its arrow picture under that copy's key: each paint
-// left one more picture in the application's pixmap cache, too small to
-// count against the cache's limit, so a window showing its pages for days
-// kept growing.
+// left one more picture in the application's pixmap cache, which filled to
+// its 10 MiB limit, and the heap kept growing after that, so a window
+// showing its pages for days kept growing.
 void ElidingComboBox::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionComboBox option;

@@ -315,8 +315,9 @@ TEST_F(KeyboardPanels, KeysArePaintedOnTheLightingTabAndChosenOnTheKeysTab) {
     devicePage->ShowOptionTab(1);
     EXPECT_EQ(host.Find("key_43")->LightColour(), painted);  // lit again on the Lighting tab
 
-    // A frame that changes one key sets that key alone: another key keeps a
-    // light it was given from elsewhere until the keys are lit another way.
+    // A frame that changes one key sets that key alone. The probe: a light
+    // set on another key behind the panel's back (nothing else lights keys)
+    // stays until the keys are lit another way.
     const uint32_t w = host.Find("key_44")->LightColour();
     host.Find("key_44")->SetLight(0xABCDEF, 17, true);
     light.red = 0x22;

@@ -439,7 +439,10 @@ TEST_F(QtBinding, AKeysLegendShowsAllOfItsTextWhereTheWholeKeyPlacesIt) {
             const QImage bare = grab();
             QImage expected = bare;
             key->SetLegend(text);
-            QImage ink(key->size(), QImage::Format_ARGB32_Premultiplied);
+            // At the screen's pixel ratio, where the ink's place is divided back into the key.
+            const qreal ratio = key->devicePixelRatioF();
+            QImage ink(key->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+            ink.setDevicePixelRatio(ratio);
             ink.fill(Qt::transparent);
             {
                 QPainter painter(&ink);
