@@ -648,7 +648,6 @@ void CMainWnd::OpenSkinChooser() {
 void CMainWnd::ReceiveSkin(const SkinChangedParam& param) {
     if (root_ == nullptr) return;
     skinned_ = param.colourFlag || param.image != kDefaultSkinImage;
-    root_->setProperty("m470Skin", skinned_);
     ApplySkin(host_, param);
     ApplyStyleSheet();  // with or without the rules that let the background through, read again
 }
