@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QAbstractItemView>
+#include <QEvent>
 #include <QPainterPath>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -10,6 +12,29 @@ namespace m470::qt {
 
 ElidingComboBox::ElidingComboBox(QWidget* parent) : QComboBox(parent) {
     connect(this, &QComboBox::currentTextChanged, this, [this](const QString& text) { setToolTip(text); });
+}
+
+bool ElidingComboBox::PopupMade() const { return findChild<QAbstractItemView*>() != nullptr; }
+
+// QComboBox answers a new style or font by refreshing its popup, and asking
+// for the popup builds it: a window, a list, its viewport, two scrollers and
+// two scroll bars, each styled by the sheet, for every box of every page,
+// though most lists are never opened. Before the box is first shown nothing of
+// the popup needs refreshing (it takes the box's style and font when it is
+// made, at its first opening) and the box's size is worked out afresh at that
+// show; after it, QComboBox refreshes as usual.
+void ElidingComboBox::changeEvent(QEvent* event) {
+    const bool styleOrFont = event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange;
+    if (styleOrFont && !shown_ && !isEditable() && sizeAdjustPolicy() == AdjustToContentsOnFirstShow && !PopupMade()) {
+        QWidget::changeEvent(event);
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
+
+void ElidingComboBox::showEvent(QShowEvent* event) {
+    shown_ = true;
+    QComboBox::showEvent(event);
 }
 
 QString ElidingComboBox::ShownText() const {

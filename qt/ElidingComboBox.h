@@ -18,9 +18,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    bool PopupMade() const;
     void DrawArrow(QPainter& painter, const QRect& area, const QStyleOptionComboBox& option) const;
+
+    bool shown_ = false;
 };
 
 }  // namespace m470::qt

@@ -278,7 +278,9 @@ void QtControl::SelectItem(int index, bool raiseEvent) {
 std::optional<ui::Control::ListItem> QtControl::Item(int index) const {
     if (auto* combo = As<QComboBox>(widget_)) {
         if (index < 0 || index >= combo->count()) return std::nullopt;
-        auto* view = qobject_cast<QListView*>(combo->view());
+        // Read without building the popup (see ElidingComboBox): a row is
+        // hidden only in a popup that exists.
+        auto* view = combo->findChild<QListView*>();
         return ListItem{S(combo->itemText(index)), S(combo->itemData(index).toString()),
                         view == nullptr || !view->isRowHidden(index)};
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
@@ -255,6 +256,57 @@ TEST_F(MousePage, ALongProfileNameIsElidedWithItsWholeTextAsTooltip) {
     EXPECT_TRUE(combo->ShownText().endsWith(QChar(0x2026))) << combo->ShownText().toStdString();
     EXPECT_LT(combo->ShownText().size(), name.size());
     EXPECT_EQ(combo->toolTip(), name);
+}
+
+// A box's drop-down list is made when it is first opened, not for every box
+// of every tab as the style sheet reaches it; the box's size, the list's rows
+// and font are then those of a plain box made the same way.
+TEST_F(MousePage, ABoxNotYetShownHasNoListUntilOpenedAndThenTheUsualOne) {
+    window->findChild<QStackedWidget*>("device_switch")->setCurrentWidget(page);
+    window->show();
+    QApplication::processEvents();
+    // The lighting tab's boxes, not shown yet (a box hiding some of its rows
+    // needs its list at once).
+    QList<QComboBox*> withoutList;
+    int boxes = 0;
+    for (QComboBox* any : On<QWidget>("mouse_page_light")->findChildren<QComboBox*>()) {
+        ++boxes;
+        EXPECT_FALSE(any->isVisible());
+        if (any->findChild<QAbstractItemView*>() == nullptr) withoutList.push_back(any);
+    }
+    EXPECT_GE(withoutList.size() * 2, boxes);
+    On<QAbstractButton>("deng_Op_tab")->click();
+    QApplication::processEvents();
+    // An effect whose own box shows.
+    QComboBox* box = nullptr;
+    auto* effects = On<QComboBox>("light_combo_modeSelect");
+    for (int effect = 0; effect < effects->count() && box == nullptr; ++effect) {
+        effects->setCurrentIndex(effect);
+        QApplication::processEvents();
+        for (QComboBox* any : withoutList)
+            if (box == nullptr && any->isVisible()) box = any;
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->findChild<QAbstractItemView*>(), nullptr);
+
+    auto* plain = new QComboBox(box->parentWidget());
+    for (int i = 0; i < box->count(); ++i) plain->addItem(box->itemText(i));
+    plain->setCurrentIndex(box->currentIndex());
+    plain->show();
+    QApplication::processEvents();
+    EXPECT_EQ(box->sizeHint(), plain->sizeHint());
+    EXPECT_EQ(box->minimumSizeHint(), plain->minimumSizeHint());
+
+    box->showPopup();
+    QApplication::processEvents();
+    auto* list = box->findChild<QAbstractItemView*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(list->model()->rowCount(), box->count());
+    EXPECT_EQ(list->font(), box->font());
+    EXPECT_EQ(list->currentIndex().row(), box->currentIndex());
+    box->hidePopup();
+    delete plain;
 }
 
 // The box painted again and again under the window's style sheet holds no
