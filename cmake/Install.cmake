@@ -54,7 +54,9 @@ install(FILES ${M470_PACKAGING_IN}/debian/copyright DESTINATION ${CMAKE_INSTALL_
 install(FILES ${M470_PACKAGING_OUT}/debian/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/m470 RENAME changelog.Debian.gz)
 
 # `make package` (cpack in build/): one Debian package, its dependencies
-# computed from the binaries by dpkg-shlibdeps.
+# computed from the binaries by dpkg-shlibdeps, and libcurl named here: the
+# update service loads it (and the OpenSSL it brings) at run time, so no
+# binary shows it. 7.85 is the first with the protocol lists we set.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME m470)
 set(CPACK_PACKAGE_VENDOR "The M470 developers")
@@ -76,6 +78,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${M470_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 (>= 7.85.0)")
 # The fonts of the Chinese texts and the Wayland platform of Qt: wanted, not required.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-wayland")
 # The desktop's pointer settings are reached through its own tools (gsettings

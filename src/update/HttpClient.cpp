@@ -1,7 +1,5 @@
 #include "update/HttpClient.h"
 
-#include <curl/curl.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,10 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "platform/DebugTrace.h"
 #include "platform/Text.h"
+#include "update/CurlLoader.h"
 
 namespace m470 {
 namespace {
@@ -22,19 +20,10 @@ constexpr uint32_t kErrorBadUrl = 3;
 constexpr uint32_t kErrorBadMethod = 87;
 constexpr uint64_t kProgressStep = 1024;
 
-void InitCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct CurlDeleter {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
+// Each owns what the loaded library made; it ends before the loader does.
+using CurlHandle = std::unique_ptr<CURL, void (*)(CURL*)>;
+using HeaderList = std::unique_ptr<curl_slist, void (*)(curl_slist*)>;
+using Digest = std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)>;
 
 bool IsSuccess(long status) { return status >= 200 && status <= 299; }
 
@@ -75,44 +64,44 @@ HttpFailure FailureOf(CURLcode result, const TransferWatch& watch) {
 }
 
 // Settings both calls share: timeouts, verification, the abort check.
-void CommonOptions(CURL* curl, const HttpSettings& settings, TransferWatch& watch) {
+void CommonOptions(const CurlFunctions& api, CURL* curl, const HttpSettings& settings, TransferWatch& watch) {
     watch.abort = settings.abort;
     watch.limits = settings.limits;
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, settings.userAgent.c_str());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, settings.stallTimeoutMs / 1000));
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!settings.extraCaFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.extraCaFile.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
+    api.easySetopt(curl, CURLOPT_USERAGENT, settings.userAgent.c_str());
+    api.easySetopt(curl, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
+    api.easySetopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    api.easySetopt(curl, CURLOPT_LOW_SPEED_TIME, std::max(1L, settings.stallTimeoutMs / 1000));
+    api.easySetopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    api.easySetopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!settings.extraCaFile.empty()) api.easySetopt(curl, CURLOPT_CAINFO, settings.extraCaFile.c_str());
+    api.easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+    api.easySetopt(curl, CURLOPT_NOPROGRESS, 0L);
+    api.easySetopt(curl, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
+    api.easySetopt(curl, CURLOPT_XFERINFODATA, &watch);
     // The first attempt goes direct; proxies come only after it failed.
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    api.easySetopt(curl, CURLOPT_PROXY, "");
+    api.easySetopt(curl, CURLOPT_NOPROXY, "*");
 }
 
 // Nothing of the request left this host: no header bytes were sent.
-bool NothingSent(CURL* curl) {
+bool NothingSent(const CurlFunctions& api, CURL* curl) {
     long sent = 0;
-    curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &sent);
+    api.easyGetinfo(curl, CURLINFO_REQUEST_SIZE, &sent);
     return sent == 0;
 }
 
 // One perform, and when nothing could be sent directly, one more through the
 // proxy the environment names.
-CURLcode PerformWithProxyFallback(CURL* curl, const std::string& url) {
-    CURLcode result = curl_easy_perform(curl);
-    if (result == CURLE_OK || !NothingSent(curl) || result == CURLE_ABORTED_BY_CALLBACK) return result;
+CURLcode PerformWithProxyFallback(const CurlFunctions& api, CURL* curl, const std::string& url) {
+    CURLcode result = api.easyPerform(curl);
+    if (result == CURLE_OK || !NothingSent(api, curl) || result == CURLE_ABORTED_BY_CALLBACK) return result;
     const std::string proxy = HttpClient::ProxyFromEnvironment(url);
     if (proxy.empty()) return result;
-    DebugTrace::Printf("update: direct request failed (%s), again through the proxy", curl_easy_strerror(result));
+    DebugTrace::Printf("update: direct request failed (%s), again through the proxy", api.easyStrerror(result));
     const char* noProxy = std::getenv("no_proxy") != nullptr ? std::getenv("no_proxy") : std::getenv("NO_PROXY");
-    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, noProxy != nullptr ? noProxy : "");
-    return curl_easy_perform(curl);
+    api.easySetopt(curl, CURLOPT_PROXY, proxy.c_str());
+    api.easySetopt(curl, CURLOPT_NOPROXY, noProxy != nullptr ? noProxy : "");
+    return api.easyPerform(curl);
 }
 
 struct ReplyBuffer {
@@ -131,6 +120,7 @@ size_t AppendReply(char* chunk, size_t size, size_t count, void* context) {
 }
 
 struct DownloadState {
+    const CurlFunctions* api;
     CURL* curl;
     int fd;
     const DownloadProgress* progress;
@@ -148,9 +138,9 @@ struct DownloadState {
 bool StartBody(DownloadState& state) {
     state.started = true;
     long status = 0;
-    curl_easy_getinfo(state.curl, CURLINFO_RESPONSE_CODE, &status);
+    state.api->easyGetinfo(state.curl, CURLINFO_RESPONSE_CODE, &status);
     curl_off_t length = -1;
-    curl_easy_getinfo(state.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    state.api->easyGetinfo(state.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (!IsSuccess(status) || length <= 0 || static_cast<uint64_t>(length) > state.maxBytes) {
         DebugTrace::Printf("update: download refused (status %ld, length %lld)", status, static_cast<long long>(length));
         state.refused = true;
@@ -182,7 +172,7 @@ size_t WriteDownload(char* chunk, size_t size, size_t count, void* context) {
         return 0;
     }
     if (!WriteAll(state.fd, chunk, length)) return 0;
-    EVP_DigestUpdate(state.digest, chunk, length);
+    state.api->digestUpdate(state.digest, chunk, length);
     state.received += length;
     while (state.reported + kProgressStep <= state.received && state.reported + kProgressStep < state.total) {
         state.reported += kProgressStep;
@@ -203,7 +193,7 @@ std::string HexOf(const unsigned char* bytes, unsigned length) {
 
 }  // namespace
 
-HttpClient::HttpClient(HttpSettings settings) : settings_(std::move(settings)) { InitCurlOnce(); }
+HttpClient::HttpClient(HttpSettings settings) : settings_(std::move(settings)) {}
 
 std::string HttpClient::ProxyFromEnvironment(const std::string& url) {
     const bool secure = url.rfind("https:", 0) == 0;
@@ -229,68 +219,86 @@ int HttpClient::HttpRequest(std::string_view method, const std::string& url, con
         lastError_ = kErrorBadMethod;
         return -1;
     }
-    CurlHandle curl(curl_easy_init());
+    const CurlLoader api;
+    if (!api.Loaded()) {
+        lastError_ = CURLE_FAILED_INIT;
+        lastFailure_ = HttpFailure::Other;
+        return NotSent(url, api.Error(), response, responseSize);
+    }
+    CurlHandle curl(api->easyInit(), api->easyCleanup);
     if (!curl) {
         lastError_ = CURLE_FAILED_INIT;
         return -1;
     }
     TransferWatch watch;
-    CommonOptions(curl.get(), settings_, watch);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, settings_.limits.requestDeadlineMs);
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    CommonOptions(*api, curl.get(), settings_, watch);
+    api->easySetopt(curl.get(), CURLOPT_TIMEOUT_MS, settings_.limits.requestDeadlineMs);
+    api->easySetopt(curl.get(), CURLOPT_URL, url.c_str());
+    api->easySetopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
     const std::string length = "Content-Length: " + std::to_string(bodyLength);
-    curl_slist* headers = curl_slist_append(nullptr, length.c_str());
-    headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
-    headers = curl_slist_append(headers, "Accept:application/prs.Kestro.v1+json");
-    HeaderList headerList(headers);
-    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers);
+    curl_slist* headers = api->slistAppend(nullptr, length.c_str());
+    headers = api->slistAppend(headers, "Content-Type: application/x-www-form-urlencoded");
+    headers = api->slistAppend(headers, "Accept:application/prs.Kestro.v1+json");
+    HeaderList headerList(headers, api->slistFreeAll);
+    api->easySetopt(curl.get(), CURLOPT_HTTPHEADER, headers);
     if (post) {
-        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, bodyLength > 0 ? body : "");
-        curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+        api->easySetopt(curl.get(), CURLOPT_POSTFIELDS, bodyLength > 0 ? body : "");
+        api->easySetopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
     }
     ReplyBuffer buffer{response, responseSize - 1};
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendReply);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &buffer);
-    const CURLcode result = PerformWithProxyFallback(curl.get(), url);
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &lastStatus_);
+    api->easySetopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendReply);
+    api->easySetopt(curl.get(), CURLOPT_WRITEDATA, &buffer);
+    const CURLcode result = PerformWithProxyFallback(*api, curl.get(), url);
+    api->easyGetinfo(curl.get(), CURLINFO_RESPONSE_CODE, &lastStatus_);
     lastError_ = result;
     lastFailure_ = FailureOf(result, watch);
-    if (result != CURLE_OK && NothingSent(curl.get())) {
-        DebugTrace::Printf("update: request to %s not sent: %s", url.c_str(), curl_easy_strerror(result));
-        const size_t text = std::min(kNoLinkServer.size(), responseSize - 1);
-        std::memcpy(response, kNoLinkServer.data(), text);
-        response[text] = '\0';
-        return 0;
+    if (result != CURLE_OK && NothingSent(*api, curl.get())) {
+        return NotSent(url, api->easyStrerror(result), response, responseSize);
     }
     response[buffer.used] = '\0';
     return static_cast<int>(buffer.used);
 }
 
+int HttpClient::NotSent(const std::string& url, const std::string& why, char* response, size_t responseSize) {
+    DebugTrace::Printf("update: request to %s not sent: %s", url.c_str(), why.c_str());
+    const size_t text = std::min(kNoLinkServer.size(), responseSize - 1);
+    std::memcpy(response, kNoLinkServer.data(), text);
+    response[text] = '\0';
+    return 0;
+}
+
 DownloadOutcome HttpClient::DownloadFile(const std::string& url, int fd, const DownloadProgress& progress) {
     DownloadOutcome outcome;
     outcome.failure = lastFailure_ = HttpFailure::Other;
-    CurlHandle curl(curl_easy_init());
-    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> digest(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!curl || !digest || url.rfind("https://", 0) != 0 || EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr) != 1) {
+    lastStatus_ = 0;
+    const CurlLoader api;
+    if (!api.Loaded()) {
+        DebugTrace::Printf("update: download of %s not started: %s", url.c_str(), api.Error().c_str());
+        lastError_ = CURLE_FAILED_INIT;
+        progress(0, 0);
+        return outcome;
+    }
+    CurlHandle curl(api->easyInit(), api->easyCleanup);
+    Digest digest(api->digestNew(), api->digestFree);
+    if (!curl || !digest || url.rfind("https://", 0) != 0 || api->digestInit(digest.get(), api->sha256(), nullptr) != 1) {
         lastError_ = !curl ? CURLE_FAILED_INIT : CURLE_UNSUPPORTED_PROTOCOL;
         progress(0, 0);
         return outcome;
     }
     TransferWatch watch;
     watch.download = true;
-    CommonOptions(curl.get(), settings_, watch);
-    curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings_.limits.maxDownloadBytes));
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "https");
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
-    DownloadState state{curl.get(), fd, &progress, digest.get(), settings_.limits.maxDownloadBytes};
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteDownload);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &state);
-    const CURLcode result = PerformWithProxyFallback(curl.get(), url);
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
+    CommonOptions(*api, curl.get(), settings_, watch);
+    api->easySetopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings_.limits.maxDownloadBytes));
+    api->easySetopt(curl.get(), CURLOPT_URL, url.c_str());
+    api->easySetopt(curl.get(), CURLOPT_PROTOCOLS_STR, "https");
+    api->easySetopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    api->easySetopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    api->easySetopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
+    DownloadState state{&*api, curl.get(), fd, &progress, digest.get(), settings_.limits.maxDownloadBytes};
+    api->easySetopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteDownload);
+    api->easySetopt(curl.get(), CURLOPT_WRITEDATA, &state);
+    const CURLcode result = PerformWithProxyFallback(*api, curl.get(), url);
+    api->easyGetinfo(curl.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
     lastStatus_ = outcome.status;
     lastError_ = result;
     // An answer with no body at all never reached the write callback.
@@ -303,14 +311,14 @@ DownloadOutcome HttpClient::DownloadFile(const std::string& url, int fd, const D
     lastFailure_ = outcome.failure;
     if (!outcome.complete) {
         DebugTrace::Printf("update: download of %s failed after %llu bytes: %s", url.c_str(),
-                           static_cast<unsigned long long>(state.received), curl_easy_strerror(result));
+                           static_cast<unsigned long long>(state.received), api->easyStrerror(result));
         progress(0, static_cast<double>(state.received));
         return outcome;
     }
     progress(static_cast<double>(state.total), static_cast<double>(state.received));
     unsigned char hash[EVP_MAX_MD_SIZE];
     unsigned hashLength = 0;
-    EVP_DigestFinal_ex(digest.get(), hash, &hashLength);
+    api->digestFinal(digest.get(), hash, &hashLength);
     outcome.sha256 = HexOf(hash, hashLength);
     return outcome;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The update service's HTTP access on libcurl: a form request whose answer
-// lands in the caller's buffer, and a download into an open file with
-// progress. Certificates and host names are always verified; a download is
+// The update service's HTTP access on libcurl, loaded only while a request
+// or download runs: a form request whose answer lands in the caller's
+// buffer, and a download into an open file with progress. When libcurl cannot
+// be loaded, nothing is sent and the trace says why. Certificates and host names are always verified; a download is
 // https only, also after a redirect. Each worker thread owns its client.
 #include <atomic>
 #include <cstddef>
@@ -79,7 +80,8 @@ public:
     // with progress (0, received). Never more than the declared size is written.
     DownloadOutcome DownloadFile(const std::string& url, int fd, const DownloadProgress& progress);
 
-    // The libcurl code of the last failure (or 3 / 87 above), 0 after success.
+    // The libcurl code of the last failure (or 3 / 87 above; CURLE_FAILED_INIT
+    // when libcurl could not be loaded), 0 after success.
     uint32_t LastError() const { return lastError_; }
     // The HTTP status of the last request's answer, 0 without one.
     long LastStatus() const { return lastStatus_; }
@@ -91,6 +93,9 @@ public:
     static std::string ProxyFromEnvironment(const std::string& url);
 
 private:
+    // Leaves "NO_LINK_SERVER" in the buffer and says why in the trace; returns 0.
+    static int NotSent(const std::string& url, const std::string& why, char* response, size_t responseSize);
+
     HttpSettings settings_;
     uint32_t lastError_ = 0;
     long lastStatus_ = 0;

@@ -9,13 +9,17 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/DebugTrace.h"
 #include "support/LoopbackServer.h"
+#include "support/MappedLibrary.h"
 #include "support/Sha256.h"
 #include "support/TempFolder.h"
+#include "update/CurlLoader.h"
 #include "update/HttpClient.h"
 
 namespace m470 {
@@ -45,6 +49,7 @@ class Http : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* name : kProxyNames) ::unsetenv(name);
+        ::unsetenv(kCurlLibraryVariable);
     }
     void TearDown() override { SetUp(); }
     static constexpr const char* kProxyNames[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
@@ -97,6 +102,60 @@ TEST_F(Http, BadArgumentsAndARefusedConnection) {
     EXPECT_EQ(client.HttpRequest("POST", url, "x", 2, answer.data(), answer.size()), 0);
     EXPECT_STREQ(answer.data(), "NO_LINK_SERVER");
     EXPECT_EQ(client.LastError(), static_cast<uint32_t>(CURLE_COULDNT_CONNECT));
+}
+
+// libcurl (and with it TLS, Kerberos, LDAP...) is mapped while a request runs
+// and gone after it; when it cannot be loaded nothing is sent, the request
+// ends as one that found no server and the trace says why.
+TEST_F(Http, LibcurlIsMappedOnlyWhileARequestRunsAndItsAbsenceFailsCleanly) {
+    ASSERT_FALSE(test::Mapped("/libcurl.so")) << "nothing earlier in this process may hold it";
+    LoopbackServer server(true);
+    bool mappedDuring = false;
+    size_t holdersDuring = 0;
+    server.On("POST", "/api/updates", [&](const test::SeenRequest&) {
+        mappedDuring = test::Mapped("/libcurl.so");
+        holdersDuring = CurlLoader::Holders();
+        return test::Answer{200, "{}", "application/json"};
+    });
+    server.On("GET", "/fw.bin", [](const test::SeenRequest&) { return test::Answer{200, Bytes(3000)}; });
+    server.Start();
+    std::vector<char> answer(64, '\0');
+    HttpClient client = TrustingClient();
+    EXPECT_EQ(client.HttpRequest("POST", server.Base() + "api/updates", "a", 2, answer.data(), answer.size()), 2);
+    EXPECT_TRUE(mappedDuring);
+    EXPECT_EQ(holdersDuring, 1u);
+    EXPECT_FALSE(test::Mapped("/libcurl.so"));
+    EXPECT_EQ(CurlLoader::Holders(), 0u);
+
+    ::setenv(kCurlLibraryVariable, "libcurl-absent.so.4", 1);
+    DebugTrace::Clear();
+    std::memset(answer.data(), 'x', answer.size());
+    EXPECT_EQ(client.HttpRequest("POST", server.Base() + "api/updates", "a", 2, answer.data(), answer.size()), 0);
+    EXPECT_STREQ(answer.data(), "NO_LINK_SERVER");
+    EXPECT_EQ(client.LastError(), static_cast<uint32_t>(CURLE_FAILED_INIT));
+    EXPECT_EQ(client.LastFailure(), HttpFailure::Other);
+    EXPECT_EQ(client.LastStatus(), 0);
+    EXPECT_TRUE(DebugTrace::Contains("update: request to " + server.Base() +
+                                     "api/updates not sent: libcurl-absent.so.4 could not be loaded: libcurl-absent.so.4: "
+                                     "cannot open shared object file"));
+    Calls calls;
+    std::string content = "untouched";
+    const DownloadOutcome outcome = Download(client, server.Base() + "fw.bin", calls, &content);
+    EXPECT_FALSE(outcome.complete);
+    EXPECT_EQ(outcome.failure, HttpFailure::Other);
+    EXPECT_EQ(calls, (Calls{{0, 0}}));
+    EXPECT_EQ(content, "");
+    EXPECT_TRUE(DebugTrace::Contains("update: download of " + server.Base() +
+                                     "fw.bin not started: libcurl-absent.so.4 could not be loaded"));
+    EXPECT_EQ(server.Requests(), 1);
+    EXPECT_EQ(CurlLoader::Holders(), 0u);
+
+    // A failed load leaves nothing behind: the next request loads it again.
+    ::unsetenv(kCurlLibraryVariable);
+    calls.clear();
+    EXPECT_TRUE(Download(client, server.Base() + "fw.bin", calls, &content).complete);
+    EXPECT_EQ(content, Bytes(3000));
+    EXPECT_FALSE(test::Mapped("/libcurl.so"));
 }
 
 TEST_F(Http, AnAnswerLongerThanTheBufferIsCutAndTerminated) {

@@ -14,10 +14,12 @@
 
 #include "platform/Folders.h"
 #include "support/LoopbackServer.h"
+#include "support/MappedLibrary.h"
 #include "support/Sha256.h"
 #include "support/TempFolder.h"
 #include "support/UiQueue.h"
 #include "ui/MemoryControlTree.h"
+#include "update/CurlLoader.h"
 #include "update/SetWnd.h"
 
 namespace m470 {
@@ -62,6 +64,7 @@ protected:
         window.reset();
         server.Stop();
         ::unsetenv("TMPDIR");
+        ::unsetenv(kCurlLibraryVariable);
     }
 
     static UpdateEntry Mouse() { return {kTypeMouseClass, 1, 0x0105, "VANTRL", "M4A7B2C9", "M470", "mouse_device_name_text", ""}; }
@@ -263,6 +266,15 @@ TEST_F(SettingsWindow, UpToDateShowsTheLastCheckAndNoAnswerSaysSo) {
     EXPECT_EQ(Find("Update_Status_text").Text(), "NoUpdateInfoText");
     EXPECT_EQ(window->ItemStatus(0), item_state::kNoInformation);
     EXPECT_EQ(InItem(0, "update_status_text").Text(), "LessUpdateText");
+    // Without libcurl the check ends the same way, having sent nothing.
+    const int requests = server.Requests();
+    ::setenv(kCurlLibraryVariable, "libcurl-absent.so.4", 1);
+    Reopen(Service());
+    ASSERT_TRUE(Checked());
+    EXPECT_EQ(window->WindowState(), window_state::kNoAnswer);
+    EXPECT_EQ(Find("Update_Status_text").Text(), "NoUpdateInfoText");
+    EXPECT_EQ(window->ItemStatus(1), item_state::kNoInformation);
+    EXPECT_EQ(server.Requests(), requests);
 }
 
 // A service that trickles one item's answer: that item ends at the deadline
@@ -409,19 +421,21 @@ TEST_F(SettingsWindow, ClosingDuringAStalledDownloadStopsAndJoinsTheWorkers) {
 // once, and the window says it is updating until then.
 TEST_F(SettingsWindow, AnUpdateStartedBeforeTheCheckEndedStillRuns) {
     const std::string installer = Installer(0);
-    std::atomic<bool> answerProgram{false}, sendFile{false};
+    std::atomic<bool> answerProgram{false}, sendFile{false}, programAsked{false}, fileAsked{false};
     const auto waitFor = [](const std::atomic<bool>& flag) {
         for (int i = 0; i < 1000 && !flag; ++i) std::this_thread::sleep_for(10ms);
     };
     LoopbackServer slow(true);
     slow.On("POST", "/api/updates", [&](const SeenRequest& request) {
         if (request.body.find("_ALL_M470_1") != std::string::npos) {
+            programAsked = true;
             waitFor(answerProgram);
             return Answer{200, R"({"version":"210"})", "application/json"};
         }
         return Answer{200, R"({"path":")" + slow.Base() + R"(files/fw.exe","version":"0106"})", "application/json"};
     });
     slow.On("GET", "/files/fw.exe", [&](const SeenRequest&) {
+        fileAsked = true;
         waitFor(sendFile);
         return Answer{200, installer};
     });
@@ -433,9 +447,13 @@ TEST_F(SettingsWindow, AnUpdateStartedBeforeTheCheckEndedStillRuns) {
     EXPECT_EQ(window->WindowState(), window_state::kChecking);
     InItem(0, "check_name_select").SetSelected(true);
     StartUpdate();
-    ASSERT_TRUE(PumpUntil([this] { return window->ItemStatus(0) == item_state::kDownloading; }));
+    ASSERT_TRUE(PumpUntil([&] { return window->ItemStatus(0) == item_state::kDownloading && programAsked && fileAsked; }));
+    // The check's request and the download share one load of libcurl.
+    EXPECT_EQ(CurlLoader::Holders(), 2u);
     answerProgram = true;  // the check ends while the mouse downloads
     ASSERT_TRUE(PumpUntil([this] { return window->ItemStatus(1) == item_state::kUpToDate; }));
+    EXPECT_TRUE(PumpUntil([] { return CurlLoader::Holders() == 1; }));
+    EXPECT_TRUE(test::Mapped("/libcurl.so"));
     PumpFor(200ms);
     EXPECT_EQ(window->WindowState(), window_state::kUpdating);
     EXPECT_EQ(Find("Update_Status_text").Text(), "ISUpdateINGText");
@@ -443,6 +461,8 @@ TEST_F(SettingsWindow, AnUpdateStartedBeforeTheCheckEndedStillRuns) {
     ASSERT_TRUE(PumpUntil([this] { return window->ItemStatus(0) == item_state::kUpToDate; })) << window->ItemStatus(0);
     EXPECT_EQ(folder.Read("runs"), "ran\n");
     EXPECT_TRUE(PumpUntil([this] { return window->WindowState() == window_state::kLastCheck; }));
+    EXPECT_EQ(CurlLoader::Holders(), 0u);
+    EXPECT_FALSE(test::Mapped("/libcurl.so")) << "unloaded once no request runs, the window still open";
     window.reset();
 }
 
