@@ -727,6 +727,7 @@ void CVantrelUSBDevice::SetSynced(bool synced) {
 // the end of synchronisation, the transport opening or the picture coming
 // back wakes it early, the stop event ends it. It does not step while nobody can see the frame and
 // the frame is not streamed, nor again while a still effect stays still.
+// While the shown picture alone wants the frame, the picture's timer steps.
 void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
     {
         std::lock_guard lock(stepMutex_);

@@ -240,8 +240,9 @@ public:
     // The clock the lighting is paced by (the shared 64 Hz clock unless a
     // test gives a manual one); counting starts at its current tick.
     void SetTickClock(std::shared_ptr<const TickClock> clock);
-    // What the lighting thread does after each wait: count every tick since
-    // the last counted one and run the steps they make due.
+    // What the lighting thread (or the shown picture's timer) does after each
+    // wait: count every tick since the last counted one and run the steps they
+    // make due.
     void AdvanceLighting();
     // The tick the lighting thread waits for next; none while it waits to be
     // woken (nothing wants the frame, or a still effect has drawn it).
