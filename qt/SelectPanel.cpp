@@ -125,7 +125,9 @@ const QPixmap& SelectPanel::ScaledPicture() {
 void SelectPanel::RepaintPlace(const QRect& place) {
     if (boundsAsked_ && placesBounds_.contains(place)) return;
     placesBounds_ |= place;
-    if (++placesAsked_ <= kSeparatePlaces) {
+    placesArea_ += qint64(place.width()) * place.height();
+    const bool sparse = qint64(placesBounds_.width()) * placesBounds_.height() > kSparseBoundsRatio * placesArea_;
+    if (++placesAsked_ <= kSeparatePlaces || sparse) {
         update(place);
         return;
     }
@@ -164,6 +166,7 @@ void SelectPanel::mouseReleaseEvent(QMouseEvent* event) {
 void SelectPanel::paintEvent(QPaintEvent* event) {
     placesAsked_ = 0;
     placesBounds_ = QRect();
+    placesArea_ = 0;
     boundsAsked_ = false;
     if (!backgroundKnown_) LearnBackground();
     QPainter painter(this);

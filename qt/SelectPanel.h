@@ -34,8 +34,11 @@ public:
     void RepaintPlace(const QRect& place);
     // Past this many places before a paint, their bounding rectangle is
     // repainted in one piece: a frame that changes most keys then costs Qt
-    // one rectangle instead of a region of a hundred.
+    // one rectangle instead of a region of a hundred. Not when the places are
+    // sparse (a mouse's LEDs ring its picture): the bounding rectangle would
+    // then repaint the keys and picture between them, so each stays apart.
     static constexpr int kSeparatePlaces = 8;
+    static constexpr int kSparseBoundsRatio = 3;  // bounds area past this many times the places' area
 
 signals:
     void selectionEnded();
@@ -76,6 +79,7 @@ private:
     // What was asked since the last paint.
     int placesAsked_ = 0;
     QRect placesBounds_;
+    qint64 placesArea_ = 0;  // the areas of the places asked, summed
     bool boundsAsked_ = false;
     QPoint anchor_;
     QRect selection_;

@@ -483,6 +483,8 @@ bool CVantrelUSBDevice::CheckLink() {
 // ---- selector timers ----
 
 std::vector<TimerRequest> CVantrelUSBDevice::OnRenderTimer() {
+    const bool stepsHere = StepsOnUiThread() && PreviewShown();
+    if (stepsHere) StepForPicture();
     const uint64_t version = frameVersion_;
     lastRender_ = std::chrono::steady_clock::now().time_since_epoch().count();
     RenderLighting();
@@ -492,7 +494,38 @@ std::vector<TimerRequest> CVantrelUSBDevice::OnRenderTimer() {
     }
     const int streamMs = transport_.ReceiverMode() ? 50 : 10;
     if (Streams() && lightControlFlag_ != 0) return {{kTimerRender, streamMs}};
+    if (stepsHere && StepsOnUiThread()) return NextSteppedFrame();
     return NextPreviewFrame(version);
+}
+
+// Only the preview wants the frame (nothing streamed, no LEDs fed by the
+// host): stepping where the frame is drawn saves the lighting thread's wakeup
+// and its hand-over to the UI thread on every frame.
+bool CVantrelUSBDevice::StepsOnUiThread() const {
+    return uiInvoker_ && previewWanted_ && !Streams() && ledsShowFrame_ == nullptr;
+}
+
+void CVantrelUSBDevice::StepForPicture() {
+    std::lock_guard lock(stepMutex_);
+    if (!transport_.Opened() || synced_) {
+        lastCountedTick_ = clock_->Ticks();  // no steps are owed for the time idled
+        return;
+    }
+    AdvanceLighting();
+}
+
+std::vector<TimerRequest> CVantrelUSBDevice::NextSteppedFrame() {
+    std::lock_guard lock(stepMutex_);
+    const std::optional<uint64_t> next = NextLightingTick();
+    if (!next) {
+        // Under the lock: a wake of the lighting thread after this arms the timer again.
+        renderArmed_ = false;
+        return {};
+    }
+    const auto untilStep = std::chrono::ceil<std::chrono::milliseconds>(clock_->TimeOfTick(*next) -
+                                                                         std::chrono::steady_clock::now());
+    const int frameMs = std::max(kPreviewFrameMs, transport_.ReceiverMode() ? 50 : 10);
+    return {{kTimerRender, std::max(static_cast<int>(untilStep.count()), frameMs)}};
 }
 
 // The picture alone: a frame is rendered when the lighting thread made a new
@@ -694,16 +727,30 @@ void CVantrelUSBDevice::SetSynced(bool synced) {
 // the end of synchronisation, the transport opening or the picture coming
 // back wakes it early, the stop event ends it. It does not step while nobody can see the frame and
 // the frame is not streamed, nor again while a still effect stays still.
+// While the shown picture alone wants the frame, the picture's timer steps.
 void CVantrelUSBDevice::LightingLoop(const StopEvent& stop) {
-    lastCountedTick_ = clock_->Ticks();
-    lightingTicks_ = 0;
-    frameSettled_ = false;
+    {
+        std::lock_guard lock(stepMutex_);
+        lastCountedTick_ = clock_->Ticks();
+        lightingTicks_ = 0;
+        frameSettled_ = false;
+    }
     for (;;) {
-        const std::optional<uint64_t> next = NextLightingTick();
+        std::optional<uint64_t> next;
+        {
+            std::lock_guard lock(stepMutex_);
+            if (!StepsOnUiThread()) next = NextLightingTick();
+        }
         if (next ? stop.WaitUntil(clock_->TimeOfTick(*next)) : stop.WaitForWake()) break;
+        std::lock_guard lock(stepMutex_);
         frameSettled_ = false;
         if (!transport_.Opened() || synced_ || !FrameWanted()) {
             lastCountedTick_ = clock_->Ticks();  // no steps are owed for the time idled
+            continue;
+        }
+        if (StepsOnUiThread()) {
+            // The picture's timer steps from now on; it may have stopped on a still frame.
+            if (!renderArmed_.exchange(true)) RequestSelectorTimer(kTimerRender, 0);
             continue;
         }
         AdvanceLighting();

@@ -240,8 +240,9 @@ public:
     // The clock the lighting is paced by (the shared 64 Hz clock unless a
     // test gives a manual one); counting starts at its current tick.
     void SetTickClock(std::shared_ptr<const TickClock> clock);
-    // What the lighting thread does after each wait: count every tick since
-    // the last counted one and run the steps they make due.
+    // What the lighting thread (or the shown picture's timer) does after each
+    // wait: count every tick since the last counted one and run the steps they
+    // make due.
     void AdvanceLighting();
     // The tick the lighting thread waits for next; none while it waits to be
     // woken (nothing wants the frame, or a still effect has drawn it).
@@ -391,6 +392,12 @@ private:
     void RenderFrame();
     // The next timer 1000 when the frame is not streamed.
     std::vector<TimerRequest> NextPreviewFrame(uint64_t renderedVersion);
+    // The shown picture is all that wants the frame: the picture's timer
+    // steps the effect on the UI thread, the lighting thread sleeps.
+    bool StepsOnUiThread() const;
+    void StepForPicture();
+    // Timer 1000 again when the next step is due (not sooner than a frame time).
+    std::vector<TimerRequest> NextSteppedFrame();
     // Someone needs the frame: the picture is shown or the frame is streamed.
     bool FrameWanted() const;
     // The frame is not the one given (compared under the frame's lock, without a copy).
@@ -439,11 +446,14 @@ private:
     uint64_t streamPausedUntilMs_ = 0;  // UI thread only
     LedFrame streamedFrame_;            // UI thread only: the stream's copy, kept between frames
 
-    // Lighting pace: the lighting thread's own counters.
+    // Lighting pace: the counters of the thread that steps (under stepMutex_).
     std::shared_ptr<const TickClock> clock_ = SharedTickClock();
     uint64_t lastCountedTick_ = clock_->Ticks();
     uint32_t lightingTicks_ = 0;
     bool frameSettled_ = false;  // a still effect has drawn its frame
+    // Held by whichever thread steps the effect or reads the pace: the
+    // lighting thread, or the UI thread while it steps for the picture.
+    mutable std::mutex stepMutex_;
     LedFrame frameBeforeSteps_;  // kept between steps: a step allocates nothing
     // Picture updates: the lighting thread counts frames, the UI thread
     // renders them; the timer is idle while nothing moves or nothing shows.

@@ -103,6 +103,7 @@ protected:
         rig.hub.Plug("mouse");
         rig.Open(device.Transport(), "mouse", LinkWired);
         device.SetLedCount(20);
+        device.SetTickClock(clock);
         devicePage = std::make_unique<CDevicePage>(device, host, page, nullptr);
         device.SetUiInvoker([](std::function<void()> work) { work(); });
         device.SetTimerRequester([this](int id, int delayMs) { requests.push_back({id, delayMs}); });
@@ -111,6 +112,7 @@ protected:
         device.SetLightInfo(info.Words(), info.HalfWord());
         requests.clear();
     }
+    std::shared_ptr<ManualTickClock> clock = std::make_shared<ManualTickClock>();
     test::VirtualRig rig;
     ui::MemoryControlHost host;
     ui::MemoryControl* page = host.CreateControl("QWidget", "device_page", nullptr);
@@ -120,7 +122,11 @@ protected:
 };
 
 TEST_F(PreviewTimer, RunsOnlyWhileFramesMoveAndCanBeSeen) {
-    // A frame that does not move: the timer stops instead of firing 100 times a second.
+    // Only the picture wants the frame, so the timer steps the effect: it
+    // waits for the static effect's first step, then, the frame not moving,
+    // stops instead of firing 100 times a second.
+    EXPECT_EQ(device.OnRenderTimer(), (std::vector<TimerRequest>{{kTimerRender, 33}}));
+    clock->Advance(64);
     EXPECT_EQ(device.OnRenderTimer(), std::vector<TimerRequest>{});
     // A new frame starts it again, once, however many frames follow, and
     // not sooner than a frame time (33 ms) after the last one drawn.
@@ -148,6 +154,42 @@ TEST_F(PreviewTimer, RunsOnlyWhileFramesMoveAndCanBeSeen) {
     requests.clear();
     device.SetLedColour(5, 0x10203040);
     EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(PreviewTimer, TheShownPictureStepsItsEffectWhereItIsDrawn) {
+    LightInfo info;
+    info.selectItem = 0;  // breathing, a step every tick at speed 4
+    info.light = 4;
+    info.speed = 4;
+    info.fx = 1;
+    info.red = 255;
+    device.SetLightInfo(info.Words(), info.HalfWord());
+    ASSERT_EQ(device.OnRenderTimer(), (std::vector<TimerRequest>{{kTimerRender, 33}}));
+    // Each timer runs the steps owed since the last, as the lighting thread
+    // would (the same frames), and asks again no sooner than a frame time.
+    clock->Advance(32);
+    EXPECT_EQ(device.OnRenderTimer(), (std::vector<TimerRequest>{{kTimerRender, 33}}));
+    EXPECT_EQ(device.FrameCopy()[0].level, kBreathCurve[32] * 255 / 256);
+    clock->Advance(32);
+    device.OnRenderTimer();
+    EXPECT_EQ(device.FrameCopy()[0].level, kBreathCurve[64] * 255 / 256);
+
+    // Hidden, the picture neither steps nor asks again.
+    page->SetVisible(false);
+    clock->Advance(16);
+    EXPECT_EQ(device.OnRenderTimer(), std::vector<TimerRequest>{});
+    EXPECT_EQ(device.FrameCopy()[0].level, kBreathCurve[64] * 255 / 256);
+
+    // The audio effect streams its frame: the timer keeps the stream's rate
+    // and leaves the steps to the lighting thread.
+    page->SetVisible(true);
+    device.ShowPreview();
+    info.selectItem = 11;
+    device.SetLightInfo(info.Words(), info.HalfWord());
+    const LedFrame before = device.FrameCopy();
+    clock->Advance(8);
+    EXPECT_EQ(device.OnRenderTimer(), (std::vector<TimerRequest>{{kTimerRender, 10}}));
+    EXPECT_EQ(device.FrameCopy(), before);
 }
 
 TEST_F(PreviewTimer, TheAudioStreamKeepsItsRateWhateverShows) {

@@ -181,6 +181,25 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
     QApplication::processEvents();
     EXPECT_EQ(counter.paints, 1);
 
+    // More LEDs than are repainted apart, but far from each other (a ring
+    // round the picture): still each alone, not the key and picture between.
+    QRegion ring;
+    std::vector<DeviceKeyButton*> dots;
+    for (int i = 0; i < SelectPanel::kSeparatePlaces + 4; ++i) {
+        dots.push_back(new DeviceKeyButton(panel));
+        dots.back()->setGeometry(i % 2 == 0 ? 60 : 280, 10 + i * 15, 14, 14);
+        dots.back()->show();
+        ring += dots.back()->geometry();
+    }
+    QApplication::processEvents();
+    counter.painted = QRegion();
+    for (DeviceKeyButton* dot : dots) dot->SetLight(0x0000FF, 255, true);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.painted, ring);
+    EXPECT_GT(qRed(panel->grab(dots.back()->geometry()).toImage().pixel(5, 5)), 150);  // drawn lit all the same
+    for (DeviceKeyButton* dot : dots) delete dot;
+    QApplication::processEvents();
+
     // A breathing LED: one image per level the first time round, none after.
     const auto breathe = [&] {
         for (int level = 0; level < 256; level += 8) {
