@@ -1,6 +1,9 @@
 #include "qt/ControlLoader.h"
 
 #include <QCoreApplication>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QToolBox>
 #include <array>
 #include <functional>
 
@@ -8,6 +11,7 @@
 #include "qt/ChartViewUI.h"
 #include "qt/CircleProgressUI.h"
 #include "qt/ColorPalette.h"
+#include "qt/Container.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/ElidingComboBox.h"
 #include "qt/HandImgButtonUI.h"
@@ -23,10 +27,20 @@ struct CustomClass {
     QWidget* (*create)(QWidget* parent);
 };
 
+// Qt's loader makes a page of a stack, tabs or tool box without a parent (the
+// container adopts it as it adds it), and its widgets then meet the window's
+// style sheet once, when it is added: a page made here does the same.
+QWidget* PageParent(QWidget* parent) {
+    const bool holdsPages = qobject_cast<QStackedWidget*>(parent) != nullptr || qobject_cast<QTabWidget*>(parent) != nullptr ||
+                            qobject_cast<QToolBox*>(parent) != nullptr;
+    return holdsPages ? nullptr : parent;
+}
+
 // Layout class names of our own controls, compared without regard to case.
-const std::array<CustomClass, 11> kCustomClasses{{
+const std::array<CustomClass, 12> kCustomClasses{{
     {"ColorPalette", [](QWidget* parent) -> QWidget* { return new ColorPalette(parent); }},
     {"QComboBox", [](QWidget* parent) -> QWidget* { return new ElidingComboBox(parent); }},
+    {"QWidget", [](QWidget* parent) -> QWidget* { return new Container(PageParent(parent)); }},
     {"DeviceKeyButton", [](QWidget* parent) -> QWidget* { return new DeviceKeyButton(parent); }},
     {"SelectPanel", [](QWidget* parent) -> QWidget* { return new SelectPanel(parent); }},
     {"RedioMacroButton", [](QWidget* parent) -> QWidget* { return new CRedioMacroButtonUI(parent); }},
@@ -51,7 +65,7 @@ QWidget* ControlLoader::createWidget(const QString& className, QWidget* parent, 
     for (const CustomClass& custom : kCustomClasses)
         if (className.compare(QLatin1String(custom.name), Qt::CaseInsensitive) == 0) widget = custom.create(parent);
     if (widget == nullptr) widget = QUiLoader::createWidget(className, parent, name);
-    if (widget == nullptr) widget = new QWidget(parent);  // a class of a later panel: an empty container
+    if (widget == nullptr) widget = new Container(parent);  // a class of a later panel: an empty container
     widget->setObjectName(name);
     widget->setProperty("m470Class", className);
     return widget;

@@ -16,6 +16,7 @@
 
 #include "platform/Text.h"
 #include "qt/ColorPalette.h"
+#include "qt/Container.h"
 #include "qt/ControlLoader.h"
 #include "qt/DeviceKeyButton.h"
 #include "qt/HandImgButtonUI.h"
@@ -42,6 +43,8 @@ void FollowShownPageSize(QStackedWidget* stack) {
             }
             page->setSizePolicy(policy);
         }
+        // The page shown gets the style's polish held back while it was not (before it is painted).
+        if (QWidget* shown = stack->currentWidget()) Container::PolishHeldBack(shown);
     };
     if (!stack->property("m470FollowsPage").toBool()) {
         stack->setProperty("m470FollowsPage", true);

@@ -36,6 +36,7 @@
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "platform/Registry.h"
+#include "qt/DeviceKeyButton.h"
 #include "qt/ElidingComboBox.h"
 #include "ctl/CtlProtocol.h"
 #include "qt/MainWnd.h"
@@ -427,6 +428,63 @@ TEST_F(Window, TheHeadsetPageFitsTheWindowWithoutScrolling) {
         EXPECT_FALSE(scroll->verticalScrollBar()->isVisible()) << "language " << language;
     }
     window->SetCurrentDevice(nullptr);
+}
+
+// A product's page that arrives behind the page shown is neither sized nor
+// styled until it is shown (the style sheet's pass over it was most of an
+// arrival), and then lies out and looks exactly as a page built while shown.
+TEST_F(Window, APageArrivingBehindTheShownOneIsStyledWhenShownAndThenLooksTheSame) {
+    auto* pages = window->findChild<QStackedWidget*>("device_switch");
+    ASSERT_NE(pages, nullptr);
+    // Filled as its panels fill it: a box's size follows its items.
+    const auto load = [&]() -> QWidget* {
+        ui::Control* root = window->Host().LoadLayoutInto(GetInstallFolder() + "skin/keyboarddevice.ui", window->Host().Wrap(pages));
+        QWidget* page = root != nullptr ? pages->widget(pages->count() - 1) : nullptr;
+        if (page != nullptr)
+            if (auto* profiles = page->findChild<QComboBox*>("device_profile_combo")) profiles->addItems({"profile1", "a longer profile"});
+        return page;
+    };
+    QWidget* built = load();
+    ASSERT_NE(built, nullptr);
+    pages->setCurrentWidget(built);
+    QApplication::processEvents();
+    QWidget* behind = load();
+    ASSERT_NE(behind, nullptr);
+    QApplication::processEvents();
+    const QList<QWidget*> widgets = behind->findChildren<QWidget*>();
+    ASSERT_GT(widgets.size(), 300);
+    // The lighting panel's swatches take their colours as the layout is adopted, before the page is placed.
+    int polished = 0, keys = 0;
+    for (QWidget* widget : widgets) {
+        if (!widget->testAttribute(Qt::WA_WState_Polished)) continue;
+        ++polished;
+        if (qobject_cast<DeviceKeyButton*>(widget) != nullptr) ++keys;
+    }
+    EXPECT_EQ(keys, 0);
+    EXPECT_LT(polished, widgets.size() / 3);
+
+    pages->setCurrentWidget(behind);
+    QApplication::processEvents();
+    int compared = 0;
+    for (QWidget* widget : widgets) {
+        if (!widget->isVisible() || widget->objectName().isEmpty()) continue;
+        EXPECT_TRUE(widget->testAttribute(Qt::WA_WState_Polished)) << widget->objectName().toStdString();
+        const auto* twin = built->findChild<QWidget*>(widget->objectName());
+        ASSERT_NE(twin, nullptr) << widget->objectName().toStdString();
+        EXPECT_EQ(widget->geometry(), twin->geometry()) << widget->objectName().toStdString();
+        EXPECT_EQ(widget->font(), twin->font()) << widget->objectName().toStdString();
+        EXPECT_EQ(widget->palette().color(QPalette::Window), twin->palette().color(QPalette::Window))
+            << widget->objectName().toStdString();
+        ++compared;
+    }
+    EXPECT_GT(compared, 150);
+    // Pixel for pixel the same page.
+    pages->setCurrentWidget(built);
+    QApplication::processEvents();
+    const QImage before = built->grab().toImage();
+    pages->setCurrentWidget(behind);
+    QApplication::processEvents();
+    EXPECT_EQ(DifferentPixels(before, behind->grab().toImage()), 0);
 }
 
 TEST_F(Window, AboutIsInTheSettingsMenuAndOkWithoutATrayEnds) {
