@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QStackedWidget>
 
 namespace m470::qt {
@@ -19,10 +20,12 @@ public:
     }
 };
 
+// One filter per application, owned by it: a later application gets its own.
 void DeferPolishOnUnshownPages() {
-    static PolishDeferral* deferral = nullptr;
+    static QPointer<PolishDeferral> deferral;
     if (deferral != nullptr || QCoreApplication::instance() == nullptr) return;
     deferral = new PolishDeferral;
+    deferral->setParent(QCoreApplication::instance());
     QCoreApplication::instance()->installEventFilter(deferral);
 }
 
