@@ -359,12 +359,13 @@ void CMainWnd::ShowFileAlert() {
 }
 
 void CMainWnd::DispatchNotification(const ui::Notification& n) {
-    if (FromOtherWindow(n)) return;
+    // The entries' timers (a preview frame each) are this window's own: asked first.
     if (n.event == "timer") {
         if (selector_ && selector_->OnEntryTimer(n.sender, static_cast<int>(n.wParam))) return;
-        DebugTrace::Printf("timer %s", n.senderName.c_str());
+        if (!FromOtherWindow(n)) DebugTrace::Printf("timer %s", n.senderName.c_str());
         return;
     }
+    if (FromOtherWindow(n)) return;
     // The page shown takes its own controls' notifications first.
     if (CDevicePage* page = CurrentPage(); page != nullptr && page->Route(n)) return;
     windowRoutes_.Route(n);

@@ -263,7 +263,11 @@ void QtControlHost::SetTimer(ui::Control* control, int id, int delayMs) {
         timer->setObjectName(QString("%1 timer %2").arg(widget->objectName()).arg(id));  // named in traces
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
-        connect(timer, &QTimer::timeout, this, [this, control, id] { SendNotify(control, "timer", id); });
+        connect(timer, &QTimer::timeout, this, [this, control, id] {
+            // A preview frame's LEDs are painted together once it is handled.
+            const SelectPanel::RepaintBatch batch;
+            SendNotify(control, "timer", id);
+        });
     }
     timer->start(std::max(delayMs, 0));
 }

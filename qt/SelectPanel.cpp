@@ -3,13 +3,43 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QStyleOption>
+#include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 #include "qt/DeviceKeyButton.h"
 
 namespace m470::qt {
+
+namespace {
+
+struct OpenBatch {
+    int depth = 0;
+    int loopLevel = 0;  // the event loop the outermost batch was opened in
+    std::vector<QPointer<SelectPanel>> panels;
+};
+
+OpenBatch& Batch() {
+    static OpenBatch batch;
+    return batch;
+}
+
+}  // namespace
+
+SelectPanel::RepaintBatch::RepaintBatch() {
+    if (Batch().depth++ == 0) Batch().loopLevel = QThread::currentThread()->loopLevel();
+}
+
+SelectPanel::RepaintBatch::~RepaintBatch() {
+    if (--Batch().depth > 0) return;
+    // Taken first: a repaint may open no batch, but nothing here relies on it.
+    const std::vector<QPointer<SelectPanel>> panels = std::exchange(Batch().panels, {});
+    for (const QPointer<SelectPanel>& panel : panels)
+        if (panel) panel->RepaintBatched();
+}
 
 SelectPanel::SelectPanel(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_StyledBackground); }
 
@@ -128,11 +158,26 @@ void SelectPanel::RepaintPlace(const QRect& place) {
     placesArea_ += qint64(place.width()) * place.height();
     const bool sparse = qint64(placesBounds_.width()) * placesBounds_.height() > kSparseBoundsRatio * placesArea_;
     if (++placesAsked_ <= kSeparatePlaces || sparse) {
-        update(place);
+        Ask(place);
         return;
     }
     boundsAsked_ = true;
-    update(placesBounds_);
+    Ask(placesBounds_);
+}
+
+void SelectPanel::Ask(const QRect& area) {
+    OpenBatch& batch = Batch();
+    if (batch.depth == 0 || QThread::currentThread()->loopLevel() != batch.loopLevel) {
+        update(area);
+        return;
+    }
+    if (batched_.isEmpty()) batch.panels.emplace_back(this);
+    batched_ += area;
+}
+
+void SelectPanel::RepaintBatched() {
+    const QRegion area = std::exchange(batched_, QRegion());
+    if (!area.isEmpty()) repaint(area);
 }
 
 void SelectPanel::mousePressEvent(QMouseEvent* event) {

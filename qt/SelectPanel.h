@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QWidget>
 #include <vector>
 
@@ -40,6 +41,18 @@ public:
     static constexpr int kSeparatePlaces = 8;
     static constexpr int kSparseBoundsRatio = 3;  // bounds area past this many times the places' area
 
+    // While one lives, the places asked of every panel are gathered and
+    // painted at once when the outermost one ends: a frame's LEDs cost Qt one
+    // region and no further turn of the event loop. Places asked from an
+    // event loop run inside it (a dialog) are repainted as usual.
+    class RepaintBatch {
+    public:
+        RepaintBatch();
+        ~RepaintBatch();
+        RepaintBatch(const RepaintBatch&) = delete;
+        RepaintBatch& operator=(const RepaintBatch&) = delete;
+    };
+
 signals:
     void selectionEnded();
 
@@ -61,6 +74,9 @@ private:
     // Where the picture as written lies at the panel's size now.
     QRectF PictureArea() const;
     void RememberWrittenPlaces();
+    // update(), or kept for the batch open at this event loop's level.
+    void Ask(const QRect& area);
+    void RepaintBatched();
     const std::vector<DeviceKeyButton*>& Buttons();
 
     QString pictureImage_;
@@ -81,6 +97,7 @@ private:
     QRect placesBounds_;
     qint64 placesArea_ = 0;  // the areas of the places asked, summed
     bool boundsAsked_ = false;
+    QRegion batched_;  // asked while a batch is open, not yet repainted
     QPoint anchor_;
     QRect selection_;
     bool armed_ = false;

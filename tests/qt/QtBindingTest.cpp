@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
+#include <QEventLoop>
 #include <QEnterEvent>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -197,6 +199,33 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
     QApplication::processEvents();
     EXPECT_EQ(counter.painted, ring);
     EXPECT_GT(qRed(panel->grab(dots.back()->geometry()).toImage().pixel(5, 5)), 150);  // drawn lit all the same
+
+    // A frame handled in a batch: gathered, then painted in one pass when the
+    // batch ends, with no turn of the event loop. A dialog's loop opened
+    // meanwhile repaints what is asked in it at once; a panel gone is skipped.
+    counter.paints = 0;
+    counter.painted = QRegion();
+    {
+        const SelectPanel::RepaintBatch frame;
+        for (DeviceKeyButton* dot : dots) dot->SetLight(0x00FF00, 255, true);
+        auto* gone = new SelectPanel;  // a window of its own, never shown
+        auto* goneKey = new DeviceKeyButton(gone);
+        goneKey->SetLight(0x00FF00, 255, true);
+        goneKey->show();
+        goneKey->SetLight(0x0000FF, 255, true);
+        delete gone;
+        QApplication::processEvents();
+        EXPECT_EQ(counter.paints, 0);
+        QEventLoop dialog;
+        QTimer::singleShot(0, &dialog, [&] {
+            light->SetLight(0x00FF00, 255, true);
+            QTimer::singleShot(50, &dialog, &QEventLoop::quit);
+        });
+        dialog.exec();
+        EXPECT_EQ(counter.painted, QRegion(led->geometry()));
+    }
+    EXPECT_EQ(counter.painted, QRegion(led->geometry()) + ring);
+    EXPECT_GT(qGreen(panel->grab(dots.front()->geometry()).toImage().pixel(5, 5)), 150);
     for (DeviceKeyButton* dot : dots) delete dot;
     QApplication::processEvents();
 
