@@ -99,9 +99,12 @@ CKeyboardPanel::CKeyboardPanel(CVantrelUSBDevice& device, ui::ControlHost& host,
         .Add("click", "key_", [this](N, int i) { if (i >= 0) colours_.WriteColourPage(static_cast<size_t>(i)); })
         .Add("click_select_end", kPicture, [this](N, int) { OnRubberBand(); });
     // Rows without a key on this keyboard have no button to show.
+    keyHidden_.assign(picture_.keys.size(), false);
     for (size_t j = 0; j < picture_.keys.size() && j < kWrittenLogicalKeys; ++j)
-        if (const KeyAssignment f = LogicalKeyFunction(j); f.type == 0x20 && f.param1 == 0 && f.param2 == 0)
+        if (const KeyAssignment f = LogicalKeyFunction(j); f.type == 0x20 && f.param1 == 0 && f.param2 == 0) {
             picture_.keys[j].SetVisible(false);
+            keyHidden_[j] = true;
+        }
     kSettingsPages.HideUnbuiltTabs(host_, page_);
 }
 
@@ -204,7 +207,7 @@ void CKeyboardPanel::ShowLights(bool effectLevels) {
         if (sameWay && j < shownFrame_.size() && shownFrame_[j] == e) continue;
         const ui::Control* key = picture_.keys[j].Get();
         if (key == nullptr) continue;
-        const bool on = lit && (!effectLevels || key->Visible());
+        const bool on = lit && (!effectLevels || j >= keyHidden_.size() || !keyHidden_[j]);
         // Lights take the LED entry's order: red in the low byte.
         const uint32_t colour = e.red | e.green << 8 | static_cast<uint32_t>(e.blue) << 16;
         picture_.keys[j].SetLight(on ? colour : 0, on ? (effectLevels ? e.level : 255) : 0, on);

@@ -3,6 +3,7 @@
 // custom colours painted by click or rubber band), the system tab's
 // settings and the settings-page switch.
 #include <functional>
+#include <vector>
 
 #include "devices/keyboard/KeyboardDevice.h"
 #include "pages/DevicePicture.h"
@@ -73,6 +74,9 @@ private:
     LedFrame frame_;        // kept between preview frames
     LedFrame shownFrame_;   // the frame the keys show
     int shownWay_ = -1;     // how they were lit: 1 lit, + 2 at the effect's levels; -1 not yet
+    // The keys this keyboard lacks (hidden once built): known here, so a frame
+    // asks no button whether it is shown.
+    std::vector<bool> keyHidden_;
 };
 
 }  // namespace m470
