@@ -13,11 +13,19 @@
 //    windows come after the first one in the process: what the toolkit does
 //    once per process (fonts, the style sheet's first use, pictures read) is
 //    not in them.
+//  - each product's page shown the first time: the UI thread's CPU time from
+//    its entry chosen until the page has painted, in a window that found all
+//    four products at its start (a page not yet shown is neither sized nor
+//    styled until then; the page shown at the start is not counted). The
+//    other products' previews animate meanwhile and are counted too
+//    (goal 50 ms, as a page built).
 // Each is measured --rounds times; the figures are the median and the range.
 //
 //   bench_ui_latency [--rounds N]
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
 #include <QEventLoop>
 #include <QStackedWidget>
 #include <QTimer>
@@ -128,6 +136,66 @@ void MeasurePageBuilds(m470::VirtualDeviceHub& hub, const std::string& root, int
     }
 }
 
+// Tells when the watched widget painted.
+class PaintSeen : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted = true;
+        return false;
+    }
+};
+
+// All four products plugged before a new window starts; then each entry not
+// chosen at the start is chosen in turn, counted until its page painted.
+void MeasureFirstShows(m470::VirtualDeviceHub& hub, const std::string& root, int rounds,
+                       std::map<std::string, std::vector<double>>& shows) {
+    constexpr std::array<const char*, 4> kProducts{"mouse", "keyboard", "mousepad", "headset"};
+    for (int round = 0; round < rounds; ++round) {
+        const std::string folder = root + "/shows" + std::to_string(round);
+        ::setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        for (const char* product : kProducts) hub.Plug(product);
+        {
+            m470::qt::CMainWnd window(QString::fromStdString(m470::GetInstallFolder()));
+            if (!window.InitWindow()) return;
+            window.resize(1000, 640);
+            window.show();
+            window.OnWindowInit();
+            window.StartDeviceManager(hub.Backend());
+            const auto entries = [&window] {
+                std::vector<QRadioButton*> shown;
+                for (QRadioButton* entry : window.findChildren<QRadioButton*>("device_select"))
+                    if (entry->isVisible()) shown.push_back(entry);
+                return shown;
+            };
+            auto* pages = window.findChild<QStackedWidget*>("device_switch");
+            if (pages == nullptr || !WaitUntil([&] { return entries().size() == kProducts.size(); })) return;
+            Pause(1000);  // the first reads end
+            for (QRadioButton* entry : entries()) {
+                if (entry->isChecked()) continue;
+                const auto* name = entry->parentWidget()->findChild<QLabel*>("device_select_name");
+                QWidget* before = pages->currentWidget();
+                PaintSeen seen;
+                const double chosen = ThreadCpuMs();
+                entry->click();
+                if (!WaitUntil([&] {
+                        QWidget* page = pages->currentWidget();
+                        if (page != before && page != nullptr && !seen.painted) {
+                            page->installEventFilter(&seen);
+                            page->update();  // painted anyway; the filter must be on before
+                            before = page;
+                        }
+                        return seen.painted;
+                    }))
+                    return;
+                shows[name != nullptr ? name->text().toStdString() : "?"].push_back(ThreadCpuMs() - chosen);
+            }
+        }
+        for (const char* product : kProducts) hub.Unplug(product);
+    }
+}
+
 void Print(const char* what, std::vector<double> figures, double goal) {
     if (figures.empty()) {
         std::printf("%-46s not measured\n", what);
@@ -198,12 +266,16 @@ int main(int argc, char** argv) {
     hub.Unplug("mouse");
     std::map<std::string, std::vector<double>> builds;
     MeasurePageBuilds(hub, root, rounds, builds);
+    std::map<std::string, std::vector<double>> shows;
+    MeasureFirstShows(hub, root, rounds, shows);
     std::printf("bench_ui_latency: the real window offscreen, virtual mouse\n");
     Print("profile choice to first report, less 400 ms", choices, 50);
     Print("plug to page filled", plugs, 600);
     Print("manager start with the mouse page (UI CPU)", builds["mouse"], 50);
     for (const char* product : kArrivals)
         Print(("page built on arrival, " + std::string(product) + " (UI CPU)").c_str(), builds[product], 50);
+    for (const auto& [product, figures] : shows)
+        Print(("page shown first, " + product + " (UI CPU)").c_str(), figures, 50);
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
     return 0;
