@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -153,6 +155,12 @@ int RunReferenceWindow(int argc, char** argv, int fps) {
 }
 
 // ---- /proc sampling ----
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
 
 struct ThreadSample {
     std::string name;
@@ -343,6 +351,28 @@ Measurement MeasureReference(const Reference& reference, int warmup, int seconds
     return result;
 }
 
+// ---- one thread waking per frame ----
+
+// A thread that does nothing but sleep until its next step at the preview's
+// rate: what each thread woken per frame costs before it does any work.
+double BareWakesPercent(int seconds) {
+    double percent = 0;
+    std::thread([&] {
+        const double start = ThreadCpuSeconds();
+        std::mutex mutex;
+        std::condition_variable never;
+        std::unique_lock lock(mutex);
+        auto next = std::chrono::steady_clock::now();
+        const auto end = next + std::chrono::seconds(seconds);
+        while (next < end) {
+            next += std::chrono::microseconds(1000000 / kPreviewFps);
+            never.wait_until(lock, next, [] { return false; });
+        }
+        percent = 100.0 * (ThreadCpuSeconds() - start) / seconds;
+    }).join();
+    return percent;
+}
+
 // ---- one exchange ----
 
 double CpuSeconds() {
@@ -486,10 +516,12 @@ int main(int argc, char** argv) {
     }
     std::printf("bench_cpu_idle: %d s per case after %d s of warm-up, %d runs, %% of one core\n", seconds, warmup, runs);
     std::vector<Series> references(kReferences.size()), cases(kCases.size());
+    std::vector<double> bareWakes;
     for (int run = 0; run < runs; ++run) {
         std::fprintf(stderr, "run %d of %d\n", run + 1, runs);
         for (size_t i = 0; i < kReferences.size(); ++i)
             references[i].runs.push_back(MeasureReference(kReferences[i], warmup, seconds));
+        bareWakes.push_back(BareWakesPercent(seconds));
         for (size_t i = 0; i < kCases.size(); ++i)
             if (Chosen(kCases[i]) && WhyNotMeasurable(kCases[i]) == nullptr) cases[i].runs.push_back(MeasureCase(kCases[i], warmup, seconds));
     }
@@ -499,6 +531,10 @@ int main(int argc, char** argv) {
     const double perExchange = CpuPerExchangeMs(500);
     std::printf("\none wired exchange at 1 ms emulated latency: %.3f ms of CPU (%.1f %% of the latency; goal <= 5 %%)\n",
                 perExchange, 100.0 * perExchange / latencyMs);
+    std::sort(bareWakes.begin(), bareWakes.end());
+    std::printf("\na thread that only wakes %d times a second (same runs): %.3f %% (%.3f-%.3f); a page shown with "
+                "the headset's LEDs fed wakes two threads per frame, the reference window one\n",
+                kPreviewFps, bareWakes[(bareWakes.size() - 1) / 2], bareWakes.front(), bareWakes.back());
     PrintMemoryTable(cases, references);
     std::printf("\nper thread, the median run:\n");
     for (size_t i = 0; i < kCases.size(); ++i) {
