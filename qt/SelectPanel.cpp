@@ -35,7 +35,7 @@ SelectPanel::RepaintBatch::RepaintBatch() {
 
 SelectPanel::RepaintBatch::~RepaintBatch() {
     if (--Batch().depth > 0) return;
-    // Taken first: a repaint may open no batch, but nothing here relies on it.
+    // Taken out before the repaints: the list is never changed while walked.
     const std::vector<QPointer<SelectPanel>> panels = std::exchange(Batch().panels, {});
     for (const QPointer<SelectPanel>& panel : panels)
         if (panel) panel->RepaintBatched();
