@@ -156,9 +156,10 @@ int RunReferenceWindow(int argc, char** argv, int fps) {
 
 // ---- /proc sampling ----
 
-double ThreadCpuSeconds() {
+// CPU time so far by clock: the process's, or the calling thread's.
+double CpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID) {
     timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    ::clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
@@ -358,7 +359,7 @@ Measurement MeasureReference(const Reference& reference, int warmup, int seconds
 double BareWakesPercent(int seconds) {
     double percent = 0;
     std::thread([&] {
-        const double start = ThreadCpuSeconds();
+        const double start = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         std::mutex mutex;
         std::condition_variable never;
         std::unique_lock lock(mutex);
@@ -368,18 +369,12 @@ double BareWakesPercent(int seconds) {
             next += std::chrono::microseconds(1000000 / kPreviewFps);
             never.wait_until(lock, next, [] { return false; });
         }
-        percent = 100.0 * (ThreadCpuSeconds() - start) / seconds;
+        percent = 100.0 * (CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start) / seconds;
     }).join();
     return percent;
 }
 
 // ---- one exchange ----
-
-double CpuSeconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // CPU per wired exchange with the reply 1 ms after the request.
 double CpuPerExchangeMs(int exchanges) {

@@ -207,7 +207,7 @@ void CKeyboardPanel::ShowLights(bool effectLevels) {
         if (sameWay && j < shownFrame_.size() && shownFrame_[j] == e) continue;
         const ui::Control* key = picture_.keys[j].Get();
         if (key == nullptr) continue;
-        const bool on = lit && (!effectLevels || j >= keyHidden_.size() || !keyHidden_[j]);
+        const bool on = lit && (!effectLevels || !keyHidden_[j]);
         // Lights take the LED entry's order: red in the low byte.
         const uint32_t colour = e.red | e.green << 8 | static_cast<uint32_t>(e.blue) << 16;
         picture_.keys[j].SetLight(on ? colour : 0, on ? (effectLevels ? e.level : 255) : 0, on);
