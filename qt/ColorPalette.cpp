@@ -20,12 +20,21 @@ QColor ColorPalette::ColourAt(QPoint point) const {
     return QColor::fromHsvF(std::min(hue, 0.9999), saturation, 1.0);
 }
 
-// The field is drawn once per size, not on every paint.
-void ColorPalette::resizeEvent(QResizeEvent*) {
+// A new size moves every colour: the marker is placed again by the next SetColour.
+void ColorPalette::resizeEvent(QResizeEvent*) { marker_ = {-1, -1}; }
+
+// The field is drawn on the first paint at a size, not on every paint, and
+// let go while hidden: the palettes of pages not shown would hold some 400 KiB each.
+void ColorPalette::hideEvent(QHideEvent*) { field_ = QImage(); }
+
+const QImage& ColorPalette::Field() {
+    if (field_.size() == size()) return field_;
     field_ = QImage(size(), QImage::Format_RGB32);
-    for (int y = 0; y < field_.height(); ++y)
-        for (int x = 0; x < field_.width(); ++x) field_.setPixel(x, y, ColourAt({x, y}).rgb());
-    marker_ = {-1, -1};
+    for (int y = 0; y < field_.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(field_.scanLine(y));
+        for (int x = 0; x < field_.width(); ++x) line[x] = ColourAt({x, y}).rgb();
+    }
+    return field_;
 }
 
 void ColorPalette::SetColour(QRgb argb) {
@@ -68,7 +77,7 @@ void ColorPalette::paintEvent(QPaintEvent*) {
     clip.addRoundedRect(rect(), 6, 6);
     painter.setClipPath(clip);
     if (!isEnabled()) painter.setOpacity(0.35);
-    painter.drawImage(0, 0, field_);
+    painter.drawImage(0, 0, Field());
     painter.setClipping(false);
     if (marker_.x() < 0) return;
     painter.setPen(QPen(Qt::black, 3));

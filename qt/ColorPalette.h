@@ -26,10 +26,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QColor ColourAt(QPoint point) const;
     void PickAt(QPoint point);
+    const QImage& Field();
 
     QImage field_;
     QRgb colour_ = 0xFF000000u;

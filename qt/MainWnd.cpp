@@ -693,7 +693,9 @@ void CMainWnd::MarkVirtualProducts() {
     auto* title = findChild<QLabel*>("title_label");
     if (title == nullptr) return;
     title->setProperty("textKey", "title_virtual_text");  // the key a language switch translates
-    ApplyTexts(title, language_);
+    // Before the user's language is read, the table in force is only a stand-in:
+    // its title would be laid out (and its font loaded) for nothing.
+    if (languageIndex_ >= 0) ApplyTexts(title, language_);
     // The no-device page would tell how to start on virtual products: it runs on them already.
     if (auto* hint = findChild<QLabel*>("nodevice_virtual_label")) hint->hide();
 }
