@@ -253,6 +253,13 @@ std::string ScriptRunner::Run(const std::string& line, int& waitMs, bool& quit) 
         window_.HandleNamedMessage(*message);
         return {};
     }
+    if (action == "mark") {
+        // An empty file, for a program watching from outside: the lines before
+        // it have run. Unlike a screenshot it lays out no hidden page.
+        const std::string path = Rest(words);
+        QFile file(QString::fromStdString(path));
+        return !path.empty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate) ? std::string() : "cannot write " + path;
+    }
     if (action == "note") {
         // A landmark in the trace, for whoever reads it after the run.
         DebugTrace::Write("script note: " + Rest(words));

@@ -1,5 +1,7 @@
 #include "qt/SelectPanel.h"
 
+#include <QImageReader>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -45,7 +47,9 @@ SelectPanel::SelectPanel(QWidget* parent) : QWidget(parent) { setAttribute(Qt::W
 
 void SelectPanel::SetPictureImage(const QString& path) {
     pictureImage_ = path;
-    picture_ = QPixmap(path);
+    // Read on the first paint: the picture of a page never shown takes no memory.
+    picture_ = QPixmap();
+    hasPicture_ = !path.isEmpty() && QImageReader(path).canRead();
     scaled_ = QPixmap();
     // With a picture the panel paints every pixel itself, so a frame does not
     // repaint the page and its style-sheet backgrounds beneath.
@@ -70,7 +74,7 @@ bool SelectPanel::event(QEvent* event) {
 // wrong, only slower.
 void SelectPanel::ForgetBackground() {
     backgroundKnown_ = false;
-    setAttribute(Qt::WA_OpaquePaintEvent, !picture_.isNull());
+    setAttribute(Qt::WA_OpaquePaintEvent, hasPicture_);
 }
 
 // Without a picture the panel is opaque when its own style-sheet background
@@ -79,7 +83,7 @@ void SelectPanel::ForgetBackground() {
 // Drawn once into a scratch image after a change of size, style or state.
 void SelectPanel::LearnBackground() {
     backgroundKnown_ = true;
-    if (!picture_.isNull() || size().isEmpty()) return;
+    if (hasPicture_ || size().isEmpty()) return;
     QImage drawn(size(), QImage::Format_ARGB32_Premultiplied);
     drawn.fill(Qt::transparent);
     QPainter painter(&drawn);
@@ -139,7 +143,13 @@ void SelectPanel::resizeEvent(QResizeEvent* event) {
 const QPixmap& SelectPanel::ScaledPicture() {
     const qreal ratio = devicePixelRatioF();
     const QSize wanted = size() * ratio;
-    if (scaled_.size() != wanted && !picture_.isNull()) {
+    if (scaled_.size() != wanted && hasPicture_) {
+        if (picture_.isNull()) picture_ = QPixmap(pictureImage_);
+        if (picture_.isNull()) {  // the file went bad after it was looked at: paint the background
+            hasPicture_ = false;
+            ForgetBackground();
+            return scaled_;
+        }
         scaled_ = QPixmap(wanted);
         scaled_.setDevicePixelRatio(ratio);
         scaled_.fill(palette().color(backgroundRole()));
@@ -215,7 +225,8 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
     boundsAsked_ = false;
     if (!backgroundKnown_) LearnBackground();
     QPainter painter(this);
-    if (picture_.isNull()) {
+    const QPixmap& scaled = ScaledPicture();
+    if (scaled.isNull()) {
         QStyleOption option;
         option.initFrom(this);
         style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
@@ -223,7 +234,6 @@ void SelectPanel::paintEvent(QPaintEvent* event) {
         // Only the dirty parts of the cached picture, rectangle by rectangle:
         // a frame repaints the LEDs' small rectangles, not the whole picture
         // (which would also hand the blending to Qt's worker threads).
-        const QPixmap& scaled = ScaledPicture();
         const qreal ratio = scaled.devicePixelRatio();
         for (const QRect& dirty : event->region())
             painter.drawPixmap(dirty, scaled,

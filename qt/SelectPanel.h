@@ -28,6 +28,7 @@ public:
     void SetPictureImage(const QString& path);
     // How often the picture was scaled (once per size while it stays).
     int PictureScalings() const { return scalings_; }
+    bool PictureRead() const { return !picture_.isNull(); }
     QSize WrittenSize() const { return writtenSize_; }
     void SetWrittenSize(const QSize& size) { writtenSize_ = size; }
     QSize sizeHint() const override { return writtenSize_.isEmpty() ? QWidget::sizeHint() : writtenSize_; }
@@ -81,6 +82,7 @@ private:
 
     QString pictureImage_;
     QPixmap picture_, scaled_;
+    bool hasPicture_ = false;  // a picture file that can be read is set
     int scalings_ = 0;
     // The size the picture was written for, and each button's place and legend size in it.
     QSize written_, writtenSize_;

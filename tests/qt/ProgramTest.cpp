@@ -671,6 +671,15 @@ TEST_F(Program, AFailingLineIsNamed) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.errors.find("script line 2: nodevice_label visible is \"1\", expected \"0\""), std::string::npos) << run.errors;
     EXPECT_EQ(Play("virtual plug trackball\n", "").exitCode, 1);
+    // A mark is an empty file once the lines before it ran; one it cannot write fails the script.
+    const std::string mark = folder.File("ready");
+    const RunResult marked = Play("until nodevice_label visible 1\nmark " + mark + "\n", "");
+    EXPECT_EQ(marked.exitCode, 0) << marked.errors;
+    EXPECT_EQ(folder.Read("ready"), "");
+    EXPECT_TRUE(std::filesystem::exists(mark));
+    const RunResult unwritable = Play("mark " + folder.File("no-such-folder/ready") + "\n", "");
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.errors.find("cannot write"), std::string::npos) << unwritable.errors;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QEventLoop>
 #include <QEnterEvent>
@@ -258,6 +260,35 @@ TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
     QApplication::processEvents();
     panel->repaint();
     EXPECT_EQ(panel->PictureScalings(), 2);
+}
+
+// A panel's picture is read when it is first painted, so the pages not shown
+// hold none; a file that is no picture leaves the panel its style's background.
+TEST_F(QtBinding, APictureIsReadWhenFirstPaintedAndABadFileLeavesTheBackground) {
+    SelectPanel hidden;
+    hidden.resize(120, 80);
+    hidden.SetPictureImage(QString::fromStdString(GetInstallFolder() + "skin/common/mouse_picture.png"));
+    EXPECT_FALSE(hidden.PictureRead());
+    EXPECT_TRUE(hidden.testAttribute(Qt::WA_OpaquePaintEvent));  // it will paint every pixel itself
+    const QImage drawn = hidden.grab().toImage();
+    EXPECT_TRUE(hidden.PictureRead());
+    EXPECT_EQ(hidden.PictureScalings(), 1);
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString bad = folder.filePath("bad.png");
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    SelectPanel other;
+    other.resize(120, 80);
+    other.setStyleSheet("background: #123456;");
+    other.SetPictureImage(bad);
+    EXPECT_FALSE(other.testAttribute(Qt::WA_OpaquePaintEvent));
+    const QImage background = other.grab().toImage();
+    EXPECT_FALSE(other.PictureRead());
+    EXPECT_EQ(background.pixel(60, 40), qRgb(0x12, 0x34, 0x56));
 }
 
 // A frame that changes many keys: one paint of the panel over their bounding
