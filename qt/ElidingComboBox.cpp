@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QEvent>
+#include <QListView>
 #include <QPainterPath>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -30,6 +31,12 @@ void ElidingComboBox::changeEvent(QEvent* event) {
         return;
     }
     QComboBox::changeEvent(event);
+}
+
+void ElidingComboBox::showPopup() {
+    auto* list = qobject_cast<QListView*>(view());  // made here the first time
+    for (int row = 0; list != nullptr && row < count(); ++row) list->setRowHidden(row, itemData(row, kHiddenRole).toBool());
+    QComboBox::showPopup();
 }
 
 void ElidingComboBox::showEvent(QShowEvent* event) {

@@ -12,7 +12,12 @@ class ElidingComboBox : public QComboBox {
     Q_OBJECT
 
 public:
+    // An item left out of the drop-down list, kept in the model so hiding it
+    // does not build the list (see changeEvent); the list applies it when made.
+    static constexpr int kHiddenRole = Qt::UserRole + 1;
+
     explicit ElidingComboBox(QWidget* parent = nullptr);
+    void showPopup() override;
     // The text as painted in the box now.
     QString ShownText() const;
 

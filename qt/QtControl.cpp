@@ -21,6 +21,7 @@
 #include "qt/ChartViewUI.h"
 #include "qt/ColorPalette.h"
 #include "qt/DeviceKeyButton.h"
+#include "qt/ElidingComboBox.h"
 #include "qt/QtControlHost.h"
 #include "qt/Texts.h"
 #include "ui/MemoryControlTree.h"
@@ -278,11 +279,9 @@ void QtControl::SelectItem(int index, bool raiseEvent) {
 std::optional<ui::Control::ListItem> QtControl::Item(int index) const {
     if (auto* combo = As<QComboBox>(widget_)) {
         if (index < 0 || index >= combo->count()) return std::nullopt;
-        // Read without building the popup (see ElidingComboBox): a row is
-        // hidden only in a popup that exists.
-        auto* view = combo->findChild<QListView*>();
+        // Read from the model, without building the popup (see ElidingComboBox).
         return ListItem{S(combo->itemText(index)), S(combo->itemData(index).toString()),
-                        view == nullptr || !view->isRowHidden(index)};
+                        !combo->itemData(index, ElidingComboBox::kHiddenRole).toBool()};
     }
     if (auto* list = As<QListWidget>(widget_); list && list->item(index)) {
         const QListWidgetItem* item = list->item(index);
@@ -298,7 +297,12 @@ void QtControl::SetItemText(int index, const std::string& text) {
 
 void QtControl::SetItemVisible(int index, bool visible) {
     if (auto* combo = As<QComboBox>(widget_)) {
-        if (auto* view = qobject_cast<QListView*>(combo->view())) view->setRowHidden(index, !visible);
+        if (index < 0 || index >= combo->count()) return;
+        combo->setItemData(index, visible ? QVariant() : QVariant(true), ElidingComboBox::kHiddenRole);
+        // A list made already shows the change now; ours makes theirs when first opened.
+        QListView* view = combo->findChild<QListView*>();
+        if (view == nullptr && !As<ElidingComboBox>(widget_)) view = qobject_cast<QListView*>(combo->view());
+        if (view != nullptr) view->setRowHidden(index, !visible);
     } else if (auto* list = As<QListWidget>(widget_); list && list->item(index)) {
         list->item(index)->setHidden(!visible);
     }
