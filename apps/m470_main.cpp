@@ -130,15 +130,15 @@ int main(int argc, char** argv) {
     }
     if (hub) window.MarkVirtualProducts();
     QObject::connect(&instance, &m470::qt::InstanceServer::messageReceived, &window,
-                     [&window, &instance](const m470::qt::InstanceMessage& message, QLocalSocket* from) {
-                         QPointer<QLocalSocket> asking(from);
+                     [&window, &instance](const m470::qt::InstanceMessage& message, m470::qt::InstanceClient* from) {
+                         QPointer<m470::qt::InstanceClient> asking(from);
                          window.HandleNamedMessage(message, [asking, &instance](const std::string& line) {
                              if (asking) instance.Reply(asking, line);
                          });
                      });
     QObject::connect(&instance, &m470::qt::InstanceServer::controlRequest, &window,
-                     [&window, &instance](const std::vector<std::string>& words, QLocalSocket* from) {
-                         QPointer<QLocalSocket> asking(from);
+                     [&window, &instance](const std::vector<std::string>& words, m470::qt::InstanceClient* from) {
+                         QPointer<m470::qt::InstanceClient> asking(from);
                          const std::string line = window.HandleControlRequest(words);
                          if (asking) instance.Reply(asking, line);
                      });

@@ -5,18 +5,20 @@
 // Broadcasts of the running copy go to every connected listener.
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/InstanceSocket.h"
+#include "platform/LocalSocket.h"
+#include "qt/InstanceClient.h"
 
 namespace m470::qt {
 
@@ -70,31 +72,32 @@ public:
     // A stale socket of a copy that died is removed and taken over.
     ListenResult Listen();
     const std::string& LastError() const { return lastError_; }
-    bool IsListening() const { return server_.isListening(); }
+    bool IsListening() const { return listener_.Get() >= 0; }
     size_t ConnectionCount() const { return connections_.size(); }
     void Close();
     void Broadcast(const InstanceMessage& message);
     // Writes line to a client; one that leaves more than kMaxUnsentBytes
     // unread is closed instead. A client gone already is skipped.
-    void Reply(QLocalSocket* to, const std::string& line);
+    void Reply(InstanceClient* to, const std::string& line);
     // For tests: the listening socket goes away as it does when accepting fails.
-    void DropListeningSocket() { server_.close(); }
+    void DropListeningSocket() { LoseListeningSocket(); }
 
 signals:
-    void messageReceived(const m470::qt::InstanceMessage& message, QLocalSocket* from);
+    void messageReceived(const m470::qt::InstanceMessage& message, m470::qt::InstanceClient* from);
     // An m470ctl request: its words; the reply line goes back on from.
-    void controlRequest(const std::vector<std::string>& words, QLocalSocket* from);
+    void controlRequest(const std::vector<std::string>& words, m470::qt::InstanceClient* from);
 
 private:
     struct Connection {
-        QPointer<QLocalSocket> socket;
+        QPointer<InstanceClient> socket;
         QElapsedTimer lastActivity;
     };
     void OnConnection();
-    void OnReadable(QLocalSocket* socket);
-    void Forget(QLocalSocket* socket);
-    void Drop(QLocalSocket* socket);
-    Connection* Find(QLocalSocket* socket);
+    void Adopt(int fd);
+    void OnReadable(InstanceClient* socket);
+    void Forget(InstanceClient* socket);
+    void Drop(InstanceClient* socket);
+    Connection* Find(InstanceClient* socket);
     // Makes room for one more: the longest-idle connection goes.
     void MakeRoom();
     void CheckHealth();
@@ -105,13 +108,18 @@ private:
     // (someone removed it and put their own there): listen there again.
     void ListenAgainWhenLost();
     bool Relisten();
+    // Stops listening and removes the socket file if it is still the one
+    // made here; the health check listens again.
+    void LoseListeningSocket();
 
-    QLocalServer server_;
+    Descriptor listener_;
+    // Made with each listening socket and gone before it closes.
+    std::unique_ptr<QSocketNotifier> acceptor_;
     QTimer health_;
     QFileSystemWatcher folderWatch_;
     std::vector<Connection> connections_;
     std::string lastError_;
-    QString path_;
+    std::string path_;
     FileIdentity listening_;
     bool closed_ = false;
 };

@@ -9,52 +9,19 @@
 #include <unistd.h>
 
 #include "platform/InstanceSocket.h"
+#include "platform/LocalSocket.h"
 
 namespace m470::ctl {
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 WindowAnswer Failure(std::string why) { return {Delivery::Failed, {}, std::move(why)}; }
-
-int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
 
 }  // namespace
 
 WindowAnswer AskWindow(const std::string& path, const std::vector<std::string>& words, int timeoutMs) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) return {};
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.Get() < 0) return Failure(std::string("cannot make a socket: ") + std::strerror(errno));
-    if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (path.empty() || path.size() >= sizeof(sockaddr_un::sun_path)) return {};
+    const Descriptor socket(ConnectLocalSocketWithin(path, timeoutMs));
+    if (socket.Get() < 0) {
         // Nothing listens there (no file, or a socket left by a copy that died).
         if (errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR) return {};
         return Failure("cannot reach the running M470 on " + path + ": " + std::strerror(errno));
@@ -63,7 +30,7 @@ WindowAnswer AskWindow(const std::string& path, const std::vector<std::string>& 
     const std::string request = FormatRequest(words);
     if (request.size() > kMaxRequestBytes)
         return {Delivery::TooLong, {}, "the command is longer than the window takes (" + std::to_string(kMaxRequestBytes) + " bytes)"};
-    if (!WriteAll(socket.Get(), request)) return Failure("the running M470 did not take the request");
+    if (!SendAll(socket.Get(), request)) return Failure("the running M470 did not take the request");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string line;
     char buffer[4096];

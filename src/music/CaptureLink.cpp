@@ -10,16 +10,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/LocalSocket.h"
+
 namespace m470 {
 namespace {
-
-bool FillAddress(const std::string& path, sockaddr_un& address) {
-    if (path.size() >= sizeof address.sun_path) return false;
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
 
 int NewSocket() { return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
 
@@ -27,7 +21,7 @@ int NewSocket() { return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CL
 
 int ConnectLocalSocket(const std::string& path) {
     sockaddr_un address{};
-    if (!FillAddress(path, address)) return -1;
+    if (!FillLocalAddress(path, address)) return -1;
     const int fd = NewSocket();
     if (fd < 0) return -1;
     // A local connect completes at once or fails at once (EAGAIN: backlog full).
@@ -39,8 +33,7 @@ int ConnectLocalSocket(const std::string& path) {
 }
 
 int ListenLocalSocket(const std::string& path, std::string& error) {
-    sockaddr_un address{};
-    if (!FillAddress(path, address)) {
+    if (sockaddr_un address{}; !FillLocalAddress(path, address)) {
         error = "socket path too long: " + path;
         return -1;
     }
@@ -52,14 +45,8 @@ int ListenLocalSocket(const std::string& path, std::string& error) {
         }
         ::unlink(path.c_str());  // left by a copy that died: we hold the lock now
     }
-    const int fd = NewSocket();
-    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 8) != 0) {
-        error = "cannot listen on " + path + ": " + std::strerror(errno);
-        if (fd >= 0) ::close(fd);
-        return -1;
-    }
-    ::chmod(path.c_str(), 0600);
+    const int fd = BindLocalSocket(path, 8);
+    if (fd < 0) error = "cannot listen on " + path + ": " + std::strerror(errno);
     return fd;
 }
 

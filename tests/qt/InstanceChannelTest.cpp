@@ -37,7 +37,7 @@ protected:
         ::chmod(runtimeFolder.c_str(), 0700);
         ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
         QObject::connect(&server, &InstanceServer::messageReceived,
-                         [this](const InstanceMessage& message, QLocalSocket*) { received.push_back(message); });
+                         [this](const InstanceMessage& message, InstanceClient*) { received.push_back(message); });
     }
     void TearDown() override {
         server.Close();
@@ -214,9 +214,9 @@ TEST_F(InstanceSocket, UnreadRepliesEndTheConnectionAt64KiB) {
     const std::string answer = ctl::FormatReply({0, std::string(500, 'a'), ""});  // about what a "get" answers
     qint64 mostUnsent = 0;
     size_t requests = 0;
-    QObject::connect(&server, &InstanceServer::controlRequest, [&](const std::vector<std::string>&, QLocalSocket* from) {
+    QObject::connect(&server, &InstanceServer::controlRequest, [&](const std::vector<std::string>&, InstanceClient* from) {
         ++requests;
-        mostUnsent = std::max(mostUnsent, from->bytesToWrite());
+        mostUnsent = std::max(mostUnsent, from->BytesToWrite());
         server.Reply(from, answer);
     });
     const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -39,7 +39,7 @@ protected:
         ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
         ::setenv("TMPDIR", folder.Path().c_str(), 1);
         QObject::connect(&server, &InstanceServer::messageReceived,
-                         [this](const InstanceMessage& message, QLocalSocket*) { received.push_back(message); });
+                         [this](const InstanceMessage& message, InstanceClient*) { received.push_back(message); });
     }
     void TearDown() override {
         server.Close();

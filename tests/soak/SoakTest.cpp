@@ -104,7 +104,7 @@ protected:
         window->OnWindowInit();
         ASSERT_EQ(instance.Listen(), ListenResult::Listening) << instance.LastError();
         QObject::connect(&instance, &InstanceServer::messageReceived, window.get(),
-                         [this](const InstanceMessage& message, QLocalSocket*) { window->HandleNamedMessage(message); });
+                         [this](const InstanceMessage& message, InstanceClient*) { window->HandleNamedMessage(message); });
         window->StartDeviceManager(hub.Backend());
     }
     void TearDown() override {
