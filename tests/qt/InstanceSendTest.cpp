@@ -48,9 +48,10 @@ protected:
     }
     // Sends from another thread while this one runs the server's events.
     bool Send(const InstanceMessage& message, std::string& why) {
+        // Counted first: the message may arrive while the sender still waits.
+        const size_t before = received.size();
         auto sent = std::async(std::launch::async, [&] { return SendToRunningInstance(message, 1000, &why); });
         while (sent.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) QTest::qWait(10);
-        const size_t before = received.size();
         const bool delivered = sent.get();
         // A message the sender handed over is taken in this thread's events.
         if (delivered) QTest::qWaitFor([&] { return received.size() > before; }, 30000);
