@@ -19,7 +19,7 @@ public:
     InstanceClient& operator=(const InstanceClient&) = delete;
 
     bool IsConnected() const { return fd_ >= 0; }
-    int Descriptor() const { return fd_; }
+    int Fd() const { return fd_; }
     bool CanReadLine() const { return input_.contains('\n'); }
     // Up to and including the next line end, at most max bytes of it.
     QByteArray ReadLine(qint64 max);

@@ -272,7 +272,7 @@ TEST_F(InstanceSocket, ASlowReaderGetsEveryReplyWholeAndInOrder) {
         if (!asker) {
             asker = from;
             const int little = 4096;  // the kernel holds only a few KiB for this connection
-            ::setsockopt(from->Descriptor(), SOL_SOCKET, SO_SNDBUF, &little, sizeof little);
+            ::setsockopt(from->Fd(), SOL_SOCKET, SO_SNDBUF, &little, sizeof little);
         }
         const int n = static_cast<int>(expected.size() / 1000);
         std::string line = "reply " + std::to_string(n) + " ";
