@@ -66,27 +66,39 @@ QtControlHost::~QtControlHost() {
     for (auto& [key, timer] : timers_) delete timer;
 }
 
-QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent) {
+QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent) { return LoadLayout(path, parent, nullptr); }
+
+// A page that joins a stack behind the page it shows joins it before its own
+// stacks settle: they then see it is not shown and leave their shown pages
+// unpolished until it is (their polish was a sixth of a keyboard's arrival,
+// for a page the user may never open).
+QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent, QStackedWidget* joining) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return nullptr;
     ControlLoader loader;
     QWidget* root = loader.load(&file, parent);
     if (root == nullptr) return nullptr;
     LoadSubLayouts(root, QFileInfo(path).absolutePath() + "/");
+    const bool behind = joining != nullptr && joining->currentWidget() != nullptr;
+    if (behind) JoinStack(joining, root);
     FollowShownPageSizes(root);
+    if (joining != nullptr && !behind) JoinStack(joining, root);
     if (parent == nullptr) roots_.push_back(root);
     Adopt(root);
     return root;
 }
 
+void QtControlHost::JoinStack(QStackedWidget* stack, QWidget* page) {
+    stack->addWidget(page);
+    FollowShownPageSize(stack);
+}
+
 ui::Control* QtControlHost::LoadLayoutInto(const std::string& path, ui::Control* parent) {
     QWidget* holder = WidgetOf(parent);
-    QWidget* content = LoadLayout(QString::fromStdString(path), holder);
+    auto* stack = qobject_cast<QStackedWidget*>(holder);
+    QWidget* content = LoadLayout(QString::fromStdString(path), holder, stack);
     if (content == nullptr) return nullptr;
-    if (auto* stack = qobject_cast<QStackedWidget*>(holder)) {
-        stack->addWidget(content);
-        FollowShownPageSize(stack);
-    } else if (holder != nullptr) {
+    if (stack == nullptr && holder != nullptr) {
         if (holder->layout() == nullptr) new QVBoxLayout(holder);
         // Keep a trailing stretch of a list of items (the selector column) last.
         if (auto* box = qobject_cast<QBoxLayout*>(holder->layout()); box && box->count() > 0 && box->itemAt(box->count() - 1)->spacerItem())

@@ -15,6 +15,7 @@ class QButtonGroup;
 class QTimer;
 class QWidget;
 class QAbstractSlider;
+class QStackedWidget;
 
 namespace m470::qt {
 
@@ -56,6 +57,9 @@ private:
     void ShowSliderValue(QAbstractSlider* slider);
     void Connect(QWidget* widget, QtControl* control);
     void LoadSubLayouts(QWidget* root, const QString& folder);
+    // With joining, the loaded root becomes a page of that stack.
+    QWidget* LoadLayout(const QString& path, QWidget* parent, QStackedWidget* joining);
+    void JoinStack(QStackedWidget* stack, QWidget* page);
 
     std::map<QWidget*, std::unique_ptr<QtControl>> controls_;
     std::vector<QPointer<QWidget>> roots_;
