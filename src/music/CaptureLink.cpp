@@ -13,24 +13,6 @@
 #include "platform/LocalSocket.h"
 
 namespace m470 {
-namespace {
-
-int NewSocket() { return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
-
-}  // namespace
-
-int ConnectLocalSocket(const std::string& path) {
-    sockaddr_un address{};
-    if (!FillLocalAddress(path, address)) return -1;
-    const int fd = NewSocket();
-    if (fd < 0) return -1;
-    // A local connect completes at once or fails at once (EAGAIN: backlog full).
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 int ListenLocalSocket(const std::string& path, std::string& error) {
     if (sockaddr_un address{}; !FillLocalAddress(path, address)) {

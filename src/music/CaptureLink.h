@@ -6,11 +6,10 @@
 #include <vector>
 
 #include "music/CaptureProtocol.h"
+#include "platform/LocalSocket.h"  // ConnectLocalSocket: the client end
 
 namespace m470 {
 
-// A connected non-blocking socket to path, or -1.
-int ConnectLocalSocket(const std::string& path);
 // A listening non-blocking socket at path (a socket left there is replaced;
 // anything else at the path is refused), or -1 with error set.
 int ListenLocalSocket(const std::string& path, std::string& error);

@@ -28,23 +28,41 @@ bool FillLocalAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-int ConnectLocalSocketWithin(const std::string& path, int timeoutMs) {
+namespace {
+
+// A socket of type (flags included) connected to path, or -1 with errno set;
+// ready(fd) readies it before the connect.
+template <typename Ready>
+int ConnectTo(const std::string& path, int type, Ready ready) {
     sockaddr_un address{};
     if (!FillLocalAddress(path, address)) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    Descriptor socket(::socket(AF_UNIX, type | SOCK_CLOEXEC, 0));
     if (socket.Get() < 0) return -1;
-    // A local connect waits only while the listener's queue is full, and
-    // that wait is bounded by the send timeout.
-    const int waitMs = timeoutMs > 0 ? timeoutMs : 1;  // a zero timeout would mean no limit
-    const timeval patience{waitMs / 1000, (waitMs % 1000) * 1000};
-    ::setsockopt(socket.Get(), SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    ready(socket.Get());
     int result;
     do result = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     while (result != 0 && errno == EINTR);
     return result == 0 ? socket.Release() : -1;
+}
+
+}  // namespace
+
+// A local connect completes at once or fails at once (EAGAIN: backlog full).
+int ConnectLocalSocket(const std::string& path) {
+    return ConnectTo(path, SOCK_STREAM | SOCK_NONBLOCK, [](int) {});
+}
+
+int ConnectLocalSocketWithin(const std::string& path, int timeoutMs) {
+    return ConnectTo(path, SOCK_STREAM, [timeoutMs](int fd) {
+        // A local connect waits only while the listener's queue is full, and
+        // that wait is bounded by the send timeout.
+        const int waitMs = timeoutMs > 0 ? timeoutMs : 1;  // a zero timeout would mean no limit
+        const timeval patience{waitMs / 1000, (waitMs % 1000) * 1000};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    });
 }
 
 int BindLocalSocket(const std::string& path, int backlog) {

@@ -26,6 +26,8 @@ private:
 // The address of path; false when the path does not fit one.
 bool FillLocalAddress(const std::string& path, sockaddr_un& address);
 
+// A non-blocking socket connected to path, or -1 with errno set.
+int ConnectLocalSocket(const std::string& path);
 // A blocking socket connected to path, or -1 with errno set: ENOENT or
 // ECONNREFUSED when nothing listens there, EAGAIN when the listener's queue
 // stayed full for timeoutMs. A send on it waits at most timeoutMs as well.
