@@ -70,8 +70,8 @@ QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent) { retur
 
 // A page that joins a stack behind the page it shows joins it before its own
 // stacks settle: they then see it is not shown and leave their shown pages
-// unpolished until it is (their polish was a sixth of a keyboard's arrival,
-// for a page the user may never open).
+// unpolished until it is (for a page the user may never open, that polish
+// was about a twelfth of a keyboard's arrival, and its style rules kept).
 QWidget* QtControlHost::LoadLayout(const QString& path, QWidget* parent, QStackedWidget* joining) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return nullptr;

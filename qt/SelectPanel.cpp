@@ -1,7 +1,6 @@
 #include "qt/SelectPanel.h"
 
 #include <QImageReader>
-
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
