@@ -102,6 +102,22 @@ double ThreadCpuMs() {
 // The mouse's page is made as the device manager starts (its objects always are).
 constexpr std::array<const char*, 3> kArrivals{"keyboard", "mousepad", "headset"};
 
+// The data and settings folders a window started next uses.
+void UseFolders(const std::string& folder) {
+    ::setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+}
+
+// The window at the program's size, shown and initialised as at a start,
+// its device manager not started yet.
+bool OpenWindow(m470::qt::CMainWnd& window) {
+    if (!window.InitWindow()) return false;
+    window.resize(1000, 640);
+    window.show();
+    window.OnWindowInit();
+    return true;
+}
+
 // A new window, shown and started with no product plugged; the products are
 // then plugged one at a time, each counted until its page is in the window's
 // stack of product pages. The time counted includes the loop's 2 ms turns
@@ -109,16 +125,10 @@ constexpr std::array<const char*, 3> kArrivals{"keyboard", "mousepad", "headset"
 void MeasurePageBuilds(m470::VirtualDeviceHub& hub, const std::string& root, int rounds,
                        std::map<std::string, std::vector<double>>& builds) {
     for (int round = 0; round < rounds; ++round) {
-        // Folders of its own: no round reads the profiles an earlier one wrote.
-        const std::string folder = root + "/builds" + std::to_string(round);
-        ::setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        UseFolders(root + "/builds" + std::to_string(round));  // no round reads an earlier one's profiles
         {
             m470::qt::CMainWnd window(QString::fromStdString(m470::GetInstallFolder()));
-            if (!window.InitWindow()) return;
-            window.resize(1000, 640);
-            window.show();
-            window.OnWindowInit();
+            if (!OpenWindow(window)) return;
             const double start = ThreadCpuMs();
             window.StartDeviceManager(hub.Backend());
             builds["mouse"].push_back(ThreadCpuMs() - start);
@@ -152,16 +162,11 @@ void MeasureFirstShows(m470::VirtualDeviceHub& hub, const std::string& root, int
                        std::map<std::string, std::vector<double>>& shows) {
     constexpr std::array<const char*, 4> kProducts{"mouse", "keyboard", "mousepad", "headset"};
     for (int round = 0; round < rounds; ++round) {
-        const std::string folder = root + "/shows" + std::to_string(round);
-        ::setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        UseFolders(root + "/shows" + std::to_string(round));
         for (const char* product : kProducts) hub.Plug(product);
         {
             m470::qt::CMainWnd window(QString::fromStdString(m470::GetInstallFolder()));
-            if (!window.InitWindow()) return;
-            window.resize(1000, 640);
-            window.show();
-            window.OnWindowInit();
+            if (!OpenWindow(window)) return;
             window.StartDeviceManager(hub.Backend());
             const auto entries = [&window] {
                 std::vector<QRadioButton*> shown;
@@ -218,18 +223,14 @@ int main(int argc, char** argv) {
     if (::mkdtemp(folder) == nullptr) return 1;
     const std::string root = folder;
     ::setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    UseFolders(root);
 
     QApplication application(argc, argv);
     m470::VirtualDeviceHub hub;
     std::vector<double> choices, plugs;
     {
         m470::qt::CMainWnd window(QString::fromStdString(m470::GetInstallFolder()));
-        if (!window.InitWindow()) return 1;
-        window.resize(1000, 640);
-        window.show();
-        window.OnWindowInit();
+        if (!OpenWindow(window)) return 1;
         hub.Plug("mouse");
         window.StartDeviceManager(hub.Backend());
         const auto mouse = [&window]() -> m470::CVantrelUSBDevice* {
