@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace m470::qt {
 namespace {
@@ -32,8 +31,7 @@ InstanceClient::~InstanceClient() { Shut(); }
 void InstanceClient::Shut() {
     reader_.setEnabled(false);
     writer_.setEnabled(false);
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
     output_.clear();
 }
 
@@ -47,7 +45,7 @@ void InstanceClient::OnReadable() {
     qsizetype taken = 0;
     bool ended = false;
     while (taken < kReadPerWake && input_.size() < kReadPerWake) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+        const ssize_t got = ::recv(fd_.Get(), chunk, sizeof chunk, MSG_DONTWAIT);
         if (got > 0) {
             input_.append(chunk, got);
             taken += got;
@@ -93,7 +91,7 @@ void InstanceClient::Write(const char* data, qint64 size) {
 
 bool InstanceClient::SendHeld() {
     while (!output_.isEmpty()) {
-        const ssize_t sent = ::send(fd_, output_.constData(), static_cast<size_t>(output_.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = ::send(fd_.Get(), output_.constData(), static_cast<size_t>(output_.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0) {
             output_.remove(0, sent);
             if (output_.isEmpty()) output_.clear();  // gives the memory back

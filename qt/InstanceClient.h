@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+#include "platform/LocalSocket.h"
+
 namespace m470::qt {
 
 class InstanceClient : public QObject {
@@ -18,8 +20,8 @@ public:
     InstanceClient(const InstanceClient&) = delete;
     InstanceClient& operator=(const InstanceClient&) = delete;
 
-    bool IsConnected() const { return fd_ >= 0; }
-    int Fd() const { return fd_; }
+    bool IsConnected() const { return fd_.Get() >= 0; }
+    int Fd() const { return fd_.Get(); }
     bool CanReadLine() const { return input_.contains('\n'); }
     // Up to and including the next line end, at most max bytes of it.
     QByteArray ReadLine(qint64 max);
@@ -44,11 +46,10 @@ private:
     // Sends from the held bytes until the kernel takes no more; false when
     // the connection broke.
     bool SendHeld();
-    void WatchWritable();
     void Shut();
     void Lost();
 
-    int fd_;
+    Descriptor fd_;  // before the notifiers: they go first
     QSocketNotifier reader_;
     QSocketNotifier writer_;
     QByteArray input_;

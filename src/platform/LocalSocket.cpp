@@ -21,7 +21,10 @@ int Descriptor::Release() {
 }
 
 bool FillLocalAddress(const std::string& path, sockaddr_un& address) {
-    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
@@ -35,10 +38,7 @@ namespace {
 template <typename Ready>
 int ConnectTo(const std::string& path, int type, Ready ready) {
     sockaddr_un address{};
-    if (!FillLocalAddress(path, address)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
+    if (!FillLocalAddress(path, address)) return -1;
     Descriptor socket(::socket(AF_UNIX, type | SOCK_CLOEXEC, 0));
     if (socket.Get() < 0) return -1;
     ready(socket.Get());
@@ -67,10 +67,7 @@ int ConnectLocalSocketWithin(const std::string& path, int timeoutMs) {
 
 int BindLocalSocket(const std::string& path, int backlog) {
     sockaddr_un address{};
-    if (!FillLocalAddress(path, address)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
+    if (!FillLocalAddress(path, address)) return -1;
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (socket.Get() < 0 || ::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return -1;

@@ -23,7 +23,7 @@ private:
     int fd_;
 };
 
-// The address of path; false when the path does not fit one.
+// The address of path; false (errno ENAMETOOLONG) when the path does not fit one.
 bool FillLocalAddress(const std::string& path, sockaddr_un& address);
 
 // A non-blocking socket connected to path, or -1 with errno set.
