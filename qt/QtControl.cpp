@@ -72,6 +72,12 @@ std::vector<ui::Control*> QtControl::Children() const {
         for (int i = 0; i < tabs->count(); ++i) children.push_back(host_.Wrap(tabs->widget(i)));
         return children;
     }
+    // A stack's pages in their order: showing one raises it among its siblings.
+    if (auto* stack = As<QStackedWidget>(widget_)) {
+        for (int i = 0; i < stack->count(); ++i)
+            if (QWidget* page = stack->widget(i); !page->objectName().isEmpty()) children.push_back(host_.Wrap(page));
+        return children;
+    }
     for (QWidget* child : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (!child->objectName().isEmpty() && !child->objectName().startsWith("qt_")) children.push_back(host_.Wrap(child));
     return children;

@@ -22,6 +22,7 @@
 #include "qt/HandImgButtonUI.h"
 #include "qt/QtControl.h"
 #include "qt/SelectPanel.h"
+#include "qt/Texts.h"
 
 namespace m470::qt {
 namespace {
@@ -113,21 +114,48 @@ void QtControlHost::LoadSubLayouts(QWidget* root, const QString& folder) {
     QList<QWidget*> widgets = root->findChildren<QWidget*>();
     widgets.prepend(root);
     for (QWidget* widget : widgets) {
-        const QString file = widget->property("layoutFile").toString();
-        if (file.isEmpty() || widget->property("m470SubLoaded").toBool()) continue;
-        widget->setProperty("m470SubLoaded", true);
-        QFile sub(folder + file);
-        if (!sub.open(QIODevice::ReadOnly)) continue;
-        ControlLoader loader;
-        QWidget* content = loader.load(&sub, widget);
-        if (content == nullptr) continue;
-        if (widget->layout() == nullptr) {
-            auto* layout = new QVBoxLayout(widget);
-            layout->setContentsMargins(0, 0, 0, 0);
+        if (widget->property("layoutFile").toString().isEmpty() || widget->property("m470SubLoaded").toBool()) continue;
+        if (widget->property("loadWhenShown").toBool()) {
+            widget->setProperty("m470SubFolder", folder);
+            continue;
         }
-        widget->layout()->addWidget(content);
-        LoadSubLayouts(content, folder);
+        LoadSubLayout(widget, folder);
     }
+}
+
+QWidget* QtControlHost::LoadSubLayout(QWidget* holder, const QString& folder) {
+    holder->setProperty("m470SubLoaded", true);
+    QFile sub(folder + holder->property("layoutFile").toString());
+    if (!sub.open(QIODevice::ReadOnly)) return nullptr;
+    ControlLoader loader;
+    QWidget* content = loader.load(&sub, holder);
+    if (content == nullptr) return nullptr;
+    if (holder->layout() == nullptr) {
+        auto* layout = new QVBoxLayout(holder);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+    holder->layout()->addWidget(content);
+    LoadSubLayouts(content, folder);
+    return content;
+}
+
+// A held layout joins a tree already settled: its stacks follow their shown
+// pages, its named widgets join the host and its texts take the language,
+// as the tree's own did when it was loaded.
+bool QtControlHost::LoadHeldLayout(ui::Control* holder) {
+    QWidget* widget = WidgetOf(holder);
+    if (widget == nullptr) return false;
+    if (widget->property("m470SubLoaded").toBool() || !widget->property("m470SubFolder").isValid()) return true;
+    QWidget* content = LoadSubLayout(widget, widget->property("m470SubFolder").toString());
+    if (content == nullptr) {
+        widget->setProperty("m470SubLoaded", false);  // asked again, it tries again
+        return false;
+    }
+    FollowShownPageSizes(content);
+    Adopt(content);
+    if (language_ != nullptr) ApplyTexts(content, *language_);
+    if (widget->isVisible()) content->show();
+    return true;
 }
 
 void QtControlHost::Adopt(QWidget* root) {

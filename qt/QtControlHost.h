@@ -37,6 +37,7 @@ public:
     QWidget* WidgetOf(ui::Control* control) const;
 
     ui::Control* LoadLayoutInto(const std::string& path, ui::Control* parent) override;
+    bool LoadHeldLayout(ui::Control* holder) override;
     ui::Control* Find(const std::string& name) override;
     ui::Control* FindUnder(ui::Control* parent, const std::string& name) override;
     void SetTimer(ui::Control* control, int id, int delayMs) override;
@@ -57,6 +58,8 @@ private:
     void ShowSliderValue(QAbstractSlider* slider);
     void Connect(QWidget* widget, QtControl* control);
     void LoadSubLayouts(QWidget* root, const QString& folder);
+    // The holder's "layoutFile" as its content; nullptr when it cannot be read.
+    QWidget* LoadSubLayout(QWidget* holder, const QString& folder);
     // With joining, the loaded root becomes a page of that stack.
     QWidget* LoadLayout(const QString& path, QWidget* parent, QStackedWidget* joining);
     void JoinStack(QStackedWidget* stack, QWidget* page);

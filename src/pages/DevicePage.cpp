@@ -1,5 +1,6 @@
 #include "pages/DevicePage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace m470 {
@@ -44,14 +45,32 @@ CLightingPanel& CDevicePage::AddLighting() {
 }
 
 bool CDevicePage::Route(const ui::Notification& n) const {
-    for (const auto& panel : panels_)
-        if (panel->Take(n)) return true;
+    for (size_t i = 0; i < panels_.size(); ++i)
+        if (panels_[i]->Take(n)) return true;
     return false;
+}
+
+void CDevicePage::ShowHeldUnder(ui::Control* shown) {
+    for (size_t i = 0; i < held_.size();) {
+        const auto& holders = held_[i].holders;
+        const bool under = std::any_of(holders.begin(), holders.end(),
+                                       [&](const std::string& holder) { return host_.FindUnder(shown, holder) != nullptr; });
+        if (under) BuildHeld(i);
+        else ++i;
+    }
+}
+
+// Out of the list before it is built: building shows nothing held again.
+void CDevicePage::BuildHeld(size_t index) {
+    HeldPanel held = std::move(held_[index]);
+    held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(index));
+    for (const std::string& holder : held.holders) host_.LoadHeldLayout(Find(holder).Get());
+    held.build();
 }
 
 void CDevicePage::OnChange(DeviceChange change) {
     if (change == DeviceChange::Frame) picture_.Show(device_.CopyFrame(frame_));
-    for (const auto& panel : panels_) panel->Repaint(change);
+    ForEachPanel([change](CPagePanel& panel) { panel.Repaint(change); });
 }
 
 void CDevicePage::ShowChosenProfile() {
@@ -70,28 +89,28 @@ int CDevicePage::ApplyChosenProfile() {
 }
 
 void CDevicePage::ShowOptionTab(int number) {
-    for (const auto& panel : panels_) panel->ShowOptionTab(number);
+    ForEachPanel([number](CPagePanel& panel) { panel.ShowOptionTab(number); });
 }
 
 void CDevicePage::RefreshTexts() {
-    for (const auto& panel : panels_) panel->RefreshTexts();
+    ForEachPanel([](CPagePanel& panel) { panel.RefreshTexts(); });
 }
 
 void CDevicePage::SetWindow(const PanelWindow* window) {
     window_ = window;
-    for (const auto& panel : panels_) panel->SetWindow(window);
+    ForEachPanel([window](CPagePanel& panel) { panel.SetWindow(window); });
 }
 
 void CDevicePage::OnCapturedKey(int mode, const CapturedKey& key) {
-    for (const auto& panel : panels_) panel->OnCapturedKey(mode, key);
+    ForEachPanel([&](CPagePanel& panel) { panel.OnCapturedKey(mode, key); });
 }
 
 void CDevicePage::OnCapturedButton(int mode, const CapturedButton& button) {
-    for (const auto& panel : panels_) panel->OnCapturedButton(mode, button);
+    ForEachPanel([&](CPagePanel& panel) { panel.OnCapturedButton(mode, button); });
 }
 
 void CDevicePage::StopCapture() {
-    for (const auto& panel : panels_) panel->StopCapture();
+    ForEachPanel([](CPagePanel& panel) { panel.StopCapture(); });
 }
 
 void CDevicePage::ShowFunctionPage(int kind) {

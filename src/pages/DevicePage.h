@@ -2,7 +2,10 @@
 // One device's page: the panels on its layout (profile strip, lighting,
 // the product's own panels), the device picture, and the routes of them all.
 // It listens to its device and redraws what changed.
+#include <functional>
 #include <memory>
+#include <string>
+#include <typeindex>
 #include <vector>
 
 #include "pages/DevicePicture.h"
@@ -34,8 +37,19 @@ public:
         auto panel = std::make_unique<Panel>(std::forward<Args>(args)...);
         Panel& added = *panel;
         panels_.push_back(std::move(panel));
+        if (window_ != nullptr) added.SetWindow(window_);
         return added;
     }
+    // A panel on holders whose layouts wait until shown: build (which adds
+    // it) runs once their layouts are loaded, when a settings page holding
+    // one of them first shows (ShowHeldUnder) or a client asks for the
+    // panel (PanelOf). Until then the page has no such panel.
+    template <class Panel>
+    void AddWhenShown(std::vector<std::string> holders, std::function<void()> build) {
+        held_.push_back({typeid(Panel), std::move(holders), std::move(build)});
+    }
+    // A settings page was shown: the panels held on holders under it are built.
+    void ShowHeldUnder(ui::Control* shown);
     void SetPicture(DevicePicture picture) { picture_ = std::move(picture); }
     const DevicePicture& Picture() const { return picture_; }
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(root_, name); }
@@ -45,8 +59,13 @@ public:
     CProfileStripPanel* ProfileStripPanel() const { return strip_; }
     CLightingPanel* Lighting() const { return lighting_; }
     CLightControlUI* LightPanel() const { return lighting_ != nullptr ? &lighting_->Controls() : nullptr; }
+    // A panel still held is built first.
     template <class Panel>
-    Panel* PanelOf() const {
+    Panel* PanelOf() {
+        for (size_t i = 0; i < held_.size();) {
+            if (held_[i].type == typeid(Panel)) BuildHeld(i);
+            else ++i;
+        }
         for (const auto& panel : panels_)
             if (auto* found = dynamic_cast<Panel*>(panel.get())) return found;
         return nullptr;
@@ -73,13 +92,27 @@ public:
     int GetFunctionPage() const { return functionPage_; }
 
 private:
+    struct HeldPanel {
+        std::type_index type;
+        std::vector<std::string> holders;
+        std::function<void()> build;
+    };
+
     void OnChange(DeviceChange change);
+    void BuildHeld(size_t index);
+    // Panels may be added while the page walks them (a tab shown from a
+    // route builds a held one): every walk goes by index.
+    template <class Call>
+    void ForEachPanel(Call call) const {
+        for (size_t i = 0; i < panels_.size(); ++i) call(*panels_[i]);
+    }
 
     CVantrelUSBDevice& device_;
     ui::ControlHost& host_;
     ui::Control* root_;
     PageContext* context_;
     std::vector<std::unique_ptr<CPagePanel>> panels_;
+    std::vector<HeldPanel> held_;
     CProfileStripPanel* strip_ = nullptr;
     CLightingPanel* lighting_ = nullptr;
     DevicePicture picture_;

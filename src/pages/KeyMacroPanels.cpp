@@ -33,6 +33,8 @@ CKeyMacroPanels::CKeyMacroPanels(CDevicePage& page, KeyAssignmentModel& keys)
 
 bool CKeyMacroPanels::OnLayout(const CDevicePage& page) { return page.Find(kKeyPanelItem) && page.Find(kMacroPanelItem); }
 
+std::vector<std::string> CKeyMacroPanels::Holders() { return {kKeyPanelItem, kMacroPanelItem}; }
+
 void CKeyMacroPanels::Reload() {
     macros_.SetMacroFolder(model_.MacroFolder());
     macros_.LoadMacroNames();

@@ -19,6 +19,8 @@ public:
     CKeyMacroPanels(CDevicePage& page, KeyAssignmentModel& keys);
     // The page's layout has places for both panels.
     static bool OnLayout(const CDevicePage& page);
+    // The items of the page the two panels' layouts load into.
+    static std::vector<std::string> Holders();
 
     // nullptr leaves every question unanswered (Cancel).
     void SetWindow(const PanelWindow* window) override { window_ = window; }

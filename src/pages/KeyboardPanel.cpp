@@ -153,7 +153,8 @@ void CKeyboardPanel::ShowOptionTab(int number) {
 
 void CKeyboardPanel::ShowSettingsPage(int page) {
     settingsPage_ = page;
-    kSettingsPages.Show(host_, page_, strip_, page);
+    ui::Control* shown = kSettingsPages.Show(host_, page_, strip_, page);
+    if (pageShown_) pageShown_(shown);
     if (showFunctionPage_) showFunctionPage_(page == kKeySettingsPage ? kKeyFunctionPage : kLightingFunctionPage);
     ShowLights(!colours_.Custom());
 }

@@ -232,7 +232,10 @@ void CMouseSettingsPanel::ShowOptionTab(int number) {
     if (showFunctionPage_) showFunctionPage_(row->settingsPage == kKeySettingsPage ? 2 : 1);
 }
 
-void CMouseSettingsPanel::ShowSettingsPage(int page) { kSettingsPages.Show(host_, page_, strip_, page); }
+void CMouseSettingsPanel::ShowSettingsPage(int page) {
+    ui::Control* shown = kSettingsPages.Show(host_, page_, strip_, page);
+    if (pageShown_) pageShown_(shown);
+}
 
 void CMouseSettingsPanel::ShowStageSlider(size_t stage, int position) {
     Find(Indexed("DPI_slider_", stage)).SetValue(position, false);

@@ -13,12 +13,23 @@
 namespace m470 {
 namespace {
 
-// The key assignment and macro panels of a device with programmable keys, on a page laid out for them.
+// The key assignment and macro panels of a device with programmable keys,
+// on a page laid out for them: built when the buttons or the macros tab
+// first shows, as few users open them and they are the largest part of a page.
 bool AddKeyPanels(CDevicePage& page) {
     KeyAssignmentModel* keys = page.Device().Capabilities().keys;
     if (keys == nullptr || !CKeyMacroPanels::OnLayout(page)) return false;
-    page.Add<CKeyMacroPanels>(page, *keys).Reload();
+    page.AddWhenShown<CKeyMacroPanels>(CKeyMacroPanels::Holders(),
+                                       [&page, keys] { page.Add<CKeyMacroPanels>(page, *keys).Reload(); });
     return true;
+}
+
+void AddRecoilPanel(CDevicePage& page) {
+    const DeviceCapabilities& caps = page.Device().Capabilities();
+    if (caps.recoil == nullptr || caps.keys == nullptr || !page.Find(CRecoilPanel::kHolder)) return;
+    page.AddWhenShown<CRecoilPanel>({CRecoilPanel::kHolder}, [&page, recoil = caps.recoil, keys = caps.keys] {
+        page.Add<CRecoilPanel>(page, *recoil, keys->Translation());
+    });
 }
 
 void BuildMousePage(CDevicePage& page) {
@@ -30,11 +41,11 @@ void BuildMousePage(CDevicePage& page) {
     if (CMouseSettingsPanel::Fits(caps)) {
         settings = &page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip(), page.Context());
         settings->SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
+        settings->SetPageShown([&page](ui::Control* shown) { page.ShowHeldUnder(shown); });
     }
     page.AddLighting();
     AddKeyPanels(page);
-    if (caps.recoil != nullptr && caps.keys != nullptr && page.Find("ShootControlItem"))
-        page.Add<CRecoilPanel>(page, *caps.recoil, caps.keys->Translation());
+    AddRecoilPanel(page);
     if (settings != nullptr) settings->ShowSettingsPage(0);
 }
 
@@ -72,6 +83,7 @@ void BuildKeyboardPage(CDevicePage& page) {
         page.Add<CKeyboardPanel>(page.Device(), page.Host(), page.Root(), page.Picture(), &strip.Strip(),
                                  &lighting.Controls(), page.Context());
     panel.SetFunctionPages([&page](int kind) { page.ShowFunctionPage(kind); }, [&page] { return page.GetFunctionPage(); });
+    panel.SetPageShown([&page](ui::Control* shown) { page.ShowHeldUnder(shown); });
     // After the keyboard's panel: a key clicked while keys are assigned is left to them.
     if (!AddKeyPanels(page)) panel.HideKeyTabs();
     panel.ShowSettingsPage(0);

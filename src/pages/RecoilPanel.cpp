@@ -8,7 +8,7 @@
 namespace m470 {
 
 CRecoilPanel::CRecoilPanel(CDevicePage& page, RecoilUpload& recoil, Translator translate)
-    : page_(page), recoil_(recoil), shoot_(page.Host(), page.Find("ShootControlItem").Get(), std::move(translate)) {
+    : page_(page), recoil_(recoil), shoot_(page.Host(), page.Find(kHolder).Get(), std::move(translate)) {
     shoot_.SetDataFolder(page.Device().DataFolder());
     shoot_.SetDefaultFolder(GetDefaultDataFolder());
     ShootWindow window;

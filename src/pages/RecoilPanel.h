@@ -14,6 +14,9 @@ class RecoilUpload;
 
 class CRecoilPanel : public CPagePanel {
 public:
+    // The item of the page the panel's layout loads into.
+    static constexpr const char* kHolder = "ShootControlItem";
+
     CRecoilPanel(CDevicePage& page, RecoilUpload& recoil, Translator translate);
 
     void RefreshTexts() override { shoot_.RefreshTexts(); }

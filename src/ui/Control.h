@@ -134,6 +134,11 @@ public:
     // Builds a layout file as the last child of parent (a page of a tab or
     // stack control, or an item of a container); nullptr when it cannot be read.
     virtual Control* LoadLayoutInto(const std::string& path, Control* parent) = 0;
+    // A holder marked "loadWhenShown" keeps its "layoutFile" back until this
+    // is asked (its page first shows, or a client needs the panel on it), so
+    // the tabs a user never opens cost neither time nor memory. True when
+    // the holder's layout is in place afterwards.
+    virtual bool LoadHeldLayout(Control* holder) = 0;
     // Raised by the system's own controls (e.g. "click_select_end").
     virtual void SendNotify(Control* sender, const std::string& event, intptr_t wParam = 0, intptr_t lParam = 0) = 0;
 };

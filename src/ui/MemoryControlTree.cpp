@@ -231,6 +231,7 @@ void MemoryControlHost::LoadWidget(const void* nodePointer, MemoryControl* paren
     MemoryControl* control = CreateControl(node.attribute("class").as_string(), node.attribute("name").as_string(), parent);
     int minimum = control->Minimum(), maximum = control->Maximum(), value = 0, currentIndex = -1;
     std::string layoutFile;
+    bool held = false;
     for (const pugi::xml_node& property : node.children("property")) {
         const std::string name = property.attribute("name").as_string();
         const std::string text = PropertyText(property);
@@ -246,6 +247,7 @@ void MemoryControlHost::LoadWidget(const void* nodePointer, MemoryControl* paren
         else if (name == "userData") control->SetUserData(text);
         else if (name == "group") control->SetGroup(text);
         else if (name == "layoutFile") layoutFile = text;
+        else if (name == "loadWhenShown") held = IsTrue(text);
         else if (name == "bkColour") control->SetBkColour(ParseArgbText(text));
     }
     control->SetRange(minimum, maximum);
@@ -270,11 +272,21 @@ void MemoryControlHost::LoadWidget(const void* nodePointer, MemoryControl* paren
             }
         }
     }
-    if (!layoutFile.empty()) LoadLayout(folder + layoutFile, control);
+    if (!layoutFile.empty() && held) control->HoldLayout(folder + layoutFile);
+    else if (!layoutFile.empty()) LoadLayout(folder + layoutFile, control);
     if (currentIndex >= 0) {
         if (control->Type() == ControlType::Tabs) control->SetPage(currentIndex);
         else control->SelectItem(currentIndex, false);
     }
+}
+
+bool MemoryControlHost::LoadHeldLayout(Control* holder) {
+    auto* control = dynamic_cast<MemoryControl*>(holder);
+    if (control == nullptr) return false;
+    const std::string path = control->TakeHeldLayout();
+    if (path.empty() || LoadLayout(path, control) != nullptr) return true;
+    control->HoldLayout(path);  // asked again, it tries again
+    return false;
 }
 
 namespace {

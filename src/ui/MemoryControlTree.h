@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/Control.h"
@@ -68,6 +69,9 @@ public:
     void SetThumbImage(const std::string& image) override { thumbImage_ = image; }
 
     std::string UserData() const override { return userData_; }
+    // The layout a "loadWhenShown" holder keeps back until the host is asked for it.
+    void HoldLayout(std::string path) { heldLayout_ = std::move(path); }
+    std::string TakeHeldLayout() { return std::exchange(heldLayout_, {}); }
     void SetUserData(const std::string& data) override { userData_ = data; }
     std::string ToolTipTitle() const override { return toolTipTitle_; }
     std::string ToolTipText() const override { return toolTipText_; }
@@ -92,7 +96,7 @@ private:
     ControlType type_;
     MemoryControl* parent_;
     std::vector<std::unique_ptr<MemoryControl>> children_;
-    std::string text_, group_, bkImage_, foreImage_, thumbImage_, userData_, toolTipTitle_, toolTipText_;
+    std::string text_, group_, bkImage_, foreImage_, thumbImage_, userData_, toolTipTitle_, toolTipText_, heldLayout_;
     bool visible_ = true, enabled_ = true, selected_ = false;
     int value_ = 0, minimum_ = 0, maximum_ = 99;
     std::vector<ListItem> items_;
@@ -120,6 +124,7 @@ public:
     Control* LoadLayoutInto(const std::string& path, Control* parent) override {
         return LoadLayout(path, dynamic_cast<MemoryControl*>(parent));
     }
+    bool LoadHeldLayout(Control* holder) override;
     Control* Find(const std::string& name) override;
     Control* FindUnder(Control* parent, const std::string& name) override;
     void SetTimer(Control* control, int id, int delayMs) override;

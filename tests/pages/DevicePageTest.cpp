@@ -11,6 +11,7 @@
 #include "pages/KeyMacroPanels.h"
 #include "pages/MouseSettingsPanel.h"
 #include "pages/PageBuilder.h"
+#include "pages/RecoilPanel.h"
 #include "platform/Folders.h"
 #include "platform/JsonFile.h"
 #include "support/LayoutCheck.h"
@@ -217,11 +218,44 @@ TEST_F(MousePageRoutes, TheKeyPanelPicksKeysOnTheButtonsTabAndThePicturePaintsWh
     mouse->RemoveChangeListener(listener);
 }
 
+// The buttons, macros and recoil tabs are loaded and their panels built when
+// first shown, or when a client asks for a panel; before that they are not
+// there, and nothing of theirs is written.
+TEST_F(MousePageRoutes, PanelsOfTabsNotYetShownAreBuiltAtTheirFirstShowOrWhenAskedFor) {
+    const std::string pattern = mouse->DataFolder() + "ShootData_0.Shoot";
+    for (const char* name : {"KeySetControlItem", "MacroControlItem", "ShootControlItem"}) ASSERT_TRUE(On(name)) << name;
+    for (const char* name : {"keyset_function_combo", "macro_btn_starredio", "shoot_gun_op_1"}) EXPECT_FALSE(On(name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(pattern));
+    EXPECT_FALSE(Raise("click", "macro_btn_starredio"));
+
+    devicePage->ShowOptionTab(3);  // macros: both key panels, the recoil tab still held
+    EXPECT_TRUE(On("keyset_function_combo"));
+    EXPECT_TRUE(On("macro_btn_starredio"));
+    EXPECT_FALSE(On("shoot_gun_op_1"));
+    EXPECT_FALSE(std::filesystem::exists(pattern));
+    CKeyMacroPanels* panels = devicePage->PanelOf<CKeyMacroPanels>();
+    ASSERT_NE(panels, nullptr);
+    devicePage->ShowOptionTab(2);
+    devicePage->ShowOptionTab(3);
+    EXPECT_EQ(devicePage->PanelOf<CKeyMacroPanels>(), panels);  // built once
+    EXPECT_EQ(host.FindUnder(page, "KeySetControlItem")->Children().size(), 1u);  // loaded once
+
+    // A client asking for the recoil panel gets it built, its factory patterns in place.
+    ASSERT_NE(devicePage->PanelOf<CRecoilPanel>(), nullptr);
+    EXPECT_TRUE(On("shoot_gun_op_1"));
+    EXPECT_TRUE(std::filesystem::exists(pattern));
+    devicePage->ShowOptionTab(9);
+    EXPECT_EQ(host.FindUnder(page, "ShootControlItem")->Children().size(), 1u);
+}
+
 TEST_F(MousePageRoutes, ACaptureEndsThroughThePageAndWhenThePageGoes) {
     std::vector<std::pair<int, bool>> hooks;
     PanelWindow services;
     services.setHook = [&](int mode, bool on, std::function<ScreenRect()>) { hooks.emplace_back(mode, on); };
     devicePage->SetWindow(&services);
+    devicePage->StopCapture();
+    EXPECT_TRUE(hooks.empty());  // no key panel yet, so no capture to end
+    devicePage->ShowOptionTab(2);
     devicePage->StopCapture();
     ASSERT_EQ(hooks.size(), 1u);
     EXPECT_EQ(hooks[0], std::make_pair(hook_mode::kSingleKey, false));
@@ -335,6 +369,10 @@ TEST_F(MousePageRoutes, AStageColourChosenInThePaletteReachesTheProfileAndTheMou
 // button sends all four patterns in one image.
 class MouseRecoilPage : public MousePageRoutes {
 protected:
+    void SetUp() override {
+        MousePageRoutes::SetUp();
+        devicePage->ShowOptionTab(9);  // the recoil tab
+    }
     void Choose(const std::string& option) {
         On(option).SetSelected(true, false);
         ASSERT_TRUE(Raise("selectchanged", option));

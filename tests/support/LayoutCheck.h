@@ -13,9 +13,18 @@ namespace m470::test {
 
 using RequiredControls = std::vector<std::pair<std::string, ui::ControlType>>;
 
+// Every layout held back under control, loaded as its page's first show would.
+inline void LoadHeldLayouts(ui::ControlHost& host, ui::Control* control) {
+    host.LoadHeldLayout(control);
+    for (ui::Control* child : control->Children()) LoadHeldLayouts(host, child);
+}
+
+// What the layout holds once each of its pages has shown.
 inline ::testing::AssertionResult LayoutHas(const std::string& path, const RequiredControls& required) {
     ui::MemoryControlHost host;
-    if (host.LoadLayout(path) == nullptr) return ::testing::AssertionFailure() << "cannot load " << path;
+    ui::Control* root = host.LoadLayout(path);
+    if (root == nullptr) return ::testing::AssertionFailure() << "cannot load " << path;
+    LoadHeldLayouts(host, root);
     std::string missing;
     for (const auto& [name, type] : required) {
         ui::Control* control = host.Find(name);
