@@ -1,5 +1,6 @@
 // The program with its stall watch on, played through what a user does
-// first: start with four products, every page, the tabs, a new profile
+// first: start with four products, every page, the tabs (those loaded at
+// their first show among them), a new profile
 // (its confirmation is a modal dialog), profile choices,
 // an unplug and a plug. Each handler that holds the UI thread past the limit
 // is named in the failure.
@@ -26,6 +27,8 @@ click mouse_device_seting_option_0
 click device_select[1]
 until keyboard_device_key_light visible 1
 select system_Op_tab
+select key_Op_tab
+select macro_Op_tab
 select deng_Op_tab
 click device_select[2]
 click device_select[3]
