@@ -18,7 +18,10 @@
 //    four products at its start (a page not yet shown is neither sized nor
 //    styled until then; the page shown at the start is not counted). The
 //    other products' previews animate meanwhile and are counted too
-//    (goal 50 ms, as a page built).
+//    (goal 50 ms, as a page built);
+//  - each tab whose layout loads at its first show (buttons with the macro
+//    editor, recoil): the UI thread's CPU time from the tab chosen until its
+//    panel has painted, in the same windows (goal 50 ms).
 // Each is measured --rounds times; the figures are the median and the range.
 //
 //   bench_ui_latency [--rounds N]
@@ -41,6 +44,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device_link/CommandCodes.h"
@@ -146,6 +150,12 @@ void MeasurePageBuilds(m470::VirtualDeviceHub& hub, const std::string& root, int
     }
 }
 
+// The product an entry of the selector names.
+std::string Named(QRadioButton* entry) {
+    const auto* name = entry->parentWidget()->findChild<QLabel*>("device_select_name");
+    return name != nullptr ? name->text().toStdString() : "?";
+}
+
 // Tells when the watched widget painted.
 class PaintSeen : public QObject {
 public:
@@ -156,10 +166,41 @@ public:
     }
 };
 
+// The strip's tabs whose layouts load at their first show, and the item
+// each loads into (the buttons tab brings the macro editor's too).
+constexpr std::array<std::pair<const char*, const char*>, 2> kHeldTabs{{
+    {"key_Op_tab", "KeySetControlItem"},
+    {"recoil_Op_tab", "ShootControlItem"},
+}};
+
+// Clicked, counted until watched painted; false when it never paints.
+bool CountUntilPainted(QAbstractButton* button, QWidget* watched, std::vector<double>& figures) {
+    PaintSeen seen;
+    watched->installEventFilter(&seen);
+    const double chosen = ThreadCpuMs();
+    button->click();
+    if (!WaitUntil([&] { return seen.painted; })) return false;
+    figures.push_back(ThreadCpuMs() - chosen);
+    watched->removeEventFilter(&seen);
+    return true;
+}
+
+// Each held tab of the page shown, first shown, named by the product's entry.
+void MeasureHeldTabs(QWidget* page, const std::string& product, std::map<std::string, std::vector<double>>& tabs) {
+    for (const auto& [tab, item] : kHeldTabs) {
+        auto* button = page->findChild<QAbstractButton*>(tab);
+        QWidget* holder = page->findChild<QWidget*>(item);
+        if (button == nullptr || holder == nullptr || !button->isVisible()) continue;
+        if (!CountUntilPainted(button, holder, tabs[product + " " + button->text().toStdString()])) return;
+    }
+}
+
 // All four products plugged before a new window starts; then each entry not
-// chosen at the start is chosen in turn, counted until its page painted.
+// chosen at the start is chosen in turn, counted until its page painted; then
+// on each page, the tabs loaded at their first show, counted the same way.
 void MeasureFirstShows(m470::VirtualDeviceHub& hub, const std::string& root, int rounds,
-                       std::map<std::string, std::vector<double>>& shows) {
+                       std::map<std::string, std::vector<double>>& shows,
+                       std::map<std::string, std::vector<double>>& tabs) {
     constexpr std::array<const char*, 4> kProducts{"mouse", "keyboard", "mousepad", "headset"};
     for (int round = 0; round < rounds; ++round) {
         UseFolders(root + "/shows" + std::to_string(round));
@@ -179,7 +220,6 @@ void MeasureFirstShows(m470::VirtualDeviceHub& hub, const std::string& root, int
             Pause(1000);  // the first reads end
             for (QRadioButton* entry : entries()) {
                 if (entry->isChecked()) continue;
-                const auto* name = entry->parentWidget()->findChild<QLabel*>("device_select_name");
                 QWidget* before = pages->currentWidget();
                 PaintSeen seen;
                 const double chosen = ThreadCpuMs();
@@ -194,7 +234,12 @@ void MeasureFirstShows(m470::VirtualDeviceHub& hub, const std::string& root, int
                         return seen.painted;
                     }))
                     return;
-                shows[name != nullptr ? name->text().toStdString() : "?"].push_back(ThreadCpuMs() - chosen);
+                shows[Named(entry)].push_back(ThreadCpuMs() - chosen);
+            }
+            for (QRadioButton* entry : entries()) {
+                entry->click();
+                QCoreApplication::processEvents();
+                MeasureHeldTabs(pages->currentWidget(), Named(entry), tabs);
             }
         }
         for (const char* product : kProducts) hub.Unplug(product);
@@ -267,8 +312,8 @@ int main(int argc, char** argv) {
     hub.Unplug("mouse");
     std::map<std::string, std::vector<double>> builds;
     MeasurePageBuilds(hub, root, rounds, builds);
-    std::map<std::string, std::vector<double>> shows;
-    MeasureFirstShows(hub, root, rounds, shows);
+    std::map<std::string, std::vector<double>> shows, tabs;
+    MeasureFirstShows(hub, root, rounds, shows, tabs);
     std::printf("bench_ui_latency: the real window offscreen, virtual mouse\n");
     Print("profile choice to first report, less 400 ms", choices, 50);
     Print("plug to page filled", plugs, 600);
@@ -277,6 +322,7 @@ int main(int argc, char** argv) {
         Print(("page built on arrival, " + std::string(product) + " (UI CPU)").c_str(), builds[product], 50);
     for (const auto& [product, figures] : shows)
         Print(("page shown first, " + product + " (UI CPU)").c_str(), figures, 50);
+    for (const auto& [tab, figures] : tabs) Print(("tab shown first, " + tab + " (UI CPU)").c_str(), figures, 50);
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
     return 0;
