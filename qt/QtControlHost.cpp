@@ -59,6 +59,23 @@ void FollowShownPageSizes(QWidget* root) {
     for (QStackedWidget* stack : root->findChildren<QStackedWidget*>()) FollowShownPageSize(stack);
 }
 
+// Widgets made late join the end of their window's Tab chain, after whatever
+// was made since their page (other products' entries): they are moved back
+// behind the last widget that takes focus before their holder.
+void TabAfterHolder(QWidget* holder, QWidget* content) {
+    const auto takesTab = [](QWidget* widget) { return (widget->focusPolicy() & Qt::TabFocus) != 0; };
+    QWidget* anchor = holder->previousInFocusChain();
+    while (anchor != holder && (content->isAncestorOf(anchor) || !takesTab(anchor))) anchor = anchor->previousInFocusChain();
+    if (anchor == holder) return;
+    QList<QWidget*> moved;
+    for (QWidget* widget = anchor->nextInFocusChain(); widget != anchor; widget = widget->nextInFocusChain())
+        if (content->isAncestorOf(widget) && takesTab(widget)) moved.append(widget);
+    for (QWidget* widget : moved) {
+        QWidget::setTabOrder(anchor, widget);
+        anchor = widget;
+    }
+}
+
 }  // namespace
 
 QtControlHost::QtControlHost() = default;
@@ -152,6 +169,7 @@ bool QtControlHost::LoadHeldLayout(ui::Control* holder) {
         return false;
     }
     FollowShownPageSizes(content);
+    TabAfterHolder(widget, content);
     Adopt(content);
     if (language_ != nullptr) ApplyTexts(content, *language_);
     if (widget->isVisible()) content->show();

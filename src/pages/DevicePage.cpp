@@ -60,7 +60,9 @@ void CDevicePage::ShowHeldUnder(ui::Control* shown) {
     }
 }
 
-// Out of the list before it is built: building shows nothing held again.
+// Out of the list before it is built: building shows nothing held again. A
+// layout that cannot be read leaves its panel on an empty holder, as a page
+// loaded whole leaves it.
 void CDevicePage::BuildHeld(size_t index) {
     HeldPanel held = std::move(held_[index]);
     held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(index));

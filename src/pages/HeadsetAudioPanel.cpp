@@ -15,6 +15,8 @@ struct HeadsetTabPage {
     bool picture;
 };
 constexpr std::array<HeadsetTabPage, 4> kHeadsetTabPages{{{1, 0, true}, {6, 1, false}, {7, 2, false}, {8, 3, false}}};
+constexpr int kAudioPage = 1;  // the equaliser and microphone, loaded when first shown
+constexpr const char* kAudioHolder = "Voice6533ControlItem";
 
 // The microphone's controls: a level's slider, or a switch whose route toggles.
 struct MicControl {
@@ -43,14 +45,9 @@ int ValueOf(const ui::Notification& n) { return n.sender != nullptr ? n.sender->
 
 CHeadsetAudioPanel::CHeadsetAudioPanel(HeadsetAudioControls& headset, ui::ControlHost& host, ui::Control* page)
     : headset_(headset), host_(host), page_(page) {
-    const int kind = static_cast<int>(DeviceKind::Headset);
-    if (ui::Control* audio = Find("Voice6533ControlItem").Get()) {
-        audio_ = std::make_unique<CVoice6533ControlUI>(host_, audio);
-        audio_->SetKind(kind);
-    }
     if (ui::Control* voice = Find("MagicControlItem").Get()) {
         voice_ = std::make_unique<CMagicControlUI>(host_, voice);
-        voice_->SetKind(kind);
+        voice_->SetKind(kHeadsetKind);
     }
 
     using N = const ui::Notification&;
@@ -88,6 +85,16 @@ void CHeadsetAudioPanel::Repaint(DeviceChange change) {
     if (change == DeviceChange::Audio) ShowAudio();
 }
 
+CVoice6533ControlUI* CHeadsetAudioPanel::AudioPanel() {
+    if (audio_ != nullptr) return audio_.get();
+    ui::Control* holder = Find(kAudioHolder).Get();
+    if (holder == nullptr || !host_.LoadHeldLayout(holder)) return nullptr;
+    audio_ = std::make_unique<CVoice6533ControlUI>(host_, holder);
+    audio_->SetKind(kHeadsetKind);
+    audio_->Show(headset_.AudioSettings());
+    return audio_.get();
+}
+
 void CHeadsetAudioPanel::ShowAudio() {
     if (audio_) audio_->Show(headset_.AudioSettings());
     if (voice_) voice_->Show(headset_.AudioSettings());
@@ -120,6 +127,7 @@ SettingOutcome CHeadsetAudioPanel::SetMic(MicSetting setting, int value) {
 void CHeadsetAudioPanel::ShowOptionTab(int number) {
     for (const HeadsetTabPage& row : kHeadsetTabPages) {
         if (row.tab != number) continue;
+        if (row.page == kAudioPage) AudioPanel();
         Find("hs6533_device_seting_layout").SetPage(row.page);
         Find("hs6533_picture_area").SetVisible(row.picture);
     }

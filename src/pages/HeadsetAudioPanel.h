@@ -28,10 +28,13 @@ public:
     int Mic(MicSetting setting) const;
     SettingOutcome SetMic(MicSetting setting, int value);
 
-    CVoice6533ControlUI* AudioPanel() const { return audio_.get(); }
+    // Made, its layout loaded, when its tab first shows or a client asks for it.
+    CVoice6533ControlUI* AudioPanel();
     CMagicControlUI* VoicePanel() const { return voice_.get(); }
 
 private:
+    static constexpr int kHeadsetKind = static_cast<int>(DeviceKind::Headset);
+
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(page_, name); }
     void ShowAudio();
 

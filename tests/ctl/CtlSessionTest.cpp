@@ -422,6 +422,7 @@ TEST_F(CtlSession, ANumberOutsideItsRangeIsRefusedWithTheRange) {
     for (CVantrelUSBDevice* device : session->Devices()) {
         CDevicePage* page = session->PageOf(device);
         ASSERT_NE(page, nullptr);
+        if (device->Kind() == DeviceKind::Headset) page->ShowOptionTab(6);  // its audio tab, loaded at its first show
         for (const SettingRow* row : SettingsOf(device->Kind())) {
             if (row->range == nullptr) continue;
             ASSERT_TRUE(sliders.contains(row->name)) << row->name;
@@ -610,6 +611,11 @@ TEST_F(CtlSession, AGetTellsWhatThePageShows) {
     mouse->Find("scroll_speed_slider").SetValue(9, false);
     UserRaises(*mouse, "valuechanged", "scroll_speed_slider");
     UserChoosesOption(*mouse, "DPI_select_check_", 2);
+    // The headset's audio tab, loaded at its first show, shows what was set before it was there.
+    CDevicePage* headset = PageOfKind(*session, DeviceKind::Headset);
+    ASSERT_NE(headset, nullptr);
+    EXPECT_FALSE(headset->Find("6533_MicIn_option"));
+    headset->ShowOptionTab(6);
     size_t compared = 0;
     for (CVantrelUSBDevice* device : session->Devices()) {
         CDevicePage* page = session->PageOf(device);

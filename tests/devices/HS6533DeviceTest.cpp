@@ -185,7 +185,13 @@ TEST_F(VirtualHeadset, PageControlsDriveTheAudioLibraryAndTheProfile) {
     ASSERT_EQ(headset->ReadFromDevice(), kResultSuccess);
     headset->StopLightingThread();
     ASSERT_NE(devicePage->PanelOf<CHeadsetAudioPanel>(), nullptr);
-    ASSERT_NE(devicePage->PanelOf<CHeadsetAudioPanel>()->AudioPanel(), nullptr);
+    EXPECT_FALSE(Find("6533_MicIn_slider"));  // loaded when its tab first shows
+    devicePage->ShowOptionTab(6);
+    CVoice6533ControlUI* audio = devicePage->PanelOf<CHeadsetAudioPanel>()->AudioPanel();
+    ASSERT_NE(audio, nullptr);
+    devicePage->ShowOptionTab(1);
+    devicePage->ShowOptionTab(6);
+    EXPECT_EQ(devicePage->PanelOf<CHeadsetAudioPanel>()->AudioPanel(), audio);  // made once
     EXPECT_EQ(Find("6533_MicIn_slider").Value(), 50);  // read back from the library
     EXPECT_EQ(Find("6533_MicMoniter_slider").Value(), 29);
     fake->Reset();
@@ -240,6 +246,9 @@ TEST_F(VirtualHeadset, ItsPageShowsTheTabsSettingsPagesAndRedrawsAudioWhenAudioI
     EXPECT_EQ(layout.Page(), 3);
     devicePage->ShowOptionTab(2);  // not a tab of the headset: the page stays
     EXPECT_EQ(layout.Page(), 3);
+    EXPECT_FALSE(Find("6533_MicIn_slider"));  // the audio tab's layout waits for its first show
+    devicePage->ShowOptionTab(6);
+    EXPECT_EQ(layout.Page(), 1);
     devicePage->ShowOptionTab(1);
     EXPECT_EQ(layout.Page(), 0);
 
@@ -272,7 +281,9 @@ TEST(HeadsetWithoutLibrary, PageBuildsAndNothingIsCalled) {
     headset.StopLightingThread();
     EXPECT_FALSE(headset.Audio().Available());
     EXPECT_TRUE(notices.empty());
+    view->ShowOptionTab(6);  // the equaliser and microphone tab
     ui::Ctl slider = host.FindUnder(page, "6533_MicIn_slider");
+    ASSERT_TRUE(slider);
     const int before = slider.Value();
     slider.SetValue(80, false);
     view->Route({"valuechanged", slider.Get(), "6533_MicIn_slider", 0, 0});

@@ -353,8 +353,8 @@ TEST_F(VirtualMousePage, MacroImageTooLargeReportsTheSurplus) {
 
 TEST_F(VirtualMousePage, FourEmptyRecoilPatternsAreForty) {
     Attach("mouse", LinkWired);
-    // The page gave the mouse its factory patterns; without their files the patterns are empty.
-    for (int n = 0; n < 4; ++n) std::filesystem::remove(folder.File("data/M470/mouse/ShootData_" + std::to_string(n) + ".Shoot"));
+    // Without their files (the recoil tab copies the factory ones when first shown) the patterns are empty.
+    for (int n = 0; n < 4; ++n) ASSERT_FALSE(std::filesystem::exists(folder.File("data/M470/mouse/ShootData_" + std::to_string(n) + ".Shoot")));
     ASSERT_EQ(mouse->WriteRecoilPatterns(), kResultSuccess);
     const auto writes = Requests(command::kWriteRecoilImage);
     ASSERT_EQ(writes.size(), 1u);

@@ -84,7 +84,10 @@ TEST_F(MousePageRoutes, ANotificationOfThePageWritesTheDeviceThroughItsPanel) {
     ASSERT_GT(reports, 0u);
     EXPECT_EQ(rig.hub.Firmware("mouse")->Area(command::kReadSettings)[mouse_record::kStages + 9 * 3 + 2], 44);
     EXPECT_EQ(LoadJson(mouse->GetProfilePath())["Device"][0]["DPIStages"]["StageDPIs"][3]["StageDPIX"].asInt(), 44);
-    // A name no panel of the page owns goes on to the window.
+    // A name no panel of the page owns goes on to the window, the panels of
+    // the tabs not shown yet built as for a client.
+    ASSERT_NE(devicePage->PanelOf<CKeyMacroPanels>(), nullptr);
+    ASSERT_NE(devicePage->PanelOf<CRecoilPanel>(), nullptr);
     EXPECT_FALSE(Raise("click", "closebtn"));
     EXPECT_FALSE(Raise("valuechanged", "R_light_slider"));
     EXPECT_EQ(Writes(command::kWriteSettings).size(), reports);

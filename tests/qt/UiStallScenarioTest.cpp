@@ -32,6 +32,7 @@ select macro_Op_tab
 select deng_Op_tab
 click device_select[2]
 click device_select[3]
+select 6533_voice_Op_tab
 click device_select[0]
 note profile choices
 click device_add_btn

@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QScrollArea>
@@ -28,6 +29,7 @@
 #include <QStandardPaths>
 #include <QStyleOptionComboBox>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include "devices/HS6533Device.h"
@@ -155,6 +157,45 @@ TEST(WindowLighting, GroupsThatDoNotApplyToTheEffectAreNotShown) {
     ASSERT_GE(bright, 0);
     EXPECT_FALSE(root->findChild<QWidget*>("deng_light_layout")->isHidden());
     delete root;
+}
+
+// A tab's layout loaded at its first show joins its page as one loaded with
+// it would: in the language in force, its widgets adopted, and in the Tab
+// order right behind its page's widgets, not after what was made since.
+TEST(WindowTabs, ALayoutLoadedAtItsFirstShowJoinsInTheLanguageAndTabOrderOfItsPage) {
+    LanguageTable chinese;
+    ASSERT_TRUE(chinese.Load(GetInstallFolder() + "skin/lang/zh.json"));
+    ASSERT_TRUE(chinese.Has("keyset_apply_button"));
+    QtControlHost host;
+    host.SetLanguage(&chinese);
+    QWidget window;
+    auto* box = new QVBoxLayout(&window);
+    QWidget* page = host.LoadLayout(QString::fromStdString(GetInstallFolder() + "skin/mousedevice.ui"), &window);
+    ASSERT_NE(page, nullptr);
+    box->addWidget(page);
+    auto* later = new QLineEdit(&window);  // made after the page, as a product's entry arriving later
+    later->setObjectName("later_edit");
+    box->addWidget(later);
+    host.Adopt(&window);  // as the window adopts itself
+    window.show();
+    QWidget* holder = page->findChild<QWidget*>("KeySetControlItem");
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(page->findChild<QWidget*>("key_butt_keysave"), nullptr);  // held until asked for
+
+    ASSERT_TRUE(host.LoadHeldLayout(host.Wrap(holder)));
+    auto* apply = page->findChild<QAbstractButton*>("key_butt_keysave");
+    ASSERT_NE(apply, nullptr);
+    EXPECT_EQ(apply->text().toStdString(), chinese.Text("keyset_apply_button"));
+    EXPECT_NE(host.Find("key_butt_keysave"), nullptr);
+    EXPECT_TRUE(host.LoadHeldLayout(host.Wrap(holder)));  // loaded once
+    EXPECT_EQ(page->findChildren<QAbstractButton*>("key_butt_keysave").size(), 1);
+    // The Tab chain from the page's first widget reaches the panel's buttons before the later edit.
+    bool applySeen = false;
+    for (QWidget* widget = window.nextInFocusChain(); widget != &window; widget = widget->nextInFocusChain()) {
+        if (widget == later) break;
+        applySeen = applySeen || widget == apply;
+    }
+    EXPECT_TRUE(applySeen);
 }
 
 class Window : public ::testing::Test {

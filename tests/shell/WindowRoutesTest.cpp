@@ -6,6 +6,8 @@
 #include "devices/MouseDevice.h"
 #include "devices/keyboard/KeyboardDevice.h"
 #include "platform/Folders.h"
+#include "pages/KeyMacroPanels.h"
+#include "pages/RecoilPanel.h"
 #include "platform/Text.h"
 #include "support/VirtualPage.h"
 #include "shell/SkinChange.h"
@@ -142,7 +144,14 @@ TEST_F(PagesBesideTheWindow, NoPagePanelRoutesAControlOfTheWindow) {
                 for (const std::string& name : windowNames) EXPECT_FALSE(EqualsIgnoringCase(own, name)) << own;
         }
     }
-    // The product panels: the mouse's settings, the keyboard's keys and system tab.
+    // The product panels: the mouse's settings, the keyboard's keys and system
+    // tab, and the key, macro and recoil panels (built as their tabs would be).
+    for (const auto& page : pages) {
+        page->PanelOf<CKeyMacroPanels>();
+        page->PanelOf<CRecoilPanel>();
+    }
+    ASSERT_NE(pages[0]->PanelOf<CKeyMacroPanels>(), nullptr);
+    ASSERT_NE(pages[1]->PanelOf<CKeyMacroPanels>(), nullptr);
     for (const std::string& name : windowNames) {
         EXPECT_FALSE(pages[0]->Route({"click", nullptr, name, 0, 0})) << name;
         EXPECT_FALSE(pages[1]->Route({"click", nullptr, name, 0, 0})) << name;
