@@ -20,8 +20,9 @@
 //    other products' previews animate meanwhile and are counted too
 //    (goal 50 ms, as a page built);
 //  - each tab whose layout loads at its first show (buttons with the macro
-//    editor, recoil, the headset's equaliser and microphone): the UI thread's CPU time from the tab chosen until its
-//    panel has painted, in the same windows (goal 50 ms).
+//    editor, recoil, the headset's equaliser and microphone): the UI
+//    thread's CPU time from the tab chosen until its panel has painted, in
+//    the same windows (goal 50 ms).
 // Each is measured --rounds times; the figures are the median and the range.
 //
 //   bench_ui_latency [--rounds N]

@@ -51,13 +51,10 @@ bool CDevicePage::Route(const ui::Notification& n) const {
 }
 
 void CDevicePage::ShowHeldUnder(ui::Control* shown) {
-    for (size_t i = 0; i < held_.size();) {
-        const auto& holders = held_[i].holders;
-        const bool under = std::any_of(holders.begin(), holders.end(),
-                                       [&](const std::string& holder) { return host_.FindUnder(shown, holder) != nullptr; });
-        if (under) BuildHeld(i);
-        else ++i;
-    }
+    BuildHeldWhere([this, shown](const HeldPanel& held) {
+        return std::any_of(held.holders.begin(), held.holders.end(),
+                           [&](const std::string& holder) { return host_.FindUnder(shown, holder) != nullptr; });
+    });
 }
 
 // Out of the list before it is built: building shows nothing held again. A

@@ -62,10 +62,7 @@ public:
     // A panel still held is built first.
     template <class Panel>
     Panel* PanelOf() {
-        for (size_t i = 0; i < held_.size();) {
-            if (held_[i].type == typeid(Panel)) BuildHeld(i);
-            else ++i;
-        }
+        BuildHeldWhere([](const HeldPanel& held) { return held.type == typeid(Panel); });
         for (const auto& panel : panels_)
             if (auto* found = dynamic_cast<Panel*>(panel.get())) return found;
         return nullptr;
@@ -99,6 +96,14 @@ private:
     };
 
     void OnChange(DeviceChange change);
+    // Every held panel that wanted(held) picks.
+    template <class Wanted>
+    void BuildHeldWhere(Wanted wanted) {
+        for (size_t i = 0; i < held_.size();) {
+            if (wanted(held_[i])) BuildHeld(i);
+            else ++i;
+        }
+    }
     void BuildHeld(size_t index);
     // Panels may be added while the page walks them (a tab shown from a
     // route builds a held one): every walk goes by index.

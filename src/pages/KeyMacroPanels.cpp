@@ -1,5 +1,7 @@
 #include "pages/KeyMacroPanels.h"
 
+#include <algorithm>
+
 #include "pages/DeviceProfileUI.h"
 #include "platform/JsonFile.h"
 
@@ -31,9 +33,12 @@ CKeyMacroPanels::CKeyMacroPanels(CDevicePage& page, KeyAssignmentModel& keys)
     macros_.SetEditorHost(this);
 }
 
-bool CKeyMacroPanels::OnLayout(const CDevicePage& page) { return page.Find(kKeyPanelItem) && page.Find(kMacroPanelItem); }
-
 std::vector<std::string> CKeyMacroPanels::Holders() { return {kKeyPanelItem, kMacroPanelItem}; }
+
+bool CKeyMacroPanels::OnLayout(const CDevicePage& page) {
+    const std::vector<std::string> holders = Holders();
+    return std::all_of(holders.begin(), holders.end(), [&page](const std::string& name) { return bool(page.Find(name)); });
+}
 
 void CKeyMacroPanels::Reload() {
     macros_.SetMacroFolder(model_.MacroFolder());

@@ -69,10 +69,10 @@ public:
     void SetThumbImage(const std::string& image) override { thumbImage_ = image; }
 
     std::string UserData() const override { return userData_; }
+    void SetUserData(const std::string& data) override { userData_ = data; }
     // The layout a "loadWhenShown" holder keeps back until the host is asked for it.
     void HoldLayout(std::string path) { heldLayout_ = std::move(path); }
     std::string TakeHeldLayout() { return std::exchange(heldLayout_, {}); }
-    void SetUserData(const std::string& data) override { userData_ = data; }
     std::string ToolTipTitle() const override { return toolTipTitle_; }
     std::string ToolTipText() const override { return toolTipText_; }
     void SetToolTip(const std::string& title, const std::string& text) override;
