@@ -235,6 +235,14 @@ int DeviceKeyButton::CapLook() const { return (isDown() ? 1 : 0) | (underMouse()
 // look or place is sent to the panel from here.
 bool DeviceKeyButton::event(QEvent* event) {
     if (event->type() == QEvent::DeferredDelete) return QAbstractButton::event(event);  // gone after it
+    // The panel paints the whole key from its own images and its own font:
+    // nothing of the style sheet is used, and its rules cost several KiB per
+    // widget (a keyboard picture has some 140 keys). A later style sheet (a
+    // language switch) still styles the key: Qt polishes it directly then.
+    if (event->type() == QEvent::Polish && PaintedByPanel()) {
+        setAttribute(Qt::WA_WState_Polished);  // as Qt marks a polished widget
+        return true;
+    }
     const int look = CapLook();
     const QRect before = geometry();
     const bool handled = QAbstractButton::event(event);
@@ -453,13 +461,19 @@ void DeviceKeyButton::changeEvent(QEvent* event) {
     Repaint();
 }
 
+void DeviceKeyButton::PanelFontChanged() {
+    ForgetLegends();
+    Repaint();
+}
+
 void DeviceKeyButton::SetLegendPointSize(qreal points) {
     legendPointSize_ = std::max(points, kLegendPointSize);
     Repaint();
 }
 
 QFont DeviceKeyButton::LegendFont() const {
-    QFont legend = font();
+    // A key its panel paints is not styled itself: the panel's font is the page's.
+    QFont legend = PaintedByPanel() ? parentWidget()->font() : font();
     legend.setPointSizeF(legendPointSize_);
     // Keycap legends set a little tighter, so "F10" fits a one-unit key at 9 pt.
     legend.setLetterSpacing(QFont::PercentageSpacing, 85);

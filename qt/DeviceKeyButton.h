@@ -40,7 +40,10 @@ public:
     // The legend's size; it grows with the picture, never below kLegendPointSize.
     static constexpr qreal kLegendPointSize = 9;
     void SetLegendPointSize(qreal points);
+    // In the panel's font when the panel paints the key, else in its own.
     QFont LegendFont() const;
+    // The panel's font changed: the legends are drawn again in it.
+    void PanelFontChanged();
 
     QString LightImage() const { return lightImage_; }
     void SetLightImage(const QString& path);

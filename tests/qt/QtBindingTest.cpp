@@ -538,6 +538,45 @@ TEST_F(QtBinding, AKeysLegendShowsAllOfItsTextWhereTheWholeKeyPlacesIt) {
     }
 }
 
+// The style sheet's rules cost several KiB per widget it polishes; a key its
+// panel paints uses none of them, so it is left unpolished, and its legend is
+// set in the panel's font, also after a new style sheet (a language switch
+// changes the font families).
+TEST(QtKeyLegend, AKeyItsPanelPaintsIsNotStyledAndSetsItsLegendInThePanelsFont) {
+    const auto sheet = [](const char* family) {
+        return QString("QWidget { font-family: \"%1\"; font-size: 20px; }").arg(family);
+    };
+    QWidget window;
+    window.setStyleSheet(sheet("DejaVu Serif"));  // as the window's comes before its pages
+    auto* panel = new SelectPanel(&window);
+    panel->setGeometry(0, 0, 300, 200);
+    auto* key = new DeviceKeyButton(panel);
+    key->setGeometry(100, 50, 56, 28);
+    key->SetLegend("Esc");
+    auto* unpainted = new DeviceKeyButton(&window);  // not in a panel: styled as any widget
+    window.resize(400, 300);
+    window.show();
+    QApplication::processEvents();
+    const auto grab = [&] {
+        return panel->grab(key->geometry()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    const QImage serif = grab();
+    EXPECT_TRUE(panel->testAttribute(Qt::WA_StyleSheetTarget));
+    EXPECT_TRUE(unpainted->testAttribute(Qt::WA_StyleSheetTarget));
+    EXPECT_FALSE(key->testAttribute(Qt::WA_StyleSheetTarget));
+    EXPECT_EQ(key->LegendFont().family(), "DejaVu Serif");
+    EXPECT_EQ(key->LegendFont().pointSizeF(), DeviceKeyButton::kLegendPointSize);  // the key's own size
+
+    window.setStyleSheet(sheet("DejaVu Sans Mono"));
+    QApplication::processEvents();
+    EXPECT_EQ(key->LegendFont().family(), "DejaVu Sans Mono");
+    const QImage mono = grab();
+    EXPECT_NE(mono, serif);  // drawn again in the new font, not taken from the cache
+    window.setStyleSheet(sheet("DejaVu Serif"));
+    QApplication::processEvents();
+    EXPECT_EQ(grab(), serif);
+}
+
 TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
     test::TempFolder folder;
     test::VirtualRig rig;
