@@ -232,8 +232,7 @@ void CMainWnd::OnDeviceSetChanged() {
     if (sdk_) sdk_->DeviceListChanged();
     for (CVantrelUSBDevice* device : devices) {
         if (CDevicePage* page = PageOf(device)) page->SetWindow(&panelWindow_);
-        if (CDevicePage* page = PageOf(device); page != nullptr && page->LightPanel() != nullptr)
-            page->LightPanel()->SetSameModeAvailable(several ? 1 : 0);
+        if (CDevicePage* page = PageOf(device)) page->SetSameModeAvailable(several);
         if (!several && device->Kind() == DeviceKind::Headset) device->SetSynced(false);
     }
     ApplyTexts(this, language_);
@@ -260,6 +259,9 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
         pages_.Build(device, host, root).SetWindow(&panelWindow_);
         // A product that arrives while the window is minimised or hidden has no picture to draw.
         device.SetWindowActive(isVisible() && !isMinimized());
+    };
+    entries.pageShown = [this](CVantrelUSBDevice& device) {
+        if (CDevicePage* page = pages_.PageOf(&device)) page->Shown();
     };
     selector_ = std::make_unique<CDeviceSelector>(std::move(entries));
     DeviceManagerUi ui = selector_->ManagerUi();

@@ -41,7 +41,17 @@ CProfileStripPanel& CDevicePage::AddProfileStrip() {
 
 CLightingPanel& CDevicePage::AddLighting() {
     lighting_ = &Add<CLightingPanel>(device_, host_, Find("LightControlItem").Get(), context_);
+    if (sameModeAvailable_) lighting_->Controls().SetSameModeAvailable(*sameModeAvailable_ ? 1 : 0);
     return *lighting_;
+}
+
+void CDevicePage::AddLightingWhenShown() {
+    AddWhenShown<CLightingPanel>({"LightControlItem"}, [this] { AddLighting(); });
+}
+
+void CDevicePage::SetSameModeAvailable(bool available) {
+    sameModeAvailable_ = available;
+    if (lighting_ != nullptr) lighting_->Controls().SetSameModeAvailable(available ? 1 : 0);
 }
 
 bool CDevicePage::Route(const ui::Notification& n) const {
@@ -55,6 +65,21 @@ void CDevicePage::ShowHeldUnder(ui::Control* shown) {
         return std::any_of(held.holders.begin(), held.holders.end(),
                            [&](const std::string& holder) { return host_.FindUnder(shown, holder) != nullptr; });
     });
+}
+
+void CDevicePage::Shown() {
+    BuildHeldWhere([this](const HeldPanel& held) {
+        return std::any_of(held.holders.begin(), held.holders.end(),
+                           [&](const std::string& holder) { return ShowsWithPage(Find(holder).Get()); });
+    });
+}
+
+// A stack hides the pages it does not show, in the window and in memory alike.
+bool CDevicePage::ShowsWithPage(const ui::Control* control) const {
+    if (control == nullptr) return false;
+    for (const ui::Control* at = control; at != root_; at = at->Parent())
+        if (at == nullptr || !at->Visible()) return false;
+    return true;
 }
 
 // Out of the list before it is built: building shows nothing held again. A

@@ -4,6 +4,7 @@
 // It listens to its device and redraws what changed.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeindex>
 #include <vector>
@@ -31,6 +32,9 @@ public:
     // The panels on "DeviceProfileItem" and "LightControlItem", when the layout has them.
     CProfileStripPanel& AddProfileStrip();
     CLightingPanel& AddLighting();
+    // The lighting panel built when its holder first shows with the page, or
+    // when a client asks for it (Lighting).
+    void AddLightingWhenShown();
     // A product's own panel; the page routes to it and tells it of changes.
     template <class Panel, class... Args>
     Panel& Add(Args&&... args) {
@@ -50,6 +54,9 @@ public:
     }
     // A settings page was shown: the panels held on holders under it are built.
     void ShowHeldUnder(ui::Control* shown);
+    // The page was shown in the window: the panels held on holders that
+    // show with it (no tab or stack page between hides them) are built.
+    void Shown();
     void SetPicture(DevicePicture picture) { picture_ = std::move(picture); }
     const DevicePicture& Picture() const { return picture_; }
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(root_, name); }
@@ -57,8 +64,15 @@ public:
     // The page's panels in the order they were added; nullptr without them.
     CDeviceProfileUI* ProfileStrip() const { return strip_ != nullptr ? &strip_->Strip() : nullptr; }
     CProfileStripPanel* ProfileStripPanel() const { return strip_; }
-    CLightingPanel* Lighting() const { return lighting_; }
-    CLightControlUI* LightPanel() const { return lighting_ != nullptr ? &lighting_->Controls() : nullptr; }
+    // Built first when still held.
+    CLightingPanel* Lighting() { return PanelOf<CLightingPanel>(); }
+    CLightControlUI* LightPanel() {
+        CLightingPanel* lighting = Lighting();
+        return lighting != nullptr ? &lighting->Controls() : nullptr;
+    }
+    // Whether same mode can be offered (two products reachable): kept for a
+    // lighting panel still held, so telling it does not build it.
+    void SetSameModeAvailable(bool available);
     // A panel still held is built first.
     template <class Panel>
     Panel* PanelOf() {
@@ -105,6 +119,8 @@ private:
         }
     }
     void BuildHeld(size_t index);
+    // Whether control shows when the page does.
+    bool ShowsWithPage(const ui::Control* control) const;
     // Panels may be added while the page walks them (a tab shown from a
     // route builds a held one): every walk goes by index.
     template <class Call>
@@ -120,6 +136,7 @@ private:
     std::vector<HeldPanel> held_;
     CProfileStripPanel* strip_ = nullptr;
     CLightingPanel* lighting_ = nullptr;
+    std::optional<bool> sameModeAvailable_;  // as last told
     DevicePicture picture_;
     LedFrame frame_;  // kept between preview frames
     int listener_ = 0;

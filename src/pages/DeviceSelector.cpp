@@ -202,7 +202,10 @@ void CDeviceSelector::ShowEntry(size_t index, bool shown, bool select) {
         if (entry.PowerPage() >= 0) power.SetPage(entry.PowerPage());
     }
     entry.Select(select);
-    if (select && entry.Device() != nullptr) entry.Device()->ShowPreview();  // its page is the one shown now
+    if (select && entry.Device() != nullptr) {
+        entry.Device()->ShowPreview();  // its page is the one shown now
+        if (ui_.pageShown) ui_.pageShown(*entry.Device());
+    }
     if (host != nullptr) {
         const bool anyShown = AnyEntryShown();
         ui::Ctl(host->Find("No_device_Link")).SetVisible(!anyShown);

@@ -25,6 +25,8 @@ struct DeviceSelectorUi {
     Translator translate;
     // Builds the page of a new device on the layout loaded for it (pageRoot may be nullptr).
     std::function<void(CVantrelUSBDevice&, ui::ControlHost&, ui::Control* pageRoot)> buildPage;
+    // A device's page was shown: what waits for its first show is made (may be empty).
+    std::function<void(CVantrelUSBDevice&)> pageShown;
     // Hears battery reads and receiver links for the desktop's notifications; may be nullptr.
     CProductNews* news = nullptr;
 };

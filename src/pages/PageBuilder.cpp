@@ -43,7 +43,7 @@ void BuildMousePage(CDevicePage& page) {
         settings->SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
         settings->SetPageShown([&page](ui::Control* shown) { page.ShowHeldUnder(shown); });
     }
-    page.AddLighting();
+    page.AddLightingWhenShown();
     AddKeyPanels(page);
     AddRecoilPanel(page);
     if (settings != nullptr) settings->ShowSettingsPage(0);
@@ -52,7 +52,7 @@ void BuildMousePage(CDevicePage& page) {
 void BuildPadPage(CDevicePage& page) {
     page.SetPicture(FindPadPicture(page.Host(), page.Root(), page.Device().LedCount()));
     page.AddProfileStrip();
-    page.AddLighting();
+    page.AddLightingWhenShown();
 }
 
 void BuildHeadsetPage(CDevicePage& page) {
@@ -61,7 +61,7 @@ void BuildHeadsetPage(CDevicePage& page) {
     for (const ui::Ctl& led : page.Picture().leds) led.SetLight(0xFFFFFF, 255, true);  // white until the first frame
     if (!page.Find("hs6533_device_key_light")) return;
     page.AddProfileStrip();
-    page.AddLighting();
+    page.AddLightingWhenShown();
     if (audio != nullptr) {
         page.Add<CHeadsetAudioPanel>(*audio, page.Host(), page.Root());
         audio->StartAudio();

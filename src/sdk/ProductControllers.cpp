@@ -118,7 +118,7 @@ void ProductControllers::OnDeviceThread(const std::function<void()>& work) {
 std::vector<CVantrelUSBDevice*> ProductControllers::Products() const {
     std::vector<CVantrelUSBDevice*> products;
     for (CVantrelUSBDevice* device : target_.Devices()) {
-        const CDevicePage* page = target_.PageOf(device);
+        CDevicePage* page = target_.PageOf(device);
         if (target_.Reachable(device) && page != nullptr && page->Lighting() != nullptr) products.push_back(device);
     }
     return products;

@@ -8,6 +8,7 @@
 #include "device_link/CommandCodes.h"
 #include "device_link/EventImage.h"
 #include "devices/MouseDevice.h"
+#include "devices/MousePadDevice.h"
 #include "pages/KeyMacroPanels.h"
 #include "pages/MouseSettingsPanel.h"
 #include "pages/PageBuilder.h"
@@ -54,6 +55,66 @@ TEST(DevicePage, FunctionPagesByKind) {
     EXPECT_EQ(unboundPage.GetFunctionPage(), 2);
 }
 
+
+// The lighting tab is loaded, and its panel made, when it first shows with
+// its page (the pad's is its first tab, the mouse's its third) or when a
+// client asks for it; making it late sends nothing, and it shows the device's
+// lighting and the same mode told while it was held.
+TEST(HeldLighting, TheLightingTabIsMadeWhenItFirstShowsWithItsPageOrWhenAClientAsks) {
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    rig.hub.PlugAll({"mouse", "mousepad"});
+    ui::MemoryControlHost host;
+    ui::MemoryControl* mouseRoot = host.LoadLayout(GetInstallFolder() + "skin/mousedevice.ui");
+    ui::MemoryControl* padRoot = host.LoadLayout(GetInstallFolder() + "skin/mousepaddevice.ui");
+    ASSERT_TRUE(mouseRoot != nullptr && padRoot != nullptr);
+    CVantrelMouseDevice mouse(rig.hub.Backend());
+    CVantrelMousePadDevice pad(rig.hub.Backend());
+    const auto mousePage = CPageBuilder::MakePage(mouse, host, mouseRoot, nullptr);
+    const auto padPage = CPageBuilder::MakePage(pad, host, padRoot, nullptr);
+    rig.Open(mouse.Transport(), "mouse", LinkWired);
+    rig.Open(pad.Transport(), "mousepad", LinkWired);
+    ASSERT_EQ(mouse.ReadFromDevice(), kResultSuccess);
+    ASSERT_EQ(pad.ReadFromDevice(), kResultSuccess);
+    mouse.StopLightingThread();
+    pad.StopLightingThread();
+    rig.hub.Traffic().Clear();
+    const auto made = [&](ui::Control* root) { return host.FindUnder(root, "deng_light_slider") != nullptr; };
+
+    mousePage->SetSameModeAvailable(true);
+    padPage->SetSameModeAvailable(true);
+    mousePage->Shown();
+    EXPECT_FALSE(made(padRoot));
+    EXPECT_FALSE(made(mouseRoot));  // its tab is not the one shown
+    padPage->Shown();
+    ASSERT_TRUE(made(padRoot));
+    EXPECT_EQ(host.FindUnder(padRoot, "deng_light_slider")->Value(), pad.GetLightInfo().light);
+    EXPECT_TRUE(padPage->LightPanel()->SameModeAvailable());
+    EXPECT_FALSE(made(mouseRoot));
+
+    mousePage->ShowOptionTab(1);  // its lighting tab
+    ASSERT_TRUE(made(mouseRoot));
+    EXPECT_EQ(host.FindUnder(mouseRoot, "deng_light_slider")->Value(), mouse.GetLightInfo().light);
+    EXPECT_TRUE(mousePage->LightPanel()->SameModeAvailable());
+    const CLightingPanel* lighting = mousePage->Lighting();
+    mousePage->ShowOptionTab(2);
+    mousePage->ShowOptionTab(1);
+    mousePage->Shown();
+    EXPECT_EQ(mousePage->Lighting(), lighting);  // made once
+    EXPECT_EQ(host.FindUnder(mouseRoot, "LightControlItem")->Children().size(), 1u);  // loaded once
+    mousePage->SetSameModeAvailable(false);
+    EXPECT_FALSE(mousePage->LightPanel()->SameModeAvailable());
+    EXPECT_TRUE(rig.hub.Traffic().Entries().empty());
+
+    // A client (m470ctl, the SDK server) asking gets it made on a page never shown.
+    ui::MemoryControl* otherRoot = host.LoadLayout(GetInstallFolder() + "skin/mousepaddevice.ui");
+    CVantrelMousePadDevice other(rig.hub.Backend());
+    const auto otherPage = CPageBuilder::MakePage(other, host, otherRoot, nullptr);
+    EXPECT_FALSE(made(otherRoot));
+    ASSERT_NE(otherPage->Lighting(), nullptr);
+    EXPECT_TRUE(made(otherRoot));
+    EXPECT_FALSE(otherPage->LightPanel()->SameModeAvailable());  // never told
+}
 
 // A mouse page on the in-memory tree, against the virtual mouse.
 class MousePageRoutes : public test::VirtualMousePageTest {

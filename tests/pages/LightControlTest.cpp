@@ -272,6 +272,7 @@ protected:
         padPage = host.LoadLayout(GetInstallFolder() + "skin/mousepaddevice.ui");
         pad = std::make_unique<CVantrelMousePadDevice>(rig.hub.Backend());
         padView = CPageBuilder::MakePage(*pad, host, padPage, nullptr);
+        padView->Lighting();  // edited as once its tab has shown
         rig.Open(pad->Transport(), "mousepad", LinkWired);
         pad->LoadAssignments();
         pad->StopLightingThread();
@@ -286,6 +287,7 @@ protected:
         mousePage = host.LoadLayout(GetInstallFolder() + "skin/mousedevice.ui");
         mouse = std::make_unique<CVantrelMouseDevice>(rig.hub.Backend());
         mouseView = CPageBuilder::MakePage(*mouse, host, mousePage, nullptr);
+        mouseView->Lighting();
         rig.Open(mouse->Transport(), "mouse", LinkWired);
         mouse->LoadAssignments();
         mouse->StopLightingThread();

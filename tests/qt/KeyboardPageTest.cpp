@@ -148,13 +148,13 @@ TEST(KeyboardPage, TheSameModeButtonFollowsASecondDeviceArrivingAndLeaving) {
 until device_select[1] read 1
 click device_select[1]
 until keyboard_device_key_light visible 1
-item light_combo_modeSelect[1] 5
-until light_combo_modeSelect[1] value 5
-expect deng_same_mode[1] visible 0
+item light_combo_modeSelect 5
+until light_combo_modeSelect value 5
+expect deng_same_mode visible 0
 virtual plug mouse
-until deng_same_mode[1] visible 1
+until deng_same_mode visible 1
 virtual unplug mouse
-until deng_same_mode[1] visible 0
+until deng_same_mode visible 0
 quit
 )");
     const test::ProgramOutcome run = test::RunProgram({"--script", QString::fromStdString(folder.File("same.script"))},

@@ -149,6 +149,7 @@ until polling_rate_option_2 selected 1
 TEST_F(Program, OneBrightnessStepOnTheWiredMouseSendsOnlyTheRecord) {
     const RunResult run = Play(R"(until device_select[0] read 1
 click device_select[0]
+click mouse_device_seting_option_3
 value deng_light_slider 1
 until deng_light_slider value 1
 )", "mouse");
@@ -284,14 +285,17 @@ TEST_F(Program, SameModeOffersItselfWithTwoDevices) {
     const RunResult run = Play(R"(until device_select[0] read 1
 until device_select[1] read 1
 click device_select[1]
-until light_combo_modeSelect[1] visible 1
-item light_combo_modeSelect[1] 2
-until deng_same_mode[1] visible 1
-click deng_same_mode[1]
-# the mouse took breathing, the pad's breathing's counterpart
-until light_combo_modeSelect[0] value 0
+until light_combo_modeSelect visible 1
+item light_combo_modeSelect 2
+until deng_same_mode visible 1
+click deng_same_mode
+# the mouse took breathing, the pad's breathing's counterpart: its lighting
+# tab, loaded at its first show (after the pad's), shows it
+click device_select[0]
+click mouse_device_seting_option_3
+until light_combo_modeSelect[1] value 0
 virtual unplug mousepad
-until deng_same_mode[1] visible 0
+until deng_same_mode[0] visible 0
 )", "mouse,mousepad");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
 }
@@ -482,6 +486,7 @@ expect DPI_slider_3 value 60
 TEST_F(Program, GameEffectsGiveTheUsersModeBack) {
     const RunResult run = Play(R"(until device_select[0] read 1
 click device_select[0]
+click mouse_device_seting_option_3
 item light_combo_modeSelect 2
 until light_combo_modeSelect value 2
 send Game_Start 0 6

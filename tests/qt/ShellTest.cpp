@@ -218,6 +218,9 @@ TEST_F(MainWindow, GameEventShowsAnEffectAndRestoresTheOldMode) {
     // The game's effect ends after its 5 s.
     EXPECT_TRUE(QTest::qWaitFor([&] { return mouse.GetLightInfo().selectItem == 2; }, 30000));
     EXPECT_EQ(rig.hub.Firmware("mouse")->Area(0x05)[1], 2);
+    // The lighting tab, loaded when first shown, shows the user's mode.
+    EXPECT_EQ(page->findChild<QComboBox*>("light_combo_modeSelect"), nullptr);
+    ASSERT_NE(view->Lighting(), nullptr);
     EXPECT_EQ(page->findChild<QComboBox*>("light_combo_modeSelect")->currentIndex(), 2);
     window->SetCurrentDevice(nullptr);
 }

@@ -308,6 +308,10 @@ TEST_F(MousePage, ABoxNotYetShownHasNoListUntilOpenedAndThenTheUsualOne) {
     window->findChild<QStackedWidget*>("device_switch")->setCurrentWidget(page);
     window->show();
     QApplication::processEvents();
+    // The lighting tab loads at its first show; a client (m470ctl) asking
+    // for its panel loads it while it is not shown.
+    EXPECT_EQ(On<QComboBox>("light_combo_modeSelect"), nullptr);
+    ASSERT_NE(view->Lighting(), nullptr);
     // The lighting tab's boxes, not shown yet, those hiding some of their rows too.
     QList<QComboBox*> withoutList;
     int boxes = 0;

@@ -24,6 +24,7 @@ protected:
         EXPECT_NE(page, nullptr) << layout;
         auto device = std::make_unique<Device>(rig.hub.Backend());
         devicePage = CPageBuilder::MakePage(*device, host, page, context);
+        devicePage->Lighting();  // the tests edit the lighting as once its tab has shown
         return device;
     }
 
