@@ -75,13 +75,12 @@ bool Chosen(const ui::Notification& n) { return n.sender == nullptr || n.sender-
 }  // namespace
 
 CKeyboardPanel::CKeyboardPanel(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* page,
-                               const DevicePicture& picture, CDeviceProfileUI* strip, CLightControlUI* lights,
-                               PageContext* context)
+                               const DevicePicture& picture, CDeviceProfileUI* strip, PageContext* context)
     : device_(device),
       colours_(*device.Capabilities().customColours),
       settings_(*device.Capabilities().keyboardSettings),
       keys_(*device.Capabilities().keys),
-      host_(host), page_(page), picture_(picture), strip_(strip), lights_(lights), context_(context) {
+      host_(host), page_(page), picture_(picture), strip_(strip), context_(context) {
     using N = const ui::Notification&;
     for (const SettingControl& control : kSettingControls) {
         const std::string name = control.name;
@@ -140,6 +139,11 @@ void CKeyboardPanel::Repaint(DeviceChange change) {
             break;
         default: break;
     }
+}
+
+void CKeyboardPanel::LightingMade(CLightControlUI& lights) {
+    lights_ = &lights;
+    lights_->SelectCustomGroup(colours_.CustomGroup());
 }
 
 void CKeyboardPanel::RefreshTexts() {

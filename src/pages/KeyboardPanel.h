@@ -18,18 +18,19 @@ namespace m470 {
 class CKeyboardPanel : public CPagePanel {
 public:
     // strip: the page's profile strip, whose tab follows the settings page;
-    // lights: its lighting panel, whose group list follows the custom group;
-    // context: the window, told of a failed write (any may be nullptr).
+    // context: the window, told of a failed write (either may be nullptr).
+    // The lighting panel's group list follows the custom group once it is made.
     // The device reports custom colours, keyboard settings and keys (the page builds the panel only then).
     static bool Fits(const DeviceCapabilities& caps) { return caps.customColours && caps.keyboardSettings && caps.keys; }
     CKeyboardPanel(CVantrelUSBDevice& device, ui::ControlHost& host, ui::Control* page, const DevicePicture& picture,
-                   CDeviceProfileUI* strip, CLightControlUI* lights, PageContext* context);
+                   CDeviceProfileUI* strip, PageContext* context);
 
     // On the key assignment function page the picture's keys are chosen for
     // the key panel, not painted: their clicks are left to it.
     bool Take(const ui::Notification& n) override;
     void Repaint(DeviceChange change) override;
     void RefreshTexts() override;
+    void LightingMade(CLightControlUI& lights) override;
     void ShowOptionTab(int number) override;
     void ShowSettingsPage(int page);
     // The page's function page: set as the settings page chosen needs it
@@ -68,7 +69,7 @@ private:
     ui::Control* page_;
     const DevicePicture& picture_;
     CDeviceProfileUI* strip_;
-    CLightControlUI* lights_;
+    CLightControlUI* lights_ = nullptr;  // once the page's lighting panel is made
     PageContext* context_;
     std::function<void(int)> showFunctionPage_;
     std::function<int()> functionPage_;

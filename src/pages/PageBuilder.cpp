@@ -73,15 +73,13 @@ void BuildKeyboardPage(CDevicePage& page) {
     page.SetPicture(FindNumberedPicture(page.Host(), page.Root(), "keyboard_device_key_light", kLogicalKeyCount,
                                         kLogicalKeyCount));
     CProfileStripPanel& strip = page.AddProfileStrip();
-    // After the lighting panel: the custom group it shows follows the keyboard's.
-    CLightingPanel& lighting = page.AddLighting();
+    page.AddLightingWhenShown();
     if (!CKeyboardPanel::Fits(page.Device().Capabilities())) {
         AddKeyPanels(page);
         return;
     }
-    CKeyboardPanel& panel =
-        page.Add<CKeyboardPanel>(page.Device(), page.Host(), page.Root(), page.Picture(), &strip.Strip(),
-                                 &lighting.Controls(), page.Context());
+    CKeyboardPanel& panel = page.Add<CKeyboardPanel>(page.Device(), page.Host(), page.Root(), page.Picture(),
+                                                     &strip.Strip(), page.Context());
     panel.SetFunctionPages([&page](int kind) { page.ShowFunctionPage(kind); }, [&page] { return page.GetFunctionPage(); });
     panel.SetPageShown([&page](ui::Control* shown) { page.ShowHeldUnder(shown); });
     // After the keyboard's panel: a key clicked while keys are assigned is left to them.

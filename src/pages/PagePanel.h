@@ -8,6 +8,8 @@
 
 namespace m470 {
 
+class CLightControlUI;
+
 class CPagePanel {
 public:
     virtual ~CPagePanel() = default;
@@ -26,6 +28,8 @@ public:
     virtual void OnCapturedKey(int mode, const CapturedKey& key) { (void)mode, (void)key; }
     virtual void OnCapturedButton(int mode, const CapturedButton& button) { (void)mode, (void)button; }
     virtual void StopCapture() {}
+    // The page's lighting panel was made (it may wait for its tab's first show).
+    virtual void LightingMade(CLightControlUI& lights) { (void)lights; }
 
 protected:
     ui::RouteTable routes_;

@@ -9,6 +9,7 @@
 #include "device_link/EventImage.h"
 #include "devices/MouseDevice.h"
 #include "devices/MousePadDevice.h"
+#include "devices/keyboard/KeyboardDevice.h"
 #include "pages/KeyMacroPanels.h"
 #include "pages/MouseSettingsPanel.h"
 #include "pages/PageBuilder.h"
@@ -114,6 +115,32 @@ TEST(HeldLighting, TheLightingTabIsMadeWhenItFirstShowsWithItsPageOrWhenAClientA
     ASSERT_NE(otherPage->Lighting(), nullptr);
     EXPECT_TRUE(made(otherRoot));
     EXPECT_FALSE(otherPage->LightPanel()->SameModeAvailable());  // never told
+}
+
+// The keyboard's lighting tab, made after the keyboard's own panel, shows
+// the custom colour group the keyboard has now.
+TEST(HeldLighting, TheKeyboardsLightingMadeLateShowsItsCustomGroup) {
+    test::TempFolder folder;
+    test::VirtualRig rig;
+    rig.hub.Plug("keyboard");
+    ui::MemoryControlHost host;
+    ui::MemoryControl* root = host.LoadLayout(GetInstallFolder() + "skin/keyboarddevice.ui");
+    ASSERT_NE(root, nullptr);
+    root->SetVisible(false);  // behind the page shown, as in the window's stack
+    CVantrelKeyboardDevice keyboard(rig.hub.Backend());
+    const auto page = CPageBuilder::MakePage(keyboard, host, root, nullptr);
+    rig.Open(keyboard.Transport(), "keyboard", LinkWired);
+    ASSERT_EQ(keyboard.ReadFromDevice(), kResultSuccess);
+    keyboard.StopLightingThread();
+    keyboard.SwitchCustomGroup(2);
+    EXPECT_FALSE(host.FindUnder(root, "light_combo_custommodeSelect"));
+    root->SetVisible(true);
+    page->Shown();  // its first tab is the lighting
+    ui::Ctl groups = host.FindUnder(root, "light_combo_custommodeSelect");
+    ASSERT_TRUE(groups);
+    EXPECT_EQ(groups.SelectedItem(), 2);
+    keyboard.SwitchCustomGroup(1);  // and follows it from then on
+    EXPECT_EQ(groups.SelectedItem(), 1);
 }
 
 // A mouse page on the in-memory tree, against the virtual mouse.

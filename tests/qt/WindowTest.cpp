@@ -498,6 +498,8 @@ TEST_F(Window, APageArrivingBehindTheShownOneIsStyledWhenShownAndThenLooksTheSam
     // Filled as its panels fill it: a box's size follows its items.
     const auto load = [&]() -> QWidget* {
         ui::Control* root = window->Host().LoadLayoutInto(GetInstallFolder() + "skin/keyboarddevice.ui", window->Host().Wrap(pages));
+        // Its lighting tab, as once its panel is made (a client asked for it).
+        if (root != nullptr) window->Host().LoadHeldLayout(window->Host().FindUnder(root, "LightControlItem"));
         QWidget* page = root != nullptr ? pages->widget(pages->count() - 1) : nullptr;
         if (page != nullptr)
             if (auto* profiles = page->findChild<QComboBox*>("device_profile_combo")) profiles->addItems({"profile1", "a longer profile"});
