@@ -481,7 +481,9 @@ long MedianKb(const Series& series, long Measurement::*figure) {
 constexpr double kMemoryGoalRatio = 2.0;
 
 // Resident memory of the cases that animate (the four products, a page
-// shown) against the bare window, medians over the runs.
+// shown) against the bare window, medians over the runs. The goal is on
+// resident memory (VmRSS); PSS is printed beside it, as it counts the pages
+// shared with other processes only in part.
 void PrintMemoryTable(const std::vector<Series>& cases, const std::vector<Series>& references) {
     const Series& bare = references[kBare];
     const long bareRss = MedianKb(bare, &Measurement::residentKb), barePss = MedianKb(bare, &Measurement::proportionalKb);
@@ -493,8 +495,8 @@ void PrintMemoryTable(const std::vector<Series>& cases, const std::vector<Series
         const long pss = MedianKb(cases[i], &Measurement::proportionalKb);
         const double rssRatio = bareRss > 0 ? static_cast<double>(rss) / bareRss : 0;
         const double pssRatio = barePss > 0 ? static_cast<double>(pss) / barePss : 0;
-        const bool met = bareRss > 0 && barePss > 0 && rssRatio <= kMemoryGoalRatio && pssRatio <= kMemoryGoalRatio;
-        std::printf("| %s | %.1f | %.1f | %.1f / %.1f | %.2fx / %.2fx | <= %.0fx | %s |\n", kCases[i].name, rss / 1024.0,
+        const bool met = bareRss > 0 && rssRatio <= kMemoryGoalRatio;
+        std::printf("| %s | %.1f | %.1f | %.1f / %.1f | %.2fx / %.2fx | VmRSS <= %.0fx | %s |\n", kCases[i].name, rss / 1024.0,
                     pss / 1024.0, bareRss / 1024.0, barePss / 1024.0, rssRatio, pssRatio, kMemoryGoalRatio,
                     met ? "yes" : "no");
     }

@@ -64,7 +64,7 @@ TEST(DevicePage, FunctionPagesByKind) {
 TEST(HeldLighting, TheLightingTabIsMadeWhenItFirstShowsWithItsPageOrWhenAClientAsks) {
     test::TempFolder folder;
     test::VirtualRig rig;
-    rig.hub.PlugAll({"mouse", "mousepad"});
+    rig.hub.PlugAll({"mouse", "mousepad", "keyboard"});
     ui::MemoryControlHost host;
     ui::MemoryControl* mouseRoot = host.LoadLayout(GetInstallFolder() + "skin/mousedevice.ui");
     ui::MemoryControl* padRoot = host.LoadLayout(GetInstallFolder() + "skin/mousepaddevice.ui");
@@ -115,31 +115,25 @@ TEST(HeldLighting, TheLightingTabIsMadeWhenItFirstShowsWithItsPageOrWhenAClientA
     ASSERT_NE(otherPage->Lighting(), nullptr);
     EXPECT_TRUE(made(otherRoot));
     EXPECT_FALSE(otherPage->LightPanel()->SameModeAvailable());  // never told
-}
 
-// The keyboard's lighting tab, made after the keyboard's own panel, shows
-// the custom colour group the keyboard has now.
-TEST(HeldLighting, TheKeyboardsLightingMadeLateShowsItsCustomGroup) {
-    test::TempFolder folder;
-    test::VirtualRig rig;
-    rig.hub.Plug("keyboard");
-    ui::MemoryControlHost host;
-    ui::MemoryControl* root = host.LoadLayout(GetInstallFolder() + "skin/keyboarddevice.ui");
-    ASSERT_NE(root, nullptr);
-    root->SetVisible(false);  // behind the page shown, as in the window's stack
+    // The keyboard's, made after the keyboard's own panel, shows the custom
+    // colour group the keyboard has then, and follows it.
+    ui::MemoryControl* keyboardRoot = host.LoadLayout(GetInstallFolder() + "skin/keyboarddevice.ui");
+    ASSERT_NE(keyboardRoot, nullptr);
+    keyboardRoot->SetVisible(false);  // behind the page shown, as in the window's stack
     CVantrelKeyboardDevice keyboard(rig.hub.Backend());
-    const auto page = CPageBuilder::MakePage(keyboard, host, root, nullptr);
+    const auto keyboardPage = CPageBuilder::MakePage(keyboard, host, keyboardRoot, nullptr);
     rig.Open(keyboard.Transport(), "keyboard", LinkWired);
     ASSERT_EQ(keyboard.ReadFromDevice(), kResultSuccess);
     keyboard.StopLightingThread();
     keyboard.SwitchCustomGroup(2);
-    EXPECT_FALSE(host.FindUnder(root, "light_combo_custommodeSelect"));
-    root->SetVisible(true);
-    page->Shown();  // its first tab is the lighting
-    ui::Ctl groups = host.FindUnder(root, "light_combo_custommodeSelect");
+    EXPECT_FALSE(made(keyboardRoot));
+    keyboardRoot->SetVisible(true);
+    keyboardPage->Shown();  // its first tab is the lighting
+    ui::Ctl groups = host.FindUnder(keyboardRoot, "light_combo_custommodeSelect");
     ASSERT_TRUE(groups);
     EXPECT_EQ(groups.SelectedItem(), 2);
-    keyboard.SwitchCustomGroup(1);  // and follows it from then on
+    keyboard.SwitchCustomGroup(1);
     EXPECT_EQ(groups.SelectedItem(), 1);
 }
 
