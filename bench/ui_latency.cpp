@@ -169,7 +169,8 @@ public:
 
 // The strip's tabs whose layouts load at their first show, and the item
 // each loads into (the buttons tab brings the macro editor's too).
-constexpr std::array<std::pair<const char*, const char*>, 3> kHeldTabs{{
+constexpr std::array<std::pair<const char*, const char*>, 4> kHeldTabs{{
+    {"deng_Op_tab", "LightControlItem"},
     {"key_Op_tab", "KeySetControlItem"},
     {"recoil_Op_tab", "ShootControlItem"},
     {"6533_voice_Op_tab", "Voice6533ControlItem"},
@@ -193,6 +194,7 @@ void MeasureHeldTabs(QWidget* page, const std::string& product, std::map<std::st
         auto* button = page->findChild<QAbstractButton*>(tab);
         QWidget* holder = page->findChild<QWidget*>(item);
         if (button == nullptr || holder == nullptr || !button->isVisible()) continue;
+        if (holder->findChild<QWidget*>() != nullptr) continue;  // loaded as its page showed (its first tab)
         if (!CountUntilPainted(button, holder, tabs[product + " " + button->text().toStdString()])) return;
     }
 }
@@ -250,12 +252,12 @@ void MeasureFirstShows(m470::VirtualDeviceHub& hub, const std::string& root, int
 
 void Print(const char* what, std::vector<double> figures, double goal) {
     if (figures.empty()) {
-        std::printf("%-46s not measured\n", what);
+        std::printf("%-48s not measured\n", what);
         return;
     }
     std::sort(figures.begin(), figures.end());
     const double median = figures[figures.size() / 2];
-    std::printf("%-46s median %7.1f ms (%.1f-%.1f, %zu rounds), goal <= %.0f ms: %s\n", what, median, figures.front(),
+    std::printf("%-48s median %7.1f ms (%.1f-%.1f, %zu rounds), goal <= %.0f ms: %s\n", what, median, figures.front(),
                 figures.back(), figures.size(), goal, median <= goal ? "met" : "not met");
 }
 
