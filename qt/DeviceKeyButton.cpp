@@ -461,11 +461,6 @@ void DeviceKeyButton::changeEvent(QEvent* event) {
     Repaint();
 }
 
-void DeviceKeyButton::PanelFontChanged() {
-    ForgetLegends();
-    Repaint();
-}
-
 void DeviceKeyButton::SetLegendPointSize(qreal points) {
     legendPointSize_ = std::max(points, kLegendPointSize);
     Repaint();

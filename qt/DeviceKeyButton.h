@@ -41,9 +41,9 @@ public:
     static constexpr qreal kLegendPointSize = 9;
     void SetLegendPointSize(qreal points);
     // In the panel's font when the panel paints the key, else in its own.
+    // A new style sheet restyles panel and keys alike (Qt polishes them
+    // directly then), so the key's own font change redraws its legends.
     QFont LegendFont() const;
-    // The panel's font changed: the legends are drawn again in it.
-    void PanelFontChanged();
 
     QString LightImage() const { return lightImage_; }
     void SetLightImage(const QString& path);

@@ -62,8 +62,6 @@ void SelectPanel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange ||
         event->type() == QEvent::EnabledChange)
         ForgetBackground();
-    if (event->type() == QEvent::FontChange)
-        for (DeviceKeyButton* button : Buttons()) button->PanelFontChanged();
 }
 
 bool SelectPanel::event(QEvent* event) {

@@ -51,6 +51,12 @@ void CDevicePage::AddLightingWhenShown() {
     AddWhenShown<CLightingPanel>({"LightControlItem"}, [this] { AddLighting(); });
 }
 
+bool CDevicePage::HasLighting() const {
+    return lighting_ != nullptr || std::any_of(held_.begin(), held_.end(), [](const HeldPanel& held) {
+               return held.type == typeid(CLightingPanel);
+           });
+}
+
 void CDevicePage::SetSameModeAvailable(bool available) {
     sameModeAvailable_ = available;
     if (lighting_ != nullptr) lighting_->Controls().SetSameModeAvailable(available ? 1 : 0);

@@ -45,14 +45,15 @@ public:
         return added;
     }
     // A panel on holders whose layouts wait until shown: build (which adds
-    // it) runs once their layouts are loaded, when a settings page holding
-    // one of them first shows (ShowHeldUnder) or a client asks for the
-    // panel (PanelOf). Until then the page has no such panel.
+    // it) runs once their layouts are loaded, when one of them first shows
+    // with the page in view (ShowHeldUnder, Shown) or a client asks for the
+    // panel (PanelOf, Lighting). Until then the page has no such panel.
     template <class Panel>
     void AddWhenShown(std::vector<std::string> holders, std::function<void()> build) {
         held_.push_back({typeid(Panel), std::move(holders), std::move(build)});
     }
-    // A settings page was shown: the panels held on holders under it are built.
+    // A settings page was shown: the panels held on holders under it are
+    // built, unless the page itself is still hidden (Shown builds them then).
     void ShowHeldUnder(ui::Control* shown);
     // The page was shown in the window: the panels held on holders that
     // show with it (no tab or stack page between hides them) are built.
@@ -66,6 +67,8 @@ public:
     CProfileStripPanel* ProfileStripPanel() const { return strip_; }
     // Built first when still held.
     CLightingPanel* Lighting() { return PanelOf<CLightingPanel>(); }
+    // Whether the page has a lighting panel, built or still held: asking builds nothing.
+    bool HasLighting() const;
     CLightControlUI* LightPanel() {
         CLightingPanel* lighting = Lighting();
         return lighting != nullptr ? &lighting->Controls() : nullptr;

@@ -118,8 +118,8 @@ void ProductControllers::OnDeviceThread(const std::function<void()>& work) {
 std::vector<CVantrelUSBDevice*> ProductControllers::Products() const {
     std::vector<CVantrelUSBDevice*> products;
     for (CVantrelUSBDevice* device : target_.Devices()) {
-        CDevicePage* page = target_.PageOf(device);
-        if (target_.Reachable(device) && page != nullptr && page->Lighting() != nullptr) products.push_back(device);
+        const CDevicePage* page = target_.PageOf(device);
+        if (target_.Reachable(device) && page != nullptr && page->HasLighting()) products.push_back(device);
     }
     return products;
 }

@@ -294,8 +294,11 @@ click deng_same_mode
 click device_select[0]
 click mouse_device_seting_option_3
 until light_combo_modeSelect[1] value 0
-virtual unplug mousepad
-until deng_same_mode[0] visible 0
+# back on the pad's page, same mode goes with the mouse
+click device_select[1]
+until deng_same_mode visible 1
+virtual unplug mouse
+until deng_same_mode visible 0
 )", "mouse,mousepad");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
 }
