@@ -260,8 +260,8 @@ void CLightControlUI::SetDirectionLabels(const char* left, const char* right) {
     Find("deng_FXR_check").SetText(right);
 }
 
-bool CLightControlUI::ModeTakes(int mode, LightSetting setting) const {
-    const KindRules* rules = RulesOf(kind_);
+bool CLightControlUI::ModeTakes(int kind, int mode, LightSetting setting) {
+    const KindRules* rules = RulesOf(kind);
     if (rules == nullptr) return true;  // nothing is switched off for this kind
     const EnableRow& row = RowOf(*rules, mode);
     switch (setting) {
@@ -272,8 +272,8 @@ bool CLightControlUI::ModeTakes(int mode, LightSetting setting) const {
     return true;
 }
 
-bool CLightControlUI::ModeTakesColour(int mode) const {
-    const KindRules* rules = RulesOf(kind_);
+bool CLightControlUI::ModeTakesColour(int kind, int mode) {
+    const KindRules* rules = RulesOf(kind);
     if (rules == nullptr) return true;
     const LightGroups& groups = RowOf(*rules, mode).groups;
     return groups.colour || groups.palette;

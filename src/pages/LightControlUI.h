@@ -41,9 +41,12 @@ public:
     void ApplyEnableRules(int mode);
     // Whether the mode takes the setting, by the rules that enable the
     // panel's groups for it (what a user can change on the panel).
-    bool ModeTakes(int mode, LightSetting setting) const;
+    bool ModeTakes(int mode, LightSetting setting) const { return ModeTakes(kind_, mode, setting); }
     // Whether the mode shows a colour (its colour edits or its palette).
-    bool ModeTakesColour(int mode) const;
+    bool ModeTakesColour(int mode) const { return ModeTakesColour(kind_, mode); }
+    // The same by a lighting kind, for a client that has no panel.
+    static bool ModeTakes(int kind, int mode, LightSetting setting);
+    static bool ModeTakesColour(int kind, int mode);
 
     // Whether the panel lets a user change the setting now (its group is enabled).
     bool CanChange(LightSetting setting) const;

@@ -308,8 +308,7 @@ SettingOutcome CLightingPanel::SetMode(int mode) {
     return Told(TakeMode(device_, panel_, mode));
 }
 
-int CLightingPanel::Level(LightSetting setting) const {
-    const LightInfo info = device_.GetLightInfo();
+int CLightingPanel::LevelOf(const LightInfo& info, LightSetting setting) {
     switch (setting) {
         case LightSetting::Brightness: return info.light;
         case LightSetting::Speed: return info.speed;
@@ -325,8 +324,7 @@ SettingOutcome CLightingPanel::SetLevel(LightSetting setting, int value) {
     return Told(TakeLevel(device_, panel_, setting, value));
 }
 
-uint32_t CLightingPanel::Colour() const {
-    const LightInfo info = device_.GetLightInfo();
+uint32_t CLightingPanel::ColourOf(const LightInfo& info) {
     return ArgbOf(info.red, info.green, info.blue) & 0xFFFFFFu;
 }
 

@@ -35,9 +35,11 @@ public:
     static constexpr ValueRange kLevelRange{0, 4};  // brightness and speed
     int Mode() const { return device_.GetLightInfo().selectItem; }
     SettingOutcome SetMode(int mode);
-    int Level(LightSetting setting) const;
+    int Level(LightSetting setting) const { return LevelOf(device_.GetLightInfo(), setting); }
+    static int LevelOf(const LightInfo& info, LightSetting setting);
     SettingOutcome SetLevel(LightSetting setting, int value);
-    uint32_t Colour() const;
+    uint32_t Colour() const { return ColourOf(device_.GetLightInfo()); }
+    static uint32_t ColourOf(const LightInfo& info);
     SettingOutcome SetColour(uint32_t rgb);
 
 private:

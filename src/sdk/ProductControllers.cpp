@@ -7,6 +7,7 @@
 #include "ctl/CtlSettings.h"
 #include "devices/keyboard/LogicalKeys.h"
 #include "keys/KeyCaption.h"
+#include "lighting/SameMode.h"
 #include "pages/DeviceProfileUI.h"
 #include "platform/JsonFile.h"
 
@@ -47,27 +48,30 @@ std::string FirmwareWord(uint16_t version) {
     return text;
 }
 
-// One of the product's own modes, by what its panel lets the user change in it.
-ModeDescription OwnMode(const CLightingPanel& lighting, int row, const std::string& name) {
-    const CLightControlUI& controls = lighting.Controls();
+// One of the product's own modes, by what its lighting panel lets the user
+// change in it; read from the device, so describing a product does not make
+// a panel still waiting for its tab's first show.
+ModeDescription OwnMode(const CVantrelUSBDevice& device, int row, const std::string& name) {
+    const int kind = LightKindOf(device.Kind());
+    const LightInfo light = device.GetLightInfo();
     ModeDescription mode;
     mode.name = name;
     mode.value = row;
     mode.flags = mode_flag::kManualSave;
-    if (controls.ModeTakes(row, LightSetting::Speed)) mode.flags |= mode_flag::kSpeed;
-    if (controls.ModeTakes(row, LightSetting::Brightness)) mode.flags |= mode_flag::kBrightness;
-    if (controls.ModeTakes(row, LightSetting::Direction)) mode.flags |= mode_flag::kDirectionLeftRight;
+    if (CLightControlUI::ModeTakes(kind, row, LightSetting::Speed)) mode.flags |= mode_flag::kSpeed;
+    if (CLightControlUI::ModeTakes(kind, row, LightSetting::Brightness)) mode.flags |= mode_flag::kBrightness;
+    if (CLightControlUI::ModeTakes(kind, row, LightSetting::Direction)) mode.flags |= mode_flag::kDirectionLeftRight;
     mode.speedMax = mode.brightnessMax = kLevelMax;
-    mode.speed = static_cast<uint32_t>(lighting.Level(LightSetting::Speed));
-    mode.brightness = static_cast<uint32_t>(lighting.Level(LightSetting::Brightness));
+    mode.speed = static_cast<uint32_t>(CLightingPanel::LevelOf(light, LightSetting::Speed));
+    mode.brightness = static_cast<uint32_t>(CLightingPanel::LevelOf(light, LightSetting::Brightness));
     // The panel's direction is 1 for left.
-    mode.direction = lighting.Level(LightSetting::Direction) == 1 ? kDirectionLeft : kDirectionRight;
+    mode.direction = CLightingPanel::LevelOf(light, LightSetting::Direction) == 1 ? kDirectionLeft : kDirectionRight;
     // A mode that draws its own colours (a spectrum, the music) offers no colour to pick.
-    if (!controls.ModeTakesColour(row)) return mode;
+    if (!CLightControlUI::ModeTakesColour(kind, row)) return mode;
     mode.flags |= mode_flag::kModeSpecificColour;
     mode.coloursMin = mode.coloursMax = 1;
     mode.colourMode = ColourMode::ModeSpecific;
-    const uint32_t rgb = lighting.Colour();
+    const uint32_t rgb = CLightingPanel::ColourOf(light);
     mode.colours = {{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb)}};
     return mode;
 }
@@ -144,7 +148,6 @@ std::optional<ControllerDescription> ProductControllers::Describe(size_t control
 }
 
 ControllerDescription ProductControllers::DescribeProduct(CVantrelUSBDevice& device) const {
-    const CLightingPanel& lighting = *target_.PageOf(&device)->Lighting();
     const KindType& kind = KindOf(device.Kind());
     ControllerDescription out;
     out.type = kind.type;
@@ -155,13 +158,17 @@ ControllerDescription ProductControllers::DescribeProduct(CVantrelUSBDevice& dev
     out.description = out.name + " (USB " + ids + ")";
     out.version = FirmwareWord(device.Transport().InstalledVersion());
     out.location = "HID: " + device.IdentityPath();
-    for (int row = 0; row < lighting.Controls().ModeCount(); ++row) {
-        if (!lighting.Controls().ModeOffered(row)) continue;
-        if (row == lighting.Mode()) out.activeMode = static_cast<int32_t>(out.modes.size());
-        out.modes.push_back(OwnMode(lighting, row, english_.Text(lighting.Controls().ModeKey(row))));
+    // The rows of the panel's mode list: the device's modes, those it offers.
+    const std::vector<std::string>& modes = device.ModeNames();
+    const std::vector<bool>& offered = device.ModeVisible();
+    const int count = static_cast<int>(modes.size());
+    for (int row = 0; row < count; ++row) {
+        if (static_cast<size_t>(row) >= offered.size() || !offered[static_cast<size_t>(row)]) continue;
+        if (row == device.GetLightInfo().selectItem) out.activeMode = static_cast<int32_t>(out.modes.size());
+        out.modes.push_back(OwnMode(device, row, english_.Text(modes[static_cast<size_t>(row)])));
     }
     if (device.HostColoursShown()) out.activeMode = static_cast<int32_t>(out.modes.size());
-    out.modes.push_back(DirectMode(lighting.Controls().ModeCount()));
+    out.modes.push_back(DirectMode(count));
     const LedFrame frame = device.FrameCopy();
     out.zones.push_back({kind.zone, ZoneType::Linear, static_cast<uint32_t>(frame.size())});
     const bool keys = kind.type == ControllerType::Keyboard;

@@ -61,6 +61,10 @@ protected:
 
 TEST_F(ProductControllersTest, EachProductDescribesItsZonesLedsAndModes) {
     ASSERT_EQ(host->ControllerCount(), 2u);
+    // Counted and described from the devices: no lighting tab waiting for its
+    // first show was made for it.
+    for (CVantrelUSBDevice* device : session->Devices())
+        EXPECT_FALSE(session->PageOf(device)->Find("deng_light_slider")) << device->DeviceName();
     ASSERT_NE(mouse, 99u);
     const ControllerDescription m = *host->Describe(mouse);
     EXPECT_EQ(m.vendor, kVendor);
