@@ -261,7 +261,7 @@ void CMainWnd::StartDeviceManager(std::shared_ptr<HidBackend> backend) {
         device.SetWindowActive(isVisible() && !isMinimized());
     };
     entries.pageShown = [this](CVantrelUSBDevice& device) {
-        if (CDevicePage* page = pages_.PageOf(&device)) page->Shown();
+        if (CDevicePage* page = pages_.PageOf(&device)) page->ShowHeld();
     };
     selector_ = std::make_unique<CDeviceSelector>(std::move(entries));
     DeviceManagerUi ui = selector_->ManagerUi();

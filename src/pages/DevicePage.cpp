@@ -41,7 +41,7 @@ CProfileStripPanel& CDevicePage::AddProfileStrip() {
 
 CLightingPanel& CDevicePage::AddLighting() {
     lighting_ = &Add<CLightingPanel>(device_, host_, Find("LightControlItem").Get(), context_);
-    if (sameModeAvailable_) lighting_->Controls().SetSameModeAvailable(*sameModeAvailable_ ? 1 : 0);
+    if (sameModeAvailable_) SetSameModeAvailable(*sameModeAvailable_);
     CLightControlUI& lights = lighting_->Controls();
     ForEachPanel([&lights](CPagePanel& panel) { panel.LightingMade(lights); });
     return *lighting_;
@@ -68,16 +68,8 @@ bool CDevicePage::Route(const ui::Notification& n) const {
     return false;
 }
 
-void CDevicePage::ShowHeldUnder(ui::Control* shown) {
-    // A page still behind another builds them when it shows (Shown).
+void CDevicePage::ShowHeld() {
     if (root_ == nullptr || !root_->Visible()) return;
-    BuildHeldWhere([this, shown](const HeldPanel& held) {
-        return std::any_of(held.holders.begin(), held.holders.end(),
-                           [&](const std::string& holder) { return host_.FindUnder(shown, holder) != nullptr; });
-    });
-}
-
-void CDevicePage::Shown() {
     BuildHeldWhere([this](const HeldPanel& held) {
         return std::any_of(held.holders.begin(), held.holders.end(),
                            [&](const std::string& holder) { return ShowsWithPage(Find(holder).Get()); });

@@ -46,18 +46,16 @@ public:
     }
     // A panel on holders whose layouts wait until shown: build (which adds
     // it) runs once their layouts are loaded, when one of them first shows
-    // with the page in view (ShowHeldUnder, Shown) or a client asks for the
-    // panel (PanelOf, Lighting). Until then the page has no such panel.
+    // with the page in view (ShowHeld) or a client asks for the panel
+    // (PanelOf, Lighting). Until then the page has no such panel.
     template <class Panel>
     void AddWhenShown(std::vector<std::string> holders, std::function<void()> build) {
         held_.push_back({typeid(Panel), std::move(holders), std::move(build)});
     }
-    // A settings page was shown: the panels held on holders under it are
-    // built, unless the page itself is still hidden (Shown builds them then).
-    void ShowHeldUnder(ui::Control* shown);
-    // The page was shown in the window: the panels held on holders that
-    // show with it (no tab or stack page between hides them) are built.
-    void Shown();
+    // The page, or a settings page on it, was shown: the panels held on
+    // holders that now show with the page (no tab or stack page between
+    // hides them) are built; nothing while the page itself is hidden.
+    void ShowHeld();
     void SetPicture(DevicePicture picture) { picture_ = std::move(picture); }
     const DevicePicture& Picture() const { return picture_; }
     ui::Ctl Find(const std::string& name) const { return host_.FindUnder(root_, name); }

@@ -157,8 +157,8 @@ void CKeyboardPanel::ShowOptionTab(int number) {
 
 void CKeyboardPanel::ShowSettingsPage(int page) {
     settingsPage_ = page;
-    ui::Control* shown = kSettingsPages.Show(host_, page_, strip_, page);
-    if (pageShown_) pageShown_(shown);
+    kSettingsPages.Show(host_, page_, strip_, page);
+    if (pageShown_) pageShown_();
     if (showFunctionPage_) showFunctionPage_(page == kKeySettingsPage ? kKeyFunctionPage : kLightingFunctionPage);
     ShowLights(!colours_.Custom());
 }

@@ -40,7 +40,7 @@ public:
         functionPage_ = std::move(current);
     }
     // Told each settings page shown (the page builds the panels held on it).
-    void SetPageShown(std::function<void(ui::Control*)> shown) { pageShown_ = std::move(shown); }
+    void SetPageShown(std::function<void()> shown) { pageShown_ = std::move(shown); }
     // The page has no key and macro panels: their tabs are not offered.
     void HideKeyTabs();
 
@@ -73,7 +73,7 @@ private:
     PageContext* context_;
     std::function<void(int)> showFunctionPage_;
     std::function<int()> functionPage_;
-    std::function<void(ui::Control*)> pageShown_;
+    std::function<void()> pageShown_;
     int settingsPage_ = 0;  // the settings page shown: the picture is lit on the lighting page only
     LedFrame frame_;        // kept between preview frames
     LedFrame shownFrame_;   // the frame the keys show

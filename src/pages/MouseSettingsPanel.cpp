@@ -233,8 +233,8 @@ void CMouseSettingsPanel::ShowOptionTab(int number) {
 }
 
 void CMouseSettingsPanel::ShowSettingsPage(int page) {
-    ui::Control* shown = kSettingsPages.Show(host_, page_, strip_, page);
-    if (pageShown_) pageShown_(shown);
+    kSettingsPages.Show(host_, page_, strip_, page);
+    if (pageShown_) pageShown_();
 }
 
 void CMouseSettingsPanel::ShowStageSlider(size_t stage, int position) {

@@ -37,7 +37,7 @@ public:
     // The page's function switches, as a tab asks for them (kind 2 on the buttons tab).
     void SetFunctionPageSwitch(std::function<void(int kind)> show) { showFunctionPage_ = std::move(show); }
     // Told each settings page shown (the page builds the panels held on it).
-    void SetPageShown(std::function<void(ui::Control*)> shown) { pageShown_ = std::move(shown); }
+    void SetPageShown(std::function<void()> shown) { pageShown_ = std::move(shown); }
 
     // The mouse's settings, typed: each setter does what the edit of its
     // control does (the same model change, file and write) after its range
@@ -107,7 +107,7 @@ private:
     CDeviceProfileUI* strip_;
     PageContext* context_;
     std::function<void(int)> showFunctionPage_;
-    std::function<void(ui::Control*)> pageShown_;
+    std::function<void()> pageShown_;
     // Made when the page first shows its values.
     std::unique_ptr<DesktopPointerWorker> desktop_;
     bool desktopAnswered_ = false;

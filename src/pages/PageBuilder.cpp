@@ -41,7 +41,7 @@ void BuildMousePage(CDevicePage& page) {
     if (CMouseSettingsPanel::Fits(caps)) {
         settings = &page.Add<CMouseSettingsPanel>(mouse, page.Host(), page.Root(), page.Picture(), &strip.Strip(), page.Context());
         settings->SetFunctionPageSwitch([&page](int kind) { page.ShowFunctionPage(kind); });
-        settings->SetPageShown([&page](ui::Control* shown) { page.ShowHeldUnder(shown); });
+        settings->SetPageShown([&page] { page.ShowHeld(); });
     }
     page.AddLightingWhenShown();
     AddKeyPanels(page);
@@ -81,7 +81,7 @@ void BuildKeyboardPage(CDevicePage& page) {
     CKeyboardPanel& panel = page.Add<CKeyboardPanel>(page.Device(), page.Host(), page.Root(), page.Picture(),
                                                      &strip.Strip(), page.Context());
     panel.SetFunctionPages([&page](int kind) { page.ShowFunctionPage(kind); }, [&page] { return page.GetFunctionPage(); });
-    panel.SetPageShown([&page](ui::Control* shown) { page.ShowHeldUnder(shown); });
+    panel.SetPageShown([&page] { page.ShowHeld(); });
     // After the keyboard's panel: a key clicked while keys are assigned is left to them.
     if (!AddKeyPanels(page)) panel.HideKeyTabs();
     panel.ShowSettingsPage(0);

@@ -1,7 +1,5 @@
 #include "pages/SettingsPages.h"
 
-#include <vector>
-
 namespace m470 {
 
 const OptionTabPage* SettingsPages::BuiltTab(int number) const {
@@ -20,28 +18,26 @@ void SettingsPages::HideTab(ui::ControlHost& host, ui::Control* page, int number
         if (row.tab == number) ui::Ctl(host.FindUnder(page, row.name)).SetVisible(false);
 }
 
-ui::Control* SettingsPages::Show(ui::ControlHost& host, ui::Control* page, CDeviceProfileUI* strip, int settingsPage) const {
+void SettingsPages::Show(ui::ControlHost& host, ui::Control* page, CDeviceProfileUI* strip, int settingsPage) const {
     ui::Ctl stack = host.FindUnder(page, layout);
-    const std::vector<ui::Control*> pages = stack ? stack.Get()->Children() : std::vector<ui::Control*>{};
-    if (settingsPage < 0 || settingsPage >= static_cast<int>(pages.size())) settingsPage = 0;
+    const int count = stack ? static_cast<int>(stack.Get()->Children().size()) : 0;
+    if (settingsPage < 0 || settingsPage >= count) settingsPage = 0;
     stack.SetPage(settingsPage);
-    ui::Control* shown = pages.empty() ? nullptr : pages[static_cast<size_t>(settingsPage)];
     for (const OptionTabPage& tab : tabs)
         if (tab.built && tab.settingsPage == settingsPage && pictureArea != nullptr)
             ui::Ctl(host.FindUnder(page, pictureArea)).SetVisible(tab.picture);
     ui::Ctl row = host.FindUnder(page, options);
-    if (!row) return shown;
+    if (!row) return;
     const std::string wanted = optionPrefix + std::to_string(settingsPage);
     for (ui::Control* child : row.Get()->Children())
         if (child->Type() == ui::ControlType::Option) child->SetSelected(child->Name() == wanted, false);
     // The strip's tab of this page follows, without raising its event.
-    if (strip == nullptr) return shown;
+    if (strip == nullptr) return;
     for (const OptionTabPage& tab : tabs) {
         if (!tab.built || tab.settingsPage != settingsPage) continue;
         strip->SelectTab(tab.tab);
         break;
     }
-    return shown;
 }
 
 }  // namespace m470

@@ -36,8 +36,8 @@ struct SettingsPages {
     void HideTab(ui::ControlHost& host, ui::Control* page, int number) const;
     // Shows one settings page (an unknown one is page 0), its option chosen,
     // the strip's tab of it and the picture as the tab wants, all without
-    // raising events. The settings page shown; nullptr without the stack.
-    ui::Control* Show(ui::ControlHost& host, ui::Control* page, CDeviceProfileUI* strip, int settingsPage) const;
+    // raising events.
+    void Show(ui::ControlHost& host, ui::Control* page, CDeviceProfileUI* strip, int settingsPage) const;
 };
 
 }  // namespace m470

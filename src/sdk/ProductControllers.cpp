@@ -51,9 +51,7 @@ std::string FirmwareWord(uint16_t version) {
 // One of the product's own modes, by what its lighting panel lets the user
 // change in it; read from the device, so describing a product does not make
 // a panel still waiting for its tab's first show.
-ModeDescription OwnMode(const CVantrelUSBDevice& device, int row, const std::string& name) {
-    const int kind = LightKindOf(device.Kind());
-    const LightInfo light = device.GetLightInfo();
+ModeDescription OwnMode(int kind, const LightInfo& light, int row, const std::string& name) {
     ModeDescription mode;
     mode.name = name;
     mode.value = row;
@@ -162,10 +160,12 @@ ControllerDescription ProductControllers::DescribeProduct(CVantrelUSBDevice& dev
     const std::vector<std::string>& modes = device.ModeNames();
     const std::vector<bool>& offered = device.ModeVisible();
     const int count = static_cast<int>(modes.size());
+    const int lightKind = LightKindOf(device.Kind());
+    const LightInfo light = device.GetLightInfo();
     for (int row = 0; row < count; ++row) {
         if (static_cast<size_t>(row) >= offered.size() || !offered[static_cast<size_t>(row)]) continue;
-        if (row == device.GetLightInfo().selectItem) out.activeMode = static_cast<int32_t>(out.modes.size());
-        out.modes.push_back(OwnMode(device, row, english_.Text(modes[static_cast<size_t>(row)])));
+        if (row == light.selectItem) out.activeMode = static_cast<int32_t>(out.modes.size());
+        out.modes.push_back(OwnMode(lightKind, light, row, english_.Text(modes[static_cast<size_t>(row)])));
     }
     if (device.HostColoursShown()) out.activeMode = static_cast<int32_t>(out.modes.size());
     out.modes.push_back(DirectMode(count));

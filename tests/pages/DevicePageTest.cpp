@@ -84,10 +84,10 @@ TEST(HeldLighting, TheLightingTabIsMadeWhenItFirstShowsWithItsPageOrWhenAClientA
 
     mousePage->SetSameModeAvailable(true);
     padPage->SetSameModeAvailable(true);
-    mousePage->Shown();
+    mousePage->ShowHeld();
     EXPECT_FALSE(made(padRoot));
     EXPECT_FALSE(made(mouseRoot));  // its tab is not the one shown
-    padPage->Shown();
+    padPage->ShowHeld();
     ASSERT_TRUE(made(padRoot));
     EXPECT_EQ(host.FindUnder(padRoot, "deng_light_slider")->Value(), pad.GetLightInfo().light);
     EXPECT_TRUE(padPage->LightPanel()->SameModeAvailable());
@@ -100,7 +100,7 @@ TEST(HeldLighting, TheLightingTabIsMadeWhenItFirstShowsWithItsPageOrWhenAClientA
     const CLightingPanel* lighting = mousePage->Lighting();
     mousePage->ShowOptionTab(2);
     mousePage->ShowOptionTab(1);
-    mousePage->Shown();
+    mousePage->ShowHeld();
     EXPECT_EQ(mousePage->Lighting(), lighting);  // made once
     EXPECT_EQ(host.FindUnder(mouseRoot, "LightControlItem")->Children().size(), 1u);  // loaded once
     mousePage->SetSameModeAvailable(false);
@@ -130,7 +130,7 @@ TEST(HeldLighting, TheLightingTabIsMadeWhenItFirstShowsWithItsPageOrWhenAClientA
     keyboard.SwitchCustomGroup(2);
     EXPECT_FALSE(made(keyboardRoot));
     keyboardRoot->SetVisible(true);
-    keyboardPage->Shown();  // its first tab is the lighting
+    keyboardPage->ShowHeld();  // its first tab is the lighting
     ui::Ctl groups = host.FindUnder(keyboardRoot, "light_combo_custommodeSelect");
     ASSERT_TRUE(groups);
     EXPECT_EQ(groups.SelectedItem(), 2);
