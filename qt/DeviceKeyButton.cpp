@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "qt/KeyLegendOutlines.h"
 #include "qt/SelectPanel.h"
 
 namespace m470::qt {
@@ -442,8 +443,15 @@ const DeviceKeyButton::LegendImage& DeviceKeyButton::Legend(bool darkInk, qreal 
     QPainter painter(&whole);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(darkInk ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
-    painter.setFont(LegendFont());
-    painter.drawText(rect(), Qt::AlignCenter, text());
+    const QFont font = LegendFont();
+    if (const KeyLegendOutlines::Outline* outline = KeyLegendOutlines::Shared().Find(text())) {
+        // Drawn from the skin's outline: the font it needs is never loaded.
+        const qreal pixels = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * whole.logicalDpiY() / 72.0;
+        KeyLegendOutlines::Draw(painter, *outline, rect(), pixels);
+    } else {
+        painter.setFont(font);
+        painter.drawText(rect(), Qt::AlignCenter, text());
+    }
     painter.end();
     const QRect ink = InkBounds(whole);
     legend.offset = QPointF(ink.topLeft()) / ratio;

@@ -12,6 +12,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QRawFont>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
@@ -23,6 +25,7 @@
 #include "pages/PageBuilder.h"
 #include "platform/Folders.h"
 #include "qt/DeviceKeyButton.h"
+#include "qt/KeyLegendOutlines.h"
 #include "qt/QtControlHost.h"
 #include "qt/SelectPanel.h"
 #include "ui/Ctl.h"
@@ -575,6 +578,83 @@ TEST(QtKeyLegend, AKeyItsPanelPaintsIsNotStyledAndSetsItsLegendInThePanelsFont) 
     window.setStyleSheet(sheet("DejaVu Serif"));
     QApplication::processEvents();
     EXPECT_EQ(grab(), serif);
+}
+
+// The international keys' legends come from the skin's outlines, drawn where
+// the CJK font's text would stand, so an English window need not load that font.
+TEST(QtKeyLegend, LegendsTheLatinFontLacksAreDrawnFromOutlinesWhereTheirTextWouldStand) {
+    QFile file(QString::fromStdString(GetInstallFolder() + "skin/common/key-legends.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const KeyLegendOutlines table = KeyLegendOutlines::Parse(QString::fromUtf8(file.readAll()));
+
+    // Every legend of the keyboard's layout that the skin's Latin font cannot draw has its outline.
+    QFile layout(QString::fromStdString(GetInstallFolder() + "skin/keyboarddevice.ui"));
+    ASSERT_TRUE(layout.open(QIODevice::ReadOnly));
+    const QString layoutText = QString::fromUtf8(layout.readAll());
+    const QRawFont latin = QRawFont::fromFont(QFont("DejaVu Sans"));
+    int lacking = 0;
+    const QRegularExpression legendText(R"(<property name="text"><string notr="true">([^<]+)</string>)");
+    for (const QRegularExpressionMatch& match : legendText.globalMatch(layoutText)) {
+        const QList<uint> chars = match.captured(1).toUcs4();
+        if (std::all_of(chars.begin(), chars.end(), [&](uint ch) { return latin.supportsCharacter(ch); })) continue;
+        ++lacking;
+        EXPECT_NE(table.Find(match.captured(1)), nullptr) << match.captured(1).toStdString();
+    }
+    EXPECT_GE(lacking, 6);  // ろ 無変換 変換 かな 한/영 한자
+
+    const auto inkBounds = [](const QImage& image) {
+        QRect bounds;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 64) bounds |= QRect(x, y, 1, 1);
+        return bounds;
+    };
+    const QRect box(0, 0, 64, 30);
+    for (const QString& legend : {QString("ろ"), QString("無変換"), QString("한/영")}) {
+        const KeyLegendOutlines::Outline* outline = table.Find(legend);
+        ASSERT_NE(outline, nullptr);
+        for (const int pixels : {12, 19}) {
+            QImage drawn(box.size(), QImage::Format_ARGB32_Premultiplied), text = drawn;
+            drawn.fill(Qt::transparent);
+            text.fill(Qt::transparent);
+            QPainter outlinePainter(&drawn);
+            outlinePainter.setRenderHint(QPainter::Antialiasing);
+            outlinePainter.setPen(Qt::white);
+            KeyLegendOutlines::Draw(outlinePainter, *outline, box, pixels);
+            outlinePainter.end();
+            QFont font;
+            font.setFamilies({"DejaVu Sans", "Noto Sans CJK SC"});
+            font.setPixelSize(pixels);
+            font.setLetterSpacing(QFont::PercentageSpacing, 85);
+            QPainter textPainter(&text);
+            textPainter.setPen(Qt::white);
+            textPainter.setFont(font);
+            textPainter.drawText(box, Qt::AlignCenter, legend);
+            textPainter.end();
+            const QRect fromOutline = inkBounds(drawn), fromText = inkBounds(text);
+            ASSERT_FALSE(fromText.isEmpty()) << "no CJK font here";
+            EXPECT_NEAR(fromOutline.left(), fromText.left(), 1) << legend.toStdString() << " at " << pixels;
+            EXPECT_NEAR(fromOutline.right(), fromText.right(), 1) << legend.toStdString() << " at " << pixels;
+            EXPECT_NEAR(fromOutline.top(), fromText.top(), 1) << legend.toStdString() << " at " << pixels;
+            EXPECT_NEAR(fromOutline.bottom(), fromText.bottom(), 1) << legend.toStdString() << " at " << pixels;
+        }
+    }
+
+    // A line that does not read is skipped; the others stay.
+    const KeyLegendOutlines mixed = KeyLegendOutlines::Parse(
+        "a\t10 8 2\tM 0 0 L 5 -5 L 0 -5\n"
+        "b\t10 8\tM 0 0 L 5 -5\n"              // a metric missing
+        "c\t10 8 2\tL 5 -5 M 0 0\n"            // a line from nowhere
+        "d\t10 8 2\tM 0 0 C 1 1 2 2\n"         // a curve cut short
+        "e\t10 x 2\tM 0 0 L 1 1\n"             // not a number
+        "f\t10 8 2\tQ 0 0 1 1\n"               // not a command of ours
+        "\t10 8 2\tM 0 0 L 1 1\n"              // no text
+        "g\t12 9 3\tM 0 0 C 1 -1 2 -2 3 -3\n");
+    EXPECT_EQ(mixed.Size(), 2);
+    ASSERT_NE(mixed.Find("g"), nullptr);
+    EXPECT_EQ(mixed.Find("g")->path.elementCount(), 4);
+    EXPECT_EQ(mixed.Find("g")->descent, 3);
+    EXPECT_EQ(KeyLegendOutlines::Parse("").Size(), 0);
 }
 
 TEST(QtMousePage, TheMouseDeviceRunsOnRealWidgets) {
