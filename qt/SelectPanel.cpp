@@ -180,12 +180,12 @@ void SelectPanel::Ask(const QRect& area) {
         update(area);
         return;
     }
-    if (batched_.isEmpty()) batch.panels.emplace_back(this);
-    batched_ += area;
+    if (batched_.Empty()) batch.panels.emplace_back(this);
+    batched_.Add(area);
 }
 
 void SelectPanel::RepaintBatched() {
-    const QRegion area = std::exchange(batched_, QRegion());
+    const QRegion area = batched_.Take();
     if (!area.isEmpty()) repaint(area);
 }
 

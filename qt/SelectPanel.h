@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <vector>
 
+#include "qt/RegionBuilder.h"
+
 namespace m470::qt {
 
 class DeviceKeyButton;
@@ -99,7 +101,7 @@ private:
     QRect placesBounds_;
     qint64 placesArea_ = 0;  // the areas of the places asked, summed
     bool boundsAsked_ = false;
-    QRegion batched_;  // asked while a batch is open, not yet repainted
+    RegionBuilder batched_;  // asked while a batch is open, not yet repainted
     QPoint anchor_;
     QRect selection_;
     bool armed_ = false;

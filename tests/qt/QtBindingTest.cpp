@@ -27,6 +27,7 @@
 #include "qt/DeviceKeyButton.h"
 #include "qt/KeyLegendOutlines.h"
 #include "qt/QtControlHost.h"
+#include "qt/RegionBuilder.h"
 #include "qt/SelectPanel.h"
 #include "ui/Ctl.h"
 #include "support/LayoutCheck.h"
@@ -167,6 +168,50 @@ public:
     int paints = 0;
     QRegion painted;
 };
+
+// The region a frame repaints is made in one pass; it must be the very
+// region Qt's own union makes (Qt compares and clips by its bands).
+TEST(QtRegionBuilder, MakesTheUnionQtMakesInQtsOwnForm) {
+    RegionBuilder builder;
+    EXPECT_TRUE(builder.Take().isEmpty());
+    const auto check = [&](const std::vector<QRect>& rects) {
+        QRegion expected;
+        for (const QRect& rect : rects) {
+            expected += rect;
+            builder.Add(rect);
+        }
+        const QRegion built = builder.Take();
+        EXPECT_EQ(built, expected);
+        EXPECT_EQ(built.rectCount(), expected.rectCount());
+        EXPECT_EQ(built.boundingRect(), expected.boundingRect());
+        EXPECT_TRUE(builder.Empty());
+    };
+    check({QRect(5, 5, 10, 10)});
+    check({QRect(0, 0, 10, 10), QRect(10, 0, 10, 10)});                      // side by side: one rectangle
+    check({QRect(0, 0, 10, 10), QRect(0, 10, 10, 10)});                      // one above the other: one too
+    check({QRect(0, 0, 10, 10), QRect(0, 0, 10, 10), QRect(2, 2, 3, 3)});    // the same twice, one inside
+    check({QRect(0, 0, 10, 10), QRect(5, 5, 10, 10), QRect(20, 0, 4, 30)});  // overlapping, and apart
+    check({QRect(3, 3, 0, 5), QRect(1, 1, 2, 2)});                           // an empty one is nothing
+    // The mouse's ring of LEDs, as a frame asks for them (round, not in order).
+    std::vector<QRect> ring;
+    for (const QPoint at : {QPoint(62, 234), QPoint(43, 215), QPoint(30, 189), QPoint(10, 158), QPoint(10, 126),
+                            QPoint(22, 93), QPoint(31, 63), QPoint(46, 38), QPoint(66, 20), QPoint(86, 11),
+                            QPoint(110, 11), QPoint(130, 20), QPoint(150, 38), QPoint(165, 63), QPoint(174, 93),
+                            QPoint(188, 126), QPoint(188, 158), QPoint(166, 189), QPoint(153, 215), QPoint(134, 234)})
+        ring.emplace_back(at, QSize(11, 11));
+    check(ring);
+    // Random rectangles, many overlapping, on a small board.
+    uint32_t seed = 12345;
+    const auto next = [&](int below) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(below));
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<QRect> rects;
+        for (int i = next(40); i >= 0; --i) rects.emplace_back(next(60), next(60), 1 + next(15), 1 + next(15));
+        check(rects);
+    }
+}
 
 TEST_F(QtBinding, ThePictureRepaintsOnlyTheLedThatChangedFromCachedImages) {
     auto* panel = W<SelectPanel>("device_picture");
