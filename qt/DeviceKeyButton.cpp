@@ -445,9 +445,8 @@ const DeviceKeyButton::LegendImage& DeviceKeyButton::Legend(bool darkInk, qreal 
     painter.setPen(darkInk ? QColor(0x10, 0x12, 0x16) : QColor(0xe6, 0xea, 0xf0));
     const QFont font = LegendFont();
     if (const KeyLegendOutlines::Outline* outline = KeyLegendOutlines::Shared().Find(text())) {
-        // Drawn from the skin's outline: the font it needs is never loaded.
-        const qreal pixels = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * whole.logicalDpiY() / 72.0;
-        KeyLegendOutlines::Draw(painter, *outline, rect(), pixels);
+        // Drawn from the skin's outline: the font it needs need not be loaded.
+        KeyLegendOutlines::Draw(painter, *outline, rect(), KeyLegendOutlines::PixelSizeOf(font, whole));
     } else {
         painter.setFont(font);
         painter.drawText(rect(), Qt::AlignCenter, text());

@@ -2,9 +2,10 @@
 // The union of many small rectangles as a QRegion, made in one pass: a
 // frame's LEDs ask for a few dozen places, and adding them to a QRegion one
 // by one merged and reallocated the region each time. The rectangles are cut
-// into horizontal bands and joined there, which is the form QRegion keeps
-// (sorted top to bottom and left to right, no overlaps, equal bands merged),
-// so the region is handed over as it stands.
+// into horizontal bands and joined there: the banded form QRegion's own
+// operations make and expect (top to bottom and left to right, no overlaps,
+// no two side by side, a band with the same spans as the one above joined to
+// it), so the region is handed over as it stands.
 #include <QRect>
 #include <QRegion>
 

@@ -4,7 +4,8 @@
 //
 // One legend per line, tab-separated: the text; its natural width, the line's
 // ascent and descent (all at a 100-pixel font); the outline with its baseline
-// at y = 0, as M/L/C commands (move, line, cubic curve) with absolute points.
+// at y = 0, as M/L/C commands (move, line, cubic curve) with absolute points,
+// then E: a line cut short is told from a whole one.
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
@@ -42,6 +43,7 @@ QString PathText(const QPainterPath& path) {
             i += 2;
         }
     }
+    parts << "E";
     return parts.join(' ');
 }
 
